@@ -1,0 +1,39 @@
+#pragma once
+// The application object: program folder, edition name, version, another
+// running copy, and ending the program at once.
+#include <QString>
+#include <functional>
+
+namespace App {
+
+// The program folder: where the executable lies; every settings and
+// definition file is looked for here. Tests point it at a folder of their own.
+QString path();
+void setPath(const QString& folder);
+// A file in the program folder.
+QString file(const QString& name);
+
+// The running program's name (executable name without extension, as it was
+// started: a link named KT9-P runs the private-label edition).
+QString exeName();
+void setExeName(const QString& name);
+
+int major();
+int minor();
+int revision();
+
+// True when another copy of the same program file is running. The first call
+// takes a lock that lasts for the process.
+bool prevInstance();
+void setPrevInstanceOverride(int value); // -1 real, 0 false, 1 true (tests)
+
+// The command line behind the program's name, as one text.
+QString commandLine();
+void setCommandLine(const QString& text);
+
+// Ends the program at once: no other window's unload handler runs and nothing
+// more is saved. Tests install a handler (which typically throws) to observe it.
+[[noreturn]] void end(int code = 0);
+void setEndHandler(std::function<void(int)> handler);
+
+} // namespace App

@@ -1,0 +1,24 @@
+#pragma once
+// The clocks the program reads: UTC with milliseconds, local date and time,
+// and seconds since local midnight. Tests install a fake time and move it.
+#include <QDateTime>
+
+namespace Clock {
+
+// Current UTC date and time with milliseconds.
+QDateTime utcNow();
+// Current local date and time (whole seconds dropped of nothing: milliseconds kept).
+QDateTime localNow();
+// Seconds since local midnight with fractions (0 .. 86400).
+double timer();
+// Converts a UTC instant to the local time shown to the user.
+QDateTime toLocal(const QDateTime& utc);
+
+// Tests: freeze time at `utc` with local time = UTC + offsetSeconds, then move
+// it by hand; useReal() goes back to the system clock.
+void setFake(const QDateTime& utc, int localOffsetSeconds = 0);
+void advanceMs(qint64 ms);
+void useReal();
+bool isFake();
+
+} // namespace Clock

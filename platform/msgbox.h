@@ -1,0 +1,60 @@
+#pragma once
+// Modal message boxes with the classic styles and answers, and the standard
+// "Application Error" box. Tests answer and record every box through the hook.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace rt { class RtError; }
+
+namespace mb {
+
+enum Style : int {
+    OKOnly = 0,
+    OKCancel = 1,
+    YesNoCancel = 3,
+    YesNo = 4,
+    Critical = 16,
+    Question = 32,
+    Exclamation = 48,
+    Information = 64,
+    DefaultButton2 = 256,
+};
+enum Answer : int { OK = 1, Cancel = 2, Yes = 6, No = 7 };
+
+// Shows a modal box; lines in `text` are separated by "\r" or "\n".
+int MsgBox(const QString& text, int style = OKOnly, const QString& title = QString(),
+           QWidget* owner = nullptr);
+
+// The standard error box: three lines separated by one carriage return,
+// "<first line>", "Error Code <n> - <description>", "Routine - <routine>",
+// critical icon, OK, title "Application Error".
+void AppError(const rt::RtError& e, const QString& routine,
+              const QString& firstLine = QStringLiteral("An application error has occurred:"));
+void AppError(int number, const QString& description, const QString& routine,
+              const QString& firstLine = QStringLiteral("An application error has occurred:"));
+
+// --- test hooks ---
+struct Call {
+    QString text;
+    QString title;
+    int style = 0;
+    bool hadOwner = false;
+};
+// When a handler is installed no box is shown: the handler gives the answer.
+using Handler = std::function<int(const Call&)>;
+void setHandler(Handler h);
+void clearHandler();
+// Recording is always on; tests read and clear it.
+const std::vector<Call>& calls();
+void clearCalls();
+// The answer a box gives when nobody answers: OK for OK styles, the default
+// button (No with DefaultButton2) for questions.
+int defaultAnswer(int style);
+// Number of boxes open right now (a handler that is answering counts too).
+int openCount();
+
+} // namespace mb

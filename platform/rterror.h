@@ -1,0 +1,51 @@
+#pragma once
+// Run-time errors of the program. A routine that fails throws RtError; the
+// routine that owns the work catches it and shows the standard error box.
+#include <QString>
+#include <stdexcept>
+
+namespace rt {
+
+// The classic error numbers the program's messages cite.
+enum ErrNo : int {
+    ErrIllegalCall = 5,
+    ErrOverflow = 6,
+    ErrSubscript = 9,
+    ErrDivisionByZero = 11,
+    ErrTypeMismatch = 13,
+    ErrBadFileNumber = 52,
+    ErrFileNotFound = 53,
+    ErrInputPastEnd = 62,
+    ErrDeviceUnavailable = 68,
+    ErrPermissionDenied = 70,
+    ErrPathNotFound = 76,
+    ErrDiskFull = 61,
+    ErrDeviceIO = 57,
+    ErrControlArrayElement = 340,
+    ErrInvalidPropertyValue = 380,
+    // serial port control
+    ErrCommInvalidPort = 8002,
+    ErrCommPortOpen = 8005,
+    ErrCommNoDevice = 8006,
+    ErrCommHardware = 8010,
+    ErrCommNotOpen = 8012,
+};
+
+QString describe(int number);
+
+class RtError : public std::exception {
+public:
+    explicit RtError(int number, QString description = QString());
+    int number() const { return number_; }
+    const QString& description() const { return description_; }
+    const char* what() const noexcept override { return what_.c_str(); }
+
+private:
+    int number_;
+    QString description_;
+    std::string what_;
+};
+
+[[noreturn]] void raise(int number, const QString& description = QString());
+
+} // namespace rt

@@ -1,0 +1,67 @@
+#pragma once
+// The number and text rules of the runtime the program was written for:
+// reading numbers out of text, integer conversion, number-to-text, display
+// formats and the file print layout. Every place in the program that turns a
+// number into text or back goes through here, so the rules exist once.
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+
+namespace rt {
+
+// Number reading rule: blanks, tabs and line feeds are dropped wherever they
+// stand; then an optional sign, decimal digits with at most one decimal point
+// and an optional exponent (E or D, optional sign, digits), or "&H" followed by
+// hexadecimal digits ("&O" octal likewise). Reading stops at the first
+// character that does not fit; no number in front gives 0. Up to four hex
+// digits are a signed 16-bit pattern, five to eight a signed 32-bit pattern.
+double Val(const QString& text);
+
+// Round to the nearest whole number, a half to the even neighbour.
+double RoundHalfEven(double v);
+
+// Conversion to a 16-bit integer (half to even); outside -32768..32767 raises
+// ErrOverflow.
+int CInt(double v);
+// Conversion to a 32-bit integer (half to even); out of range raises ErrOverflow.
+std::int32_t CLng(double v);
+// Conversion to a 32-bit float; out of range raises ErrOverflow.
+float CSng(double v);
+
+// Number to text the way the runtime prints numbers without a format: a
+// leading blank when not negative ("-" otherwise), no leading zero before the
+// decimal point, no trailing zeros, exponent form for very large/small
+// magnitudes ("1E-10", "1.5E+12"). Str uses up to 15 significant digits
+// (a double); StrSingle up to 7 (a 32-bit float).
+QString Str(double v);
+QString StrSingle(float v);
+// The same without the leading blank for non-negative values (string concatenation of a number).
+QString CStr(double v);
+QString CStrSingle(float v);
+
+// Upper-case hexadecimal text of a 16-bit pattern for values in -32768..65535
+// (so -1 gives "FFFF"), of a 32-bit pattern beyond; rounds half to even first.
+QString Hex(double v);
+
+// Display format with "#", "0", "," (thousands grouping) and "." as in
+// "#,##0.0", "#,###,###,##0.000", "0.00", "00". The separators are always ","
+// and "." whatever the locale. Rounds half away from zero, as the display
+// routine does. Also understands the named formats "General Number" and
+// "Fixed".
+QString Format(double v, const QString& fmt);
+// Date and time display with the tokens mm/dd/yyyy/yy hh/h nn ss AM/PM
+// ("mm/dd/yyyy hh:nn:ss AM/PM", "yyyymmdd", "hh:nn:ss"); "mm" after "hh" or
+// "h" is minutes, as the runtime reads it.
+QString FormatDateTime(const QDateTime& t, const QString& fmt);
+
+// The file print statement's layout of one number: the number as Str/StrSingle
+// gives it, followed by one blank (" 9600 ", " .5 ", "-3 ").
+QString PrintNumber(double v);
+QString PrintSingle(float v);
+
+// Trim blanks (spaces only) on the left, right or both sides as the runtime does.
+QString LTrim(const QString& s);
+QString RTrim(const QString& s);
+QString Trim(const QString& s);
+
+} // namespace rt

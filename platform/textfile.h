@@ -1,0 +1,89 @@
+#pragma once
+// Sequential text files as the program's settings and definition files use
+// them: item-by-item input, whole-line input, and print output with CR LF
+// line ends. Paths are native paths.
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+class QSaveFile;
+class QFile;
+
+namespace rt {
+
+// Reading. Opening a missing file raises ErrFileNotFound (53); reading past
+// the end raises ErrInputPastEnd (62).
+class InputFile {
+public:
+    InputFile() = default;
+    explicit InputFile(const QString& path) { open(path); }
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    void open(const QString& path);
+    void close();
+    bool isOpen() const { return open_; }
+    // True once nothing but the end of the file is left.
+    bool eof() const;
+
+    // One item of the input statement: leading blanks and tabs are skipped; a
+    // leading double quote reads up to the closing quote (the quotes dropped,
+    // whatever follows up to the next comma or line end is skipped);
+    // otherwise the item runs to the next comma or line end and trailing
+    // blanks are dropped. The comma or line end that ends the item is
+    // consumed. An empty line gives an empty item.
+    QString inputItem();
+    // One item read as a number (the item text through the number reading
+    // rule; a number item also ends at a blank).
+    double inputNumber();
+    // One whole line, unchanged, without its line end (CR LF, LF or CR).
+    QString lineInput();
+    // Skip n whole lines.
+    void skipLines(int n);
+
+private:
+    QByteArray data_;
+    qsizetype pos_ = 0;
+    bool open_ = false;
+    QString path_;
+};
+
+// Writing. The file is written to a temporary file beside the target and
+// renamed over it on close(), so a failed write never leaves a half-written
+// file behind. Any failure raises a run-time error (ErrPathNotFound,
+// ErrPermissionDenied, ErrDiskFull, ErrDeviceIO).
+class OutputFile {
+public:
+    enum Mode { Replace, Append };
+    OutputFile() = default;
+    OutputFile(const QString& path, Mode mode) { open(path, mode); }
+    ~OutputFile(); // discards an uncommitted Replace file
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void open(const QString& path, Mode mode);
+    // Text written as it stands.
+    void write(const QString& text);
+    // Text and CR LF.
+    void printLine(const QString& text);
+    // One number in the print layout (" 9600 ") and CR LF.
+    void printNumberLine(double v);
+    void printSingleLine(float v);
+    // Append mode: pushes what was written to the operating system now.
+    void flush();
+    // Finishes the file: Replace mode renames the temporary file over the
+    // target; Append mode flushes and closes. Raises on failure.
+    void close();
+
+private:
+    std::unique_ptr<QSaveFile> save_;
+    std::unique_ptr<QFile> append_;
+    QString path_;
+};
+
+bool FileExists(const QString& path);
+// Deletes a file; raises ErrFileNotFound / ErrPermissionDenied on failure.
+void Kill(const QString& path);
+
+} // namespace rt

@@ -1,0 +1,51 @@
+#pragma once
+// Test support: a program folder of the test's own (optionally filled with the
+// shipped sample files), answered message boxes and file dialogs, and an end
+// of the program that throws instead of exiting.
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <gtest/gtest.h>
+
+#include "platform/msgbox.h"
+
+// Thrown by App::end() during tests.
+struct ProgramEnded {
+    int code;
+};
+
+// Answers message boxes in order from a queue; when the queue is empty the
+// default answer is given. Every box is recorded in mb::calls().
+class MsgBoxAnswers {
+public:
+    MsgBoxAnswers();
+    ~MsgBoxAnswers();
+    void push(int answer) { answers_.push_back(answer); }
+    const std::vector<mb::Call>& calls() const { return mb::calls(); }
+    // The last box, or an empty call when none was shown.
+    mb::Call last() const;
+    int count() const { return int(mb::calls().size()); }
+    void clear() { mb::clearCalls(); }
+
+private:
+    std::deque<int> answers_;
+};
+
+// Base fixture: a fresh program folder, shared state reset, boxes answered.
+class QxTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Copies the shipped sample files (data/) into the program folder.
+    void copySampleData();
+    QString programDir() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    void writeFile(const QString& name, const QByteArray& content) const;
+    QByteArray readFile(const QString& name) const;
+
+    QTemporaryDir dir_;
+    MsgBoxAnswers boxes_;
+};
+
+QString sourceDir();
