@@ -206,12 +206,3 @@ void FrmMain::mnuCommTerm_Click()
         mb::AppError(e, QStringLiteral("frmMain.mnuCommTerm_Click"));
     }
 }
-
-void FrmMain::tmrLogging_Timer()
-{
-    bool any = false;
-    for (int i = 0; i < gControlCount; ++i)
-        any = any || gCtlLogState[i] == 1;
-    gLoggingActive = any;
-    shpLogging->setFillColor(any ? color::Green : color::ButtonFace);
-}
