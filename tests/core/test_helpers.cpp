@@ -6,7 +6,7 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/rterror.h"
-#include "testenv.h"
+#include "support/testenv.h"
 
 using namespace modZarn;
 

@@ -2,7 +2,7 @@
 
 #include "core/modZarn.h"
 #include "platform/app.h"
-#include "testenv.h"
+#include "support/testenv.h"
 
 using namespace modZarn;
 
