@@ -1,6 +1,5 @@
 #include <QComboBox>
 #include <QDateTime>
-#include <QTimeZone>
 
 #include "core/modZarn.h"
 #include "platform/app.h"
@@ -170,15 +169,15 @@ TEST_F(HelpersTest, BitState)
 TEST_F(HelpersTest, Clocks)
 {
     // Local time = UTC + 0: a quarter second after midnight.
-    const QDateTime midnight(QDate(2024, 3, 1), QTime(0, 0), QTimeZone::UTC);
+    const QDateTime midnight(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC);
     Clock::setFake(midnight.addMSecs(250));
     EXPECT_DOUBLE_EQ(ElapsedSeconds(86400 - 0.5), 0.75);
     EXPECT_DOUBLE_EQ(ElapsedSeconds(0.24), 0);
     EXPECT_DOUBLE_EQ(ElapsedSeconds(-99999), 0.25 + 99999);
 
-    Clock::setFake(QDateTime(QDate(2000, 1, 1), QTime(6, 0, 0, 500), QTimeZone::UTC));
+    Clock::setFake(QDateTime(QDate(2000, 1, 1), QTime(6, 0, 0, 500), Qt::UTC));
     EXPECT_DOUBLE_EQ(UtcNow(), 36526 + 0.25 + 0.5 / 86400.0);
-    Clock::setFake(QDateTime(QDate(1899, 12, 30), QTime(12, 0), QTimeZone::UTC));
+    Clock::setFake(QDateTime(QDate(1899, 12, 30), QTime(12, 0), Qt::UTC));
     EXPECT_DOUBLE_EQ(UtcNow(), 0.5);
 
     const double now = UtcNow() * 86400;
