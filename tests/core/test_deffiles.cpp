@@ -142,6 +142,7 @@ TEST_F(DefFilesTest, FieldTable)
 
     ResetSharedState();
     boxes_.clear();
+    QFile::remove(file("CfgField.TXT"));
     ReadCfgFieldFile();
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(firstLine(), "An application error has occurred reading CfgField.TXT file:");
