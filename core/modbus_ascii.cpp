@@ -38,7 +38,7 @@ const QString kBadLrc = QStringLiteral(":Checksum error from instrument at regis
 // expected in upper case.
 int Digit(const QByteArray& reply, int pos)
 {
-    const int c = static_cast<unsigned char>(reply.value(pos - 1));
+    const int c = pos >= 1 && pos <= reply.size() ? static_cast<unsigned char>(reply[pos - 1]) : 0;
     return c > '9' ? c - 55 : c - 48;
 }
 
