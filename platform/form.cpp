@@ -192,7 +192,9 @@ bool Form::eventFilter(QObject* obj, QEvent* e)
         auto* w = qobject_cast<QWidget*>(obj);
         if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && w && w->window() == window() &&
             w != window() && !keepEnter_.contains(w)) {
-            window()->focusNextChild();
+            // As a Tab keystroke would: the focus moves to the next field.
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QApplication::sendEvent(w, &tab);
             return true;
         }
     }
