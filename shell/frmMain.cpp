@@ -119,8 +119,6 @@ FrmMain::FrmMain()
     // Screens that are not part of this build yet.
     cmdStatus->setEnabled(false);
 
-    cmdFind->setEnabled(false);
-
     cmdGraph->setEnabled(false);
 
     cmdSetpoints->setEnabled(false);
@@ -181,8 +179,6 @@ void FrmMain::Form_Unload(int& cancel)
 
 void FrmMain::cmdConfigureController_Click() { SwitchForm(*this, frmConfig()); }
 void FrmMain::cmdStatus_Click() {}
-
-void FrmMain::cmdFind_Click() {}
 
 void FrmMain::cmdGraph_Click() {}
 

@@ -1,0 +1,101 @@
+#pragma once
+// Find Instruments: tries every combination of address, baud rate, framing
+// and protocol the user leaves open for one controller group, reading each
+// address's model register, and lists every instrument that answers. The
+// port carries each probe's settings while the search runs and gets the
+// configured settings back when it ends, however it ends.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "platform/controls.h"
+#include "platform/form.h"
+
+class QMenuBar;
+class QAction;
+
+class FrmFind : public Form {
+    Q_OBJECT
+public:
+    FrmFind();
+
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Deactivate() override;
+    void Form_Unload(int& cancel) override;
+
+    // ---- form values ----
+    bool Filling = false;      // code is setting the serial-setting lists
+    bool CancelSearch = false; // tested after every probe
+    bool Searching = false;    // a search is running
+
+    // ---- search controls ----
+    QGroupBox* fraControllerGroup;
+    ControlArray<QRadioButton> optInstControllerGroup;
+    QGroupBox* fraInstProtocol;
+    ControlArray<QRadioButton> OptInstProtocol;
+    QComboBox* cbxStartAddress;
+    QComboBox* cbxEndAddress;
+    QComboBox* cbxBaudRate;
+    QComboBox* cbxParity;
+    QComboBox* cbxDataLength;
+    QComboBox* cbxStopBits;
+    QPushButton* cmdStartSearch;
+    QPushButton* cmdCancelSearch;
+    QListWidget* lisSearchResults;
+    QLabel* lblProgress;
+    QLabel* lblErrorMessageText;
+    QLabel* lblDemoMode;
+    QLabel* lblTitle;
+
+    // ---- navigation row and menu ----
+    QPushButton* cmdConfigureController;
+    QPushButton* cmdFind;
+    QPushButton* cmdGraph;
+    QPushButton* cmdMainMenu;
+    QPushButton* cmdStatus;
+    QPushButton* cmdLogging;
+    QPushButton* cmdSetpoints;
+    QPushButton* cmdMonitor;
+    QMenuBar* menuBar;
+    QAction* mnuFileExit;
+    QAction* mnuCommSetup;
+    QAction* mnuCommTerm;
+    QAction* mnuCommRegister;
+    QAction* mnuZarnLink;
+
+    // ---- handlers ----
+    void optInstControllerGroup_Click(int Index);
+    void cbxDataLength_Click();
+    void cbxParity_Click();
+    void cbxStopBits_Click();
+    void cmdStartSearch_Click();
+    void cmdCancelSearch_Click();
+
+    void cmdConfigureController_Click();
+    void cmdFind_Click();
+    void cmdGraph_Click();
+    void cmdMainMenu_Click();
+    void cmdStatus_Click();
+    void cmdLogging_Click();
+    void cmdSetpoints_Click();
+    void cmdMonitor_Click();
+    void mnuFileExit_Click();
+    void mnuCommSetup_Click();
+    void mnuCommTerm_Click();
+    void mnuCommRegister_Click();
+    void mnuZarnLink_Click();
+
+private:
+    void UpdateProtocolOptions();
+    void CheckStopBits();
+    void ApplyGroupFraming();
+
+    int selectedGroup() const;
+    void fillAddressLists(int group);
+};
+
+FrmFind& frmFind();
