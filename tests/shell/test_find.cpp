@@ -1,0 +1,310 @@
+// Find Instruments against the instrument simulator on a pseudo-terminal, and
+// in demo mode.
+#include <QObject>
+#include <functional>
+
+#include "core/deffiles.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "core/sysconfig.h"
+#include "shell/frmFind.h"
+#include "shell/frmMain.h"
+#include "support/pty.h"
+#include "support/simulator.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+
+// Records the probe texts the search shows: the search lets posted events run
+// after every probe, and the recorder reposts itself so that it runs on each
+// of those turns. `onProbe` runs with the number of probes seen so far.
+class ProbeRecorder {
+public:
+    explicit ProbeRecorder(std::function<void(int)> onProbe = {}) : onProbe_(std::move(onProbe)) { post(); }
+    QStringList probes;
+
+private:
+    void post()
+    {
+        QMetaObject::invokeMethod(&context_, [this] { turn(); }, Qt::QueuedConnection);
+    }
+    void turn()
+    {
+        post();
+        const QString t = frmFind().lblProgress->text();
+        if (!t.startsWith(QLatin1String("Polling")) || (!probes.isEmpty() && probes.last() == t))
+            return;
+        probes << t;
+        if (onProbe_)
+            onProbe_(int(probes.size()));
+    }
+    QObject context_;
+    std::function<void(int)> onProbe_;
+};
+
+class FindTest : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        copySampleData();
+        ReadModelFile();
+        ReadZarnXrefFile();
+        ReadxxGXrefFile();
+        ReadxxHXrefFile();
+        gCommPort = 5;
+        gBaudRate = 9600;
+        gParity = QStringLiteral("None");
+        gDataBits = 8;
+        gStopBits = 1;
+        gPollTimeoutMs = 30; // silent probes stay short
+    }
+    void TearDown() override
+    {
+        Forms::discardAll();
+        QxTest::TearDown();
+    }
+
+    // Opens the configured line on `device` and shows the search screen for `group`.
+    FrmFind& open(const QString& device, int group)
+    {
+        qputenv("QUINREX3_COM5", device.toLocal8Bit());
+        gControllerGroup = group;
+        bool failed = true;
+        InitComm(CommSettingsString(), failed);
+        EXPECT_FALSE(failed);
+        FrmFind& f = frmFind();
+        f.Show();
+        return f;
+    }
+
+    static void choose(FrmFind& f, const QString& from, const QString& to, const QString& baud,
+                       const QString& parity, const QString& data, const QString& stop, int protocol)
+    {
+        f.cbxStartAddress->setCurrentText(from);
+        f.cbxEndAddress->setCurrentText(to);
+        f.cbxBaudRate->setCurrentText(baud);
+        f.cbxParity->setCurrentText(parity);
+        f.cbxDataLength->setCurrentText(data);
+        f.cbxStopBits->setCurrentText(stop);
+        f.OptInstProtocol(protocol)->setChecked(true);
+    }
+
+    static QStringList results(const FrmFind& f)
+    {
+        QStringList out;
+        for (int i = 0; i < f.lisSearchResults->count(); ++i)
+            out << f.lisSearchResults->item(i)->text();
+        return out;
+    }
+};
+
+TEST_F(FindTest, ModbusInstrumentsAtTheirOwnSpeedsAndStopBits)
+{
+    SimProcess sim({"1 1 A 9600,E,7,1 XG", "2 1 R 19200,E,7,2 TQ", "3 1 R 38400,E,7,1 refuse"});
+    ASSERT_TRUE(sim.ok());
+    FrmFind& f = open(sim.path(), 1);
+    choose(f, "001", "003", "UNKNOWN", "Even", "7", "UNKNOWN", 3);
+    f.cmdStartSearch->click();
+
+    EXPECT_EQ(results(f), QStringList({
+        "Addr:001  ID#:XG  Type:QX-G48, 1/16 DIN PID Controller with 3 Alarms  9600,E,7,1  Modbus ASCII",
+        "Addr:003  ID#:??  Type:Possible 53G, 53H, TQN Controller       38400,E,7,1  Modbus RTU",
+        "Addr:002  ID#:TQ  Type:QX-TQ32, 1/32 DIN Thermocouple Controller  19200,E,7,2  Modbus RTU",
+    }));
+    EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 3 instruments.");
+    // 2 stop bits x 5 speeds x 3 addresses x 2 protocols; a silent probe asks twice.
+    EXPECT_EQ(sim.requests().size(), 57 * 2 + 3);
+    EXPECT_TRUE(sim.requests().contains("R 2 19200,even-or-none,2 1"));
+    EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+    EXPECT_TRUE(gCommOK);
+    EXPECT_FALSE(f.Searching);
+}
+
+TEST_F(FindTest, GroupZeroZarnLinkAndRtuIncludingOddSpeedsAndUnknownModels)
+{
+    SimProcess sim({"1 0 Z 28800,N,8,1 TW", "2 0 R 9600,N,8,1 QQ", "3 0 Z 57600,N,8,1 refuse",
+                    "2 1 A 9600,N,8,1 XG"});
+    ASSERT_TRUE(sim.ok());
+    FrmFind& f = open(sim.path(), 0);
+    // Group 0 takes the framing back to None, 8, 1 whatever is chosen.
+    choose(f, "01", "03", "UNKNOWN", "Even", "7", "2", 3);
+    EXPECT_EQ(f.cbxParity->currentText(), "None");
+    EXPECT_EQ(f.cbxDataLength->currentText(), "8");
+    EXPECT_EQ(f.cbxStopBits->currentText(), "1");
+    f.cmdStartSearch->click();
+
+    EXPECT_EQ(results(f), QStringList({
+        "Addr:02  ID#:QQ  Type:Unavailable, Unknown Model Type  9600,N,8,1  Modbus RTU",
+        "Addr:01  ID#:TW  Type:QX-16T, 1/16 DIN Temperature Controller (Modbus RTU)  28800,N,8,1  Zarn Link",
+        "Addr:03  ID#:??  Type:Possible 53G, 53H, TQN Controller       57600,N,8,1  Zarn Link",
+    }));
+    EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 3 instruments.");
+    EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+}
+
+TEST_F(FindTest, GroupZeroProbeOrderSkipsTheSpeedItCannotSpeak)
+{
+    PtyPair pty;
+    gDemoMode = true;
+    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 0);
+    choose(f, "01", "02", "UNKNOWN", "None", "8", "1", 3);
+    ProbeRecorder rec;
+    f.cmdStartSearch_Click();
+
+    QStringList expected;
+    for (const char* baud : {"9600", "19200", "28800", "57600", "4800", "2400"})
+        for (const char* addr : {"01", "02"})
+            for (const char* proto : {"Zarn Link", "Modbus RTU"})
+                expected << QStringLiteral("Polling Address %1   %2,N,8,1 %3").arg(addr, baud, proto);
+    EXPECT_EQ(rec.probes, expected);
+}
+
+TEST_F(FindTest, DemoModeGroupOneFindsEightAtTheFirstCombination)
+{
+    PtyPair pty;
+    gDemoMode = true;
+    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 1);
+    choose(f, "001", "004", "UNKNOWN", "UNKNOWN", "UNKNOWN", "UNKNOWN", 3);
+    ProbeRecorder rec;
+    f.cmdStartSearch_Click();
+
+    QStringList expected;
+    for (const char* addr : {"001", "002", "003", "004"})
+        for (const char* proto : {"Modbus RTU", "Modbus ASCII"})
+            expected << QStringLiteral("Addr:%1  ID#:%2  Type:%3  9600,E,7,1  %4")
+                            .arg(addr,
+                                 QString(addr).endsWith('1') || QString(addr).endsWith('3') ? "XG" : "TQ",
+                                 QString(addr).endsWith('1') || QString(addr).endsWith('3')
+                                     ? "QX-G48, 1/16 DIN PID Controller with 3 Alarms"
+                                     : "QX-TQ32, 1/32 DIN Thermocouple Controller",
+                                 proto);
+    EXPECT_EQ(results(f), expected);
+    EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 8 instruments.");
+    // 2 stop bits x 5 speeds x 4 addresses x 2 lengths x 3 parities x 2 protocols.
+    EXPECT_EQ(rec.probes.size(), 480);
+    EXPECT_EQ(rec.probes.first(), "Polling Address 001   9600,E,7,1 Modbus RTU");
+    EXPECT_EQ(rec.probes.last(), "Polling Address 004   2400,O,8,2 Modbus ASCII");
+}
+
+TEST_F(FindTest, DownwardRangeAndOutOfRangeAddressesAreHeldToTheLine)
+{
+    PtyPair pty;
+    gDemoMode = true;
+    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 1);
+    choose(f, "0", "002", "9600", "Even", "7", "1", 2);
+    ProbeRecorder rec;
+    f.cmdStartSearch_Click();
+    EXPECT_EQ(rec.probes, QStringList({"Polling Address 001   9600,E,7,1 Modbus ASCII",
+                                       "Polling Address 002   9600,E,7,1 Modbus ASCII"}));
+    EXPECT_EQ(f.cbxStartAddress->currentText(), "001");
+
+    rec.probes.clear();
+    choose(f, "300", "254", "9600", "Even", "7", "1", 2);
+    f.cmdStartSearch_Click();
+    EXPECT_EQ(rec.probes, QStringList({"Polling Address 255   9600,E,7,1 Modbus ASCII",
+                                       "Polling Address 254   9600,E,7,1 Modbus ASCII"}));
+}
+
+TEST_F(FindTest, CancelByButtonOrByLeavingKeepsTheCountAndRestoresTheLine)
+{
+    SimProcess sim({"1 1 A 9600,E,7,1 XG"});
+    ASSERT_TRUE(sim.ok());
+    FrmFind& f = open(sim.path(), 1);
+    const std::vector<std::function<void()>> cancels = {
+        [&] { f.cmdCancelSearch->click(); },
+        [&] { Forms::setActive(&frmMain()); },
+    };
+    for (const auto& cancel : cancels) {
+        f.Show();
+        choose(f, "001", "255", "9600", "Even", "7", "1", 2);
+        ProbeRecorder rec([&](int n) {
+            if (n == 2)
+                cancel();
+        });
+        f.cmdStartSearch_Click();
+        EXPECT_EQ(rec.probes.size(), 2);
+        EXPECT_EQ(results(f).size(), 1);
+        EXPECT_EQ(f.lblProgress->text(), "Found 1 instrument.");
+        EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+        EXPECT_FALSE(f.Searching);
+    }
+}
+
+TEST_F(FindTest, SecondClickDuringASearchDoesNothing)
+{
+    PtyPair pty;
+    gDemoMode = true;
+    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 2);
+    choose(f, "001", "003", "9600", "Even", "7", "1", 2);
+    ProbeRecorder rec([&](int n) {
+        if (n == 2)
+            f.cmdStartSearch->click();
+    });
+    f.cmdStartSearch_Click();
+    EXPECT_EQ(rec.probes.size(), 3);
+    EXPECT_EQ(results(f).size(), 3);
+    EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 3 instruments.");
+}
+
+TEST_F(FindTest, RunTimeErrorStillReopensTheConfiguredSettings)
+{
+    PtyPair pty;
+    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 0);
+    // The configured settings change after the line was opened: only a
+    // reopening at the end of the search puts them on the line.
+    gBaudRate = 19200;
+    f.cbxStartAddress->setCurrentText("FFFFF"); // overflows the address number
+    f.cmdStartSearch_Click();
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmFind.cmdSearch_Click"));
+    EXPECT_EQ(frmMain().comPort.settings(), "19200,N,8,1");
+    EXPECT_FALSE(f.Searching);
+    EXPECT_EQ(f.lblProgress->text(), "Zero instruments found.");
+}
+
+TEST_F(FindTest, OptionRulesFollowTheGroup)
+{
+    PtyPair pty;
+    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 1);
+    EXPECT_TRUE(f.OptInstProtocol(3)->isChecked());
+    EXPECT_EQ(f.cbxStopBits->currentText(), "1");
+    EXPECT_EQ(f.cbxStartAddress->currentText(), "001");
+
+    // Eight data bits with parity cannot take two stop bits.
+    f.cbxParity->setCurrentText("Odd");
+    f.cbxDataLength->setCurrentText("8");
+    f.cbxStopBits->setCurrentText("2");
+    EXPECT_EQ(f.cbxStopBits->currentText(), "1");
+
+    f.OptInstProtocol(0)->setChecked(true);
+    f.optInstControllerGroup(2)->setChecked(true);
+    EXPECT_TRUE(f.OptInstProtocol(2)->isChecked());
+    EXPECT_FALSE(f.OptInstProtocol(0)->isEnabled());
+    EXPECT_FALSE(f.OptInstProtocol(1)->isEnabled());
+
+    f.optInstControllerGroup(0)->setChecked(true);
+    EXPECT_TRUE(f.OptInstProtocol(1)->isChecked());
+    EXPECT_EQ(f.cbxStartAddress->currentText(), "01");
+    EXPECT_EQ(f.cbxEndAddress->currentText(), "FF");
+    EXPECT_EQ(f.cbxParity->currentText(), "None");
+    EXPECT_EQ(f.cbxDataLength->currentText(), "8");
+}
+
+TEST_F(FindTest, MainMenuLeadsHereAndBack)
+{
+    PtyPair pty;
+    open(QString::fromStdString(pty.slavePath()), 1);
+    frmMain().Show();
+    frmMain().cmdFind->click();
+    EXPECT_TRUE(frmFind().isVisible());
+    EXPECT_FALSE(frmMain().isVisible());
+    frmFind().cmdMainMenu->click();
+    EXPECT_TRUE(frmMain().isVisible());
+    EXPECT_FALSE(frmFind().isVisible());
+    EXPECT_THROW(frmFind().mnuFileExit_Click(), ProgramEnded);
+}
+
+} // namespace
