@@ -1,5 +1,7 @@
 #include "shell/frmFind.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenuBar>
