@@ -33,11 +33,7 @@ protected:
 
 TEST_F(HelpersTest, HexTexts)
 {
-    EXPECT_EQ(Hex2(10), "0A");
-    EXPECT_EQ(Hex2(255), "FF");
-    EXPECT_EQ(Hex2(256), "00");
-    EXPECT_EQ(Hex2(300), "2C");
-    EXPECT_EQ(Hex2(-1), "FF");
+    EXPECT_EQ(Hex2(10) + Hex2(255) + Hex2(256) + Hex2(300) + Hex2(-1), "0AFF002CFF");
     EXPECT_EQ(Hex4(-1), "FFFF");
     EXPECT_EQ(Hex4(-32768), "8000");
     EXPECT_EQ(Hex4(4660), "1234");
@@ -120,13 +116,8 @@ TEST_F(HelpersTest, ModelIdentity)
 
 TEST_F(HelpersTest, ProtocolCodes)
 {
-    EXPECT_EQ(ProtocolLetter(0), "Z");
-    EXPECT_EQ(ProtocolLetter(1), "R");
-    EXPECT_EQ(ProtocolLetter(2), "A");
-    EXPECT_EQ(ProtocolLetter(7), "R");
-    EXPECT_EQ(ProtocolIndex("Z"), 0);
-    EXPECT_EQ(ProtocolIndex("R"), 1);
-    EXPECT_EQ(ProtocolIndex("A"), 2);
+    EXPECT_EQ(ProtocolLetter(0) + ProtocolLetter(1) + ProtocolLetter(2) + ProtocolLetter(7), "ZRAR");
+    EXPECT_EQ(ProtocolIndex("Z") * 100 + ProtocolIndex("R") * 10 + ProtocolIndex("A"), 12);
     EXPECT_EQ(ProtocolIndex("z"), 1);
     EXPECT_EQ(ProtocolIndex(""), 1);
 }
