@@ -1,0 +1,192 @@
+#include "core/helpers.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <cmath>
+
+#include "core/state.h"
+#include "platform/app.h"
+#include "platform/clock.h"
+#include "platform/msgbox.h"
+#include "platform/rterror.h"
+#include "platform/runtime.h"
+
+namespace modZarn {
+
+QString Hex2(int N)
+{
+    const QString hex = QString::number(quint16(N & 0xFFFF), 16).toUpper();
+    return (QLatin1Char('0') + hex).right(2);
+}
+
+QString Hex4(float V)
+{
+    double v = V;
+    if (v < 0)
+        v += 65536;
+    const std::int32_t n = rt::CLng(v);
+    const QString hex = QString::number(quint32(n), 16).toUpper();
+    return (QStringLiteral("000") + hex).right(4);
+}
+
+void FillAddressCombo(QComboBox* Combo, bool HexMode, bool SetDefault)
+{
+    const QString before = Combo->currentText();
+    Combo->clear();
+    for (int a = 1; a <= 255; ++a)
+        Combo->addItem(HexMode ? Hex2(a) : QStringLiteral("%1").arg(a, 3, 10, QLatin1Char('0')));
+    Combo->setCurrentText(SetDefault ? (HexMode ? QStringLiteral("32") : QStringLiteral("001"))
+                                     : before);
+}
+
+int GetComboAddress(QComboBox* Combo)
+{
+    const QString text = Combo->currentText();
+    if (gControllerGroup == 0)
+        return rt::CInt(rt::Val(QStringLiteral("&H") + text));
+    return rt::CInt(rt::Val(text));
+}
+
+int AddressToNumber(int Group, const QString& AddressText)
+{
+    if (Group == 0)
+        return rt::CInt(rt::Val(QStringLiteral("&H") + rt::Trim(AddressText)));
+    return rt::CInt(rt::Val(AddressText));
+}
+
+QString AddressToText(int Group, int Address)
+{
+    if (Group == 0)
+        return Hex2(Address);
+    const QString digits = QStringLiteral("%1").arg(std::abs(Address), 3, 10, QLatin1Char('0'));
+    return Address < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+void ModelFromRegisterValue(int Group, float Code, QString& ModelID, QString& TypeCaption,
+                            int& ModelIndex, QString& ModelName)
+{
+    double code = Code;
+    if (code == 19712)
+        code = 14157;
+    const double m = std::fabs(code);
+    const double high = std::floor(m / 256);
+    const double low = std::fmod(rt::RoundHalfEven(m), 256.0);
+    if (high > 255)
+        rt::raise(rt::ErrIllegalCall);
+    ModelID = QString(QChar(ushort(high))) + QChar(ushort(low));
+    if (code == 0)
+        ModelID = QStringLiteral("XX");
+    TypeCaption = LookupModel(Group, ModelID, ModelIndex, ModelName);
+}
+
+QString LookupModel(int Group, const QString& ModelID, int& ModelIndex, QString& ModelName)
+{
+    if (Group < 0 || Group > 2)
+        rt::raise(rt::ErrSubscript);
+    ModelIndex = 0;
+    ModelName = QStringLiteral("Unavailable");
+    const int count = std::min(gModelCount[Group], kMaxModels);
+    for (int slot = 1; slot <= count; ++slot) {
+        if (gModelID[Group][slot].compare(ModelID, Qt::CaseInsensitive) == 0) {
+            ModelIndex = slot;
+            ModelName = gModelName[Group][slot];
+            return gModelType[Group][slot];
+        }
+    }
+    return QStringLiteral("Unknown Model Type");
+}
+
+QString ProtocolLetter(int Index)
+{
+    if (Index == 0)
+        return QStringLiteral("Z");
+    if (Index == 2)
+        return QStringLiteral("A");
+    return QStringLiteral("R");
+}
+
+int ProtocolIndex(const QString& Code)
+{
+    if (Code == QLatin1String("Z"))
+        return 0;
+    if (Code == QLatin1String("A"))
+        return 2;
+    return 1;
+}
+
+namespace {
+// Position of the last folder separator, or -1. On this platform "/"
+// separates folders as "\" does elsewhere; both are accepted.
+qsizetype LastSeparator(const QString& path)
+{
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const QChar c = path.at(i);
+        if (c == QLatin1Char('\\') || c == QLatin1Char('/') || c == QLatin1Char(':'))
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+QString FilePath(const QString& Path)
+{
+    try {
+        const qsizetype pos = LastSeparator(Path);
+        if (pos > 0)
+            return Path.left(pos + 1);
+        return App::path();
+    } catch (const rt::RtError& e) {
+        mb::AppError(e, QStringLiteral("modZarn.FilePath"));
+        return QString();
+    }
+}
+
+QString NameOfFile(const QString& Path)
+{
+    try {
+        const qsizetype pos = LastSeparator(Path);
+        return pos < 0 ? Path : Path.mid(pos + 1);
+    } catch (const rt::RtError& e) {
+        mb::AppError(e, QStringLiteral("modZarn.NameOfFile"));
+        return QString();
+    }
+}
+
+bool BitState(int Bit, float WordToCheck)
+{
+    int result = 0;
+    try {
+        const int mask = Bit == 15 ? -32768 : rt::CInt(std::pow(2.0, Bit));
+        result = (rt::CLng(WordToCheck) & std::int32_t(mask)) != 0 ? -1 : 0;
+        return result != 0;
+    } catch (const rt::RtError& e) {
+        mb::AppError(e, QStringLiteral("modZarn.BitState, BitState=") + rt::Str(result)
+                            + QStringLiteral(" WordToCheck=") + rt::StrSingle(WordToCheck));
+        return false;
+    }
+}
+
+double ElapsedSeconds(double Start)
+{
+    const double d = Clock::timer() - Start;
+    if (std::fabs(d) < 0.02)
+        return 0;
+    return d < 0 ? d + 86400 : d;
+}
+
+double ElapsedSecondsUtc(double Start)
+{
+    const double d = UtcNow() * 86400 + 0.01 - Start;
+    return d < 0 ? d + 3600 : d;
+}
+
+double UtcNow()
+{
+    const QDateTime now = Clock::utcNow();
+    static const QDate epoch(1899, 12, 30);
+    const QTime t = now.time();
+    return double(epoch.daysTo(now.date())) + (t.hour() * 3600 + t.minute() * 60 + t.second()) / 86400.0
+        + t.msec() / 86400.0 / 1000.0;
+}
+
+} // namespace modZarn

@@ -1,0 +1,60 @@
+#pragma once
+// Small routines every screen and transport uses: address texts and lists,
+// hexadecimal texts, model identity, protocol codes, path splitting, status
+// word bits and the clocks. None keeps state.
+#include <QString>
+
+class QComboBox;
+
+namespace modZarn {
+
+// Low byte as two upper-case hex digits (300 gives "2C", -1 "FF").
+QString Hex2(int N);
+// Four upper-case hex digits of the rounded value (-1 gives "FFFF", 15 "000F").
+// Raises an overflow beyond the 32-bit range.
+QString Hex4(float V);
+
+// Fills the list with the addresses 1..255: "01".."FF" in hex mode, else
+// "001".."255"; SetDefault puts "32" (hex) or "001" into the text.
+void FillAddressCombo(QComboBox* Combo, bool HexMode, bool SetDefault);
+// The combo box's text as an address of the current controller group.
+int GetComboAddress(QComboBox* Combo);
+// Address text to number: hexadecimal in group 0, decimal otherwise; 0 when
+// the text holds no number. Raises an overflow beyond 16 bits.
+int AddressToNumber(int Group, const QString& AddressText);
+// "32" in group 0, "050" in groups 1 and 2.
+QString AddressToText(int Group, int Address);
+
+// Model register value (first character in the high byte) to model ID, and
+// the model's type caption, slot (0 = unknown) and name from the model table.
+void ModelFromRegisterValue(int Group, float Code, QString& ModelID, QString& TypeCaption,
+                            int& ModelIndex, QString& ModelName);
+// Looks the model ID up (ignoring case) in the group's model table; returns
+// the type caption, or "Unknown Model Type" with index 0 and name
+// "Unavailable". A group outside 0..2 raises a subscript error.
+QString LookupModel(int Group, const QString& ModelID, int& ModelIndex, QString& ModelName);
+
+// 0 "Z", 2 "A", anything else "R".
+QString ProtocolLetter(int Index);
+// "Z" 0, "A" 2, anything else 1.
+int ProtocolIndex(const QString& Code);
+
+// Folder part of a path including its last "\", "/" or ":"; the program
+// folder when there is none past the first character.
+QString FilePath(const QString& Path);
+// The text after the last "\", "/" or ":".
+QString NameOfFile(const QString& Path);
+
+// True when bit Bit (0..15) of the word is set; bit 15 is set for every
+// negative word and every word of 32768 or more.
+bool BitState(int Bit, float WordToCheck);
+
+// Seconds since Start (seconds since local midnight), across midnight; 0
+// below 0.02 s.
+double ElapsedSeconds(double Start);
+// Seconds since Start (UtcNow() * 86400).
+double ElapsedSecondsUtc(double Start);
+// UTC now as a date number: days since 30 December 1899, with milliseconds.
+double UtcNow();
+
+} // namespace modZarn

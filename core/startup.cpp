@@ -1,0 +1,106 @@
+#include "core/startup.h"
+
+#include "config/frmConfig.h"
+#include "core/commport.h"
+#include "core/deffiles.h"
+#include "core/state.h"
+#include "core/sysconfig.h"
+#include "platform/app.h"
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/msgbox.h"
+#include "platform/rterror.h"
+#include "platform/textfile.h"
+#include "shell/frmMain.h"
+
+namespace modZarn {
+
+void main()
+{
+    try {
+        if (App::prevInstance()) {
+            const int answer = mb::MsgBox(
+                QStringLiteral("Warning: Another instance of this program is already running on this computer.  "
+                               "Do you want to continue ?  (If yes then you must run the programs out of "
+                               "different directories and select different serial comm ports.)"),
+                mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Program Already Running"));
+            if (answer == mb::No)
+                App::end(0);
+        }
+
+        // The edition decides the names of the settings and model files, so
+        // it is settled before anything is read.
+        gKT9PMode = App::exeName() == QStringLiteral("KT9-P");
+
+        ReadSystemConfig();
+
+        gCmdGapRequired = rt::FileExists(App::file(QStringLiteral("USB71K.TXT")));
+
+        // The controller group just read decides which register files are read.
+        ReadDefinitionFiles();
+
+        bool failed = true;
+        InitComm(CommSettingsString(), failed);
+
+        gLogStatusText[0] = QStringLiteral("STARTED");
+        gLogStatusText[1] = QStringLiteral("STOPPED");
+        gLogStatusText[2] = QStringLiteral("FINISHED");
+
+        frmMain().Show();
+    } catch (const rt::RtError& e) {
+        // The steps after the failing one do not run; with no main window
+        // shown the program then ends (see the entry point).
+        mb::AppError(e, QStringLiteral("modZarn.main"));
+    }
+}
+
+void InitComm(const QString& settings, bool& Failed)
+{
+    Failed = true;
+    SerialPortControl& port = frmMain().comPort;
+    try {
+        if (port.portOpen())
+            port.setPortOpen(false);
+        port.setCommPort(gCommPort);
+        port.setSettings(settings);
+        port.setRTSEnable(true);
+        port.setPortOpen(true);
+        gCommOK = true;
+        frmMain().tmrLogging.setEnabled(true);
+        frmMain().shpComms->setFillColor(color::Green);
+        Failed = false;
+    } catch (const rt::RtError& e) {
+        switch (e.number()) {
+        case rt::ErrCommInvalidPort:
+        case rt::ErrCommHardware:
+        case rt::ErrCommNoDevice:
+        case rt::ErrDeviceUnavailable:
+            mb::MsgBox(QStringLiteral("The selected communications port, COM") + QString::number(gCommPort) +
+                           QStringLiteral(", either does not exist or is in use.  All functions that require "
+                                          "communications to the instruments(s) will be disabled."),
+                       mb::Critical, QStringLiteral("InitComm"));
+            break;
+        default:
+            mb::AppError(e, QStringLiteral("modZarn.InitComm"));
+            break;
+        }
+        // A failed opening leaves the port closed; lamp, flag and timer agree.
+        if (port.portOpen())
+            port.setPortOpen(false);
+        gCommOK = false;
+        frmMain().tmrLogging.setEnabled(false);
+        frmMain().shpComms->setFillColor(color::ButtonFace);
+    }
+}
+
+void SwitchForm(Form& FromForm, Form& ToForm)
+{
+    if (&FromForm == &ToForm)
+        return;
+    ToForm.setLeft(FromForm.Left());
+    ToForm.setTop(FromForm.Top());
+    ToForm.Show();
+    FromForm.Hide();
+}
+
+} // namespace modZarn

@@ -1,0 +1,202 @@
+#include "platform/form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWindow>
+
+namespace Forms {
+namespace {
+std::unordered_map<std::type_index, Form*>& registry()
+{
+    static std::unordered_map<std::type_index, Form*> r;
+    return r;
+}
+QPointer<Form> gActive;
+bool gWatching = false;
+
+// The user moved to another window of this program: fire the events. Boxes,
+// file dialogs and other applications do not count.
+void onFocusWindow(QWindow* w)
+{
+    if (!w)
+        return;
+    for (auto& [t, f] : registry()) {
+        if (f->isVisible() && f->window()->windowHandle() == w) {
+            setActive(f);
+            return;
+        }
+    }
+}
+
+void watch()
+{
+    if (gWatching || !qApp)
+        return;
+    gWatching = true;
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, &onFocusWindow);
+}
+} // namespace
+
+Form* active() { return gActive.data(); }
+
+void setActive(Form* f)
+{
+    if (gActive.data() == f)
+        return;
+    Form* old = gActive.data();
+    gActive = f;
+    if (old)
+        old->Form_Deactivate();
+    // A deactivate handler may itself have moved activation on.
+    if (f && gActive.data() == f)
+        f->Form_Activate();
+}
+
+Form* find(std::type_index t)
+{
+    auto it = registry().find(t);
+    return it == registry().end() ? nullptr : it->second;
+}
+
+void add(std::type_index t, Form* f)
+{
+    watch();
+    registry()[t] = f;
+}
+
+void remove(Form* f)
+{
+    for (auto it = registry().begin(); it != registry().end(); ++it)
+        if (it->second == f) {
+            registry().erase(it);
+            break;
+        }
+    if (gActive.data() == f)
+        gActive = nullptr;
+}
+
+std::vector<Form*> loaded()
+{
+    std::vector<Form*> v;
+    for (auto& [t, f] : registry())
+        v.push_back(f);
+    return v;
+}
+
+void discardAll()
+{
+    auto all = loaded();
+    registry().clear();
+    gActive = nullptr;
+    for (Form* f : all) {
+        f->hide();
+        delete f;
+    }
+}
+
+} // namespace Forms
+
+Form::Form(QWidget* parent) : QWidget(parent) {}
+
+Form::~Form()
+{
+    Forms::remove(this);
+    if (enterMoves_ && qApp)
+        qApp->removeEventFilter(this);
+}
+
+void Form::runLoad()
+{
+    if (loaded_)
+        return;
+    loaded_ = true;
+    Form_Load();
+}
+
+void Form::Show()
+{
+    if (isHidden())
+        show();
+    raise();
+    activateWindow();
+    Forms::setActive(this);
+}
+
+void Form::ShowModal()
+{
+    if (modal_)
+        return;
+    QPointer<Form> previous = Forms::active();
+    QPointer<Form> self = this;
+    modal_ = true;
+    setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    connect(this, &Form::closedOrHidden, &loop, &QEventLoop::quit);
+    Show();
+    if (isVisible())
+        loop.exec(QEventLoop::DialogExec);
+    if (self) {
+        modal_ = false;
+        setWindowModality(Qt::NonModal);
+    }
+    // The window that opened the dialog is active again.
+    if (previous && previous != self && previous->isVisible())
+        Forms::setActive(previous);
+}
+
+void Form::Hide()
+{
+    hide();
+    if (Forms::active() == this)
+        Forms::setActive(nullptr);
+    emit closedOrHidden();
+}
+
+bool Form::Unload()
+{
+    int cancel = 0;
+    Form_Unload(cancel);
+    if (cancel)
+        return false;
+    Hide();
+    Forms::remove(this);
+    deleteLater();
+    return true;
+}
+
+void Form::closeEvent(QCloseEvent* e)
+{
+    // The close box unloads the form; the form may refuse.
+    e->ignore();
+    Unload();
+}
+
+void Form::setEnterMovesFocus(bool on)
+{
+    if (on == enterMoves_ || !qApp)
+        return;
+    enterMoves_ = on;
+    if (on)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool Form::eventFilter(QObject* obj, QEvent* e)
+{
+    if (enterMoves_ && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        auto* w = qobject_cast<QWidget*>(obj);
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && w && w->window() == window() &&
+            w != window() && !keepEnter_.contains(w)) {
+            // As a Tab keystroke would: the focus moves to the next field.
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QApplication::sendEvent(w, &tab);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(obj, e);
+}

@@ -1,0 +1,100 @@
+#pragma once
+// Windows of the program: one class per window, one instance each, created on
+// first use. Load runs once when the instance is created; Activate and
+// Deactivate fire only when another window of this program becomes the active
+// one (not around a message box or file dialog, and not when the user switches
+// to another application); Unload can be cancelled by the form.
+#include <QPointer>
+#include <QSet>
+#include <QWidget>
+#include <functional>
+#include <typeindex>
+#include <unordered_map>
+
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form(QWidget* parent = nullptr);
+    ~Form() override;
+
+    // ---- events, overridden by the forms ----
+    virtual void Form_Load() {}
+    virtual void Form_Activate() {}
+    virtual void Form_Deactivate() {}
+    // Setting cancel to a nonzero value keeps the form loaded.
+    virtual void Form_Unload(int& cancel) { (void)cancel; }
+
+    // Shows the window modeless and makes it the active window.
+    void Show();
+    // Shows the window modal: returns when it is hidden or unloaded.
+    void ShowModal();
+    void Hide();
+    // Runs Form_Unload; unless cancelled, hides the form and discards the
+    // instance (the next use creates a new one). Returns true when unloaded.
+    bool Unload();
+
+    bool isModalShown() const { return modal_; }
+    // The form's own Visible flag.
+    bool Visible() const { return !isHidden(); }
+
+    int Left() const { return x(); }
+    int Top() const { return y(); }
+    void setLeft(int v) { move(v, y()); }
+    void setTop(int v) { move(x(), v); }
+
+    // Enter in a field moves to the next field (key preview), except in the
+    // widgets listed with keepEnter().
+    void setEnterMovesFocus(bool on);
+    void keepEnter(QWidget* w) { keepEnter_.insert(w); }
+
+    // Used by the registry.
+    void runLoad();
+
+signals:
+    void closedOrHidden();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* obj, QEvent* e) override;
+
+private:
+    bool modal_ = false;
+    bool loaded_ = false;
+    bool enterMoves_ = false;
+    QSet<QWidget*> keepEnter_;
+};
+
+namespace Forms {
+
+// The active form of this program (nullptr when none is).
+Form* active();
+// Makes `f` the active form, firing Deactivate on the old and Activate on the new.
+void setActive(Form* f);
+
+// Registry of the single instances.
+Form* find(std::type_index t);
+void add(std::type_index t, Form* f);
+void remove(Form* f);
+// Every loaded form (tests use it to clean up).
+std::vector<Form*> loaded();
+// Discards every form without running unload handlers (tests).
+void discardAll();
+
+template <class T>
+T& get()
+{
+    if (Form* f = find(typeid(T)))
+        return *static_cast<T*>(f);
+    T* f = new T;
+    add(typeid(T), f);
+    f->runLoad();
+    return *f;
+}
+
+template <class T>
+bool isLoaded()
+{
+    return find(typeid(T)) != nullptr;
+}
+
+} // namespace Forms

@@ -1,0 +1,106 @@
+#include "platform/msgbox.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/rterror.h"
+
+namespace mb {
+namespace {
+Handler gHandler;
+std::vector<Call> gCalls;
+int gOpen = 0;
+
+struct OpenGuard {
+    OpenGuard() { ++gOpen; }
+    ~OpenGuard() { --gOpen; }
+};
+} // namespace
+
+int defaultAnswer(int style)
+{
+    const int buttons = style & 7;
+    const bool second = (style & DefaultButton2) != 0;
+    switch (buttons) {
+    case OKCancel: return second ? Cancel : OK;
+    case YesNoCancel: return second ? No : Yes;
+    case YesNo: return second ? No : Yes;
+    default: return OK;
+    }
+}
+
+int MsgBox(const QString& text, int style, const QString& title, QWidget* owner)
+{
+    gCalls.push_back(Call{text, title, style, owner != nullptr});
+    OpenGuard open;
+    if (gHandler)
+        return gHandler(gCalls.back());
+
+    QMessageBox box(owner);
+    box.setWindowTitle(title);
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setText(shown);
+    switch (style & 0x70) {
+    case Critical: box.setIcon(QMessageBox::Critical); break;
+    case Question: box.setIcon(QMessageBox::Question); break;
+    case Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Information: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    const bool second = (style & DefaultButton2) != 0;
+    QAbstractButton* def = nullptr;
+    std::vector<std::pair<QAbstractButton*, int>> map;
+    auto add = [&](QMessageBox::StandardButton b, int answer, bool isDefault) {
+        QAbstractButton* btn = box.addButton(b);
+        map.emplace_back(btn, answer);
+        if (isDefault)
+            def = btn;
+    };
+    switch (style & 7) {
+    case OKCancel:
+        add(QMessageBox::Ok, OK, !second);
+        add(QMessageBox::Cancel, Cancel, second);
+        break;
+    case YesNoCancel:
+        add(QMessageBox::Yes, Yes, !second);
+        add(QMessageBox::No, No, second);
+        add(QMessageBox::Cancel, Cancel, false);
+        break;
+    case YesNo:
+        add(QMessageBox::Yes, Yes, !second);
+        add(QMessageBox::No, No, second);
+        break;
+    default:
+        add(QMessageBox::Ok, OK, true);
+        break;
+    }
+    if (def)
+        box.setDefaultButton(qobject_cast<QPushButton*>(def));
+    box.exec();
+    for (auto& [btn, answer] : map)
+        if (box.clickedButton() == btn)
+            return answer;
+    // Closed without a button: the escape answer.
+    return (style & 7) == YesNo ? No : ((style & 7) == OKOnly ? OK : Cancel);
+}
+
+void AppError(const rt::RtError& e, const QString& routine, const QString& firstLine)
+{
+    AppError(e.number(), e.description(), routine, firstLine);
+}
+
+void AppError(int number, const QString& description, const QString& routine, const QString& firstLine)
+{
+    MsgBox(firstLine + QLatin1Char('\r') + QStringLiteral("Error Code ") + QString::number(number) +
+               QStringLiteral(" - ") + description + QLatin1Char('\r') + QStringLiteral("Routine - ") + routine,
+           Critical, QStringLiteral("Application Error"));
+}
+
+void setHandler(Handler h) { gHandler = std::move(h); }
+void clearHandler() { gHandler = nullptr; }
+const std::vector<Call>& calls() { return gCalls; }
+void clearCalls() { gCalls.clear(); }
+int openCount() { return gOpen; }
+
+} // namespace mb

@@ -1,0 +1,229 @@
+#include "shell/frmMain.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QPixmap>
+
+#include "config/frmConfig.h"
+#include "core/commport.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "platform/app.h"
+#include "platform/msgbox.h"
+#include "platform/rterror.h"
+#include "platform/runtime.h"
+#include "platform/textfile.h"
+
+using namespace modZarn;
+
+FrmMain& frmMain() { return Forms::get<FrmMain>(); }
+
+namespace {
+// Form width the logo is centred in (9600 twips).
+constexpr int kFormWidth = 640;
+
+QPushButton* button(QWidget* parent, const QString& caption, int x, int y, int w = 96, int h = 44)
+{
+    auto* b = new CommandButton(caption, parent);
+    b->setGeometry(x, y, w, h);
+    return b;
+}
+
+Shape* lamp(QWidget* parent, int x, int y)
+{
+    auto* s = new Shape(parent);
+    s->setGeometry(x, y, 18, 18);
+    return s;
+}
+} // namespace
+
+FrmMain::FrmMain()
+    : comPort(CommPort()), tmrLogging(50, [this] { tmrLogging_Timer(); }, this)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setFixedSize(kFormWidth, 470);
+
+    menuBar = new QMenuBar(this);
+    menuBar->setGeometry(0, 0, kFormWidth, 24);
+    QMenu* mnuFile = menuBar->addMenu(QStringLiteral("&File"));
+    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    QMenu* mnuComm = menuBar->addMenu(QStringLiteral("Communications"));
+    mnuCommSetup = mnuComm->addAction(QStringLiteral("Setup"));
+    mnuCommTerm = mnuComm->addAction(QStringLiteral("Terminal"));
+    mnuCommRegister = mnuComm->addAction(QStringLiteral("Register Access"));
+    mnuZarnLink = mnuComm->addAction(QStringLiteral("Zarn Link Access"));
+
+    lblTitle = new QLabel(this);
+    lblTitle->setGeometry(0, 32, kFormWidth, 32);
+    lblTitle->setAlignment(Qt::AlignCenter);
+    QFont tf = lblTitle->font();
+    tf.setPointSize(16);
+    tf.setBold(true);
+    lblTitle->setFont(tf);
+
+    imgCompany = new QLabel(this);
+    imgCompany->setGeometry((kFormWidth - 240) / 2, 72, 240, 60);
+
+    lblVersion = new QLabel(this);
+    lblVersion->setGeometry(0, 140, kFormWidth, 20);
+    lblVersion->setAlignment(Qt::AlignCenter);
+    lblBeta = new QLabel(QStringLiteral("BETA"), this);
+    lblBeta->setGeometry(kFormWidth - 80, 140, 60, 20);
+    lblBeta->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+    lblDemoMode = new QLabel(QStringLiteral("Demo Mode"), this);
+    lblDemoMode->setGeometry(20, 140, 120, 20);
+    lblDemoMode->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+    lblDemoMode->setVisible(false);
+
+    const int row1 = 176, row2 = 228;
+    cmdConfigureController = button(this, QStringLiteral("   &Configure   Instrument"), 20, row1, 116);
+    cmdStatus = button(this, QStringLiteral("   Instrument  &Status"), 144, row1, 116);
+    cmdFind = button(this, QStringLiteral("   F&ind     Instruments"), 268, row1, 116);
+    cmdGraph = button(this, QStringLiteral("&Graphing"), 392, row1, 116);
+    cmdMainMenu = button(this, QStringLiteral("   &Main Menu Screen"), 516, row1, 104);
+    cmdSetpoints = button(this, QStringLiteral("  &Edit   Setpoints"), 20, row2, 116);
+    cmdLogging = button(this, QStringLiteral("&Logging"), 144, row2, 116);
+    cmdMonitor = button(this, QStringLiteral("S&ystem Monitor"), 268, row2, 116);
+    cmdDemoMode = button(this, QStringLiteral("Toggle Demo Mode"), 392, row2, 116);
+
+    shpComms = lamp(this, 40, 300);
+    lblComms = new QLabel(QStringLiteral("Comms Established"), this);
+    lblComms->setGeometry(66, 298, 200, 22);
+    shpLogging = lamp(this, 40, 328);
+    lblLogging = new QLabel(QStringLiteral("Log Session(s) in Progress"), this);
+    lblLogging->setGeometry(66, 326, 240, 22);
+    shpGraphing = lamp(this, 40, 356);
+    lblGraphing = new QLabel(QStringLiteral("Graph Recording in Progress"), this);
+    lblGraphing->setGeometry(66, 354, 240, 22);
+
+    lblErrorMessageText = new QLabel(this);
+    lblErrorMessageText->setGeometry(20, 400, kFormWidth - 40, 48);
+    lblErrorMessageText->setWordWrap(true);
+    lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
+
+    connect(cmdConfigureController, &QPushButton::clicked, this, [this] { cmdConfigureController_Click(); });
+    connect(cmdStatus, &QPushButton::clicked, this, [this] { cmdStatus_Click(); });
+    connect(cmdFind, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
+    connect(cmdGraph, &QPushButton::clicked, this, [this] { cmdGraph_Click(); });
+    connect(cmdMainMenu, &QPushButton::clicked, this, [this] { cmdMainMenu_Click(); });
+    connect(cmdSetpoints, &QPushButton::clicked, this, [this] { cmdSetpoints_Click(); });
+    connect(cmdLogging, &QPushButton::clicked, this, [this] { cmdLogging_Click(); });
+    connect(cmdMonitor, &QPushButton::clicked, this, [this] { cmdMonitor_Click(); });
+    connect(cmdDemoMode, &QPushButton::clicked, this, [this] { cmdDemoMode_Click(); });
+    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+    connect(mnuCommSetup, &QAction::triggered, this, [this] { mnuCommSetup_Click(); });
+    connect(mnuCommTerm, &QAction::triggered, this, [this] { mnuCommTerm_Click(); });
+    connect(mnuCommRegister, &QAction::triggered, this, [this] { mnuCommRegister_Click(); });
+    connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
+
+    // Screens that are not part of this build yet.
+    cmdStatus->setEnabled(false);
+
+    cmdFind->setEnabled(false);
+
+    cmdGraph->setEnabled(false);
+
+    cmdSetpoints->setEnabled(false);
+
+    cmdLogging->setEnabled(false);
+
+    cmdMonitor->setEnabled(false);
+
+    mnuCommSetup->setEnabled(false);
+
+    mnuCommTerm->setEnabled(false);
+
+    mnuCommRegister->setEnabled(false);
+
+    mnuZarnLink->setEnabled(false);
+}
+
+void FrmMain::Form_Load()
+{
+    // Nothing here may stop the main menu from showing: every step swallows
+    // its own failure and the next one runs.
+    QString title;
+    try {
+        rt::InputFile f(App::file(gKT9PMode ? QStringLiteral("Apptitle-1.txt") : QStringLiteral("Apptitle.txt")));
+        title = f.lineInput();
+    } catch (const rt::RtError&) {
+    }
+    setWindowTitle(title);
+    lblTitle->setText(title);
+
+    lblVersion->setText(QStringLiteral("VERSION ") + rt::Str(App::major()) +
+                        QStringLiteral(".%1.%2")
+                            .arg(App::minor(), 2, 10, QLatin1Char('0'))
+                            .arg(App::revision(), 2, 10, QLatin1Char('0')));
+    lblBeta->setVisible(App::major() < 1);
+
+    QPixmap logo;
+    if (logo.load(App::file(gKT9PMode ? QStringLiteral("Company-1.bmp") : QStringLiteral("Company.bmp")))) {
+        imgCompany->setPixmap(logo);
+        imgCompany->resize(logo.size());
+    }
+    imgCompany->move((kFormWidth - imgCompany->width()) / 2, imgCompany->y());
+
+    lblErrorMessageText->clear();
+}
+
+void FrmMain::Form_Activate()
+{
+    // Demo mode may have changed while another screen was shown.
+    lblDemoMode->setVisible(gDemoMode);
+}
+
+void FrmMain::Form_Unload(int& cancel)
+{
+    (void)cancel;
+    App::end(0);
+}
+
+void FrmMain::cmdConfigureController_Click() { SwitchForm(*this, frmConfig()); }
+void FrmMain::cmdStatus_Click() {}
+
+void FrmMain::cmdFind_Click() {}
+
+void FrmMain::cmdGraph_Click() {}
+
+void FrmMain::cmdMainMenu_Click() { SwitchForm(*this, *this); }
+void FrmMain::cmdSetpoints_Click() {}
+
+void FrmMain::cmdLogging_Click() {}
+
+void FrmMain::cmdMonitor_Click() {}
+
+void FrmMain::cmdDemoMode_Click()
+{
+    gDemoMode = !gDemoMode;
+    lblDemoMode->setVisible(gDemoMode);
+}
+
+void FrmMain::mnuFileExit_Click() { Unload(); }
+
+void FrmMain::mnuCommSetup_Click() {}
+
+void FrmMain::mnuCommRegister_Click() {}
+
+void FrmMain::mnuZarnLink_Click() {}
+
+void FrmMain::mnuCommTerm_Click()
+{
+    // The terminal shares the serial line with logging, so logging stops first.
+    try {
+        if (gLoggingActive) {
+            const int answer = mb::MsgBox(
+                QStringLiteral("Warning: logging session(s) are currently in progress - In order to use the "
+                               "terminal, all logging must be stopped.  Are sure you wish to display the Terminal?"),
+                mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Display Terminal?"), this);
+            if (answer == mb::No)
+                return;
+        }
+        for (int i = 0; i < gControlCount; ++i)
+            if (gCtlLogState[i] == 1)
+                gCtlLogState[i] = 2;
+        tmrLogging_Timer();
+    } catch (const rt::RtError& e) {
+        mb::AppError(e, QStringLiteral("frmMain.mnuCommTerm_Click"));
+    }
+}

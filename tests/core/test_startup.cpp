@@ -1,0 +1,139 @@
+// Start-up order and the opening of the serial port.
+#include "core/startup.h"
+#include "core/state.h"
+#include "platform/app.h"
+#include "platform/controls.h"
+#include "shell/frmMain.h"
+#include "support/pty.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+class StartupTest : public QxTest {
+protected:
+    void TearDown() override
+    {
+        if (frmMain().comPort.portOpen())
+            frmMain().comPort.setPortOpen(false);
+        Forms::discardAll();
+        qunsetenv("QUINREX3_COM3");
+        QxTest::TearDown();
+    }
+    // A settings file on COM3 with the given device behind it.
+    void useDevice(const QString& dev)
+    {
+        qputenv("QUINREX3_COM3", dev.toLocal8Bit());
+        writeFile("Quinrex3.cfg", " 3 \r\n 9600 \r\nNone\r\n 8 \r\n 1 \r\n 250 \r\n 0 \r\nZ\r\n 1 \r\n 1 \r\n"
+                                  "viewer\r\n/tmp/\r\n");
+    }
+};
+} // namespace
+
+TEST_F(StartupTest, SecondCopyAnsweredNoEndsBeforeAnyFileIsRead)
+{
+    copySampleData();
+    App::setPrevInstanceOverride(1);
+    boxes_.push(mb::No);
+    EXPECT_THROW(modZarn::main(), ProgramEnded);
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Program Already Running");
+    EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::DefaultButton2 | mb::Question);
+    EXPECT_FALSE(boxes_.last().hadOwner);
+    EXPECT_EQ(gCommPort, 0);
+    EXPECT_EQ(gModelCount[0], 0);
+    EXPECT_FALSE(Forms::isLoaded<FrmMain>());
+}
+
+TEST_F(StartupTest, EditionIsRecognisedOnlyByItsExactName)
+{
+    for (const char* name : {"KT9-P", "kt9-p", "KT9-P "}) {
+        ResetSharedState();
+        App::setExeName(name);
+        boxes_.clear();
+        modZarn::main();
+        EXPECT_EQ(gKT9PMode, QString(name) == "KT9-P") << name;
+        // The settings file read is named after the edition.
+        EXPECT_TRUE(boxes_.calls().front().text.contains(QString(name) == "KT9-P" ? "KT9-P.cfg" : "Quinrex3.cfg"));
+        Forms::discardAll();
+    }
+}
+
+TEST_F(StartupTest, MissingFilesNeverStopStartUp)
+{
+    writeFile("USB71K.TXT", "");
+    modZarn::main();
+    EXPECT_TRUE(gCmdGapRequired);
+    EXPECT_TRUE(frmMain().Visible());
+    EXPECT_EQ(gLogStatusText[0], "STARTED");
+    EXPECT_EQ(gLogStatusText[1], "STOPPED");
+    EXPECT_EQ(gLogStatusText[2], "FINISHED");
+    EXPECT_TRUE(gLogStatusText[3].isEmpty());
+    // Every reader complained once, then the port could not open (COM0).
+    const auto& calls = boxes_.calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().title, "InitComm");
+    EXPECT_EQ(calls.back().text, "The selected communications port, COM0, either does not exist or is in use.  "
+                                 "All functions that require communications to the instruments(s) will be disabled.");
+    EXPECT_FALSE(gCommOK);
+}
+
+TEST_F(StartupTest, SampleFilesStartWithoutAnyMessage)
+{
+    copySampleData();
+    PtyPair pty;
+    useDevice(QString::fromStdString(pty.slavePath()));
+    modZarn::main();
+    EXPECT_EQ(boxes_.count(), 0) << (boxes_.count() ? boxes_.last().text.toStdString() : "");
+    EXPECT_TRUE(gCommOK);
+    EXPECT_GT(gModelCount[0], 0);
+}
+
+TEST_F(StartupTest, InitCommSuccessAndFailureKeepFlagTimerAndLampInStep)
+{
+    PtyPair pty;
+    useDevice(QString::fromStdString(pty.slavePath()));
+    gCommPort = 3;
+    FrmMain& f = frmMain();
+    bool failed = false;
+    InitComm("9600,N,8,1", failed);
+    EXPECT_FALSE(failed);
+    EXPECT_TRUE(gCommOK);
+    EXPECT_TRUE(f.tmrLogging.enabled());
+    EXPECT_EQ(f.shpComms->fillColor(), color::Green);
+    EXPECT_EQ(f.comPort.settings(), "9600,N,8,1");
+
+    // Reopening with other settings closes the port first.
+    InitComm("19200,E,7,2", failed);
+    EXPECT_FALSE(failed);
+    EXPECT_TRUE(f.comPort.portOpen());
+    EXPECT_EQ(f.comPort.settings(), "19200,E,7,2");
+    EXPECT_EQ(boxes_.count(), 0);
+
+    // A missing device: the message names the port, the port stays closed.
+    qputenv("QUINREX3_COM3", "/dev/quinrex3-no-such-device");
+    InitComm("9600,N,8,1", failed);
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(gCommOK);
+    EXPECT_FALSE(f.comPort.portOpen());
+    EXPECT_FALSE(f.tmrLogging.enabled());
+    EXPECT_EQ(f.shpComms->fillColor(), color::ButtonFace);
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "InitComm");
+    EXPECT_EQ(boxes_.last().style, mb::Critical);
+    EXPECT_TRUE(boxes_.last().text.startsWith("The selected communications port, COM3, either"));
+}
+
+TEST_F(StartupTest, InitCommWithBadSettingsShowsTheErrorBox)
+{
+    PtyPair pty;
+    useDevice(QString::fromStdString(pty.slavePath()));
+    gCommPort = 3;
+    bool failed = false;
+    InitComm("fast please", failed);
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(gCommOK);
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - modZarn.InitComm"));
+}

@@ -1,0 +1,143 @@
+// The main menu: what it shows, navigation between the main screens, demo
+// mode, the terminal's logging guard and ending the program.
+#include <QFile>
+#include <QImage>
+
+#include "config/frmConfig.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "platform/controls.h"
+#include "shell/frmMain.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+class MainMenuTest : public QxTest {
+protected:
+    void TearDown() override
+    {
+        Forms::discardAll();
+        QxTest::TearDown();
+    }
+};
+} // namespace
+
+TEST_F(MainMenuTest, LoadShowsTitleVersionAndCentredLogo)
+{
+    writeFile("Apptitle.txt", "Plant Line Supervisor\r\nsecond line\r\n");
+    QImage logo(200, 50, QImage::Format_RGB32);
+    logo.fill(Qt::blue);
+    ASSERT_TRUE(logo.save(file("Company.bmp"), "BMP"));
+
+    FrmMain& f = frmMain();
+    EXPECT_EQ(f.windowTitle(), "Plant Line Supervisor");
+    EXPECT_EQ(f.lblTitle->text(), "Plant Line Supervisor");
+    EXPECT_EQ(f.lblVersion->text(), "VERSION  2.01.00");
+    EXPECT_TRUE(f.lblBeta->isHidden());
+    EXPECT_EQ(f.imgCompany->width(), 200);
+    EXPECT_EQ(f.imgCompany->x(), (640 - 200) / 2);
+    EXPECT_TRUE(f.lblErrorMessageText->text().isEmpty());
+    EXPECT_EQ(boxes_.count(), 0);
+}
+
+TEST_F(MainMenuTest, MissingTitleAndLogoGiveEmptyCaptionsAndNoMessage)
+{
+    FrmMain& f = frmMain();
+    EXPECT_TRUE(f.windowTitle().isEmpty());
+    EXPECT_TRUE(f.lblTitle->text().isEmpty());
+    EXPECT_EQ(boxes_.count(), 0);
+}
+
+TEST_F(MainMenuTest, EditionReadsItsOwnTitleFile)
+{
+    writeFile("Apptitle.txt", "Standard\r\n");
+    writeFile("Apptitle-1.txt", "Private Label\r\n");
+    gKT9PMode = true;
+    EXPECT_EQ(frmMain().lblTitle->text(), "Private Label");
+}
+
+TEST_F(MainMenuTest, DemoModeToggleTwiceRestoresFlagAndLabel)
+{
+    FrmMain& f = frmMain();
+    f.Show();
+    f.cmdDemoMode->click();
+    EXPECT_TRUE(gDemoMode);
+    EXPECT_FALSE(f.lblDemoMode->isHidden());
+    f.cmdDemoMode->click();
+    EXPECT_FALSE(gDemoMode);
+    EXPECT_TRUE(f.lblDemoMode->isHidden());
+}
+
+TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
+{
+    FrmMain& m = frmMain();
+    m.Show();
+    m.move(123, 87);
+    const QSize configSize = frmConfig().size();
+    m.cmdConfigureController->click();
+    FrmConfig& c = frmConfig();
+    EXPECT_TRUE(c.Visible());
+    EXPECT_FALSE(m.Visible());
+    EXPECT_EQ(c.Left(), 123);
+    EXPECT_EQ(c.Top(), 87);
+    EXPECT_EQ(c.size(), configSize);
+    EXPECT_EQ(Forms::active(), &c);
+
+    c.move(40, 50);
+    c.cmdMainMenu->click();
+    EXPECT_TRUE(m.Visible());
+    EXPECT_FALSE(c.Visible());
+    EXPECT_EQ(m.Left(), 40);
+    EXPECT_EQ(m.Top(), 50);
+}
+
+TEST_F(MainMenuTest, MainMenuButtonOnTheMainMenuDoesNothing)
+{
+    FrmMain& m = frmMain();
+    m.Show();
+    m.move(10, 20);
+    m.cmdMainMenu->click();
+    EXPECT_TRUE(m.Visible());
+    EXPECT_EQ(m.Left(), 10);
+    EXPECT_EQ(Forms::active(), &m);
+}
+
+TEST_F(MainMenuTest, ExitOrClosingAMainScreenEndsTheProgram)
+{
+    frmMain().Show();
+    EXPECT_THROW(frmMain().mnuFileExit->trigger(), ProgramEnded);
+    EXPECT_THROW(frmConfig().close(), ProgramEnded);
+}
+
+TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
+{
+    RedimInstrumentArrays(2);
+    gControlCount = 2;
+    gCtlLogState[0] = 1;
+    gCtlLogState[1] = 3;
+    FrmMain& f = frmMain();
+    f.tmrLogging_Timer();
+    ASSERT_TRUE(gLoggingActive);
+    EXPECT_EQ(f.shpLogging->fillColor(), color::Green);
+
+    boxes_.push(mb::No);
+    f.mnuCommTerm_Click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Display Terminal?");
+    EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::DefaultButton2 | mb::Question);
+    EXPECT_EQ(gCtlLogState[0], 1);
+    EXPECT_TRUE(gLoggingActive);
+
+    boxes_.push(mb::Yes);
+    f.mnuCommTerm_Click();
+    EXPECT_EQ(gCtlLogState[0], 2);
+    EXPECT_EQ(gCtlLogState[1], 3);
+    EXPECT_FALSE(gLoggingActive);
+    EXPECT_EQ(f.shpLogging->fillColor(), color::ButtonFace);
+
+    // Without logging no question is asked.
+    boxes_.clear();
+    f.mnuCommTerm_Click();
+    EXPECT_EQ(boxes_.count(), 0);
+}
