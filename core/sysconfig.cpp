@@ -63,14 +63,18 @@ void SaveSystemConfig()
         f.printLine(gViewApp);
         f.printLine(gDefaultFolder);
         for (int i = 0; i < gControlCount; ++i) {
-            f.printLine(gCtlAddress.value(i));
-            f.printLine(gCtlName.value(i));
-            f.printLine(gCtlProtocol.value(i));
-            f.printNumberLine(gCtlGroup.value(i));
-            f.printNumberLine(gCtlDurationUnits.value(i));
-            f.printNumberLine(gCtlLogDuration.value(i));
-            f.printNumberLine(gCtlRateUnits.value(i));
-            f.printSingleLine(gCtlLogRate.value(i));
+            if (i >= gCtlAddress.size() || i >= gCtlName.size() || i >= gCtlProtocol.size()
+                || i >= gCtlGroup.size() || i >= gCtlDurationUnits.size()
+                || i >= gCtlLogDuration.size() || i >= gCtlRateUnits.size() || i >= gCtlLogRate.size())
+                rt::raise(rt::ErrSubscript);
+            f.printLine(gCtlAddress[i]);
+            f.printLine(gCtlName[i]);
+            f.printLine(gCtlProtocol[i]);
+            f.printNumberLine(gCtlGroup[i]);
+            f.printNumberLine(gCtlDurationUnits[i]);
+            f.printNumberLine(gCtlLogDuration[i]);
+            f.printNumberLine(gCtlRateUnits[i]);
+            f.printSingleLine(gCtlLogRate[i]);
         }
         f.close();
     } catch (const rt::RtError& e) {

@@ -46,6 +46,7 @@ private:
     QByteArray data_;
     qsizetype pos_ = 0;
     bool open_ = false;
+    bool utf8_ = true; // false: the file is not UTF-8 and is read as Windows-1252
     QString path_;
 };
 
@@ -56,8 +57,9 @@ private:
 class OutputFile {
 public:
     enum Mode { Replace, Append };
-    OutputFile() = default;
-    OutputFile(const QString& path, Mode mode) { open(path, mode); }
+    // Defined out of line: the members' deleters need the complete file types.
+    OutputFile();
+    OutputFile(const QString& path, Mode mode);
     ~OutputFile(); // discards an uncommitted Replace file
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

@@ -117,12 +117,25 @@ FrmMain::FrmMain()
     connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
 
     // Screens that are not part of this build yet.
-    for (QWidget* w : {static_cast<QWidget*>(cmdStatus), static_cast<QWidget*>(cmdFind),
-                       static_cast<QWidget*>(cmdGraph), static_cast<QWidget*>(cmdSetpoints),
-                       static_cast<QWidget*>(cmdLogging), static_cast<QWidget*>(cmdMonitor)})
-        w->setEnabled(false);
-    for (QAction* a : {mnuCommSetup, mnuCommTerm, mnuCommRegister, mnuZarnLink})
-        a->setEnabled(false);
+    cmdStatus->setEnabled(false);
+
+    cmdFind->setEnabled(false);
+
+    cmdGraph->setEnabled(false);
+
+    cmdSetpoints->setEnabled(false);
+
+    cmdLogging->setEnabled(false);
+
+    cmdMonitor->setEnabled(false);
+
+    mnuCommSetup->setEnabled(false);
+
+    mnuCommTerm->setEnabled(false);
+
+    mnuCommRegister->setEnabled(false);
+
+    mnuZarnLink->setEnabled(false);
 }
 
 void FrmMain::Form_Load()
@@ -168,11 +181,16 @@ void FrmMain::Form_Unload(int& cancel)
 
 void FrmMain::cmdConfigureController_Click() { SwitchForm(*this, frmConfig()); }
 void FrmMain::cmdStatus_Click() {}
+
 void FrmMain::cmdFind_Click() {}
+
 void FrmMain::cmdGraph_Click() {}
+
 void FrmMain::cmdMainMenu_Click() { SwitchForm(*this, *this); }
 void FrmMain::cmdSetpoints_Click() {}
+
 void FrmMain::cmdLogging_Click() {}
+
 void FrmMain::cmdMonitor_Click() {}
 
 void FrmMain::cmdDemoMode_Click()
@@ -182,8 +200,11 @@ void FrmMain::cmdDemoMode_Click()
 }
 
 void FrmMain::mnuFileExit_Click() { Unload(); }
+
 void FrmMain::mnuCommSetup_Click() {}
+
 void FrmMain::mnuCommRegister_Click() {}
+
 void FrmMain::mnuZarnLink_Click() {}
 
 void FrmMain::mnuCommTerm_Click()

@@ -1,0 +1,204 @@
+#include <QFile>
+#include <algorithm>
+
+#include "core/modZarn.h"
+#include "platform/app.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+
+class DefFilesTest : public QxTest {
+protected:
+    // A definition file: five header lines, then the records.
+    void writeDef(const QString& name, const QByteArray& records)
+    {
+        writeFile(name, "h1\r\nh2\r\nh3\r\nh4\r\nh5\r\n" + records);
+    }
+    // First and routine line of the last standard error box.
+    QString errorLines() const
+    {
+        const QString t = boxes_.last().text;
+        return t.section('\r', 0, 0) + "|" + t.section('\r', 2, 2);
+    }
+};
+
+} // namespace
+
+TEST_F(DefFilesTest, ModelFileAndRegisterFiles)
+{
+    gControllerGroup = 1;
+    writeDef("ModelID.txt", "TW,Small,Temp,0\r\nxg,Big,\"PID, 3 alarms\",1\r\nQ9,Tiny,TC,1\r\nTQ,T,T,1\r\n");
+    writeDef("xg.TXT", "2,102\r\n5000\r\n"); // hexadecimal in group 1
+    writeDef("TQ.TXT", "5,5001,6\r\n");
+    writeDef("TW.TXT", "7"); // group 0: not read
+    ReadModelFile();
+    EXPECT_EQ(gModelCount[0], 1);
+    EXPECT_EQ(gModelCount[1], 3);
+    EXPECT_EQ(gModelType[1][1], "PID, 3 alarms");
+    EXPECT_TRUE(gModelHasRegister[1][258]);
+    EXPECT_TRUE(gModelHasRegister[1][20480]);
+    EXPECT_FALSE(gModelHasRegister[1][102]);
+    EXPECT_FALSE(gModelHasRegister[1][7]);
+    // A missing register file is reported; the next model is still read, and
+    // an invalid register ends its file.
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_EQ(boxes_.calls()[0].text.section('\r', 0, 0),
+              "An application error has occurred reading " + App::file("Q9.TXT") + " file:");
+    EXPECT_EQ(boxes_.calls()[0].text.section('\r', 2), "Routine - modZarn.ReadModelRegisters.");
+    EXPECT_EQ(boxes_.calls()[1].title, "Invalid Modbus Register");
+    EXPECT_EQ(boxes_.calls()[1].style, mb::Critical);
+    EXPECT_EQ(boxes_.calls()[1].text, "The Modbus Register 20481 in file >" + App::file("TQ.TXT")
+                                          + "is invalid.  This model will perform proper configuration.");
+    EXPECT_TRUE(gModelHasRegister[3][5]);
+    EXPECT_FALSE(gModelHasRegister[3][6]);
+
+    boxes_.clear();
+    gKT9PMode = true;
+    gControllerGroup = 0;
+    writeDef("ModelID-1.txt", "R7,Private,Proc,0\r\n");
+    writeDef("R7.TXT", "102,0,103\r\n");
+    ReadModelFile();
+    EXPECT_EQ(gModelFileName, "ModelID-1.txt");
+    EXPECT_EQ(gModelCount[1], 0);
+    EXPECT_TRUE(gModelHasRegister[1][102]); // decimal in group 0
+    EXPECT_FALSE(gModelHasRegister[1][103]);
+    EXPECT_TRUE(boxes_.last().text.startsWith("The Modbus Register 0 in file >"));
+}
+
+TEST_F(DefFilesTest, ModelFileLimitsAndFailures)
+{
+    QByteArray records;
+    for (int i = 0; i < 16; ++i)
+        records += QByteArray("A") + char('A' + i) + ",Name,Type,1\r\n";
+    writeDef("ModelID.txt", records + "XH,Last,Type,2\r\n");
+    ReadModelFile();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Too Many Model ID's");
+    EXPECT_EQ(boxes_.last().text, "There are too many model ID's in the file ModelID.txt.  "
+                                  "The remaining model ID's will be ignored.");
+    EXPECT_EQ(gModelCount[1], 15);
+    EXPECT_EQ(gModelCount[2], 0);
+
+    // A group outside 0..2 stops the file.
+    writeDef("ModelID.txt", "TW,A,B,0\r\nZZ,A,B,3\r\nR7,A,B,0\r\n");
+    writeDef("TW.TXT", "");
+    ReadModelFile();
+    EXPECT_EQ(errorLines(), "An application error has occurred reading ModelID.txt file:|Routine - modZarn.ReadModelFile");
+    EXPECT_EQ(gModelCount[0], 1);
+
+    // A missing model file leaves the table as it was.
+    QFile::remove(file("ModelID.txt"));
+    ReadModelFile();
+    EXPECT_EQ(boxes_.count(), 3);
+    EXPECT_EQ(gModelCount[0], 1);
+}
+
+TEST_F(DefFilesTest, FieldAndCommandTables)
+{
+    writeDef("CfgField.TXT", "102H,3,0,15\r\n20481,1,0,1\r\n4097,2,0,3\r\n1001H,1,-5,6\r\n");
+    ReadCfgFieldFile();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().text, "The Modbus Register 20481 in file >CfgField.TXT is invalid.  "
+                                  "This may cause improper configuration data.");
+    EXPECT_EQ(gCfgField[258][1], 3);
+    EXPECT_EQ(gCfgField[258][3], 15);
+    EXPECT_EQ(gCfgField[4097][1], 1); // the later record wins
+    EXPECT_EQ(gCfgField[4097][2], -5);
+
+    writeDef("ZarnXref.TXT", "2,00,??\r\n258,102,202\r\n786,312,\r\n0,1,1\r\n1794,701,??\r\n");
+    ReadZarnXrefFile();
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_TRUE(boxes_.last().text.startsWith("The Modbus Register 0 in file >ZarnXref.TXT is invalid."));
+    EXPECT_EQ(gZarnXref[2][1], 0);
+    EXPECT_EQ(gZarnXref[2][2], -1);
+    EXPECT_EQ(gZarnXref[258][2], 0x202);
+    EXPECT_EQ(gZarnXref[786][2], -1);
+    EXPECT_EQ(gZarnXref[1794][1], 0x701);
+    EXPECT_EQ(gZarnXref[3][1], -1);
+
+    ResetSharedState();
+    QFile::remove(file("CfgField.TXT"));
+    QFile::remove(file("ZarnXref.TXT"));
+    ReadCfgFieldFile();
+    EXPECT_EQ(errorLines(), "An application error has occurred reading CfgField.TXT file:|Routine - modZarn.ReadCfgFieldFile");
+    EXPECT_EQ(gCfgField[258][1], 0);
+    ReadZarnXrefFile();
+    EXPECT_EQ(errorLines(), "An application error has occurred reading ZarnXref.TXT file:|Routine - modZarn.ReadZarnXrefFile");
+    EXPECT_EQ(gZarnXref[258][1], -1);
+    EXPECT_EQ(gZarnXref[258][2], -1);
+}
+
+TEST_F(DefFilesTest, ModbusRegisterTables)
+{
+    writeDef("xxGXref.TXT", "2,1000\r\n702H,12\r\n3000,1\r\n2063,80F\r\n4,??\r\n20481,1\r\n");
+    ReadxxGXrefFile();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().text, "The Modbus Register 20481 in file >xxGXref.TXT is invalid.  "
+                                  "This may cause improper configuration data.");
+    EXPECT_EQ(gXrefG[2], 0x1000);
+    EXPECT_EQ(gXrefG[1794], 0x12);
+    EXPECT_EQ(gXrefG[4], -1);
+    EXPECT_EQ(gXrefG[2063], 0x80F);
+    EXPECT_EQ(gXrefG[3000], 3000); // the identity range wins over the file
+    EXPECT_EQ(gXrefG[20480], 20480);
+
+    writeDef("xxHXref.TXT", "18175,1\r\n18176,1\r\n");
+    ReadxxHXrefFile();
+    EXPECT_EQ(gXrefH[18175], 1);
+    EXPECT_EQ(gXrefH[18176], 18176);
+    EXPECT_EQ(gXrefH[3000], -1);
+
+    // Missing: all -1, no identity part.
+    QFile::remove(file("xxHXref.TXT"));
+    ReadxxHXrefFile();
+    EXPECT_EQ(errorLines(), "An application error has occurred reading xxHXref.TXT file:|Routine - modZarn.ReadxxHXrefFile");
+    EXPECT_EQ(gXrefH[18175], -1);
+    EXPECT_EQ(gXrefH[18176], -1);
+}
+
+TEST_F(DefFilesTest, PasswordFile)
+{
+    writeFile("Password.txt", "  secret word  \r\nignored\r\n");
+    ReadPasswordFile();
+    EXPECT_EQ(gPassword, "secret word");
+
+    ResetSharedState();
+    QFile::remove(file("Password.txt"));
+    ReadPasswordFile();
+    EXPECT_EQ(errorLines(), "An application error has occurred reading Password.txt file:|Routine - modZarn.ReadPasswordFile");
+    EXPECT_TRUE(gPassword.isEmpty());
+}
+
+TEST_F(DefFilesTest, ShippedFilesLoadWithoutAnyMessage)
+{
+    copySampleData();
+    for (bool kt9p : {false, true}) {
+        for (int group = 0; group < 3; ++group) {
+            ResetSharedState();
+            gKT9PMode = kt9p;
+            ReadSystemConfig();
+            gControllerGroup = group;
+            ReadModelFile();
+            ReadCfgFieldFile();
+            ReadZarnXrefFile();
+            ReadxxGXrefFile();
+            ReadxxHXrefFile();
+            ReadPasswordFile();
+            ASSERT_EQ(boxes_.count(), 0) << "group " << group << ": " << boxes_.last().text.toStdString();
+            EXPECT_EQ(gControlCount, 3);
+            EXPECT_EQ(gModelCount[0] * 100 + gModelCount[1] * 10 + gModelCount[2], 421);
+            for (int slot = 1; slot <= gModelCount[group]; ++slot) {
+                const auto& row = gModelHasRegister[slot];
+                EXPECT_GT(std::count(row.begin(), row.end(), true), 10) << gModelID[group][slot].toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(gModelID[0][4], "RS");
+    EXPECT_EQ(gZarnXref[3][1], 0);
+    EXPECT_EQ(gZarnXref[1794][1], 0x701);
+    EXPECT_EQ(gXrefG[1794], 0x12);
+    EXPECT_EQ(gXrefH[2], 0x4700);
+    EXPECT_FALSE(gPassword.isEmpty());
+}

@@ -1,0 +1,171 @@
+#include <QComboBox>
+#include <QDateTime>
+
+#include "core/modZarn.h"
+#include "platform/app.h"
+#include "platform/clock.h"
+#include "platform/rterror.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+class HelpersTest : public QxTest {
+protected:
+    void addModel(int group, const QString& id, const QString& name, const QString& type)
+    {
+        const int slot = ++gModelCount[group];
+        gModelID[group][slot] = id;
+        gModelName[group][slot] = name;
+        gModelType[group][slot] = type;
+    }
+    static int overflowOf(const std::function<void()>& f)
+    {
+        try {
+            f();
+        } catch (const rt::RtError& e) {
+            return e.number();
+        }
+        return 0;
+    }
+};
+} // namespace
+
+TEST_F(HelpersTest, HexTexts)
+{
+    EXPECT_EQ(Hex2(10) + Hex2(255) + Hex2(256) + Hex2(300) + Hex2(-1), "0AFF002CFF");
+    // ... 65535, beyond 16 bits, half to even
+    EXPECT_EQ(Hex4(-1) + Hex4(-32768) + Hex4(4660) + Hex4(15), "FFFF80001234000F");
+    EXPECT_EQ(Hex4(65535) + Hex4(65536 + 18) + Hex4(2.5f), "FFFF00120002");
+    EXPECT_EQ(overflowOf([] { Hex4(5e9f); }), rt::ErrOverflow);
+}
+
+TEST_F(HelpersTest, AddressesAndTheirLists)
+{
+    EXPECT_EQ(AddressToNumber(0, "  1f  "), 31);
+    EXPECT_EQ(AddressToNumber(0, ""), 0);
+    EXPECT_EQ(AddressToNumber(0, "FFFF"), -1);
+    EXPECT_EQ(AddressToNumber(1, "012"), 12);
+    EXPECT_EQ(AddressToNumber(2, "12A"), 12);
+    EXPECT_EQ(overflowOf([] { AddressToNumber(1, "99999"); }), rt::ErrOverflow);
+    EXPECT_EQ(AddressToText(0, 50) + "|" + AddressToText(2, 7) + "|" + AddressToText(1, 1234) + "|"
+                  + AddressToText(1, -7),
+              "32|007|1234|-007");
+
+    QComboBox combo;
+    combo.setEditable(true);
+    FillAddressCombo(&combo, true, true);
+    ASSERT_EQ(combo.count(), 255);
+    EXPECT_EQ(combo.itemText(0), "01");
+    EXPECT_EQ(combo.itemText(254), "FF");
+    EXPECT_EQ(combo.currentText(), "32");
+    gControllerGroup = 0;
+    EXPECT_EQ(GetComboAddress(&combo), 50);
+
+    combo.setEditText("017");
+    FillAddressCombo(&combo, false, false);
+    EXPECT_EQ(combo.itemText(0), "001");
+    EXPECT_EQ(combo.itemText(254), "255");
+    EXPECT_EQ(combo.currentText(), "017");
+    gControllerGroup = 1;
+    EXPECT_EQ(GetComboAddress(&combo), 17);
+    FillAddressCombo(&combo, false, true);
+    EXPECT_EQ(combo.currentText(), "001");
+}
+
+TEST_F(HelpersTest, ModelIdentity)
+{
+    addModel(0, "TW", "QX-16T", "Temperature");
+    addModel(1, "XG", "QX-G48", "PID");
+
+    QString id, type, name = "before";
+    int index = -1;
+    ModelFromRegisterValue(0, 0, id, type, index, name);
+    EXPECT_EQ(id, "XX");
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(name, "Unavailable");
+    EXPECT_EQ(type, "Unknown Model Type");
+
+    ModelFromRegisterValue(0, 19712, id, type, index, name);
+    EXPECT_EQ(id, "7M");
+    ModelFromRegisterValue(0, 21591, id, type, index, name);
+    EXPECT_EQ(id, "TW");
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(name, "QX-16T");
+    EXPECT_EQ(type, "Temperature");
+    ModelFromRegisterValue(0, -21591, id, type, index, name);
+    EXPECT_EQ(id, "TW");
+    ModelFromRegisterValue(1, 22599, id, type, index, name);
+    EXPECT_EQ(id, "XG");
+    EXPECT_EQ(index, 1);
+
+    addModel(0, "XX", "Blank", "Unset");
+    ModelFromRegisterValue(0, 0, id, type, index, name);
+    EXPECT_EQ(index, 2);
+
+    EXPECT_EQ(LookupModel(0, "tw", index, name), "Temperature");
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(LookupModel(2, "TW", index, name), "Unknown Model Type");
+    EXPECT_EQ(overflowOf([&] { LookupModel(3, "TW", index, name); }), rt::ErrSubscript);
+}
+
+TEST_F(HelpersTest, ProtocolCodes)
+{
+    EXPECT_EQ(ProtocolLetter(0) + ProtocolLetter(1) + ProtocolLetter(2) + ProtocolLetter(7), "ZRAR");
+    EXPECT_EQ(ProtocolIndex("Z") * 100 + ProtocolIndex("R") * 10 + ProtocolIndex("A"), 12);
+    EXPECT_EQ(ProtocolIndex("z"), 1);
+    EXPECT_EQ(ProtocolIndex(""), 1);
+}
+
+TEST_F(HelpersTest, PathSplitting)
+{
+    EXPECT_EQ(FilePath("D:\\data\\log.csv"), "D:\\data\\");
+    EXPECT_EQ(FilePath("D:log.csv"), "D:");
+    EXPECT_EQ(FilePath("/home/op/logs/log.csv"), "/home/op/logs/");
+    EXPECT_EQ(FilePath("\\log.csv"), App::path());
+    EXPECT_EQ(FilePath("/log.csv"), App::path());
+    EXPECT_EQ(FilePath("log.csv"), App::path());
+    for (const char* path : {"D:\\data\\log.csv", "/home/op/log.csv", "D:log.csv", "log.csv"})
+        EXPECT_EQ(NameOfFile(path), "log.csv") << path;
+    EXPECT_EQ(NameOfFile("D:\\data\\"), "");
+    EXPECT_EQ(NameOfFile(""), "");
+    EXPECT_EQ(boxes_.count(), 0);
+}
+
+TEST_F(HelpersTest, BitState)
+{
+    EXPECT_TRUE(BitState(15, 40000));
+    EXPECT_FALSE(BitState(15, 32767));
+    EXPECT_TRUE(BitState(15, -1));
+    EXPECT_TRUE(BitState(0, 1));
+    EXPECT_FALSE(BitState(1, 1));
+    EXPECT_TRUE(BitState(11, 0x0814));
+    EXPECT_FALSE(BitState(10, 0x0814));
+    EXPECT_TRUE(BitState(4, 20.6f)); // rounded to 21
+    EXPECT_EQ(boxes_.count(), 0);
+
+    EXPECT_FALSE(BitState(16, 5));
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_EQ(boxes_.last().text.section('\r', 2), "Routine - modZarn.BitState, BitState= 0 WordToCheck= 5");
+}
+
+TEST_F(HelpersTest, Clocks)
+{
+    // Local time = UTC + 0: a quarter second after midnight.
+    const QDateTime midnight(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC);
+    Clock::setFake(midnight.addMSecs(250));
+    EXPECT_DOUBLE_EQ(ElapsedSeconds(86400 - 0.5), 0.75);
+    EXPECT_DOUBLE_EQ(ElapsedSeconds(0.24), 0);
+    EXPECT_DOUBLE_EQ(ElapsedSeconds(-99999), 0.25 + 99999);
+
+    Clock::setFake(QDateTime(QDate(2000, 1, 1), QTime(6, 0, 0, 500), Qt::UTC));
+    EXPECT_DOUBLE_EQ(UtcNow(), 36526 + 0.25 + 0.5 / 86400.0);
+    Clock::setFake(QDateTime(QDate(1899, 12, 30), QTime(12, 0), Qt::UTC));
+    EXPECT_DOUBLE_EQ(UtcNow(), 0.5);
+
+    const double now = UtcNow() * 86400;
+    EXPECT_NEAR(ElapsedSecondsUtc(now - 30), 30.01, 1e-6);
+    // The clock was set back: the start lies ahead of it.
+    EXPECT_NEAR(ElapsedSecondsUtc(now + 10), -10 + 0.01 + 3600, 1e-6);
+}
