@@ -112,6 +112,7 @@ TEST_F(DispatchLineTest, ZarnLinkValueRules)
     EXPECT_EQ(read(0, "Z", 0x32, 4), -2.0f);    // raw FFFEH
     EXPECT_EQ(read(0, "Z", 0x32, 8), 1.0f);     // bit 0 of 13H
     EXPECT_EQ(read(0, "Z", 0x32, 290), -123.0f);
+    EXPECT_EQ(read(0, "Z", 0x32, 292), 53.0f); // a whole number, not 52.9999962
     EXPECT_FLOAT_EQ(read(0, "Z", 0x32, 291), 12.3f); // odd: magnitude of the decoded value
     EXPECT_EQ(read(0, "Z", 0x32, 783), 18.0f);  // raw "12" read as hex
     EXPECT_EQ(read(0, "Z", 0x32, 1794), 4660.0f);
