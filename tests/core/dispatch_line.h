@@ -1,17 +1,14 @@
 #pragma once
-// A line of four instruments in the simulator, one per register path, with
-// the sample definition files loaded: 32H group 0 "Zarn Link", 33H and 34H
-// group 0 Modbus RTU, 001 group 1 (RTU and ASCII), 002 group 2 Modbus ASCII,
-// 003 group 1 without a status word.
-#include <QString>
-
+// The simulator serving one instrument per register path, with the sample
+// definition tables loaded: 32H group 0 "Zarn Link", 33H and 34H (no register
+// 795) group 0 Modbus RTU, 001 group 1 RTU and ASCII, 002 group 2 ASCII, 003
+// group 1 without a status word.
+#include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/dispatch.h"
 #include "core/state.h"
-#include "core/commport.h"
 #include "support/simulator.h"
 #include "support/testenv.h"
-
 
 inline const char* const kDispatchLine = R"(
 instrument 50 group 0 protocol Z
@@ -24,7 +21,7 @@ zcmd 50 0x124 0.53
 zcmd 50 0x30F "12"
 zcmd 50 0x701 1234
 zcmd 50 0x732 "0102000000"
-# register 350: two bits per read in bits 6-7 of the status byte: 2 1 3 0 1 2 3 1
+# register 350, two bits per read in bits 6-7 of the status byte: 2 1 3 0 1 2 3 1
 zcmd 50 0x160 "800000"
 zcmd 50 0x162 "400000"
 zcmd 50 0x164 "C00000"
@@ -77,7 +74,6 @@ protected:
         if (port.portOpen())
             port.setPortOpen(false);
         port.setCommPort(7);
-        port.setSettings(QStringLiteral("9600,N,8,1"));
         port.setPortOpen(true);
         modZarn::gCommOK = true;
         modZarn::gPollTimeoutMs = 150;
@@ -92,16 +88,13 @@ protected:
     float read(int group, const char* code, int address, int reg)
     {
         value = 7;
-        modZarn::ReadInstrumentRegister(group, QString::fromLatin1(code), text, err, address, reg,
-                                        value);
+        modZarn::ReadInstrumentRegister(group, code, text, err, address, reg, value);
         return value;
     }
     void write(int group, const char* code, int address, int reg, float v)
     {
-        modZarn::WriteInstrumentRegister(group, QString::fromLatin1(code), text, err, address, reg,
-                                         v);
+        modZarn::WriteInstrumentRegister(group, code, text, err, address, reg, v);
     }
-    // The last request the simulator received (RTU bytes, ASCII or "Zarn Link" text).
     QByteArray lastRequest() const
     {
         const auto r = sim_.requests();
@@ -109,7 +102,7 @@ protected:
     }
 
     SimProcess sim_;
-    QString text = QStringLiteral("stale");
+    QString text;
     int err = 0;
     float value = 7;
 };
