@@ -68,9 +68,9 @@ protected:
     }
 
     // Opens the configured line on `device` and shows the search screen for `group`.
-    FrmFind& open(const QString& device, int group)
+    FrmFind& open(const std::string& device, int group)
     {
-        qputenv("QUINREX3_COM5", device.toLocal8Bit());
+        qputenv("QUINREX3_COM5", QByteArray::fromStdString(device));
         gControllerGroup = group;
         bool failed = true;
         InitComm(CommSettingsString(), failed);
@@ -103,9 +103,16 @@ protected:
 
 TEST_F(FindTest, ModbusInstrumentsAtTheirOwnSpeedsAndStopBits)
 {
-    SimProcess sim({"1 1 A 9600,E,7,1 XG", "2 1 R 19200,E,7,2 TQ", "3 1 R 38400,E,7,1 refuse"});
-    ASSERT_TRUE(sim.ok());
-    FrmFind& f = open(sim.path(), 1);
+    // Group 1 reads the model as a product type (function 103): 1 XG, 2 TQ.
+    SimProcess sim;
+    ASSERT_TRUE(sim.start("instrument 1 group 1 protocol A settings 9600,E,7,1\n"
+                          "preg 1 0x12 1\n"
+                          "instrument 2 group 1 protocol R settings 19200,E,7,2\n"
+                          "preg 2 0x12 2\n"
+                          "instrument 3 group 1 protocol R settings 38400,E,7,1\n"
+                          "fault 3 exception:2 count=0\n"))
+        << sim.errorText();
+    FrmFind& f = open(sim.ptyPath(), 1);
     choose(f, "001", "003", "UNKNOWN", "Even", "7", "UNKNOWN", 3);
     f.cmdStartSearch->click();
 
@@ -116,8 +123,12 @@ TEST_F(FindTest, ModbusInstrumentsAtTheirOwnSpeedsAndStopBits)
     }));
     EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 3 instruments.");
     // 2 stop bits x 5 speeds x 3 addresses x 2 protocols; a silent probe asks twice.
-    EXPECT_EQ(sim.requests().size(), 57 * 2 + 3);
-    EXPECT_TRUE(sim.requests().contains("R 2 19200,even-or-none,2 1"));
+    EXPECT_EQ(sim.requests().size(), 57u * 2 + 3);
+    EXPECT_EQ(sim.replies().size(), 3u);
+    int answeredAt19200TwoStops = 0;
+    for (const SimLogEntry& e : sim.log())
+        answeredAt19200TwoStops += e.note == "line at 19200,N/E,?,2: answers";
+    EXPECT_EQ(answeredAt19200TwoStops, 1);
     EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
     EXPECT_TRUE(gCommOK);
     EXPECT_FALSE(f.Searching);
@@ -125,10 +136,19 @@ TEST_F(FindTest, ModbusInstrumentsAtTheirOwnSpeedsAndStopBits)
 
 TEST_F(FindTest, GroupZeroZarnLinkAndRtuIncludingOddSpeedsAndUnknownModels)
 {
-    SimProcess sim({"1 0 Z 28800,N,8,1 TW", "2 0 R 9600,N,8,1 QQ", "3 0 Z 57600,N,8,1 refuse",
-                    "2 1 A 9600,N,8,1 XG"});
-    ASSERT_TRUE(sim.ok());
-    FrmFind& f = open(sim.path(), 0);
+    // Group 0 reads the model through "Zarn Link" command 701H or Modbus RTU
+    // register 1794 (1793 on the wire). Address 2 would answer Modbus ASCII
+    // too, which group 0 does not speak.
+    SimProcess sim;
+    ASSERT_TRUE(sim.start("instrument 1 group 0 protocol Z settings 28800,N,8,1\n"
+                          "zcmd 1 0x701 5457\n" // TW
+                          "instrument 2 group 0 protocol RA settings 9600,N,8,1\n"
+                          "reg 2 1793 0x5151\n" // QQ
+                          "preg 2 0x12 1\n"
+                          "instrument 3 group 0 protocol Z settings 57600,N,8,1\n"
+                          "fault 3 nak:10 count=0\n"))
+        << sim.errorText();
+    FrmFind& f = open(sim.ptyPath(), 0);
     // Group 0 takes the framing back to None, 8, 1 whatever is chosen.
     choose(f, "01", "03", "UNKNOWN", "Even", "7", "2", 3);
     EXPECT_EQ(f.cbxParity->currentText(), "None");
@@ -149,7 +169,7 @@ TEST_F(FindTest, GroupZeroProbeOrderSkipsTheSpeedItCannotSpeak)
 {
     PtyPair pty;
     gDemoMode = true;
-    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 0);
+    FrmFind& f = open(pty.slavePath(), 0);
     choose(f, "01", "02", "UNKNOWN", "None", "8", "1", 3);
     ProbeRecorder rec;
     f.cmdStartSearch_Click();
@@ -166,7 +186,7 @@ TEST_F(FindTest, DemoModeGroupOneFindsEightAtTheFirstCombination)
 {
     PtyPair pty;
     gDemoMode = true;
-    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 1);
+    FrmFind& f = open(pty.slavePath(), 1);
     choose(f, "001", "004", "UNKNOWN", "UNKNOWN", "UNKNOWN", "UNKNOWN", 3);
     ProbeRecorder rec;
     f.cmdStartSearch_Click();
@@ -193,7 +213,7 @@ TEST_F(FindTest, DownwardRangeAndOutOfRangeAddressesAreHeldToTheLine)
 {
     PtyPair pty;
     gDemoMode = true;
-    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 1);
+    FrmFind& f = open(pty.slavePath(), 1);
     choose(f, "0", "002", "9600", "Even", "7", "1", 2);
     ProbeRecorder rec;
     f.cmdStartSearch_Click();
@@ -210,9 +230,9 @@ TEST_F(FindTest, DownwardRangeAndOutOfRangeAddressesAreHeldToTheLine)
 
 TEST_F(FindTest, CancelByButtonOrByLeavingKeepsTheCountAndRestoresTheLine)
 {
-    SimProcess sim({"1 1 A 9600,E,7,1 XG"});
-    ASSERT_TRUE(sim.ok());
-    FrmFind& f = open(sim.path(), 1);
+    SimProcess sim;
+    ASSERT_TRUE(sim.start("instrument 1 group 1 protocol A settings 9600,E,7,1\npreg 1 0x12 1\n")) << sim.errorText();
+    FrmFind& f = open(sim.ptyPath(), 1);
     const std::vector<std::function<void()>> cancels = {
         [&] { f.cmdCancelSearch->click(); },
         [&] { Forms::setActive(&frmMain()); },
@@ -237,7 +257,7 @@ TEST_F(FindTest, SecondClickDuringASearchDoesNothing)
 {
     PtyPair pty;
     gDemoMode = true;
-    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 2);
+    FrmFind& f = open(pty.slavePath(), 2);
     choose(f, "001", "003", "9600", "Even", "7", "1", 2);
     ProbeRecorder rec([&](int n) {
         if (n == 2)
@@ -252,7 +272,7 @@ TEST_F(FindTest, SecondClickDuringASearchDoesNothing)
 TEST_F(FindTest, RunTimeErrorStillReopensTheConfiguredSettings)
 {
     PtyPair pty;
-    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 0);
+    FrmFind& f = open(pty.slavePath(), 0);
     // The configured settings change after the line was opened: only a
     // reopening at the end of the search puts them on the line.
     gBaudRate = 19200;
@@ -268,7 +288,7 @@ TEST_F(FindTest, RunTimeErrorStillReopensTheConfiguredSettings)
 TEST_F(FindTest, OptionRulesFollowTheGroup)
 {
     PtyPair pty;
-    FrmFind& f = open(QString::fromStdString(pty.slavePath()), 1);
+    FrmFind& f = open(pty.slavePath(), 1);
     EXPECT_TRUE(f.OptInstProtocol(3)->isChecked());
     EXPECT_EQ(f.cbxStopBits->currentText(), "1");
     EXPECT_EQ(f.cbxStartAddress->currentText(), "001");
@@ -296,7 +316,7 @@ TEST_F(FindTest, OptionRulesFollowTheGroup)
 TEST_F(FindTest, MainMenuLeadsHereAndBack)
 {
     PtyPair pty;
-    open(QString::fromStdString(pty.slavePath()), 1);
+    open(pty.slavePath(), 1);
     frmMain().Show();
     frmMain().cmdFind->click();
     EXPECT_TRUE(frmFind().isVisible());

@@ -1,425 +1,489 @@
-// instrument-sim: a line of instruments on a pseudo-terminal.
+// instrument-sim: a line of process controllers on a serial line, for tests
+// and for trying the program without hardware.
 //
-//   instrument-sim [--log FILE] LINE_FILE
+// Usage:
+//   instrument-sim [--device PATH] [--config FILE] [--control FIFO|-]
+//                  [--log FILE|-] [--gap MS] [--baud N]
 //
-// Opens a new pseudo-terminal, prints its slave path on the first line of
-// standard output and answers requests on it until standard input closes.
-// LINE_FILE names one instrument per line ('#' starts a comment):
+// Without --device it opens a pseudo-terminal and prints "PTY <slave path>"
+// as the first line on stdout; with --device it prints "DEVICE <path>".
+// Point the program's COM port at that path (QUINREX3_COM<n>=<path>).
 //
-//   <address> <group> <protocol Z|R|A> <settings|*> <model>
+//   --config FILE  the line description (below); without it a demonstration
+//                  line is served: address 50 (32H) group 0 "Zarn Link",
+//                  address 1 group 1 Modbus RTU, address 2 group 2 Modbus ASCII.
+//   --control SRC  statements read at run time, one a line, from a FIFO or
+//                  from stdin ("-"); each is answered on stdout with
+//                  "OK", "OK <value>" or "ERR <message>". With stdin, end of
+//                  input ends the simulator.
+//   --log FILE     every frame received and sent, with the seconds since
+//                  start: "<t> RX <hex bytes> | <text>", "<t> TX ...",
+//                  "<t> -- <note>". "-" is stderr (the default). A request to
+//                  an instrument with settings notes the line's settings:
+//                  "line at 19200,N/E,?,2: answers" or "...: silent, answers
+//                  at 9600,E,7,1".
+//   --gap MS       silence that ends a Modbus RTU frame whose length is not
+//                  known from its function code (default 10).
+//   --baud N       line speed for --device (default 9600, 8 data bits, no
+//                  parity, 1 stop bit).
 //
-//   address   decimal 1..255
-//   settings  the line settings the instrument answers at, as "9600,E,7,1";
-//             "*" answers at any
-//   model     the two-character model ID held in the model register, or
-//             "refuse": the instrument refuses that register (Modbus
-//             exception 2, "Zarn Link" refusal code 10)
+// Line description (config file and control channel), one statement a line,
+// '#' starts a comment, numbers are decimal or 0x-hexadecimal:
+//   instrument ADDR [group 0|1|2] [protocol Z|R|A|ZR...] [name TEXT]
+//              [settings BAUD,N|E|O,DATA,STOP|*]
+//       declares (or changes) an instrument; the protocol defaults to Z in
+//       group 0, R in group 1, A in group 2. It answers only requests in one
+//       of its protocols; all other addresses stay silent. With settings
+//       (e.g. 19200,E,7,2) it answers only while the line is set to them;
+//       "*" (the default) answers at any. A pseudo-terminal carries no line
+//       signal, so the simulator reads the settings the program put on its
+//       slave side: Linux keeps the speed (28800 included), the stop bits and
+//       the odd-parity flag there, but forces 8 data bits and no parity, so
+//       data bits and even-versus-none cannot be told apart and are taken to
+//       agree. Queued faults are used only by answers at the settings.
+//   reg ADDR REG VALUE     holding register, as the register field on the
+//                          wire (functions 3, 6, 16; also 4 and 103 unless
+//                          overridden by ireg / preg)
+//   ireg ADDR REG VALUE    input register (function 4)
+//   preg ADDR REG VALUE    product-type register (function 103)
+//   coil ADDR N 0|1        coil (functions 1 and 5; also 2 unless dinput)
+//   dinput ADDR N 0|1      discrete input (function 2)
+//   zcmd ADDR CMD VALUE [unit=F|C|Er|none] [status=HH]
+//       "Zarn Link" read command. A quoted VALUE is the data part of the
+//       reply as it is; a number is laid out as that command carries it:
+//       command 0: status byte (status=, alarm bits) and data field;
+//       100H-1FFH: data field (sign, decimals 0-3, unit, four digits);
+//       5: four hex digits; 701H: digits 3-6; 730H-735H: digits 1-4;
+//       other commands: two decimal digits.
+//   fault ADDR [next=]KIND [count=N]
+//       spoils the instrument's next N answers (default 1, 0 = until
+//       cleared); faults queue in order. KIND is one of
+//         silence        no answer
+//         short          answer without its last two characters
+//         badcrc|badlrc|badsum  answer with a wrong check (any protocol)
+//         wrongaddr      answer from the next address up
+//         wrongfunc      Modbus answer with another function code
+//         exception:N    Modbus exception N / "Zarn Link" refusal N
+//         nak:NN         the same
+//         noack          answer without its last character (ACK, LF, CRC)
+//         slow:MS        answer after MS milliseconds
+//         split:N        answer in N pieces a few milliseconds apart
+//   clear [ADDR]           drops queued faults
+//   get ADDR reg|ireg|preg|coil|dinput|zcmd|zwrite N
+//                          answers the current value ("none" when unset);
+//                          zwrite gives the data last written to a command
+//   list                   answers "ADDR:GROUP PROTOCOLS ..."
 //
-// Only reads are served: Modbus functions 3, 4 and 103 (RTU and ASCII) and
-// "Zarn Link" read commands. Every register reads as the model value.
-//
-// A pseudo-terminal carries no line signal, so the simulator looks at the line
-// settings the program put on the slave side. Linux keeps the speed, the
-// stop bits and the odd-parity flag of a pseudo-terminal but forces 8 data
-// bits and no parity, so data bits and even-versus-none parity cannot be told
-// apart here: an instrument answers whatever they are.
-//
-// With --log every request is appended to FILE as one line:
-//   <protocol> <address> <baud>,<odd|even-or-none>,<stop> <answered 0|1>
-//
-// Written from the wire description alone; it shares no code with the program.
+// Requests: Modbus RTU and ASCII functions 1-6, 16 and 103; unknown
+// registers give exception 2, bad values exception 3, other functions
+// exception 1; frames with a bad CRC or LRC are ignored. "Zarn Link": reads
+// answer STX "Z" address data checksum ACK, writes (commands 200H-2FFH with
+// six data characters, 400H-4FFH without) answer STX "Z" address checksum
+// ACK; refusals are STX "Z" address "N" and a two-digit code, ACK (02 bad
+// checksum, 04 bad characters, 05 bad length, 10 undefined command).
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <string>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
-#include <vector>
 
-// Defined in linespeed.cpp (it needs the kernel's termios2, which cannot share
-// a translation unit with <termios.h>).
-long slaveLineSpeed(int fd);
+#include "line.h"
+#include "linesettings.h"
 
 namespace {
 
-struct Instrument {
-    int address = 0;
-    int group = 0;
-    char protocol = 'R';
-    bool anySettings = true;
-    long baud = 9600;
-    bool odd = false;
-    int stopBits = 1;
-    std::string model; // two characters, or "refuse"
-};
+using Clock = std::chrono::steady_clock;
+const Clock::time_point gStart = Clock::now();
+FILE* gLog = stderr;
 
-struct SeenLine {
-    long baud = 0;
-    bool odd = false;
-    int stopBits = 1;
-};
+constexpr int kTextFrameIdleMs = 1000; // an unfinished ASCII or "Zarn Link" frame is dropped after this
+constexpr int kSplitPauseMs = 5;
+constexpr std::size_t kMaxFrame = 600;
 
-std::vector<Instrument> gLine;
-std::string gLogPath;
-int gMaster = -1;
-int gSlave = -1;
+double now() { return std::chrono::duration<double>(Clock::now() - gStart).count(); }
 
-bool parseSettings(const std::string& text, Instrument& in)
+void logLine(const char* tag, const std::string& what)
 {
-    if (text == "*") {
-        in.anySettings = true;
-        return true;
-    }
-    std::vector<std::string> parts;
-    std::stringstream ss(text);
-    std::string item;
-    while (std::getline(ss, item, ','))
-        parts.push_back(item);
-    if (parts.size() != 4 || parts[1].empty())
-        return false;
-    in.anySettings = false;
-    in.baud = std::strtol(parts[0].c_str(), nullptr, 10);
-    in.odd = parts[1][0] == 'O' || parts[1][0] == 'o';
-    in.stopBits = std::atoi(parts[3].c_str());
-    return true;
+    if (!gLog)
+        return;
+    std::fprintf(gLog, "%.6f %s %s\n", now(), tag, what.c_str());
+    std::fflush(gLog);
 }
 
-bool readLineFile(const char* path)
+void logFrame(const char* tag, const std::string& raw)
 {
-    std::ifstream f(path);
-    if (!f)
-        return false;
-    std::string line;
-    while (std::getline(f, line)) {
-        const auto hash = line.find('#');
-        if (hash != std::string::npos)
-            line.erase(hash);
-        std::stringstream ss(line);
-        Instrument in;
-        std::string proto, settings;
-        if (!(ss >> in.address >> in.group >> proto >> settings >> in.model))
-            continue;
-        in.protocol = proto.empty() ? 'R' : proto[0];
-        if (!parseSettings(settings, in) || (in.model != "refuse" && in.model.size() != 2)) {
-            std::fprintf(stderr, "instrument-sim: bad line: %s\n", line.c_str());
+    logLine(tag, sim::hexSpaced(raw) + " | " + sim::printable(raw));
+}
+
+bool writeAll(int fd, const std::string& s)
+{
+    std::size_t done = 0;
+    while (done < s.size()) {
+        const ssize_t n = ::write(fd, s.data() + done, s.size() - done);
+        if (n > 0) {
+            done += std::size_t(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else {
             return false;
         }
-        gLine.push_back(in);
     }
     return true;
 }
 
-SeenLine seenLine()
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void makeRaw(int fd, speed_t speed)
 {
-    SeenLine s;
     termios t{};
-    if (::tcgetattr(gSlave, &t) == 0) {
-        s.odd = (t.c_cflag & PARODD) != 0;
-        s.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
-    }
-    s.baud = slaveLineSpeed(gSlave);
-    return s;
-}
-
-const Instrument* find(char protocol, int address)
-{
-    for (const Instrument& in : gLine)
-        if (in.protocol == protocol && in.address == address)
-            return &in;
-    return nullptr;
-}
-
-bool answersAt(const Instrument& in, const SeenLine& s)
-{
-    return in.anySettings || (in.baud == s.baud && in.odd == s.odd && in.stopBits == s.stopBits);
-}
-
-void logRequest(char protocol, int address, const SeenLine& s, bool answered)
-{
-    if (gLogPath.empty())
+    if (::tcgetattr(fd, &t) != 0)
         return;
-    std::ofstream f(gLogPath, std::ios::app);
-    f << protocol << ' ' << address << ' ' << s.baud << ',' << (s.odd ? "odd" : "even-or-none") << ','
-      << s.stopBits << ' ' << (answered ? 1 : 0) << '\n';
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    if (speed) {
+        ::cfsetispeed(&t, speed);
+        ::cfsetospeed(&t, speed);
+    }
+    ::tcsetattr(fd, TCSANOW, &t);
 }
 
-void send(const std::string& bytes)
+speed_t speedOf(long baud)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(gMaster, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR) {
-                pollfd p{gMaster, POLLOUT, 0};
-                ::poll(&p, 1, 50);
+    switch (baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return 0;
+    }
+}
+
+struct Options {
+    std::string device, config, control, log = "-";
+    int gapMs = 10;
+    long baud = 9600;
+};
+
+[[noreturn]] void usage(const char* msg)
+{
+    std::fprintf(stderr, "instrument-sim: %s\n", msg);
+    std::fprintf(stderr, "usage: instrument-sim [--device PATH] [--config FILE] [--control FIFO|-] [--log FILE|-] "
+                         "[--gap MS] [--baud N]\n");
+    std::exit(2);
+}
+
+Options parseArgs(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                usage(("missing value after " + a).c_str());
+            return argv[++i];
+        };
+        if (a == "--device")
+            o.device = value();
+        else if (a == "--config")
+            o.config = value();
+        else if (a == "--control")
+            o.control = value();
+        else if (a == "--log")
+            o.log = value();
+        else if (a == "--gap")
+            o.gapMs = std::atoi(value().c_str());
+        else if (a == "--baud")
+            o.baud = std::atol(value().c_str());
+        else
+            usage(("unknown argument " + a).c_str());
+    }
+    if (o.gapMs < 1)
+        o.gapMs = 1;
+    return o;
+}
+
+// Frames on the line are told apart by their first characters: ':' and a
+// hex digit open Modbus ASCII, STX and 'Z' open "Zarn Link", anything else is
+// Modbus RTU (whose address may well be 02H or 3AH).
+enum class Start { NeedMore, Rtu, Ascii, Zarn };
+
+Start classify(const std::string& buf, bool idle)
+{
+    const char c0 = buf[0];
+    if (c0 != ':' && c0 != 2)
+        return Start::Rtu;
+    if (buf.size() < 2)
+        return idle ? Start::Rtu : Start::NeedMore;
+    if (c0 == ':' && sim::isHexDigit(buf[1]))
+        return Start::Ascii;
+    if (c0 == 2 && buf[1] == 'Z')
+        return Start::Zarn;
+    return Start::Rtu;
+}
+
+// Length of an RTU request judged from its function code; 0 while unknown.
+std::size_t rtuLength(const std::string& buf)
+{
+    if (buf.size() < 2)
+        return 0;
+    const unsigned fn = std::uint8_t(buf[1]);
+    if ((fn >= 1 && fn <= 6) || fn == 103)
+        return 8;
+    if (fn == 16 && buf.size() >= 7)
+        return 9 + std::uint8_t(buf[6]);
+    return 0;
+}
+
+class Server {
+public:
+    // `settingsFd` shows the settings the line is set to (the slave side of
+    // a pseudo-terminal, or the device itself).
+    Server(int lineFd, int settingsFd, bool pseudoTerminal, sim::Line& line, int gapMs)
+        : fd_(lineFd), settingsFd_(settingsFd), pty_(pseudoTerminal), line_(line), gapMs_(gapMs)
+    {
+    }
+
+    void received(const char* data, std::size_t n)
+    {
+        buf_.append(data, n);
+        last_ = Clock::now();
+        process(false);
+    }
+
+    // Milliseconds until an unfinished frame has to be judged; -1 for none.
+    int idleTimeout() const
+    {
+        if (buf_.empty())
+            return -1;
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_).count();
+        const long left = idleFor() - long(waited);
+        return left < 0 ? 0 : int(left);
+    }
+
+    void tick()
+    {
+        if (!buf_.empty() && idleTimeout() == 0)
+            process(true);
+    }
+
+private:
+    long idleFor() const
+    {
+        const Start s = classify(buf_, false);
+        return s == Start::Ascii || s == Start::Zarn ? kTextFrameIdleMs : gapMs_;
+    }
+
+    void process(bool idle)
+    {
+        while (!buf_.empty()) {
+            const Start s = classify(buf_, idle);
+            if (s == Start::NeedMore)
+                return;
+            if (s == Start::Ascii || s == Start::Zarn) {
+                const char end = s == Start::Ascii ? '\n' : 3;
+                const std::size_t pos = buf_.find(end);
+                if (pos == std::string::npos) {
+                    if (idle || buf_.size() > kMaxFrame) {
+                        logFrame("RX", buf_);
+                        logLine("--", "dropped: unfinished frame");
+                        buf_.clear();
+                    }
+                    return;
+                }
+                const std::string frame = buf_.substr(0, pos + 1);
+                buf_.erase(0, pos + 1);
+                answer(s == Start::Ascii ? sim::FrameKind::Ascii : sim::FrameKind::Zarn, frame);
                 continue;
+            }
+            const std::size_t len = rtuLength(buf_);
+            if (len && buf_.size() >= len) {
+                const std::string frame = buf_.substr(0, len);
+                buf_.erase(0, len);
+                answer(sim::FrameKind::Rtu, frame);
+                continue;
+            }
+            if (idle || buf_.size() > kMaxFrame) {
+                const std::string frame = buf_;
+                buf_.clear();
+                answer(sim::FrameKind::Rtu, frame);
             }
             return;
         }
-        done += size_t(n);
     }
-}
 
-int modelValue(const Instrument& in)
-{
-    return (static_cast<unsigned char>(in.model[0]) << 8) | static_cast<unsigned char>(in.model[1]);
-}
-
-// The product-type register of group 1 answers a small code, not the ID.
-int productTypeCode(const Instrument& in)
-{
-    if (in.model == "XG")
-        return 1;
-    if (in.model == "TQ")
-        return 2;
-    return 7;
-}
-
-// ---- Modbus RTU ----
-unsigned crc16(const std::string& bytes)
-{
-    unsigned crc = 0xFFFF;
-    for (unsigned char c : bytes) {
-        crc ^= c;
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    void answer(sim::FrameKind kind, const std::string& frame)
+    {
+        logFrame("RX", frame);
+        // Read when the frame is complete: the sender keeps its settings
+        // until it has had its answer or given up waiting.
+        sim::LineSettings seen;
+        const bool known = sim::readLineSettings(settingsFd_, pty_, seen);
+        const sim::Answer a = line_.handle(kind, frame, known ? &seen : nullptr);
+        for (const std::string& note : a.notes)
+            logLine("--", note);
+        if (!a.send)
+            return;
+        if (a.delayMs > 0)
+            sleepMs(a.delayMs);
+        logFrame("TX", a.bytes);
+        const std::size_t pieces = std::size_t(a.pieces < 1 ? 1 : a.pieces);
+        const std::size_t step = (a.bytes.size() + pieces - 1) / pieces;
+        for (std::size_t at = 0; at < a.bytes.size(); at += step) {
+            if (at > 0)
+                sleepMs(kSplitPauseMs);
+            writeAll(fd_, a.bytes.substr(at, step));
+        }
     }
-    return crc;
-}
 
-std::string withCrc(std::string frame)
-{
-    const unsigned crc = crc16(frame);
-    frame += char(crc & 0xFF);
-    frame += char(crc >> 8);
-    return frame;
-}
+    int fd_;
+    int settingsFd_;
+    bool pty_;
+    sim::Line& line_;
+    int gapMs_;
+    std::string buf_;
+    Clock::time_point last_ = Clock::now();
+};
 
-// Returns the number of bytes used from `buf` (0 when more are needed).
-size_t serveRtu(const std::string& buf)
+void runStatement(sim::Line& line, const std::string& text)
 {
-    if (buf.size() < 8)
-        return 0;
-    const std::string req = buf.substr(0, 8);
-    if (crc16(req.substr(0, 6)) != (unsigned char)req[6] + ((unsigned char)req[7] << 8))
-        return buf.size(); // noise: drop it all
-    const int address = (unsigned char)req[0];
-    const int function = (unsigned char)req[1];
-    const SeenLine s = seenLine();
-    const Instrument* in = find('R', address);
-    const bool answers = in && answersAt(*in, s) && (function == 3 || function == 4 || function == 103);
-    logRequest('R', address, s, answers);
-    if (!answers)
-        return 8;
-    std::string reply;
-    reply += char(address);
-    if (in->model == "refuse") {
-        reply += char(function | 0x80);
-        reply += char(2);
+    std::string reply, error;
+    if (line.command(text, reply, error)) {
+        std::printf(reply.empty() ? "OK\n" : "OK %s\n", reply.c_str());
+        logLine("--", "control: " + text);
     } else {
-        const int v = function == 103 ? productTypeCode(*in) : modelValue(*in);
-        reply += char(function);
-        reply += char(2);
-        reply += char((v >> 8) & 0xFF);
-        reply += char(v & 0xFF);
+        std::printf("ERR %s\n", error.c_str());
     }
-    send(withCrc(reply));
-    return 8;
-}
-
-// ---- Modbus ASCII ----
-std::string hex2(int v)
-{
-    char b[3];
-    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-    return b;
-}
-
-std::string asciiFrame(const std::vector<int>& bytes)
-{
-    int sum = 0;
-    std::string out = ":";
-    for (int b : bytes) {
-        out += hex2(b);
-        sum += b;
-    }
-    out += hex2(-sum);
-    return out + "\r\n";
-}
-
-void serveAscii(const std::string& line)
-{
-    // ":" AA FF RRRR CCCC LL
-    if (line.size() < 15)
-        return;
-    std::vector<int> bytes;
-    for (size_t i = 1; i + 1 < line.size() && bytes.size() < 7; i += 2)
-        bytes.push_back(std::stoi(line.substr(i, 2), nullptr, 16));
-    int sum = 0;
-    for (size_t i = 0; i < 6; ++i)
-        sum += bytes[i];
-    if (((-sum) & 0xFF) != bytes[6])
-        return;
-    const int address = bytes[0];
-    const int function = bytes[1];
-    const SeenLine s = seenLine();
-    const Instrument* in = find('A', address);
-    const bool answers = in && answersAt(*in, s) && (function == 3 || function == 4 || function == 103);
-    logRequest('A', address, s, answers);
-    if (!answers)
-        return;
-    if (in->model == "refuse") {
-        send(asciiFrame({address, function | 0x80, 2}));
-        return;
-    }
-    const int v = function == 103 ? productTypeCode(*in) : modelValue(*in);
-    send(asciiFrame({address, function, 2, (v >> 8) & 0xFF, v & 0xFF}));
-}
-
-// ---- "Zarn Link" ----
-void serveZarn(const std::string& frame)
-{
-    // STX "Z" AA command(2|4) [data] CC ETX; the frame here has no STX/ETX.
-    if (frame.size() < 7 || frame[0] != 'Z')
-        return;
-    const std::string body = frame.substr(1, frame.size() - 3);
-    int sum = 0;
-    for (unsigned char c : body)
-        sum += c;
-    if (hex2(sum) != frame.substr(frame.size() - 2))
-        return;
-    const int address = std::stoi(body.substr(0, 2), nullptr, 16);
-    const SeenLine s = seenLine();
-    const Instrument* in = find('Z', address);
-    const bool answers = in && answersAt(*in, s);
-    logRequest('Z', address, s, answers);
-    if (!answers)
-        return;
-    const std::string head = std::string("\x02Z") + body.substr(0, 2);
-    if (in->model == "refuse") {
-        send(head + "N10\x06");
-        return;
-    }
-    // Data: two status digits, the model value as four hex digits, padding.
-    const int v = modelValue(*in);
-    const std::string data = "00" + hex2(v >> 8) + hex2(v) + "0000";
-    int csum = 0;
-    for (unsigned char c : (head.substr(1) + data))
-        csum += c;
-    send(head + data + hex2(csum) + "\x06");
-}
-
-int openLine()
-{
-    gMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (gMaster < 0 || ::grantpt(gMaster) != 0 || ::unlockpt(gMaster) != 0)
-        return -1;
-    char name[128];
-    if (::ptsname_r(gMaster, name, sizeof name) != 0)
-        return -1;
-    termios t{};
-    if (::tcgetattr(gMaster, &t) == 0) {
-        ::cfmakeraw(&t);
-        ::tcsetattr(gMaster, TCSANOW, &t);
-    }
-    ::fcntl(gMaster, F_SETFL, ::fcntl(gMaster, F_GETFL) | O_NONBLOCK);
-    // Holding the slave open keeps the line up while the program closes and
-    // reopens its port, and lets us read the settings it puts on the line.
-    gSlave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (gSlave < 0)
-        return -1;
-    std::printf("%s\n", name);
     std::fflush(stdout);
-    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const char* linePath = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc)
-            gLogPath = argv[++i];
-        else
-            linePath = argv[i];
-    }
-    if (!linePath) {
-        std::fprintf(stderr, "usage: instrument-sim [--log FILE] LINE_FILE\n");
-        return 2;
-    }
-    if (!readLineFile(linePath)) {
-        std::fprintf(stderr, "instrument-sim: cannot read %s\n", linePath);
-        return 2;
-    }
-    if (openLine() != 0) {
-        std::perror("instrument-sim");
-        return 1;
+    std::signal(SIGPIPE, SIG_IGN);
+    const Options opt = parseArgs(argc, argv);
+
+    if (opt.log != "-") {
+        gLog = std::fopen(opt.log.c_str(), "a");
+        if (!gLog)
+            usage(("cannot open log " + opt.log).c_str());
     }
 
-    using Clock = std::chrono::steady_clock;
-    std::string buf;
-    Clock::time_point lastByte = Clock::now();
-    for (;;) {
-        pollfd fds[2] = {{gMaster, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        ::poll(fds, 2, 200);
-        if (fds[1].revents & (POLLIN | POLLHUP)) {
-            char c;
-            if (::read(STDIN_FILENO, &c, 1) <= 0)
-                return 0; // our owner has gone
-        }
-        if (!(fds[0].revents & POLLIN))
-            continue;
-        char chunk[512];
-        const ssize_t n = ::read(gMaster, chunk, sizeof chunk);
-        if (n <= 0)
-            continue;
-        // A pause between bytes ends whatever was half received.
-        const Clock::time_point now = Clock::now();
-        if (now - lastByte > std::chrono::milliseconds(20))
-            buf.clear();
-        lastByte = now;
-        buf.append(chunk, size_t(n));
-
-        for (bool more = true; more && !buf.empty();) {
-            more = false;
-            // An RTU request may begin with any byte, ':' and STX included:
-            // a whole one with a good CRC goes first.
-            if (buf.size() >= 8 && crc16(buf.substr(0, 6)) ==
-                    unsigned((unsigned char)buf[6] + ((unsigned char)buf[7] << 8))) {
-                buf.erase(0, serveRtu(buf));
-                more = true;
-            } else if (buf[0] == ':') {
-                const auto lf = buf.find('\n');
-                if (lf == std::string::npos)
-                    break;
-                std::string line = buf.substr(0, lf);
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                buf.erase(0, lf + 1);
-                serveAscii(line);
-                more = true;
-            } else if (buf[0] == '\x02') {
-                const auto etx = buf.find('\x03');
-                if (etx == std::string::npos)
-                    break;
-                const std::string frame = buf.substr(1, etx - 1);
-                buf.erase(0, etx + 1);
-                serveZarn(frame);
-                more = true;
-            } else {
-                const size_t used = serveRtu(buf);
-                if (used) {
-                    buf.erase(0, used);
-                    more = true;
-                }
+    sim::Line line;
+    if (opt.config.empty()) {
+        line.loadDemo();
+    } else {
+        std::ifstream in(opt.config);
+        if (!in)
+            usage(("cannot read " + opt.config).c_str());
+        std::string text, reply, error;
+        int number = 0;
+        while (std::getline(in, text)) {
+            ++number;
+            if (!line.command(text, reply, error)) {
+                std::fprintf(stderr, "instrument-sim: %s:%d: %s\n", opt.config.c_str(), number, error.c_str());
+                return 2;
             }
         }
     }
+
+    int lineFd = -1;
+    int slaveHold = -1;
+    if (opt.device.empty()) {
+        lineFd = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (lineFd < 0 || ::grantpt(lineFd) != 0 || ::unlockpt(lineFd) != 0) {
+            std::perror("instrument-sim: pseudo-terminal");
+            return 1;
+        }
+        const char* name = ::ptsname(lineFd);
+        if (!name) {
+            std::perror("instrument-sim: ptsname");
+            return 1;
+        }
+        const std::string slave = name;
+        // Settings made through the master are the slave's: a raw line, so
+        // that nothing is echoed or translated while the program has the
+        // port closed.
+        makeRaw(lineFd, 0);
+        // Keeping the slave open ourselves means the master never reads a
+        // hang-up when the program closes and reopens its port.
+        slaveHold = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        std::printf("PTY %s\n", slave.c_str());
+    } else {
+        lineFd = ::open(opt.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (lineFd < 0) {
+            std::perror(("instrument-sim: " + opt.device).c_str());
+            return 1;
+        }
+        makeRaw(lineFd, speedOf(opt.baud));
+        std::printf("DEVICE %s\n", opt.device.c_str());
+    }
+    std::fflush(stdout);
+    ::fcntl(lineFd, F_SETFL, ::fcntl(lineFd, F_GETFL) | O_NONBLOCK);
+
+    int controlFd = -1;
+    if (opt.control == "-") {
+        controlFd = STDIN_FILENO;
+    } else if (!opt.control.empty()) {
+        // Read-write, so that the FIFO stays open between writers.
+        controlFd = ::open(opt.control.c_str(), O_RDWR | O_NONBLOCK);
+        if (controlFd < 0) {
+            std::perror(("instrument-sim: " + opt.control).c_str());
+            return 1;
+        }
+    }
+
+    Server server(lineFd, slaveHold >= 0 ? slaveHold : lineFd, opt.device.empty(), line, opt.gapMs);
+    std::string controlBuf;
+    for (;;) {
+        pollfd fds[2] = {{lineFd, POLLIN, 0}, {controlFd, POLLIN, 0}};
+        const int r = ::poll(fds, controlFd >= 0 ? 2 : 1, server.idleTimeout());
+        if (r < 0 && errno != EINTR) {
+            std::perror("instrument-sim: poll");
+            return 1;
+        }
+        if (r > 0 && (fds[0].revents & POLLIN)) {
+            char buf[512];
+            const ssize_t n = ::read(lineFd, buf, sizeof buf);
+            if (n > 0)
+                server.received(buf, std::size_t(n));
+        } else if (r > 0 && (fds[0].revents & (POLLHUP | POLLERR))) {
+            // A device whose other end went away: nothing more will come.
+            logLine("--", "line hung up");
+            sleepMs(100);
+        }
+        if (controlFd >= 0 && r > 0 && (fds[1].revents & (POLLIN | POLLHUP))) {
+            char buf[512];
+            const ssize_t n = ::read(controlFd, buf, sizeof buf);
+            if (n == 0 && controlFd == STDIN_FILENO)
+                break;
+            if (n > 0) {
+                controlBuf.append(buf, std::size_t(n));
+                std::size_t pos;
+                while ((pos = controlBuf.find('\n')) != std::string::npos) {
+                    const std::string text = controlBuf.substr(0, pos);
+                    controlBuf.erase(0, pos + 1);
+                    runStatement(line, text);
+                }
+            }
+        }
+        server.tick();
+    }
+    if (slaveHold >= 0)
+        ::close(slaveHold);
+    ::close(lineFd);
+    return 0;
 }
