@@ -6,8 +6,10 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 #include "support/simulator.h"
 
@@ -37,6 +39,8 @@ instrument 3 group 2
 reg 3 0x0102 1234
 instrument 2 group 1 protocol R
 reg 2 0 5
+instrument 7 group 1 protocol R settings 19200,O,8,2
+reg 7 0 7
 )";
 
 class SimulatorWire : public ::testing::Test {
@@ -194,6 +198,47 @@ TEST_F(SimulatorWire, FaultsSpoilTheNextAnswers)
     sim.must("clear 1");
     EXPECT_EQ(rtu(read, 7), good);
     EXPECT_EQ(sim.command("fault 1 thunder").rfind("ERR", 0), 0u);
+}
+
+TEST_F(SimulatorWire, InstrumentWithSettingsAnswersOnlyAtThem)
+{
+    auto setLine = [&](speed_t speed, tcflag_t flags) {
+        termios t{};
+        ::tcgetattr(fd, &t);
+        ::cfsetispeed(&t, speed);
+        ::cfsetospeed(&t, speed);
+        t.c_cflag = (t.c_cflag & ~(CSTOPB | PARENB | PARODD | CSIZE)) | flags;
+        ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
+    };
+    const char* read = "07 03 00 00 00 01 84 6C";
+    const QByteArray good = hex("07 03 02 00 07 71 86");
+
+    setLine(B9600, CS8);
+    EXPECT_EQ(silent(hex(read)), QByteArray());
+    setLine(B19200, CS8 | PARENB | PARODD | CSTOPB);
+    EXPECT_EQ(rtu(read, 7), good);
+    setLine(B19200, CS8 | PARENB | PARODD);
+    EXPECT_EQ(silent(hex(read)), QByteArray()); // one stop bit
+    setLine(B19200, CS8 | PARENB | CSTOPB);
+    EXPECT_EQ(silent(hex(read)), QByteArray()); // even parity
+    // A pseudo-terminal shows neither the data length nor parity enable.
+    setLine(B19200, CS7 | PARENB | PARODD | CSTOPB);
+    EXPECT_EQ(rtu(read, 7), good);
+
+    std::vector<std::string> notes;
+    for (const SimLogEntry& e : sim.log())
+        if (e.note.rfind("line at", 0) == 0)
+            notes.push_back(e.note);
+    ASSERT_EQ(notes.size(), 5u);
+    EXPECT_EQ(notes[0], "line at 9600,N/E,?,1: silent, answers at 19200,O,8,2");
+    EXPECT_EQ(notes[1], "line at 19200,O,?,2: answers");
+
+    // "*" answers at any settings again; a malformed one is refused.
+    sim.must("instrument 7 settings *");
+    setLine(B9600, CS8);
+    EXPECT_EQ(rtu(read, 7), good);
+    EXPECT_EQ(sim.command("instrument 7 settings 19200,X,8,1").rfind("ERR", 0), 0u);
+    EXPECT_EQ(sim.command("instrument 7 settings 19200,E,8").rfind("ERR", 0), 0u);
 }
 
 TEST(SimulatorStart, DescriptionErrorsNameTheLine)
