@@ -8,4 +8,4 @@
 // To come, owned by others:
 // #include "core/transports.h" // Modbus RTU, Modbus ASCII and "Zarn Link" transports
 // #include "core/dispatch.h"   // register dispatch, status word, process value
-// #include "core/startup.h"    // main, InitComm
+#include "core/startup.h"    // main, InitComm

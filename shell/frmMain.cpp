@@ -24,7 +24,7 @@ constexpr int kFormWidth = 640;
 
 QPushButton* button(QWidget* parent, const QString& caption, int x, int y, int w = 96, int h = 44)
 {
-    auto* b = new QPushButton(caption, parent);
+    auto* b = new CommandButton(caption, parent);
     b->setGeometry(x, y, w, h);
     return b;
 }
