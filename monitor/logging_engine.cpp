@@ -53,6 +53,20 @@ QString ValueText(float value, int errCode)
     return rt::CStrSingle(value);
 }
 
+double DateNumber(const QDateTime& local)
+{
+    static const QDate epoch(1899, 12, 30);
+    return double(epoch.daysTo(local.date())) + local.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+QDateTime FromDateNumber(double day)
+{
+    static const QDate epoch(1899, 12, 30);
+    const qint64 ms = std::llround(day * 86400000.0);
+    const qint64 days = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
+    return QDateTime(epoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms - days * 86400000)));
+}
+
 QString GeneralDate(const QDateTime& t)
 {
     return rt::FormatDateTime(t, QStringLiteral("m/d/yyyy h:nn:ss AM/PM"));

@@ -20,6 +20,11 @@ QString TimeStamp(double dueUtcSeconds, float rate);
 // digits; a good reading of 0 is written as 1E-10, a failed read as 0.
 QString ValueText(float value, int errCode);
 
+// A local date and time as a date number (days since 30 December 1899, the
+// time of day as the fraction) and back, to the millisecond.
+double DateNumber(const QDateTime& local);
+QDateTime FromDateNumber(double day);
+
 // The system's general date and time form ("12/7/2026 5:27:41 PM").
 QString GeneralDate(const QDateTime& t);
 
