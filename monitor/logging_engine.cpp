@@ -34,13 +34,13 @@ QDateTime UtcInstant(double utcSeconds)
 QString TimeStamp(double dueUtcSeconds, float rate)
 {
     const QDateTime local = Clock::toLocal(UtcInstant(dueUtcSeconds));
-    if (rate >= 1)
-        return rt::FormatDateTime(local, QStringLiteral("mm/dd/yyyy hh:nn:ss AM/PM"));
-    // Below a second: the tenths digit goes before the AM/PM marker.
-    const int tenths = local.time().msec() / 100;
-    return rt::FormatDateTime(local, QStringLiteral("mm/dd/yyyy hh:nn:ss")) + QLatin1Char('.') +
-           QString::number(tenths) + QLatin1Char(' ') +
-           rt::FormatDateTime(local, QStringLiteral("AM/PM"));
+    QString stamp = rt::FormatDateTime(local, QStringLiteral("mm/dd/yyyy hh:nn:ss AM/PM"));
+    if (rate < 1) {
+        // Below a second: the tenths digit goes before the AM/PM marker.
+        const int tenths = local.time().msec() / 100;
+        stamp.insert(stamp.size() - 3, QLatin1Char('.') + QString::number(tenths));
+    }
+    return stamp;
 }
 
 QString ValueText(float value, int errCode)
