@@ -1,11 +1,11 @@
 // The logging dialog: what it shows per session state, the entry rules of
 // duration and rate in their units, and the Start, Stop, View Current and
 // View Hist flows with their questions.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimeZone>
 #include <QTimer>
-#include <QCoreApplication>
 
 #include "core/helpers.h"
 #include "core/state.h"
@@ -31,47 +31,17 @@ protected:
         gDefaultFolder = programDir();
         gControlCount = 2;
         RedimInstrumentArrays(2);
-        const char* names[] = {"Oven", "Kiln"};
-        for (int i = 0; i < 2; ++i) {
-            gCtlAddress[i] = QStringLiteral("0%1").arg(i + 1);
-            gCtlName[i] = QString::fromLatin1(names[i]);
-            gCtlProtocol[i] = QStringLiteral("R");
-            gCtlLogDuration[i] = 60;
-            gCtlLogRate[i] = 90;
-            gCtlDurationUnits[i] = 1;
-            gCtlRateUnits[i] = 1;
-        }
+        gCtlAddress = {"01", "02", ""};
+        gCtlName = {"Oven", "Kiln", ""};
+        gCtlLogDuration.fill(60);
+        gCtlLogRate.fill(90);
+        gCtlDurationUnits.fill(1);
+        gCtlRateUnits.fill(1);
         frmLogging().Show();
     }
-    void TearDown() override
-    {
-        Forms::discardAll();
-        QxTest::TearDown();
-    }
+    void TearDown() override { Forms::discardAll(), QxTest::TearDown(); }
     FrmLogging& f() { return frmLogging(); }
-    void select(int i)
-    {
-        f().lstControls->setCurrentRow(i);
-        f().lstControls_Click();
-    }
-    // The user types into a field and leaves it.
-    void enterDuration(int unit, const QString& text)
-    {
-        f().optHoursMins(unit)->click();
-        f().txtDuration->setText(text);
-        f().txtDuration_LostFocus();
-    }
-    void enterRate(int unit, const QString& text)
-    {
-        f().optMinSec(unit)->click();
-        f().txtRate->setText(text);
-        f().txtRate_LostFocus();
-    }
-    // The stored rate of instrument i as the configuration file holds it.
-    QString savedRateLine(int i) const
-    {
-        return QString::fromUtf8(readFile("Quinrex3.cfg")).split("\r\n").value(12 + 8 * i + 7);
-    }
+    void select(int i) { f().lstControls->setCurrentRow(i), f().lstControls_Click(); }
 };
 
 TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
@@ -79,12 +49,10 @@ TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
     EXPECT_EQ(f().windowTitle(), "Process Variable Logging");
     ASSERT_EQ(f().lstControls->count(), 2);
     EXPECT_EQ(f().lstControls->item(1)->text(), "02     Kiln");
-    EXPECT_EQ(f().SelectedIndex, -1);
     for (QWidget* w : std::initializer_list<QWidget*>{f().cmdStart, f().cmdStop, f().cmdView, f().txtDuration,
                                                      f().txtRate, f().optHoursMins(0), f().optMinSec(1)})
         EXPECT_FALSE(w->isEnabled());
-    EXPECT_TRUE(f().cmdViewHist->isEnabled());
-    EXPECT_TRUE(f().cmdClose->isEnabled());
+    EXPECT_TRUE(f().cmdViewHist->isEnabled() && f().cmdClose->isEnabled());
 
     struct Row {
         int state;
@@ -101,26 +69,20 @@ TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
     for (const Row& r : rows) {
         gCtlLogState[1] = r.state;
         select(1);
-        EXPECT_EQ(f().lblAddressText->text(), "02");
-        EXPECT_EQ(f().lblNameText->text(), "Kiln");
+        EXPECT_EQ(f().lblAddressText->text() + f().lblNameText->text(), "02Kiln");
         EXPECT_EQ(f().lblStatusText->text(), r.text);
         EXPECT_EQ(f().statusColor(), r.colour);
         EXPECT_EQ(f().lblStartTimeText->text(), r.state == 1 ? "Logging started 12/7/2026 6:00:00 PM" : "");
-        EXPECT_EQ(f().cmdStart->isEnabled(), r.start) << r.state;
-        EXPECT_EQ(f().cmdStop->isEnabled(), r.stop) << r.state;
-        EXPECT_EQ(f().cmdView->isEnabled(), r.view) << r.state;
-        EXPECT_EQ(f().txtRate->isEnabled(), r.fields) << r.state;
-        EXPECT_EQ(f().optHoursMins(0)->isEnabled(), r.fields) << r.state;
+        const bool shown[] = {f().cmdStart->isEnabled(), f().cmdStop->isEnabled(), f().cmdView->isEnabled(),
+                              f().txtRate->isEnabled(), f().optHoursMins(0)->isEnabled()};
+        const bool expected[] = {r.start, r.stop, r.view, r.fields, r.fields};
+        EXPECT_TRUE(std::equal(shown, shown + 5, expected)) << "state " << r.state;
     }
     // With the port closed, only View Hist and Close can act.
     gCommOK = false;
     gCtlLogState[1] = 1;
     select(1);
-    EXPECT_FALSE(f().cmdStop->isEnabled());
-    EXPECT_FALSE(f().cmdView->isEnabled());
-
-    f().lblNameText_Click();
-    EXPECT_EQ(f().lblNameText->toolTip(), "Kiln");
+    EXPECT_FALSE(f().cmdStop->isEnabled() || f().cmdView->isEnabled());
 }
 
 TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
@@ -150,17 +112,16 @@ TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
         {true, 0, "61", "60.00", 3600},
     };
     for (const Case& c : cases) {
-        if (c.rate) {
-            enterRate(c.unit, QString::fromLatin1(c.entry));
-            EXPECT_EQ(f().txtRate->text(), c.shown) << c.entry;
-            EXPECT_EQ(gCtlLogRate[0], c.stored) << c.entry;
-        } else {
-            enterDuration(c.unit, QString::fromLatin1(c.entry));
-            EXPECT_EQ(f().txtDuration->text(), c.shown) << c.entry;
-            EXPECT_EQ(gCtlLogDuration[0], int(c.stored)) << c.entry;
-        }
+        // The user picks the unit, types and leaves the field.
+        (c.rate ? f().optMinSec(c.unit) : f().optHoursMins(c.unit))->click();
+        QLineEdit* box = c.rate ? f().txtRate : f().txtDuration;
+        box->setText(QString::fromLatin1(c.entry));
+        c.rate ? f().txtRate_LostFocus() : f().txtDuration_LostFocus();
+        EXPECT_EQ(box->text(), c.shown) << c.entry;
+        EXPECT_EQ(c.rate ? gCtlLogRate[0] : float(gCtlLogDuration[0]), c.stored) << c.entry;
     }
-    EXPECT_EQ(savedRateLine(0), " 3600 ");
+    // Saved at once: line 8 of the instrument's record is its rate.
+    EXPECT_EQ(QString::fromUtf8(readFile("Quinrex3.cfg")).split("\r\n").value(12 + 7), " 3600 ");
     EXPECT_FALSE(f().Changed);
     EXPECT_EQ(boxes_.count(), 0);
 }
@@ -170,10 +131,8 @@ TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
     gCtlLogDuration[1] = 59;
     gCtlDurationUnits[1] = 0;
     select(1);
-    EXPECT_EQ(f().lblHoursMins->text(), "hr");
-    EXPECT_EQ(f().txtDuration->text(), "0.98");
-    EXPECT_EQ(f().txtRate->text(), "90.0");
-    EXPECT_EQ(f().lblMinSec->text(), "sec/log");
+    EXPECT_EQ(f().txtDuration->text() + f().lblHoursMins->text(), "0.98hr");
+    EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "90.0sec/log");
     // Selecting and leaving the fields untouched stores nothing, writes nothing.
     f().txtDuration_GotFocus();
     f().txtDuration_LostFocus();
@@ -184,19 +143,15 @@ TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
 
     // Switching units shows the stored value and saves only the unit.
     f().optMinSec(0)->click();
-    EXPECT_EQ(f().txtRate->text(), "1.50");
-    EXPECT_EQ(f().lblMinSec->text(), "min/log");
-    EXPECT_EQ(gCtlRateUnits[1], 0);
-    EXPECT_TRUE(QFile::exists(file("Quinrex3.cfg")));
+    EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "1.50min/log");
+    EXPECT_TRUE(gCtlRateUnits[1] == 0 && QFile::exists(file("Quinrex3.cfg")));
     f().optMinSec(1)->click();
-    EXPECT_EQ(f().txtRate->text(), "90.0");
     f().optHoursMins(1)->click();
-    EXPECT_EQ(f().txtDuration->text(), "59");
-    EXPECT_EQ(gCtlLogRate[1], 90.0f);
-    EXPECT_EQ(gCtlLogDuration[1], 59);
+    EXPECT_EQ(f().txtRate->text() + " " + f().txtDuration->text(), "90.0 59");
+    EXPECT_TRUE(gCtlLogRate[1] == 90.0f && gCtlLogDuration[1] == 59);
 }
 
-TEST_F(LoggingScreen, StartAsksForTheFileAndReplacesAnOldOne)
+TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
 {
     select(0);
     fd::Request asked;
@@ -207,17 +162,12 @@ TEST_F(LoggingScreen, StartAsksForTheFileAndReplacesAnOldOne)
     });
     writeFile("oven.csv", "old line\r\n");
     f().cmdStart_Click();
-    EXPECT_EQ(asked.kind, fd::Save);
-    EXPECT_EQ(asked.title, "Start Log File");
+    EXPECT_TRUE(asked.kind == fd::Save && asked.title == "Start Log File" && asked.initialDir == programDir());
     EXPECT_EQ(asked.initialName, "01_20261207.csv");
-    EXPECT_EQ(asked.initialDir, programDir());
     EXPECT_FALSE(QFile::exists(file("oven.csv")));
-    EXPECT_EQ(gCtlLogState[0], 1);
-    EXPECT_EQ(gCtlLogFile[0], file("oven.csv"));
-    EXPECT_EQ(gCtlLogNextSec[0], 0);
+    EXPECT_TRUE(gCtlLogState[0] == 1 && gCtlLogFile[0] == file("oven.csv") && gCtlLogNextSec[0] == 0);
     EXPECT_DOUBLE_EQ(gCtlLogStartSec[0], UtcNow() * 86400);
     EXPECT_EQ(f().lblStatusText->text(), "STARTED");
-    EXPECT_FALSE(f().cmdStart->isEnabled());
 
     // Another instrument on the running session's file is refused.
     select(1);
@@ -230,20 +180,15 @@ TEST_F(LoggingScreen, StartAsksForTheFileAndReplacesAnOldOne)
     f().cmdStart_Click();
     EXPECT_EQ(boxes_.last().title, "Start Log File");
     EXPECT_TRUE(boxes_.last().text.contains("could not be deleted (Permission denied)"));
-    EXPECT_EQ(gCtlLogState[1], 0);
-    EXPECT_EQ(gCtlLogFile[1], "");
+    EXPECT_TRUE(gCtlLogState[1] == 0 && gCtlLogFile[1].isEmpty());
 
     // Cancelled: nothing changes.
     answer.clear();
     const int boxes = boxes_.count();
     f().cmdStart_Click();
-    EXPECT_EQ(gCtlLogState[1], 0);
-    EXPECT_EQ(boxes_.count(), boxes);
-}
+    EXPECT_TRUE(gCtlLogState[1] == 0 && boxes_.count() == boxes);
 
-TEST_F(LoggingScreen, StopAsksFirst)
-{
-    gCtlLogState[0] = 1;
+    // Stop asks first.
     select(0);
     boxes_.push(mb::No);
     f().cmdStop_Click();
@@ -255,7 +200,6 @@ TEST_F(LoggingScreen, StopAsksFirst)
     f().cmdStop_Click();
     EXPECT_EQ(gCtlLogState[0], 2);
     EXPECT_EQ(f().lblStatusText->text(), "STOPPED");
-    EXPECT_TRUE(f().cmdStart->isEnabled());
 }
 
 TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
@@ -297,12 +241,10 @@ TEST_F(LoggingScreen, ViewHistRefusesTheRunningLogAndStartsTheViewerOtherwise)
     QFile::setPermissions(gViewApp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     f().cmdViewHist_Click();
-    EXPECT_EQ(asked.kind, fd::Open);
-    EXPECT_EQ(asked.title, "View Historical Log");
+    EXPECT_TRUE(asked.kind == fd::Open && asked.title == "View Historical Log");
     EXPECT_EQ(boxes_.last().title, "File Currently Active");
     EXPECT_EQ(boxes_.last().text,
               file("oven.csv") + "\rThis file is currently being logged to and cannot be viewed Historically.");
-    EXPECT_EQ(boxes_.last().style, mb::OKOnly | mb::Exclamation);
 
     answer = file("kiln.csv");
     f().cmdViewHist_Click();
@@ -311,11 +253,6 @@ TEST_F(LoggingScreen, ViewHistRefusesTheRunningLogAndStartsTheViewerOtherwise)
     while (!QFile::exists(file("viewed.txt")) && waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(readFile("viewed.txt"), file("kiln.csv").toUtf8() + "\n");
-
-    gViewApp.clear();
-    f().cmdViewHist_Click();
-    EXPECT_EQ(boxes_.last().title, "Application Error");
-    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmLogging.cmdViewHist_Click"));
 }
 
 TEST_F(LoggingScreen, MainMenuButtonOpensTheDialogModally)
