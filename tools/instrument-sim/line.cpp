@@ -511,10 +511,50 @@ void Line::loadDemo()
         "reg 2 0x0002 0x0021",
         "reg 2 0x0102 370",
         "reg 2 0x0702 0x5848",
+        // The registers the program's sample tables translate to, so that
+        // every screen finds its values on the demonstration line.
+        "zcmd 50 0x05 \"0000000000\"",
+        "zcmd 50 0x08 0",
+        "zcmd 50 0x732 \"0000000000\"",
+        "zcmd 50 0x733 \"0000000000\"",
+        "zcmd 50 0x734 \"0000000000\"",
+        "zcmd 50 0x735 \"0000000000\"",
+        "instrument 51 group 0 protocol R name Press",
+        "reg 51 1 725",
+        "reg 51 2 0x0014",
+        "reg 51 256 750",
+        "reg 51 794 1",
+        "reg 51 1793 0x5457",
+        "reg 1 0x1000 1234",
+        "reg 1 0x1001 1300",
+        "reg 1 0x102A 0x0004",
+        "reg 1 0x102B 0",
+        "reg 1 0x1004 0",
+        "reg 1 0x1018 1",
+        "reg 1 0x102F 0",
+        "reg 2 0x4700 365",
+        "reg 2 0x4701 370",
+        "reg 2 0x472B 0x0008",
+        "reg 2 0x4710 0",
+        "reg 2 0x4730 0x5848",
+        "reg 2 0x472F 0",
     };
     std::string reply, error;
     for (const char* line : demo)
         command(line, reply, error);
+    // Group 1 bits 810H-816H, and the "Zarn Link" commands of the settings
+    // read one by one: 104H-13FH, the 300H block, and the two eight-read
+    // words at 160H and 170H.
+    for (unsigned n = 0x810; n <= 0x816; ++n) {
+        command("coil 1 " + std::to_string(n) + " 0", reply, error);
+        command("dinput 1 " + std::to_string(n) + " 0", reply, error);
+    }
+    for (unsigned c = 0x104; c <= 0x13F; ++c)
+        command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
+    for (unsigned c = 0x301; c <= 0x32D; ++c)
+        command("zcmd 50 " + std::to_string(c) + " 0", reply, error);
+    for (unsigned c = 0x160; c <= 0x17E; c += 2)
+        command("zcmd 50 " + std::to_string(c) + " \"000000\"", reply, error);
 }
 
 bool Line::takeFault(Instrument& in, Fault& out)
