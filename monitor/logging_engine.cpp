@@ -162,18 +162,14 @@ void FrmMain::tmrLogging_Timer()
             }
             gLoggingActive = true;
 
-            if (!(gCtlLogRate[i] > 0)) {
-                // No grid can be built on it: stop the session once, with one message.
-                gCtlLogState[i] = 2;
-                failures.push_back({0, AddressText(i) + QStringLiteral("Logging rate of") +
-                                           rt::StrSingle(gCtlLogRate[i]) +
-                                           QStringLiteral(" s is not above 0, the logging session is stopped"),
-                                   QString()});
-                continue;
-            }
-
             const double e = ElapsedSecondsUtc(gCtlLogStartSec[i]);
-            if (e >= gCtlLogNextSec[i]) {
+            if (!(gCtlLogRate[i] > 0)) {
+                // No grid can be built on such a rate: the session is skipped,
+                // and the error line says so (one line, not a box every tick).
+                gSampleFailure[i] = AddressText(i) + QStringLiteral("Logging rate of") +
+                                    rt::StrSingle(gCtlLogRate[i]) +
+                                    QStringLiteral(" s cannot be sampled, nothing is logged");
+            } else if (e >= gCtlLogNextSec[i]) {
                 try {
                     Sample(i, e, errText);
                     gSampleFailure[i].clear();
@@ -199,8 +195,6 @@ void FrmMain::tmrLogging_Timer()
             QString shown = errText;
             for (int i = 0; shown.isEmpty() && i < gControlCount; ++i)
                 shown = gSampleFailure.value(i);
-            if (shown.isEmpty() && !failures.empty() && failures.front().routine.isEmpty())
-                shown = failures.front().description;
             if (!failures.empty() || std::fabs(now - LastLogErrorTime) > 0.5) {
                 LastLogErrorTime = now;
                 SetErrorLine(*this, shown);
@@ -217,10 +211,6 @@ void FrmMain::tmrLogging_Timer()
     if (failures.empty() || gLogBoxOpen)
         return;
     gLogBoxOpen = true;
-    const Failure& f = failures.front();
-    if (f.routine.isEmpty())
-        mb::MsgBox(f.description, mb::OKOnly | mb::Exclamation, QStringLiteral("Logging Stopped"), this);
-    else
-        mb::AppError(f.number, f.description, f.routine);
+    mb::AppError(failures.front().number, failures.front().description, failures.front().routine);
     gLogBoxOpen = false;
 }

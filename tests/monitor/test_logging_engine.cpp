@@ -207,16 +207,17 @@ TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
     EXPECT_EQ(lines(0).size(), 1);
 }
 
-TEST_F(LoggingEngine, RateZeroStopsTheSessionWithOneMessage)
+TEST_F(LoggingEngine, RateZeroIsSkippedWithOneLineNotABoxPerTick)
 {
-    start(QStringLiteral("01"), 0, 60);
-    for (int k = 0; k < 3; ++k)
+    start(QStringLiteral("01"), 0, 1);
+    for (int k = 0; k < 12; ++k)
         after(50);
-    EXPECT_EQ(gCtlLogState[0], 2);
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.last().title, "Logging Stopped");
-    EXPECT_TRUE(boxes_.last().text.startsWith("Address 01:"));
-    EXPECT_FALSE(QFile::exists(gCtlLogFile[0]) || gLoggingActive);
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Logging rate of 0 s cannot be sampled, nothing is logged");
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_FALSE(QFile::exists(gCtlLogFile[0]));
+    EXPECT_TRUE(gLoggingActive);
+    after(60000); // the duration still ends it
+    EXPECT_EQ(gCtlLogState[0], 3);
 }
 
 } // namespace
