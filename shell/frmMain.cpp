@@ -123,8 +123,6 @@ FrmMain::FrmMain()
 
     cmdSetpoints->setEnabled(false);
 
-    cmdLogging->setEnabled(false);
-
     cmdMonitor->setEnabled(false);
 
     mnuCommSetup->setEnabled(false);
@@ -184,8 +182,6 @@ void FrmMain::cmdGraph_Click() {}
 
 void FrmMain::cmdMainMenu_Click() { SwitchForm(*this, *this); }
 void FrmMain::cmdSetpoints_Click() {}
-
-void FrmMain::cmdLogging_Click() {}
 
 void FrmMain::cmdMonitor_Click() {}
 
