@@ -1,0 +1,134 @@
+// Modbus ASCII driver on a scripted pseudo-terminal line.
+#include "transport_line.h"
+
+using namespace modZarn;
+
+namespace {
+
+// ":" + the pairs + their LRC + CR LF.
+QByteArray Ascii(const char* hex)
+{
+    const QByteArray b = QByteArray::fromHex(hex);
+    int sum = 0;
+    for (char c : b)
+        sum += static_cast<unsigned char>(c);
+    return ":" + b.toHex().toUpper() + QByteArray::number((-sum) & 0xFF, 16).toUpper().rightJustified(2, '0')
+        + "\r\n";
+}
+
+class AsciiTest : public LineTest {
+protected:
+    void read(int reg, int type, int count, int address = 1)
+    {
+        ModbusRead_A(1, 0, text, code, address, reg, type, count, values);
+    }
+    void write(int reg, int type, int count)
+    {
+        ModbusWrite_A(1, 0, text, code, 1, reg, type, count, values);
+    }
+    QString text;
+    int code = 99;
+    QVector<float> values = QVector<float>(80, 7.0f);
+};
+
+TEST_F(AsciiTest, ReadsWithTheExactFrameAndDecodesSignedWords)
+{
+    EXPECT_EQ(Ascii("010301020001"), ":010301020001F8\r\n");
+    line_.reply(":01030204D224\r\n");
+    read(0x102, 3, 1);
+    EXPECT_EQ(line_.requests().value(0), ":010301020001F8\r\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(values[1], 1234.0f);
+
+    // A long reply: the checksum sum goes far beyond 16 bits and must still agree.
+    line_.reply(Ascii(("0103" + QByteArray("8c") + QByteArray(140, '\xff').toHex()).constData()));
+    read(0x102, 3, 70);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(values[70], -1.0f);
+}
+
+TEST_F(AsciiTest, BitsDecodeAsTheRtuDriverDoes)
+{
+    line_.reply(Ascii("0101020D02"));
+    read(0x102, 1, 10);
+    EXPECT_EQ(code, 0);
+    const float expect[] = {1, 0, 1, 1, 0, 0, 0, 0, 0, 1};
+    for (int i = 1; i <= 10; ++i)
+        EXPECT_EQ(values[i], expect[i - 1]) << "item " << i;
+}
+
+TEST_F(AsciiTest, FailedChecksAreRetriedOnceAndLeaveTheValues)
+{
+    struct Case {
+        QByteArray bad;
+        const char* message;
+    } cases[] = {
+        {":01030204D225\r\n", ":Checksum error from instrument at register 102H"},
+        {":02030204D223\r\n", ":Incorrect Address Returned from instrument at register 102H"},
+        {":01040204D223\r\n", ":Incorrect Modbus Code Returned from instrument at register 102H"},
+        {":010302\r\n", ":Response too short from instrument at register 102H"},
+        {":01030204D224", ":Too short of response from instrument at register 102H"},
+    };
+    for (const Case& c : cases) {
+        line_.reply(c.bad);
+        line_.reply(c.bad);
+        read(0x102, 3, 1);
+        EXPECT_EQ(code, -1);
+        EXPECT_EQ(text, QStringLiteral("Address 001") + c.message);
+        EXPECT_EQ(values[1], 7.0f);
+    }
+    line_.reply(":01030204D225\r\n");
+    line_.reply(":01030204D224\r\n");
+    read(0x102, 3, 1);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(values[1], 1234.0f);
+    EXPECT_EQ(line_.requests().size(), 12);
+}
+
+TEST_F(AsciiTest, ExceptionRepliesEndTheCallAtOnce)
+{
+    line_.reply(Ascii("018302"));
+    read(0x102, 3, 1);
+    EXPECT_EQ(code, 2);
+    EXPECT_EQ(text, "Address 001:Illegal Data Address response from instrument for register 102H");
+    line_.reply(Ascii("018300"));
+    read(0x102, 3, 1);
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Address 001:Unknown Error 0 response from instrument for register 102H");
+    EXPECT_EQ(line_.requests().size(), 2);
+}
+
+TEST_F(AsciiTest, WritesSendOneValueAndKeepTheCallersValue)
+{
+    values[1] = -1;
+    line_.reply(Ascii("01060102FFFF"));
+    write(0x102, 3, 1);
+    EXPECT_EQ(line_.requests().value(0), ":01060102FFFFF8\r\n");
+    EXPECT_EQ(code, 0);
+
+    values[1] = 100.7f;
+    line_.reply(Ascii("010601020064"));
+    write(0x102, 3, 1);
+    EXPECT_EQ(line_.requests().value(1), ":01060102006492\r\n");
+
+    values[1] = 1;
+    line_.reply(Ascii("01050102FF00"));
+    write(0x102, 1, 1);
+    EXPECT_EQ(line_.requests().value(2), ":01050102FF00F8\r\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(values[1], 1.0f);
+
+    line_.reply(Ascii("010501020000"));
+    line_.reply(Ascii("010501020000"));
+    write(0x102, 1, 1);
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Address 001:Incorrect Register Count Returned from instrument at register 102H");
+    EXPECT_EQ(line_.requests().size(), 5);
+
+    line_.reply(Ascii("018503"));
+    write(0x102, 1, 1);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(text, "Address 001:Illegal Data Value response from instrument for register 102H. Value= 1");
+}
+
+} // namespace

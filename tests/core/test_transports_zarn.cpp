@@ -1,0 +1,203 @@
+// "Zarn Link" driver on a scripted pseudo-terminal line.
+#include <QElapsedTimer>
+
+#include "transport_line.h"
+
+using namespace modZarn;
+
+namespace {
+
+QByteArray Sum(const QByteArray& s)
+{
+    int sum = 0;
+    for (char c : s)
+        sum += static_cast<unsigned char>(c);
+    return QByteArray::number(sum & 0xFF, 16).toUpper().rightJustified(2, '0');
+}
+// An instrument reply from address 32: STX "Z32" data checksum ACK.
+QByteArray Reply(const QByteArray& data) { return "\x02Z32" + data + Sum("Z32" + data) + "\x06"; }
+
+class ZarnTest : public LineTest {
+protected:
+    void read(int cmd, int reg = 0, int address = 50)
+    {
+        ZarnLinkRead(text, code, address, cmd, valueText, unit, format, value, divisor, alarm1,
+                     alarm2, reg, reply, raw);
+    }
+    void write(int cmd, float v, bool hex, int reg = 0)
+    {
+        ZarnLinkWrite(text, code, 50, cmd, v, reg, reply, hex);
+    }
+    QString text, valueText = "old", unit = "old", format = "old";
+    int code = 99, alarm1 = 5, alarm2 = 5;
+    float value = 5, divisor = 5, raw = 5;
+    QByteArray reply;
+};
+
+TEST_F(ZarnTest, ReadsTheProcessValueWithItsStatus)
+{
+    EXPECT_EQ(ZarnLinkChecksum("3200"), "C5");
+    line_.reply(Reply("0C110123"));
+    read(0, 2);
+    EXPECT_EQ(line_.requests().value(0), "\x02Z3200C5\x03");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(alarm1, -1);
+    EXPECT_EQ(alarm2, -1);
+    EXPECT_EQ(valueText, "-12.3");
+    EXPECT_FLOAT_EQ(value, -12.3f);
+    EXPECT_EQ(divisor, 10.0f);
+    EXPECT_EQ(unit, "");
+    EXPECT_EQ(raw, float(0x0C11));
+    EXPECT_EQ(reply, "\x02Z320C110123" + Sum("Z320C110123"));
+
+    // One character short of the minimum for command 0, twice.
+    line_.reply(Reply("0C11012"));
+    line_.reply(Reply("0C11012"));
+    read(0, 2);
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Address 32:Returned message too short for reading for register 2 (00)");
+}
+
+TEST_F(ZarnTest, DecodesTheDataField)
+{
+    struct Case {
+        const char* data;
+        float value;
+        float divisor;
+        QString unit, format, text;
+    } cases[] = {
+        {"110123", -12.3f, 10, "", "#,##0.0", "-12.3"},
+        {"040200", 200, 1, QString(QChar(0xB0)) + "C", "#,##0", "200"},
+        {"320125", 0.125f, 1000, QString(QChar(0xB0)) + "F", "#,##0.000", "0.125"},
+        {"301234", 1.234f, 1000, "", "#,##0.000", "1.234"},
+        {"161234", 123.4f, 10, "Er", "#,##0.0", "123.4"},
+    };
+    for (const Case& c : cases) {
+        float v = 0, d = 0;
+        QString u, f;
+        EXPECT_EQ(Decode(c.data, v, d, u, f), c.text) << c.data;
+        EXPECT_FLOAT_EQ(v, c.value);
+        EXPECT_EQ(d, c.divisor);
+        EXPECT_EQ(u, c.unit);
+        EXPECT_EQ(f, c.format);
+    }
+}
+
+TEST_F(ZarnTest, RefusalsReturnAtOnceWithTheirCodes)
+{
+    struct Case {
+        const char* reply;
+        int code;
+        const char* text;
+    } cases[] = {
+        {"\x02Z32N10\x06", 2, "Address 32:Undefined command from instrument for register 7 (0101)"},
+        {"\x02Z32N02\x06", 1, "Address 32:Check-sum error on received data from Host from instrument for register 7 (0101)"},
+        {"\x02Z32n07\x06", 7, "Address 32:Unknown or unused error code:  7 from instrument for register 7 (0101)"},
+        {"\x02Z32N00\x06", -1, "Address 32:Unknown or unused error code:  0 from instrument for register 7 (0101)"},
+    };
+    int sent = 0;
+    for (const Case& c : cases) {
+        line_.reply(c.reply);
+        read(0x101, 7);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(line_.requests().size(), ++sent);
+    }
+    line_.reply("\x02Z32N03\x06");
+    write(0x201, 12, false, 9);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(text, "Address 32:Illegal Data Value response from instrument for register 9 (0201). Value= 12");
+}
+
+TEST_F(ZarnTest, FailedAttemptsAreRetriedOnce)
+{
+    line_.reply("\x02Z3205");
+    line_.reply("\x02Z3205");
+    read(0x101);
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Address 32:Response but no <ACK> received for command 0101");
+    EXPECT_EQ(reply, "\x02Z3205");
+
+    line_.reply("\x02Z32001234FF\x06");
+    line_.reply(Reply("041234"));
+    read(0x101);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(valueText, "1,234");
+
+    line_.reply("\x02Z\x06");
+    line_.silence();
+    read(0x101);
+    EXPECT_EQ(text, "Address 32:No response from instrument for command 0101");
+    EXPECT_EQ(line_.requests().size(), 6);
+}
+
+TEST_F(ZarnTest, WritesCarryTheirDataForm)
+{
+    line_.reply(Reply(""));
+    write(0x201, -25, false);
+    EXPECT_EQ(line_.requests().value(0), "\x02Z320201" "0025FF" "7B\x03");
+    line_.reply(Reply(""));
+    write(0x201, -25, true);
+    EXPECT_EQ(line_.requests().value(1), "\x02Z320201" "FFE700" "90\x03");
+    line_.reply(Reply(""));
+    write(0x400, 5, false);
+    EXPECT_EQ(line_.requests().value(2), "\x02Z320400" "29\x03");
+    EXPECT_EQ(code, 0);
+
+    line_.reply(Reply(""));
+    write(0x201, 32676, true);
+    EXPECT_EQ(code, 0);
+    write(0x201, 32677, true);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(text, "Address 32:Invalid Zarn Link Write Data Value for Register > 513 (0201). Value= 32677");
+    write(0x201, 10000, false);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(line_.requests().size(), 4);
+}
+
+TEST_F(ZarnTest, RefusalsBeforeSendingAndDemoMode)
+{
+    read(-1);
+    EXPECT_EQ(text, "Address 32:Invalid Zarn Link Read Register >-1 (FFFF)");
+    read(0x201);
+    EXPECT_EQ(text, "Address 32:Invalid Zarn Link Read Register (It is a write command.) > 513 (0201)");
+    write(-2, 0, false);
+    EXPECT_EQ(text, "Address 32:Invalid Write Zarn Link Register >-2 (FFFE)");
+    gCommOK = false;
+    read(0);
+    EXPECT_EQ(text, "Address 32:Selected comm port is not open.");
+    EXPECT_EQ(code, -1);
+    gDemoMode = true;
+    read(0);
+    write(0x201, 1, false);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(valueText, "old");
+    EXPECT_TRUE(line_.requests().isEmpty());
+    EXPECT_EQ(CommandRefText(2, "00"), " for register 2 (00)");
+    EXPECT_EQ(CommandRefText(0, "0700"), " for command 0700");
+}
+
+// With the flag file present, reads of the same address keep more than 0.1 s
+// apart, except command 0; other addresses are not held back.
+TEST_F(ZarnTest, CommandGapOnlyForTheSameAddress)
+{
+    gCmdGapRequired = true;
+    for (int i = 0; i < 4; ++i)
+        line_.reply(Reply("041234"));
+    // Each exchange on the scripted line takes a few milliseconds.
+    QElapsedTimer t;
+    const auto timed = [&](int cmd, int address) {
+        t.start();
+        read(cmd, 0, address);
+        EXPECT_EQ(code, 0);
+        return t.elapsed();
+    };
+    EXPECT_LT(timed(0x101, 50), 100);
+    EXPECT_LT(timed(0x101, 51), 100); // another address
+    EXPECT_LT(timed(0, 51), 100);     // command 0 is never held back, but stamps
+    EXPECT_GE(timed(0x101, 51), 100);
+    EXPECT_EQ(gLastZarnReadAddress, 51);
+}
+
+} // namespace
