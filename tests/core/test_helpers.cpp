@@ -33,18 +33,10 @@ protected:
 
 TEST_F(HelpersTest, HexTexts)
 {
-    EXPECT_EQ(Hex2(10), "0A");
-    EXPECT_EQ(Hex2(255), "FF");
-    EXPECT_EQ(Hex2(256), "00");
-    EXPECT_EQ(Hex2(300), "2C");
-    EXPECT_EQ(Hex2(-1), "FF");
-    EXPECT_EQ(Hex4(-1), "FFFF");
-    EXPECT_EQ(Hex4(-32768), "8000");
-    EXPECT_EQ(Hex4(4660), "1234");
-    EXPECT_EQ(Hex4(65535), "FFFF");
-    EXPECT_EQ(Hex4(15), "000F");
-    EXPECT_EQ(Hex4(65536 + 18), "0012");
-    EXPECT_EQ(Hex4(2.5f), "0002"); // half to even
+    EXPECT_EQ(Hex2(10) + Hex2(255) + Hex2(256) + Hex2(300) + Hex2(-1), "0AFF002CFF");
+    // ... 65535, beyond 16 bits, half to even
+    EXPECT_EQ(Hex4(-1) + Hex4(-32768) + Hex4(4660) + Hex4(15), "FFFF80001234000F");
+    EXPECT_EQ(Hex4(65535) + Hex4(65536 + 18) + Hex4(2.5f), "FFFF00120002");
     EXPECT_EQ(overflowOf([] { Hex4(5e9f); }), rt::ErrOverflow);
 }
 
@@ -56,10 +48,9 @@ TEST_F(HelpersTest, AddressesAndTheirLists)
     EXPECT_EQ(AddressToNumber(1, "012"), 12);
     EXPECT_EQ(AddressToNumber(2, "12A"), 12);
     EXPECT_EQ(overflowOf([] { AddressToNumber(1, "99999"); }), rt::ErrOverflow);
-    EXPECT_EQ(AddressToText(0, 50), "32");
-    EXPECT_EQ(AddressToText(2, 7), "007");
-    EXPECT_EQ(AddressToText(1, 1234), "1234");
-    EXPECT_EQ(AddressToText(1, -7), "-007");
+    EXPECT_EQ(AddressToText(0, 50) + "|" + AddressToText(2, 7) + "|" + AddressToText(1, 1234) + "|"
+                  + AddressToText(1, -7),
+              "32|007|1234|-007");
 
     QComboBox combo;
     combo.setEditable(true);
@@ -120,13 +111,8 @@ TEST_F(HelpersTest, ModelIdentity)
 
 TEST_F(HelpersTest, ProtocolCodes)
 {
-    EXPECT_EQ(ProtocolLetter(0), "Z");
-    EXPECT_EQ(ProtocolLetter(1), "R");
-    EXPECT_EQ(ProtocolLetter(2), "A");
-    EXPECT_EQ(ProtocolLetter(7), "R");
-    EXPECT_EQ(ProtocolIndex("Z"), 0);
-    EXPECT_EQ(ProtocolIndex("R"), 1);
-    EXPECT_EQ(ProtocolIndex("A"), 2);
+    EXPECT_EQ(ProtocolLetter(0) + ProtocolLetter(1) + ProtocolLetter(2) + ProtocolLetter(7), "ZRAR");
+    EXPECT_EQ(ProtocolIndex("Z") * 100 + ProtocolIndex("R") * 10 + ProtocolIndex("A"), 12);
     EXPECT_EQ(ProtocolIndex("z"), 1);
     EXPECT_EQ(ProtocolIndex(""), 1);
 }
@@ -139,12 +125,10 @@ TEST_F(HelpersTest, PathSplitting)
     EXPECT_EQ(FilePath("\\log.csv"), App::path());
     EXPECT_EQ(FilePath("/log.csv"), App::path());
     EXPECT_EQ(FilePath("log.csv"), App::path());
-    EXPECT_EQ(NameOfFile("D:\\data\\log.csv"), "log.csv");
-    EXPECT_EQ(NameOfFile("/home/op/log.csv"), "log.csv");
-    EXPECT_EQ(NameOfFile("D:log.csv"), "log.csv");
+    for (const char* path : {"D:\\data\\log.csv", "/home/op/log.csv", "D:log.csv", "log.csv"})
+        EXPECT_EQ(NameOfFile(path), "log.csv") << path;
     EXPECT_EQ(NameOfFile("D:\\data\\"), "");
     EXPECT_EQ(NameOfFile(""), "");
-    EXPECT_EQ(NameOfFile("log.csv"), "log.csv");
     EXPECT_EQ(boxes_.count(), 0);
 }
 

@@ -82,7 +82,7 @@ TEST_F(StartupTest, SampleFilesStartWithoutAnyMessage)
 {
     copySampleData();
     PtyPair pty;
-    useDevice(pty.slavePath());
+    useDevice(QString::fromStdString(pty.slavePath()));
     modZarn::main();
     EXPECT_EQ(boxes_.count(), 0) << (boxes_.count() ? boxes_.last().text.toStdString() : "");
     EXPECT_TRUE(gCommOK);
@@ -92,7 +92,7 @@ TEST_F(StartupTest, SampleFilesStartWithoutAnyMessage)
 TEST_F(StartupTest, InitCommSuccessAndFailureKeepFlagTimerAndLampInStep)
 {
     PtyPair pty;
-    useDevice(pty.slavePath());
+    useDevice(QString::fromStdString(pty.slavePath()));
     gCommPort = 3;
     FrmMain& f = frmMain();
     bool failed = false;
@@ -127,7 +127,7 @@ TEST_F(StartupTest, InitCommSuccessAndFailureKeepFlagTimerAndLampInStep)
 TEST_F(StartupTest, InitCommWithBadSettingsShowsTheErrorBox)
 {
     PtyPair pty;
-    useDevice(pty.slavePath());
+    useDevice(QString::fromStdString(pty.slavePath()));
     gCommPort = 3;
     bool failed = false;
     InitComm("fast please", failed);

@@ -8,6 +8,10 @@ using namespace modZarn;
 
 namespace {
 
+const QByteArray kSettings = " 1 \r\n 9600 \r\nNone\r\n 8 \r\n 1 \r\n 500 \r\n 0 \r\nZ\r\n .5 \r\n 5 \r\n"
+                             "/opt/view, plus/run it\r\n/data/logs/\r\n";
+const QByteArray kOven = "32\r\nOven\r\nZ\r\n 0 \r\n 1 \r\n 60 \r\n 1 \r\n .5 \r\n";
+
 class SysConfigTest : public QxTest {
 protected:
     void setSettings()
@@ -18,32 +22,24 @@ protected:
         gDataBits = 8;
         gStopBits = 1;
         gPollTimeoutMs = 500;
-        gControllerGroup = 0;
         gProtocolCode = "Z";
         gPVPollSeconds = 0.5f;
         gSPPollSeconds = 5;
         gViewApp = "/opt/view, plus/run it";
         gDefaultFolder = "/data/logs/";
     }
-    void addInstrument(const QString& addr, const QString& name, const QString& proto, int group,
-                       int durUnits, int dur, int rateUnits, float rate)
+    void addInstrument(const QString& addr, const QString& name, const QString& proto, int group, float rate)
     {
-        const int i = gControlCount;
+        const int i = gControlCount++;
         RedimInstrumentArrays(i + 1);
         gCtlAddress[i] = addr;
         gCtlName[i] = name;
         gCtlProtocol[i] = proto;
         gCtlGroup[i] = group;
-        gCtlDurationUnits[i] = durUnits;
-        gCtlLogDuration[i] = dur;
-        gCtlRateUnits[i] = rateUnits;
+        gCtlDurationUnits[i] = 1;
+        gCtlLogDuration[i] = 60;
+        gCtlRateUnits[i] = 1;
         gCtlLogRate[i] = rate;
-        gControlCount = i + 1;
-    }
-    static QByteArray settingsBytes()
-    {
-        return " 1 \r\n 9600 \r\nNone\r\n 8 \r\n 1 \r\n 500 \r\n 0 \r\nZ\r\n .5 \r\n 5 \r\n"
-               "/opt/view, plus/run it\r\n/data/logs/\r\n";
     }
 };
 
@@ -52,63 +48,37 @@ protected:
 TEST_F(SysConfigTest, SaveWritesTheExactLayoutAndReadsItBack)
 {
     setSettings();
-    addInstrument("32", "Oven Zone 1", "Z", 0, 1, 60, 1, 0.5f);
-    addInstrument("001", "Dryer", "R", 1, 0, 120, 0, 90);
-    addInstrument("255", "Kiln", "A", 2, 1, 5, 1, 2.25f);
     SaveSystemConfig();
-    ASSERT_EQ(boxes_.count(), 0);
-
-    const QByteArray expected = settingsBytes()
-        + "32\r\nOven Zone 1\r\nZ\r\n 0 \r\n 1 \r\n 60 \r\n 1 \r\n .5 \r\n"
-          "001\r\nDryer\r\nR\r\n 1 \r\n 0 \r\n 120 \r\n 0 \r\n 90 \r\n"
-          "255\r\nKiln\r\nA\r\n 2 \r\n 1 \r\n 5 \r\n 1 \r\n 2.25 \r\n";
-    const QByteArray written = readFile("Quinrex3.cfg");
-    EXPECT_EQ(written, expected);
-    EXPECT_EQ(written.count("\r\n"), 36);
-
-    ResetSharedState();
-    ReadSystemConfig();
-    EXPECT_EQ(boxes_.count(), 0);
-    EXPECT_EQ(gCommPort, 1);
-    EXPECT_EQ(gBaudRate, 9600.0f);
-    EXPECT_EQ(gParity, "None");
-    EXPECT_EQ(gPollTimeoutMs, 500);
-    EXPECT_EQ(gProtocolCode, "Z");
-    EXPECT_EQ(gPVPollSeconds, 0.5f);
-    EXPECT_EQ(gSPPollSeconds, 5.0f);
-    // Whole-line settings keep their commas and blanks.
-    EXPECT_EQ(gViewApp, "/opt/view, plus/run it");
-    EXPECT_EQ(gDefaultFolder, "/data/logs/");
-    ASSERT_EQ(gControlCount, 3);
-    EXPECT_EQ(gCtlAddress.size(), 4); // one spare element
-    EXPECT_EQ(gCtlLogNextSec.size(), 4);
-    EXPECT_EQ(gCtlName[1], "Dryer");
-    EXPECT_EQ(gCtlProtocol[2], "A");
-    EXPECT_EQ(gCtlGroup[2], 2);
-    EXPECT_EQ(gCtlLogDuration[1], 120);
-    EXPECT_EQ(gCtlRateUnits[1], 0);
-    EXPECT_EQ(gCtlLogRate[0], 0.5f);
-    EXPECT_EQ(gCtlLogRate[2], 2.25f);
-    EXPECT_EQ(gCtlLogState[2], 0);
-    EXPECT_TRUE(gCtlLogFile[2].isEmpty());
-}
-
-TEST_F(SysConfigTest, NoInstrumentsAndTrimmedNames)
-{
-    setSettings();
-    SaveSystemConfig();
-    EXPECT_EQ(readFile("Quinrex3.cfg"), settingsBytes());
-
+    EXPECT_EQ(readFile("Quinrex3.cfg"), kSettings); // 12 lines, no count
     ResetSharedState();
     ReadSystemConfig();
     EXPECT_EQ(gControlCount, 0);
     EXPECT_TRUE(gCtlAddress.isEmpty());
 
-    writeFile("Quinrex3.cfg", settingsBytes() + "  32 \r\n   Oven 1   \r\nZ\r\n 0 \r\n 1 \r\n 60 \r\n 1 \r\n 5 \r\n");
+    addInstrument("32", "Oven", "Z", 0, 0.5f);
+    addInstrument("001", "Dryer", "R", 1, 90);
+    addInstrument("255", "Kiln", "A", 2, 2.25f);
+    SaveSystemConfig();
+    const QByteArray written = readFile("Quinrex3.cfg");
+    EXPECT_EQ(written, kSettings + kOven + "001\r\nDryer\r\nR\r\n 1 \r\n 1 \r\n 60 \r\n 1 \r\n 90 \r\n"
+                           "255\r\nKiln\r\nA\r\n 2 \r\n 1 \r\n 60 \r\n 1 \r\n 2.25 \r\n");
+    EXPECT_EQ(written.count("\r\n"), 36);
+
     ResetSharedState();
     ReadSystemConfig();
-    ASSERT_EQ(gControlCount, 1);
-    EXPECT_EQ(gCtlAddress[0], "32");
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_EQ(gBaudRate, 9600.0f);
+    EXPECT_EQ(gPVPollSeconds, 0.5f);
+    EXPECT_EQ(gViewApp, "/opt/view, plus/run it"); // read whole
+    ASSERT_EQ(gControlCount, 3);
+    EXPECT_EQ(gCtlAddress.size(), 4); // one spare element
+    EXPECT_EQ(gCtlProtocol[2], "A");
+    EXPECT_EQ(gCtlGroup[2], 2);
+    EXPECT_EQ(gCtlLogRate[2], 2.25f);
+
+    writeFile("Quinrex3.cfg", kSettings + "  32 \r\n   Oven 1   \r\nZ\r\n 0 \r\n 1 \r\n 60 \r\n 1 \r\n 5 \r\n");
+    ResetSharedState();
+    ReadSystemConfig();
     EXPECT_EQ(gCtlName[0], "Oven 1");
 }
 
@@ -119,7 +89,7 @@ TEST_F(SysConfigTest, PrivateLabelEditionUsesItsOwnFile)
     setSettings();
     SaveSystemConfig();
     EXPECT_EQ(readFile("Quinrex3.cfg"), QByteArray("untouched"));
-    EXPECT_EQ(readFile("KT9-P.cfg"), settingsBytes());
+    EXPECT_EQ(readFile("KT9-P.cfg"), kSettings);
     gCommPort = 0;
     ReadSystemConfig();
     EXPECT_EQ(gCommPort, 1);
@@ -128,59 +98,21 @@ TEST_F(SysConfigTest, PrivateLabelEditionUsesItsOwnFile)
 
 TEST_F(SysConfigTest, FailedSaveReportsAndKeepsTheOldFile)
 {
-    writeFile("Quinrex3.cfg", "previous contents\r\n");
+    writeFile("Quinrex3.cfg", "previous\r\n");
     setSettings();
-    addInstrument("32", "Oven", "Z", 0, 1, 60, 1, 5);
-    gControlCount = 3; // the table claims more instruments than it holds
+    addInstrument("32", "Oven", "Z", 0, 5);
+    gControlCount = 3; // more instruments than the arrays hold
     SaveSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "Application Error");
     EXPECT_EQ(boxes_.last().text, "An application error has occurred writing file Quinrex3.cfg file:\r"
                                   "Error Code 9 - Subscript out of range\r"
                                   "Routine - modZarn.SaveSystemConfig");
-    EXPECT_EQ(readFile("Quinrex3.cfg"), QByteArray("previous contents\r\n"));
+    EXPECT_EQ(readFile("Quinrex3.cfg"), QByteArray("previous\r\n"));
     EXPECT_EQ(QDir(programDir()).entryList(QDir::Files), QStringList{"Quinrex3.cfg"});
-
-    // A program folder that is gone.
-    boxes_.clear();
-    App::setPath(programDir() + "/missing");
-    SaveSystemConfig();
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.startsWith("An application error has occurred writing file Quinrex3.cfg file:\r"));
 }
 
-TEST_F(SysConfigTest, BrokenFilesStopAtTheLastCompleteRecord)
-{
-    const QByteArray first = "32\r\nOven\r\nZ\r\n 0 \r\n 1 \r\n 60 \r\n 1 \r\n 5 \r\n";
-    // Cut short inside the second record.
-    writeFile("Quinrex3.cfg", settingsBytes() + first + "001\r\nDryer\r\nR\r\n");
-    ReadSystemConfig();
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.last().text, "An application error has occurred reading Quinrex3.cfg file:\r"
-                                  "Error Code 62 - Input past end of file\r"
-                                  "Routine - modZarn.ReadSystemConfig");
-    EXPECT_EQ(gControlCount, 1);
-    EXPECT_EQ(gCtlName[0], "Oven");
-    EXPECT_EQ(gCtlAddress.size(), 2);
-
-    // A comma in a name would push every later field along; the read stops
-    // at that record instead.
-    ResetSharedState();
-    boxes_.clear();
-    writeFile("Quinrex3.cfg", settingsBytes() + first
-                                  + "001\r\nDryer, left\r\nR\r\n 1 \r\n 0 \r\n 120 \r\n 0 \r\n 90 \r\n" + first);
-    ReadSystemConfig();
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.contains("Error Code 13 - Type mismatch"));
-    EXPECT_EQ(gControlCount, 1);
-
-    EXPECT_TRUE(IsStorableText("Oven Zone 1"));
-    EXPECT_TRUE(IsStorableText("Oven \"A\""));
-    EXPECT_FALSE(IsStorableText("Oven, left"));
-    EXPECT_FALSE(IsStorableText("\"Oven"));
-}
-
-TEST_F(SysConfigTest, MissingFileLeavesEverythingAtStart)
+TEST_F(SysConfigTest, BrokenOrMissingFiles)
 {
     ReadSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
@@ -188,8 +120,29 @@ TEST_F(SysConfigTest, MissingFileLeavesEverythingAtStart)
                                   "Error Code 53 - File not found\r"
                                   "Routine - modZarn.ReadSystemConfig");
     EXPECT_EQ(gCommPort, 0);
-    EXPECT_TRUE(gProtocolCode.isEmpty());
-    EXPECT_EQ(gControlCount, 0);
+
+    // Cut short inside the second record: the first stays.
+    boxes_.clear();
+    writeFile("Quinrex3.cfg", kSettings + kOven + "001\r\nDryer\r\nR\r\n");
+    ReadSystemConfig();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.contains("Error Code 62 - Input past end of file"));
+    EXPECT_EQ(gControlCount, 1);
+    EXPECT_EQ(gCtlName[0], "Oven");
+
+    // A comma in a name would push every later field along; the read stops
+    // at that record instead.
+    ResetSharedState();
+    boxes_.clear();
+    writeFile("Quinrex3.cfg", kSettings + kOven + "001\r\nDryer, left\r\nR\r\n 1 \r\n 0 \r\n 120 \r\n 0 \r\n 90 \r\n" + kOven);
+    ReadSystemConfig();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.contains("Error Code 13 - Type mismatch"));
+    EXPECT_EQ(gControlCount, 1);
+
+    EXPECT_TRUE(IsStorableText("Oven \"A\""));
+    EXPECT_FALSE(IsStorableText("Oven, left"));
+    EXPECT_FALSE(IsStorableText("\"Oven"));
 }
 
 TEST_F(SysConfigTest, CommSettingsString)

@@ -183,8 +183,8 @@ TEST_F(ZarnTest, RefusalsBeforeSendingAndDemoMode)
 TEST_F(ZarnTest, CommandGapOnlyForTheSameAddress)
 {
     gCmdGapRequired = true;
-    for (int i = 0; i < 4; ++i)
-        line_.reply(Reply("041234"));
+    for (const char* data : {"041234", "041234", "00041234", "041234"})
+        line_.reply(Reply(data));
     // Each exchange on the scripted line takes a few milliseconds.
     QElapsedTimer t;
     const auto timed = [&](int cmd, int address) {
