@@ -575,6 +575,18 @@ bool FrmCommSetup::applyUpdate()
                        mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Character"), this);
             return false;
         }
+        // Only the first three characters are kept, and an address outside
+        // 1..255 (an empty one reads as 0, the broadcast address) would send
+        // the logging and monitor requests to no single instrument.
+        const int group = selectedIndex(optInstControllerGroup);
+        const QString typed = rt::Trim(address);
+        const int number = typed.size() > 3 ? 0 : AddressToNumber(group, typed);
+        if (number < 1 || number > 255) {
+            mb::MsgBox(QStringLiteral("The address must be 01 to FF in controller group 0 and 001 to 255 in "
+                                      "controller groups 1 and 2."),
+                       mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Address"), this);
+            return false;
+        }
         Changed = true;
         Loading = true;
         for (int i = 0; i < lstControls->count(); ++i)
@@ -588,9 +600,8 @@ bool FrmCommSetup::applyUpdate()
         const int p = selectedIndex(OptInstProtocol);
         if (p >= 0)
             Put(entry, 7, 1, ProtocolLetter(p));
-        const int g = selectedIndex(optInstControllerGroup);
-        if (g >= 0)
-            Put(entry, 8, 1, QString::number(g));
+        if (group >= 0)
+            Put(entry, 8, 1, QString::number(group));
         Put(entry, 10, 21, txtName->text());
         Put(entry, 32, 5, QStringLiteral("00001"));
         Put(entry, 38, 5, QStringLiteral("00001"));

@@ -225,7 +225,7 @@ TEST_F(CommSetupTest, ClampsAndProtocolRules)
     EXPECT_EQ(f.cbxAddress->itemText(0), "001");
 }
 
-TEST_F(CommSetupTest, BadNamesAreRefusedAndDialogCancelLeavesFields)
+TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
 {
     FrmCommSetup& f = open();
     for (auto [address, name] : {std::pair{"40", "Oven, left"}, {"40", " \"Oven"}, {"4,", "Oven"}}) {
@@ -233,8 +233,14 @@ TEST_F(CommSetupTest, BadNamesAreRefusedAndDialogCancelLeavesFields)
         addInstrument(f, address, name);
         ASSERT_EQ(boxes_.count(), 1) << name;
         EXPECT_EQ(boxes_.last().title, "Invalid Character");
-        EXPECT_EQ(f.lstControls->count(), 3);
     }
+    for (const char* address : {"", "00", "100", "0040"}) {
+        boxes_.clear();
+        addInstrument(f, address, "Oven");
+        ASSERT_EQ(boxes_.count(), 1) << address;
+        EXPECT_EQ(boxes_.last().title, "Invalid Address");
+    }
+    EXPECT_EQ(f.lstControls->count(), 3);
     addInstrument(f, "40", "Oven \"A\"");
     EXPECT_EQ(f.lstControls->count(), 4);
     // OK applies the entry being edited first, and stops when it is refused.
