@@ -206,4 +206,14 @@ void ReadPasswordFile()
     }
 }
 
+void ReadDefinitionFiles()
+{
+    ReadModelFile();
+    ReadCfgFieldFile();
+    ReadZarnXrefFile();
+    ReadxxGXrefFile();
+    ReadxxHXrefFile();
+    ReadPasswordFile();
+}
+
 } // namespace modZarn

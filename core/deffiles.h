@@ -18,5 +18,8 @@ void ReadZarnXrefFile();
 void ReadxxGXrefFile();
 void ReadxxHXrefFile();
 void ReadPasswordFile();
+// Every definition file in start-up order: models (with the current group's
+// register files), field table, the three cross-reference tables, password.
+void ReadDefinitionFiles();
 
 } // namespace modZarn

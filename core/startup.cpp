@@ -37,12 +37,7 @@ void main()
         gCmdGapRequired = rt::FileExists(App::file(QStringLiteral("USB71K.TXT")));
 
         // The controller group just read decides which register files are read.
-        ReadModelFile();
-        ReadCfgFieldFile();
-        ReadZarnXrefFile();
-        ReadxxGXrefFile();
-        ReadxxHXrefFile();
-        ReadPasswordFile();
+        ReadDefinitionFiles();
 
         bool failed = true;
         InitComm(CommSettingsString(), failed);

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace color {
 QColor toQColor(quint32 c)
@@ -34,6 +36,21 @@ void Shape::paintEvent(QPaintEvent* e)
     p.fillRect(rect(), color::toQColor(fill_));
     p.end();
     QFrame::paintEvent(e);
+}
+
+CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
+
+void CommandButton::paintEvent(QPaintEvent*)
+{
+    QStylePainter p(this);
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    const QString caption = opt.text;
+    opt.text.clear();
+    p.drawControl(QStyle::CE_PushButton, opt);
+    const QRect r = style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this).adjusted(2, 0, -2, 0);
+    p.drawItemText(r, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, opt.palette, isEnabled(),
+                   caption.simplified(), QPalette::ButtonText);
 }
 
 Timer::Timer(int intervalMs, std::function<void()> onTick, QObject* parent)

@@ -2,6 +2,7 @@
 // Small controls the forms share: a lamp (shape with a fill colour), a timer
 // with Enabled/Interval, and control arrays indexed by number.
 #include <QFrame>
+#include <QPushButton>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -31,6 +32,17 @@ protected:
 
 private:
     quint32 fill_ = color::ButtonFace;
+};
+
+// A push button whose caption wraps over several lines when it does not fit
+// on one, as the program's tall menu buttons expect ("   &Configure   Instrument").
+class CommandButton : public QPushButton {
+    Q_OBJECT
+public:
+    explicit CommandButton(const QString& caption, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
 };
 
 // A timer created disabled; the tick handler is a plain function so tests can

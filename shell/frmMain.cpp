@@ -25,7 +25,7 @@ constexpr int kFormWidth = 640;
 
 QPushButton* button(QWidget* parent, const QString& caption, int x, int y, int w = 96, int h = 44)
 {
-    auto* b = new QPushButton(caption, parent);
+    auto* b = new CommandButton(caption, parent);
     b->setGeometry(x, y, w, h);
     return b;
 }
@@ -126,8 +126,6 @@ FrmMain::FrmMain()
 
     cmdSetpoints->setEnabled(false);
 
-    cmdLogging->setEnabled(false);
-
     cmdMonitor->setEnabled(false);
 
 }
@@ -182,8 +180,6 @@ void FrmMain::cmdGraph_Click() {}
 
 void FrmMain::cmdMainMenu_Click() { SwitchForm(*this, *this); }
 void FrmMain::cmdSetpoints_Click() {}
-
-void FrmMain::cmdLogging_Click() {}
 
 void FrmMain::cmdMonitor_Click() {}
 

@@ -71,6 +71,9 @@ public:
     void mnuZarnLink_Click();
     // The logging engine's tick.
     void tmrLogging_Timer();
+    // When the logging engine last wrote the shared error line (seconds since
+    // local midnight).
+    double LastLogErrorTime = 0;
 };
 
 FrmMain& frmMain();

@@ -180,12 +180,7 @@ TEST_F(DefFilesTest, ShippedFilesLoadWithoutAnyMessage)
             gKT9PMode = kt9p;
             ReadSystemConfig();
             gControllerGroup = group;
-            ReadModelFile();
-            ReadCfgFieldFile();
-            ReadZarnXrefFile();
-            ReadxxGXrefFile();
-            ReadxxHXrefFile();
-            ReadPasswordFile();
+            ReadDefinitionFiles();
             ASSERT_EQ(boxes_.count(), 0) << "group " << group << ": " << boxes_.last().text.toStdString();
             EXPECT_EQ(gControlCount, 3);
             EXPECT_EQ(gModelCount[0] * 100 + gModelCount[1] * 10 + gModelCount[2], 421);

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "config/frmConfig.h"
+#include "core/helpers.h"
 #include "core/startup.h"
 #include "core/state.h"
 #include "platform/controls.h"
@@ -118,6 +119,11 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
     gControlCount = 2;
     gCtlLogState[0] = 1;
     gCtlLogState[1] = 3;
+    // A session started now that runs for an hour (its reads fail: the port is closed).
+    gCtlLogStartSec[0] = UtcNow() * 86400;
+    gCtlLogDuration[0] = 60;
+    gCtlLogRate[0] = 1;
+    gCtlLogFile[0] = file("log.csv");
     FrmMain& f = frmMain();
     f.tmrLogging_Timer();
     ASSERT_TRUE(gLoggingActive);

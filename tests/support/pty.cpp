@@ -20,7 +20,7 @@ int msLeft(SteadyClock::time_point deadline)
 
 PtyPair::PtyPair(bool holdSlave)
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0)
         return;
     if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
@@ -45,7 +45,7 @@ PtyPair::PtyPair(bool holdSlave)
     }
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     if (holdSlave)
-        slaveHold_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        slaveHold_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
 PtyPair::~PtyPair()

@@ -1,0 +1,109 @@
+// CPU cost of the logging engine's 50 ms tick: with 40 sessions none of
+// which is due, and with 40 sessions all due against the simulated line.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "core/commport.h"
+#include "core/helpers.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "platform/app.h"
+#include "platform/clock.h"
+#include "shell/frmMain.h"
+#include "support/simulator.h"
+
+using namespace modZarn;
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+double wallSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+constexpr int kInstruments = 40;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    App::setPath(dir.path());
+    ResetSharedState();
+
+    std::string line;
+    for (int a = 1; a <= kInstruments; ++a)
+        line += "instrument " + std::to_string(a) + " group 0 protocol R\nreg " + std::to_string(a) +
+                " 1 " + std::to_string(200 + a) + "\nreg " + std::to_string(a) + " 2 0x10\n";
+    SimProcess sim;
+    if (!sim.start(line)) {
+        std::fprintf(stderr, "simulator: %s\n", sim.errorText().c_str());
+        return 1;
+    }
+    sim.bindCom(7);
+    gCommPort = 7;
+    gPollTimeoutMs = 500;
+    bool failed = true;
+    InitComm(QStringLiteral("9600,N,8,1"), failed);
+    if (failed)
+        return 1;
+    FrmMain& m = frmMain();
+    m.tmrLogging.setEnabled(false); // ticks are run by hand
+
+    Clock::setFake(QDateTime(QDate(2026, 12, 7), QTime(12, 0), QTimeZone::utc()));
+    gControlCount = kInstruments;
+    RedimInstrumentArrays(kInstruments);
+    for (int i = 0; i < kInstruments; ++i) {
+        gCtlAddress[i] = AddressToText(0, i + 1);
+        gCtlProtocol[i] = QStringLiteral("R");
+        gCtlGroup[i] = 0;
+        gCtlLogRate[i] = 1;
+        gCtlLogDuration[i] = 28800;
+        gCtlLogFile[i] = dir.filePath(QStringLiteral("log%1.csv").arg(i));
+        gCtlLogStartSec[i] = UtcNow() * 86400;
+        gCtlLogNextSec[i] = 0;
+        gCtlLogState[i] = 1;
+    }
+
+    // Due ticks: every session samples once per tick.
+    constexpr int kDueTicks = 10;
+    m.tmrLogging_Timer(); // warm-up: files created, port settled
+    double cpu0 = cpuSeconds(), wall0 = wallSeconds();
+    for (int k = 0; k < kDueTicks; ++k) {
+        Clock::advanceMs(1000);
+        m.tmrLogging_Timer();
+    }
+    const double dueCpu = (cpuSeconds() - cpu0) / kDueTicks;
+    const double dueWall = (wallSeconds() - wall0) / kDueTicks;
+    if (!m.lblErrorMessageText->text().isEmpty())
+        std::fprintf(stderr, "error line: %s\n", qPrintable(m.lblErrorMessageText->text()));
+
+    // Idle ticks: the same 40 sessions, none due.
+    constexpr int kIdleTicks = 200000;
+    Clock::advanceMs(100);
+    cpu0 = cpuSeconds();
+    for (int k = 0; k < kIdleTicks; ++k)
+        m.tmrLogging_Timer();
+    const double idleCpu = (cpuSeconds() - cpu0) / kIdleTicks;
+
+    std::printf("logging tick, 40 sessions, none due : %8.2f us CPU\n", idleCpu * 1e6);
+    std::printf("logging tick, 40 sessions, all due  : %8.2f ms CPU, %8.2f ms wall (80 exchanges, 40 appends)\n",
+                dueCpu * 1e3, dueWall * 1e3);
+    CommPort().setPortOpen(false);
+    return 0;
+}

@@ -1,0 +1,24 @@
+#include "monitor/frmViewLog.h"
+
+FrmViewLog& frmViewLog() { return Forms::get<FrmViewLog>(); }
+
+FrmViewLog::FrmViewLog()
+{
+    setObjectName(QStringLiteral("frmViewLog"));
+    setWindowTitle(QStringLiteral("View Log"));
+    resize(640, 480);
+
+    txtLog = new QPlainTextEdit(this);
+    txtLog->setGeometry(10, 10, 620, 420);
+    txtLog->setReadOnly(true);
+    txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::Monospace);
+    txtLog->setFont(fixed);
+
+    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
+    cmdClose->setGeometry(530, 440, 100, 30);
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+}
+
+void FrmViewLog::cmdClose_Click() { Unload(); }

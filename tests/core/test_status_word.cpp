@@ -1,0 +1,114 @@
+// Status word decoding and the process-value read.
+#include "dispatch_line.h"
+
+using namespace modZarn;
+
+TEST(StatusWord, EachGroupHasItsOwnLayout)
+{
+    struct Case {
+        int group, word;
+        float divisor;
+        const char* format;
+        const char* unit;
+        int alarm1, alarm2;
+    } cases[] = {
+        {0, 0x0021, 100, "#,###,###,##0.00", "", 0, 0},
+        {0, 0x0814, 10, "#,###,###,##0.0", " °C", -1, 0},
+        {0, 0x0402, 1, "#,###,###,##0", " °F", 0, -1},
+        {0, 0x0046, 10000, "#,###,###,##0.0000", " Er", 0, 0},
+        {0, 0x0050, 1, "#,###,###,##0", "", 0, 0},  // 5..7 mean no decimals
+        {0, -1, 1, "#,###,###,##0", " Er", -1, -1}, // fields of the 16-bit pattern
+        {1, 0x0014, 10, "#,###,###,##0.0", " °C", -1, 0},
+        {1, 0x000A, 10, "#,###,###,##0.0", " °F", 0, -1},
+        {2, 0x0014, 10, "#,###,###,##0.0", " °F", 0, -1},
+        {2, 0x0028, 10, "#,###,###,##0.0", " °C", -1, 0},
+    };
+    for (const Case& c : cases) {
+        float divisor = 0;
+        QString format, unit;
+        int alarm1 = 5, alarm2 = 5;
+        DecodeStatusWord(c.group, c.word, divisor, format, unit, alarm1, alarm2);
+        SCOPED_TRACE(testing::Message() << "group " << c.group << " word " << c.word);
+        EXPECT_EQ(divisor, c.divisor);
+        EXPECT_EQ(format, QString::fromLatin1(c.format));
+        EXPECT_EQ(unit, QString::fromUtf8(c.unit));
+        EXPECT_EQ(alarm1, c.alarm1);
+        EXPECT_EQ(alarm2, c.alarm2);
+    }
+    float divisor = -5;
+    QString format, unit;
+    int alarm1 = 5, alarm2 = 5;
+    DecodeStatusWord(3, 0x0814, divisor, format, unit, alarm1, alarm2);
+    EXPECT_EQ(divisor, -5.0f);
+    EXPECT_EQ(alarm1, 5);
+}
+
+class ProcessValueTest : public DispatchLineTest {
+protected:
+    // Reads and returns "<value text>|<unit>|<alarm 1>|<alarm 2>".
+    std::string pv(int group, const char* code, int address, int reg)
+    {
+        ReadProcessValue(group, code, text, err, address, reg, valueText, unit, format, value,
+                         divisor, alarm1, alarm2);
+        return QStringLiteral("%1|%2|%3|%4").arg(valueText, unit).arg(alarm1).arg(alarm2).toStdString();
+    }
+    QString valueText = QStringLiteral("?"), unit = QStringLiteral("?"), format;
+    float divisor = -5;
+    int alarm1 = 5, alarm2 = 5;
+};
+
+TEST_F(ProcessValueTest, GroupZeroModbusRtu)
+{
+    sim_.clearLog();
+    EXPECT_EQ(pv(0, "R", 0x33, 2), "123.45||0|0"); // status 0021H
+    EXPECT_EQ(divisor, 100.0f);
+    EXPECT_EQ(sim_.requests().size(), 2u); // the process value needs no decimal-point read
+
+    sim_.must("reg 51 2 0x0814");
+    EXPECT_EQ(pv(0, "R", 0x33, 2), "1,234.5| °C|-1|0");
+    // Another register: the decimal-point setting (795 = 2) overrides the
+    // status word's divisor, not its unit and alarms.
+    EXPECT_EQ(pv(0, "R", 0x33, 257), "5.00| °C|-1|0");
+    EXPECT_EQ(format, QStringLiteral("#,###,###,##0.00"));
+    EXPECT_TRUE(lastRequest().startsWith(QByteArray::fromHex("3303031A")));
+
+    // A failed decimal-point read leaves every output as it was.
+    divisor = -5;
+    EXPECT_EQ(pv(0, "R", 0x34, 257), "5.00| °C|-1|0");
+    EXPECT_EQ(err, 2);
+    EXPECT_EQ(divisor, -5.0f);
+}
+
+TEST_F(ProcessValueTest, GroupsOneAndTwoAndZarnLink)
+{
+    EXPECT_EQ(pv(1, "R", 1, 2), "25.5| °C|-1|0");
+    EXPECT_EQ(pv(1, "A", 1, 257), "-1,234.5| °C|-1|0");
+    EXPECT_EQ(pv(2, "A", 2, 2), "25.5| °F|0|-1"); // the same status word in group 2
+    EXPECT_EQ(err, 0);
+    // A failed status read still gives the value, plain, with its error.
+    EXPECT_EQ(pv(1, "R", 3, 2), "25.5||0|0");
+    EXPECT_EQ(err, 2);
+    // "Zarn Link": one read, unit and alarms from the reply, no leading blank.
+    sim_.clearLog();
+    EXPECT_EQ(pv(0, "Z", 0x32, 2), "12.3|°C|-1|0");
+    EXPECT_EQ(format, QStringLiteral("#,##0.0"));
+    EXPECT_EQ(sim_.requests().size(), 1u);
+    pv(0, "Z", 0x32, 1028);
+    EXPECT_EQ(text, QStringLiteral("Address 32:No valid Zarn Link read command found for register > 1028"));
+    // A failed value read changes nothing but the error result.
+    EXPECT_EQ(pv(2, "A", 9, 2), "12.3|°C|-1|0");
+    EXPECT_EQ(err, -1);
+}
+
+TEST_F(ProcessValueTest, PathsWithoutAnInstrumentRouteSayWhy)
+{
+    sim_.clearLog();
+    EXPECT_EQ(pv(0, "A", 1, 2), "?|?|5|5");
+    EXPECT_EQ(err, 2);
+    EXPECT_EQ(text, QStringLiteral("Address 01:Invalid protocol code >A"));
+    err = 0;
+    EXPECT_EQ(pv(5, "R", 1, 2), "?|?|5|5");
+    EXPECT_EQ(err, 2);
+    EXPECT_EQ(text, QStringLiteral("Address 001:Invalid controller group >5"));
+    EXPECT_TRUE(sim_.requests().empty());
+}

@@ -1,0 +1,181 @@
+// Interoperability: the Modbus drivers against other people's Modbus slaves
+// (libmodbus for RTU, pymodbus for ASCII) on a linked pair of
+// pseudo-terminals made by socat.
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "core/state.h"
+#include "core/transports.h"
+#include "platform/serialport.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+
+using ReadFn = void (*)(int, int, QString&, int&, int, int, int, int, QVector<float>&);
+
+// Holding register n of both peers starts as n * 10; there are 100 of them
+// and 64 coils, all from address 0.
+class PeerTest : public QxTest {
+protected:
+    void startLine()
+    {
+        if (QStandardPaths::findExecutable("socat").isEmpty())
+            GTEST_SKIP() << "socat is not installed";
+        ours_ = dir_.filePath("ours");
+        theirs_ = dir_.filePath("theirs");
+        socat_.start("socat", {"pty,raw,echo=0,link=" + ours_, "pty,raw,echo=0,link=" + theirs_});
+        for (int i = 0; i < 500 && !(QFileInfo::exists(ours_) && QFileInfo::exists(theirs_)); ++i)
+            QThread::msleep(10);
+        ASSERT_TRUE(QFileInfo::exists(ours_) && QFileInfo::exists(theirs_));
+        qputenv("QUINREX3_COM8", ours_.toLocal8Bit());
+        SerialPortControl& port = CommPort();
+        if (port.portOpen())
+            port.setPortOpen(false);
+        port.setCommPort(8);
+        port.setSettings("9600,N,8,1");
+        port.setPortOpen(true);
+        gCommOK = true;
+        gPollTimeoutMs = 1000;
+    }
+    // Starts the peer; true once it answers a read of register 1.
+    bool startPeer(const QString& program, const QStringList& args, ReadFn read)
+    {
+        peer_.start(program, args + QStringList{theirs_, "1"});
+        if (!peer_.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 15; ++i) {
+            QVector<float> v(2, 0);
+            read(1, 0, text, code, 1, 1, 3, 1, v);
+            if (code == 0)
+                return true;
+        }
+        return false;
+    }
+    void TearDown() override
+    {
+        for (QProcess* p : {&peer_, &socat_}) {
+            p->kill();
+            p->waitForFinished(3000);
+        }
+        CommPort().setPortOpen(false);
+        QxTest::TearDown();
+    }
+
+    QString ours_, theirs_, text;
+    int code = 99;
+    QProcess socat_, peer_;
+    QVector<float> values = QVector<float>(10, 0);
+};
+
+class RtuPeerTest : public PeerTest {
+protected:
+    void SetUp() override
+    {
+        PeerTest::SetUp();
+        if (QString(QX_MODBUS_SLAVE_PATH).isEmpty())
+            GTEST_SKIP() << "built without libmodbus";
+        startLine();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(startPeer(QX_MODBUS_SLAVE_PATH, {}, ModbusRead_R)) << text.toStdString();
+    }
+};
+
+class AsciiPeerTest : public PeerTest {
+protected:
+    void SetUp() override
+    {
+        PeerTest::SetUp();
+        QProcess probe;
+        probe.start("/usr/bin/python3", {"-c", "import pymodbus, serial"});
+        if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
+            GTEST_SKIP() << "python3-pymodbus or python3-serial is not installed";
+        startLine();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(startPeer("/usr/bin/python3", {QX_PEERS_DIR "/pymodbus_ascii_server.py"}, ModbusRead_A))
+            << text.toStdString();
+    }
+};
+
+TEST_F(RtuPeerTest, ReadsAndWritesHoldingRegistersAndCoils)
+{
+    ModbusRead_R(1, 0, text, code, 1, 5, 3, 3, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    EXPECT_EQ(values.mid(1, 3), (QVector<float>{50, 60, 70}));
+    ModbusRead_R(0, 0, text, code, 1, 6, 3, 1, values); // group 0 sends register - 1
+    EXPECT_EQ(values[1], 50.0f);
+
+    values[1] = -1;
+    values[2] = 1234;
+    ModbusWrite_R(1, 0, text, code, 1, 10, 3, 2, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    values.fill(0);
+    ModbusRead_R(1, 0, text, code, 1, 10, 3, 2, values);
+    EXPECT_EQ(values.mid(1, 2), (QVector<float>{-1, 1234}));
+
+    values[1] = 1;
+    ModbusWrite_R(1, 0, text, code, 1, 3, 1, 1, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    values.fill(5);
+    ModbusRead_R(1, 0, text, code, 1, 1, 1, 8, values);
+    EXPECT_EQ(values.mid(1, 8), (QVector<float>{0, 0, 1, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(RtuPeerTest, IllegalAddressesComeBackAsExceptionTwo)
+{
+    ModbusRead_R(1, 300, text, code, 1, 200, 3, 1, values);
+    EXPECT_EQ(code, 2);
+    EXPECT_EQ(text, "Address 001:Illegal Data Address response from instrument for register C8H (300)");
+    ModbusWrite_R(1, 0, text, code, 1, 200, 3, 1, values);
+    EXPECT_EQ(code, 2);
+    ModbusWrite_R(1, 0, text, code, 1, 64, 1, 1, values);
+    EXPECT_EQ(code, 2);
+}
+
+TEST_F(AsciiPeerTest, ReadsAndWritesHoldingRegistersAndCoils)
+{
+    ModbusRead_A(1, 0, text, code, 1, 5, 3, 3, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    EXPECT_EQ(values.mid(1, 3), (QVector<float>{50, 60, 70}));
+
+    values[1] = -2;
+    ModbusWrite_A(1, 0, text, code, 1, 10, 3, 1, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    values.fill(0);
+    ModbusRead_A(1, 0, text, code, 1, 10, 3, 1, values);
+    EXPECT_EQ(values[1], -2.0f);
+
+    values[1] = 1;
+    ModbusWrite_A(1, 0, text, code, 1, 3, 1, 1, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    EXPECT_EQ(values[1], 1.0f);
+    values.fill(5);
+    ModbusRead_A(1, 0, text, code, 1, 1, 1, 9, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    EXPECT_EQ(values.mid(1, 9), (QVector<float>{0, 0, 1, 0, 0, 0, 0, 0, 0}));
+}
+
+// Each negative case starts its own server: pymodbus's ASCII server may stop
+// answering after a frame it did not like.
+TEST_F(AsciiPeerTest, IllegalRegisterIsExceptionTwo)
+{
+    ModbusRead_A(1, 300, text, code, 1, 200, 3, 1, values);
+    EXPECT_EQ(code, 2);
+    EXPECT_EQ(text, "Address 001:Illegal Data Address response from instrument for register C8H (300)");
+}
+
+TEST_F(AsciiPeerTest, IllegalCoilIsExceptionTwo)
+{
+    values[1] = 1;
+    ModbusWrite_A(1, 0, text, code, 1, 64, 1, 1, values);
+    EXPECT_EQ(code, 2);
+}
+
+} // namespace

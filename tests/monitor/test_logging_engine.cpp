@@ -1,0 +1,223 @@
+// The logging engine driven tick by tick on a frozen clock: the schedule
+// grid, catch-up and skipping, the end of a session, the line layout, the
+// value rules, the lamp, the shared error line and failed appends.
+#include <QDir>
+#include <QFile>
+#include <QTimeZone>
+
+#include "core/commport.h"
+#include "core/helpers.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "shell/frmMain.h"
+#include "support/simulator.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+
+// 7 December 2026, 17:27:41.000 UTC.
+const QDateTime kStart(QDate(2026, 12, 7), QTime(17, 27, 41), QTimeZone::utc());
+
+class LoggingEngine : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        Clock::setFake(kStart);
+        gDemoMode = true; // every read succeeds with 0 unless a test says otherwise
+    }
+    void TearDown() override { Forms::discardAll(), QxTest::TearDown(); }
+
+    // Adds an instrument (group 0, Modbus RTU) with a session started now,
+    // as the dialog's Start does; returns its number.
+    int start(const QString& address, float rate, int minutes, const QString& name = QString())
+    {
+        const int i = gControlCount++;
+        RedimInstrumentArrays(gControlCount);
+        gCtlAddress[i] = address;
+        gCtlProtocol[i] = QStringLiteral("R");
+        gCtlLogRate[i] = rate;
+        gCtlLogDuration[i] = minutes;
+        gCtlLogFile[i] = file(name.isEmpty() ? QStringLiteral("log%1.csv").arg(i) : name);
+        gCtlLogStartSec[i] = UtcNow() * 86400;
+        gCtlLogState[i] = 1;
+        return i;
+    }
+    void tick() { frmMain().tmrLogging_Timer(); }
+    void after(qint64 ms) { Clock::advanceMs(ms), tick(); }
+    // The lines of a log file; each must end with CR LF.
+    QStringList lines(int i = 0) const
+    {
+        QFile f(gCtlLogFile[i]);
+        QString all = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        EXPECT_TRUE(all.isEmpty() || all.endsWith(QStringLiteral("\r\n")));
+        all.chop(2);
+        return all.isEmpty() ? QStringList() : all.split(QStringLiteral("\r\n"));
+    }
+    QString errorLine() const { return frmMain().lblErrorMessageText->text(); }
+};
+
+TEST_F(LoggingEngine, SamplesOnTheGridFromTheStartAndFinishesAtTheDuration)
+{
+    start(QStringLiteral("01"), 30, 1);
+    tick();
+    EXPECT_EQ(lines(), QStringList{"12/07/2026 05:27:41 PM,1E-10"});
+    EXPECT_TRUE(gLoggingActive);
+    EXPECT_EQ(frmMain().shpLogging->fillColor(), color::Green);
+
+    after(29980); // 20 ms before the grid instant: not due
+    EXPECT_EQ(lines().size(), 1);
+    after(10); // due 10 ms early, stamped with its scheduled instant
+    EXPECT_EQ(lines().value(1), "12/07/2026 05:28:11 PM,1E-10");
+
+    after(30000); // the 60 s sample is written and the session ends in that tick
+    EXPECT_EQ(lines().value(2), "12/07/2026 05:28:41 PM,1E-10");
+    EXPECT_EQ(gCtlLogState[0], 3);
+    EXPECT_TRUE(gLoggingActive);
+
+    after(30000);
+    EXPECT_EQ(lines().size(), 3);
+    EXPECT_FALSE(gLoggingActive);
+    EXPECT_EQ(frmMain().shpLogging->fillColor(), color::ButtonFace);
+}
+
+TEST_F(LoggingEngine, LateTicksCatchUpOneSampleThenSkipToTheGrid)
+{
+    start(QStringLiteral("01"), 1, 60);
+    tick();
+    after(2500); // 1.5 s late: the missed instant, then the next one at the next tick
+    after(50);
+    after(50);
+    EXPECT_EQ(lines(), (QStringList{"12/07/2026 05:27:41 PM,1E-10", "12/07/2026 05:27:42 PM,1E-10",
+                                    "12/07/2026 05:27:43 PM,1E-10"}));
+
+    // Held up for 5 s past the 3 s instant: one line for it, the four
+    // instants between are never written, the next is the first one ahead.
+    after(5400); // now 8.0 s after the start
+    after(50);
+    after(950); // 9.0 s
+    EXPECT_EQ(lines().mid(3), (QStringList{"12/07/2026 05:27:44 PM,1E-10", "12/07/2026 05:27:50 PM,1E-10"}));
+}
+
+TEST_F(LoggingEngine, TimeStampsAreTheScheduledInstantInLocalTime)
+{
+    // Local time one hour ahead; the first tick comes 0.7 s after the start,
+    // which must not pull the stamp back a second.
+    Clock::setFake(kStart.addMSecs(999), 3600);
+    start(QStringLiteral("01"), 1, 60);
+    after(700);
+    EXPECT_EQ(lines().value(0), "12/07/2026 06:27:41 PM,1E-10");
+
+    // Below a second: the tenths digit before the marker; midnight is 12 AM.
+    Clock::setFake(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59), QTimeZone::utc()), 0);
+    start(QStringLiteral("02"), 0.5f, 60);
+    tick();
+    after(500);
+    after(500);
+    EXPECT_EQ(lines(1), (QStringList{"12/07/2026 11:59:59.0 PM,1E-10", "12/07/2026 11:59:59.5 PM,1E-10",
+                                     "12/08/2026 12:00:00.0 AM,1E-10"}));
+}
+
+TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)
+{
+    frmMain().lblErrorMessageText->setText(QStringLiteral("from another screen"));
+    tick(); // nothing running: the line is left alone
+    EXPECT_EQ(errorLine(), "from another screen");
+    EXPECT_FALSE(gLoggingActive);
+
+    gDemoMode = false; // port closed: every read fails
+    start(QStringLiteral("01"), 0.1f, 60);
+    tick();
+    EXPECT_EQ(lines(), QStringList{"12/07/2026 05:27:41.0 PM,0"});
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Selected comm port is not open.");
+
+    gDemoMode = true;
+    after(300); // a good read, but the line is kept for half a second
+    EXPECT_TRUE(errorLine().endsWith("Selected comm port is not open."));
+    after(300);
+    EXPECT_EQ(errorLine(), "");
+}
+
+TEST_F(LoggingEngine, ValuesOfTheSimulatedLine)
+{
+    SimProcess sim;
+    // Process values 25.5 and 0 (one decimal place), and an instrument that refuses.
+    ASSERT_TRUE(sim.start("instrument 50 group 0 protocol R\nreg 50 1 255\nreg 50 2 0x10\n"
+                          "instrument 51 group 0 protocol R\nreg 51 1 0\nreg 51 2 0x10\n"
+                          "instrument 52 group 0 protocol R\nfault 52 exception:2 count=0\n"))
+        << sim.errorText();
+    sim.bindCom(7);
+    gCommPort = 7;
+    gPollTimeoutMs = 300;
+    gDemoMode = false;
+    bool failed = true;
+    InitComm(QStringLiteral("9600,N,8,1"), failed);
+    ASSERT_FALSE(failed);
+    frmMain().tmrLogging.setEnabled(false); // ticks come from the test only
+
+    for (const char* a : {"32", "33", "34"})
+        start(QString::fromLatin1(a), 10, 60);
+    tick();
+    EXPECT_EQ(lines(0) + lines(1) + lines(2),
+              (QStringList{"12/07/2026 05:27:41 PM,25.5", "12/07/2026 05:27:41 PM,1E-10", "12/07/2026 05:27:41 PM,0"}));
+    EXPECT_TRUE(errorLine().startsWith("12/7/2026 5:27:41 PM - Address 34:")) << errorLine().toStdString();
+    CommPort().setPortOpen(false);
+}
+
+TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
+{
+    start(QStringLiteral("01"), 1, 60, QStringLiteral("gone/log.csv")); // folder missing
+    start(QStringLiteral("02"), 1, 60);
+    bool first = true;
+    mb::setHandler([&](const mb::Call&) {
+        // The timer keeps firing while the box is open.
+        for (int k = 0; first && k < 3; ++k)
+            after(1000);
+        first = false;
+        return mb::OK;
+    });
+    tick();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmMain.tmrLogging_Timer, File >" + gCtlLogFile[0]));
+    EXPECT_TRUE(boxes_.last().text.contains("Error Code 76 - Path not found"));
+    // The other session went on logging underneath the open box.
+    EXPECT_EQ(lines(1).size(), 4);
+    EXPECT_TRUE(errorLine().contains("Address 01:Line not logged, Error Code 76")) << errorLine().toStdString();
+
+    // The report stays on the error line while good reads go on.
+    after(600);
+    EXPECT_TRUE(errorLine().contains("Line not logged"));
+    EXPECT_EQ(boxes_.count(), 1);
+    after(400);
+    EXPECT_EQ(boxes_.count(), 2); // a new box once the first was closed
+
+    // A full disk on flushing is a failure too, never a logged line.
+    gCtlLogFile[0] = QStringLiteral("/dev/full");
+    after(1000);
+    EXPECT_TRUE(errorLine().contains("Error Code 61 - Disk full")) << errorLine().toStdString();
+    QDir().mkpath(file("gone"));
+    gCtlLogFile[0] = file("gone/log.csv");
+    after(1000);
+    EXPECT_EQ(errorLine(), "");
+    EXPECT_EQ(lines(0).size(), 1);
+}
+
+TEST_F(LoggingEngine, RateZeroIsSkippedWithOneLineNotABoxPerTick)
+{
+    start(QStringLiteral("01"), 0, 1);
+    for (int k = 0; k < 12; ++k)
+        after(50);
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Logging rate of 0 s cannot be sampled, nothing is logged");
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_FALSE(QFile::exists(gCtlLogFile[0]));
+    EXPECT_TRUE(gLoggingActive);
+    after(60000); // the duration still ends it
+    EXPECT_EQ(gCtlLogState[0], 3);
+}
+
+} // namespace

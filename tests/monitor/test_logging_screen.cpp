@@ -1,0 +1,271 @@
+// The logging dialog: what it shows per session state, the entry rules of
+// duration and rate in their units, and the Start, Stop, View Current and
+// View Hist flows with their questions.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimeZone>
+#include <QTimer>
+
+#include "core/helpers.h"
+#include "core/state.h"
+#include "monitor/frmLogging.h"
+#include "monitor/frmViewLog.h"
+#include "platform/clock.h"
+#include "platform/filedialog.h"
+#include "shell/frmMain.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+
+class LoggingScreen : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        Clock::setFake(QDateTime(QDate(2026, 12, 7), QTime(17, 27, 41), QTimeZone::utc()));
+        gLogStatusText = {QStringLiteral("STARTED"), QStringLiteral("STOPPED"), QStringLiteral("FINISHED"), QString()};
+        gCommOK = true;
+        gDefaultFolder = programDir();
+        gControlCount = 2;
+        RedimInstrumentArrays(2);
+        gCtlAddress = {"01", "02", ""};
+        gCtlName = {"Oven", "Kiln", ""};
+        gCtlLogDuration.fill(60);
+        gCtlLogRate.fill(90);
+        gCtlDurationUnits.fill(1);
+        gCtlRateUnits.fill(1);
+        frmLogging().Show();
+    }
+    void TearDown() override { Forms::discardAll(), QxTest::TearDown(); }
+    FrmLogging& f() { return frmLogging(); }
+    void select(int i) { f().lstControls->setCurrentRow(i), f().lstControls_Click(); }
+};
+
+TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
+{
+    EXPECT_EQ(f().windowTitle(), "Process Variable Logging");
+    ASSERT_EQ(f().lstControls->count(), 2);
+    EXPECT_EQ(f().lstControls->item(1)->text(), "02     Kiln");
+    for (QWidget* w : std::initializer_list<QWidget*>{f().cmdStart, f().cmdStop, f().cmdView, f().txtDuration,
+                                                     f().txtRate, f().optHoursMins(0), f().optMinSec(1)})
+        EXPECT_FALSE(w->isEnabled());
+    EXPECT_TRUE(f().cmdViewHist->isEnabled() && f().cmdClose->isEnabled());
+
+    struct Row {
+        int state;
+        const char* text;
+        quint32 colour;
+        bool start, stop, view, fields;
+    } rows[] = {
+        {1, "STARTED", color::Green, false, true, true, false},
+        {2, "STOPPED", color::Red, true, false, true, true},
+        {3, "FINISHED", color::ButtonFace, true, false, true, true},
+        {0, "", color::ButtonFace, true, false, false, true},
+    };
+    gCtlLogStartDate[1] = 46363.75; // 12/7/2026 6:00 PM
+    for (const Row& r : rows) {
+        gCtlLogState[1] = r.state;
+        select(1);
+        EXPECT_EQ(f().lblAddressText->text() + f().lblNameText->text(), "02Kiln");
+        EXPECT_EQ(f().lblStatusText->text(), r.text);
+        EXPECT_EQ(f().statusColor(), r.colour);
+        EXPECT_EQ(f().lblStartTimeText->text(), r.state == 1 ? "Logging started 12/7/2026 6:00:00 PM" : "");
+        const bool shown[] = {f().cmdStart->isEnabled(), f().cmdStop->isEnabled(), f().cmdView->isEnabled(),
+                              f().txtRate->isEnabled(), f().optHoursMins(0)->isEnabled()};
+        const bool expected[] = {r.start, r.stop, r.view, r.fields, r.fields};
+        EXPECT_TRUE(std::equal(shown, shown + 5, expected)) << "state " << r.state;
+    }
+    // With the port closed, only View Hist and Close can act.
+    gCommOK = false;
+    gCtlLogState[1] = 1;
+    select(1);
+    EXPECT_FALSE(f().cmdStop->isEnabled() || f().cmdView->isEnabled());
+}
+
+TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
+{
+    select(0);
+    struct Case {
+        bool rate;
+        int unit;
+        const char* entry;
+        const char* shown;
+        float stored;
+    } cases[] = {
+        {false, 0, "0.005", "0.01", 1},   // at least one minute
+        {false, 0, "0.0166", "0.02", 1},
+        {false, 0, "2.5", "2.50", 150},
+        {false, 0, "1.05", "1.05", 63},   // not 62 from a float a hair short
+        {false, 0, "500", "480.00", 28800},
+        {false, 1, "0", "1", 1},
+        {false, 1, "long", "1", 1},
+        {false, 1, "30000", "28800", 28800},
+        {false, 1, "45.9", "45", 45},
+        {true, 1, "0.05", "0.1", 0.1f},
+        {true, 1, "7200", "3600.0", 3600},
+        {true, 0, "1.5", "1.50", 90},
+        {true, 0, "0.3333", "0.33", 19},
+        {true, 0, "0.01", "0.01", 1},     // never a rate of 0
+        {true, 0, "61", "60.00", 3600},
+    };
+    for (const Case& c : cases) {
+        // The user picks the unit, types and leaves the field.
+        (c.rate ? f().optMinSec(c.unit) : f().optHoursMins(c.unit))->click();
+        QLineEdit* box = c.rate ? f().txtRate : f().txtDuration;
+        box->setText(QString::fromLatin1(c.entry));
+        c.rate ? f().txtRate_LostFocus() : f().txtDuration_LostFocus();
+        EXPECT_EQ(box->text(), c.shown) << c.entry;
+        EXPECT_EQ(c.rate ? gCtlLogRate[0] : float(gCtlLogDuration[0]), c.stored) << c.entry;
+    }
+    // Saved at once: line 8 of the instrument's record is its rate.
+    EXPECT_EQ(QString::fromUtf8(readFile("Quinrex3.cfg")).split("\r\n").value(12 + 7), " 3600 ");
+    EXPECT_FALSE(f().Changed);
+    EXPECT_EQ(boxes_.count(), 0);
+}
+
+TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
+{
+    gCtlLogDuration[1] = 59;
+    gCtlDurationUnits[1] = 0;
+    select(1);
+    EXPECT_EQ(f().txtDuration->text() + f().lblHoursMins->text(), "0.98hr");
+    EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "90.0sec/log");
+    // Selecting and leaving the fields untouched stores nothing, writes nothing.
+    f().txtDuration_GotFocus();
+    f().txtDuration_LostFocus();
+    select(0);
+    select(1);
+    EXPECT_EQ(gCtlLogDuration[1], 59);
+    EXPECT_FALSE(QFile::exists(file("Quinrex3.cfg")));
+
+    // Switching units shows the stored value and saves only the unit.
+    f().optMinSec(0)->click();
+    EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "1.50min/log");
+    EXPECT_TRUE(gCtlRateUnits[1] == 0 && QFile::exists(file("Quinrex3.cfg")));
+    f().optMinSec(1)->click();
+    f().optHoursMins(1)->click();
+    EXPECT_EQ(f().txtRate->text() + " " + f().txtDuration->text(), "90.0 59");
+    EXPECT_TRUE(gCtlLogRate[1] == 90.0f && gCtlLogDuration[1] == 59);
+}
+
+TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
+{
+    select(0);
+    fd::Request asked;
+    QString answer = file("oven.csv");
+    fd::setHandler([&](const fd::Request& r) {
+        asked = r;
+        return answer;
+    });
+    writeFile("oven.csv", "old line\r\n");
+    f().cmdStart_Click();
+    EXPECT_TRUE(asked.kind == fd::Save && asked.title == "Start Log File" && asked.initialDir == programDir());
+    EXPECT_EQ(asked.initialName, "01_20261207.csv");
+    EXPECT_FALSE(QFile::exists(file("oven.csv")));
+    EXPECT_TRUE(gCtlLogState[0] == 1 && gCtlLogFile[0] == file("oven.csv") && gCtlLogNextSec[0] == 0);
+    EXPECT_DOUBLE_EQ(gCtlLogStartSec[0], UtcNow() * 86400);
+    EXPECT_EQ(f().lblStatusText->text(), "STARTED");
+
+    // Another instrument on the running session's file is refused.
+    select(1);
+    f().cmdStart_Click();
+    EXPECT_EQ(boxes_.last().title, "File Currently Active");
+    EXPECT_EQ(gCtlLogState[1], 0);
+
+    // A file that cannot be deleted: nothing starts, and the user is told why.
+    answer = QStringLiteral("/proc/version");
+    f().cmdStart_Click();
+    EXPECT_EQ(boxes_.last().title, "Start Log File");
+    EXPECT_TRUE(boxes_.last().text.contains("could not be deleted (Permission denied)"));
+    EXPECT_TRUE(gCtlLogState[1] == 0 && gCtlLogFile[1].isEmpty());
+
+    // Cancelled: nothing changes.
+    answer.clear();
+    const int boxes = boxes_.count();
+    f().cmdStart_Click();
+    EXPECT_TRUE(gCtlLogState[1] == 0 && boxes_.count() == boxes);
+
+    // Stop asks first.
+    select(0);
+    boxes_.push(mb::No);
+    f().cmdStop_Click();
+    EXPECT_EQ(boxes_.last().title, "Stop Logging?");
+    EXPECT_EQ(boxes_.last().text, "Are sure you wish to stop the current logging session?");
+    EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::DefaultButton2 | mb::Question);
+    EXPECT_EQ(gCtlLogState[0], 1);
+    boxes_.push(mb::Yes);
+    f().cmdStop_Click();
+    EXPECT_EQ(gCtlLogState[0], 2);
+    EXPECT_EQ(f().lblStatusText->text(), "STOPPED");
+}
+
+TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
+{
+    gCtlLogState[0] = 1;
+    gCtlLogFile[0] = file("oven.csv");
+    select(0);
+    f().cmdView_Click(); // no file yet: nothing happens
+    EXPECT_FALSE(Forms::isLoaded<FrmViewLog>());
+
+    writeFile("oven.csv", "12/07/2026 05:27:41 PM,25.5\r\n12/07/2026 05:27:42 PM,0\r\n");
+    QString caption, text;
+    QTimer::singleShot(0, [&] {
+        caption = frmViewLog().windowTitle();
+        text = frmViewLog().txtLog->toPlainText();
+        frmViewLog().cmdClose_Click();
+    });
+    f().cmdView_Click();
+    EXPECT_EQ(caption, "View Current Log (Snapshot) - " + file("oven.csv"));
+    EXPECT_EQ(text, "12/07/2026 05:27:41 PM,25.5\n12/07/2026 05:27:42 PM,0");
+    EXPECT_FALSE(Forms::isLoaded<FrmViewLog>());
+}
+
+TEST_F(LoggingScreen, ViewHistRefusesTheRunningLogAndStartsTheViewerOtherwise)
+{
+    gCtlLogState[0] = 1;
+    gCtlLogFile[0] = file("oven.csv");
+    gCtlLogState[1] = 2;
+    gCtlLogFile[1] = file("kiln.csv");
+    QString answer = file("oven.csv");
+    fd::Request asked;
+    fd::setHandler([&](const fd::Request& r) {
+        asked = r;
+        return answer;
+    });
+    gViewApp = file("viewer.sh");
+    // The viewer notes its argument (whole, by a rename, so the test never reads half of it).
+    writeFile("viewer.sh", "#!/bin/sh\ncd \"$(dirname \"$0\")\" && echo \"$1\" > seen.tmp && mv seen.tmp viewed.txt\n");
+    QFile::setPermissions(gViewApp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    f().cmdViewHist_Click();
+    EXPECT_TRUE(asked.kind == fd::Open && asked.title == "View Historical Log");
+    EXPECT_EQ(boxes_.last().title, "File Currently Active");
+    EXPECT_EQ(boxes_.last().text,
+              file("oven.csv") + "\rThis file is currently being logged to and cannot be viewed Historically.");
+
+    answer = file("kiln.csv");
+    f().cmdViewHist_Click();
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(file("viewed.txt")) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(readFile("viewed.txt"), file("kiln.csv").toUtf8() + "\n");
+}
+
+TEST_F(LoggingScreen, MainMenuButtonOpensTheDialogModally)
+{
+    Forms::discardAll();
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        modal = frmLogging().isModalShown();
+        frmLogging().cmdClose_Click();
+    });
+    frmMain().cmdLogging->click();
+    EXPECT_TRUE(modal);
+    EXPECT_FALSE(Forms::isLoaded<FrmLogging>());
+}
+
+} // namespace

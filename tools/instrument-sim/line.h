@@ -1,0 +1,84 @@
+#pragma once
+// The simulated line: its instruments, their values and queued faults, the
+// description language that sets them up, and the answer to one request.
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "wire.h"
+
+namespace sim {
+
+struct Fault {
+    enum Kind { Silence, Short, BadCheck, WrongAddr, WrongFunc, Refuse, NoAck, Slow, Split };
+    Kind kind = Silence;
+    int arg = 0;
+    int left = 1; // requests still to be spoiled; 0 = until cleared
+    std::string text;
+};
+
+struct Instrument {
+    int address = 0;
+    int group = 0;
+    std::string protocols; // any of Z, R, A
+    std::string name;
+    std::map<unsigned, std::uint16_t> holding; // functions 3, 6, 16 (4 and 103 fall back here)
+    std::map<unsigned, std::uint16_t> input;   // function 4
+    std::map<unsigned, std::uint16_t> product; // function 103
+    std::map<unsigned, bool> coils;            // functions 1, 5 (2 falls back here)
+    std::map<unsigned, bool> discrete;         // function 2
+    std::map<unsigned, std::string> zread;     // read command -> data part of the reply
+    std::map<unsigned, std::string> zwritten;  // write command -> last data received
+    std::deque<Fault> faults;
+
+    bool speaks(char p) const { return protocols.find(p) != std::string::npos; }
+};
+
+// What to put on the line for one request.
+struct Answer {
+    bool send = false;
+    std::string bytes;
+    int delayMs = 0;
+    int pieces = 1;
+    std::vector<std::string> notes; // for the log
+};
+
+enum class FrameKind { Rtu, Ascii, Zarn };
+
+class Line {
+public:
+    // One line of the description language (config file or control
+    // channel). Returns false with a message in `error` when the line is not
+    // understood; `reply` receives the answer of a query ("get ...").
+    bool command(const std::string& line, std::string& reply, std::string& error);
+    // The demonstration line used when no description is given.
+    void loadDemo();
+
+    // Answers one complete frame as received (RTU bytes; ASCII ':'..LF;
+    // "Zarn Link" STX..ETX).
+    Answer handle(FrameKind kind, const std::string& frame);
+
+    const std::map<int, Instrument>& instruments() const { return instruments_; }
+
+private:
+    Instrument* find(int address);
+    bool takeFault(Instrument& in, Fault& out);
+    Answer handleModbus(FrameKind kind, const std::string& frame);
+    Answer handleZarn(const std::string& frame);
+    // Runs one Modbus request PDU (address, function, data) and returns the
+    // reply PDU (possibly an exception).
+    Bytes modbusReply(Instrument& in, const Bytes& req);
+
+    std::map<int, Instrument> instruments_;
+};
+
+// Turns a value text into the data part of a "Zarn Link" read reply for
+// command `cmd` (numbers with decimals, unit and status options as the
+// description language allows). Returns false with a message when the value
+// cannot be shown by that command.
+bool encodeZarnValue(unsigned cmd, const std::string& value, const std::map<std::string, std::string>& options,
+                     std::string& data, std::string& error);
+
+} // namespace sim
