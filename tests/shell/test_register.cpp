@@ -1,26 +1,20 @@
-// Register access on a scripted instrument line: numbering, function codes on
-// the wire, the password, the refusals before sending and the recall.
-#include "core/transport_line.h"
+// Register access against the instrument simulator: numbering, function
+// codes on the wire, the password, the refusals before sending and the recall.
 #include "shell/frmRegister.h"
+#include "tool_line.h"
 
 using namespace modZarn;
 
 namespace {
 
-class RegisterTest : public LineTest {
+class RegisterTest : public ToolLineTest {
 protected:
     void SetUp() override
     {
-        LineTest::SetUp();
+        ToolLineTest::SetUp();
         gRegLastAddress.clear();
         gRegLastRegister.clear();
         gRegLastNumbering = gRegLastGroup = 0;
-        gPassword = "QX3admin";
-    }
-    void TearDown() override
-    {
-        Forms::discardAll();
-        LineTest::TearDown();
     }
     static FrmRegister& open(int group, const char* protocol)
     {
@@ -40,19 +34,19 @@ TEST_F(RegisterTest, Group0ReadsAndWritesInProgramNumbering)
     EXPECT_FALSE(f.optUseNative(1)->isEnabled());
 
     // Register 2 goes through the group-0 dispatch whatever option is selected.
+    f.cbxAddress->setEditText("33");
     f.txtRegisterNumber->setText("2");
-    line_.reply(WithCrc("32030204D2"));
     f.cmdRead->click();
-    EXPECT_EQ(line_.requests().value(0), WithCrc("320300010001"));
+    EXPECT_EQ(lastRequest(), Rtu("330300010001"));
     EXPECT_EQ(f.txtValue->text(), "1234");
     EXPECT_EQ(Screen::mousePointer(), Screen::Default);
 
     // The password is compared without case and surrounding blanks.
     f.txtPassword->setText("  qx3ADMIN ");
     f.txtValue->setText("-40");
-    line_.reply(WithCrc("321000010001"));
     f.cmdWrite->click();
-    EXPECT_EQ(line_.requests().value(1), WithCrc("32100001000102FFD8"));
+    EXPECT_EQ(lastRequest(), Rtu("33100001000102FFD8"));
+    EXPECT_EQ(sim_.must("get 51 reg 1"), "-40");
     EXPECT_EQ(f.lblErrorMessageText->text(), "");
 }
 
@@ -62,46 +56,43 @@ TEST_F(RegisterTest, NativeNumberingChoosesTheFunctionByRegister)
     EXPECT_EQ(f.cbxAddress->currentText(), "001");
     struct Case {
         const char* text;
-        QByteArray request, reply;
+        QByteArray request;
         const char* shown;
     } reads[] = {
-        {"12", WithCrc("016700120001"), WithCrc("0167020007"), "7"},    // status: function 103
-        {"810", WithCrc("010208100001"), WithCrc("01020101"), "1"},     // bit input: function 2
-        {"1000", WithCrc("010310000001"), WithCrc("010302FFFF"), "-1"}, // register: function 3
+        {"12", Rtu("016700120001"), "7"},    // status: function 103
+        {"810", Rtu("010208100001"), "1"},   // bit input: function 2
+        {"1000", Rtu("010310000001"), "-1"}, // register: function 3
     };
     for (const Case& c : reads) {
-        line_.reply(c.reply);
         f.txtRegisterNumber->setText(c.text);
         f.cmdRead->click();
-        EXPECT_EQ(line_.requests().last(), c.request) << c.text;
+        EXPECT_EQ(lastRequest(), c.request) << c.text;
         EXPECT_EQ(f.txtValue->text(), c.shown) << c.text;
     }
     // A bit register is written as a coil: function 5.
     f.txtPassword->setText("qx3admin");
     f.txtRegisterNumber->setText("810");
     f.txtValue->setText("1");
-    line_.reply(WithCrc("01050810FF00"));
     f.cmdWrite->click();
-    EXPECT_EQ(line_.requests().last(), WithCrc("01050810FF00"));
+    EXPECT_EQ(lastRequest(), Rtu("01050810FF00"));
+    EXPECT_EQ(sim_.must("get 1 coil 0x810"), "1");
 
     // The program's numbering goes through the group's register table.
-    gXrefG[2] = 0x1000;
     f.optUseNative(1)->click();
     f.txtRegisterNumber->setText("2");
-    line_.reply(WithCrc("0103020064"));
     f.cmdRead->click();
-    EXPECT_EQ(line_.requests().last(), WithCrc("010310000001"));
-    EXPECT_EQ(f.txtValue->text(), "100");
+    EXPECT_EQ(lastRequest(), Rtu("010310000001"));
+    EXPECT_EQ(f.txtValue->text(), "-1");
 
     // Modbus ASCII writes a register with function 6.
-    const QByteArray fc6 = ":01061001" "00FA" + ModbusLRC(QByteArray::fromHex("0106100100FA")) + "\r\n";
     gProtocolCode = "A";
     f.optUseNative(0)->click();
+    f.cbxAddress->setEditText("005");
     f.txtRegisterNumber->setText("1001");
     f.txtValue->setText("250");
-    line_.reply(fc6);
     f.cmdWrite->click();
-    EXPECT_EQ(line_.requests().last(), fc6);
+    EXPECT_TRUE(lastRequest().startsWith(":0506100100FA")) << lastRequest().constData();
+    EXPECT_EQ(sim_.must("get 5 reg 0x1001"), "250");
     EXPECT_EQ(f.lblErrorMessageText->text(), "");
 }
 
@@ -138,10 +129,9 @@ TEST_F(RegisterTest, NothingIsSentForAWrongPasswordABadAddressOrProtocol)
 
     // The first request that reaches the line is this good read.
     gProtocolCode = "R";
-    line_.reply(WithCrc("0103020001"));
     f.cmdRead->click();
-    EXPECT_EQ(f.txtValue->text(), "1");
-    EXPECT_EQ(line_.requests().size(), 1);
+    EXPECT_EQ(f.txtValue->text(), "-1");
+    EXPECT_EQ(sim_.requests().size(), 1u);
 }
 
 TEST_F(RegisterTest, ReopeningRestoresWithinTheSameGroup)

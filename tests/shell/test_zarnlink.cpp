@@ -1,29 +1,22 @@
-// "Zarn Link" access on a scripted instrument line: reads, writes in both
+// "Zarn Link" access against the instrument simulator: reads, writes in both
 // data forms, the reply trace and its limit, the refusals before sending.
-#include "core/transport_line.h"
 #include "shell/frmZarnLink.h"
+#include "tool_line.h"
 
 using namespace modZarn;
 
 namespace {
 
-// What the trace shows of a reply from address 32, and the reply itself.
+// What the trace shows of a reply from address 32.
 QString Shown(const QByteArray& data) { return QString::fromLatin1("Z32" + data + ZarnLinkChecksum("Z32" + data)); }
-QByteArray Reply(const QByteArray& data) { return "\x02" + Shown(data).toLatin1() + "\x06"; }
 
-class ZarnLinkToolTest : public LineTest {
+class ZarnLinkToolTest : public ToolLineTest {
 protected:
     void SetUp() override
     {
-        LineTest::SetUp();
+        ToolLineTest::SetUp();
         gZarnLinkLastAddress.clear();
         gZarnLinkLastCommand.clear();
-        gPassword = "QX3admin";
-    }
-    void TearDown() override
-    {
-        Forms::discardAll();
-        LineTest::TearDown();
     }
     static FrmZarnLink& open()
     {
@@ -40,19 +33,17 @@ TEST_F(ZarnLinkToolTest, ReadsShowTheValueAndTraceEachReplyOnItsOwnLine)
     EXPECT_EQ(f.cbxAddress->currentText(), "32");
     EXPECT_TRUE(f.txtCommand->text().isEmpty());
 
-    line_.reply(Reply("0C110123"));
     f.cmdRead->click();
-    EXPECT_EQ(line_.requests().value(0), "\x02Z3200C5\x03");
+    EXPECT_EQ(lastRequest(), "\x02Z3200C5\x03");
     EXPECT_EQ(f.txtValue->text(), "-12.3");
     EXPECT_EQ(f.txtReply->toPlainText(), Shown("0C110123"));
 
     // A refusal is traced as it came, on a line of its own, and its text shown.
     f.txtCommand->setText("101");
-    line_.reply("\x02Z32N06\x06");
     f.cmdRead->click();
     EXPECT_EQ(f.lblErrorMessageText->text(), "Address 32:Undefined command from instrument for command 0101");
     EXPECT_TRUE(f.txtValue->text().isEmpty());
-    EXPECT_EQ(f.txtReply->toPlainText(), Shown("0C110123") + "\nZ32N06");
+    EXPECT_EQ(f.txtReply->toPlainText(), Shown("0C110123") + "\nZ32N10");
 
     // Address and command are remembered for the next opening.
     f.cbxAddress->setEditText("0A");
@@ -75,16 +66,14 @@ TEST_F(ZarnLinkToolTest, WritesInBothDataFormsBehindThePassword)
     EXPECT_EQ(boxes_.last().title, "Password Incorrect");
 
     f.txtPassword->setText(" qx3admin");
-    line_.reply(Reply(""));
     f.cmdWrite->click();
+    EXPECT_EQ(sim_.must("get 50 zwrite 0x201"), "\"FFFF00\"");
     f.chkHexadecimal->setChecked(false);
     f.txtValue->setText("-25");
-    line_.reply(Reply(""));
     f.cmdWrite->click();
-    // The wrong password sent nothing: these are the first two requests.
-    ASSERT_EQ(line_.requests().size(), 2);
-    EXPECT_TRUE(line_.requests()[0].startsWith("\x02Z320201FFFF00"));
-    EXPECT_TRUE(line_.requests()[1].startsWith("\x02Z3202010025FF"));
+    EXPECT_EQ(sim_.must("get 50 zwrite 0x201"), "\"0025FF\"");
+    // The wrong password sent nothing: these are the only two requests.
+    EXPECT_EQ(sim_.requests().size(), 2u);
     EXPECT_EQ(f.lblErrorMessageText->text(), "");
     EXPECT_EQ(f.txtReply->toPlainText(), Shown("") + "\n" + Shown(""));
 }
@@ -107,9 +96,8 @@ TEST_F(ZarnLinkToolTest, AddressesOutsideTheLineAndDemoModeSendNothing)
     gDemoMode = false;
 
     // The first request that reaches the line is this good read.
-    line_.reply(Reply("0C110123"));
     f.cmdRead->click();
-    EXPECT_EQ(line_.requests().size(), 1);
+    EXPECT_EQ(sim_.requests().size(), 1u);
 }
 
 TEST_F(ZarnLinkToolTest, TraceStartsAnewAt16000Characters)
@@ -118,7 +106,6 @@ TEST_F(ZarnLinkToolTest, TraceStartsAnewAt16000Characters)
     // Line end (two characters) and "Z32" fill the box to 16000; the rest of
     // the reply continues in the emptied box.
     f.txtReply->setPlainText(QString(15995, 'x'));
-    line_.reply(Reply("0C110123"));
     f.cmdRead->click();
     EXPECT_EQ(f.txtReply->toPlainText(), Shown("0C110123").mid(3));
 }
