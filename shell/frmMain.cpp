@@ -13,6 +13,7 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
+#include "shell/frmTerminal.h"
 
 using namespace modZarn;
 
@@ -125,13 +126,6 @@ FrmMain::FrmMain()
 
     cmdMonitor->setEnabled(false);
 
-    mnuCommSetup->setEnabled(false);
-
-    mnuCommTerm->setEnabled(false);
-
-    mnuCommRegister->setEnabled(false);
-
-    mnuZarnLink->setEnabled(false);
 }
 
 void FrmMain::Form_Load()
@@ -193,12 +187,6 @@ void FrmMain::cmdDemoMode_Click()
 
 void FrmMain::mnuFileExit_Click() { Unload(); }
 
-void FrmMain::mnuCommSetup_Click() {}
-
-void FrmMain::mnuCommRegister_Click() {}
-
-void FrmMain::mnuZarnLink_Click() {}
-
 void FrmMain::mnuCommTerm_Click()
 {
     // The terminal shares the serial line with logging, so logging stops first.
@@ -215,6 +203,7 @@ void FrmMain::mnuCommTerm_Click()
             if (gCtlLogState[i] == 1)
                 gCtlLogState[i] = 2;
         tmrLogging_Timer();
+        frmTerminal().ShowModal();
     } catch (const rt::RtError& e) {
         mb::AppError(e, QStringLiteral("frmMain.mnuCommTerm_Click"));
     }

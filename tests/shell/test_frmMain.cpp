@@ -2,6 +2,7 @@
 // mode, the terminal's logging guard and ending the program.
 #include <QFile>
 #include <QImage>
+#include <QTimer>
 
 #include "config/frmConfig.h"
 #include "core/helpers.h"
@@ -9,6 +10,7 @@
 #include "core/state.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
+#include "shell/frmTerminal.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -135,8 +137,22 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
     EXPECT_EQ(gCtlLogState[0], 1);
     EXPECT_TRUE(gLoggingActive);
 
+    EXPECT_FALSE(Forms::isLoaded<FrmTerminal>());
+
+    // The terminal opens modal: close it as soon as it shows.
+    int opened = 0;
+    auto closeTerminalWhenShown = [&opened] {
+        QTimer::singleShot(0, [&opened] {
+            if (Forms::isLoaded<FrmTerminal>() && frmTerminal().isModalShown()) {
+                ++opened;
+                frmTerminal().cmdClose_Click();
+            }
+        });
+    };
     boxes_.push(mb::Yes);
+    closeTerminalWhenShown();
     f.mnuCommTerm_Click();
+    EXPECT_EQ(opened, 1);
     EXPECT_EQ(gCtlLogState[0], 2);
     EXPECT_EQ(gCtlLogState[1], 3);
     EXPECT_FALSE(gLoggingActive);
@@ -144,6 +160,8 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
 
     // Without logging no question is asked.
     boxes_.clear();
+    closeTerminalWhenShown();
     f.mnuCommTerm_Click();
     EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_EQ(opened, 2);
 }

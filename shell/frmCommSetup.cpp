@@ -1,0 +1,760 @@
+#include "shell/frmCommSetup.h"
+
+#include <QEvent>
+#include <QFont>
+#include <QVariant>
+#include <cmath>
+
+#include "core/deffiles.h"
+#include "core/helpers.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "core/sysconfig.h"
+#include "platform/filedialog.h"
+#include "platform/msgbox.h"
+#include "platform/rterror.h"
+#include "platform/runtime.h"
+#include "shell/frmMain.h"
+
+using namespace modZarn;
+
+FrmCommSetup& frmCommSetup() { return Forms::get<FrmCommSetup>(); }
+
+namespace {
+
+constexpr int kEntryWidth = 46;
+
+// Characters start..start+len-1 (counted from 1) of an entry.
+QString Mid(const QString& s, int start, int len) { return s.mid(start - 1, len); }
+
+// Writes `value` into columns start..start+width-1 of `entry`, cut to the
+// width; a shorter value leaves the rest of the columns as they were.
+void Put(QString& entry, int start, int width, const QString& value)
+{
+    const QString v = value.left(width);
+    entry.replace(start - 1, v.size(), v);
+}
+
+QString AddressColumns(const QString& entry) { return rt::Trim(Mid(entry, 1, 3)); }
+
+// The list shows a whole number of seconds per sample, so each entry made
+// from an instrument record also carries the record's exact logging values;
+// OK takes those, not the columns, and a rate such as 0.5 s survives.
+struct LoggingValues {
+    int duration = 0;
+    float rate = 0;
+    int durationUnits = 0;
+    int rateUnits = 0;
+};
+constexpr int kExactRole = Qt::UserRole + 1;
+
+QVariant Carry(const LoggingValues& v)
+{
+    return QVariantList{v.duration, QVariant::fromValue(v.rate), v.durationUnits, v.rateUnits};
+}
+
+bool Carried(const QListWidgetItem* item, LoggingValues& v)
+{
+    const QVariant data = item->data(kExactRole);
+    if (!data.isValid())
+        return false;
+    const QVariantList l = data.toList();
+    if (l.size() != 4)
+        return false;
+    v.duration = l[0].toInt();
+    v.rate = l[1].value<float>();
+    v.durationUnits = l[2].toInt();
+    v.rateUnits = l[3].toInt();
+    return true;
+}
+
+// Every per-instrument array emptied and sized for `count` records (one spare).
+void DiscardInstrumentTable(int count)
+{
+    gCtlAddress.clear();
+    gCtlName.clear();
+    gCtlProtocol.clear();
+    gCtlGroup.clear();
+    gCtlLogState.clear();
+    gCtlLogStartSec.clear();
+    gCtlLogStartDate.clear();
+    gCtlLogDuration.clear();
+    gCtlLogRate.clear();
+    gCtlDurationUnits.clear();
+    gCtlRateUnits.clear();
+    gCtlLogFile.clear();
+    gCtlLogNextSec.clear();
+    RedimInstrumentArrays(count);
+}
+
+// The allowed protocols of the selected group; the selection moves to an
+// allowed one.
+void ApplyProtocolRules(const ControlArray<QRadioButton>& groups, const ControlArray<QRadioButton>& protocols)
+{
+    for (int g = 0; g <= 2; ++g) {
+        if (!groups(g)->isChecked())
+            continue;
+        switch (g) {
+        case 0:
+            protocols(0)->setEnabled(true);
+            protocols(1)->setEnabled(true);
+            protocols(2)->setEnabled(false);
+            if (protocols(2)->isChecked())
+                protocols(1)->setChecked(true);
+            break;
+        case 1:
+            protocols(0)->setEnabled(false);
+            protocols(1)->setEnabled(true);
+            protocols(2)->setEnabled(true);
+            if (protocols(0)->isChecked())
+                protocols(1)->setChecked(true);
+            break;
+        case 2:
+            protocols(0)->setEnabled(false);
+            protocols(1)->setEnabled(false);
+            protocols(2)->setEnabled(true);
+            if (!protocols(2)->isChecked())
+                protocols(2)->setChecked(true);
+            break;
+        }
+    }
+}
+
+QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20)
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(x, y, w, h);
+    return l;
+}
+
+QLineEdit* textBox(QWidget* parent, int x, int y, int w)
+{
+    auto* t = new QLineEdit(parent);
+    t->setGeometry(x, y, w, 24);
+    return t;
+}
+
+QComboBox* combo(QWidget* parent, int x, int y, int w)
+{
+    auto* c = new QComboBox(parent);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setGeometry(x, y, w, 24);
+    return c;
+}
+
+const char* const kProtocolCaptions[3] = {"Zarn Link Protocol", "Modbus RTU Protocol", "Modbus ASCII Protocol"};
+const char* const kGlobalGroupCaptions[3] = {
+    "Communicate with models  TQW,  RR72, 53K2, 53K3, 4700, 9300, 71K, && 71MV.",
+    "Communicate with models 6G, 9G, 53G, 71G, && TQN.",
+    "Communicate with models 6H, 9H, &&  53H.",
+};
+const char* const kInstGroupCaptions[3] = {
+    " TQW,  RR72, 53K2, 53K3, 4700, 9300, 71K, && 71MV.",
+    "Models 6G, 9G, 53G, 71G, && TQN.",
+    "Models 6H, 9H, &&  53H.",
+};
+
+} // namespace
+
+FrmCommSetup::FrmCommSetup()
+{
+    setObjectName(QStringLiteral("frmCommSetup"));
+    setWindowTitle(QStringLiteral("Communications Setup"));
+    setFixedSize(900, 640);
+    setEnterMovesFocus(true);
+
+    lblTitle = label(this, QStringLiteral("Communications Setup"), 0, 8, 900, 28);
+    lblTitle->setAlignment(Qt::AlignCenter);
+    QFont tf = lblTitle->font();
+    tf.setPointSize(14);
+    tf.setBold(true);
+    lblTitle->setFont(tf);
+
+    // ---- serial line ----
+    auto* fraPort = new QGroupBox(QStringLiteral("Serial Port Settings"), this);
+    fraPort->setGeometry(12, 44, 300, 214);
+    label(fraPort, QStringLiteral("Comm Port:"), 12, 26, 110);
+    txtCommPort = textBox(fraPort, 130, 24, 60);
+    label(fraPort, QStringLiteral("Baud Rate:"), 12, 56, 110);
+    cbxBaudRate = combo(fraPort, 130, 54, 100);
+    label(fraPort, QStringLiteral("Parity:"), 12, 86, 110);
+    cbxParity = combo(fraPort, 130, 84, 100);
+    label(fraPort, QStringLiteral("Data Length:"), 12, 116, 110);
+    cbxDataLength = combo(fraPort, 130, 114, 100);
+    label(fraPort, QStringLiteral("Stop Bits:"), 12, 146, 110);
+    cbxStopBits = combo(fraPort, 130, 144, 100);
+    label(fraPort, QStringLiteral("Polling Timeout:                  msec"), 12, 176, 280);
+    txtPollTimeout = textBox(fraPort, 130, 174, 60);
+
+    lblInfo = label(this,
+                    QStringLiteral("The Comm Port number must be the same one that you plug the serial cable into.  "
+                                   "The Baud Rate must match the setting of the instrument(s) you are communicating "
+                                   "to.  The Polling Timeout should be at least 125 msec."),
+                    12, 264, 300, 96);
+    lblInfo->setWordWrap(true);
+
+    // ---- current group and protocol ----
+    auto* fraGroup = new QGroupBox(QStringLiteral("Select Controller Group"), this);
+    fraGroup->setGeometry(324, 44, 564, 110);
+    auto* fraProtocol = new QGroupBox(QStringLiteral("Select Communications Protocol"), this);
+    fraProtocol->setGeometry(324, 160, 564, 98);
+    for (int i = 0; i <= 2; ++i) {
+        auto* g = new QRadioButton(QString::fromUtf8(kGlobalGroupCaptions[i]), fraGroup);
+        g->setGeometry(12, 22 + 28 * i, 540, 24);
+        optGlobalControllerGroup.add(i, g);
+        auto* p = new QRadioButton(QString::fromUtf8(kProtocolCaptions[i]), fraProtocol);
+        p->setGeometry(12, 22 + 24 * i, 300, 22);
+        optGlobalProtocol.add(i, p);
+    }
+
+    // ---- viewer and folder ----
+    label(this, QStringLiteral("Application Used to View Hist. Logs:"), 324, 268, 300);
+    txtViewApp = textBox(this, 324, 290, 520);
+    cmdViewApp = new QPushButton(QStringLiteral("..."), this);
+    cmdViewApp->setGeometry(850, 290, 38, 24);
+    label(this, QStringLiteral("Default Folder for Log Files:"), 324, 320, 300);
+    txtDefaultFolder = textBox(this, 324, 342, 520);
+    cmdDefaultFolder = new QPushButton(QStringLiteral("..."), this);
+    cmdDefaultFolder->setGeometry(850, 342, 38, 24);
+
+    // ---- instrument list ----
+    auto* fraInst = new QGroupBox(QStringLiteral("INSTRUMENT SETUP"), this);
+    fraInst->setGeometry(12, 376, 876, 210);
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    lblListHeading = label(fraInst, QStringLiteral("Address   P        Name"), 12, 20, 380);
+    lblListHeading->setFont(fixed);
+    lstControls = new QListWidget(fraInst);
+    lstControls->setGeometry(12, 42, 380, 156);
+    lstControls->setFont(fixed);
+    lstControls->setSortingEnabled(true);
+    lstControls->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    label(fraInst, QStringLiteral("Address"), 404, 20, 80);
+    cbxAddress = combo(fraInst, 404, 42, 80);
+    label(fraInst, QStringLiteral("Name"), 494, 20, 80);
+    txtName = textBox(fraInst, 494, 42, 220);
+    auto* fraInstGroup = new QGroupBox(QStringLiteral("Controller Group"), fraInst);
+    fraInstGroup->setGeometry(404, 72, 310, 100);
+    auto* fraInstProtocol = new QGroupBox(QStringLiteral("Protocol"), fraInst);
+    fraInstProtocol->setGeometry(722, 72, 146, 100);
+    for (int i = 0; i <= 2; ++i) {
+        auto* g = new QRadioButton(QString::fromUtf8(kInstGroupCaptions[i]), fraInstGroup);
+        g->setGeometry(8, 20 + 26 * i, 296, 22);
+        optInstControllerGroup.add(i, g);
+        auto* p = new QRadioButton(QString::fromUtf8(kProtocolCaptions[i]), fraInstProtocol);
+        p->setGeometry(8, 20 + 26 * i, 134, 22);
+        OptInstProtocol.add(i, p);
+    }
+    cmdUpdate = new QPushButton(QStringLiteral("&Update"), fraInst);
+    cmdUpdate->setGeometry(722, 40, 70, 28);
+    cmdRemove = new QPushButton(QStringLiteral("&Remove"), fraInst);
+    cmdRemove->setGeometry(798, 40, 70, 28);
+
+    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
+    cmdOK->setGeometry(660, 598, 100, 32);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cmdCancel->setGeometry(788, 598, 100, 32);
+
+    // As designed: group 0 and Modbus RTU in both option sets.
+    optGlobalControllerGroup(0)->setChecked(true);
+    optGlobalProtocol(1)->setChecked(true);
+    optInstControllerGroup(0)->setChecked(true);
+    OptInstProtocol(1)->setChecked(true);
+
+    // ---- events ----
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+    connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdate_Click(); });
+    connect(cmdRemove, &QPushButton::clicked, this, [this] { cmdRemove_Click(); });
+    connect(cmdViewApp, &QPushButton::clicked, this, [this] { cmdViewApp_Click(); });
+    connect(cmdDefaultFolder, &QPushButton::clicked, this, [this] { cmdDefaultFolder_Click(); });
+    connect(lstControls, &QListWidget::currentRowChanged, this, [this] { lstControls_Click(); });
+    connect(cbxAddress, &QComboBox::activated, this, [this] { cbxAddress_Click(); });
+    for (int i = 0; i <= 2; ++i) {
+        // An option's Click fires when it becomes the selected one, by the
+        // user or by code.
+        connect(optGlobalControllerGroup(i), &QRadioButton::toggled, this,
+                [this, i](bool on) { if (on) optGlobalControllerGroup_Click(i); });
+        connect(optGlobalProtocol(i), &QRadioButton::toggled, this,
+                [this, i](bool on) { if (on) optGlobalProtocol_Click(i); });
+        connect(optInstControllerGroup(i), &QRadioButton::toggled, this,
+                [this, i](bool on) { if (on) optInstControllerGroup_Click(i); });
+        connect(OptInstProtocol(i), &QRadioButton::toggled, this,
+                [this, i](bool on) { if (on) OptInstProtocol_Click(i); });
+    }
+    connect(cbxBaudRate, &QComboBox::activated, this, [this] { cbxBaudRate_Click(); });
+    connect(cbxParity, &QComboBox::activated, this, [this] { cbxParity_Click(); });
+    connect(cbxDataLength, &QComboBox::activated, this, [this] { cbxDataLength_Click(); });
+    connect(cbxStopBits, &QComboBox::activated, this, [this] { cbxStopBits_Click(); });
+    connect(txtCommPort, &QLineEdit::textChanged, this, [this] { txtCommPort_Change(); });
+    connect(txtPollTimeout, &QLineEdit::textChanged, this, [this] { txtPollTimeout_Change(); });
+    connect(txtViewApp, &QLineEdit::textChanged, this, [this] { txtViewApp_Change(); });
+    connect(txtDefaultFolder, &QLineEdit::textChanged, this, [this] { txtDefaultFolder_Change(); });
+    connect(txtName, &QLineEdit::textChanged, this, [this] { txtName_Change(); });
+    txtCommPort->installEventFilter(this);
+    txtPollTimeout->installEventFilter(this);
+    txtName->installEventFilter(this);
+}
+
+bool FrmCommSetup::eventFilter(QObject* obj, QEvent* e)
+{
+    if (e->type() == QEvent::FocusOut) {
+        if (obj == txtCommPort)
+            txtCommPort_LostFocus();
+        else if (obj == txtPollTimeout)
+            txtPollTimeout_LostFocus();
+        else if (obj == txtName)
+            txtName_LostFocus();
+    }
+    return Form::eventFilter(obj, e);
+}
+
+QString FrmCommSetup::InstrumentListEntry(int i)
+{
+    QString entry(kEntryWidth, QLatin1Char(' '));
+    Put(entry, 1, 3, gCtlAddress[i]);
+    Put(entry, 7, 1, gCtlProtocol[i]);
+    Put(entry, 8, 1, rt::Trim(rt::Str(gCtlGroup[i])));
+    Put(entry, 10, 21, gCtlName[i]);
+    Put(entry, 32, 5, rt::Format(gCtlLogDuration[i], QStringLiteral("00000")));
+    Put(entry, 38, 5, rt::Format(gCtlLogRate[i], QStringLiteral("00000")));
+    Put(entry, 44, 1, rt::Format(gCtlDurationUnits[i], QStringLiteral("0")));
+    Put(entry, 46, 1, rt::Format(gCtlRateUnits[i], QStringLiteral("0")));
+    return entry;
+}
+
+void FrmCommSetup::Form_Load()
+{
+    try {
+        Loading = true;
+
+        if (gKT9PMode) {
+            // The edition names its groups by the models it ships.
+            for (int g = 0; g <= 2; ++g) {
+                QString global = QStringLiteral("Communicate with models ");
+                QString inst;
+                for (int m = 1; m <= gModelCount[g]; ++m) {
+                    if (gModelName[g][m] == QLatin1String("Ramp/Soak"))
+                        continue;
+                    const QString sep = m == 1 ? QString() : QStringLiteral(", ");
+                    global += sep + gModelName[g][m];
+                    inst += sep + gModelName[g][m];
+                }
+                optGlobalControllerGroup(g)->setText(global);
+                optInstControllerGroup(g)->setText(inst);
+            }
+        }
+
+        cbxBaudRate->clear();
+        cbxBaudRate->addItems({QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("2400"),
+                               QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
+                               QStringLiteral("28800"), QStringLiteral("38400"), QStringLiteral("57600")});
+        cbxParity->clear();
+        cbxParity->addItems({QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd")});
+        cbxDataLength->clear();
+        cbxDataLength->addItems({QStringLiteral("7"), QStringLiteral("8")});
+        cbxStopBits->clear();
+        cbxStopBits->addItems({QStringLiteral("1"), QStringLiteral("2")});
+
+        txtCommPort->setText(rt::Trim(rt::Str(gCommPort)));
+        cbxBaudRate->setCurrentText(rt::Trim(rt::StrSingle(gBaudRate)));
+        cbxParity->setCurrentText(rt::Trim(gParity));
+        cbxDataLength->setCurrentText(rt::Trim(rt::Str(gDataBits)));
+        cbxStopBits->setCurrentText(rt::Trim(rt::Str(gStopBits)));
+        txtPollTimeout->setText(rt::Trim(rt::Str(gPollTimeoutMs)));
+        txtViewApp->setText(gViewApp);
+        txtDefaultFolder->setText(gDefaultFolder);
+
+        if (gControllerGroup >= 0 && gControllerGroup <= 2)
+            optGlobalControllerGroup(gControllerGroup)->setChecked(true);
+        SetGlobalProtocolOptions();
+        // After the group rules: a stored protocol the group does not allow
+        // stays selected until the user changes the group.
+        optGlobalProtocol(ProtocolIndex(gProtocolCode))->setChecked(true);
+
+        SetInstProtocolOptions();
+        FillAddressCombo(cbxAddress, optInstControllerGroup(0)->isChecked(), false);
+
+        lstControls->clear();
+        for (int i = 0; i < gControlCount; ++i) {
+            auto* item = new QListWidgetItem(InstrumentListEntry(i));
+            item->setData(kExactRole, Carry({gCtlLogDuration[i], gCtlLogRate[i], gCtlDurationUnits[i],
+                                             gCtlRateUnits[i]}));
+            lstControls->addItem(item);
+        }
+
+        cbxAddress->setCurrentIndex(-1);
+        cbxAddress->setEditText(QString());
+        txtName->clear();
+        cmdUpdate->setEnabled(false);
+        cmdRemove->setEnabled(false);
+        Changed = false;
+        Loading = false;
+    } catch (const rt::RtError& e) {
+        Loading = false;
+        mb::AppError(e, QStringLiteral("frmCommSetup.Form_Load"));
+    }
+}
+
+void FrmCommSetup::Form_Unload(int& cancel)
+{
+    if (!Changed)
+        return;
+    const int answer = mb::MsgBox(QStringLiteral("Are sure you wish to cancel your Communications Setup changes?"),
+                                  mb::YesNo | mb::DefaultButton2 | mb::Question,
+                                  QStringLiteral("Cancel Changes?"), this);
+    if (answer == mb::No)
+        cancel = 1;
+}
+
+int FrmCommSetup::selectedIndex(const ControlArray<QRadioButton>& options) const
+{
+    for (const auto& [i, o] : options.items())
+        if (o->isChecked())
+            return i;
+    return -1;
+}
+
+void FrmCommSetup::SetGlobalProtocolOptions()
+{
+    const bool was = Loading;
+    Loading = true;
+    ApplyProtocolRules(optGlobalControllerGroup, optGlobalProtocol);
+    Loading = was;
+}
+
+void FrmCommSetup::SetInstProtocolOptions()
+{
+    const bool was = Loading;
+    Loading = true;
+    ApplyProtocolRules(optInstControllerGroup, OptInstProtocol);
+    Loading = was;
+}
+
+void FrmCommSetup::markChanged()
+{
+    if (!Loading)
+        Changed = true;
+}
+
+void FrmCommSetup::optGlobalControllerGroup_Click(int)
+{
+    if (Loading)
+        return;
+    SetGlobalProtocolOptions();
+    Changed = true;
+}
+
+// A change of the current protocol is an edit like any other: closing
+// without OK asks before it is thrown away.
+void FrmCommSetup::optGlobalProtocol_Click(int) { markChanged(); }
+
+void FrmCommSetup::optInstControllerGroup_Click(int)
+{
+    if (Loading)
+        return;
+    SetInstProtocolOptions();
+    FillAddressCombo(cbxAddress, optInstControllerGroup(0)->isChecked(), false);
+    Changed = true;
+}
+
+void FrmCommSetup::OptInstProtocol_Click(int) { markChanged(); }
+void FrmCommSetup::cbxBaudRate_Click() { markChanged(); }
+void FrmCommSetup::cbxParity_Click() { markChanged(); }
+void FrmCommSetup::cbxDataLength_Click() { markChanged(); }
+void FrmCommSetup::cbxStopBits_Click() { markChanged(); }
+void FrmCommSetup::txtCommPort_Change() { markChanged(); }
+void FrmCommSetup::txtPollTimeout_Change() { markChanged(); }
+void FrmCommSetup::txtViewApp_Change() { markChanged(); }
+void FrmCommSetup::txtDefaultFolder_Change() { markChanged(); }
+
+void FrmCommSetup::txtName_Change()
+{
+    if (Loading)
+        return;
+    Changed = true;
+    txtName->setToolTip(txtName->text());
+}
+
+void FrmCommSetup::txtCommPort_LostFocus()
+{
+    // Computed in doubles: a huge number is clamped, not an overflow.
+    double v = rt::RoundHalfEven(rt::Val(txtCommPort->text()));
+    if (!(v >= 1))
+        v = 1;
+    if (v > 16)
+        v = 16;
+    txtCommPort->setText(rt::Trim(rt::Str(v)));
+}
+
+void FrmCommSetup::txtPollTimeout_LostFocus()
+{
+    double v = std::floor(rt::Val(txtPollTimeout->text()));
+    if (!(v >= 1))
+        v = 1;
+    if (v > 32767)
+        v = 32767;
+    txtPollTimeout->setText(rt::Trim(rt::Str(v)));
+}
+
+void FrmCommSetup::txtName_LostFocus()
+{
+    if (txtName->text().size() > 21)
+        txtName->setText(txtName->text().left(21));
+}
+
+void FrmCommSetup::lstControls_Click()
+{
+    if (Loading)
+        return;
+    try {
+        Loading = true;
+        if (QListWidgetItem* item = lstControls->currentItem()) {
+            const QString entry = item->text();
+            cmdUpdate->setEnabled(true);
+            cmdRemove->setEnabled(true);
+            OptInstProtocol(ProtocolIndex(Mid(entry, 7, 1)))->setChecked(true);
+            const int g = rt::CInt(rt::Val(Mid(entry, 8, 1)));
+            optInstControllerGroup(g)->setChecked(true);
+            SetInstProtocolOptions();
+            FillAddressCombo(cbxAddress, g == 0, false);
+            cbxAddress->setEditText(AddressToText(g, AddressToNumber(g, Mid(entry, 1, 3))));
+            txtName->setText(rt::Trim(Mid(entry, 10, 21)));
+        }
+        Loading = false;
+    } catch (const rt::RtError& e) {
+        Loading = false;
+        mb::AppError(e, QStringLiteral("frmCommSetup.lstControls_Click"));
+    }
+}
+
+void FrmCommSetup::cbxAddress_Click()
+{
+    if (Loading)
+        return;
+    try {
+        Loading = true;
+        const QString address = cbxAddress->currentText();
+        bool found = false;
+        for (int i = 0; i < lstControls->count() && !found; ++i) {
+            lstControls->setCurrentRow(i);
+            found = AddressColumns(lstControls->item(i)->text()) == address;
+        }
+        if (found) {
+            const QString entry = lstControls->currentItem()->text();
+            OptInstProtocol(ProtocolIndex(Mid(entry, 7, 1)))->setChecked(true);
+            txtName->setText(rt::Trim(Mid(entry, 10, 21)));
+            cmdRemove->setEnabled(true);
+        } else {
+            lstControls->setCurrentRow(-1);
+            lstControls->clearSelection();
+            txtName->clear();
+            cmdRemove->setEnabled(false);
+        }
+        cmdUpdate->setEnabled(true);
+        Loading = false;
+    } catch (const rt::RtError& e) {
+        Loading = false;
+        mb::AppError(e, QStringLiteral("frmCommSetup.cbxAddress_Click"));
+    }
+}
+
+bool FrmCommSetup::applyUpdate()
+{
+    try {
+        const QString address = cbxAddress->currentText();
+        // What the list (and then the settings file) would hold: a comma or a
+        // leading double quote there would split or swallow the fields of the
+        // record when the file is read back.
+        if (!IsStorableText(rt::Trim(address.left(3))) || !IsStorableText(rt::Trim(txtName->text().left(21)))) {
+            mb::MsgBox(QStringLiteral("Instrument names and addresses cannot contain a comma or begin with a "
+                                      "double quote.  Please correct the entry."),
+                       mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Character"), this);
+            return false;
+        }
+        // Only the first three characters are kept, and an address outside
+        // 1..255 (an empty one reads as 0, the broadcast address) would send
+        // the logging and monitor requests to no single instrument.
+        const int group = selectedIndex(optInstControllerGroup);
+        const QString typed = rt::Trim(address);
+        const int number = typed.size() > 3 ? 0 : AddressToNumber(group, typed);
+        if (number < 1 || number > 255) {
+            mb::MsgBox(QStringLiteral("The address must be 01 to FF in controller group 0 and 001 to 255 in "
+                                      "controller groups 1 and 2."),
+                       mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Address"), this);
+            return false;
+        }
+        Changed = true;
+        Loading = true;
+        for (int i = 0; i < lstControls->count(); ++i)
+            if (AddressColumns(lstControls->item(i)->text()) == address) {
+                delete lstControls->takeItem(i);
+                break;
+            }
+
+        QString entry(kEntryWidth, QLatin1Char(' '));
+        Put(entry, 1, 3, address);
+        const int p = selectedIndex(OptInstProtocol);
+        if (p >= 0)
+            Put(entry, 7, 1, ProtocolLetter(p));
+        if (group >= 0)
+            Put(entry, 8, 1, QString::number(group));
+        Put(entry, 10, 21, txtName->text());
+        Put(entry, 32, 5, QStringLiteral("00001"));
+        Put(entry, 38, 5, QStringLiteral("00001"));
+        Put(entry, 44, 1, QStringLiteral("1"));
+        Put(entry, 46, 1, QStringLiteral("1"));
+        lstControls->addItem(entry);
+
+        for (int i = 0; i < lstControls->count(); ++i)
+            if (AddressColumns(lstControls->item(i)->text()) == address) {
+                lstControls->setCurrentRow(i);
+                break;
+            }
+        cmdRemove->setEnabled(true);
+        Loading = false;
+        return true;
+    } catch (const rt::RtError& e) {
+        Loading = false;
+        mb::AppError(e, QStringLiteral("frmCommSetup.cmdUpdate_Click"));
+        return false;
+    }
+}
+
+void FrmCommSetup::cmdUpdate_Click() { applyUpdate(); }
+
+void FrmCommSetup::cmdRemove_Click()
+{
+    try {
+        Changed = true;
+        if (QListWidgetItem* item = lstControls->currentItem()) {
+            // Removing moves the current row on; that is no choice by the user.
+            const bool was = Loading;
+            Loading = true;
+            delete lstControls->takeItem(lstControls->row(item));
+            lstControls->setCurrentRow(-1);
+            lstControls->clearSelection();
+            Loading = was;
+        }
+        cmdRemove->setEnabled(false);
+    } catch (const rt::RtError& e) {
+        mb::AppError(e, QStringLiteral("frmCommSetup.cmdRemove_Click"));
+    }
+}
+
+void FrmCommSetup::cmdDefaultFolder_Click()
+{
+    try {
+        fd::Request r;
+        r.kind = fd::Folder;
+        r.title = QStringLiteral("Default Log File Folder");
+        r.filter = QStringLiteral("Folders");
+        r.initialDir = FilePath(txtDefaultFolder->text());
+        const QString folder = fd::ask(r, this);
+        // Cancel leaves the field as it was.
+        if (folder.isEmpty())
+            return;
+        const bool ends = folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'));
+        txtDefaultFolder->setText(ends ? folder : folder + QLatin1Char('/'));
+    } catch (const rt::RtError& e) {
+        mb::AppError(e, QStringLiteral("frmCommSetup.cmdDefaultFolder_Click"));
+    }
+}
+
+void FrmCommSetup::cmdViewApp_Click()
+{
+    try {
+        fd::Request r;
+        r.kind = fd::Open;
+        r.title = QStringLiteral("Log File Viewer");
+        // Programs on this platform carry no extension of their own.
+        r.filter = QStringLiteral("Programs (*)");
+        r.initialDir = FilePath(txtViewApp->text());
+        r.initialName = NameOfFile(txtViewApp->text());
+        const QString program = fd::ask(r, this);
+        if (program.isEmpty())
+            return;
+        txtViewApp->setText(program);
+    } catch (const rt::RtError& e) {
+        mb::AppError(e, QStringLiteral("frmCommSetup.cmdViewApp_Click"));
+    }
+}
+
+void FrmCommSetup::cmdCancel_Click() { Unload(); }
+
+void FrmCommSetup::cmdOK_Click()
+{
+    try {
+        if (gLoggingActive) {
+            const int answer = mb::MsgBox(
+                QStringLiteral("Warning: logging session(s) are currently in progress - changing the system "
+                               "configuration will cause all logging to stop and all logging variables to be "
+                               "reset.  Are you sure you wish to change your system configuration?"),
+                mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Change System Configuration?"),
+                this);
+            if (answer == mb::No)
+                return;
+        }
+        // An instrument still being edited is applied first.
+        if (Changed && cmdUpdate->isEnabled() && cmdRemove->isEnabled() && !applyUpdate())
+            return;
+
+        Loading = true;
+        gCommPort = rt::CInt(rt::Val(txtCommPort->text()));
+        gBaudRate = rt::CSng(rt::Val(cbxBaudRate->currentText()));
+        gParity = cbxParity->currentText();
+        gDataBits = rt::CInt(rt::Val(cbxDataLength->currentText()));
+        gStopBits = rt::CInt(rt::Val(cbxStopBits->currentText()));
+        gPollTimeoutMs = rt::CInt(rt::Val(txtPollTimeout->text()));
+        if (const int g = selectedIndex(optGlobalControllerGroup); g >= 0)
+            gControllerGroup = g;
+        ReadModelFile();
+        if (const int p = selectedIndex(optGlobalProtocol); p >= 0)
+            gProtocolCode = ProtocolLetter(p);
+        gViewApp = txtViewApp->text();
+        gDefaultFolder = txtDefaultFolder->text();
+
+        // The table is rebuilt from the list: every logging session ends.
+        const int count = lstControls->count();
+        DiscardInstrumentTable(count);
+        gControlCount = count;
+        for (int i = 0; i < count; ++i) {
+            const QListWidgetItem* item = lstControls->item(i);
+            const QString entry = item->text();
+            gCtlAddress[i] = rt::Trim(Mid(entry, 1, 3));
+            gCtlProtocol[i] = Mid(entry, 7, 1);
+            gCtlGroup[i] = rt::CInt(rt::Val(Mid(entry, 8, 1)));
+            gCtlName[i] = rt::Trim(Mid(entry, 10, 21));
+            LoggingValues v;
+            if (!Carried(item, v)) {
+                v.duration = rt::CInt(rt::Val(rt::Trim(Mid(entry, 32, 5))));
+                v.rate = rt::CSng(rt::Val(rt::Trim(Mid(entry, 38, 5))));
+                v.durationUnits = rt::CInt(rt::Val(Mid(entry, 44, 1)));
+                v.rateUnits = rt::CInt(rt::Val(Mid(entry, 46, 1)));
+            }
+            gCtlLogDuration[i] = v.duration;
+            gCtlLogRate[i] = v.rate;
+            gCtlDurationUnits[i] = v.durationUnits;
+            gCtlRateUnits[i] = v.rateUnits;
+        }
+
+        SaveSystemConfig();
+        bool failed = false;
+        InitComm(CommSettingsString(), failed);
+        if (!gCommOK)
+            mb::MsgBox(QStringLiteral("Communications with the instrument(s) will be disabled until valid comm "
+                                      "port settings are entered."),
+                       mb::OKOnly | mb::Exclamation, QStringLiteral("Communications Disabled"), this);
+        Loading = false;
+        Changed = false;
+        Unload();
+    } catch (const rt::RtError& e) {
+        Loading = false;
+        mb::AppError(e, QStringLiteral("frmCommSetup.cmdOK_Click"));
+    }
+}
+
+void FrmMain::mnuCommSetup_Click() { frmCommSetup().ShowModal(); }

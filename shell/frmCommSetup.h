@@ -1,0 +1,96 @@
+#pragma once
+// Communications set-up: the serial line, the current controller group and
+// protocol, the log viewer, the data folder and the instrument list. Nothing
+// reaches the shared state before OK; OK rewrites the settings file, re-reads
+// the model file and reopens the port.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "platform/controls.h"
+#include "platform/form.h"
+
+class FrmCommSetup : public Form {
+    Q_OBJECT
+public:
+    FrmCommSetup();
+
+    void Form_Load() override;
+    void Form_Unload(int& cancel) override;
+
+    // ---- controls ----
+    QLineEdit* txtCommPort;
+    QComboBox* cbxBaudRate;
+    QComboBox* cbxParity;
+    QComboBox* cbxDataLength;
+    QComboBox* cbxStopBits;
+    QLineEdit* txtPollTimeout;
+    ControlArray<QRadioButton> optGlobalControllerGroup;
+    ControlArray<QRadioButton> optGlobalProtocol;
+    QLineEdit* txtViewApp;
+    QPushButton* cmdViewApp;
+    QLineEdit* txtDefaultFolder;
+    QPushButton* cmdDefaultFolder;
+    QLabel* lblListHeading;
+    QListWidget* lstControls;
+    QComboBox* cbxAddress;
+    ControlArray<QRadioButton> OptInstProtocol;
+    ControlArray<QRadioButton> optInstControllerGroup;
+    QLineEdit* txtName;
+    QPushButton* cmdUpdate;
+    QPushButton* cmdRemove;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QLabel* lblTitle;
+    QLabel* lblInfo;
+
+    // ---- form state ----
+    bool Changed = false;
+    bool Loading = false;
+
+    // ---- handlers ----
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdUpdate_Click();
+    void cmdRemove_Click();
+    void lstControls_Click();
+    void cbxAddress_Click();
+    void optGlobalControllerGroup_Click(int index);
+    void optGlobalProtocol_Click(int index);
+    void optInstControllerGroup_Click(int index);
+    void OptInstProtocol_Click(int index);
+    void cbxBaudRate_Click();
+    void cbxParity_Click();
+    void cbxDataLength_Click();
+    void cbxStopBits_Click();
+    void txtCommPort_Change();
+    void txtPollTimeout_Change();
+    void txtViewApp_Change();
+    void txtDefaultFolder_Change();
+    void txtName_Change();
+    void txtCommPort_LostFocus();
+    void txtPollTimeout_LostFocus();
+    void txtName_LostFocus();
+    void cmdDefaultFolder_Click();
+    void cmdViewApp_Click();
+
+    // The entry text of one instrument record as the list shows it.
+    static QString InstrumentListEntry(int record);
+
+protected:
+    bool eventFilter(QObject* obj, QEvent* e) override;
+
+private:
+    void SetGlobalProtocolOptions();
+    void SetInstProtocolOptions();
+    void markChanged();
+    int selectedIndex(const ControlArray<QRadioButton>& options) const;
+    // Applies the edit fields to the list; false when they were refused.
+    bool applyUpdate();
+};
+
+FrmCommSetup& frmCommSetup();

@@ -1,0 +1,262 @@
+// Communications set-up driven through its controls: loading, the instrument
+// list, clamps, dialogs, and the commit that rewrites the settings file and
+// reopens the port.
+#include <QApplication>
+#include <QFocusEvent>
+
+#include "core/deffiles.h"
+#include "core/state.h"
+#include "core/sysconfig.h"
+#include "platform/filedialog.h"
+#include "shell/frmCommSetup.h"
+#include "shell/frmMain.h"
+#include "support/pty.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+
+class CommSetupTest : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        copySampleData();
+        ReadSystemConfig();
+        ReadModelFile();
+        ASSERT_TRUE(pty_.ok());
+        qputenv("QUINREX3_COM1", QByteArray::fromStdString(pty_.slavePath()));
+        qputenv("QUINREX3_COM3", QByteArray::fromStdString(pty_.slavePath()));
+        qputenv("QUINREX3_COM9", "/nonexistent/quinrex-tty");
+    }
+    void TearDown() override
+    {
+        if (frmMain().comPort.portOpen())
+            frmMain().comPort.setPortOpen(false);
+        Forms::discardAll();
+        QxTest::TearDown();
+    }
+    static FrmCommSetup& open()
+    {
+        frmCommSetup().Show();
+        return frmCommSetup();
+    }
+    // The user leaves a field.
+    static void leave(QWidget* w)
+    {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(w, &out);
+    }
+    static void pick(QComboBox* c, const QString& text)
+    {
+        const int i = c->findText(text);
+        ASSERT_GE(i, 0) << text.toStdString();
+        c->setCurrentIndex(i);
+        emit c->activated(i);
+    }
+    static QStringList addresses(const FrmCommSetup& f)
+    {
+        QStringList l;
+        for (int i = 0; i < f.lstControls->count(); ++i)
+            l << f.lstControls->item(i)->text().left(3).trimmed();
+        return l;
+    }
+    static void addInstrument(FrmCommSetup& f, const QString& address, const QString& name)
+    {
+        f.cbxAddress->setEditText(address);
+        f.txtName->setText(name);
+        f.cmdUpdate->setEnabled(true); // as choosing an address from the list does
+        f.cmdUpdate->click();
+    }
+    QStringList configLines() const
+    {
+        return QString::fromLatin1(readFile("Quinrex3.cfg")).split(QStringLiteral("\r\n"));
+    }
+
+    PtyPair pty_;
+};
+
+QString Entry(const char* head, const QString& name, const char* tail)
+{
+    return QString::fromLatin1(head) + name.leftJustified(21) + QString::fromLatin1(tail);
+}
+
+} // namespace
+
+TEST_F(CommSetupTest, ListShowsFixedColumnsInAddressOrderAndUpdateResetsLogging)
+{
+    FrmCommSetup& f = open();
+    EXPECT_EQ(f.cbxBaudRate->currentText(), "9600");
+    // A two-character group-0 address leaves column 3 blank.
+    EXPECT_EQ(f.lstControls->item(2)->text(), Entry("32    Z0 ", "Oven Zone 1", " 00060 00005 1 1"));
+    EXPECT_EQ(f.lstControls->item(1)->text(), Entry("002   A2 ", "Kiln Exhaust", " 00480 00060 0 0"));
+
+    addInstrument(f, "05", "Five");
+    addInstrument(f, "02", "Two");
+    addInstrument(f, "0A", "Ten");
+    EXPECT_EQ(addresses(f), QStringList({"001", "002", "02", "05", "0A", "32"}));
+    EXPECT_EQ(f.lstControls->item(4)->text(), Entry("0A    R0 ", "Ten", " 00001 00001 1 1"));
+
+    // Choosing 32 from the address list loads it; Update resets its logging.
+    pick(f.cbxAddress, "32");
+    EXPECT_EQ(f.lstControls->currentRow(), 5);
+    EXPECT_EQ(f.txtName->text(), "Oven Zone 1");
+    f.txtName->setText("Oven");
+    f.cmdUpdate->click();
+    EXPECT_EQ(f.lstControls->item(5)->text(), Entry("32    Z0 ", "Oven", " 00001 00001 1 1"));
+
+    // Choosing a group-1 entry shows its address in that group's form.
+    f.lstControls->setCurrentRow(0);
+    EXPECT_TRUE(f.optInstControllerGroup(1)->isChecked());
+    EXPECT_EQ(f.cbxAddress->currentText(), "001");
+    f.cmdRemove->click();
+
+    f.cmdOK->click();
+    ASSERT_EQ(gControlCount, 5);
+    EXPECT_EQ(QStringList(gCtlAddress.mid(0, 5).toList()), QStringList({"002", "02", "05", "0A", "32"}));
+    EXPECT_EQ(gCtlLogDuration[4], 1);
+    EXPECT_EQ(gCtlLogDuration[0], 480);
+}
+
+TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
+{
+    gCtlLogRate[0] = 0.4f;
+    gCtlLogState[0] = 1;
+    gLoggingActive = true;
+
+    FrmCommSetup& f = open();
+    // The rate column holds whole seconds only.
+    EXPECT_EQ(f.lstControls->item(2)->text().mid(37, 5), "00000");
+    f.txtCommPort->setText("3");
+    pick(f.cbxBaudRate, "19200");
+    pick(f.cbxParity, "Even");
+    pick(f.cbxStopBits, "2");
+    f.optGlobalControllerGroup(1)->click();
+
+    boxes_.push(mb::Yes);
+    f.cmdOK->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Change System Configuration?");
+    EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
+
+    SerialPortControl& port = frmMain().comPort;
+    EXPECT_TRUE(port.portOpen());
+    EXPECT_EQ(port.commPort(), 3);
+    EXPECT_EQ(port.settings(), "19200,E,8,2");
+    EXPECT_EQ(gModelID[1][1], "XG"); // model file read again for group 1
+
+    ASSERT_EQ(gControlCount, 3);
+    EXPECT_FLOAT_EQ(gCtlLogRate[2], 0.4f);
+    EXPECT_EQ(gCtlLogState[2], 0);
+    const QStringList lines = configLines();
+    ASSERT_GE(lines.size(), 36);
+    EXPECT_EQ(lines.mid(0, 8), QStringList({" 3 ", " 19200 ", "Even", " 8 ", " 2 ", " 500 ", " 1 ", "R"}));
+    EXPECT_EQ(lines.mid(28, 8), QStringList({"32", "Oven Zone 1", "Z", " 0 ", " 1 ", " 60 ", " 1 ", " .4 "}));
+}
+
+TEST_F(CommSetupTest, CommitQuestionNoAndFailedPortOpening)
+{
+    const QByteArray before = readFile("Quinrex3.cfg");
+    gCtlLogState[1] = 1;
+    gLoggingActive = true;
+    FrmCommSetup& f = open();
+    f.txtCommPort->setText("9");
+    boxes_.push(mb::No);
+    f.cmdOK->click();
+    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>());
+    EXPECT_EQ(gCtlLogState[1], 1);
+    EXPECT_EQ(readFile("Quinrex3.cfg"), before);
+
+    // The port cannot open, yet the settings are saved for the next start.
+    boxes_.clear();
+    boxes_.push(mb::Yes);
+    f.cmdOK->click();
+    ASSERT_EQ(boxes_.count(), 3);
+    EXPECT_EQ(boxes_.calls()[1].title, "InitComm");
+    EXPECT_EQ(boxes_.last().title, "Communications Disabled");
+    EXPECT_FALSE(gCommOK);
+    EXPECT_EQ(configLines().value(0), " 9 ");
+}
+
+TEST_F(CommSetupTest, ClosingAsksOnlyAfterEdits)
+{
+    FrmCommSetup& f = open();
+    f.lstControls->setCurrentRow(0); // choosing is no edit
+    f.cmdCancel->click();
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
+
+    FrmCommSetup& g = open();
+    g.txtPollTimeout->setText("900");
+    boxes_.push(mb::No);
+    g.cmdCancel->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Cancel Changes?");
+    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>());
+    boxes_.push(mb::Yes);
+    g.close();
+    EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
+    EXPECT_EQ(gPollTimeoutMs, 500);
+}
+
+TEST_F(CommSetupTest, ClampsAndProtocolRules)
+{
+    FrmCommSetup& f = open();
+    for (auto [in, out] : {std::pair{"0", "1"}, {"-3", "1"}, {"17", "16"}, {"99999999", "16"}, {"abc", "1"}}) {
+        f.txtCommPort->setText(in);
+        leave(f.txtCommPort);
+        EXPECT_EQ(f.txtCommPort->text(), out) << in;
+    }
+    for (auto [in, out] : {std::pair{"0", "1"}, {"40000", "32767"}, {"150.9", "150"}}) {
+        f.txtPollTimeout->setText(in);
+        leave(f.txtPollTimeout);
+        EXPECT_EQ(f.txtPollTimeout->text(), out) << in;
+    }
+    f.txtName->setText("123456789012345678901234567890");
+    leave(f.txtName);
+    EXPECT_EQ(f.txtName->text(), "123456789012345678901");
+
+    f.optGlobalControllerGroup(1)->click(); // "Zarn Link" was selected
+    EXPECT_TRUE(f.optGlobalProtocol(1)->isChecked());
+    EXPECT_FALSE(f.optGlobalProtocol(0)->isEnabled());
+    f.optInstControllerGroup(2)->click();
+    EXPECT_TRUE(f.OptInstProtocol(2)->isChecked());
+    EXPECT_EQ(f.cbxAddress->itemText(0), "001");
+}
+
+TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
+{
+    FrmCommSetup& f = open();
+    for (auto [address, name] : {std::pair{"40", "Oven, left"}, {"40", " \"Oven"}, {"4,", "Oven"}}) {
+        boxes_.clear();
+        addInstrument(f, address, name);
+        ASSERT_EQ(boxes_.count(), 1) << name;
+        EXPECT_EQ(boxes_.last().title, "Invalid Character");
+    }
+    for (const char* address : {"", "00", "100", "0040"}) {
+        boxes_.clear();
+        addInstrument(f, address, "Oven");
+        ASSERT_EQ(boxes_.count(), 1) << address;
+        EXPECT_EQ(boxes_.last().title, "Invalid Address");
+    }
+    EXPECT_EQ(f.lstControls->count(), 3);
+    addInstrument(f, "40", "Oven \"A\"");
+    EXPECT_EQ(f.lstControls->count(), 4);
+    // OK applies the entry being edited first, and stops when it is refused.
+    const QByteArray before = readFile("Quinrex3.cfg");
+    f.txtName->setText("Oven, right");
+    f.cmdOK->click();
+    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>());
+    EXPECT_EQ(readFile("Quinrex3.cfg"), before);
+
+    QString answer; // "" is Cancel
+    fd::setHandler([&](const fd::Request&) { return answer; });
+    f.cmdDefaultFolder->click();
+    f.cmdViewApp->click();
+    EXPECT_EQ(f.txtDefaultFolder->text(), "/tmp/");
+    EXPECT_EQ(f.txtViewApp->text(), "/usr/bin/xdg-open");
+    answer = "/data/logs";
+    f.cmdDefaultFolder->click();
+    EXPECT_EQ(f.txtDefaultFolder->text(), "/data/logs/");
+}

@@ -1,0 +1,160 @@
+// Register access against the instrument simulator: numbering, function
+// codes on the wire, the password, the refusals before sending and the recall.
+#include "shell/frmRegister.h"
+#include "tool_line.h"
+
+using namespace modZarn;
+
+namespace {
+
+class RegisterTest : public ToolLineTest {
+protected:
+    void SetUp() override
+    {
+        ToolLineTest::SetUp();
+        gRegLastAddress.clear();
+        gRegLastRegister.clear();
+        gRegLastNumbering = gRegLastGroup = 0;
+    }
+    static FrmRegister& open(int group, const char* protocol)
+    {
+        gControllerGroup = group;
+        gProtocolCode = protocol;
+        frmRegister().Show();
+        return frmRegister();
+    }
+};
+
+} // namespace
+
+TEST_F(RegisterTest, Group0ReadsAndWritesInProgramNumbering)
+{
+    FrmRegister& f = open(0, "R");
+    EXPECT_EQ(f.cbxAddress->currentText(), "32");
+    EXPECT_FALSE(f.optUseNative(1)->isEnabled());
+
+    // Register 2 goes through the group-0 dispatch whatever option is selected.
+    f.cbxAddress->setEditText("33");
+    f.txtRegisterNumber->setText("2");
+    f.cmdRead->click();
+    EXPECT_EQ(lastRequest(), Rtu("330300010001"));
+    EXPECT_EQ(f.txtValue->text(), "1234");
+    EXPECT_EQ(Screen::mousePointer(), Screen::Default);
+
+    // The password is compared without case and surrounding blanks.
+    f.txtPassword->setText("  qx3ADMIN ");
+    f.txtValue->setText("-40");
+    f.cmdWrite->click();
+    EXPECT_EQ(lastRequest(), Rtu("33100001000102FFD8"));
+    EXPECT_EQ(sim_.must("get 51 reg 1"), "-40");
+    EXPECT_EQ(f.lblErrorMessageText->text(), "");
+}
+
+TEST_F(RegisterTest, NativeNumberingChoosesTheFunctionByRegister)
+{
+    FrmRegister& f = open(1, "R");
+    EXPECT_EQ(f.cbxAddress->currentText(), "001");
+    struct Case {
+        const char* text;
+        QByteArray request;
+        const char* shown;
+    } reads[] = {
+        {"12", Rtu("016700120001"), "7"},    // status: function 103
+        {"810", Rtu("010208100001"), "1"},   // bit input: function 2
+        {"1000", Rtu("010310000001"), "-1"}, // register: function 3
+    };
+    for (const Case& c : reads) {
+        f.txtRegisterNumber->setText(c.text);
+        f.cmdRead->click();
+        EXPECT_EQ(lastRequest(), c.request) << c.text;
+        EXPECT_EQ(f.txtValue->text(), c.shown) << c.text;
+    }
+    // A bit register is written as a coil: function 5.
+    f.txtPassword->setText("qx3admin");
+    f.txtRegisterNumber->setText("810");
+    f.txtValue->setText("1");
+    f.cmdWrite->click();
+    EXPECT_EQ(lastRequest(), Rtu("01050810FF00"));
+    EXPECT_EQ(sim_.must("get 1 coil 0x810"), "1");
+
+    // The program's numbering goes through the group's register table.
+    f.optUseNative(1)->click();
+    f.txtRegisterNumber->setText("2");
+    f.cmdRead->click();
+    EXPECT_EQ(lastRequest(), Rtu("010310000001"));
+    EXPECT_EQ(f.txtValue->text(), "-1");
+
+    // Modbus ASCII writes a register with function 6.
+    gProtocolCode = "A";
+    f.optUseNative(0)->click();
+    f.cbxAddress->setEditText("005");
+    f.txtRegisterNumber->setText("1001");
+    f.txtValue->setText("250");
+    f.cmdWrite->click();
+    EXPECT_TRUE(lastRequest().startsWith(":0506100100FA")) << lastRequest().constData();
+    EXPECT_EQ(sim_.must("get 5 reg 0x1001"), "250");
+    EXPECT_EQ(f.lblErrorMessageText->text(), "");
+}
+
+TEST_F(RegisterTest, NothingIsSentForAWrongPasswordABadAddressOrProtocol)
+{
+    FrmRegister& f = open(1, "R");
+    f.txtRegisterNumber->setText("1000");
+    f.txtPassword->setText("guess");
+    f.cmdWrite->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Password Incorrect");
+    EXPECT_EQ(boxes_.last().text, "The password entered is not correct to allow writes.");
+    EXPECT_EQ(boxes_.last().style, mb::OKOnly | mb::Exclamation);
+
+    f.txtPassword->setText("QX3admin");
+    for (const char* address : {"0", "256", ""}) {
+        f.cbxAddress->setEditText(address);
+        f.txtValue->setText("5");
+        f.cmdRead->click();
+        EXPECT_EQ(f.lblErrorMessageText->text(),
+                  QString("Address %1:Invalid instrument address, it must be 001 to 255").arg(address));
+        EXPECT_TRUE(f.txtValue->text().isEmpty());
+        f.cmdWrite->click();
+    }
+    // A protocol the native path cannot speak is an error, not a value 0.
+    gProtocolCode = "Z";
+    f.cbxAddress->setEditText("001");
+    f.cmdRead->click();
+    EXPECT_EQ(f.lblErrorMessageText->text(), "Address 001:Invalid protocol code >Z");
+    EXPECT_TRUE(f.txtValue->text().isEmpty());
+    f.lblErrorMessageText->clear();
+    f.cmdWrite->click();
+    EXPECT_EQ(f.lblErrorMessageText->text(), "Address 001:Invalid protocol code >Z");
+
+    // The first request that reaches the line is this good read.
+    gProtocolCode = "R";
+    f.cmdRead->click();
+    EXPECT_EQ(f.txtValue->text(), "-1");
+    EXPECT_EQ(sim_.requests().size(), 1u);
+}
+
+TEST_F(RegisterTest, ReopeningRestoresWithinTheSameGroup)
+{
+    FrmRegister& f = open(1, "R");
+    f.cbxAddress->setEditText("007");
+    f.txtRegisterNumber->setText("4700");
+    f.optUseNative(1)->click();
+    f.cmdClose->click();
+    EXPECT_FALSE(Forms::isLoaded<FrmRegister>());
+
+    FrmRegister& g = open(1, "R");
+    EXPECT_EQ(g.cbxAddress->currentText(), "007");
+    EXPECT_EQ(g.txtRegisterNumber->text(), "4700");
+    EXPECT_TRUE(g.optUseNative(1)->isChecked());
+    g.close();
+
+    // Another group: its default address, an empty register, and two-digit
+    // hexadecimal addresses.
+    FrmRegister& k = open(0, "R");
+    EXPECT_EQ(k.cbxAddress->currentText(), "32");
+    EXPECT_TRUE(k.txtRegisterNumber->text().isEmpty());
+    k.cbxAddress->setEditText("100");
+    k.cmdRead->click();
+    EXPECT_EQ(k.lblErrorMessageText->text(), "Address 100:Invalid instrument address, it must be 01 to FF");
+}

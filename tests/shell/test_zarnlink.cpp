@@ -1,0 +1,111 @@
+// "Zarn Link" access against the instrument simulator: reads, writes in both
+// data forms, the reply trace and its limit, the refusals before sending.
+#include "shell/frmZarnLink.h"
+#include "tool_line.h"
+
+using namespace modZarn;
+
+namespace {
+
+// What the trace shows of a reply from address 32.
+QString Shown(const QByteArray& data) { return QString::fromLatin1("Z32" + data + ZarnLinkChecksum("Z32" + data)); }
+
+class ZarnLinkToolTest : public ToolLineTest {
+protected:
+    void SetUp() override
+    {
+        ToolLineTest::SetUp();
+        gZarnLinkLastAddress.clear();
+        gZarnLinkLastCommand.clear();
+    }
+    static FrmZarnLink& open()
+    {
+        frmZarnLink().Show();
+        return frmZarnLink();
+    }
+};
+
+} // namespace
+
+TEST_F(ZarnLinkToolTest, ReadsShowTheValueAndTraceEachReplyOnItsOwnLine)
+{
+    FrmZarnLink& f = open();
+    EXPECT_EQ(f.cbxAddress->currentText(), "32");
+    EXPECT_TRUE(f.txtCommand->text().isEmpty());
+
+    f.cmdRead->click();
+    EXPECT_EQ(lastRequest(), "\x02Z3200C5\x03");
+    EXPECT_EQ(f.txtValue->text(), "-12.3");
+    EXPECT_EQ(f.txtReply->toPlainText(), Shown("0C110123"));
+
+    // A refusal is traced as it came, on a line of its own, and its text shown.
+    f.txtCommand->setText("101");
+    f.cmdRead->click();
+    EXPECT_EQ(f.lblErrorMessageText->text(), "Address 32:Undefined command from instrument for command 0101");
+    EXPECT_TRUE(f.txtValue->text().isEmpty());
+    EXPECT_EQ(f.txtReply->toPlainText(), Shown("0C110123") + "\nZ32N10");
+
+    // Address and command are remembered for the next opening.
+    f.cbxAddress->setEditText("0A");
+    f.cmdClose->click();
+    FrmZarnLink& g = open();
+    EXPECT_EQ(g.cbxAddress->currentText(), "0A");
+    EXPECT_EQ(g.txtCommand->text(), "101");
+    EXPECT_TRUE(g.txtReply->toPlainText().isEmpty());
+}
+
+TEST_F(ZarnLinkToolTest, WritesInBothDataFormsBehindThePassword)
+{
+    FrmZarnLink& f = open();
+    f.txtCommand->setText("201");
+    f.txtValue->setText("FFFF");
+    f.chkHexadecimal->setChecked(true);
+    f.txtPassword->setText("wrong");
+    f.cmdWrite->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Password Incorrect");
+
+    f.txtPassword->setText(" qx3admin");
+    f.cmdWrite->click();
+    EXPECT_EQ(sim_.must("get 50 zwrite 0x201"), "\"FFFF00\"");
+    f.chkHexadecimal->setChecked(false);
+    f.txtValue->setText("-25");
+    f.cmdWrite->click();
+    EXPECT_EQ(sim_.must("get 50 zwrite 0x201"), "\"0025FF\"");
+    // The wrong password sent nothing: these are the only two requests.
+    EXPECT_EQ(sim_.requests().size(), 2u);
+    EXPECT_EQ(f.lblErrorMessageText->text(), "");
+    EXPECT_EQ(f.txtReply->toPlainText(), Shown("") + "\n" + Shown(""));
+}
+
+TEST_F(ZarnLinkToolTest, AddressesOutsideTheLineAndDemoModeSendNothing)
+{
+    FrmZarnLink& f = open();
+    f.txtPassword->setText("QX3admin");
+    for (const char* address : {"00", "100", ""}) {
+        f.cbxAddress->setEditText(address);
+        f.cmdRead->click();
+        EXPECT_EQ(f.lblErrorMessageText->text(),
+                  QString("Address %1:Invalid instrument address, it must be 01 to FF").arg(address));
+        f.cmdWrite->click();
+    }
+    f.cbxAddress->setEditText("32");
+    gDemoMode = true;
+    f.cmdRead->click();
+    EXPECT_EQ(f.txtValue->text(), "0");
+    gDemoMode = false;
+
+    // The first request that reaches the line is this good read.
+    f.cmdRead->click();
+    EXPECT_EQ(sim_.requests().size(), 1u);
+}
+
+TEST_F(ZarnLinkToolTest, TraceStartsAnewAt16000Characters)
+{
+    FrmZarnLink& f = open();
+    // Line end (two characters) and "Z32" fill the box to 16000; the rest of
+    // the reply continues in the emptied box.
+    f.txtReply->setPlainText(QString(15995, 'x'));
+    f.cmdRead->click();
+    EXPECT_EQ(f.txtReply->toPlainText(), Shown("0C110123").mid(3));
+}
