@@ -1,5 +1,11 @@
 #include "shell/frmFind.h"
 
+#include "monitor/frmLogging.h"
+#include "shell/frmCommSetup.h"
+#include "shell/frmRegister.h"
+#include "shell/frmTerminal.h"
+#include "shell/frmZarnLink.h"
+
 #include <algorithm>
 
 #include <QAction>
@@ -223,19 +229,10 @@ FrmFind::FrmFind()
 
     cmdGraph->setEnabled(false);
 
-    cmdLogging->setEnabled(false);
-
     cmdSetpoints->setEnabled(false);
 
     cmdMonitor->setEnabled(false);
 
-    mnuCommSetup->setEnabled(false);
-
-    mnuCommTerm->setEnabled(false);
-
-    mnuCommRegister->setEnabled(false);
-
-    mnuZarnLink->setEnabled(false);
 }
 
 int FrmFind::selectedGroup() const
@@ -564,19 +561,19 @@ void FrmFind::cmdStatus_Click() {}
 
 void FrmFind::cmdGraph_Click() {}
 
-void FrmFind::cmdLogging_Click() {}
+void FrmFind::cmdLogging_Click() { frmLogging().ShowModal(); }
 
 void FrmFind::cmdSetpoints_Click() {}
 
 void FrmFind::cmdMonitor_Click() {}
 
-void FrmFind::mnuCommSetup_Click() {}
+void FrmFind::mnuCommSetup_Click() { frmCommSetup().ShowModal(); }
 
-void FrmFind::mnuCommTerm_Click() {}
+void FrmFind::mnuCommTerm_Click() { frmTerminal().ShowModal(); }
 
-void FrmFind::mnuCommRegister_Click() {}
+void FrmFind::mnuCommRegister_Click() { frmRegister().ShowModal(); }
 
-void FrmFind::mnuZarnLink_Click() {}
+void FrmFind::mnuZarnLink_Click() { frmZarnLink().ShowModal(); }
 
 // The main menu's way here.
 void FrmMain::cmdFind_Click() { SwitchForm(*this, frmFind()); }

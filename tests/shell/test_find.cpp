@@ -8,6 +8,11 @@
 #include "core/state.h"
 #include "core/sysconfig.h"
 #include "shell/frmFind.h"
+#include <QTimer>
+#include "shell/frmZarnLink.h"
+#include "shell/frmTerminal.h"
+#include "shell/frmRegister.h"
+#include "monitor/frmLogging.h"
 #include "shell/frmMain.h"
 #include "support/pty.h"
 #include "support/simulator.h"
@@ -325,6 +330,32 @@ TEST_F(FindTest, MainMenuLeadsHereAndBack)
     EXPECT_TRUE(frmMain().isVisible());
     EXPECT_FALSE(frmFind().isVisible());
     EXPECT_THROW(frmFind().mnuFileExit_Click(), ProgramEnded);
+}
+
+TEST_F(FindTest, ToolsOpenModalFromTheSearchScreenWithoutTheLoggingQuestion)
+{
+    RedimInstrumentArrays(1);
+    gControlCount = 1;
+    gCtlLogState[0] = 1; // the terminal entry here does not ask about logging
+    frmFind().Show();
+    QStringList opened;
+    auto closeWhenShown = [&](Form* f, const char* name) {
+        QTimer::singleShot(0, [f, name, &opened] {
+            opened << QString(name) + (f->isModalShown() ? ":modal" : ":modeless");
+            f->Hide();
+        });
+    };
+    closeWhenShown(&frmTerminal(), "terminal");
+    frmFind().mnuCommTerm->trigger();
+    closeWhenShown(&frmRegister(), "register");
+    frmFind().mnuCommRegister->trigger();
+    closeWhenShown(&frmZarnLink(), "zarnlink");
+    frmFind().mnuZarnLink->trigger();
+    closeWhenShown(&frmLogging(), "logging");
+    frmFind().cmdLogging->click();
+    EXPECT_EQ(opened, (QStringList{"terminal:modal", "register:modal", "zarnlink:modal", "logging:modal"}));
+    EXPECT_EQ(gCtlLogState[0], 1);
+    EXPECT_EQ(boxes_.count(), 0);
 }
 
 } // namespace
