@@ -55,6 +55,13 @@ std::vector<int> gXrefG(kMaxRegister + 1, 0);
 std::vector<int> gXrefH(kMaxRegister + 1, 0);
 QString gPassword;
 
+QString gRegLastAddress;
+QString gRegLastRegister;
+int gRegLastNumbering = 0;
+int gRegLastGroup = 0;
+QString gZarnLinkLastAddress;
+QString gZarnLinkLastCommand;
+
 double gLastZarnReadTime = 0;
 int gLastZarnReadAddress = 0;
 
@@ -110,6 +117,12 @@ void ResetSharedState()
     std::fill(gXrefG.begin(), gXrefG.end(), 0);
     std::fill(gXrefH.begin(), gXrefH.end(), 0);
     gPassword.clear();
+    gRegLastAddress.clear();
+    gRegLastRegister.clear();
+    gRegLastNumbering = 0;
+    gRegLastGroup = 0;
+    gZarnLinkLastAddress.clear();
+    gZarnLinkLastCommand.clear();
     gLastZarnReadTime = 0;
     gLastZarnReadAddress = 0;
 }

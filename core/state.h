@@ -75,6 +75,15 @@ extern std::vector<int> gXrefG;
 extern std::vector<int> gXrefH;
 extern QString gPassword;
 
+// ---- ToolRecall: what the register and "Zarn Link" tools showed when last
+// closed, for the next opening in the same run (never saved) ----
+extern QString gRegLastAddress;
+extern QString gRegLastRegister;
+extern int gRegLastNumbering; // 1 program numbering, 0 native
+extern int gRegLastGroup;
+extern QString gZarnLinkLastAddress;
+extern QString gZarnLinkLastCommand;
+
 // ---- CommandStamp: time and address of the last "Zarn Link" read attempt ----
 extern double gLastZarnReadTime;
 extern int gLastZarnReadAddress;

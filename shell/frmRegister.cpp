@@ -15,12 +15,6 @@
 
 using namespace modZarn;
 
-namespace modZarn {
-QString gRegLastAddress;
-QString gRegLastRegister;
-int gRegLastNumbering = 0;
-int gRegLastGroup = 0;
-} // namespace modZarn
 
 FrmRegister& frmRegister() { return Forms::get<FrmRegister>(); }
 

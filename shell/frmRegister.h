@@ -11,15 +11,6 @@
 #include "platform/controls.h"
 #include "platform/form.h"
 
-namespace modZarn {
-// What the window showed when it was last closed, for the next opening in the
-// same run (never saved).
-extern QString gRegLastAddress;
-extern QString gRegLastRegister;
-extern int gRegLastNumbering; // 1 program numbering, 0 native
-extern int gRegLastGroup;
-} // namespace modZarn
-
 class FrmRegister : public Form {
     Q_OBJECT
 public:

@@ -11,10 +11,6 @@
 
 using namespace modZarn;
 
-namespace modZarn {
-QString gZarnLinkLastAddress;
-QString gZarnLinkLastCommand;
-} // namespace modZarn
 
 FrmZarnLink& frmZarnLink() { return Forms::get<FrmZarnLink>(); }
 

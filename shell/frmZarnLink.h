@@ -11,13 +11,6 @@
 #include "platform/form.h"
 #include "shell/toolwidgets.h"
 
-namespace modZarn {
-// Address and command texts at the last closing, for the next opening in the
-// same run (never saved).
-extern QString gZarnLinkLastAddress;
-extern QString gZarnLinkLastCommand;
-} // namespace modZarn
-
 class FrmZarnLink : public Form {
     Q_OBJECT
 public:
