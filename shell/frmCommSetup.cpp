@@ -14,7 +14,6 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/frmMain.h"
 
 using namespace modZarn;
 
@@ -756,5 +755,3 @@ void FrmCommSetup::cmdOK_Click()
         mb::AppError(e, QStringLiteral("frmCommSetup.cmdOK_Click"));
     }
 }
-
-void FrmMain::mnuCommSetup_Click() { frmCommSetup().ShowModal(); }

@@ -10,7 +10,6 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/frmMain.h"
 #include "shell/toolwidgets.h"
 
 using namespace modZarn;
@@ -225,5 +224,3 @@ void FrmRegister::cmdWrite_Click()
 }
 
 void FrmRegister::cmdClose_Click() { Unload(); }
-
-void FrmMain::mnuCommRegister_Click() { frmRegister().ShowModal(); }

@@ -7,7 +7,6 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/frmMain.h"
 
 using namespace modZarn;
 
@@ -178,5 +177,3 @@ void FrmZarnLink::cmdWrite_Click()
 }
 
 void FrmZarnLink::cmdClose_Click() { Unload(); }
-
-void FrmMain::mnuZarnLink_Click() { frmZarnLink().ShowModal(); }
