@@ -255,35 +255,18 @@ void FrmFind::Form_Deactivate() { CancelSearch = true; }
 
 void FrmFind::UpdateProtocolOptions()
 {
-    QRadioButton* z = OptInstProtocol(0);
-    QRadioButton* r = OptInstProtocol(1);
-    QRadioButton* a = OptInstProtocol(2);
-    const bool unknown = OptInstProtocol(kUnknownProtocol)->isChecked();
-    switch (selectedGroup()) {
-    case 0:
-        z->setEnabled(true);
-        r->setEnabled(true);
-        a->setEnabled(false);
-        if (a->isChecked() && !unknown)
-            r->setChecked(true);
-        break;
-    case 1:
-        z->setEnabled(false);
-        r->setEnabled(true);
-        a->setEnabled(true);
-        if (z->isChecked() && !unknown)
-            r->setChecked(true);
-        break;
-    case 2:
-        z->setEnabled(false);
-        r->setEnabled(false);
-        a->setEnabled(true);
-        if (!a->isChecked() && !unknown)
-            a->setChecked(true);
-        break;
-    default:
-        break;
+    const int group = selectedGroup();
+    if (group < 0)
+        return;
+    bool spoken = OptInstProtocol(kUnknownProtocol)->isChecked();
+    for (int p = 0; p < 3; ++p) {
+        OptInstProtocol(p)->setEnabled(protocolOfGroup(group, p));
+        spoken = spoken || (OptInstProtocol(p)->isChecked() && protocolOfGroup(group, p));
     }
+    // A protocol the group does not speak gives way to the group's own
+    // (RTU; ASCII in group 2).
+    if (!spoken)
+        OptInstProtocol(group == 2 ? 2 : 1)->setChecked(true);
 }
 
 void FrmFind::CheckStopBits()
