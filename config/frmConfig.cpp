@@ -1,11 +1,5 @@
 #include "config/frmConfig.h"
 
-#include <QVBoxLayout>
-
-#include "core/startup.h"
-#include "platform/app.h"
-#include "shell/frmMain.h"
-
 FrmConfig& frmConfig() { return Forms::get<FrmConfig>(); }
 
 FrmConfig::FrmConfig()
@@ -13,19 +7,6 @@ FrmConfig::FrmConfig()
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Configure Instrument"));
     resize(640, 470);
-    auto* lay = new QVBoxLayout(this);
-    cmdMainMenu = new QPushButton(QStringLiteral("   &Main Menu Screen"), this);
     lblAutoSendFileName = new QLabel(this);
-    lay->addWidget(cmdMainMenu, 0, Qt::AlignLeft);
-    lay->addWidget(lblAutoSendFileName);
-    lay->addStretch();
-    connect(cmdMainMenu, &QPushButton::clicked, this, [this] { cmdMainMenu_Click(); });
+    lblAutoSendFileName->setGeometry(8, 80, 624, 20);
 }
-
-void FrmConfig::Form_Unload(int& cancel)
-{
-    (void)cancel;
-    App::end(0);
-}
-
-void FrmConfig::cmdMainMenu_Click() { modZarn::SwitchForm(*this, frmMain()); }

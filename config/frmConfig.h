@@ -1,20 +1,17 @@
 #pragma once
-// The instrument configuration window. This build carries its frame only: it
-// can be switched to and back, and closing it ends the program.
+// The instrument configuration window. This build carries its frame only: the
+// main screens' menu and navigation row (so it can be switched to and back,
+// and closing it ends the program) and the auto-send file name.
 #include <QLabel>
-#include <QPushButton>
 
-#include "platform/form.h"
+#include "shell/mainscreen.h"
 
-class FrmConfig : public Form {
+class FrmConfig : public MainScreen {
     Q_OBJECT
 public:
     FrmConfig();
-    void Form_Unload(int& cancel) override;
 
     QLabel* lblAutoSendFileName;
-    QPushButton* cmdMainMenu;
-    void cmdMainMenu_Click();
 };
 
 FrmConfig& frmConfig();

@@ -1,7 +1,8 @@
 #pragma once
 // What the three drivers share: sending a request on the shared port,
-// collecting a reply under the poll time-out, item access to 1-based value
-// arrays, and the Modbus register and exception texts.
+// collecting a reply under the poll time-out, the second attempt after a
+// failed one, item access to 1-based value arrays, and the Modbus exchange
+// with its register, failure and exception texts.
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -31,23 +32,63 @@ void WaitUntilElapsed(double start, double seconds);
 // Values(i) of a 1-based array; a missing index is a subscript error.
 float& Item(QVector<float>& values, int i);
 
-// The register tail of Modbus error texts: " 258" in group 0, " 102H" or
-// " 102H (258)" in groups 1 and 2.
-QString RegisterText(int group, int userReg, int reg);
-// The register field on the wire: one less than the register in group 0.
-int RegisterField(int group, int reg);
-// Entry of every Modbus read and write: clears the outputs, then ends the
-// call (false) in demo mode, when the port is not open or when the register
-// is below 1. Otherwise fills `prefix` ("Address " and the address text) and
-// `regText` and returns true.
-bool ModbusEntry(int group, int userReg, QString& ErrText, int& ErrCode, int address, int reg,
-                 QString& prefix, QString& regText);
-// ":Invalid Register Type" with the type, for both Modbus drivers.
-void InvalidRegisterType(const QString& prefix, int regType, QString& ErrText, int& ErrCode);
-// ":Invalid Modbus Write Value" unless Values(1)..Values(Count) all fit 16 bits.
-bool WriteValuesFit(const QString& prefix, const QString& regText, int count,
-                    QVector<float>& values, QString& ErrText, int& ErrCode);
-// The message of a Modbus exception code (without address and register text).
-QString ExceptionMessage(int code);
+// Outcome of one attempt at an exchange.
+enum class Attempt { Good, Refused, Failed };
+
+// Runs `attempt` and repeats it once when it fails. Good: true. Refused: the
+// attempt has reported the refusal; false at once. Failed: `failed` reports
+// the attempt's message (`last` on the second failure); false after two.
+bool TwoAttempts(const std::function<Attempt(QString& msg)>& attempt,
+                 const std::function<void(const QString& msg, bool last)>& failed);
+
+// Appends `v` as two bytes, high byte first.
+void PutWord(QByteArray& bytes, int v);
+
+// ---- Modbus (RTU and ASCII) ----
+
+// Failure texts; each stands between the address prefix and the register text.
+inline const QString kNoResponse = QStringLiteral(":No response from instrument at register");
+inline const QString kTooShort = QStringLiteral(":Too short of response from instrument at register");
+inline const QString kBadAddress = QStringLiteral(":Incorrect Address Returned from instrument at register");
+inline const QString kBadCode = QStringLiteral(":Incorrect Modbus Code Returned from instrument at register");
+inline const QString kBadRegister = QStringLiteral(":Incorrect Register Number Returned from instrument at register");
+inline const QString kBadCount = QStringLiteral(":Incorrect Register Count Returned from instrument at register");
+
+// Everything a Modbus exchange needs besides the framing.
+struct Exchange {
+    QString prefix;  // "Address " and the address text
+    QString regText; // the register tail of every text
+    int address = 0;
+    int function = 0;
+    QByteArray request; // as built, for the echo checks
+    // Returns "" when the complete reply is good, else the failure message.
+    std::function<QString(const QByteArray&)> check;
+    // Appended to the text of exception 3 (the write names its value).
+    std::function<QString()> valueTail;
+};
+
+// Up to two attempts of a Modbus exchange. `attempt` sends and collects once:
+// Good, Failed with `msg`, or Refused with the instrument's exception `code`,
+// which ends the call at once with the exception's text. True: the reply
+// passed every check (the caller decodes it). False: ErrCode and ErrText hold
+// the outcome.
+bool RunModbus(const Exchange& x, const std::function<Attempt(QString& msg, int& code)>& attempt,
+               QString& ErrText, int& ErrCode);
+
+// Entry of a Modbus read: clears the outputs, then ends the call (false) in
+// demo mode, when the port is not open, when the register is below 1 or when
+// the register type is none of 1..5. Otherwise fills the exchange (function
+// 1..4 as the type, 5: 103) and `bytes` with the request before its check:
+// address, function, register field and count.
+bool ModbusReadEntry(int group, int userReg, QString& ErrText, int& ErrCode, int address,
+                     int reg, int regType, int count, Exchange& x, QByteArray& bytes);
+// Entry of a Modbus write: as the read's, and Values(1)..Values(Count) must
+// all fit 16 bits; only types 1 (coil, function 5) and 3 (register,
+// `registerFunction`) are written. `bytes` receives address, function and
+// register field, for a coil also its FF00 / 0000; the caller adds a
+// register's data.
+bool ModbusWriteEntry(int group, int userReg, QString& ErrText, int& ErrCode, int address,
+                      int reg, int regType, int registerFunction, int count,
+                      QVector<float>& values, Exchange& x, QByteArray& bytes);
 
 } // namespace modZarn::xchg

@@ -1,7 +1,6 @@
 // Modbus ASCII: frames of hexadecimal pairs between ":" and CR LF with an LRC,
 // one exchange per call, at most two attempts, exception replies at once.
 #include <cmath>
-#include <functional>
 
 #include "core/exchange.h"
 #include "core/helpers.h"
@@ -25,12 +24,6 @@ namespace {
 
 using namespace xchg;
 
-const QString kNoResponse = QStringLiteral(":No response from instrument at register");
-const QString kTooShort = QStringLiteral(":Too short of response from instrument at register");
-const QString kBadAddress = QStringLiteral(":Incorrect Address Returned from instrument at register");
-const QString kBadCode = QStringLiteral(":Incorrect Modbus Code Returned from instrument at register");
-const QString kBadRegister = QStringLiteral(":Incorrect Register Number Returned from instrument at register");
-const QString kBadCount = QStringLiteral(":Incorrect Register Count Returned from instrument at register");
 const QString kReplyShort = QStringLiteral(":Response too short from instrument at register");
 const QString kBadLrc = QStringLiteral(":Checksum error from instrument at register");
 
@@ -47,21 +40,12 @@ int PairAt(const QByteArray& reply, int pos) { return 16 * Digit(reply, pos) + D
 
 QByteArray Pair(int v) { return Hex2(v).toLatin1(); }
 
-struct Exchange {
-    QString prefix;
-    QString regText;
-    int function = 0;
-    QByteArray request; // without CR LF, kept for the echo checks
-    // Checks and decodes a reply whose address and function already match:
-    // "" when good, else the failure message.
-    std::function<QString(const QByteArray&)> check;
-    std::function<QString()> valueTail;
-};
-
+// Runs up to two attempts, collecting a reply up to its LF. The address and
+// the function are checked here, the rest by the exchange's check.
 bool Run(const Exchange& x, QString& ErrText, int& ErrCode)
 {
     const QByteArray wire = x.request + QByteArrayLiteral("\r\n");
-    for (int attempts = 0;;) {
+    const auto attempt = [&](QString& msg, int& code) {
         SendRequest(wire);
         QByteArray reply;
         const Collect got = CollectReply([&](char c) {
@@ -70,34 +54,22 @@ bool Run(const Exchange& x, QString& ErrText, int& ErrCode)
             reply.append(c);
             return false;
         });
-        QString msg;
         if (got != Collect::Complete) {
             msg = reply.isEmpty() ? kNoResponse : kTooShort;
         } else if (reply.mid(1, 2) != x.request.mid(1, 2)) {
             msg = kBadAddress;
         } else if (reply.size() >= 9 && reply[3] == '8' && reply[4] >= '0' && reply[4] <= '9'
                    && reply[4] - '0' == x.function) {
-            const int code = Digit(reply, 7);
-            // A code of 0 is no success: the instrument refused the request.
-            ErrCode = code == 0 ? -1 : code;
-            QString text = x.prefix + ExceptionMessage(code) + x.regText;
-            if (code == 3 && x.valueTail)
-                text += x.valueTail();
-            ErrText = text;
-            return false;
+            code = Digit(reply, 7);
+            return Attempt::Refused;
         } else if (reply.mid(3, 2) != x.request.mid(3, 2)) {
             msg = kBadCode;
         } else {
             msg = x.check(reply);
-            if (msg.isEmpty())
-                return true;
         }
-        ErrText = x.prefix + msg + x.regText;
-        if (++attempts >= 2) {
-            ErrCode = -1;
-            return false;
-        }
-    }
+        return msg.isEmpty() ? Attempt::Good : Attempt::Failed;
+    };
+    return RunModbus(x, attempt, ErrText, ErrCode);
 }
 
 QByteArray Frame(const QByteArray& bytes)
@@ -108,12 +80,6 @@ QByteArray Frame(const QByteArray& bytes)
     return f + ModbusLRC(bytes);
 }
 
-void PutWord(QByteArray& bytes, int v)
-{
-    bytes.append(char((v >> 8) & 0xFF));
-    bytes.append(char(v & 0xFF));
-}
-
 } // namespace
 
 void ModbusRead_A(int Group, int UserReg, QString& ErrText, int& ErrCode, int Address,
@@ -121,20 +87,12 @@ void ModbusRead_A(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
 {
     try {
         Exchange x;
-        if (!ModbusEntry(Group, UserReg, ErrText, ErrCode, Address, Register, x.prefix, x.regText))
-            return;
-        switch (RegType) {
-        case 1: case 2: case 3: case 4: x.function = RegType; break;
-        case 5: x.function = 103; break;
-        default: InvalidRegisterType(x.prefix, RegType, ErrText, ErrCode); return;
-        }
-        const bool bits = RegType <= 2;
         QByteArray bytes;
-        bytes.append(char(Address & 0xFF));
-        bytes.append(char(x.function));
-        PutWord(bytes, RegisterField(Group, Register));
-        PutWord(bytes, Count);
+        if (!ModbusReadEntry(Group, UserReg, ErrText, ErrCode, Address, Register, RegType, Count, x,
+                             bytes))
+            return;
         x.request = Frame(bytes);
+        const bool bits = RegType <= 2;
 
         const int dataBytes = bits ? (Count - 1) / 8 + 1 : 2 * Count;
         QVector<float> items; // stored into Values only once the LRC agrees
@@ -181,33 +139,18 @@ void ModbusWrite_A(int Group, int UserReg, QString& ErrText, int& ErrCode, int A
 {
     try {
         Exchange x;
-        if (!ModbusEntry(Group, UserReg, ErrText, ErrCode, Address, Register, x.prefix, x.regText))
-            return;
-        if (!WriteValuesFit(x.prefix, x.regText, Count, Values, ErrText, ErrCode))
-            return;
         QByteArray bytes;
-        bytes.append(char(Address & 0xFF));
-        if (RegType == 1) {
-            x.function = 5;
-            bytes.append(char(x.function));
-            PutWord(bytes, RegisterField(Group, Register));
-            // The caller's value stays as it was; only the wire carries FF00.
-            PutWord(bytes, Item(Values, 1) != 0 ? 0xFF00 : 0x0000);
-        } else if (RegType == 3) {
-            x.function = 6;
-            bytes.append(char(x.function));
-            PutWord(bytes, RegisterField(Group, Register));
+        if (!ModbusWriteEntry(Group, UserReg, ErrText, ErrCode, Address, Register, RegType, 6,
+                              Count, Values, x, bytes))
+            return;
+        if (RegType == 3) {
             const double v = Item(Values, 1);
             const double high = std::floor(v / 256);
             const double low = std::floor(v - 256 * high);
             bytes.append(char(int(high) & 0xFF));
             bytes.append(char(int(low) & 0xFF));
-        } else {
-            InvalidRegisterType(x.prefix, RegType, ErrText, ErrCode);
-            return;
         }
         x.request = Frame(bytes);
-        x.valueTail = [&] { return QStringLiteral(". Value=") + rt::StrSingle(Item(Values, 1)); };
         x.check = [&](const QByteArray& r) -> QString {
             if (r.mid(5, 4) != x.request.mid(5, 4))
                 return kBadRegister;

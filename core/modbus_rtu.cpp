@@ -1,7 +1,5 @@
 // Modbus RTU: binary frames with a CRC-16, one exchange per call, at most two
 // attempts, exception replies reported at once.
-#include <functional>
-
 #include "core/exchange.h"
 #include "core/helpers.h"
 #include "core/state.h"
@@ -35,14 +33,8 @@ namespace {
 
 using namespace xchg;
 
-const QString kNoResponse = QStringLiteral(":No response from instrument at register");
-const QString kTooShort = QStringLiteral(":Too short of response from instrument at register");
 const QString kBadCrc = QStringLiteral(":Bad CRC or communications noise from instrument at register");
-const QString kBadAddress = QStringLiteral(":Incorrect Address Returned from instrument at register");
-const QString kBadCode = QStringLiteral(":Incorrect Modbus Code Returned from instrument at register");
 const QString kBadByteCount = QStringLiteral(":Incorrect Byte Count Returned from instrument at register");
-const QString kBadRegister = QStringLiteral(":Incorrect Register Number Returned from instrument at register");
-const QString kBadCount = QStringLiteral(":Incorrect Register Count Returned from instrument at register");
 const QString kBadExceptionCrc = QStringLiteral(":Bad CRC on exception error from instrument at register");
 
 // Byte `pos` (counted from 1) of a frame, -1 when the frame is shorter.
@@ -57,69 +49,38 @@ bool CrcMatches(const QByteArray& reply)
     return n >= 2 && ModbusCRC16(reply.left(n - 2)) == reply.right(2);
 }
 
-void PutWord(QByteArray& frame, int v)
-{
-    frame.append(char((v >> 8) & 0xFF));
-    frame.append(char(v & 0xFF));
-}
-
-// Everything an exchange needs to know besides the request.
-struct Exchange {
-    QString prefix;  // "Address " and the address text
-    QString regText; // the register tail of every text
-    int address = 0;
-    int function = 0;
-    int expectedLength = 0;
-    // Returns "" when the complete reply is good, else the failure message.
-    std::function<QString(const QByteArray&)> check;
-    // Appended to the text of exception 3 (the write names its value).
-    std::function<QString()> valueTail;
-};
-
-// Runs up to two attempts. True: `reply` passed every check (the caller
-// decodes it). False: ErrCode and ErrText hold the outcome.
-bool Run(const Exchange& x, const QByteArray& request, QByteArray& reply, QString& ErrText,
-         int& ErrCode)
+// Runs up to two attempts, collecting `expectedLength` bytes or an exception
+// reply. True: `reply` passed every check (the caller decodes it). False:
+// ErrCode and ErrText hold the outcome.
+bool Run(const Exchange& x, int expectedLength, QByteArray& reply, QString& ErrText, int& ErrCode)
 {
     const int addrByte = x.address & 0xFF;
-    for (int attempts = 0;;) {
-        SendRequest(request);
+    const auto attempt = [&](QString& msg, int& code) {
+        SendRequest(x.request);
         reply.clear();
         const Collect got = CollectReply(
             [&](char c) {
                 reply.append(c);
-                return reply.size() >= x.expectedLength;
+                return reply.size() >= expectedLength;
             },
             [&] {
                 return reply.size() >= 5 && ByteAt(reply, 1) == addrByte
                     && ByteAt(reply, 2) == ((x.function + 128) & 0xFF);
             });
-        QString msg;
         if (got == Collect::Stopped) {
             if (ModbusCRC16(reply.left(3)) == reply.mid(3, 2)) {
-                const int code = ByteAt(reply, 3);
-                // A code of 0 is no success: the instrument refused the request.
-                ErrCode = code == 0 ? -1 : code;
-                QString text = x.prefix + ExceptionMessage(code) + x.regText;
-                if (code == 3 && x.valueTail)
-                    text += x.valueTail();
-                ErrText = text;
-                return false;
+                code = ByteAt(reply, 3);
+                return Attempt::Refused;
             }
             msg = kBadExceptionCrc;
         } else if (got == Collect::TimedOut) {
             msg = reply.isEmpty() ? kNoResponse : kTooShort;
         } else {
             msg = x.check(reply);
-            if (msg.isEmpty())
-                return true;
         }
-        ErrText = x.prefix + msg + x.regText;
-        if (++attempts >= 2) {
-            ErrCode = -1;
-            return false;
-        }
-    }
+        return msg.isEmpty() ? Attempt::Good : Attempt::Failed;
+    };
+    return RunModbus(x, attempt, ErrText, ErrCode);
 }
 
 } // namespace
@@ -129,25 +90,13 @@ void ModbusRead_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
 {
     try {
         Exchange x;
-        if (!ModbusEntry(Group, UserReg, ErrText, ErrCode, Address, Register, x.prefix, x.regText))
+        QByteArray bytes;
+        if (!ModbusReadEntry(Group, UserReg, ErrText, ErrCode, Address, Register, RegType, Count, x,
+                             bytes))
             return;
-        x.address = Address;
+        x.request = bytes + ModbusCRC16(bytes);
         const bool bits = RegType == 1 || RegType == 2;
-        switch (RegType) {
-        case 1: case 2: case 3: case 4: x.function = RegType; break;
-        case 5: x.function = 103; break;
-        default: InvalidRegisterType(x.prefix, RegType, ErrText, ErrCode); return;
-        }
         const int dataBytes = bits ? (Count + 7) / 8 : 2 * Count;
-        x.expectedLength = dataBytes + 5;
-
-        QByteArray request;
-        request.append(char(Address & 0xFF));
-        request.append(char(x.function));
-        PutWord(request, RegisterField(Group, Register));
-        PutWord(request, Count);
-        request.append(ModbusCRC16(request));
-
         x.check = [&](const QByteArray& r) -> QString {
             if (!CrcMatches(r)) return kBadCrc;
             if (ByteAt(r, 1) != (Address & 0xFF)) return kBadAddress;
@@ -156,7 +105,7 @@ void ModbusRead_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
             return {};
         };
         QByteArray reply;
-        if (!Run(x, request, reply, ErrText, ErrCode))
+        if (!Run(x, dataBytes + 5, reply, ErrText, ErrCode))
             return;
 
         if (Count >= 1)
@@ -184,23 +133,11 @@ void ModbusWrite_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int A
 {
     try {
         Exchange x;
-        if (!ModbusEntry(Group, UserReg, ErrText, ErrCode, Address, Register, x.prefix, x.regText))
+        QByteArray& request = x.request;
+        if (!ModbusWriteEntry(Group, UserReg, ErrText, ErrCode, Address, Register, RegType, 16,
+                              Count, Values, x, request))
             return;
-        x.address = Address;
-        if (!WriteValuesFit(x.prefix, x.regText, Count, Values, ErrText, ErrCode))
-            return;
-
-        QByteArray request;
-        request.append(char(Address & 0xFF));
-        if (RegType == 1) {
-            x.function = 5;
-            request.append(char(x.function));
-            PutWord(request, RegisterField(Group, Register));
-            PutWord(request, Item(Values, 1) != 0 ? 0xFF00 : 0x0000);
-        } else if (RegType == 3) {
-            x.function = 16;
-            request.append(char(x.function));
-            PutWord(request, RegisterField(Group, Register));
+        if (RegType == 3) {
             PutWord(request, Count);
             request.append(char((2 * Count) & 0xFF));
             for (int i = 1; i <= Count; ++i) {
@@ -208,13 +145,8 @@ void ModbusWrite_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int A
                 // so a fractional value cannot split into bytes of different numbers.
                 PutWord(request, int(rt::RoundHalfEven(Item(Values, i))) & 0xFFFF);
             }
-        } else {
-            InvalidRegisterType(x.prefix, RegType, ErrText, ErrCode);
-            return;
         }
         request.append(ModbusCRC16(request));
-        x.expectedLength = 8;
-        x.valueTail = [&] { return QStringLiteral(". Value=") + rt::StrSingle(Item(Values, 1)); };
         x.check = [&](const QByteArray& r) -> QString {
             if (!CrcMatches(r)) return kBadCrc;
             if (ByteAt(r, 1) != (Address & 0xFF)) return kBadAddress;
@@ -224,7 +156,7 @@ void ModbusWrite_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int A
             return {};
         };
         QByteArray reply;
-        if (!Run(x, request, reply, ErrText, ErrCode))
+        if (!Run(x, 8, reply, ErrText, ErrCode))
             return;
         ErrCode = 0;
         ErrText.clear();

@@ -63,21 +63,19 @@ int RefusalCode(int code, QString& msg)
     }
 }
 
-enum class Attempt { Good, Refused, Failed };
-
 // Sends the request and collects the reply up to the ACK. Failed: `msg` holds
 // the time-out message.
 Attempt Transact(const QByteArray& request, QByteArray& reply, QString& msg)
 {
     SendRequest(request);
     reply.clear();
-    const xchg::Collect got = CollectReply([&](char c) {
+    const Collect got = CollectReply([&](char c) {
         if (c == ACK)
             return true;
         reply.append(c);
         return false;
     });
-    if (got != xchg::Collect::Complete) {
+    if (got != Collect::Complete) {
         msg = reply.isEmpty() ? QStringLiteral(":No response from instrument")
                               : QStringLiteral(":Response but no <ACK> received");
         return Attempt::Failed;
@@ -96,10 +94,46 @@ Attempt Transact(const QByteArray& request, QByteArray& reply, QString& msg)
     return Attempt::Good;
 }
 
+// Reports a failed attempt; the code is -1 from the first failure on.
+auto Failed(QString& ErrText, int& ErrCode, const QString& prefix, int reg, const QString& cmdText)
+{
+    return [&ErrText, &ErrCode, &prefix, reg, &cmdText](const QString& msg, bool) {
+        ErrCode = -1;
+        ErrText = prefix + msg + CommandRefText(reg, cmdText);
+    };
+}
+
 QByteArray Request(int address, const QByteArray& body)
 {
     const QByteArray addr = Hex2(address).toLatin1();
     return QByteArray(1, STX) + 'Z' + addr + body + ZarnLinkChecksum(addr + body) + ETX;
+}
+
+// Entry of every read and write: clears the outputs, then ends the call
+// (false) in demo mode, when the port is not open or when the command is
+// negative (`invalid` and the command). Otherwise fills `prefix` and returns
+// true; `cmdRef` names the command in decimal and hexadecimal.
+bool ZarnEntry(QString& ErrText, int& ErrCode, QByteArray& Reply, int address, int cmd,
+               const QString& invalid, QString& prefix, QString& cmdRef)
+{
+    ErrCode = 0;
+    ErrText.clear();
+    Reply.clear();
+    if (gDemoMode)
+        return false;
+    prefix = Prefix(address);
+    if (!gCommOK) {
+        ErrCode = -1;
+        ErrText = prefix + QStringLiteral(":Selected comm port is not open.");
+        return false;
+    }
+    cmdRef = rt::Str(cmd) + QStringLiteral(" (") + Hex4(float(cmd)) + QStringLiteral(")");
+    if (cmd < 0) {
+        ErrCode = -1;
+        ErrText = prefix + invalid + cmdRef;
+        return false;
+    }
+    return true;
 }
 
 int MinimumLength(int cmd)
@@ -160,23 +194,10 @@ void ZarnLinkRead(QString& ErrText, int& ErrCode, int Address, int Cmd, QString&
                   int& Alarm1, int& Alarm2, int Register, QByteArray& Reply, float& Raw)
 {
     try {
-        ErrCode = 0;
-        ErrText.clear();
-        Reply.clear();
-        if (gDemoMode)
+        QString prefix, cmdRef;
+        if (!ZarnEntry(ErrText, ErrCode, Reply, Address, Cmd,
+                       QStringLiteral(":Invalid Zarn Link Read Register >"), prefix, cmdRef))
             return;
-        const QString prefix = Prefix(Address);
-        if (!gCommOK) {
-            ErrCode = -1;
-            ErrText = prefix + QStringLiteral(":Selected comm port is not open.");
-            return;
-        }
-        const QString cmdRef = rt::Str(Cmd) + QStringLiteral(" (") + Hex4(float(Cmd)) + QStringLiteral(")");
-        if (Cmd < 0) {
-            ErrCode = -1;
-            ErrText = prefix + QStringLiteral(":Invalid Zarn Link Read Register >") + cmdRef;
-            return;
-        }
         if ((Cmd >= 0x200 && Cmd <= 0x299) || (Cmd >= 0x400 && Cmd <= 0x499)) {
             ErrCode = -1;
             ErrText = prefix + QStringLiteral(":Invalid Zarn Link Read Register (It is a write command.) >")
@@ -186,7 +207,7 @@ void ZarnLinkRead(QString& ErrText, int& ErrCode, int Address, int Cmd, QString&
         const QString cmdText = Cmd < 0x100 ? Hex2(Cmd) : Hex4(float(Cmd));
         const QByteArray request = Request(Address, cmdText.toLatin1());
 
-        for (int attempts = 0;;) {
+        const auto attempt = [&](QString& msg) {
             if (gCmdGapRequired) {
                 // Some line adapters lose a command sent too soon after the
                 // previous one to the same instrument.
@@ -195,22 +216,18 @@ void ZarnLinkRead(QString& ErrText, int& ErrCode, int Address, int Cmd, QString&
                 gLastZarnReadTime = Clock::timer();
                 gLastZarnReadAddress = Address;
             }
-            QString msg;
             const Attempt a = Transact(request, Reply, msg);
             if (a == Attempt::Refused) {
                 ErrCode = RefusalCode(int(DecValue(Reply, 6, 7)), msg);
                 ErrText = prefix + msg + CommandRefText(Register, cmdText);
-                return;
-            }
-            if (a == Attempt::Good && Reply.size() < MinimumLength(Cmd))
+            } else if (a == Attempt::Good && Reply.size() < MinimumLength(Cmd)) {
                 msg = QStringLiteral(":Returned message too short for reading");
-            else if (a == Attempt::Good)
-                break;
-            ErrCode = -1;
-            ErrText = prefix + msg + CommandRefText(Register, cmdText);
-            if (++attempts >= 2)
-                return;
-        }
+                return Attempt::Failed;
+            }
+            return a;
+        };
+        if (!TwoAttempts(attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
+            return;
 
         const int n = int(Reply.size());
         if (Cmd == 0) {
@@ -260,23 +277,10 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
                    QByteArray& Reply, bool HexData)
 {
     try {
-        ErrCode = 0;
-        ErrText.clear();
-        Reply.clear();
-        if (gDemoMode)
+        QString prefix, cmdRef;
+        if (!ZarnEntry(ErrText, ErrCode, Reply, Address, Cmd,
+                       QStringLiteral(":Invalid Write Zarn Link Register >"), prefix, cmdRef))
             return;
-        const QString prefix = Prefix(Address);
-        if (!gCommOK) {
-            ErrCode = -1;
-            ErrText = prefix + QStringLiteral(":Selected comm port is not open.");
-            return;
-        }
-        const QString cmdRef = rt::Str(Cmd) + QStringLiteral(" (") + Hex4(float(Cmd)) + QStringLiteral(")");
-        if (Cmd < 0) {
-            ErrCode = -1;
-            ErrText = prefix + QStringLiteral(":Invalid Write Zarn Link Register >") + cmdRef;
-            return;
-        }
         const bool fits = HexData ? (Value >= -32768.0f && Value <= 32676.0f)
                                   : (Value >= -9999.0f && Value <= 9999.0f);
         if (!fits) {
@@ -296,11 +300,8 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
         }
         const QByteArray request = Request(Address, (cmdText + data).toLatin1());
 
-        for (int attempts = 0;;) {
-            QString msg;
+        const auto attempt = [&](QString& msg) {
             const Attempt a = Transact(request, Reply, msg);
-            if (a == Attempt::Good)
-                break;
             if (a == Attempt::Refused) {
                 const int code = int(DecValue(Reply, 6, 7));
                 ErrCode = RefusalCode(code, msg);
@@ -308,13 +309,11 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
                 if (code == 3)
                     text += QStringLiteral(". Value=") + rt::StrSingle(Value);
                 ErrText = text;
-                return;
             }
-            ErrCode = -1;
-            ErrText = prefix + msg + CommandRefText(Register, cmdText);
-            if (++attempts >= 2)
-                return;
-        }
+            return a;
+        };
+        if (!TwoAttempts(attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
+            return;
         ErrCode = 0;
         ErrText.clear();
     } catch (const rt::RtError& e) {

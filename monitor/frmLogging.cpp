@@ -17,7 +17,6 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
-#include "shell/frmMain.h"
 
 using namespace modZarn;
 
@@ -527,6 +526,3 @@ void FrmLogging::cmdViewHist_Click()
 void FrmLogging::cmdClose_Click() { Unload(); }
 
 void FrmLogging::lblNameText_Click() { lblNameText->setToolTip(lblNameText->text()); }
-
-// The main menu's Logging button.
-void FrmMain::cmdLogging_Click() { frmLogging().ShowModal(); }

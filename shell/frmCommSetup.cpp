@@ -14,7 +14,7 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/frmMain.h"
+#include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
@@ -127,22 +127,6 @@ QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h =
     return l;
 }
 
-QLineEdit* textBox(QWidget* parent, int x, int y, int w)
-{
-    auto* t = new QLineEdit(parent);
-    t->setGeometry(x, y, w, 24);
-    return t;
-}
-
-QComboBox* combo(QWidget* parent, int x, int y, int w)
-{
-    auto* c = new QComboBox(parent);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setGeometry(x, y, w, 24);
-    return c;
-}
-
 const char* const kProtocolCaptions[3] = {"Zarn Link Protocol", "Modbus RTU Protocol", "Modbus ASCII Protocol"};
 const char* const kGlobalGroupCaptions[3] = {
     "Communicate with models  TQW,  RR72, 53K2, 53K3, 4700, 9300, 71K, && 71MV.",
@@ -175,17 +159,17 @@ FrmCommSetup::FrmCommSetup()
     auto* fraPort = new QGroupBox(QStringLiteral("Serial Port Settings"), this);
     fraPort->setGeometry(12, 44, 300, 214);
     label(fraPort, QStringLiteral("Comm Port:"), 12, 26, 110);
-    txtCommPort = textBox(fraPort, 130, 24, 60);
+    txtCommPort = tool::TextBox(fraPort, 130, 24, 60);
     label(fraPort, QStringLiteral("Baud Rate:"), 12, 56, 110);
-    cbxBaudRate = combo(fraPort, 130, 54, 100);
+    cbxBaudRate = tool::EditCombo(fraPort, 130, 54, 100);
     label(fraPort, QStringLiteral("Parity:"), 12, 86, 110);
-    cbxParity = combo(fraPort, 130, 84, 100);
+    cbxParity = tool::EditCombo(fraPort, 130, 84, 100);
     label(fraPort, QStringLiteral("Data Length:"), 12, 116, 110);
-    cbxDataLength = combo(fraPort, 130, 114, 100);
+    cbxDataLength = tool::EditCombo(fraPort, 130, 114, 100);
     label(fraPort, QStringLiteral("Stop Bits:"), 12, 146, 110);
-    cbxStopBits = combo(fraPort, 130, 144, 100);
+    cbxStopBits = tool::EditCombo(fraPort, 130, 144, 100);
     label(fraPort, QStringLiteral("Polling Timeout:                  msec"), 12, 176, 280);
-    txtPollTimeout = textBox(fraPort, 130, 174, 60);
+    txtPollTimeout = tool::TextBox(fraPort, 130, 174, 60);
 
     lblInfo = label(this,
                     QStringLiteral("The Comm Port number must be the same one that you plug the serial cable into.  "
@@ -210,11 +194,11 @@ FrmCommSetup::FrmCommSetup()
 
     // ---- viewer and folder ----
     label(this, QStringLiteral("Application Used to View Hist. Logs:"), 324, 268, 300);
-    txtViewApp = textBox(this, 324, 290, 520);
+    txtViewApp = tool::TextBox(this, 324, 290, 520);
     cmdViewApp = new QPushButton(QStringLiteral("..."), this);
     cmdViewApp->setGeometry(850, 290, 38, 24);
     label(this, QStringLiteral("Default Folder for Log Files:"), 324, 320, 300);
-    txtDefaultFolder = textBox(this, 324, 342, 520);
+    txtDefaultFolder = tool::TextBox(this, 324, 342, 520);
     cmdDefaultFolder = new QPushButton(QStringLiteral("..."), this);
     cmdDefaultFolder->setGeometry(850, 342, 38, 24);
 
@@ -233,9 +217,9 @@ FrmCommSetup::FrmCommSetup()
     lstControls->setSelectionMode(QAbstractItemView::SingleSelection);
 
     label(fraInst, QStringLiteral("Address"), 404, 20, 80);
-    cbxAddress = combo(fraInst, 404, 42, 80);
+    cbxAddress = tool::EditCombo(fraInst, 404, 42, 80);
     label(fraInst, QStringLiteral("Name"), 494, 20, 80);
-    txtName = textBox(fraInst, 494, 42, 220);
+    txtName = tool::TextBox(fraInst, 494, 42, 220);
     auto* fraInstGroup = new QGroupBox(QStringLiteral("Controller Group"), fraInst);
     fraInstGroup->setGeometry(404, 72, 310, 100);
     auto* fraInstProtocol = new QGroupBox(QStringLiteral("Protocol"), fraInst);
@@ -756,5 +740,3 @@ void FrmCommSetup::cmdOK_Click()
         mb::AppError(e, QStringLiteral("frmCommSetup.cmdOK_Click"));
     }
 }
-
-void FrmMain::mnuCommSetup_Click() { frmCommSetup().ShowModal(); }

@@ -1,26 +1,15 @@
 #include "shell/frmFind.h"
 
-#include "monitor/frmLogging.h"
-#include "shell/frmCommSetup.h"
-#include "shell/frmRegister.h"
-#include "shell/frmTerminal.h"
-#include "shell/frmZarnLink.h"
-
 #include <algorithm>
 
-#include <QAction>
 #include <QCoreApplication>
-#include <QMenuBar>
 
-#include "config/frmConfig.h"
 #include "core/dispatch.h"
 #include "core/modZarn.h"
 #include "core/startup.h"
-#include "platform/app.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/frmMain.h"
 
 using namespace modZarn;
 
@@ -122,26 +111,6 @@ FrmFind::FrmFind()
     setWindowTitle(QStringLiteral("Find Instruments"));
     setFixedSize(kFormWidth, 600);
 
-    menuBar = new QMenuBar(this);
-    menuBar->setGeometry(0, 0, kFormWidth, 24);
-    QMenu* mnuFile = menuBar->addMenu(QStringLiteral("&File"));
-    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
-    QMenu* mnuComm = menuBar->addMenu(QStringLiteral("Communications"));
-    mnuCommSetup = mnuComm->addAction(QStringLiteral("Setup"));
-    mnuCommTerm = mnuComm->addAction(QStringLiteral("Terminal"));
-    mnuCommRegister = mnuComm->addAction(QStringLiteral("Register Access"));
-    mnuZarnLink = mnuComm->addAction(QStringLiteral("Zarn Link Access"));
-
-    const int row = 30;
-    cmdConfigureController = button(this, QStringLiteral("   &Configure   Instrument"), 8, row, 84);
-    cmdStatus = button(this, QStringLiteral("   Instrument  &Status"), 86 + 8, row, 74);
-    cmdFind = button(this, QStringLiteral("   F&ind     Instruments"), 172, row, 74);
-    cmdGraph = button(this, QStringLiteral("&Graphing"), 250, row, 74);
-    cmdMainMenu = button(this, QStringLiteral("   &Main Menu Screen"), 328, row, 74);
-    cmdLogging = button(this, QStringLiteral("&Logging"), 406, row, 70);
-    cmdSetpoints = button(this, QStringLiteral("  &Edit   Setpoints"), 480, row, 74);
-    cmdMonitor = button(this, QStringLiteral("S&ystem Monitor"), 558, row, 74);
-
     lblTitle = new QLabel(QStringLiteral("Find Instruments"), this);
     lblTitle->setGeometry(0, 76, kFormWidth, 26);
     lblTitle->setAlignment(Qt::AlignCenter);
@@ -209,30 +178,6 @@ FrmFind::FrmFind()
     connect(cbxStopBits, &QComboBox::currentIndexChanged, this, [this] { cbxStopBits_Click(); });
     connect(cmdStartSearch, &QPushButton::clicked, this, [this] { cmdStartSearch_Click(); });
     connect(cmdCancelSearch, &QPushButton::clicked, this, [this] { cmdCancelSearch_Click(); });
-
-    connect(cmdConfigureController, &QPushButton::clicked, this, [this] { cmdConfigureController_Click(); });
-    connect(cmdFind, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
-    connect(cmdGraph, &QPushButton::clicked, this, [this] { cmdGraph_Click(); });
-    connect(cmdMainMenu, &QPushButton::clicked, this, [this] { cmdMainMenu_Click(); });
-    connect(cmdStatus, &QPushButton::clicked, this, [this] { cmdStatus_Click(); });
-    connect(cmdLogging, &QPushButton::clicked, this, [this] { cmdLogging_Click(); });
-    connect(cmdSetpoints, &QPushButton::clicked, this, [this] { cmdSetpoints_Click(); });
-    connect(cmdMonitor, &QPushButton::clicked, this, [this] { cmdMonitor_Click(); });
-    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
-    connect(mnuCommSetup, &QAction::triggered, this, [this] { mnuCommSetup_Click(); });
-    connect(mnuCommTerm, &QAction::triggered, this, [this] { mnuCommTerm_Click(); });
-    connect(mnuCommRegister, &QAction::triggered, this, [this] { mnuCommRegister_Click(); });
-    connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
-
-    // Screens that are not part of this build yet.
-    cmdStatus->setEnabled(false);
-
-    cmdGraph->setEnabled(false);
-
-    cmdSetpoints->setEnabled(false);
-
-    cmdMonitor->setEnabled(false);
-
 }
 
 int FrmFind::selectedGroup() const
@@ -308,43 +253,20 @@ void FrmFind::Form_Activate() { lblDemoMode->setVisible(gDemoMode); }
 // control comes back to it.
 void FrmFind::Form_Deactivate() { CancelSearch = true; }
 
-void FrmFind::Form_Unload(int& cancel)
-{
-    (void)cancel;
-    App::end(0);
-}
-
 void FrmFind::UpdateProtocolOptions()
 {
-    QRadioButton* z = OptInstProtocol(0);
-    QRadioButton* r = OptInstProtocol(1);
-    QRadioButton* a = OptInstProtocol(2);
-    const bool unknown = OptInstProtocol(kUnknownProtocol)->isChecked();
-    switch (selectedGroup()) {
-    case 0:
-        z->setEnabled(true);
-        r->setEnabled(true);
-        a->setEnabled(false);
-        if (a->isChecked() && !unknown)
-            r->setChecked(true);
-        break;
-    case 1:
-        z->setEnabled(false);
-        r->setEnabled(true);
-        a->setEnabled(true);
-        if (z->isChecked() && !unknown)
-            r->setChecked(true);
-        break;
-    case 2:
-        z->setEnabled(false);
-        r->setEnabled(false);
-        a->setEnabled(true);
-        if (!a->isChecked() && !unknown)
-            a->setChecked(true);
-        break;
-    default:
-        break;
+    const int group = selectedGroup();
+    if (group < 0)
+        return;
+    bool spoken = OptInstProtocol(kUnknownProtocol)->isChecked();
+    for (int p = 0; p < 3; ++p) {
+        OptInstProtocol(p)->setEnabled(protocolOfGroup(group, p));
+        spoken = spoken || (OptInstProtocol(p)->isChecked() && protocolOfGroup(group, p));
     }
+    // A protocol the group does not speak gives way to the group's own
+    // (RTU; ASCII in group 2).
+    if (!spoken)
+        OptInstProtocol(group == 2 ? 2 : 1)->setChecked(true);
 }
 
 void FrmFind::CheckStopBits()
@@ -552,28 +474,3 @@ void FrmFind::cmdStartSearch_Click()
 }
 
 void FrmFind::cmdCancelSearch_Click() { CancelSearch = true; }
-
-void FrmFind::cmdConfigureController_Click() { SwitchForm(*this, frmConfig()); }
-void FrmFind::cmdFind_Click() { SwitchForm(*this, *this); }
-void FrmFind::cmdMainMenu_Click() { SwitchForm(*this, frmMain()); }
-void FrmFind::mnuFileExit_Click() { Unload(); }
-void FrmFind::cmdStatus_Click() {}
-
-void FrmFind::cmdGraph_Click() {}
-
-void FrmFind::cmdLogging_Click() { frmLogging().ShowModal(); }
-
-void FrmFind::cmdSetpoints_Click() {}
-
-void FrmFind::cmdMonitor_Click() {}
-
-void FrmFind::mnuCommSetup_Click() { frmCommSetup().ShowModal(); }
-
-void FrmFind::mnuCommTerm_Click() { frmTerminal().ShowModal(); }
-
-void FrmFind::mnuCommRegister_Click() { frmRegister().ShowModal(); }
-
-void FrmFind::mnuZarnLink_Click() { frmZarnLink().ShowModal(); }
-
-// The main menu's way here.
-void FrmMain::cmdFind_Click() { SwitchForm(*this, frmFind()); }

@@ -12,12 +12,9 @@
 #include <QRadioButton>
 
 #include "platform/controls.h"
-#include "platform/form.h"
+#include "shell/mainscreen.h"
 
-class QMenuBar;
-class QAction;
-
-class FrmFind : public Form {
+class FrmFind : public MainScreen {
     Q_OBJECT
 public:
     FrmFind();
@@ -25,7 +22,6 @@ public:
     void Form_Load() override;
     void Form_Activate() override;
     void Form_Deactivate() override;
-    void Form_Unload(int& cancel) override;
 
     // ---- form values ----
     bool Filling = false;      // code is setting the serial-setting lists
@@ -51,22 +47,6 @@ public:
     QLabel* lblDemoMode;
     QLabel* lblTitle;
 
-    // ---- navigation row and menu ----
-    QPushButton* cmdConfigureController;
-    QPushButton* cmdFind;
-    QPushButton* cmdGraph;
-    QPushButton* cmdMainMenu;
-    QPushButton* cmdStatus;
-    QPushButton* cmdLogging;
-    QPushButton* cmdSetpoints;
-    QPushButton* cmdMonitor;
-    QMenuBar* menuBar;
-    QAction* mnuFileExit;
-    QAction* mnuCommSetup;
-    QAction* mnuCommTerm;
-    QAction* mnuCommRegister;
-    QAction* mnuZarnLink;
-
     // ---- handlers ----
     void optInstControllerGroup_Click(int Index);
     void cbxDataLength_Click();
@@ -74,20 +54,6 @@ public:
     void cbxStopBits_Click();
     void cmdStartSearch_Click();
     void cmdCancelSearch_Click();
-
-    void cmdConfigureController_Click();
-    void cmdFind_Click();
-    void cmdGraph_Click();
-    void cmdMainMenu_Click();
-    void cmdStatus_Click();
-    void cmdLogging_Click();
-    void cmdSetpoints_Click();
-    void cmdMonitor_Click();
-    void mnuFileExit_Click();
-    void mnuCommSetup_Click();
-    void mnuCommTerm_Click();
-    void mnuCommRegister_Click();
-    void mnuZarnLink_Click();
 
 private:
     void UpdateProtocolOptions();

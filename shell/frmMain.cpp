@@ -1,10 +1,7 @@
 #include "shell/frmMain.h"
 
-#include <QAction>
-#include <QMenuBar>
 #include <QPixmap>
 
-#include "config/frmConfig.h"
 #include "core/commport.h"
 #include "core/startup.h"
 #include "core/state.h"
@@ -23,13 +20,6 @@ namespace {
 // Form width the logo is centred in (9600 twips).
 constexpr int kFormWidth = 640;
 
-QPushButton* button(QWidget* parent, const QString& caption, int x, int y, int w = 96, int h = 44)
-{
-    auto* b = new CommandButton(caption, parent);
-    b->setGeometry(x, y, w, h);
-    return b;
-}
-
 Shape* lamp(QWidget* parent, int x, int y)
 {
     auto* s = new Shape(parent);
@@ -43,16 +33,6 @@ FrmMain::FrmMain()
 {
     setObjectName(QStringLiteral("frmMain"));
     setFixedSize(kFormWidth, 470);
-
-    menuBar = new QMenuBar(this);
-    menuBar->setGeometry(0, 0, kFormWidth, 24);
-    QMenu* mnuFile = menuBar->addMenu(QStringLiteral("&File"));
-    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
-    QMenu* mnuComm = menuBar->addMenu(QStringLiteral("Communications"));
-    mnuCommSetup = mnuComm->addAction(QStringLiteral("Setup"));
-    mnuCommTerm = mnuComm->addAction(QStringLiteral("Terminal"));
-    mnuCommRegister = mnuComm->addAction(QStringLiteral("Register Access"));
-    mnuZarnLink = mnuComm->addAction(QStringLiteral("Zarn Link Access"));
 
     lblTitle = new QLabel(this);
     lblTitle->setGeometry(0, 32, kFormWidth, 32);
@@ -77,15 +57,17 @@ FrmMain::FrmMain()
     lblDemoMode->setVisible(false);
 
     const int row1 = 176, row2 = 228;
-    cmdConfigureController = button(this, QStringLiteral("   &Configure   Instrument"), 20, row1, 116);
-    cmdStatus = button(this, QStringLiteral("   Instrument  &Status"), 144, row1, 116);
-    cmdFind = button(this, QStringLiteral("   F&ind     Instruments"), 268, row1, 116);
-    cmdGraph = button(this, QStringLiteral("&Graphing"), 392, row1, 116);
-    cmdMainMenu = button(this, QStringLiteral("   &Main Menu Screen"), 516, row1, 104);
-    cmdSetpoints = button(this, QStringLiteral("  &Edit   Setpoints"), 20, row2, 116);
-    cmdLogging = button(this, QStringLiteral("&Logging"), 144, row2, 116);
-    cmdMonitor = button(this, QStringLiteral("S&ystem Monitor"), 268, row2, 116);
-    cmdDemoMode = button(this, QStringLiteral("Toggle Demo Mode"), 392, row2, 116);
+    cmdConfigureController->setGeometry(20, row1, 116, 44);
+    cmdStatus->setGeometry(144, row1, 116, 44);
+    cmdFind->setGeometry(268, row1, 116, 44);
+    cmdGraph->setGeometry(392, row1, 116, 44);
+    cmdMainMenu->setGeometry(516, row1, 104, 44);
+    cmdSetpoints->setGeometry(20, row2, 116, 44);
+    cmdLogging->setGeometry(144, row2, 116, 44);
+    cmdMonitor->setGeometry(268, row2, 116, 44);
+    setTabOrder(cmdMainMenu, cmdSetpoints); // this screen reads its rows left to right
+    cmdDemoMode = new CommandButton(QStringLiteral("Toggle Demo Mode"), this);
+    cmdDemoMode->setGeometry(392, row2, 116, 44);
 
     shpComms = lamp(this, 40, 300);
     lblComms = new QLabel(QStringLiteral("Comms Established"), this);
@@ -102,30 +84,7 @@ FrmMain::FrmMain()
     lblErrorMessageText->setWordWrap(true);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 
-    connect(cmdConfigureController, &QPushButton::clicked, this, [this] { cmdConfigureController_Click(); });
-    connect(cmdStatus, &QPushButton::clicked, this, [this] { cmdStatus_Click(); });
-    connect(cmdFind, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
-    connect(cmdGraph, &QPushButton::clicked, this, [this] { cmdGraph_Click(); });
-    connect(cmdMainMenu, &QPushButton::clicked, this, [this] { cmdMainMenu_Click(); });
-    connect(cmdSetpoints, &QPushButton::clicked, this, [this] { cmdSetpoints_Click(); });
-    connect(cmdLogging, &QPushButton::clicked, this, [this] { cmdLogging_Click(); });
-    connect(cmdMonitor, &QPushButton::clicked, this, [this] { cmdMonitor_Click(); });
     connect(cmdDemoMode, &QPushButton::clicked, this, [this] { cmdDemoMode_Click(); });
-    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
-    connect(mnuCommSetup, &QAction::triggered, this, [this] { mnuCommSetup_Click(); });
-    connect(mnuCommTerm, &QAction::triggered, this, [this] { mnuCommTerm_Click(); });
-    connect(mnuCommRegister, &QAction::triggered, this, [this] { mnuCommRegister_Click(); });
-    connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
-
-    // Screens that are not part of this build yet.
-    cmdStatus->setEnabled(false);
-
-    cmdGraph->setEnabled(false);
-
-    cmdSetpoints->setEnabled(false);
-
-    cmdMonitor->setEnabled(false);
-
 }
 
 void FrmMain::Form_Load()
@@ -163,29 +122,11 @@ void FrmMain::Form_Activate()
     lblDemoMode->setVisible(gDemoMode);
 }
 
-void FrmMain::Form_Unload(int& cancel)
-{
-    (void)cancel;
-    App::end(0);
-}
-
-void FrmMain::cmdConfigureController_Click() { SwitchForm(*this, frmConfig()); }
-void FrmMain::cmdStatus_Click() {}
-
-void FrmMain::cmdGraph_Click() {}
-
-void FrmMain::cmdMainMenu_Click() { SwitchForm(*this, *this); }
-void FrmMain::cmdSetpoints_Click() {}
-
-void FrmMain::cmdMonitor_Click() {}
-
 void FrmMain::cmdDemoMode_Click()
 {
     gDemoMode = !gDemoMode;
     lblDemoMode->setVisible(gDemoMode);
 }
-
-void FrmMain::mnuFileExit_Click() { Unload(); }
 
 void FrmMain::mnuCommTerm_Click()
 {

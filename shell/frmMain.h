@@ -6,20 +6,16 @@
 #include <QPushButton>
 
 #include "platform/controls.h"
-#include "platform/form.h"
 #include "platform/serialport.h"
+#include "shell/mainscreen.h"
 
-class QMenuBar;
-class QAction;
-
-class FrmMain : public Form {
+class FrmMain : public MainScreen {
     Q_OBJECT
 public:
     FrmMain();
 
     void Form_Load() override;
     void Form_Activate() override;
-    void Form_Unload(int& cancel) override;
 
     // ---- program-wide controls ----
     SerialPortControl& comPort;
@@ -37,38 +33,12 @@ public:
     QLabel* lblVersion;
     QLabel* imgCompany;
 
-    QPushButton* cmdConfigureController;
-    QPushButton* cmdStatus;
-    QPushButton* cmdFind;
-    QPushButton* cmdGraph;
-    QPushButton* cmdMainMenu;
-    QPushButton* cmdSetpoints;
-    QPushButton* cmdLogging;
-    QPushButton* cmdMonitor;
     QPushButton* cmdDemoMode;
 
-    QMenuBar* menuBar;
-    QAction* mnuFileExit;
-    QAction* mnuCommSetup;
-    QAction* mnuCommTerm;
-    QAction* mnuCommRegister;
-    QAction* mnuZarnLink;
-
     // ---- handlers ----
-    void cmdConfigureController_Click();
-    void cmdStatus_Click();
-    void cmdFind_Click();
-    void cmdGraph_Click();
-    void cmdMainMenu_Click();
-    void cmdSetpoints_Click();
-    void cmdLogging_Click();
-    void cmdMonitor_Click();
     void cmdDemoMode_Click();
-    void mnuFileExit_Click();
-    void mnuCommSetup_Click();
-    void mnuCommTerm_Click();
-    void mnuCommRegister_Click();
-    void mnuZarnLink_Click();
+    // Asks before it stops logging to give the terminal the line.
+    void mnuCommTerm_Click() override;
     // The logging engine's tick.
     void tmrLogging_Timer();
     // When the logging engine last wrote the shared error line (seconds since

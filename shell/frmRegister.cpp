@@ -10,7 +10,6 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/frmMain.h"
 #include "shell/toolwidgets.h"
 
 using namespace modZarn;
@@ -51,10 +50,7 @@ FrmRegister::FrmRegister()
     lblDemoMode = tool::DemoLabel(this);
 
     tool::Label(this, QStringLiteral("Address:"), 20, 60, 130);
-    cbxAddress = new QComboBox(this);
-    cbxAddress->setEditable(true);
-    cbxAddress->setInsertPolicy(QComboBox::NoInsert);
-    cbxAddress->setGeometry(160, 58, 90, 24);
+    cbxAddress = tool::EditCombo(this, 160, 58, 90);
     tool::Label(this, QStringLiteral("Register No.:"), 20, 92, 130);
     txtRegisterNumber = tool::TextBox(this, 160, 90, 90);
 
@@ -225,5 +221,3 @@ void FrmRegister::cmdWrite_Click()
 }
 
 void FrmRegister::cmdClose_Click() { Unload(); }
-
-void FrmMain::mnuCommRegister_Click() { frmRegister().ShowModal(); }

@@ -7,7 +7,6 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/frmMain.h"
 
 using namespace modZarn;
 
@@ -25,10 +24,7 @@ FrmZarnLink::FrmZarnLink()
     lblDemoMode = tool::DemoLabel(this);
 
     tool::Label(this, QStringLiteral("Address:"), 20, 60, 100);
-    cbxAddress = new QComboBox(this);
-    cbxAddress->setEditable(true);
-    cbxAddress->setInsertPolicy(QComboBox::NoInsert);
-    cbxAddress->setGeometry(130, 58, 80, 24);
+    cbxAddress = tool::EditCombo(this, 130, 58, 80);
     tool::Label(this, QStringLiteral("Command:"), 20, 92, 100);
     txtCommand = tool::TextBox(this, 130, 90, 80);
     tool::Label(this, QStringLiteral("Value:"), 20, 124, 100);
@@ -178,5 +174,3 @@ void FrmZarnLink::cmdWrite_Click()
 }
 
 void FrmZarnLink::cmdClose_Click() { Unload(); }
-
-void FrmMain::mnuZarnLink_Click() { frmZarnLink().ShowModal(); }

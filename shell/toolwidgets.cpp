@@ -59,6 +59,15 @@ QLineEdit* TextBox(QWidget* parent, int x, int y, int w)
     return t;
 }
 
+QComboBox* EditCombo(QWidget* parent, int x, int y, int w)
+{
+    auto* c = new QComboBox(parent);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setGeometry(x, y, w, 24);
+    return c;
+}
+
 QLineEdit* PasswordBox(QWidget* parent, int x, int y, int w)
 {
     QLineEdit* t = TextBox(parent, x, y, w);

@@ -1,7 +1,8 @@
 #pragma once
-// What the register, "Zarn Link" and terminal tools share: their common
-// labels, the write password check, the refusals they make before anything
+// What the register, "Zarn Link", terminal and set-up tools share: their
+// common labels and fields, the write password check, the refusals they make before anything
 // is sent, and the trace boxes that show characters as they arrive.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,8 @@ QLabel* DemoLabel(QWidget* parent);
 QLabel* ErrorLabel(QWidget* parent, int x, int y, int w);
 QLabel* Instruction(QWidget* parent, const QString& text, int x, int y, int w, int h);
 QLineEdit* TextBox(QWidget* parent, int x, int y, int w);
+// A list box that also takes typed text; typing adds nothing to the list.
+QComboBox* EditCombo(QWidget* parent, int x, int y, int w);
 // Shows "*" for each character typed.
 QLineEdit* PasswordBox(QWidget* parent, int x, int y, int w);
 

@@ -1,0 +1,52 @@
+#pragma once
+// What every main screen carries: the File and Communications menus and the
+// row of navigation buttons, with their standard actions. A button switches
+// to its screen at the same place; the Communications tools and the logging
+// dialog open modal; a screen this build does not have keeps its button
+// disabled. Closing any main screen ends the program.
+#include <QPushButton>
+
+#include "platform/form.h"
+
+class QMenuBar;
+class QAction;
+
+class MainScreen : public Form {
+    Q_OBJECT
+public:
+    // Builds the menu bar and the buttons in one row under it; a screen
+    // with another layout moves them.
+    MainScreen();
+
+    void Form_Unload(int& cancel) override;
+
+    QPushButton* cmdConfigureController;
+    QPushButton* cmdStatus;
+    QPushButton* cmdFind;
+    QPushButton* cmdGraph;
+    QPushButton* cmdMainMenu;
+    QPushButton* cmdLogging;
+    QPushButton* cmdSetpoints;
+    QPushButton* cmdMonitor;
+
+    QMenuBar* menuBar;
+    QAction* mnuFileExit;
+    QAction* mnuCommSetup;
+    QAction* mnuCommTerm;
+    QAction* mnuCommRegister;
+    QAction* mnuZarnLink;
+
+    virtual void cmdConfigureController_Click();
+    virtual void cmdStatus_Click();
+    virtual void cmdFind_Click();
+    virtual void cmdGraph_Click();
+    virtual void cmdMainMenu_Click();
+    virtual void cmdLogging_Click();
+    virtual void cmdSetpoints_Click();
+    virtual void cmdMonitor_Click();
+    virtual void mnuFileExit_Click();
+    virtual void mnuCommSetup_Click();
+    virtual void mnuCommTerm_Click();
+    virtual void mnuCommRegister_Click();
+    virtual void mnuZarnLink_Click();
+};
