@@ -554,7 +554,7 @@ void Line::loadDemo()
         "zcmd 50 0x102 80.0 unit=F",
         "zcmd 50 0x103 60.0 unit=F",
         "zcmd 50 0x700 \"1.02  \"",
-        "zcmd 50 0x701 1234",
+        "zcmd 50 0x701 5134", // the digits spell 5134H: model ID "Q4"
         "zcmd 50 0x702 \"TQ0000\"",
         "instrument 1 group 1 protocol R name Kiln",
         "reg 1 0x0001 1234",
