@@ -2,15 +2,13 @@
 // checksums are written independently of ours.
 #include "core/state.h"
 #include "core/transports.h"
-#include "platform/serialport.h"
-#include "support/simulator.h"
-#include "support/testenv.h"
+#include "support/simline.h"
 
 using namespace modZarn;
 
 namespace {
 
-const char* kLine = R"(
+const char* const kLine = R"(
 instrument 50 group 0 protocol ZR
 zcmd 50 0x00 72.5 unit=F status=08
 zcmd 50 0x101 -12.3
@@ -23,25 +21,12 @@ reg 2 0x102 -5
 coil 2 3 0
 )";
 
-class SimTest : public QxTest {
+class SimTest : public SimLineTest {
 protected:
     void SetUp() override
     {
-        QxTest::SetUp();
-        ASSERT_TRUE(sim_.start(kLine)) << sim_.errorText();
-        sim_.bindCom(6);
-        SerialPortControl& port = CommPort();
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(6);
-        port.setPortOpen(true);
-        gCommOK = true;
-        gPollTimeoutMs = 300;
-    }
-    void TearDown() override
-    {
-        CommPort().setPortOpen(false);
-        QxTest::TearDown();
+        SimLineTest::SetUp();
+        startLine(kLine, 300);
     }
     void zread(int cmd)
     {
@@ -49,7 +34,6 @@ protected:
                      reply, raw);
     }
 
-    SimProcess sim_;
     QString text, valueText, unit, format;
     int code = 99, alarm1 = 0, alarm2 = 0;
     float value = 0, divisor = 0, raw = 0;
@@ -92,12 +76,7 @@ TEST_F(SimTest, ReadsAndWritesInEveryProtocol)
 TEST_F(SimTest, InjectedFaults)
 {
     // A fault spoils `count` answers; the driver makes `attempts` requests.
-    struct Case {
-        int address;
-        const char* fault;
-        int count, attempts, code;
-        const char* text;
-    } cases[] = {
+    const std::tuple<int, std::string, int, size_t, int, const char*> cases[] = {
         {1, "badcrc", 1, 2, 0, ""},
         {1, "split:4", 1, 1, 0, ""},
         {1, "slow:50", 1, 1, 0, ""},
@@ -111,18 +90,18 @@ TEST_F(SimTest, InjectedFaults)
         {50, "noack", 2, 2, -1, "Address 32:Response but no <ACK> received for command 0101"},
         {50, "nak:10", 1, 1, 2, "Address 32:Undefined command from instrument for command 0101"},
     };
-    for (const Case& c : cases) {
-        sim_.must("fault " + std::to_string(c.address) + " " + c.fault + " count=" + std::to_string(c.count));
+    for (const auto& [address, fault, count, attempts, faultCode, message] : cases) {
+        sim_.must("fault " + std::to_string(address) + " " + fault + " count=" + std::to_string(count));
         sim_.clearLog();
-        if (c.address == 1)
+        if (address == 1)
             ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-        else if (c.address == 2)
+        else if (address == 2)
             ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
         else
             zread(0x101);
-        EXPECT_EQ(code, c.code) << c.fault;
-        EXPECT_EQ(text, c.text) << c.fault;
-        EXPECT_EQ(sim_.requests().size(), size_t(c.attempts)) << c.fault;
+        EXPECT_EQ(code, faultCode) << fault;
+        EXPECT_EQ(text, message) << fault;
+        EXPECT_EQ(sim_.requests().size(), attempts) << fault;
     }
 }
 

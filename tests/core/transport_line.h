@@ -12,7 +12,6 @@
 
 #include "core/state.h"
 #include "core/transports.h"
-#include "platform/serialport.h"
 #include "support/pty.h"
 #include "support/testenv.h"
 
@@ -78,28 +77,19 @@ private:
     std::thread thread_;
 };
 
-// The program's port on a fresh scripted line, 9600,N,8,1, a short time-out.
+// The program's port on a fresh scripted line as COM7.
 class LineTest : public QxTest {
 protected:
     void SetUp() override
     {
         QxTest::SetUp();
         ASSERT_TRUE(pty_.ok());
-        qputenv("QUINREX3_COM7", QByteArray::fromStdString(pty_.slavePath()));
-        SerialPortControl& port = modZarn::CommPort();
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(7);
-        port.setSettings(QStringLiteral("9600,N,8,1"));
-        port.setPortOpen(true);
-        modZarn::gCommOK = true;
-        modZarn::gPollTimeoutMs = 150;
+        openLine(7, pty_.slavePath());
         line_.start();
     }
     void TearDown() override
     {
         line_.stop();
-        modZarn::CommPort().setPortOpen(false);
         QxTest::TearDown();
     }
 
@@ -108,9 +98,3 @@ protected:
 };
 
 inline QByteArray Bytes(const char* hex) { return QByteArray::fromHex(hex); }
-// A frame with its CRC appended (the CRC routine itself is pinned by a test).
-inline QByteArray WithCrc(const char* hex)
-{
-    const QByteArray b = Bytes(hex);
-    return b + modZarn::ModbusCRC16(b);
-}

@@ -9,13 +9,6 @@ namespace {
 
 class RegisterTest : public ToolLineTest {
 protected:
-    void SetUp() override
-    {
-        ToolLineTest::SetUp();
-        gRegLastAddress.clear();
-        gRegLastRegister.clear();
-        gRegLastNumbering = gRegLastGroup = 0;
-    }
     static FrmRegister& open(int group, const char* protocol)
     {
         gControllerGroup = group;

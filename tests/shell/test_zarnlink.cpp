@@ -12,12 +12,6 @@ QString Shown(const QByteArray& data) { return QString::fromLatin1("Z32" + data 
 
 class ZarnLinkToolTest : public ToolLineTest {
 protected:
-    void SetUp() override
-    {
-        ToolLineTest::SetUp();
-        gZarnLinkLastAddress.clear();
-        gZarnLinkLastCommand.clear();
-    }
     static FrmZarnLink& open()
     {
         frmZarnLink().Show();

@@ -7,8 +7,10 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <gtest/gtest.h>
+#include <string>
 
 #include "platform/msgbox.h"
+#include "platform/rterror.h"
 
 // Thrown by App::end() during tests.
 struct ProgramEnded {
@@ -32,7 +34,8 @@ private:
     std::deque<int> answers_;
 };
 
-// Base fixture: a fresh program folder, shared state reset, boxes answered.
+// Base fixture: a fresh program folder, shared state reset, boxes answered;
+// afterwards every window is discarded and the program's line closed.
 class QxTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -49,3 +52,23 @@ protected:
 };
 
 QString sourceDir();
+
+// The number of the run-time error `f` raises; 0 when it raises none.
+template <class F>
+int rtErrorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const rt::RtError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// A Modbus RTU frame given in hex with its CRC appended (the CRC routine
+// itself is pinned by a test).
+QByteArray Rtu(const char* hex);
+
+// Opens the program's line as COM<com> on `device` at 9600,N,8,1 and marks it
+// usable, with a short poll time-out.
+void openLine(int com, const std::string& device, int pollTimeoutMs = 150);
