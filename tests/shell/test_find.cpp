@@ -272,14 +272,10 @@ TEST_F(FindTest, OptionRulesFollowTheGroup)
 
 TEST_F(FindTest, MainMenuLeadsHereAndBackAndToolsOpenModalWithoutTheLoggingQuestion)
 {
-    open(pty_.slavePath(), 1);
-    frmMain().Show();
-    frmMain().cmdFind->click();
-    EXPECT_TRUE(frmFind().isVisible() && !frmMain().isVisible());
-
     RedimInstrumentArrays(1);
     gControlCount = 1;
     gCtlLogState[0] = 1; // the terminal entry here does not ask about logging
+    frmFind().Show();
     QStringList opened;
     const std::pair<Form*, std::function<void()>> tools[] = {
         {&frmTerminal(), [] { frmFind().mnuCommTerm->trigger(); }},
@@ -298,6 +294,11 @@ TEST_F(FindTest, MainMenuLeadsHereAndBackAndToolsOpenModalWithoutTheLoggingQuest
     EXPECT_EQ(gCtlLogState[0], 1);
     EXPECT_EQ(boxes_.count(), 0);
 
+    Forms::discardAll();
+    open(pty_.slavePath(), 1);
+    frmMain().Show();
+    frmMain().cmdFind->click();
+    EXPECT_TRUE(frmFind().isVisible() && !frmMain().isVisible());
     frmFind().cmdMainMenu->click();
     EXPECT_TRUE(frmMain().isVisible() && !frmFind().isVisible());
     EXPECT_THROW(frmFind().mnuFileExit_Click(), ProgramEnded);
