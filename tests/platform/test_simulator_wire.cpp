@@ -152,32 +152,18 @@ TEST_F(SimulatorWire, ZarnLinkReadsWritesAndRefusals)
     EXPECT_EQ(silent(zarn("Z3300C6", ETX)), QByteArray()); // nobody at 33H
 }
 
-TEST_F(SimulatorWire, FaultsSpoilTheNextAnswers)
+// Each fault's effect on the drivers is tested against them; here only the
+// queue itself.
+TEST_F(SimulatorWire, QueuedFaultsSpoilTheNextAnswersAndCanBeDropped)
 {
     const char* read = "01 03 00 00 00 01 84 0A";
     const QByteArray good = hex("01 03 02 04 D2 3A D9");
-
     sim.must("fault 1 next=silence count=2");
     EXPECT_EQ(silent(hex(read)), QByteArray());
     EXPECT_EQ(silent(hex(read)), QByteArray());
     EXPECT_EQ(rtu(read, 7), good);
-
-    for (const char* fault : {"badcrc", "wrongaddr", "wrongfunc", "exception:6", "short", "split:3"})
-        sim.must(std::string("fault 1 ") + fault);
+    sim.must("fault 1 badcrc");
     EXPECT_EQ(rtu(read, 7), hex("01 03 02 04 D2 3A 26"));
-    EXPECT_EQ(rtu(read, 7), hex("02 03 02 04 D2 7E D9"));
-    EXPECT_EQ(rtu(read, 7), hex("01 04 02 04 D2 3B AD"));
-    EXPECT_EQ(rtu(read, 5), hex("01 83 06 C1 32"));
-    EXPECT_EQ(silent(hex(read)), hex("01 03 02 04 D2"));
-    EXPECT_EQ(rtu(read, 7), good);
-
-    for (const char* fault : {"nak:03", "noack", "badsum"})
-        sim.must(std::string("fault 50 ") + fault);
-    EXPECT_EQ(exchange(zarn("Z3200C5", ETX), 0, ACK), zarn("Z32N03", ACK));
-    EXPECT_EQ(silent(zarn("Z3200C5", ETX)), QByteArray(1, STX) + "Z320011012347");
-    EXPECT_EQ(exchange(zarn("Z3200C5", ETX), 0, ACK), zarn("Z320011012348", ACK));
-
-    // Queued faults can be dropped.
     sim.must("fault 1 silence count=0");
     sim.must("clear 1");
     EXPECT_EQ(rtu(read, 7), good);
