@@ -1,15 +1,9 @@
 // The instrument simulator seen from the line: frames computed by hand go
 // out on its pseudo-terminal, and the answers must be the hand-computed ones.
 #include <gtest/gtest.h>
-
-#include <cerrno>
-#include <chrono>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <termios.h>
-#include <unistd.h>
 
+#include "platform/serialport.h"
 #include "support/simulator.h"
 
 namespace {
@@ -20,7 +14,7 @@ QByteArray hex(const char* spaced) { return QByteArray::fromHex(QByteArray(space
 
 QByteArray zarn(const QByteArray& inner, char end) { return QByteArray(1, STX) + inner + QByteArray(1, end); }
 
-const char* kLine = R"(
+const char* const kLine = R"(
 # three instruments, one of each protocol
 instrument 1 group 1 protocol R
 reg 1 0 1234
@@ -46,49 +40,28 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(sim.start(kLine)) << sim.errorText();
-        fd = ::open(sim.ptyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(fd, 0);
-        termios t{};
-        ::tcgetattr(fd, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(fd, TCSANOW, &t);
-    }
-    void TearDown() override
-    {
-        if (fd >= 0)
-            ::close(fd);
+        sim.bindCom(9);
+        port.setCommPort(9);
+        port.setPortOpen(true);
     }
 
     // Sends a request and collects the answer until `endsWith` closes it, or
-    // `count` bytes are in, or nothing comes for a while.
+    // `count` bytes are in, or nothing comes for a while (complete answers
+    // end at once, silence is judged after a quiet spell).
     QByteArray exchange(const QByteArray& request, int count = 0, char endsWith = 0)
     {
-        EXPECT_EQ(::write(fd, request.constData(), size_t(request.size())), request.size());
+        port.output(request);
         QByteArray got;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        for (;;) {
-            if (count && got.size() >= count)
-                break;
-            if (endsWith && !got.isEmpty() && got.endsWith(endsWith))
-                break;
-            // Silence is judged after a quiet spell; complete answers end at once.
-            const int quiet = (count || endsWith) ? 3000 : 150;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            pollfd p{fd, POLLIN, 0};
-            if (left <= 0 || ::poll(&p, 1, int(std::min<long>(left, quiet))) <= 0)
-                break;
-            char buf[256];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, n);
-        }
+        while (!(count && got.size() >= count) && !(endsWith && got.endsWith(endsWith))
+               && port.waitForInput(count || endsWith ? 3000 : 150))
+            got += port.input();
         return got;
     }
     QByteArray rtu(const char* request, int replyLen) { return exchange(hex(request), replyLen); }
     QByteArray silent(const QByteArray& request) { return exchange(request); }
 
     SimProcess sim;
-    int fd = -1;
+    SerialPortControl port;
 };
 
 } // namespace
@@ -172,32 +145,19 @@ TEST_F(SimulatorWire, QueuedFaultsSpoilTheNextAnswersAndCanBeDropped)
 
 TEST_F(SimulatorWire, InstrumentWithSettingsAnswersOnlyAtThem)
 {
-    auto setLine = [&](speed_t speed, tcflag_t flags) {
-        termios t{};
-        ::tcgetattr(fd, &t);
-        ::cfsetispeed(&t, speed);
-        ::cfsetospeed(&t, speed);
-        t.c_cflag = (t.c_cflag & ~(CSTOPB | PARENB | PARODD | CSIZE)) | flags;
-        ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
-    };
     const char* read = "07 03 00 00 00 01 84 6C";
     const QByteArray good = hex("07 03 02 00 07 71 86");
 
-    setLine(B9600, CS8);
-    EXPECT_EQ(silent(hex(read)), QByteArray());
-    setLine(B19200, CS8 | PARENB | PARODD | CSTOPB);
-    EXPECT_EQ(rtu(read, 7), good);
-    setLine(B19200, CS8 | PARENB | PARODD);
-    EXPECT_EQ(silent(hex(read)), QByteArray()); // one stop bit
-    setLine(B19200, CS8 | PARENB | CSTOPB);
-    EXPECT_EQ(silent(hex(read)), QByteArray()); // even parity
     // A pseudo-terminal shows neither the data length nor parity enable.
-    setLine(B19200, CS7 | PARENB | PARODD | CSTOPB);
-    EXPECT_EQ(rtu(read, 7), good);
+    for (const auto& [settings, answers] : {std::pair{"9600,N,8,1", false}, {"19200,O,8,2", true},
+                                            {"19200,O,8,1", false}, {"19200,E,8,2", false}, {"19200,O,7,2", true}}) {
+        port.setSettings(settings);
+        EXPECT_EQ(exchange(hex(read), answers ? 7 : 0), answers ? good : QByteArray()) << settings;
+    }
 
     // "*" answers at any settings again; a malformed one is refused.
     sim.must("instrument 7 settings *");
-    setLine(B9600, CS8);
+    port.setSettings("9600,N,8,1");
     EXPECT_EQ(rtu(read, 7), good);
     EXPECT_EQ(sim.command("instrument 7 settings 19200,X,8,1").rfind("ERR", 0), 0u);
     EXPECT_EQ(sim.command("instrument 7 settings 19200,E,8").rfind("ERR", 0), 0u);
