@@ -5,7 +5,6 @@
 // group 1 without a status word.
 #include "core/deffiles.h"
 #include "core/dispatch.h"
-#include "core/state.h"
 #include "support/simline.h"
 
 inline const char* const kDispatchLine = R"(

@@ -1,6 +1,4 @@
-#include <QFile>
 #include <algorithm>
-#include <tuple>
 
 #include "core/modZarn.h"
 #include "platform/app.h"

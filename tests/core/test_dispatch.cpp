@@ -1,6 +1,4 @@
 // Register dispatch through the simulator on a pseudo-terminal.
-#include <tuple>
-
 #include "dispatch_line.h"
 
 TEST_F(DispatchLineTest, RefusalsComeInOrderSendNothingAndKeepTheValue)

@@ -1,6 +1,5 @@
 #include <QComboBox>
 #include <QDateTime>
-#include <tuple>
 
 #include "core/modZarn.h"
 #include "platform/app.h"

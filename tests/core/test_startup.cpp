@@ -1,6 +1,5 @@
 // Start-up order and the opening of the serial port.
 #include "core/startup.h"
-#include "core/state.h"
 #include "platform/app.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"

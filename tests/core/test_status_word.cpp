@@ -1,6 +1,4 @@
 // Status word decoding and the process-value read.
-#include <tuple>
-
 #include "dispatch_line.h"
 
 using namespace modZarn;

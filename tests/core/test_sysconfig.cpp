@@ -1,5 +1,3 @@
-#include <QDir>
-
 #include "core/modZarn.h"
 #include "platform/app.h"
 #include "support/testenv.h"

@@ -1,6 +1,4 @@
 // Modbus ASCII driver on a scripted pseudo-terminal line.
-#include <tuple>
-
 #include "transport_line.h"
 
 using namespace modZarn;

@@ -1,14 +1,10 @@
-// Interoperability: the Modbus drivers against other people's Modbus slaves
-// (libmodbus for RTU, pymodbus for ASCII) on a linked pair of
-// pseudo-terminals made by socat.
-#include <QDir>
+// The Modbus drivers against libmodbus (RTU) and pymodbus (ASCII) slaves on a socat pty pair.
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "core/state.h"
 #include "core/transports.h"
 #include "support/testenv.h"
 

@@ -1,6 +1,5 @@
 // "Zarn Link" driver on a scripted pseudo-terminal line.
 #include <QElapsedTimer>
-#include <tuple>
 
 #include "transport_line.h"
 

@@ -1,12 +1,7 @@
-// The logging engine driven tick by tick on a frozen clock: the schedule
-// grid, catch-up and skipping, the end of a session, the line layout, the
-// value rules, the lamp, the shared error line and failed appends.
-#include <QDir>
-#include <QFile>
+// The logging engine driven tick by tick on a frozen clock.
 #include <QTimeZone>
 
 #include "core/helpers.h"
-#include "core/state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"

@@ -1,15 +1,10 @@
-// The logging dialog: what it shows per session state, the entry rules of
-// duration and rate in their units, and the Start, Stop, View Current and
-// View Hist flows with their questions.
+// The logging dialog: states, entry rules, Start, Stop, View Current and View Hist.
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTimeZone>
 #include <QTimer>
-#include <tuple>
 
 #include "core/helpers.h"
-#include "core/state.h"
 #include "monitor/frmLogging.h"
 #include "monitor/frmViewLog.h"
 #include "platform/clock.h"

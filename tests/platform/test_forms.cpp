@@ -82,13 +82,3 @@ TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
     EXPECT_FALSE(b.isModalShown());
     EXPECT_EQ(log, (QStringList{"A:deactivate", "B:activate", "B:deactivate", "A:activate"}));
 }
-
-TEST(MsgBox, QuestionsAnswerFromTheQueueThenWithTheDefault)
-{
-    MsgBoxAnswers answers;
-    answers.push(mb::Yes);
-    const int style = mb::YesNo | mb::DefaultButton2 | mb::Question;
-    EXPECT_EQ(mb::MsgBox("q1", style, "t"), mb::Yes);
-    EXPECT_EQ(mb::MsgBox("q2", style, "t"), mb::No);
-    EXPECT_EQ(mb::MsgBox("w", mb::Exclamation, "t"), mb::OK);
-}

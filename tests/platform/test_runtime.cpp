@@ -1,6 +1,5 @@
 // Number reading, integer conversion, number text, display formats.
 #include <QLocale>
-#include <tuple>
 
 #include "platform/runtime.h"
 #include "support/testenv.h"

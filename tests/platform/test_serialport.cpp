@@ -1,5 +1,4 @@
-// The serial port control over a real pseudo-terminal: the test holds the
-// master side, the control opens the slave through QUINREX3_COM<n>.
+// The serial port control on the slave side of a pseudo-terminal.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The instrument simulator seen from the line: frames computed by hand go
-// out on its pseudo-terminal, and the answers must be the hand-computed ones.
+// The instrument simulator seen from the line: its answers must be the hand-computed ones.
 #include <gtest/gtest.h>
 #include <string>
 

@@ -1,7 +1,4 @@
 // Sequential text files: item and line input, print output, atomic replace.
-#include <QDir>
-#include <QFile>
-
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -25,29 +22,23 @@ protected:
 
 } // namespace
 
-TEST_F(TextFileTest, ItemsEndAtCommaOrLineEnd)
+TEST_F(TextFileTest, ItemsEndAtCommaOrLineEndAndEofIgnoresTrailingLineEnds)
 {
-    // quoted item with junk after it, an empty line, a quote never closed, a lone CR
-    InputFile in(put("a.txt", "  abc  , \"q,uo\"  junk, x\r\n\r\nlast,\t7 \n\"open\rz"));
-    QStringList items;
-    while (!in.eof())
-        items << in.inputItem();
-    EXPECT_EQ(items, QStringList({"abc", "q,uo", "x", "", "last", "7", "open", "z"}));
-    EXPECT_EQ(rtErrorOf([&] { in.inputItem(); }), ErrInputPastEnd);
-}
-
-TEST_F(TextFileTest, EofIgnoresTrailingLineEnds)
-{
-    for (const QByteArray& body : {QByteArray("1\r\n2\r\n"), QByteArray("1\r\n2"), QByteArray("1\n2\n\r\n  \r\n")}) {
-        InputFile in(put("e.txt", body));
-        QStringList items;
+    const auto items = [&](const QByteArray& body, bool pastEnd = false) {
+        InputFile in(put("a.txt", body));
+        QStringList out;
         while (!in.eof())
-            items << in.inputItem();
-        EXPECT_EQ(items, QStringList({"1", "2"})) << body.constData();
-    }
-    InputFile empty(put("empty.txt", ""));
-    EXPECT_TRUE(empty.eof());
-    EXPECT_EQ(rtErrorOf([&] { empty.lineInput(); }), ErrInputPastEnd);
+            out << in.inputItem();
+        EXPECT_TRUE(!pastEnd || rtErrorOf([&] { in.inputItem(); }) == ErrInputPastEnd);
+        return out;
+    };
+    // quoted item with junk after it, an empty line, a quote never closed, a lone CR
+    EXPECT_EQ(items("  abc  , \"q,uo\"  junk, x\r\n\r\nlast,\t7 \n\"open\rz", true),
+              QStringList({"abc", "q,uo", "x", "", "last", "7", "open", "z"}));
+    for (const char* body : {"1\r\n2\r\n", "1\r\n2", "1\n2\n\r\n  \r\n"})
+        EXPECT_EQ(items(body), QStringList({"1", "2"})) << body;
+    EXPECT_TRUE(items("").isEmpty());
+    EXPECT_EQ(rtErrorOf([&] { InputFile(put("e.txt", "")).lineInput(); }), ErrInputPastEnd);
 }
 
 TEST_F(TextFileTest, NumbersEndAtBlanksToo)

@@ -1,12 +1,8 @@
-// Communications set-up driven through its controls: loading, the instrument
-// list, clamps, dialogs, and the commit that rewrites the settings file and
-// reopens the port.
+// Communications set-up driven through its controls.
 #include <QApplication>
 #include <QFocusEvent>
-#include <tuple>
 
 #include "core/deffiles.h"
-#include "core/state.h"
 #include "core/sysconfig.h"
 #include "platform/filedialog.h"
 #include "shell/frmCommSetup.h"

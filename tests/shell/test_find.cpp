@@ -1,11 +1,9 @@
-// Find Instruments against the instrument simulator on a pseudo-terminal, and
-// in demo mode.
+// Find Instruments against the instrument simulator, and in demo mode.
 #include <QTimer>
 #include <functional>
 
 #include "core/deffiles.h"
 #include "core/startup.h"
-#include "core/state.h"
 #include "core/sysconfig.h"
 #include "monitor/frmLogging.h"
 #include "shell/frmFind.h"

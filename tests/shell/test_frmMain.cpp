@@ -1,12 +1,9 @@
-// The main menu: what it shows, navigation between the main screens, demo
-// mode, the terminal's logging guard and ending the program.
-#include <QFile>
+// The main menu: what it shows, navigation, the terminal's logging guard, ending.
 #include <QImage>
 #include <QTimer>
 
 #include "config/frmConfig.h"
 #include "core/helpers.h"
-#include "core/state.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"

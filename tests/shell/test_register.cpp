@@ -1,7 +1,4 @@
-// Register access against the instrument simulator: numbering, function
-// codes on the wire, the password, the refusals before sending and the recall.
-#include <tuple>
-
+// Register access against the instrument simulator.
 #include "shell/frmRegister.h"
 #include "tool_line.h"
 

@@ -1,11 +1,9 @@
-// The serial terminal on a pseudo-terminal line: typed characters go out,
-// received ones are shown, the receive loop's passes, limit and ending.
+// The serial terminal on a pseudo-terminal line.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPointer>
 
-#include "core/state.h"
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"
 #include "support/pty.h"

@@ -1,5 +1,4 @@
-// "Zarn Link" access against the instrument simulator: reads, writes in both
-// data forms, the reply trace and its limit, the refusals before sending.
+// "Zarn Link" access against the instrument simulator.
 #include "shell/frmZarnLink.h"
 #include "tool_line.h"
 

@@ -1,8 +1,6 @@
 #pragma once
-// The register and "Zarn Link" tools' line: the instrument simulator on a
-// pseudo-terminal, opened as COM7, with the sample definition tables loaded.
+// The tools' line: the simulator on COM7, with the sample definition tables loaded.
 #include "core/deffiles.h"
-#include "core/state.h"
 #include "core/transports.h"
 #include "support/simline.h"
 

@@ -3,12 +3,15 @@
 // shipped sample files), answered message boxes and file dialogs, and an end
 // of the program that throws instead of exiting.
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
+#include "core/state.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 
