@@ -64,17 +64,6 @@ TEST_F(StartupTest, MissingFilesNeverStopStartUp)
     EXPECT_FALSE(gCommOK);
 }
 
-TEST_F(StartupTest, SampleFilesStartWithoutAnyMessage)
-{
-    copySampleData();
-    PtyPair pty;
-    useDevice(QString::fromStdString(pty.slavePath()));
-    modZarn::main();
-    EXPECT_EQ(boxes_.count(), 0) << (boxes_.count() ? boxes_.last().text.toStdString() : "");
-    EXPECT_TRUE(gCommOK);
-    EXPECT_GT(gModelCount[0], 0);
-}
-
 TEST_F(StartupTest, InitCommSuccessAndFailureKeepFlagTimerAndLampInStep)
 {
     PtyPair pty;

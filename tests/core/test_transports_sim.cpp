@@ -7,16 +7,12 @@ using namespace modZarn;
 namespace {
 
 const char* const kLine = R"(
-instrument 50 group 0 protocol ZR
-zcmd 50 0x00 72.5 unit=F status=08
+instrument 50 group 0 protocol Z
 zcmd 50 0x101 -12.3
-reg 50 1 258
 instrument 1 group 1 protocol R
 reg 1 0x102 1234
-coil 1 0x102 1
 instrument 2 group 2 protocol A
 reg 2 0x102 -5
-coil 2 3 0
 )";
 
 class SimTest : public SimLineTest {
@@ -28,8 +24,7 @@ protected:
     }
     void zread(int cmd)
     {
-        ZarnLinkRead(text, code, 50, cmd, valueText, unit, format, value, divisor, alarm1, alarm2, 0,
-                     reply, raw);
+        ZarnLinkRead(text, code, 50, cmd, valueText, unit, format, value, divisor, alarm1, alarm2, 0, reply, raw);
     }
 
     QString text, valueText, unit, format;
@@ -38,38 +33,6 @@ protected:
     QByteArray reply;
     QVector<float> values = QVector<float>(4, 0);
 };
-
-TEST_F(SimTest, ReadsAndWritesInEveryProtocol)
-{
-    ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-    EXPECT_EQ(values[1], 1234.0f) << text.toStdString();
-    ModbusRead_R(0, 0, text, code, 50, 2, 3, 1, values);
-    EXPECT_EQ(values[1], 258.0f) << text.toStdString();
-    ModbusRead_R(1, 0, text, code, 1, 0x102, 1, 1, values);
-    EXPECT_EQ(values[1], 1.0f);
-    values[1] = -300;
-    ModbusWrite_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-    EXPECT_EQ(sim_.must("get 1 reg 0x102"), "-300");
-
-    ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
-    EXPECT_EQ(values[1], -5.0f) << text.toStdString();
-    values[1] = 1;
-    ModbusWrite_A(2, 0, text, code, 2, 3, 1, 1, values);
-    EXPECT_EQ(sim_.must("get 2 coil 3"), "1");
-    values[1] = 4321;
-    ModbusWrite_A(2, 0, text, code, 2, 0x102, 3, 1, values);
-    EXPECT_EQ(sim_.must("get 2 reg 0x102"), "4321");
-
-    zread(0);
-    EXPECT_EQ(valueText, "72.5") << text.toStdString();
-    EXPECT_EQ(unit, QString(QChar(0xB0)) + "F");
-    EXPECT_EQ(alarm1, -1);
-    zread(0x101);
-    EXPECT_FLOAT_EQ(value, -12.3f);
-    ZarnLinkWrite(text, code, 50, 0x201, -25, 0, reply, false);
-    EXPECT_EQ(code, 0) << text.toStdString();
-    EXPECT_EQ(sim_.must("get 50 zwrite 0x201"), "\"0025FF\"");
-}
 
 TEST_F(SimTest, InjectedFaults)
 {
