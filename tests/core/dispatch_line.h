@@ -3,12 +3,9 @@
 // definition tables loaded: 32H group 0 "Zarn Link", 33H and 34H (no register
 // 795) group 0 Modbus RTU, 001 group 1 RTU and ASCII, 002 group 2 ASCII, 003
 // group 1 without a status word.
-#include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/dispatch.h"
-#include "core/state.h"
-#include "support/simulator.h"
-#include "support/testenv.h"
+#include "support/simline.h"
 
 inline const char* const kDispatchLine = R"(
 instrument 50 group 0 protocol Z
@@ -59,30 +56,16 @@ instrument 3 group 1 protocol R
 reg 3 0x1000 255
 )";
 
-class DispatchLineTest : public QxTest {
+class DispatchLineTest : public SimLineTest {
 protected:
     void SetUp() override
     {
-        QxTest::SetUp();
+        SimLineTest::SetUp();
         copySampleData();
         modZarn::ReadZarnXrefFile();
         modZarn::ReadxxGXrefFile();
         modZarn::ReadxxHXrefFile();
-        ASSERT_TRUE(sim_.start(kDispatchLine)) << sim_.errorText();
-        sim_.bindCom(7);
-        SerialPortControl& port = modZarn::CommPort();
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(7);
-        port.setPortOpen(true);
-        modZarn::gCommOK = true;
-        modZarn::gPollTimeoutMs = 150;
-    }
-    void TearDown() override
-    {
-        modZarn::CommPort().setPortOpen(false);
-        sim_.stop();
-        QxTest::TearDown();
+        startLine(kDispatchLine);
     }
 
     float read(int group, const char* code, int address, int reg)
@@ -95,13 +78,6 @@ protected:
     {
         modZarn::WriteInstrumentRegister(group, code, text, err, address, reg, v);
     }
-    QByteArray lastRequest() const
-    {
-        const auto r = sim_.requests();
-        return r.empty() ? QByteArray() : r.back();
-    }
-
-    SimProcess sim_;
     QString text;
     int err = 0;
     float value = 7;

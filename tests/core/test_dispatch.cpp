@@ -3,13 +3,7 @@
 
 TEST_F(DispatchLineTest, RefusalsComeInOrderSendNothingAndKeepTheValue)
 {
-    struct Case {
-        bool isWrite;
-        int group;
-        const char* code;
-        int reg;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<bool, int, const char*, int, const char*> cases[] = { // write?, group, code, register
         // group before protocol code before register range before table entry
         {false, 3, "X", 20481, "Address 001:Invalid controller group >3"},
         {true, -1, "Z", 2, "Address 001:Invalid controller group >-1"},
@@ -30,15 +24,15 @@ TEST_F(DispatchLineTest, RefusalsComeInOrderSendNothingAndKeepTheValue)
         {true, 2, "A", 4, "Address 001:No valid Modbus write command found for register > 4"},
     };
     sim_.clearLog();
-    for (const Case& c : cases) {
+    for (const auto& [isWrite, group, code, reg, expected] : cases) {
         err = 0;
         text.clear();
-        if (c.isWrite)
-            write(c.group, c.code, 1, c.reg, 5);
+        if (isWrite)
+            write(group, code, 1, reg, 5);
         else
-            EXPECT_EQ(read(c.group, c.code, 1, c.reg), 7.0f) << c.expected;
-        EXPECT_EQ(err, 2) << c.expected;
-        EXPECT_EQ(text, QString::fromUtf8(c.expected));
+            EXPECT_EQ(read(group, code, 1, reg), 7.0f) << expected;
+        EXPECT_EQ(err, 2) << expected;
+        EXPECT_EQ(text, QString::fromUtf8(expected));
     }
     EXPECT_TRUE(sim_.requests().empty());
 
@@ -49,13 +43,8 @@ TEST_F(DispatchLineTest, RefusalsComeInOrderSendNothingAndKeepTheValue)
 
 TEST_F(DispatchLineTest, ModbusPathsTranslateAndChooseTheFunction)
 {
-    struct Row {
-        int group;
-        const char* code;
-        int address, reg;
-        float written, read; // a write when written is not 7
-        QByteArray request;  // start of the request (RTU bytes, ASCII text)
-    } rows[] = {
+    // group, code, address, register, value written (7: a read), value read, start of the request
+    const std::tuple<int, const char*, int, int, float, float, QByteArray> rows[] = {
         {0, "R", 0x33, 2, 7, 12345, QByteArray::fromHex("33030001")}, // one less on the wire
         {1, "R", 1, 2, 7, 255, QByteArray::fromHex("01031000")},
         {1, "A", 1, 257, 7, -12345, ":010310010001"},
@@ -67,13 +56,13 @@ TEST_F(DispatchLineTest, ModbusPathsTranslateAndChooseTheFunction)
         {1, "A", 1, 257, 100, 7, ":010610010064"},
         {2, "A", 2, 257, 10, 7, ":02064701000A"},
     };
-    for (const Row& r : rows) {
-        if (r.written != 7)
-            write(r.group, r.code, r.address, r.reg, r.written);
+    for (const auto& [group, code, address, reg, written, got, request] : rows) {
+        if (written != 7)
+            write(group, code, address, reg, written);
         else
-            EXPECT_EQ(read(r.group, r.code, r.address, r.reg), r.read) << r.request.toHex().data();
+            EXPECT_EQ(read(group, code, address, reg), got) << request.toHex().data();
         EXPECT_EQ(err, 0);
-        EXPECT_TRUE(lastRequest().startsWith(r.request)) << lastRequest().toHex().data();
+        EXPECT_TRUE(lastRequest().startsWith(request)) << lastRequest().toHex().data();
     }
 
     sim_.must("preg 1 0x12 2");

@@ -4,7 +4,6 @@
 #include "core/modZarn.h"
 #include "platform/app.h"
 #include "platform/clock.h"
-#include "platform/rterror.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -19,15 +18,6 @@ protected:
         gModelName[group][slot] = name;
         gModelType[group][slot] = type;
     }
-    static int overflowOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const rt::RtError& e) {
-            return e.number();
-        }
-        return 0;
-    }
 };
 } // namespace
 
@@ -37,17 +27,15 @@ TEST_F(HelpersTest, HexTexts)
     // ... 65535, beyond 16 bits, half to even
     EXPECT_EQ(Hex4(-1) + Hex4(-32768) + Hex4(4660) + Hex4(15), "FFFF80001234000F");
     EXPECT_EQ(Hex4(65535) + Hex4(65536 + 18) + Hex4(2.5f), "FFFF00120002");
-    EXPECT_EQ(overflowOf([] { Hex4(5e9f); }), rt::ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { Hex4(5e9f); }), rt::ErrOverflow);
 }
 
 TEST_F(HelpersTest, AddressesAndTheirLists)
 {
-    EXPECT_EQ(AddressToNumber(0, "  1f  "), 31);
-    EXPECT_EQ(AddressToNumber(0, ""), 0);
-    EXPECT_EQ(AddressToNumber(0, "FFFF"), -1);
-    EXPECT_EQ(AddressToNumber(1, "012"), 12);
-    EXPECT_EQ(AddressToNumber(2, "12A"), 12);
-    EXPECT_EQ(overflowOf([] { AddressToNumber(1, "99999"); }), rt::ErrOverflow);
+    for (const auto& [group, text, number] :
+         {std::tuple{0, "  1f  ", 31}, {0, "", 0}, {0, "FFFF", -1}, {1, "012", 12}, {2, "12A", 12}})
+        EXPECT_EQ(AddressToNumber(group, text), number) << text;
+    EXPECT_EQ(rtErrorOf([] { AddressToNumber(1, "99999"); }), rt::ErrOverflow);
     EXPECT_EQ(AddressToText(0, 50) + "|" + AddressToText(2, 7) + "|" + AddressToText(1, 1234) + "|"
                   + AddressToText(1, -7),
               "32|007|1234|-007");
@@ -56,75 +44,60 @@ TEST_F(HelpersTest, AddressesAndTheirLists)
     combo.setEditable(true);
     FillAddressCombo(&combo, true, true);
     ASSERT_EQ(combo.count(), 255);
-    EXPECT_EQ(combo.itemText(0), "01");
-    EXPECT_EQ(combo.itemText(254), "FF");
-    EXPECT_EQ(combo.currentText(), "32");
+    EXPECT_EQ(combo.itemText(0) + combo.itemText(254) + combo.currentText(), "01FF32");
     gControllerGroup = 0;
     EXPECT_EQ(GetComboAddress(&combo), 50);
 
     combo.setEditText("017");
     FillAddressCombo(&combo, false, false);
-    EXPECT_EQ(combo.itemText(0), "001");
-    EXPECT_EQ(combo.itemText(254), "255");
-    EXPECT_EQ(combo.currentText(), "017");
+    EXPECT_EQ(combo.itemText(0) + combo.itemText(254) + combo.currentText(), "001255017");
     gControllerGroup = 1;
     EXPECT_EQ(GetComboAddress(&combo), 17);
     FillAddressCombo(&combo, false, true);
     EXPECT_EQ(combo.currentText(), "001");
 }
 
-TEST_F(HelpersTest, ModelIdentity)
+TEST_F(HelpersTest, ModelIdentityAndProtocolCodes)
 {
     addModel(0, "TW", "QX-16T", "Temperature");
     addModel(1, "XG", "QX-G48", "PID");
 
-    QString id, type, name = "before";
-    int index = -1;
-    ModelFromRegisterValue(0, 0, id, type, index, name);
-    EXPECT_EQ(id, "XX");
-    EXPECT_EQ(index, 0);
-    EXPECT_EQ(name, "Unavailable");
-    EXPECT_EQ(type, "Unknown Model Type");
-
-    ModelFromRegisterValue(0, 19712, id, type, index, name);
-    EXPECT_EQ(id, "7M");
-    ModelFromRegisterValue(0, 21591, id, type, index, name);
-    EXPECT_EQ(id, "TW");
-    EXPECT_EQ(index, 1);
-    EXPECT_EQ(name, "QX-16T");
-    EXPECT_EQ(type, "Temperature");
-    ModelFromRegisterValue(0, -21591, id, type, index, name);
-    EXPECT_EQ(id, "TW");
-    ModelFromRegisterValue(1, 22599, id, type, index, name);
-    EXPECT_EQ(id, "XG");
-    EXPECT_EQ(index, 1);
-
+    // Two characters from the word; the model's index, name and type from the table.
+    const auto model = [](int group, float word) {
+        QString id, type, name = "before";
+        int index = -1;
+        ModelFromRegisterValue(group, word, id, type, index, name);
+        return QStringLiteral("%1 %2 %3 %4").arg(id).arg(index).arg(name, type);
+    };
+    EXPECT_EQ(model(0, 0), "XX 0 Unavailable Unknown Model Type");
+    EXPECT_EQ(model(0, 19712), "7M 0 Unavailable Unknown Model Type");
+    EXPECT_EQ(model(0, 21591), "TW 1 QX-16T Temperature");
+    EXPECT_EQ(model(0, -21591), "TW 1 QX-16T Temperature");
+    EXPECT_EQ(model(1, 22599), "XG 1 QX-G48 PID");
     addModel(0, "XX", "Blank", "Unset");
-    ModelFromRegisterValue(0, 0, id, type, index, name);
-    EXPECT_EQ(index, 2);
+    EXPECT_EQ(model(0, 0), "XX 2 Blank Unset");
+
+    QString name;
+    int index = -1;
 
     EXPECT_EQ(LookupModel(0, "tw", index, name), "Temperature");
     EXPECT_EQ(index, 1);
     EXPECT_EQ(LookupModel(2, "TW", index, name), "Unknown Model Type");
-    EXPECT_EQ(overflowOf([&] { LookupModel(3, "TW", index, name); }), rt::ErrSubscript);
-}
+    EXPECT_EQ(rtErrorOf([&] { LookupModel(3, "TW", index, name); }), rt::ErrSubscript);
 
-TEST_F(HelpersTest, ProtocolCodes)
-{
+    // Unknown protocol codes and indexes fall back to Modbus RTU.
     EXPECT_EQ(ProtocolLetter(0) + ProtocolLetter(1) + ProtocolLetter(2) + ProtocolLetter(7), "ZRAR");
     EXPECT_EQ(ProtocolIndex("Z") * 100 + ProtocolIndex("R") * 10 + ProtocolIndex("A"), 12);
-    EXPECT_EQ(ProtocolIndex("z"), 1);
-    EXPECT_EQ(ProtocolIndex(""), 1);
+    EXPECT_EQ(ProtocolIndex("z") * 10 + ProtocolIndex(""), 11);
 }
 
 TEST_F(HelpersTest, PathSplitting)
 {
-    EXPECT_EQ(FilePath("D:\\data\\log.csv"), "D:\\data\\");
-    EXPECT_EQ(FilePath("D:log.csv"), "D:");
-    EXPECT_EQ(FilePath("/home/op/logs/log.csv"), "/home/op/logs/");
-    EXPECT_EQ(FilePath("\\log.csv"), App::path());
-    EXPECT_EQ(FilePath("/log.csv"), App::path());
-    EXPECT_EQ(FilePath("log.csv"), App::path());
+    const std::pair<const char*, QString> folders[] = {{"D:\\data\\log.csv", "D:\\data\\"}, {"D:log.csv", "D:"},
+        {"/home/op/logs/log.csv", "/home/op/logs/"}, {"\\log.csv", App::path()}, {"/log.csv", App::path()},
+        {"log.csv", App::path()}};
+    for (const auto& [path, folder] : folders)
+        EXPECT_EQ(FilePath(path), folder) << path;
     for (const char* path : {"D:\\data\\log.csv", "/home/op/log.csv", "D:log.csv", "log.csv"})
         EXPECT_EQ(NameOfFile(path), "log.csv") << path;
     EXPECT_EQ(NameOfFile("D:\\data\\"), "");
@@ -134,14 +107,11 @@ TEST_F(HelpersTest, PathSplitting)
 
 TEST_F(HelpersTest, BitState)
 {
-    EXPECT_TRUE(BitState(15, 40000));
-    EXPECT_FALSE(BitState(15, 32767));
-    EXPECT_TRUE(BitState(15, -1));
-    EXPECT_TRUE(BitState(0, 1));
-    EXPECT_FALSE(BitState(1, 1));
-    EXPECT_TRUE(BitState(11, 0x0814));
-    EXPECT_FALSE(BitState(10, 0x0814));
-    EXPECT_TRUE(BitState(4, 20.6f)); // rounded to 21
+    // bit 4 of 20.6: the word is rounded to 21 first
+    for (const auto& [bit, word, set] : {std::tuple{15, 40000.f, true}, {15, 32767.f, false}, {15, -1.f, true},
+                                         {0, 1.f, true}, {1, 1.f, false}, {11, 2068.f, true}, {10, 2068.f, false},
+                                         {4, 20.6f, true}})
+        EXPECT_EQ(BitState(bit, word), set) << bit << " " << word;
     EXPECT_EQ(boxes_.count(), 0);
 
     EXPECT_FALSE(BitState(16, 5));

@@ -5,13 +5,8 @@ using namespace modZarn;
 
 TEST(StatusWord, EachGroupHasItsOwnLayout)
 {
-    struct Case {
-        int group, word;
-        float divisor;
-        const char* format;
-        const char* unit;
-        int alarm1, alarm2;
-    } cases[] = {
+    // group, word, divisor, format, unit, alarm 1, alarm 2
+    const std::tuple<int, int, float, const char*, const char*, int, int> cases[] = {
         {0, 0x0021, 100, "#,###,###,##0.00", "", 0, 0},
         {0, 0x0814, 10, "#,###,###,##0.0", " °C", -1, 0},
         {0, 0x0402, 1, "#,###,###,##0", " °F", 0, -1},
@@ -23,24 +18,24 @@ TEST(StatusWord, EachGroupHasItsOwnLayout)
         {2, 0x0014, 10, "#,###,###,##0.0", " °F", 0, -1},
         {2, 0x0028, 10, "#,###,###,##0.0", " °C", -1, 0},
     };
-    for (const Case& c : cases) {
-        float divisor = 0;
-        QString format, unit;
-        int alarm1 = 5, alarm2 = 5;
-        DecodeStatusWord(c.group, c.word, divisor, format, unit, alarm1, alarm2);
-        SCOPED_TRACE(testing::Message() << "group " << c.group << " word " << c.word);
-        EXPECT_EQ(divisor, c.divisor);
-        EXPECT_EQ(format, QString::fromLatin1(c.format));
-        EXPECT_EQ(unit, QString::fromUtf8(c.unit));
-        EXPECT_EQ(alarm1, c.alarm1);
-        EXPECT_EQ(alarm2, c.alarm2);
+    for (const auto& [group, word, divisor, format, unit, alarm1, alarm2] : cases) {
+        float d = 0;
+        QString f, u;
+        int a1 = 5, a2 = 5;
+        DecodeStatusWord(group, word, d, f, u, a1, a2);
+        SCOPED_TRACE(testing::Message() << "group " << group << " word " << word);
+        EXPECT_EQ(d, divisor);
+        EXPECT_EQ(f, QString::fromLatin1(format));
+        EXPECT_EQ(u, QString::fromUtf8(unit));
+        EXPECT_EQ(a1 * 10 + a2, alarm1 * 10 + alarm2);
     }
-    float divisor = -5;
-    QString format, unit;
-    int alarm1 = 5, alarm2 = 5;
-    DecodeStatusWord(3, 0x0814, divisor, format, unit, alarm1, alarm2);
-    EXPECT_EQ(divisor, -5.0f);
-    EXPECT_EQ(alarm1, 5);
+    // An unknown group leaves everything as it was.
+    float d = -5;
+    QString f, u;
+    int a1 = 5, a2 = 5;
+    DecodeStatusWord(3, 0x0814, d, f, u, a1, a2);
+    EXPECT_EQ(d, -5.0f);
+    EXPECT_EQ(a1, 5);
 }
 
 class ProcessValueTest : public DispatchLineTest {

@@ -18,20 +18,14 @@ QByteArray Ascii(const char* hex)
 
 class AsciiTest : public LineTest {
 protected:
-    void read(int reg, int type, int count, int address = 1)
-    {
-        ModbusRead_A(1, 0, text, code, address, reg, type, count, values);
-    }
-    void write(int reg, int type, int count)
-    {
-        ModbusWrite_A(1, 0, text, code, 1, reg, type, count, values);
-    }
+    void read(int reg, int type, int count) { ModbusRead_A(1, 0, text, code, 1, reg, type, count, values); }
+    void write(int reg, int type, int count) { ModbusWrite_A(1, 0, text, code, 1, reg, type, count, values); }
     QString text;
     int code = 99;
     QVector<float> values = QVector<float>(80, 7.0f);
 };
 
-TEST_F(AsciiTest, ReadsWithTheExactFrameAndDecodesSignedWords)
+TEST_F(AsciiTest, ReadsWithTheExactFrameAndDecodesWordsAndBits)
 {
     EXPECT_EQ(Ascii("010301020001"), ":010301020001F8\r\n");
     line_.reply(":01030204D224\r\n");
@@ -45,36 +39,27 @@ TEST_F(AsciiTest, ReadsWithTheExactFrameAndDecodesSignedWords)
     read(0x102, 3, 70);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(values[70], -1.0f);
-}
 
-TEST_F(AsciiTest, BitsDecodeAsTheRtuDriverDoes)
-{
     line_.reply(Ascii("0101020D02"));
     read(0x102, 1, 10);
-    EXPECT_EQ(code, 0);
-    const float expect[] = {1, 0, 1, 1, 0, 0, 0, 0, 0, 1};
-    for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(values[i], expect[i - 1]) << "item " << i;
+    EXPECT_EQ(values.mid(1, 10), (QVector<float>{1, 0, 1, 1, 0, 0, 0, 0, 0, 1}));
 }
 
 TEST_F(AsciiTest, FailedChecksAreRetriedOnceAndLeaveTheValues)
 {
-    struct Case {
-        QByteArray bad;
-        const char* message;
-    } cases[] = {
-        {":01030204D225\r\n", ":Checksum error from instrument at register 102H"},
-        {":02030204D223\r\n", ":Incorrect Address Returned from instrument at register 102H"},
-        {":01040204D223\r\n", ":Incorrect Modbus Code Returned from instrument at register 102H"},
-        {":010302\r\n", ":Response too short from instrument at register 102H"},
-        {":01030204D224", ":Too short of response from instrument at register 102H"},
+    const std::pair<const char*, const char*> cases[] = {
+        {":01030204D225\r\n", "Checksum error"},
+        {":02030204D223\r\n", "Incorrect Address Returned"},
+        {":01040204D223\r\n", "Incorrect Modbus Code Returned"},
+        {":010302\r\n", "Response too short"},
+        {":01030204D224", "Too short of response"},
     };
-    for (const Case& c : cases) {
-        line_.reply(c.bad);
-        line_.reply(c.bad);
+    for (const auto& [bad, message] : cases) {
+        line_.reply(bad);
+        line_.reply(bad);
         read(0x102, 3, 1);
         EXPECT_EQ(code, -1);
-        EXPECT_EQ(text, QStringLiteral("Address 001") + c.message);
+        EXPECT_EQ(text, QStringLiteral("Address 001:%1 from instrument at register 102H").arg(message));
         EXPECT_EQ(values[1], 7.0f);
     }
     line_.reply(":01030204D225\r\n");
@@ -100,22 +85,15 @@ TEST_F(AsciiTest, ExceptionRepliesEndTheCallAtOnce)
 
 TEST_F(AsciiTest, WritesSendOneValueAndKeepTheCallersValue)
 {
-    values[1] = -1;
-    line_.reply(Ascii("01060102FFFF"));
-    write(0x102, 3, 1);
-    EXPECT_EQ(line_.requests().value(0), ":01060102FFFFF8\r\n");
-    EXPECT_EQ(code, 0);
-
-    values[1] = 100.7f;
-    line_.reply(Ascii("010601020064"));
-    write(0x102, 3, 1);
-    EXPECT_EQ(line_.requests().value(1), ":01060102006492\r\n");
-
-    values[1] = 1;
-    line_.reply(Ascii("01050102FF00"));
-    write(0x102, 1, 1);
-    EXPECT_EQ(line_.requests().value(2), ":01050102FF00F8\r\n");
-    EXPECT_EQ(code, 0);
+    const std::tuple<float, int, const char*> writes[] = {
+        {-1, 3, ":01060102FFFFF8\r\n"}, {100.7f, 3, ":01060102006492\r\n"}, {1, 1, ":01050102FF00F8\r\n"}};
+    for (const auto& [value, type, frame] : writes) {
+        values[1] = value;
+        line_.reply(frame);
+        write(0x102, type, 1);
+        EXPECT_EQ(line_.requests().last(), frame);
+        EXPECT_EQ(code, 0);
+    }
     EXPECT_EQ(values[1], 1.0f);
 
     line_.reply(Ascii("010501020000"));

@@ -1,16 +1,11 @@
-// Interoperability: the Modbus drivers against other people's Modbus slaves
-// (libmodbus for RTU, pymodbus for ASCII) on a linked pair of
-// pseudo-terminals made by socat.
-#include <QDir>
+// The Modbus drivers against libmodbus (RTU) and pymodbus (ASCII) slaves on a socat pty pair.
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "core/state.h"
 #include "core/transports.h"
-#include "platform/serialport.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -33,15 +28,7 @@ protected:
         for (int i = 0; i < 500 && !(QFileInfo::exists(ours_) && QFileInfo::exists(theirs_)); ++i)
             QThread::msleep(10);
         ASSERT_TRUE(QFileInfo::exists(ours_) && QFileInfo::exists(theirs_));
-        qputenv("QUINREX3_COM8", ours_.toLocal8Bit());
-        SerialPortControl& port = CommPort();
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(8);
-        port.setSettings("9600,N,8,1");
-        port.setPortOpen(true);
-        gCommOK = true;
-        gPollTimeoutMs = 1000;
+        openLine(8, ours_.toStdString(), 1000);
     }
     // Starts the peer; true once it answers a read of register 1.
     bool startPeer(const QString& program, const QStringList& args, ReadFn read)
@@ -63,7 +50,6 @@ protected:
             p->kill();
             p->waitForFinished(3000);
         }
-        CommPort().setPortOpen(false);
         QxTest::TearDown();
     }
 

@@ -21,84 +21,69 @@ protected:
     QVector<float> values = QVector<float>(12, 7.0f);
 };
 
-TEST_F(RtuTest, ReadsWordsAsSignedSixteenBitWithTheExactFrame)
+TEST_F(RtuTest, ReadsWordsAndBitsWithTheExactFrame)
 {
     EXPECT_EQ(ModbusCRC16(Bytes("320300010001")), Bytes("d009"));
-    line_.reply(WithCrc("3203020102"));
-    line_.reply(WithCrc("320306ffff7fff8000"));
+    line_.reply(Rtu("3203020102"));
+    line_.reply(Rtu("320306ffff7fff8000"));
     read(0, 2, 50, 2, 3, 1);
     // Group 0 sends the register less one.
     EXPECT_EQ(line_.requests().value(0), Bytes("320300010001d009"));
     EXPECT_EQ(values[1], 258.0f);
-
     read(0, 2, 50, 2, 3, 3);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text, "");
-    EXPECT_EQ(values[1], -1.0f);
-    EXPECT_EQ(values[2], 32767.0f);
-    EXPECT_EQ(values[3], -32768.0f);
-    EXPECT_EQ(values[4], 7.0f);
-}
+    EXPECT_EQ(values.mid(1, 4), (QVector<float>{-1, 32767, -32768, 7}));
 
-TEST_F(RtuTest, GroupOneSendsTheRegisterAndBitsComeLeastSignificantFirst)
-{
-    line_.reply(WithCrc("0101020d02"));
+    // Group 1 sends the register as it is; bits come least significant first.
+    line_.reply(Rtu("0101020d02"));
     read(1, 258, 1, 0x102, 1, 10);
-    EXPECT_EQ(line_.requests().value(0), WithCrc("01010102000a"));
-    EXPECT_EQ(code, 0);
-    const float expect[] = {1, 0, 1, 1, 0, 0, 0, 0, 0, 1};
-    for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(values[i], expect[i - 1]) << "item " << i;
+    EXPECT_EQ(line_.requests().value(2), Rtu("01010102000a"));
+    EXPECT_EQ(values.mid(1, 10), (QVector<float>{1, 0, 1, 1, 0, 0, 0, 0, 0, 1}));
 }
 
 TEST_F(RtuTest, EachFailedCheckIsRetriedOnceThenReportedWithItsText)
 {
     // A stopped program clock must not keep the wait going.
     Clock::setFake(QDateTime::currentDateTimeUtc());
-    struct Case {
-        QByteArray bad;
-        const char* message;
-    } cases[] = {
+    const std::pair<QByteArray, const char*> cases[] = {
         {Bytes("3203020102ffff"), ":Bad CRC or communications noise from instrument at register"},
-        {WithCrc("3204020102"), ":Incorrect Modbus Code Returned from instrument at register"},
-        {WithCrc("3203030102"), ":Incorrect Byte Count Returned from instrument at register"},
+        {Rtu("3204020102"), ":Incorrect Modbus Code Returned from instrument at register"},
+        {Rtu("3203030102"), ":Incorrect Byte Count Returned from instrument at register"},
         {QByteArray(), ":No response from instrument at register"},
     };
     int sent = 0;
-    for (const Case& c : cases) {
-        line_.reply(c.bad);
-        line_.reply(c.bad);
+    for (const auto& [bad, message] : cases) {
+        line_.reply(bad);
+        line_.reply(bad);
         read(1, 258, 50, 0x102, 3, 1);
-        sent += 2;
         EXPECT_EQ(code, -1);
-        EXPECT_EQ(text, QStringLiteral("Address 050") + c.message + " 102H (258)");
+        EXPECT_EQ(text, QStringLiteral("Address 050") + message + " 102H (258)");
         EXPECT_EQ(values[1], 7.0f);
-        EXPECT_EQ(line_.requests().size(), sent);
+        EXPECT_EQ(line_.requests().size(), sent += 2);
     }
     // A bad reply followed by a good one succeeds.
     line_.reply(Bytes("3203020102ffff"));
-    line_.reply(WithCrc("3203020102"));
+    line_.reply(Rtu("3203020102"));
     read(1, 258, 50, 0x102, 3, 1);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(text, "");
     EXPECT_EQ(values[1], 258.0f);
 }
 
 TEST_F(RtuTest, ExceptionRepliesEndTheCallAtOnce)
 {
-    line_.reply(WithCrc("328302"));
+    line_.reply(Rtu("328302"));
     read(1, 0, 50, 0x102, 3, 1);
     EXPECT_EQ(code, 2);
     EXPECT_EQ(text, "Address 050:Illegal Data Address response from instrument for register 102H");
-    EXPECT_EQ(line_.requests().size(), 1);
 
-    line_.reply(WithCrc("32830b"));
+    line_.reply(Rtu("32830b"));
     read(0, 0, 50, 0x102, 3, 1);
     EXPECT_EQ(code, 11);
     EXPECT_EQ(text, "Address 32:Unknown Error 11 response from instrument for register 258");
 
     // Code 0 is a refusal, not a success.
-    line_.reply(WithCrc("328300"));
+    line_.reply(Rtu("328300"));
     read(0, 0, 50, 2, 3, 1);
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "Address 32:Unknown Error 0 response from instrument for register 2");
@@ -106,13 +91,13 @@ TEST_F(RtuTest, ExceptionRepliesEndTheCallAtOnce)
 
     // An exception with a bad CRC is a failed attempt.
     line_.reply(Bytes("3283020000"));
-    line_.reply(WithCrc("3203020001"));
+    line_.reply(Rtu("3203020001"));
     read(0, 0, 50, 2, 3, 1);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(line_.requests().size(), 5);
 
     values[1] = 12.5f;
-    line_.reply(WithCrc("329003"));
+    line_.reply(Rtu("329003"));
     write(1, 258, 50, 0x102, 3, 1);
     EXPECT_EQ(code, 3);
     EXPECT_EQ(text, "Address 050:Illegal Data Value response from instrument for register 102H (258). Value= 12.5");
@@ -123,31 +108,28 @@ TEST_F(RtuTest, WritesSendTheSixteenBitPatternAndCheckTheEcho)
     values[1] = -1;
     values[2] = 255.5f; // rounds to 256 before the bytes are taken
     values[3] = 254.5f; // half to even: 254
-    line_.reply(WithCrc("321001020003"));
+    line_.reply(Rtu("321001020003"));
     write(1, 0, 50, 0x102, 3, 3);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(line_.requests().value(0), WithCrc("32100102000306ffff010000fe"));
+    EXPECT_EQ(line_.requests().value(0), Rtu("32100102000306ffff010000fe"));
 
     values[1] = 3;
-    line_.reply(WithCrc("32050001ff00"));
+    line_.reply(Rtu("32050001ff00"));
     write(0, 0, 50, 2, 1, 1);
-    EXPECT_EQ(line_.requests().value(1), WithCrc("32050001ff00"));
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(line_.requests().value(1), Rtu("32050001ff00"));
     values[1] = 0;
-    line_.reply(WithCrc("32050001ff00"));
-    line_.reply(WithCrc("320500010000"));
+    line_.reply(Rtu("32050001ff00"));
+    line_.reply(Rtu("320500010000"));
     write(0, 0, 50, 2, 1, 1);
-    EXPECT_EQ(line_.requests().value(2), WithCrc("320500010000"));
+    EXPECT_EQ(line_.requests().value(2), Rtu("320500010000"));
     EXPECT_EQ(code, 0); // the first echo did not match, the second did
 
-    line_.reply(WithCrc("321001030001"));
-    line_.reply(WithCrc("321001030001"));
-    write(1, 0, 50, 0x102, 3, 1);
-    EXPECT_EQ(text, "Address 050:Incorrect Register Number Returned from instrument at register 102H");
-    line_.reply(WithCrc("321001020002"));
-    line_.reply(WithCrc("321001020002"));
-    write(1, 0, 50, 0x102, 3, 1);
-    EXPECT_EQ(text, "Address 050:Incorrect Register Count Returned from instrument at register 102H");
+    for (const auto& [echo, what] : {std::pair{"321001030001", "Number"}, {"321001020002", "Count"}}) {
+        line_.reply(Rtu(echo));
+        line_.reply(Rtu(echo));
+        write(1, 0, 50, 0x102, 3, 1);
+        EXPECT_EQ(text, QStringLiteral("Address 050:Incorrect Register %1 Returned from instrument at register 102H").arg(what));
+    }
 
     const int before = line_.requests().size();
     values[2] = 32768;
@@ -182,7 +164,7 @@ TEST_F(RtuTest, RefusalsBeforeSendingAndDemoMode)
 TEST_F(RtuTest, AValuesArrayTooShortIsAnApplicationError)
 {
     values.resize(2);
-    line_.reply(WithCrc("32030400010002"));
+    line_.reply(Rtu("32030400010002"));
     read(0, 0, 50, 2, 3, 2);
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_TRUE(boxes_.last().text.contains("Routine - modZarn.ModbusRead_R"));

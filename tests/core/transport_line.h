@@ -1,8 +1,5 @@
 #pragma once
-// A scripted instrument line for the driver tests: the program's port is
-// opened on the slave side of a pseudo-terminal, and a thread on the master
-// side records each request and answers it with the next scripted reply
-// (nothing: silence).
+// A scripted line: a thread on the pty master records each request and sends the next reply.
 #include <QByteArray>
 #include <QList>
 #include <atomic>
@@ -10,9 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "core/state.h"
 #include "core/transports.h"
-#include "platform/serialport.h"
 #include "support/pty.h"
 #include "support/testenv.h"
 
@@ -21,14 +16,12 @@ public:
     explicit ScriptedLine(PtyPair& pty) : pty_(pty) {}
     ~ScriptedLine() { stop(); }
 
-    // The reply to the next request, written in one piece or in the given pieces.
-    void reply(const QByteArray& bytes) { replyInPieces({bytes}); }
-    void replyInPieces(const QList<QByteArray>& pieces)
+    void reply(const QByteArray& bytes)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        script_.push_back(pieces);
+        script_.push_back(bytes);
     }
-    void silence() { replyInPieces({}); }
+    void silence() { reply({}); }
 
     QList<QByteArray> requests() const
     {
@@ -56,50 +49,40 @@ private:
             if (request.isEmpty())
                 continue;
             request += pty_.readUntilQuiet(10, 500);
-            QList<QByteArray> pieces;
+            QByteArray answer;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 requests_.append(request);
                 if (!script_.empty()) {
-                    pieces = script_.front();
+                    answer = script_.front();
                     script_.pop_front();
                 }
             }
-            for (const QByteArray& p : pieces)
-                pty_.write(p);
+            pty_.write(answer);
         }
     }
 
     PtyPair& pty_;
     mutable std::mutex mutex_;
-    std::deque<QList<QByteArray>> script_;
+    std::deque<QByteArray> script_;
     QList<QByteArray> requests_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
-// The program's port on a fresh scripted line, 9600,N,8,1, a short time-out.
+// The program's port on a fresh scripted line as COM7.
 class LineTest : public QxTest {
 protected:
     void SetUp() override
     {
         QxTest::SetUp();
         ASSERT_TRUE(pty_.ok());
-        qputenv("QUINREX3_COM7", QByteArray::fromStdString(pty_.slavePath()));
-        SerialPortControl& port = modZarn::CommPort();
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(7);
-        port.setSettings(QStringLiteral("9600,N,8,1"));
-        port.setPortOpen(true);
-        modZarn::gCommOK = true;
-        modZarn::gPollTimeoutMs = 150;
+        openLine(7, pty_.slavePath());
         line_.start();
     }
     void TearDown() override
     {
         line_.stop();
-        modZarn::CommPort().setPortOpen(false);
         QxTest::TearDown();
     }
 
@@ -108,9 +91,3 @@ protected:
 };
 
 inline QByteArray Bytes(const char* hex) { return QByteArray::fromHex(hex); }
-// A frame with its CRC appended (the CRC routine itself is pinned by a test).
-inline QByteArray WithCrc(const char* hex)
-{
-    const QByteArray b = Bytes(hex);
-    return b + modZarn::ModbusCRC16(b);
-}

@@ -1,14 +1,7 @@
-// The logging engine driven tick by tick on a frozen clock: the schedule
-// grid, catch-up and skipping, the end of a session, the line layout, the
-// value rules, the lamp, the shared error line and failed appends.
-#include <QDir>
-#include <QFile>
+// The logging engine driven tick by tick on a frozen clock.
 #include <QTimeZone>
 
-#include "core/commport.h"
 #include "core/helpers.h"
-#include "core/startup.h"
-#include "core/state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
@@ -30,7 +23,6 @@ protected:
         Clock::setFake(kStart);
         gDemoMode = true; // every read succeeds with 0 unless a test says otherwise
     }
-    void TearDown() override { Forms::discardAll(), QxTest::TearDown(); }
 
     // Adds an instrument (group 0, Modbus RTU) with a session started now,
     // as the dialog's Start does; returns its number.
@@ -150,14 +142,8 @@ TEST_F(LoggingEngine, ValuesOfTheSimulatedLine)
                           "instrument 51 group 0 protocol R\nreg 51 1 0\nreg 51 2 0x10\n"
                           "instrument 52 group 0 protocol R\nfault 52 exception:2 count=0\n"))
         << sim.errorText();
-    sim.bindCom(7);
-    gCommPort = 7;
-    gPollTimeoutMs = 300;
+    openLine(7, sim.ptyPath(), 300);
     gDemoMode = false;
-    bool failed = true;
-    InitComm(QStringLiteral("9600,N,8,1"), failed);
-    ASSERT_FALSE(failed);
-    frmMain().tmrLogging.setEnabled(false); // ticks come from the test only
 
     for (const char* a : {"32", "33", "34"})
         start(QString::fromLatin1(a), 10, 60);
@@ -165,7 +151,6 @@ TEST_F(LoggingEngine, ValuesOfTheSimulatedLine)
     EXPECT_EQ(lines(0) + lines(1) + lines(2),
               (QStringList{"12/07/2026 05:27:41 PM,25.5", "12/07/2026 05:27:41 PM,1E-10", "12/07/2026 05:27:41 PM,0"}));
     EXPECT_TRUE(errorLine().startsWith("12/7/2026 5:27:41 PM - Address 34:")) << errorLine().toStdString();
-    CommPort().setPortOpen(false);
 }
 
 TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)

@@ -3,7 +3,6 @@
 
 #include "platform/form.h"
 #include "platform/msgbox.h"
-#include "platform/rterror.h"
 #include "support/testenv.h"
 
 namespace {
@@ -32,34 +31,24 @@ protected:
         QxTest::SetUp();
         gLog = &log;
     }
-    void TearDown() override
-    {
-        Forms::discardAll();
-        QxTest::TearDown();
-    }
     QStringList log;
 };
 } // namespace
 
-TEST_F(FormTest, OneInstanceLoadedOnFirstUseAndAnewAfterUnload)
+TEST_F(FormTest, OneInstanceLoadedOnFirstUseAndAnewAfterAnUncancelledUnload)
 {
     FormA& a = Forms::get<FormA>();
     EXPECT_EQ(&a, &Forms::get<FormA>());
     EXPECT_EQ(log, QStringList{"A:load"});
+    a.cancelUnload = 1;
+    a.Show();
+    EXPECT_FALSE(a.Unload());
+    EXPECT_TRUE(Forms::isLoaded<FormA>() && a.Visible());
+    a.cancelUnload = 0;
     EXPECT_TRUE(a.Unload());
     EXPECT_FALSE(Forms::isLoaded<FormA>());
     Forms::get<FormA>();
     EXPECT_EQ(log.count("A:load"), 2);
-}
-
-TEST_F(FormTest, UnloadCanBeCancelled)
-{
-    FormA& a = Forms::get<FormA>();
-    a.cancelUnload = 1;
-    a.Show();
-    EXPECT_FALSE(a.Unload());
-    EXPECT_TRUE(Forms::isLoaded<FormA>());
-    EXPECT_TRUE(a.Visible());
 }
 
 TEST_F(FormTest, ActivationMovesBetweenOwnWindowsOnly)
@@ -92,27 +81,4 @@ TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
     b.ShowModal();
     EXPECT_FALSE(b.isModalShown());
     EXPECT_EQ(log, (QStringList{"A:deactivate", "B:activate", "B:deactivate", "A:activate"}));
-}
-
-TEST(MsgBox, StandardErrorBoxHasThreeLinesAndIsRecorded)
-{
-    MsgBoxAnswers answers;
-    mb::AppError(rt::RtError(53), "modZarn.ReadCfgFieldFile",
-                 "An application error has occurred reading CfgField.TXT file:");
-    ASSERT_EQ(answers.count(), 1);
-    EXPECT_EQ(answers.last().title, "Application Error");
-    EXPECT_EQ(answers.last().style, mb::Critical);
-    EXPECT_EQ(answers.last().text, "An application error has occurred reading CfgField.TXT file:\r"
-                                   "Error Code 53 - File not found\r"
-                                   "Routine - modZarn.ReadCfgFieldFile");
-}
-
-TEST(MsgBox, QuestionsAnswerFromTheQueueThenWithTheDefault)
-{
-    MsgBoxAnswers answers;
-    answers.push(mb::Yes);
-    const int style = mb::YesNo | mb::DefaultButton2 | mb::Question;
-    EXPECT_EQ(mb::MsgBox("q1", style, "t"), mb::Yes);
-    EXPECT_EQ(mb::MsgBox("q2", style, "t"), mb::No);
-    EXPECT_EQ(mb::MsgBox("w", mb::Exclamation, "t"), mb::OK);
 }

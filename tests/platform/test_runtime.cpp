@@ -1,24 +1,10 @@
 // Number reading, integer conversion, number text, display formats.
 #include <QLocale>
-#include <tuple>
-#include <gtest/gtest.h>
 
-#include "platform/rterror.h"
 #include "platform/runtime.h"
+#include "support/testenv.h"
 
 using namespace rt;
-
-namespace {
-int errorOf(auto&& f)
-{
-    try {
-        f();
-    } catch (const RtError& e) {
-        return e.number();
-    }
-    return 0;
-}
-} // namespace
 
 TEST(Val, NumberReadingRule)
 {
@@ -31,27 +17,23 @@ TEST(Val, NumberReadingRule)
         {"&H80000000", -2147483648.0}, {"&O17", 15}, {"&O177777", -1}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(Val(text), value) << text;
-    EXPECT_EQ(errorOf([] { Val("1E999"); }), ErrOverflow);
-    EXPECT_EQ(errorOf([] { Val("&H123456789"); }), ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { Val("1E999"); }), ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { Val("&H123456789"); }), ErrOverflow);
 }
 
 TEST(Conversion, HalfToEvenAndOverflow)
 {
-    EXPECT_EQ(RoundHalfEven(0.5), 0);
-    EXPECT_EQ(RoundHalfEven(1.5), 2);
-    EXPECT_EQ(RoundHalfEven(2.5), 2);
-    EXPECT_EQ(RoundHalfEven(-2.5), -2);
-    EXPECT_EQ(RoundHalfEven(-3.5), -4);
-    EXPECT_EQ(RoundHalfEven(2.5000001), 3);
+    for (const auto& [x, n] : {std::pair{0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {-3.5, -4}, {2.5000001, 3}})
+        EXPECT_EQ(RoundHalfEven(x), n) << x;
     EXPECT_EQ(CInt(32767.4), 32767);
     EXPECT_EQ(CInt(-32768.5), -32768);
-    EXPECT_EQ(errorOf([] { CInt(32767.5); }), ErrOverflow);
-    EXPECT_EQ(errorOf([] { CInt(-32768.6); }), ErrOverflow);
-    EXPECT_EQ(errorOf([] { CInt(Val("&H10000")); }), ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { CInt(32767.5); }), ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { CInt(-32768.6); }), ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { CInt(Val("&H10000")); }), ErrOverflow);
     EXPECT_EQ(CLng(-2147483648.5), -2147483647 - 1);
-    EXPECT_EQ(errorOf([] { CLng(2147483647.5); }), ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { CLng(2147483647.5); }), ErrOverflow);
     EXPECT_EQ(CSng(0.1), 0.1f);
-    EXPECT_EQ(errorOf([] { CSng(1e39); }), ErrOverflow);
+    EXPECT_EQ(rtErrorOf([] { CSng(1e39); }), ErrOverflow);
 }
 
 TEST(NumberText, DoubleLayout)
@@ -71,10 +53,8 @@ TEST(NumberText, DoubleLayout)
 
 TEST(NumberText, SingleUsesSevenDigits)
 {
-    EXPECT_EQ(StrSingle(0.1f), " .1");
-    EXPECT_EQ(StrSingle(1.f / 3), " .3333333");
-    EXPECT_EQ(StrSingle(1234567.f), " 1234567");
-    EXPECT_EQ(StrSingle(12345678.f), " 1.234568E+07");
+    EXPECT_EQ(StrSingle(0.1f) + StrSingle(1.f / 3) + StrSingle(1234567.f) + StrSingle(12345678.f),
+              " .1 .3333333 1234567 1.234568E+07");
     EXPECT_EQ(CStrSingle(-0.05f), "-.05");
     EXPECT_EQ(PrintSingle(0.5f), " .5 ");
     EXPECT_EQ(PrintSingle(0.f), " 0 ");
@@ -82,16 +62,11 @@ TEST(NumberText, SingleUsesSevenDigits)
 
 TEST(NumberText, Hex)
 {
-    EXPECT_EQ(Hex(255), "FF");
-    EXPECT_EQ(Hex(0), "0");
-    EXPECT_EQ(Hex(-1), "FFFF");
-    EXPECT_EQ(Hex(-32768), "8000");
-    EXPECT_EQ(Hex(65535), "FFFF");
-    EXPECT_EQ(Hex(65536), "10000");
-    EXPECT_EQ(Hex(-32769), "FFFF7FFF");
-    EXPECT_EQ(Hex(2.5), "2");
-    EXPECT_EQ(Hex(3.5), "4");
-    EXPECT_EQ(errorOf([] { Hex(4294967296.0); }), ErrOverflow);
+    const std::pair<double, const char*> cases[] = {{255, "FF"}, {0, "0"}, {-1, "FFFF"}, {-32768, "8000"},
+        {65535, "FFFF"}, {65536, "10000"}, {-32769, "FFFF7FFF"}, {2.5, "2"}, {3.5, "4"}};
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(Hex(value), text) << value;
+    EXPECT_EQ(rtErrorOf([] { Hex(4294967296.0); }), ErrOverflow);
 }
 
 TEST(Format, PatternsWithGroupingAndRounding)
@@ -114,9 +89,7 @@ TEST(Format, DateTimeTokens)
     const QDateTime afternoon(QDate(2026, 3, 7), QTime(14, 5, 9));
     EXPECT_EQ(FormatDateTime(afternoon, "mm/dd/yyyy hh:nn:ss AM/PM"), "03/07/2026 02:05:09 PM");
     EXPECT_EQ(FormatDateTime(afternoon, "mm/dd/yyyy hh:mm:ss"), "03/07/2026 14:05:09");
-    EXPECT_EQ(FormatDateTime(afternoon, "yyyymmdd"), "20260307");
     EXPECT_EQ(FormatDateTime(afternoon, "yyyymmdd-hhmm"), "20260307-1405");
-    EXPECT_EQ(FormatDateTime(afternoon, "hh:nn:ss"), "14:05:09");
     const QDateTime night(QDate(2026, 12, 31), QTime(0, 30, 0));
     EXPECT_EQ(FormatDateTime(night, "mm/dd/yyyy hh:nn:ss AM/PM"), "12/31/2026 12:30:00 AM");
     EXPECT_EQ(FormatDateTime(night, "m/d/yy h:nn"), "12/31/26 0:30");
@@ -124,8 +97,6 @@ TEST(Format, DateTimeTokens)
 
 TEST(Trim, SpacesOnly)
 {
-    EXPECT_EQ(LTrim("  a b  "), "a b  ");
-    EXPECT_EQ(RTrim("  a b  "), "  a b");
-    EXPECT_EQ(Trim("  a b  "), "a b");
+    EXPECT_EQ(LTrim("  a b  ") + "|" + RTrim("  a b  ") + "|" + Trim("  a b  "), "a b  |  a b|a b");
     EXPECT_EQ(Trim("\t a \t"), "\t a \t");
 }

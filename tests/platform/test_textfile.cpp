@@ -1,75 +1,44 @@
 // Sequential text files: item and line input, print output, atomic replace.
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "platform/rterror.h"
 #include "platform/textfile.h"
+#include "support/testenv.h"
 
 using namespace rt;
 
 namespace {
 
-class TextFileTest : public ::testing::Test {
+class TextFileTest : public QxTest {
 protected:
-    QString path(const QString& name) const { return dir_.filePath(name); }
     QString put(const QString& name, const QByteArray& bytes) const
     {
-        QFile f(path(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path(name);
+        writeFile(name, bytes);
+        return file(name);
     }
-    QByteArray get(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QStringList entries() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
-
-    QTemporaryDir dir_;
+    QStringList entries() const { return QDir(programDir()).entryList(QDir::Files | QDir::Hidden); }
 };
-
-int errorOf(auto&& f)
-{
-    try {
-        f();
-    } catch (const RtError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 } // namespace
 
-TEST_F(TextFileTest, ItemsEndAtCommaOrLineEnd)
+TEST_F(TextFileTest, ItemsEndAtCommaOrLineEndAndEofIgnoresTrailingLineEnds)
 {
-    // quoted item with junk after it, an empty line, a quote never closed, a lone CR
-    InputFile in(put("a.txt", "  abc  , \"q,uo\"  junk, x\r\n\r\nlast,\t7 \n\"open\rz"));
-    QStringList items;
-    while (!in.eof())
-        items << in.inputItem();
-    EXPECT_EQ(items, QStringList({"abc", "q,uo", "x", "", "last", "7", "open", "z"}));
-    EXPECT_EQ(errorOf([&] { in.inputItem(); }), ErrInputPastEnd);
-}
-
-TEST_F(TextFileTest, EofIgnoresTrailingLineEnds)
-{
-    for (const QByteArray& body : {QByteArray("1\r\n2\r\n"), QByteArray("1\r\n2"), QByteArray("1\n2\n\r\n  \r\n")}) {
-        InputFile in(put("e.txt", body));
-        QStringList items;
+    const auto items = [&](const QByteArray& body, bool pastEnd = false) {
+        InputFile in(put("a.txt", body));
+        QStringList out;
         while (!in.eof())
-            items << in.inputItem();
-        EXPECT_EQ(items, QStringList({"1", "2"})) << body.constData();
-    }
-    InputFile empty(put("empty.txt", ""));
-    EXPECT_TRUE(empty.eof());
-    EXPECT_EQ(errorOf([&] { empty.lineInput(); }), ErrInputPastEnd);
+            out << in.inputItem();
+        EXPECT_TRUE(!pastEnd || rtErrorOf([&] { in.inputItem(); }) == ErrInputPastEnd);
+        return out;
+    };
+    // quoted item with junk after it, an empty line, a quote never closed, a lone CR
+    EXPECT_EQ(items("  abc  , \"q,uo\"  junk, x\r\n\r\nlast,\t7 \n\"open\rz", true),
+              QStringList({"abc", "q,uo", "x", "", "last", "7", "open", "z"}));
+    for (const char* body : {"1\r\n2\r\n", "1\r\n2", "1\n2\n\r\n  \r\n"})
+        EXPECT_EQ(items(body), QStringList({"1", "2"})) << body;
+    EXPECT_TRUE(items("").isEmpty());
+    EXPECT_EQ(rtErrorOf([&] { InputFile(put("e.txt", "")).lineInput(); }), ErrInputPastEnd);
 }
 
 TEST_F(TextFileTest, NumbersEndAtBlanksToo)
@@ -87,36 +56,34 @@ TEST_F(TextFileTest, LinesStayUnchanged)
     in.skipLines(5);
     EXPECT_EQ(in.lineInput(), " C:\\a b, c ");
     EXPECT_EQ(in.lineInput(), "end");
-    EXPECT_EQ(errorOf([&] { in.skipLines(1); }), ErrInputPastEnd);
+    EXPECT_EQ(rtErrorOf([&] { in.skipLines(1); }), ErrInputPastEnd);
 }
 
 TEST_F(TextFileTest, NonUtf8FilesReadAsWindowsText)
 {
-    InputFile ansi(put("ansi.txt", "25\xb0" "F,x\r\n"));
-    EXPECT_EQ(ansi.inputItem(), QString::fromUtf8("25\u00b0F"));
-    InputFile utf8(put("utf8.txt", "25\xc2\xb0" "F\r\n"));
-    EXPECT_EQ(utf8.lineInput(), QString::fromUtf8("25\u00b0F"));
+    EXPECT_EQ(InputFile(put("ansi.txt", "25\xb0" "F,x\r\n")).inputItem(), QString::fromUtf8("25\u00b0F"));
+    EXPECT_EQ(InputFile(put("utf8.txt", "25\xc2\xb0" "F\r\n")).lineInput(), QString::fromUtf8("25\u00b0F"));
 }
 
 TEST_F(TextFileTest, OpenErrors)
 {
-    EXPECT_EQ(errorOf([&] { InputFile in(path("none.txt")); }), ErrFileNotFound);
-    EXPECT_EQ(errorOf([&] { InputFile in(path("nodir/none.txt")); }), ErrPathNotFound);
-    EXPECT_EQ(errorOf([&] { OutputFile out(path("nodir/x.txt"), OutputFile::Replace); }), ErrPathNotFound);
-    EXPECT_EQ(errorOf([&] { Kill(path("none.txt")); }), ErrFileNotFound);
-    EXPECT_FALSE(FileExists(dir_.path()));
+    EXPECT_EQ(rtErrorOf([&] { InputFile in(file("none.txt")); }), ErrFileNotFound);
+    EXPECT_EQ(rtErrorOf([&] { InputFile in(file("nodir/none.txt")); }), ErrPathNotFound);
+    EXPECT_EQ(rtErrorOf([&] { OutputFile out(file("nodir/x.txt"), OutputFile::Replace); }), ErrPathNotFound);
+    EXPECT_EQ(rtErrorOf([&] { Kill(file("none.txt")); }), ErrFileNotFound);
+    EXPECT_FALSE(FileExists(programDir()));
 }
 
 TEST_F(TextFileTest, PrintLayoutRoundTrips)
 {
-    OutputFile out(path("cfg.txt"), OutputFile::Replace);
+    OutputFile out(file("cfg.txt"), OutputFile::Replace);
     out.printNumberLine(9600);
     out.printSingleLine(0.5f);
     out.printNumberLine(-3);
     out.printLine("C:\\view app.exe, x");
     out.close();
-    EXPECT_EQ(get("cfg.txt"), " 9600 \r\n .5 \r\n-3 \r\nC:\\view app.exe, x\r\n");
-    InputFile in(path("cfg.txt"));
+    EXPECT_EQ(readFile("cfg.txt"), " 9600 \r\n .5 \r\n-3 \r\nC:\\view app.exe, x\r\n");
+    InputFile in(file("cfg.txt"));
     EXPECT_EQ(in.inputNumber(), 9600);
     EXPECT_EQ(float(in.inputNumber()), 0.5f);
     EXPECT_EQ(in.inputItem(), "-3");
@@ -128,11 +95,11 @@ TEST_F(TextFileTest, ReplaceIsAllOrNothing)
 {
     put("keep.txt", "old\r\n");
     {
-        OutputFile out(path("keep.txt"), OutputFile::Replace);
+        OutputFile out(file("keep.txt"), OutputFile::Replace);
         out.printLine("new");
         // gone without close(): as if the writer failed half-way
     }
-    EXPECT_EQ(get("keep.txt"), "old\r\n");
+    EXPECT_EQ(readFile("keep.txt"), "old\r\n");
     EXPECT_EQ(entries(), QStringList({"keep.txt"}));
 
     // A write that the system refuses (file size limit) raises once, from the
@@ -143,55 +110,55 @@ TEST_F(TextFileTest, ReplaceIsAllOrNothing)
     rlimit small = saved;
     small.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &small);
-    OutputFile out(path("keep.txt"), OutputFile::Replace);
-    const int writeErr = errorOf([&] {
+    OutputFile out(file("keep.txt"), OutputFile::Replace);
+    const int writeErr = rtErrorOf([&] {
         for (int i = 0; i < 1000; ++i)
             out.printLine(QString(100, u'x'));
     });
-    const int closeErr = errorOf([&] { out.close(); });
+    const int closeErr = rtErrorOf([&] { out.close(); });
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     const int err = writeErr ? writeErr : closeErr;
     EXPECT_TRUE(!writeErr || !closeErr);
     EXPECT_TRUE(err == ErrDeviceIO || err == ErrDiskFull) << err;
-    EXPECT_EQ(get("keep.txt"), "old\r\n");
+    EXPECT_EQ(readFile("keep.txt"), "old\r\n");
     EXPECT_EQ(entries(), QStringList({"keep.txt"}));
 }
 
 TEST_F(TextFileTest, ReplaceInReadOnlyFolderFails)
 {
-    const QString sub = path("ro");
+    const QString sub = file("ro");
     QDir().mkdir(sub);
     QFile::copy(put("src.txt", "old\r\n"), sub + "/f.txt");
     QFile::setPermissions(sub, QFile::ReadOwner | QFile::ExeOwner);
     const bool enforced = access(sub.toLocal8Bit().constData(), W_OK) != 0;
-    const int err = errorOf([&] { OutputFile out(sub + "/f.txt", OutputFile::Replace); });
+    const int err = rtErrorOf([&] { OutputFile out(sub + "/f.txt", OutputFile::Replace); });
     QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!enforced)
         GTEST_SKIP() << "permissions are not enforced for this user";
     EXPECT_EQ(err, ErrPermissionDenied);
-    EXPECT_EQ(get("ro/f.txt"), "old\r\n");
+    EXPECT_EQ(readFile("ro/f.txt"), "old\r\n");
 }
 
 TEST_F(TextFileTest, AppendFlushReachesTheSystem)
 {
-    OutputFile log(path("log.csv"), OutputFile::Append);
+    OutputFile log(file("log.csv"), OutputFile::Append);
     log.printLine("a,1");
     log.flush();
-    EXPECT_EQ(get("log.csv"), "a,1\r\n"); // visible before close
+    EXPECT_EQ(readFile("log.csv"), "a,1\r\n"); // visible before close
     log.close();
-    OutputFile again(path("log.csv"), OutputFile::Append);
+    OutputFile again(file("log.csv"), OutputFile::Append);
     again.write("b,2");
     again.close();
-    EXPECT_EQ(get("log.csv"), "a,1\r\nb,2");
-    EXPECT_TRUE(FileExists(path("log.csv")));
-    Kill(path("log.csv"));
-    EXPECT_FALSE(FileExists(path("log.csv")));
+    EXPECT_EQ(readFile("log.csv"), "a,1\r\nb,2");
+    EXPECT_TRUE(FileExists(file("log.csv")));
+    Kill(file("log.csv"));
+    EXPECT_FALSE(FileExists(file("log.csv")));
 
     if (QFile::exists("/dev/full")) {
         OutputFile full("/dev/full", OutputFile::Append);
         full.printLine("x");
-        EXPECT_EQ(errorOf([&] { full.flush(); }), ErrDiskFull);
+        EXPECT_EQ(rtErrorOf([&] { full.flush(); }), ErrDiskFull);
         EXPECT_NO_THROW(full.close());
     }
 }

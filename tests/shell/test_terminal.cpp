@@ -1,12 +1,9 @@
-// The serial terminal on a pseudo-terminal line: typed characters go out,
-// received ones are shown, the receive loop's passes, limit and ending.
+// The serial terminal on a pseudo-terminal line.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPointer>
 
-#include "core/startup.h"
-#include "core/state.h"
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"
 #include "support/pty.h"
@@ -22,18 +19,8 @@ protected:
     {
         QxTest::SetUp();
         ASSERT_TRUE(pty_.ok());
-        qputenv("QUINREX3_COM5", QByteArray::fromStdString(pty_.slavePath()));
-        gCommPort = 5;
-        bool failed = true;
-        InitComm(QStringLiteral("9600,N,8,1"), failed);
-        ASSERT_FALSE(failed);
-    }
-    void TearDown() override
-    {
-        if (frmMain().comPort.portOpen())
-            frmMain().comPort.setPortOpen(false);
-        Forms::discardAll();
-        QxTest::TearDown();
+        openLine(5, pty_.slavePath());
+        frmTerminal().Show();
     }
     // Runs the program's events until `cond` holds (false after two seconds).
     template <class F>
@@ -63,7 +50,6 @@ protected:
 TEST_F(TerminalTest, TypedCharactersGoOutAndOnlyTheEchoIsShown)
 {
     FrmTerminal& f = frmTerminal();
-    f.Show();
     EXPECT_TRUE(f.tmrReceive.enabled());
     type(f.txtReply, Qt::Key_A, "A");
     type(f.txtReply, Qt::Key_T, "T");
@@ -80,7 +66,6 @@ TEST_F(TerminalTest, TypedCharactersGoOutAndOnlyTheEchoIsShown)
 TEST_F(TerminalTest, EachPassMovesAtMostFiftyAndTheBoxStartsAnewAt16000)
 {
     FrmTerminal& f = frmTerminal();
-    f.Show();
     // The passes are run by hand here.
     f.tmrReceive.setEnabled(false);
     pty_.write(QByteArray(120, 'x'));
@@ -91,7 +76,7 @@ TEST_F(TerminalTest, EachPassMovesAtMostFiftyAndTheBoxStartsAnewAt16000)
     f.commtest();
     f.commtest();
     EXPECT_EQ(f.txtReply->length(), 120);
-    EXPECT_EQ(f.tmrReceive.interval(), FrmTerminal::kIdlePollMs);
+    EXPECT_EQ(f.tmrReceive.interval(), FrmTerminal::kIdlePollMs); // idle again
 
     f.txtReply->setPlainText(QString(15990, 'y'));
     pty_.write("abcdefghijklmnopqrst");
@@ -103,7 +88,6 @@ TEST_F(TerminalTest, EachPassMovesAtMostFiftyAndTheBoxStartsAnewAt16000)
 TEST_F(TerminalTest, CloseKeepsTheTextAndTheCloseBoxEndsThePolling)
 {
     FrmTerminal& f = frmTerminal();
-    f.Show();
     pty_.write("hello");
     ASSERT_TRUE(waitUntil([&] { return f.txtReply->toPlainText() == "hello"; }));
 

@@ -1,5 +1,4 @@
-// "Zarn Link" access against the instrument simulator: reads, writes in both
-// data forms, the reply trace and its limit, the refusals before sending.
+// "Zarn Link" access against the instrument simulator.
 #include "shell/frmZarnLink.h"
 #include "tool_line.h"
 
@@ -12,12 +11,6 @@ QString Shown(const QByteArray& data) { return QString::fromLatin1("Z32" + data 
 
 class ZarnLinkToolTest : public ToolLineTest {
 protected:
-    void SetUp() override
-    {
-        ToolLineTest::SetUp();
-        gZarnLinkLastAddress.clear();
-        gZarnLinkLastCommand.clear();
-    }
     static FrmZarnLink& open()
     {
         frmZarnLink().Show();

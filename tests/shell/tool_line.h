@@ -1,12 +1,8 @@
 #pragma once
-// The register and "Zarn Link" tools' line: the instrument simulator on a
-// pseudo-terminal, opened as COM7, with the sample definition tables loaded.
-#include "core/commport.h"
+// The tools' line: the simulator on COM7, with the sample definition tables loaded.
 #include "core/deffiles.h"
-#include "core/state.h"
 #include "core/transports.h"
-#include "support/simulator.h"
-#include "support/testenv.h"
+#include "support/simline.h"
 
 inline const char* const kToolLine = R"(
 instrument 50 group 0 protocol Z
@@ -22,41 +18,14 @@ instrument 5 group 2 protocol A
 reg 5 0x1001 0
 )";
 
-class ToolLineTest : public QxTest {
+class ToolLineTest : public SimLineTest {
 protected:
     void SetUp() override
     {
-        QxTest::SetUp();
+        SimLineTest::SetUp();
         copySampleData();
         modZarn::ReadxxGXrefFile();
-        ASSERT_TRUE(sim_.start(kToolLine)) << sim_.errorText();
-        sim_.bindCom(7);
-        SerialPortControl& port = modZarn::CommPort();
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(7);
-        port.setPortOpen(true);
-        modZarn::gCommOK = true;
-        modZarn::gPollTimeoutMs = 150;
+        startLine(kToolLine);
         modZarn::gPassword = "QX3admin";
     }
-    void TearDown() override
-    {
-        Forms::discardAll();
-        modZarn::CommPort().setPortOpen(false);
-        sim_.stop();
-        QxTest::TearDown();
-    }
-    QByteArray lastRequest() const
-    {
-        const auto r = sim_.requests();
-        return r.empty() ? QByteArray() : r.back();
-    }
-    static QByteArray Rtu(const char* hex)
-    {
-        const QByteArray b = QByteArray::fromHex(hex);
-        return b + modZarn::ModbusCRC16(b);
-    }
-
-    SimProcess sim_;
 };

@@ -2,10 +2,13 @@
 
 #include <QFile>
 
+#include "core/commport.h"
 #include "core/state.h"
+#include "core/transports.h"
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
+#include "platform/form.h"
 
 namespace {
 MsgBoxAnswers* gActiveAnswers = nullptr;
@@ -55,6 +58,9 @@ void QxTest::SetUp()
 
 void QxTest::TearDown()
 {
+    Forms::discardAll();
+    if (modZarn::CommPort().portOpen())
+        modZarn::CommPort().setPortOpen(false);
     Clock::useReal();
     fd::clearHandler();
 }
@@ -79,4 +85,23 @@ QByteArray QxTest::readFile(const QString& name) const
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QByteArray Rtu(const char* hex)
+{
+    const QByteArray b = QByteArray::fromHex(hex);
+    return b + modZarn::ModbusCRC16(b);
+}
+
+void openLine(int com, const std::string& device, int pollTimeoutMs)
+{
+    qputenv(("QUINREX3_COM" + std::to_string(com)).c_str(), QByteArray::fromStdString(device));
+    SerialPortControl& port = modZarn::CommPort();
+    if (port.portOpen())
+        port.setPortOpen(false);
+    port.setCommPort(com);
+    port.setSettings(QStringLiteral("9600,N,8,1"));
+    port.setPortOpen(true);
+    modZarn::gCommOK = true;
+    modZarn::gPollTimeoutMs = pollTimeoutMs;
 }

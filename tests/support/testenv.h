@@ -3,12 +3,17 @@
 // shipped sample files), answered message boxes and file dialogs, and an end
 // of the program that throws instead of exiting.
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
 #include <gtest/gtest.h>
+#include <string>
+#include <tuple>
 
+#include "core/state.h"
 #include "platform/msgbox.h"
+#include "platform/rterror.h"
 
 // Thrown by App::end() during tests.
 struct ProgramEnded {
@@ -32,7 +37,8 @@ private:
     std::deque<int> answers_;
 };
 
-// Base fixture: a fresh program folder, shared state reset, boxes answered.
+// Base fixture: a fresh program folder, shared state reset, boxes answered;
+// afterwards every window is discarded and the program's line closed.
 class QxTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -49,3 +55,23 @@ protected:
 };
 
 QString sourceDir();
+
+// The number of the run-time error `f` raises; 0 when it raises none.
+template <class F>
+int rtErrorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const rt::RtError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// A Modbus RTU frame given in hex with its CRC appended (the CRC routine
+// itself is pinned by a test).
+QByteArray Rtu(const char* hex);
+
+// Opens the program's line as COM<com> on `device` at 9600,N,8,1 and marks it
+// usable, with a short poll time-out.
+void openLine(int com, const std::string& device, int pollTimeoutMs = 150);
