@@ -108,6 +108,8 @@ void ModbusRead_A(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
             items.clear();
             for (int i = 1; i <= Count; ++i) {
                 if (bits) {
+                    // One bit per item, packed as in the RTU reply: the
+                    // instrument's coils and inputs read the same in both framings.
                     const int data = PairAt(r, 8 + 2 * ((i - 1) / 8));
                     items.append(float((data >> ((i - 1) % 8)) & 1));
                 } else {

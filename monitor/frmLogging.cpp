@@ -200,7 +200,7 @@ void FrmLogging::Form_Load()
         Loading = false;
     } catch (const rt::RtError& e) {
         Loading = false;
-        mb::AppError(e, QStringLiteral("frmLogging.Form_Load"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.Form_Load"));
     }
 }
 
@@ -245,7 +245,7 @@ void FrmLogging::lstControls_Click()
     } catch (const rt::RtError& e) {
         Screen::setMousePointer(Screen::Default);
         Loading = false;
-        mb::AppError(e, QStringLiteral("frmLogging.lstControls_Click"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.lstControls_Click"));
     }
 }
 
@@ -270,7 +270,7 @@ void FrmLogging::optHoursMins_Click(int Index)
         if (unitChanged)
             SaveSystemConfig();
     } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmLogging.optHoursMins_Click"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.optHoursMins_Click"));
     }
 }
 
@@ -295,7 +295,7 @@ void FrmLogging::optMinSec_Click(int Index)
         if (unitChanged)
             SaveSystemConfig();
     } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmLogging.optMinSec_Click"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.optMinSec_Click"));
     }
 }
 
@@ -350,7 +350,7 @@ void FrmLogging::txtDuration_LostFocus()
         }
     } catch (const rt::RtError& e) {
         Loading = false;
-        mb::AppError(e, QStringLiteral("frmLogging.txtDuration_LostFocus"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.txtDuration_LostFocus"));
     }
 }
 
@@ -388,7 +388,7 @@ void FrmLogging::txtRate_LostFocus()
         }
     } catch (const rt::RtError& e) {
         Loading = false;
-        mb::AppError(e, QStringLiteral("frmLogging.txtRate_LostFocus"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.txtRate_LostFocus"));
     }
 }
 
@@ -441,7 +441,7 @@ void FrmLogging::cmdStart_Click()
         gCtlLogState[i] = 1;
         lstControls_Click();
     } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmLogging.cmdStart_Click"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.cmdStart_Click"));
     }
 }
 
@@ -461,7 +461,7 @@ void FrmLogging::cmdStop_Click()
         }
         lstControls_Click();
     } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmLogging.cmdStop_Click"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.cmdStop_Click"));
     }
 }
 
@@ -487,7 +487,7 @@ void FrmLogging::cmdView_Click()
         view.setWindowTitle(QStringLiteral("View Current Log (Snapshot) - ") + file);
         view.ShowModal();
     } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmLogging.cmdView_Click"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.cmdView_Click"));
     }
 }
 
@@ -519,7 +519,7 @@ void FrmLogging::cmdViewHist_Click()
         if (!QProcess::startDetached(gViewApp, {file}))
             rt::raise(rt::ErrFileNotFound);
     } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmLogging.cmdViewHist_Click"));
+        mb::AppError(this, e, QStringLiteral("frmLogging.cmdViewHist_Click"));
     }
 }
 

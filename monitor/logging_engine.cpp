@@ -31,6 +31,9 @@ QDateTime UtcInstant(double utcSeconds)
     return epoch.addMSecs(std::llround(utcSeconds * 1000.0));
 }
 
+// The stamp is the scheduled instant itself, converted to local time exactly:
+// working it out from "now" would let the clock's fraction of a second move
+// the stamp a second early.
 QString TimeStamp(double dueUtcSeconds, float rate)
 {
     const QDateTime local = Clock::toLocal(UtcInstant(dueUtcSeconds));
@@ -211,6 +214,6 @@ void FrmMain::tmrLogging_Timer()
     if (failures.empty() || gLogBoxOpen)
         return;
     gLogBoxOpen = true;
-    mb::AppError(failures.front().number, failures.front().description, failures.front().routine);
+    mb::AppError(this, failures.front().number, failures.front().description, failures.front().routine);
     gLogBoxOpen = false;
 }

@@ -90,11 +90,30 @@ void AppError(const rt::RtError& e, const QString& routine, const QString& first
     AppError(e.number(), e.description(), routine, firstLine);
 }
 
-void AppError(int number, const QString& description, const QString& routine, const QString& firstLine)
+namespace {
+void ShowAppError(QWidget* owner, int number, const QString& description, const QString& routine,
+                  const QString& firstLine)
 {
     MsgBox(firstLine + QLatin1Char('\r') + QStringLiteral("Error Code ") + QString::number(number) +
                QStringLiteral(" - ") + description + QLatin1Char('\r') + QStringLiteral("Routine - ") + routine,
-           Critical, QStringLiteral("Application Error"));
+           Critical, QStringLiteral("Application Error"), owner);
+}
+const QString kFirstLine = QStringLiteral("An application error has occurred:");
+} // namespace
+
+void AppError(int number, const QString& description, const QString& routine, const QString& firstLine)
+{
+    ShowAppError(nullptr, number, description, routine, firstLine);
+}
+
+void AppError(QWidget* owner, const rt::RtError& e, const QString& routine)
+{
+    ShowAppError(owner, e.number(), e.description(), routine, kFirstLine);
+}
+
+void AppError(QWidget* owner, int number, const QString& description, const QString& routine)
+{
+    ShowAppError(owner, number, description, routine, kFirstLine);
 }
 
 void setHandler(Handler h) { gHandler = std::move(h); }

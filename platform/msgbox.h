@@ -36,6 +36,9 @@ void AppError(const rt::RtError& e, const QString& routine,
               const QString& firstLine = QStringLiteral("An application error has occurred:"));
 void AppError(int number, const QString& description, const QString& routine,
               const QString& firstLine = QStringLiteral("An application error has occurred:"));
+// The same box owned by a window (a dialog's or the main form's own errors).
+void AppError(QWidget* owner, const rt::RtError& e, const QString& routine);
+void AppError(QWidget* owner, int number, const QString& description, const QString& routine);
 
 // --- test hooks ---
 struct Call {

@@ -255,7 +255,9 @@ FrmCommSetup::FrmCommSetup()
     connect(cmdRemove, &QPushButton::clicked, this, [this] { cmdRemove_Click(); });
     connect(cmdViewApp, &QPushButton::clicked, this, [this] { cmdViewApp_Click(); });
     connect(cmdDefaultFolder, &QPushButton::clicked, this, [this] { cmdDefaultFolder_Click(); });
-    connect(lstControls, &QListWidget::currentRowChanged, this, [this] { lstControls_Click(); });
+    // A choice of entry is a change of selection (click or arrow keys); the
+    // list merely taking the focus makes a row current without choosing it.
+    connect(lstControls, &QListWidget::itemSelectionChanged, this, [this] { lstControls_Click(); });
     connect(cbxAddress, &QComboBox::activated, this, [this] { cbxAddress_Click(); });
     for (int i = 0; i <= 2; ++i) {
         // An option's Click fires when it becomes the selected one, by the
@@ -490,13 +492,19 @@ void FrmCommSetup::txtName_LostFocus()
         txtName->setText(txtName->text().left(21));
 }
 
+QListWidgetItem* FrmCommSetup::selectedEntry() const
+{
+    const QList<QListWidgetItem*> chosen = lstControls->selectedItems();
+    return chosen.isEmpty() ? nullptr : chosen.first();
+}
+
 void FrmCommSetup::lstControls_Click()
 {
     if (Loading)
         return;
     try {
         Loading = true;
-        if (QListWidgetItem* item = lstControls->currentItem()) {
+        if (QListWidgetItem* item = selectedEntry()) {
             const QString entry = item->text();
             cmdUpdate->setEnabled(true);
             cmdRemove->setEnabled(true);
@@ -614,7 +622,7 @@ void FrmCommSetup::cmdRemove_Click()
 {
     try {
         Changed = true;
-        if (QListWidgetItem* item = lstControls->currentItem()) {
+        if (QListWidgetItem* item = selectedEntry()) {
             // Removing moves the current row on; that is no choice by the user.
             const bool was = Loading;
             Loading = true;

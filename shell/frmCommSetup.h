@@ -85,6 +85,8 @@ protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
+    // The entry the user chose, or nullptr.
+    QListWidgetItem* selectedEntry() const;
     void SetGlobalProtocolOptions();
     void SetInstProtocolOptions();
     void markChanged();

@@ -168,7 +168,9 @@ FrmFind::FrmFind()
     caption(this, QStringLiteral("Search Results"), 8, 436, 200);
     lisSearchResults = new QListWidget(this);
     lisSearchResults->setGeometry(8, 456, kFormWidth - 16, 110);
-    lisSearchResults->setFont(QFont(QStringLiteral("Courier New"), 9));
+    QFont fixed(QStringLiteral("Courier New"), 9);
+    fixed.setStyleHint(QFont::TypeWriter); // columns line up in any fixed-pitch font
+    lisSearchResults->setFont(fixed);
     lblErrorMessageText = new QLabel(this);
     lblErrorMessageText->setGeometry(8, 570, kFormWidth - 16, 24);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
@@ -445,7 +447,7 @@ void FrmFind::cmdStartSearch_Click()
         };
         complete = run();
     } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmFind.cmdSearch_Click"));
+        mb::AppError(this, e, QStringLiteral("frmFind.cmdSearch_Click"));
         complete = false;
     }
 

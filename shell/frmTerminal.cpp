@@ -27,6 +27,7 @@ FrmTerminal::FrmTerminal() : tmrReceive(kIdlePollMs, [this] { commtest(); }, thi
     txtReply->setFont(fixed);
     txtReply->setAcceptDrops(false);
     txtReply->setUndoRedoEnabled(false);
+    txtReply->setTabChangesFocus(true);
     txtReply->installEventFilter(this);
     // Enter typed in the box goes out on the line.
     keepEnter(txtReply);
@@ -117,7 +118,8 @@ bool FrmTerminal::eventFilter(QObject* obj, QEvent* e)
     if (obj == txtReply && e->type() == QEvent::KeyPress) {
         const auto* k = static_cast<QKeyEvent*>(e);
         const QString text = k->text();
-        if (!text.isEmpty()) {
+        // Tab keeps its meaning (the next field); every other key goes out.
+        if (!text.isEmpty() && k->key() != Qt::Key_Tab && k->key() != Qt::Key_Backtab) {
             // The key goes out on the line; only the echo, if any, is shown.
             txtReply_KeyPress(text.at(0).unicode());
             return true;

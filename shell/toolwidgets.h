@@ -27,7 +27,8 @@ bool PasswordAccepted(const QLineEdit* entry, QWidget* owner);
 
 // The error text for an address box that names no single instrument.
 QString AddressRangeText(int group, const QString& addressText);
-// The error result for a protocol code the tool cannot speak.
+// The error result for a protocol code the tool cannot speak: sending nothing
+// and showing 0 would look like a good read of a zero.
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode);
 
 // A box that shows received characters. Its length counts every line end as

@@ -157,6 +157,20 @@ TEST_F(CommSetupTest, CommitQuestionNoAndFailedPortOpening)
     EXPECT_EQ(configLines().value(0), " 9 ");
 }
 
+TEST_F(CommSetupTest, AnEntryIsChosenOnlyBySelectingIt)
+{
+    FrmCommSetup& f = open();
+    // The list taking the focus makes a row current without choosing it.
+    f.lstControls->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    EXPECT_FALSE(f.cmdRemove->isEnabled());
+    f.cmdRemove_Click();
+    EXPECT_EQ(f.lstControls->count(), 3);
+    f.lstControls->setCurrentRow(1);
+    EXPECT_TRUE(f.cmdRemove->isEnabled());
+    f.cmdRemove_Click();
+    EXPECT_EQ(f.lstControls->count(), 2);
+}
+
 TEST_F(CommSetupTest, ClosingAsksOnlyAfterEdits)
 {
     open().lstControls->setCurrentRow(0); // choosing is no edit

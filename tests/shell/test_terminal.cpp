@@ -53,6 +53,7 @@ TEST_F(TerminalTest, TypedCharactersGoOutAndOnlyTheEchoIsShown)
     EXPECT_TRUE(f.tmrReceive.enabled());
     type(f.txtReply, Qt::Key_A, "A");
     type(f.txtReply, Qt::Key_T, "T");
+    type(f.txtReply, Qt::Key_Tab, "\t"); // moves on; nothing goes out
     type(f.txtReply, Qt::Key_Return, "\r");
     // With pins 2 and 3 joined the line sends it all straight back.
     const QByteArray sent = pty_.read(3, 2000);
