@@ -20,16 +20,9 @@
 #include "platform/msgbox.h"
 #include "shell/frmFind.h"
 
-using namespace modZarn;
+#include "cpu_time.h"
 
-namespace {
-double CpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
+using namespace modZarn;
 
 int main(int argc, char** argv)
 {

@@ -21,16 +21,11 @@
 #include "core/transports.h"
 #include "platform/serialport.h"
 
+#include "cpu_time.h"
+
 using namespace modZarn;
 
 namespace {
-
-double CpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 bool OpenOurPort(const QString& device)
 {

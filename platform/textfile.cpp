@@ -147,15 +147,25 @@ void skipBlanks(const QByteArray& d, qsizetype& pos)
 
 } // namespace
 
-QString InputFile::inputItem()
+bool InputFile::startItem(QString& quoted)
 {
     if (!open_)
         raise(ErrBadFileNumber);
     if (pos_ >= data_.size())
         raise(ErrInputPastEnd);
     skipBlanks(data_, pos_);
-    if (pos_ < data_.size() && data_[pos_] == '"')
-        return decodeBytes(quotedItem(data_, pos_), utf8_);
+    if (pos_ < data_.size() && data_[pos_] == '"') {
+        quoted = decodeBytes(quotedItem(data_, pos_), utf8_);
+        return true;
+    }
+    return false;
+}
+
+QString InputFile::inputItem()
+{
+    QString quoted;
+    if (startItem(quoted))
+        return quoted;
     const qsizetype start = pos_;
     while (pos_ < data_.size() && data_[pos_] != ',' && !isLineEnd(data_[pos_]))
         ++pos_;
@@ -168,13 +178,9 @@ QString InputFile::inputItem()
 
 double InputFile::inputNumber()
 {
-    if (!open_)
-        raise(ErrBadFileNumber);
-    if (pos_ >= data_.size())
-        raise(ErrInputPastEnd);
-    skipBlanks(data_, pos_);
-    if (pos_ < data_.size() && data_[pos_] == '"')
-        return Val(decodeBytes(quotedItem(data_, pos_), utf8_));
+    QString quoted;
+    if (startItem(quoted))
+        return Val(quoted);
     const qsizetype start = pos_;
     while (pos_ < data_.size() && data_[pos_] != ',' && !isLineEnd(data_[pos_]) && !isBlank(data_[pos_]))
         ++pos_;

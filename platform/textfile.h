@@ -43,6 +43,10 @@ public:
     void skipLines(int n);
 
 private:
+    // Checks the file, skips leading blanks and reads a quoted item whole
+    // (true, text in `quoted`); false leaves an unquoted item to the caller.
+    bool startItem(QString& quoted);
+
     QByteArray data_;
     qsizetype pos_ = 0;
     bool open_ = false;
