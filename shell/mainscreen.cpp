@@ -6,6 +6,8 @@
 #include "config/frmConfig.h"
 #include "core/startup.h"
 #include "monitor/frmLogging.h"
+#include "monitor/frmSetpoints.h"
+#include "monitor/frmStatus.h"
 #include "platform/app.h"
 #include "platform/controls.h"
 #include "shell/frmCommSetup.h"
@@ -64,11 +66,7 @@ MainScreen::MainScreen()
     connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
 
     // Screens that are not part of this build yet.
-    cmdStatus->setEnabled(false);
-
     cmdGraph->setEnabled(false);
-
-    cmdSetpoints->setEnabled(false);
 
     cmdMonitor->setEnabled(false);
 
@@ -84,6 +82,8 @@ void MainScreen::cmdConfigureController_Click() { SwitchForm(*this, frmConfig())
 void MainScreen::cmdFind_Click() { SwitchForm(*this, frmFind()); }
 void MainScreen::cmdMainMenu_Click() { SwitchForm(*this, frmMain()); }
 void MainScreen::cmdLogging_Click() { frmLogging().ShowModal(); }
+void MainScreen::cmdStatus_Click() { SwitchForm(*this, frmStatus()); }
+void MainScreen::cmdSetpoints_Click() { frmSetpoints().ShowModal(); }
 void MainScreen::mnuFileExit_Click() { Unload(); }
 void MainScreen::mnuCommSetup_Click() { frmCommSetup().ShowModal(); }
 void MainScreen::mnuCommTerm_Click() { frmTerminal().ShowModal(); }
@@ -91,11 +91,7 @@ void MainScreen::mnuCommRegister_Click() { frmRegister().ShowModal(); }
 void MainScreen::mnuZarnLink_Click() { frmZarnLink().ShowModal(); }
 
 // Screens that are not part of this build yet.
-void MainScreen::cmdStatus_Click() {}
-
 void MainScreen::cmdGraph_Click() {}
-
-void MainScreen::cmdSetpoints_Click() {}
 
 void MainScreen::cmdMonitor_Click() {}
 
