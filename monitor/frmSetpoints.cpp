@@ -1,7 +1,6 @@
 #include "monitor/frmSetpoints.h"
 
 #include <QEvent>
-#include <QFocusEvent>
 #include <algorithm>
 
 #include "core/dispatch.h"
@@ -74,7 +73,8 @@ FrmSetpoints::FrmSetpoints()
     fixed.setStyleHint(QFont::TypeWriter);
     lblControls = label(this, QStringLiteral("Address           Name"), 12, 10, 250);
     lblControls->setFont(fixed);
-    lstControls = new QListWidget(this);
+    lstControls = new ListBox(this);
+    lstControls->setObjectName(QStringLiteral("lstControls"));
     lstControls->setGeometry(12, 32, 250, 270);
     lstControls->setFont(fixed);
     lblInstruction = label(this,
@@ -93,17 +93,21 @@ FrmSetpoints::FrmSetpoints()
                                            "Alarm2 Hi SV:", "Alarm3 Hi SV:", "Alarm3 Lo SV:"};
     const int screenOrder[kFields] = {0, 1, 2, 3, 4, 6, 5};
     QLabel* captionLabels[kFields] = {};
+    txtSV.setName(QStringLiteral("txtSV"));
     for (int row = 0; row < kFields; ++row) {
         const int k = screenOrder[row];
         const int y = 86 + 28 * row;
         captionLabels[k] = label(this, QString::fromLatin1(captions[k]), 280, y, 110);
-        auto* box = new QLineEdit(this);
+        auto* box = new TextBox(this);
         box->setGeometry(394, y - 1, 100, 24);
         txtSV.add(k, box);
         lblUnits.add(k, label(this, QString(), 500, y, 60));
-        connect(box, &QLineEdit::textChanged, this, [this, k] { txtSV_Change(k); });
-        box->installEventFilter(this);
     }
+    ControlArray<TextBox>::Events events;
+    events.Change = [this](int k) { txtSV_Change(k); };
+    events.GotFocus = [this](int k) { txtSV_GotFocus(k); };
+    events.LostFocus = [this](int k) { txtSV_LostFocus(k); };
+    txtSV.wire(events);
     lblSV = captionLabels[0];
     lblAlm1LoSV = captionLabels[1];
     lblAlm1HiSV = captionLabels[2];
@@ -115,9 +119,7 @@ FrmSetpoints::FrmSetpoints()
     cmdUpdate = button(this, QStringLiteral("&Update"), 280, 286);
     cmdClose = button(this, QStringLiteral("C&lose"), 394, 286);
 
-    // Only a user's or the code's change of the chosen row counts: taking the
-    // focus without choosing selects nothing.
-    connect(lstControls, &QListWidget::itemSelectionChanged, this, [this] { lstControls_Click(); });
+    lstControls->Click = [this] { lstControls_Click(); };
     connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdate_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     lblName->installEventFilter(this);
@@ -125,36 +127,15 @@ FrmSetpoints::FrmSetpoints()
 
 bool FrmSetpoints::eventFilter(QObject* obj, QEvent* e)
 {
-    for (const auto& [k, box] : txtSV.items()) {
-        if (obj != box)
-            continue;
-        if (e->type() == QEvent::FocusIn) {
-            txtSV_GotFocus(k);
-        } else if (e->type() == QEvent::FocusOut) {
-            // Only a move to another control, not a box or another window
-            // taking the focus for a while.
-            const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
-            if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason)
-                txtSV_LostFocus(k);
-        }
-    }
     if (obj == lblName && e->type() == QEvent::MouseButtonRelease)
-        lblName_Click();
+        ctl::guard(this, QStringLiteral("frmSetpoints.lblName_Click"), [this] { lblName_Click(); });
     return Form::eventFilter(obj, e);
 }
 
-int FrmSetpoints::SelectedRow() const
+void FrmSetpoints::Guarded(const char* routine, const std::function<void()>& body)
 {
-    const QList<QListWidgetItem*> items = lstControls->selectedItems();
-    return items.isEmpty() ? -1 : lstControls->row(items.first());
-}
-
-void FrmSetpoints::SelectRow(int row)
-{
-    if (row < 0)
-        lstControls->clearSelection();
-    else
-        lstControls->setCurrentRow(row);
+    ctl::guard(this, QStringLiteral("frmSetpoints.") + QLatin1String(routine), body);
+    Screen::setMousePointer(Screen::Default);
 }
 
 void FrmSetpoints::ClearFields()
@@ -183,7 +164,7 @@ bool FrmSetpoints::AskCancelChanges()
 
 void FrmSetpoints::Form_Load()
 {
-    try {
+    Guarded("Form_Load", [this] {
         Loading = true;
         ClearFields();
         ShowAlarm3(false);
@@ -193,14 +174,12 @@ void FrmSetpoints::Form_Load()
             lstControls->setEnabled(false);
             return;
         }
-        lstControls->clear();
-        for (int i = 0; i < gControlCount; ++i)
-            lstControls->addItem(gCtlAddress[i] + QStringLiteral("     ") + gCtlName[i].left(16));
+        lstControls->Clear();
+        for (const InstrumentRecord& r : gInstruments)
+            lstControls->AddItem(r.Address + QStringLiteral("     ") + r.Name.left(16));
         Changed = false;
         Loading = false;
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmSetpoints.Form_Load"));
-    }
+    });
 }
 
 void FrmSetpoints::Form_Unload(int& cancel)
@@ -213,91 +192,80 @@ void FrmSetpoints::lstControls_Click()
 {
     if (Loading)
         return;
-    try {
-        if (Changed) {
-            if (!AskCancelChanges()) {
-                // The edits stay, and so does the instrument they belong to:
-                // the list goes back to it so that Update writes what it shows.
-                Loading = true;
-                SelectRow(SelIndex);
-                Loading = false;
-                return;
-            }
-            Changed = false;
+    if (Changed) {
+        if (!AskCancelChanges()) {
+            // The edits stay, and so does the instrument they belong to: the
+            // list goes back to it, so that it names what Update writes.
+            Loading = true;
+            Guarded("lstControls_Click", [this] { lstControls->setListIndex(SelIndex); });
+            Loading = false;
+            return;
         }
+        Changed = false;
+    }
+    Guarded("lstControls_Click", [this] {
         Screen::setMousePointer(Screen::Hourglass);
         Loading = true;
         ClearFields();
 
         QString errText;
         int errCode = 0;
-        SelIndex = SelectedRow();
-        if (SelIndex >= 0 && SelIndex < gControlCount) {
-            const int i = SelIndex;
-            lblAddressText->setText(gCtlAddress[i]);
-            lblNameText->setText(gCtlName[i]);
-            const int group = gCtlGroup[i];
-            const QString protocol = gCtlProtocol[i];
-            const int address = AddressToNumber(group, gCtlAddress[i]);
+        SelIndex = lstControls->ListIndex();
+        if (SelIndex >= 0) {
+            const InstrumentRecord& r = gInstruments[SelIndex];
+            lblAddressText->setText(r.Address);
+            lblNameText->setText(r.Name);
+            const int address = AddressToNumber(r.Group, r.Address);
 
             int fields = kBasicFields;
             bool modelKnown = true;
-            if (group == 1) {
+            if (r.Group == 1) {
+                // Only the three-alarm model has the alarm-3 set points.
                 float code = 0;
-                ReadInstrumentRegister(group, protocol, errText, errCode, address, kModelRegister, code);
+                ReadInstrumentRegister(r.Group, r.Protocol, errText, errCode, address, kModelRegister, code);
                 if (errCode != 0) {
                     cmdUpdate->setEnabled(false);
                     modelKnown = false;
                 } else {
                     QString modelID, typeCaption, modelName;
                     int modelIndex = 0;
-                    ModelFromRegisterValue(group, code, modelID, typeCaption, modelIndex, modelName);
+                    ModelFromRegisterValue(r.Group, code, modelID, typeCaption, modelIndex, modelName);
                     if (modelID == QLatin1String("XG"))
                         fields = kFields;
                 }
             }
             ShowAlarm3(fields == kFields);
 
-            if (modelKnown) {
-                bool complete = true;
-                for (int k = 0; k < fields; ++k) {
-                    QString valueText, unitText, formatText;
-                    float value = 0, divisor = 0;
-                    int alarm1 = 0, alarm2 = 0;
-                    ReadProcessValue(group, protocol, errText, errCode, address, kRegister[k], valueText, unitText,
-                                     formatText, value, divisor, alarm1, alarm2);
-                    if (errCode == 0) {
-                        txtSV(k)->setText(valueText);
-                        lblUnits(k)->setText(unitText);
-                        txtSV(k)->setEnabled(true);
-                        ValueFormat = formatText;
-                        Scale = divisor;
-                        continue;
-                    }
-                    complete = false;
-                    if (errCode == 2) {
-                        // The instrument has no such value: what was read can
-                        // still be written.
+            for (int k = 0; modelKnown && k < fields; ++k) {
+                QString valueText, unitText, formatText;
+                float value = 0, divisor = 0;
+                int alarm1 = 0, alarm2 = 0;
+                ReadProcessValue(r.Group, r.Protocol, errText, errCode, address, kRegister[k], valueText, unitText,
+                                 formatText, value, divisor, alarm1, alarm2);
+                if (errCode == 0) {
+                    txtSV(k)->setText(valueText);
+                    lblUnits(k)->setText(unitText);
+                    txtSV(k)->setEnabled(true);
+                    ValueFormat = formatText;
+                    Scale = divisor;
+                    if (k == fields - 1)
                         cmdUpdate->setEnabled(true);
-                        errText.clear();
-                    } else {
-                        // A partly read instrument must not be written.
-                        cmdUpdate->setEnabled(false);
-                    }
+                } else if (errCode == 2) {
+                    // The instrument has no such value: what was read can
+                    // still be written.
+                    cmdUpdate->setEnabled(true);
+                    errText.clear();
+                    break;
+                } else {
+                    // A partly read instrument must not be written.
+                    cmdUpdate->setEnabled(false);
                     break;
                 }
-                if (complete)
-                    cmdUpdate->setEnabled(true);
             }
         }
         SetErrorLine(errText);
-        Screen::setMousePointer(Screen::Default);
-        Loading = false;
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        Loading = false;
-        mb::AppError(this, e, QStringLiteral("frmSetpoints.lstControls_Click"));
-    }
+    });
+    Loading = false;
 }
 
 void FrmSetpoints::txtSV_Change(int)
@@ -312,44 +280,36 @@ void FrmSetpoints::txtSV_LostFocus(int Index)
 {
     if (Loading)
         return;
-    try {
-        Loading = true;
+    Loading = true;
+    Guarded("txtSV_LostFocus", [this, Index] {
         const float v = SetpointFieldValue(txtSV(Index)->text());
         txtSV(Index)->setText(rt::Format(v, ValueFormat));
-        Loading = false;
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(this, e, QStringLiteral("frmSetpoints.txtSV_LostFocus"));
-    }
+    });
+    Loading = false;
 }
 
 void FrmSetpoints::cmdUpdate_Click()
 {
-    try {
+    Guarded("cmdUpdate_Click", [this] {
         Screen::setMousePointer(Screen::Hourglass);
         QString errText;
         int errCode = 0;
-        if (SelIndex >= 0 && SelIndex < gControlCount) {
-            const int i = SelIndex;
-            const int group = gCtlGroup[i];
-            const int address = AddressToNumber(group, gCtlAddress[i]);
+        if (SelIndex >= 0) {
+            const InstrumentRecord& r = gInstruments[SelIndex];
+            const int address = AddressToNumber(r.Group, r.Address);
             for (int k = 0; k < kFields; ++k) {
                 const QString text = txtSV(k)->text();
                 if (text.isEmpty())
                     continue;
-                const float raw = rt::CSng(double(SetpointFieldValue(text)) * double(Scale));
-                WriteInstrumentRegister(group, gCtlProtocol[i], errText, errCode, address, kRegister[k], raw);
+                const float raw = SetpointFieldValue(text) * Scale;
+                WriteInstrumentRegister(r.Group, r.Protocol, errText, errCode, address, kRegister[k], raw);
                 if (errCode != 0)
                     break;
             }
         }
         SetErrorLine(errText);
-        Screen::setMousePointer(Screen::Default);
-        Changed = false;
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        mb::AppError(this, e, QStringLiteral("frmSetpoints.cmdUpdate_Click"));
-    }
+    });
+    Changed = false;
 }
 
 void FrmSetpoints::cmdClose_Click() { Unload(); }

@@ -5,8 +5,6 @@
 // group, protocol and address; communication errors go to the main form's
 // shared error line.
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "platform/controls.h"
@@ -26,7 +24,7 @@ public:
     static const int kRegister[kFields];
 
     // ---- controls ----
-    QListWidget* lstControls;
+    ListBox* lstControls;
     QLabel* lblControls;
     QLabel* lblInstruction;
     QLabel* lblAddress;
@@ -40,7 +38,7 @@ public:
     QLabel* lblAlm2HiSV;
     QLabel* lblAlm3HiSV;
     QLabel* lblAlm3LoSV;
-    ControlArray<QLineEdit> txtSV;
+    ControlArray<TextBox> txtSV;
     ControlArray<QLabel> lblUnits;
     QPushButton* cmdUpdate;
     QPushButton* cmdClose;
@@ -65,11 +63,12 @@ protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
+    // Runs a handler's body inside the handler boundary; the hourglass and
+    // the Loading flag are put back however it ends.
+    void Guarded(const char* routine, const std::function<void()>& body);
     void ClearFields();
     void ShowAlarm3(bool on);
     bool AskCancelChanges();
-    int SelectedRow() const;
-    void SelectRow(int row);
 };
 
 FrmSetpoints& frmSetpoints();

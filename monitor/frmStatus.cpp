@@ -1,10 +1,11 @@
 #include "monitor/frmStatus.h"
 
+#include <QSignalBlocker>
+
 #include "core/dispatch.h"
 #include "core/modZarn.h"
 #include "core/transports.h"
 #include "platform/clock.h"
-#include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 
@@ -107,7 +108,7 @@ bool isHiddenModeModel(const QString& id)
 }
 
 // A failed instrument read ends the tick: thrown past the remaining steps and
-// caught in PollTick.
+// caught at the end of the tick.
 struct TickEnded {};
 
 } // namespace
@@ -135,7 +136,8 @@ FrmStatus::FrmStatus() : tmrPoll(1000, [this] { tmrPoll_Timer(); }, this)
     lblDemoMode->setVisible(false);
 
     lblAddress = label(this, QStringLiteral("Address:"), 20, 116, 70);
-    cbxAddress = new QComboBox(this);
+    cbxAddress = new ComboBox(this);
+    cbxAddress->setObjectName(QStringLiteral("cbxAddress"));
     cbxAddress->setEditable(true);
     cbxAddress->setInsertPolicy(QComboBox::NoInsert);
     cbxAddress->setGeometry(94, 114, 80, 24);
@@ -173,18 +175,21 @@ FrmStatus::FrmStatus() : tmrPoll(1000, [this] { tmrPoll_Timer(); }, this)
     }
 
     lblLabels.add(3, label(this, QStringLiteral("Instrument Unit Errors"), 330, y0, 280));
-    lisUnitErrors = new QListWidget(this);
+    lisUnitErrors = new ListBox(this);
     lisUnitErrors->setGeometry(330, y0 + 22, 290, 134);
 
     lblErrorMessageText = label(this, QString(), 16, 430, kFormWidth - 32, 44);
     lblErrorMessageText->setWordWrap(true);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 
-    connect(cbxAddress, &QComboBox::activated, this, [this] { cbxAddress_Click(); });
+    cbxAddress->Click = [this] { cbxAddress_Click(); };
+    tmrPoll.setRoutine(QStringLiteral("frmStatus.tmrPoll_Timer"));
 }
 
 void FrmStatus::FillAddresses()
 {
+    // Refilling the list is no choice of the user's: the fields stay.
+    const QSignalBlocker quiet(cbxAddress);
     FillAddressCombo(cbxAddress, gControllerGroup == 0, true);
     LoadedGroup = gControllerGroup;
 }
@@ -194,7 +199,7 @@ void FrmStatus::Form_Load()
     // Nothing here may keep the screen from loading: each step swallows its
     // own failure and the next one runs.
     try {
-        FillAddressCombo(cbxAddress, gControllerGroup == 0, true);
+        FillAddresses();
     } catch (const std::exception&) {
     }
     LoadedGroup = gControllerGroup;
@@ -211,7 +216,7 @@ void FrmStatus::Form_Activate()
         FillAddresses();
     tmrPoll.setEnabled(true);
     if (gDemoMode)
-        tmrPoll_Timer();
+        tmrPoll.tick();
 }
 
 void FrmStatus::Form_Deactivate() { tmrPoll.setEnabled(false); }
@@ -223,7 +228,7 @@ void FrmStatus::ClearAllFields()
     for (QLabel* l : {lblErrorMessageText, lblDateTime, lblModeText, lblCommModeText, lblAlm1StatText,
                       lblAlm2StatText, lblProcessValueText})
         l->clear();
-    lisUnitErrors->clear();
+    lisUnitErrors->Clear();
     LastErrorWord = 0;
     LastNatFlag = 0;
     for (QLabel* l : {lblSetpointText, lblModelIDText, lblModelType, lblSoftVerText, lblCommVerText})
@@ -231,15 +236,6 @@ void FrmStatus::ClearAllFields()
 }
 
 int FrmStatus::address() const { return AddressToNumber(gControllerGroup, cbxAddress->currentText()); }
-
-void FrmStatus::tmrPoll_Timer()
-{
-    try {
-        PollTick();
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmStatus.tmrPoll_Timer"));
-    }
-}
 
 void FrmStatus::ShowModel(float code)
 {
@@ -278,12 +274,12 @@ void FrmStatus::ShowUnitErrorsGroup0(int errorWord, int natFlag)
         return;
     LastErrorWord = errorWord;
     LastNatFlag = natFlag;
-    lisUnitErrors->clear();
+    lisUnitErrors->Clear();
     if (natFlag)
-        lisUnitErrors->addItem(QString::fromLatin1(kNatText));
+        lisUnitErrors->AddItem(QString::fromLatin1(kNatText));
     for (const BitText& b : kGroup0Bits)
         if (BitState(b.bit, float(errorWord)))
-            lisUnitErrors->addItem(QString::fromLatin1(b.text));
+            lisUnitErrors->AddItem(QString::fromLatin1(b.text));
 }
 
 void FrmStatus::ShowUnitErrorLine(int code, const QString& line)
@@ -291,12 +287,12 @@ void FrmStatus::ShowUnitErrorLine(int code, const QString& line)
     if (code == LastErrorWord)
         return;
     LastErrorWord = code;
-    lisUnitErrors->clear();
+    lisUnitErrors->Clear();
     if (!line.isEmpty())
-        lisUnitErrors->addItem(line);
+        lisUnitErrors->AddItem(line);
 }
 
-void FrmStatus::PollTick()
+void FrmStatus::tmrPoll_Timer()
 {
     lblDateTime->setText(rt::FormatDateTime(Clock::localNow(), QStringLiteral("mm/dd/yyyy hh:mm:ss")));
     if (gDemoMode) {

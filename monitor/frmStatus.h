@@ -4,10 +4,8 @@
 // auto/manual and remote/local modes, the two alarm outputs, the unit errors
 // and the versions. The instrument is reached with the current controller
 // group and protocol of the settings; in demo mode simulated values stand in.
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 
 #include "platform/controls.h"
 #include "shell/mainscreen.h"
@@ -24,7 +22,7 @@ public:
     // ---- controls ----
     QLabel* lblTitle;
     QLabel* lblAddress;
-    QComboBox* cbxAddress;
+    ComboBox* cbxAddress;
     QLabel* lblDateTime;
     QLabel* lblDemoMode;
     QLabel* lblErrorMessageText;
@@ -46,7 +44,7 @@ public:
     QLabel* lblAlm1StatText;
     QLabel* lblAlm2Stat;
     QLabel* lblAlm2StatText;
-    QListWidget* lisUnitErrors;
+    ListBox* lisUnitErrors;
     Timer tmrPoll;
 
     // ---- form values ----
@@ -56,13 +54,13 @@ public:
 
     // ---- handlers ----
     void cbxAddress_Click();
+    // One poll tick (tmrPoll.tick() runs it inside the timer's boundary): an
+    // instrument failure shows its text and ends the tick; anything else
+    // throws to the boundary's error box.
     void tmrPoll_Timer();
     void ClearAllFields();
 
 private:
-    // One poll tick; an instrument failure ends it quietly, anything else
-    // throws to the timer handler.
-    void PollTick();
     void DemoTick();
     void FillAddresses();
     void ShowModel(float code);
