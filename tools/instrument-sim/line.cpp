@@ -600,6 +600,7 @@ void Line::loadDemo()
         // The status screen's and the set-point dialog's reads: error
         // words, alarm modes, versions and the alarm set points; the group 1
         // instrument also speaks Modbus ASCII.
+        "zcmd 50 0x702 \"0104070000\"", // the software version in its ten characters
         "reg 51 3 0",
         "reg 51 798 0",
         "reg 51 800 0",
