@@ -12,6 +12,7 @@
 #include "platform/runtime.h"
 #include "shell/frmMain.h"
 #include "shell/navigation.h"
+#include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
@@ -27,19 +28,7 @@ constexpr int kModelRegister = 1794; // 702H
 constexpr int kBasicFields = 5;      // SV and the two alarms' low and high
 constexpr float kLimit = 9999;
 
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 22)
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const QString& caption, int x, int y)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setGeometry(x, y, 100, 30);
-    return b;
-}
+using tool::Label;
 
 // The shared error line of the main form: the date and time before the text,
 // empty after a good operation.
@@ -74,22 +63,22 @@ FrmSetpoints::FrmSetpoints()
 
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
-    lblControls = label(this, QStringLiteral("Address           Name"), 12, 10, 250);
+    lblControls = Label(this, QStringLiteral("Address           Name"), 12, 10, 250);
     lblControls->setFont(fixed);
     lstControls = new ListBox(this);
     lstControls->setObjectName(QStringLiteral("lstControls"));
     lstControls->setGeometry(12, 32, 250, 270);
     lstControls->setFont(fixed);
-    lblInstruction = label(this,
+    lblInstruction = Label(this,
                            QStringLiteral("Click a control in this list box to view/edit Setpoint Values.        "
                                           "                <---"),
                            12, 310, 576, 40);
     lblInstruction->setWordWrap(true);
 
-    lblAddress = label(this, QStringLiteral("Address:"), 280, 32, 60);
-    lblAddressText = label(this, QString(), 344, 32, 240);
-    lblName = label(this, QStringLiteral("Name:"), 280, 56, 60);
-    lblNameText = label(this, QString(), 344, 56, 240);
+    lblAddress = Label(this, QStringLiteral("Address:"), 280, 32, 60);
+    lblAddressText = Label(this, QString(), 344, 32, 240);
+    lblName = Label(this, QStringLiteral("Name:"), 280, 56, 60);
+    lblNameText = Label(this, QString(), 344, 56, 240);
 
     // On screen the alarm-3 low field stands above the high one.
     const char* const captions[kFields] = {"SV:",           "Alarm1 Lo SV:", "Alarm1 Hi SV:", "Alarm2 Lo SV:",
@@ -100,11 +89,11 @@ FrmSetpoints::FrmSetpoints()
     for (int row = 0; row < kFields; ++row) {
         const int k = screenOrder[row];
         const int y = 86 + 28 * row;
-        captionLabels[k] = label(this, QString::fromLatin1(captions[k]), 280, y, 110);
+        captionLabels[k] = Label(this, QString::fromLatin1(captions[k]), 280, y, 110);
         auto* box = new TextBox(this);
         box->setGeometry(394, y - 1, 100, 24);
         txtSV.add(k, box);
-        lblUnits.add(k, label(this, QString(), 500, y, 60));
+        lblUnits.add(k, Label(this, QString(), 500, y, 60));
     }
     ControlArray<TextBox>::Events events;
     events.Change = [this](int k) { txtSV_Change(k); };
@@ -119,8 +108,10 @@ FrmSetpoints::FrmSetpoints()
     lblAlm3HiSV = captionLabels[5];
     lblAlm3LoSV = captionLabels[6];
 
-    cmdUpdate = button(this, QStringLiteral("&Update"), 280, 286);
-    cmdClose = button(this, QStringLiteral("C&lose"), 394, 286);
+    cmdUpdate = new QPushButton(QStringLiteral("&Update"), this);
+    cmdUpdate->setGeometry(280, 286, 100, 30);
+    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
+    cmdClose->setGeometry(394, 286, 100, 30);
 
     lstControls->Click = [this] { lstControls_Click(); };
     connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdate_Click(); });

@@ -10,6 +10,7 @@
 #include "platform/runtime.h"
 #include "shell/addresslist.h"
 #include "shell/navigation.h"
+#include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
@@ -88,9 +89,7 @@ const char* const kGroup2Codes[8] = {"",
 
 QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20)
 {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
+    return tool::Label(parent, text, x, y, w, h);
 }
 
 void setTextColor(QLabel* l, quint32 c)
@@ -273,6 +272,14 @@ void FrmStatus::ShowAlarm(QLabel* text, bool on)
     setTextColor(text, on ? kAlarmRed : kBlack);
 }
 
+void FrmStatus::ShowProcessValue(int raw, float divisor, const QString& formatText, const QString& unitText)
+{
+    if (divisor == 0)
+        rt::raise(rt::ErrDivisionByZero);
+    // The unit texts begin with their blank.
+    lblProcessValueText->setText(rt::Format(float(raw) / divisor, formatText) + unitText);
+}
+
 void FrmStatus::ShowUnitErrorsGroup0(int errorWord, int natFlag)
 {
     if (errorWord == LastErrorWord && natFlag == LastNatFlag)
@@ -360,9 +367,7 @@ void FrmStatus::tmrPoll_Timer()
         }
 
         const int natFlag = BitState(7, float(status)) ? -1 : 0;
-        if (divisor == 0)
-            rt::raise(rt::ErrDivisionByZero);
-        lblProcessValueText->setText(rt::Format(float(raw) / divisor, formatText) + unitText);
+        ShowProcessValue(raw, divisor, formatText, unitText);
 
         if (group == 0) {
             ShowUnitErrorsGroup0(errorWord, natFlag);
@@ -437,9 +442,7 @@ void FrmStatus::DemoTick()
     ShowAlarm(lblAlm2StatText, alarm2 != 0);
 
     const int natFlag = BitState(7, float(kDemoStatusWord)) ? -1 : 0;
-    if (divisor == 0)
-        rt::raise(rt::ErrDivisionByZero);
-    lblProcessValueText->setText(rt::Format(float(raw) / divisor, formatText) + unitText);
+    ShowProcessValue(raw, divisor, formatText, unitText);
     ShowUnitErrorsGroup0(kDemoErrorWord, natFlag);
 
     formatText = QStringLiteral("#,###,###,##0");

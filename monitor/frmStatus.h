@@ -66,6 +66,7 @@ private:
     void ShowModel(float code);
     void ShowModes(int statusWord);
     void ShowAlarm(QLabel* text, bool on);
+    void ShowProcessValue(int raw, float divisor, const QString& formatText, const QString& unitText);
     void ShowUnitErrorsGroup0(int errorWord, int natFlag);
     void ShowUnitErrorLine(int code, const QString& line);
     int address() const;
