@@ -1,5 +1,7 @@
 #include "platform/form.h"
 
+#include "platform/controls.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -7,6 +9,15 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
+
+namespace {
+// A form's own event inside the handler boundary.
+void fire(Form* f, const char* event, const std::function<void()>& body)
+{
+    const QString name = f->objectName().isEmpty() ? QString::fromLatin1(f->metaObject()->className()) : f->objectName();
+    ctl::guard(f, name + QLatin1Char('.') + QLatin1String(event), body);
+}
+} // namespace
 
 namespace Forms {
 namespace {
@@ -66,13 +77,13 @@ void setActive(Form* f)
 {
     if (gActive.data() == f)
         return;
-    Form* old = gActive.data();
+    QPointer<Form> old = gActive.data();
     gActive = f;
     if (old)
-        old->Form_Deactivate();
+        fire(old, "Form_Deactivate", [old] { old->Form_Deactivate(); });
     // A deactivate handler may itself have moved activation on.
     if (f && gActive.data() == f)
-        f->Form_Activate();
+        fire(f, "Form_Activate", [f] { f->Form_Activate(); });
 }
 
 Form* find(std::type_index t)
@@ -250,7 +261,7 @@ void Form::Hide()
 bool Form::Unload()
 {
     int cancel = 0;
-    Form_Unload(cancel);
+    fire(this, "Form_Unload", [this, &cancel] { Form_Unload(cancel); });
     if (cancel)
         return false;
     Hide();
