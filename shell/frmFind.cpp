@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QCoreApplication>
+#include <QMenuBar>
 
 #include "core/dispatch.h"
 #include "core/modZarn.h"
@@ -16,7 +17,8 @@ using namespace modZarn;
 FrmFind& frmFind() { return Forms::get<FrmFind>(); }
 
 namespace {
-constexpr int kFormWidth = 640;
+// Wide enough for the group options' captions on one line each.
+constexpr int kFormWidth = 700;
 // The model register (702H): two characters of the model ID.
 constexpr int kModelRegister = 1794;
 constexpr int kUnknownProtocol = 3;
@@ -110,6 +112,7 @@ FrmFind::FrmFind()
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("Find Instruments"));
     setFixedSize(kFormWidth, 600);
+    menuBar->setGeometry(0, 0, kFormWidth, 24);
 
     lblTitle = new QLabel(QStringLiteral("Find Instruments"), this);
     lblTitle->setGeometry(0, 76, kFormWidth, 26);
