@@ -36,17 +36,23 @@ protected:
     }
 };
 
+// A control of kind T with `caption` at x, y, w, h on `parent`.
+template <class T>
+T* at(QWidget* parent, const char* caption, int x, int y, int w, int h)
+{
+    auto* c = new T(QString::fromLatin1(caption), parent);
+    c->setGeometry(x, y, w, h);
+    return c;
+}
+
 TEST(CaptionCheck, FindsEveryKindOfCutCaption)
 {
     QWidget form;
     form.resize(400, 300);
-    auto* fits = new CommandButton(QStringLiteral("   F&ind     Instruments"), &form);
-    fits->setGeometry(0, 0, 140, 40);
-    auto* amp = new QRadioButton(QStringLiteral("A && B"), &form);
-    amp->setGeometry(0, 250, 120, 20);
+    at<CommandButton>(&form, "   F&ind     Instruments", 0, 0, 140, 40);
+    at<QRadioButton>(&form, "A && B", 0, 250, 120, 20);
     // A box standing in the blanks a caption leaves for it covers nothing.
-    auto* unit = new QLabel(QStringLiteral("Timeout:                              msec"), &form);
-    unit->setGeometry(150, 270, 240, 20);
+    auto* unit = at<QLabel>(&form, "Timeout:                              msec", 150, 270, 240, 20);
     auto* inBlanks = new QLineEdit(&form);
     inBlanks->setGeometry(150 + unit->fontMetrics().horizontalAdvance(QStringLiteral("Timeout: ")), 270, 30, 20);
     form.show();
@@ -54,19 +60,13 @@ TEST(CaptionCheck, FindsEveryKindOfCutCaption)
 
     // One of each: a word wider than its wrapping button, a plain button, a
     // label, an option running out of its frame, a frame's own title, a
-    // check box past the form's edge.
-    auto* word = new CommandButton(QStringLiteral("Instruments"), &form);
-    word->setGeometry(0, 50, 40, 40);
-    auto* plain = new QPushButton(QStringLiteral("  C&ancel Search"), &form);
-    plain->setGeometry(0, 100, 40, 30);
-    auto* label = new QLabel(QStringLiteral("Starting Address To Search:"), &form);
-    label->setGeometry(0, 140, 60, 20);
-    auto* frame = new QGroupBox(QStringLiteral("Select Controller Group"), &form);
-    frame->setGeometry(200, 0, 60, 120);
-    auto* option = new QRadioButton(QStringLiteral("Modbus"), frame);
-    option->setGeometry(8, 30, 150, 20);
-    auto* check = new QCheckBox(QStringLiteral("Save"), &form);
-    check->setGeometry(380, 200, 100, 20);
+    // check box past the form's edge ...
+    at<CommandButton>(&form, "Instruments", 0, 50, 40, 40);
+    at<QPushButton>(&form, "  C&ancel Search", 0, 100, 40, 30);
+    at<QLabel>(&form, "Starting Address To Search:", 0, 140, 60, 20);
+    auto* frame = at<QGroupBox>(&form, "Select Controller Group", 200, 0, 60, 120);
+    at<QRadioButton>(frame, "Modbus", 8, 30, 150, 20);
+    at<QCheckBox>(&form, "Save", 380, 200, 100, 20);
     // ... and a neighbour lying over a word.
     inBlanks->resize(200, 20);
     for (QWidget* w : form.findChildren<QWidget*>())
