@@ -1,7 +1,6 @@
 #include "platform/controls.h"
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>

@@ -1,7 +1,6 @@
 #pragma once
 // Small controls the forms share: a lamp (shape with a fill colour), a timer
 // with Enabled/Interval, and control arrays indexed by number.
-#include <QFont>
 #include <QFrame>
 #include <QPushButton>
 #include <QTimer>
