@@ -55,6 +55,9 @@ TEST(CaptionCheck, FindsEveryKindOfCutCaption)
     auto* unit = at<QLabel>(&form, "Timeout:                              msec", 150, 270, 240, 20);
     auto* inBlanks = new QLineEdit(&form);
     inBlanks->setGeometry(150 + unit->fontMetrics().horizontalAdvance(QStringLiteral("Timeout: ")), 270, 30, 20);
+    // A see-through control stacked above hides only with its own caption.
+    at<QLabel>(&form, "Process", 160, 200, 100, 20);
+    at<QGroupBox>(&form, "G", 150, 180, 240, 60);
     form.show();
     EXPECT_EQ(cutCaptions(&form), QStringList());
 

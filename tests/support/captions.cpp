@@ -117,31 +117,75 @@ QRect visiblePart(QWidget* w, QWidget* form)
     return visible.translated(-origin);
 }
 
-// Where the caption's ink lies: each run of non-blank characters of a
-// one-line caption (blanks may make room for a neighbour), else the whole
-// text block.
-std::vector<QRect> inkOf(const QString& text, const QRect& drawn, const QFontMetrics& fm, bool oneLine)
+// A caption as laid out in its control, in the control's coordinates: the
+// box the layout gives it, the ink that must be seen (a line box reaching a
+// pixel past a low control, or a side bearing past its edge, hides nothing)
+// and the ink in pieces: each run of non-blank characters of a one-line
+// caption (its blanks may make room for a neighbour), else the whole block.
+struct Laid {
+    QString text;
+    QRect drawn;
+    QRect ink;
+    std::vector<QRect> pieces;
+};
+
+std::optional<Laid> layOut(QWidget* w)
 {
-    if (!oneLine)
-        return {drawn};
-    std::vector<QRect> ink;
-    for (qsizetype i = 0; i < text.size();) {
-        if (text[i].isSpace()) {
+    const std::optional<Placement> p = placementOf(w);
+    if (!p || p->text.trimmed().isEmpty())
+        return std::nullopt;
+    const QFontMetrics fm(p->font ? *p->font : w->font());
+    Laid l{p->text, p->drawn ? *p->drawn : fm.boundingRect(p->area, p->flags, p->text), {}, {}};
+    l.ink = l.drawn;
+    if (p->drawn) { // a frame's title as its style places it
+        l.pieces = {l.drawn};
+        return l;
+    }
+    const bool oneLine = l.drawn.height() < 2 * fm.lineSpacing() && !l.text.contains(u'\n');
+    const QRect tight = fm.tightBoundingRect(QString(l.text).replace(u'\n', u' '));
+    if (!oneLine) {
+        l.ink = l.drawn.adjusted(0, fm.ascent() + tight.top(), 0, tight.bottom() - fm.descent());
+        l.pieces = {l.ink};
+        return l;
+    }
+    l.ink = tight.translated(l.drawn.x(), l.drawn.y() + fm.ascent()) & l.drawn;
+    for (qsizetype i = 0; i < l.text.size();) {
+        if (l.text[i].isSpace()) {
             ++i;
             continue;
         }
         qsizetype end = i;
-        while (end < text.size() && !text[end].isSpace())
+        while (end < l.text.size() && !l.text[end].isSpace())
             ++end;
-        ink.emplace_back(drawn.x() + fm.horizontalAdvance(text.left(i)), drawn.y(),
-                         fm.horizontalAdvance(text.mid(i, end - i)), drawn.height());
+        l.pieces.emplace_back(l.drawn.x() + fm.horizontalAdvance(l.text.left(i)), l.ink.y(),
+                              fm.horizontalAdvance(l.text.mid(i, end - i)), l.ink.height());
         i = end;
     }
-    return ink;
+    return l;
 }
 
-// A shown sibling stacked above `w` that lies over part of its caption.
-QWidget* coveringSibling(QWidget* w, QWidget* form, const std::vector<QRect>& ink)
+// Controls whose empty parts show what lies beneath: only their own caption
+// can hide another.
+bool seeThrough(const QWidget* w)
+{
+    if (w->autoFillBackground() || w->testAttribute(Qt::WA_OpaquePaintEvent))
+        return false;
+    return qobject_cast<const QLabel*>(w) || qobject_cast<const QCheckBox*>(w) ||
+           qobject_cast<const QRadioButton*>(w) || qobject_cast<const QGroupBox*>(w);
+}
+
+bool overlaps(const std::vector<QRect>& a, const std::vector<QRect>& b)
+{
+    for (const QRect& x : a)
+        for (const QRect& y : b)
+            if (x.intersects(y))
+                return true;
+    return false;
+}
+
+// A shown sibling stacked above `w` that lies over part of its caption:
+// an opaque control anywhere over it, a see-through one with its caption.
+QWidget* coveringSibling(QWidget* w, QWidget* form, const std::vector<QRect>& pieces)
 {
     QWidget* parent = w->parentWidget();
     if (!parent || !w->isVisibleTo(form))
@@ -151,10 +195,16 @@ QWidget* coveringSibling(QWidget* w, QWidget* form, const std::vector<QRect>& in
         auto* s = qobject_cast<QWidget*>(siblings[i]);
         if (!s || s->isWindow() || !s->isVisibleTo(form))
             continue;
-        const QRect over = s->geometry().translated(-w->pos());
-        for (const QRect& r : ink)
-            if (over.intersects(r))
-                return s;
+        const QPoint offset = s->pos() - w->pos();
+        std::vector<QRect> over;
+        if (!seeThrough(s)) {
+            over = {s->rect().translated(offset)};
+        } else if (const std::optional<Laid> l = layOut(s)) {
+            for (const QRect& r : l->pieces)
+                over.push_back(r.translated(offset));
+        }
+        if (overlaps(over, pieces))
+            return s;
     }
     return nullptr;
 }
@@ -178,26 +228,23 @@ QStringList cutCaptions(QWidget* form)
     const auto children = form->findChildren<QWidget*>();
     for (QWidget* w : children) {
         w->ensurePolished();
-        const std::optional<Placement> p = placementOf(w);
-        if (!p || p->text.trimmed().isEmpty())
+        const std::optional<Laid> l = layOut(w);
+        if (!l)
             continue;
-        const QFontMetrics fm(p->font ? *p->font : w->font());
-        const QRect drawn = p->drawn ? *p->drawn : fm.boundingRect(p->area, p->flags, p->text);
-        const QRect room = p->area & visiblePart(w, form);
-        if (!room.contains(drawn)) {
+        const QRect room = placementOf(w)->area & visiblePart(w, form);
+        if (!room.contains(l->ink)) {
             cut << QStringLiteral("%1 \"%2\": needs %3 at (%4,%5), has %6 at (%7,%8)")
-                       .arg(describe(w), p->text, sizeText(drawn))
-                       .arg(drawn.x())
-                       .arg(drawn.y())
+                       .arg(describe(w), l->text, sizeText(l->ink))
+                       .arg(l->ink.x())
+                       .arg(l->ink.y())
                        .arg(sizeText(room))
                        .arg(room.x())
                        .arg(room.y());
             continue;
         }
-        const bool oneLine = !p->drawn && drawn.height() < 2 * fm.lineSpacing() && !p->text.contains(u'\n');
-        if (QWidget* s = coveringSibling(w, form, inkOf(p->text, drawn, fm, oneLine)))
+        if (QWidget* s = coveringSibling(w, form, l->pieces))
             cut << QStringLiteral("%1 \"%2\": covered by %3 at (%4,%5) %6")
-                       .arg(describe(w), p->text, describe(s))
+                       .arg(describe(w), l->text, describe(s))
                        .arg(s->x())
                        .arg(s->y())
                        .arg(sizeText(s->geometry()));
