@@ -77,6 +77,30 @@ void OneBox::show(QWidget* owner, int number, const QString& description, const 
     mb::AppError(owner, number, description, routine);
 }
 
+void setBackColor(QWidget* w, quint32 c)
+{
+    w->setProperty("qxBackColor", QVariant::fromValue(c));
+    QPalette pal = w->palette();
+    const QColor q = color::toQColor(c);
+    if (qobject_cast<QLineEdit*>(w)) {
+        pal.setColor(QPalette::Base, q);
+    } else if (qobject_cast<QAbstractButton*>(w)) {
+        pal.setColor(QPalette::Button, q);
+    } else {
+        pal.setColor(QPalette::Window, q);
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(pal);
+}
+
+quint32 backColor(const QWidget* w)
+{
+    const QVariant v = w->property("qxBackColor");
+    if (v.isValid())
+        return v.value<quint32>();
+    return qobject_cast<const QLineEdit*>(w) ? color::White : color::ButtonFace;
+}
+
 QString routineName(const QWidget* control, const char* event)
 {
     auto nameOf = [](const QObject* o) {
