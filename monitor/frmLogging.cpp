@@ -17,10 +17,13 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
+#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmLogging& frmLogging() { return Forms::get<FrmLogging>(); }
+
+static const Nav::Registration reg(Nav::Target::Logging, [](Form&) { frmLogging().ShowModal(); });
 
 int WholeUnits(float entry, int factor)
 {
@@ -113,7 +116,11 @@ FrmLogging::FrmLogging()
     cmdViewHist = button(this, QStringLiteral("View &Hist..."), 290, 292);
     cmdClose = button(this, QStringLiteral("C&lose"), 510, 292);
 
-    connect(lstControls, &QListWidget::currentRowChanged, this, [this] { lstControls_Click(); });
+    // Only a chosen entry counts: the list taking the focus makes its first
+    // row current without choosing it. A click on the chosen entry shows
+    // its state afresh.
+    lstControls->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(lstControls, &QListWidget::itemSelectionChanged, this, [this] { lstControls_Click(); });
     connect(lstControls, &QListWidget::itemClicked, this, [this] { lstControls_Click(); });
     for (int k = 0; k <= 1; ++k) {
         connect(optHoursMins(k), &QRadioButton::clicked, this, [this, k] { optHoursMins_Click(k); });
@@ -196,6 +203,7 @@ void FrmLogging::Form_Load()
         for (int i = 0; i < gInstruments.Count(); ++i)
             lstControls->addItem(gInstruments[i].Address + QStringLiteral("     ") + gInstruments[i].Name);
         lstControls->setCurrentRow(-1);
+        lstControls->clearSelection();
         SelectedIndex = -1;
         Loading = false;
     } catch (const rt::RtError& e) {
@@ -211,7 +219,8 @@ void FrmLogging::lstControls_Click()
     try {
         Screen::setMousePointer(Screen::Hourglass);
         Loading = true;
-        SelectedIndex = lstControls->currentRow();
+        const QList<QListWidgetItem*> chosen = lstControls->selectedItems();
+        SelectedIndex = chosen.isEmpty() ? -1 : lstControls->row(chosen.first());
         const int i = SelectedIndex;
         if (i >= 0 && i < gInstruments.Count()) {
             lblAddressText->setText(gInstruments[i].Address);

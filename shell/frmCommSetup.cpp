@@ -7,6 +7,7 @@
 
 #include "core/deffiles.h"
 #include "core/helpers.h"
+#include "shell/addresslist.h"
 #include "core/startup.h"
 #include "core/state.h"
 #include "core/sysconfig.h"
