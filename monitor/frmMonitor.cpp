@@ -207,7 +207,12 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     click(cmdStopAll, "frmMonitor.cmdStopAll_Click", &FrmMonitor::cmdStopAll_Click);
 }
 
-void FrmMonitor::Form_Load() { resize(tw::px(9045), tw::px(15300)); }
+void FrmMonitor::Form_Load()
+{
+    // Held at its full height inside the parent, which scrolls over it.
+    setMinimumSize(tw::px(9045), tw::px(15300));
+    resize(minimumSize());
+}
 
 void FrmMonitor::Form_Unload(int& cancel)
 {

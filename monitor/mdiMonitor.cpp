@@ -9,8 +9,12 @@
 #include "monitor/monitor_rows.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "shell/navigation.h"
 
 using namespace modZarn;
+
+// The monitor opens beside the screen that asked for it.
+static const Nav::Registration reg(Nav::Target::Monitor, [](Form&) { mdiMonitor().Show(); });
 
 namespace {
 const QString kTemperatures = QStringLiteral("Process Variables");
@@ -53,7 +57,7 @@ void MdiMonitor::Form_Load()
     child.setMdiParent(*this);
     child.subWindow()->setWindowTitle(child.windowTitle());
     // The child is taller than the parent's client area, which scrolls.
-    child.subWindow()->resize(child.subWindow()->sizeHint().expandedTo(child.size()));
+    child.subWindow()->adjustSize();
     child.subWindow()->show();
 }
 
