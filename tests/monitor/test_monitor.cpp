@@ -1,6 +1,8 @@
 // The system monitor: rows and row file, activation, the poll on its periods,
 // set-point and ramp/soak commands, against the simulated line.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QTimeZone>
 #include <QTimer>
 
@@ -100,11 +102,13 @@ protected:
             n += r.contains(marker) ? 1 : 0;
         return n;
     }
+    // Types into a row's box (as code: the box turns yellow) and presses Enter.
     void press(int row, const QString& text)
     {
-        f().txtSVText(row)->setText(text);
-        int key = 13;
-        f().txtSVText_KeyPress(row, key);
+        TextBox* box = f().txtSVText(row);
+        box->setText(text);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QCoreApplication::sendEvent(box, &enter);
     }
     quint32 back(QWidget* w) const { return ctl::backColor(w); }
     QString errorLine() const { return frmMain().lblErrorMessageText->text(); }
@@ -460,8 +464,11 @@ TEST_F(MonitorTest, RowSetpointEnter)
         EXPECT_EQ(sim_.must("get 51 reg 257"), std::to_string(onWire)) << typed;
         EXPECT_EQ(boxes_.count(), boxesShown) << typed;
     }
-    // Group 1 (fixed tenths).
+    // Group 1 (fixed tenths); the focus moves on after Enter.
+    m.txtSVText(2)->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), m.txtSVText(2));
     press(2, QStringLiteral("31.5"));
+    EXPECT_NE(QApplication::focusWidget(), m.txtSVText(2));
     EXPECT_EQ(sim_.must("get 1 reg 0x1001"), "315");
 
     // A row not read yet cannot scale its value.
@@ -519,7 +526,7 @@ TEST_F(MonitorTest, ChangeAll)
     // Answered No: nothing sent, box white.
     m.txtChangeAll->setText(QStringLiteral("60"));
     boxes_.push(mb::No);
-    m.cmdChangeAll_Click();
+    m.cmdChangeAll->click();
     EXPECT_EQ(boxes_.last().text, "Are you sure you wish to change all the instrument setpoints to 60 ?");
     EXPECT_EQ(boxes_.last().style, 292);
     EXPECT_EQ(back(m.txtChangeAll), color::White);
@@ -532,7 +539,7 @@ TEST_F(MonitorTest, ChangeAll)
     boxes_.push(mb::No);
     gLastSPPollTime = 0;
     const double before = Clock::timer();
-    m.cmdChangeAll_Click();
+    m.cmdChangeAll->click();
     EXPECT_EQ(sim_.must("get 51 reg 257"), "625");
     EXPECT_EQ(sim_.must("get 2 reg 0x4701"), "625");
     ASSERT_EQ(boxes_.count(), 2);
@@ -551,7 +558,7 @@ TEST_F(MonitorTest, ChangeAll)
     boxes_.clear();
     boxes_.push(mb::Yes);
     boxes_.push(mb::Yes);
-    m.cmdChangeAll_Click();
+    m.cmdChangeAll->click();
     ASSERT_EQ(boxes_.count(), 3);
     EXPECT_EQ(boxes_.calls()[2].title, "Cannot Send Change All Setpoint Value");
     EXPECT_TRUE(boxes_.calls()[2].text.contains("sent to address 32  instruments"));
@@ -564,7 +571,7 @@ TEST_F(MonitorTest, ChangeAll)
     // Text that is no number is refused before anything is asked or sent.
     m.txtChangeAll->setText(QStringLiteral("6O"));
     boxes_.clear();
-    m.cmdChangeAll_Click();
+    m.cmdChangeAll->click();
     EXPECT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "Invalid Setpoint Value");
     EXPECT_EQ(back(m.txtChangeAll), color::Red);
@@ -607,7 +614,7 @@ TEST_F(MonitorTest, RampSoakButtons)
     // A failed first write leaves the second unsent.
     sim_.must("fault 51 exception:4");
     sim_.clearLog();
-    m.cmdRampHold_Click(0);
+    m.cmdRampHold(0)->click();
     EXPECT_EQ(sim_.requests().size(), 1u);
     EXPECT_EQ(boxes_.last().title, "Program Hold Communications Error");
     EXPECT_TRUE(boxes_.last().text.startsWith(
@@ -622,7 +629,7 @@ TEST_F(MonitorTest, RampSoakButtons)
     boxes_.clear();
     boxes_.push(mb::Yes);
     sim_.clearLog();
-    m.cmdStartAll_Click();
+    m.cmdStartAll->click();
     EXPECT_EQ(boxes_.calls()[0].title, "Confirm Start All Ramp/Soak Programs");
     EXPECT_EQ(sim_.requests().size(), 4u);
     EXPECT_EQ(sim_.must("get 51 reg 785"), "1");
@@ -641,7 +648,7 @@ TEST_F(MonitorTest, RampSoakButtons)
     sim_.clearLog();
     gLastSPPollTime = 0;
     const double before = Clock::timer();
-    m.cmdHoldAll_Click();
+    m.cmdHoldAll->click();
     EXPECT_TRUE(sim_.requests().empty());
     EXPECT_EQ(gLastSPPollTime, kPollNow);
     EXPECT_NEAR(Clock::timer() - before, 0.7, 0.002);
@@ -656,7 +663,7 @@ TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
     EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
     EXPECT_FALSE(gRampCfgMode);
 
-    f().cmdRampCfg_Click(2);
+    f().cmdRampCfg(2)->click();
     EXPECT_TRUE(gRampCfgMode);
     EXPECT_EQ(gRampCfgAddress, 1);
     EXPECT_EQ(gRampCfgProtocol, "R");
