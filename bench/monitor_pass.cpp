@@ -21,6 +21,7 @@
 #include "monitor/mdiMonitor.h"
 #include "platform/app.h"
 #include "platform/clock.h"
+#include "sim_line.h"
 #include "support/simulator.h"
 
 #include "cpu_time.h"
@@ -84,16 +85,7 @@ int main(int argc, char** argv)
     ReadxxHXrefFile();
 
     SimProcess sim;
-    if (!sim.start(LineDescription(), {"--wire"})) {
-        std::fprintf(stderr, "simulator: %s\n", sim.errorText().c_str());
-        return 1;
-    }
-    sim.bindCom(7);
-    gCommPort = 7;
-    gPollTimeoutMs = 500;
-    bool failed = true;
-    InitComm(QStringLiteral("9600,N,8,1"), failed);
-    if (failed)
+    if (!OpenSimLine(sim, LineDescription(), {"--wire"}))
         return 1;
 
     for (int k = 0; k < 10; ++k)
