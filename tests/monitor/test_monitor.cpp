@@ -244,6 +244,19 @@ TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
     EXPECT_EQ(f().cbxControl(2)->Text(), kEmptyLabel);
 }
 
+TEST_F(MonitorTest, RowFileThatCannotBeWrittenKeepsTheMonitorShown)
+{
+    ASSERT_TRUE(QDir(programDir()).mkdir("Monitor.val"));
+    activate();
+    deactivate();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - mdiMonitor.Form_Deactivate"));
+    EXPECT_TRUE(mdiMonitor().isVisible());
+    EXPECT_TRUE(gMonitorStop);
+    EXPECT_FALSE(f().tmrPoll.enabled());
+}
+
 TEST_F(MonitorTest, PortClosedLeavesTheRowsInert)
 {
     activate();
