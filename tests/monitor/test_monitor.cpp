@@ -150,13 +150,6 @@ TEST(MonitorRows, LabelsTypedValuesAndPeriods)
     EXPECT_TRUE(monitor::ScaledSetpoint(-3276.8, 10, v));
     EXPECT_FALSE(monitor::ScaledSetpoint(3276.8, 10, v));
     EXPECT_FALSE(monitor::ScaledSetpoint(1e39, 1, v));
-
-    const std::pair<int, const char*> periods[] = {{0, "Setpoints (Now=.05 Sec.)"}, {3, "Setpoints (Now=.5 Sec.)"},
-                                                   {10, "Setpoints (Now=300 Sec.)"}, {11, "Setpoints (Now=0 Sec.)"}};
-    for (const auto& [index, caption] : periods)
-        EXPECT_EQ(monitor::RateMenuCaption("Setpoints",
-                                           monitor::RatePeriod(monitor::RateCaptions()[index])),
-                  caption);
 }
 
 TEST_F(MonitorTest, RowsAreLaidOutFromTheTableAndStartHidden)
