@@ -18,21 +18,37 @@ std::unordered_map<std::type_index, Form*>& registry()
 QPointer<Form> gActive;
 bool gWatching = false;
 
-// The user moved to another window of this program: fire the events. Boxes,
-// file dialogs and other applications do not count.
-void onFocusWindow(QWindow* w)
+Form* formOfWindow(QWindow* w)
 {
-    if (!w)
-        return;
     // Only a form that is a window of its own can match: a form embedded in
     // another (a child of a multiple-document window) shares that window, and
     // the activation belongs to the outer form.
-    for (auto& [t, f] : registry()) {
-        if (f->isWindow() && f->isVisible() && f->windowHandle() == w) {
-            setActive(f);
-            return;
-        }
-    }
+    if (w)
+        for (auto& [t, f] : registry())
+            if (f->isWindow() && f->isVisible() && f->windowHandle() == w)
+                return f;
+    return nullptr;
+}
+
+// The user moved to another window of this program: fire the events. Boxes,
+// file dialogs and other applications do not count. The focus is looked at
+// once the platform's queued changes are through: when code shows two windows
+// in a row, the first one's focus change arrives after the second is already
+// the active form, and acting on it would deactivate and activate both again.
+bool gCheckQueued = false;
+void onFocusWindow(QWindow*)
+{
+    if (gCheckQueued)
+        return;
+    gCheckQueued = true;
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            gCheckQueued = false;
+            if (Form* f = formOfWindow(QGuiApplication::focusWindow()))
+                setActive(f);
+        },
+        Qt::QueuedConnection);
 }
 
 void watch()
