@@ -132,15 +132,25 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     setObjectName(QStringLiteral("frmMonitor"));
     setWindowTitle(QStringLiteral("System Monitor"));
     tmrPoll.setRoutine(QStringLiteral("frmMonitor.tmrPoll_Timer"));
+    // The twips layout is made for a small dialog font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
-    lblChangeAll = Label(this, QStringLiteral("Change All Setpoint:"), 3600, 150, 1500, 255);
+    lblChangeAll = Label(this, QStringLiteral("Change All Setpoint:"), 3600, 150, 1560, 255);
     txtChangeAll = new TextBox(this);
     tw::place(txtChangeAll, 5160, 120, 975, 315);
     cmdChangeAll = Button(this, QStringLiteral("Change All"), kLightOrange, 6240, 120, 900, 315);
     cmdStartAll = Button(this, QStringLiteral("Start All Ramps"), kButtonGreen, 7200, 0, 1275, 240);
     cmdStopAll = Button(this, QStringLiteral("Stop All Ramps"), color::Red, 7200, 240, 1275, 240);
     cmdHoldAll = Button(this, QStringLiteral("Hold All"), color::Yellow, 8520, 0, 495, 495);
-    lblHeading = Label(this, kHeading, 120, 480, 7080, 255);
+    // These captions fit their places only in a smaller font.
+    QFont tiny = small;
+    tiny.setPointSize(7);
+    cmdStartAll->setFont(tiny);
+    cmdStopAll->setFont(tiny);
+    lblChangeAll->setFont(tiny);
+    lblHeading = Label(this, kHeading, 120, 480, 7300, 255);
     lblRampSoak = Label(this, QStringLiteral("Ramp/Soak"), 7440, 480, 1200, 255);
 
     // The eleven row arrays come from one layout table.
@@ -161,7 +171,9 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     build(cmdRampOff, "cmdRampOff");
     build(shpRampSoak, "shpRampSoak");
 
-    const QFont fixed(QStringLiteral("Courier New"));
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setPointSize(8);
+    fixed.setStyleHint(QFont::TypeWriter);
     for (int r = 0; r < kRows; ++r) {
         cbxControl(r)->setFont(fixed);
         for (Shape* s : {shpPoll(r), shpRampSoak(r)}) {
