@@ -14,6 +14,7 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "shell/frmMain.h"
+#include "sim_line.h"
 #include "support/simulator.h"
 
 using namespace modZarn;
@@ -51,16 +52,7 @@ int main(int argc, char** argv)
         line += "instrument " + std::to_string(a) + " group 0 protocol R\nreg " + std::to_string(a) +
                 " 1 " + std::to_string(200 + a) + "\nreg " + std::to_string(a) + " 2 0x10\n";
     SimProcess sim;
-    if (!sim.start(line)) {
-        std::fprintf(stderr, "simulator: %s\n", sim.errorText().c_str());
-        return 1;
-    }
-    sim.bindCom(7);
-    gCommPort = 7;
-    gPollTimeoutMs = 500;
-    bool failed = true;
-    InitComm(QStringLiteral("9600,N,8,1"), failed);
-    if (failed)
+    if (!OpenSimLine(sim, line))
         return 1;
     FrmMain& m = frmMain();
     m.tmrLogging.setEnabled(false); // ticks are run by hand

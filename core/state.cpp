@@ -17,6 +17,11 @@ int gRampCfgAddress = 0;
 QString gRampCfgProtocol;
 int gRampCfgGroup = 0;
 
+bool gMonitorStop = false;
+bool gMonitorBusy = false;
+double gLastPVPollTime = 0;
+double gLastSPPollTime = 0;
+
 std::array<QString, 4> gLogStatusText;
 
 int gCommPort = 0;
@@ -115,6 +120,8 @@ void ResetSharedState()
     gRampCfgAddress = 0;
     gRampCfgProtocol.clear();
     gRampCfgGroup = 0;
+    gMonitorStop = gMonitorBusy = false;
+    gLastPVPollTime = gLastSPPollTime = 0;
     gLogStatusText = {};
     gCommPort = 0;
     gBaudRate = 0;
