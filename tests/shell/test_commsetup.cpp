@@ -97,16 +97,19 @@ TEST_F(CommSetupTest, ListShowsFixedColumnsInAddressOrderAndUpdateResetsLogging)
     f.cmdRemove->click();
 
     f.cmdOK->click();
-    ASSERT_EQ(gControlCount, 5);
-    EXPECT_EQ(QStringList(gCtlAddress.mid(0, 5).toList()), QStringList({"002", "02", "05", "0A", "32"}));
-    EXPECT_EQ(gCtlLogDuration[4], 1);
+    ASSERT_EQ(gInstruments.Count(), 5);
+    QStringList addresses;
+    for (const InstrumentRecord& r : gInstruments)
+        addresses << r.Address;
+    EXPECT_EQ(addresses, QStringList({"002", "02", "05", "0A", "32"}));
+    EXPECT_EQ(gInstruments[4].LogDuration, 1);
 }
 
 TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
 {
-    gCtlLogRate[0] = 0.4f;
-    gCtlLogState[0] = 1;
-    gLoggingActive = true;
+    gInstruments[0].LogRate = 0.4f;
+    gInstruments[0].LogState = 1;
+    gInstruments.LoggingActive = true;
 
     FrmCommSetup& f = open();
     // The rate column holds whole seconds only.
@@ -127,8 +130,8 @@ TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
     EXPECT_EQ(port.settings(), "19200,E,8,2");
     EXPECT_EQ(gModelID[1][1], "XG"); // model file read again for group 1
 
-    EXPECT_FLOAT_EQ(gCtlLogRate[2], 0.4f);
-    EXPECT_EQ(gCtlLogState[2], 0);
+    EXPECT_FLOAT_EQ(gInstruments[2].LogRate, 0.4f);
+    EXPECT_EQ(gInstruments[2].LogState, 0);
     const QStringList lines = configLines();
     EXPECT_EQ(lines.mid(0, 8), QStringList({" 3 ", " 19200 ", "Even", " 8 ", " 2 ", " 500 ", " 1 ", "R"}));
     EXPECT_EQ(lines.mid(28, 8), QStringList({"32", "Oven Zone 1", "Z", " 0 ", " 1 ", " 60 ", " 1 ", " .4 "}));
@@ -137,13 +140,13 @@ TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
 TEST_F(CommSetupTest, CommitQuestionNoAndFailedPortOpening)
 {
     const QByteArray before = readFile("Quinrex3.cfg");
-    gCtlLogState[1] = 1;
-    gLoggingActive = true;
+    gInstruments[1].LogState = 1;
+    gInstruments.LoggingActive = true;
     FrmCommSetup& f = open();
     f.txtCommPort->setText("9");
     boxes_.push(mb::No);
     f.cmdOK->click();
-    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>() && gCtlLogState[1] == 1);
+    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>() && gInstruments[1].LogState == 1);
     EXPECT_EQ(readFile("Quinrex3.cfg"), before);
 
     // The port cannot open, yet the settings are saved for the next start.

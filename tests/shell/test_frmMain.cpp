@@ -87,18 +87,17 @@ TEST_F(MainMenuTest, ExitOrClosingAMainScreenEndsTheProgram)
 
 TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
 {
-    RedimInstrumentArrays(2);
-    gControlCount = 2;
-    gCtlLogState[0] = 1;
-    gCtlLogState[1] = 3;
+    gInstruments.Resize(2);
+    gInstruments[0].LogState = 1;
+    gInstruments[1].LogState = 3;
     // A session started now that runs for an hour (its reads fail: the port is closed).
-    gCtlLogStartSec[0] = UtcNow() * 86400;
-    gCtlLogDuration[0] = 60;
-    gCtlLogRate[0] = 1;
-    gCtlLogFile[0] = file("log.csv");
+    gInstruments[0].LogStartSec = UtcNow() * 86400;
+    gInstruments[0].LogDuration = 60;
+    gInstruments[0].LogRate = 1;
+    gInstruments[0].LogFile = file("log.csv");
     FrmMain& f = frmMain();
     f.tmrLogging_Timer();
-    ASSERT_TRUE(gLoggingActive);
+    ASSERT_TRUE(gInstruments.LoggingActive);
     EXPECT_EQ(f.shpLogging->fillColor(), color::Green);
 
     boxes_.push(mb::No);
@@ -106,7 +105,7 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "Display Terminal?");
     EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::DefaultButton2 | mb::Question);
-    EXPECT_TRUE(gCtlLogState[0] == 1 && gLoggingActive);
+    EXPECT_TRUE(gInstruments[0].LogState == 1 && gInstruments.LoggingActive);
     EXPECT_FALSE(Forms::isLoaded<FrmTerminal>());
 
     // The terminal opens modal: close it as soon as it shows.
@@ -123,8 +122,8 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
     closeTerminalWhenShown();
     f.mnuCommTerm_Click();
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(gCtlLogState[0] * 10 + gCtlLogState[1], 23); // the running session stopped, the other kept
-    EXPECT_FALSE(gLoggingActive);
+    EXPECT_EQ(gInstruments[0].LogState * 10 + gInstruments[1].LogState, 23); // the running session stopped, the other kept
+    EXPECT_FALSE(gInstruments.LoggingActive);
     EXPECT_EQ(f.shpLogging->fillColor(), color::ButtonFace);
 
     // Without logging no question is asked.
