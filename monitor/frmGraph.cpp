@@ -221,9 +221,9 @@ FrmGraph::FrmGraph()
     txtYScaleMin->KeyPress = [this](int& k) { if (k == 13) { k = 0; txtYScaleMax->setFocus(Qt::TabFocusReason); } };
     txtYScaleMax->KeyPress = [this](int& k) { if (k == 13) { k = 0; txtYScaleMin->setFocus(Qt::TabFocusReason); } };
     optTimeBase.setName(QStringLiteral("optTimeBase"));
-    ControlArray<OptionButton>::Events bases;
-    bases.Click = [this](int i) { optTimeBase_Click(i); };
-    optTimeBase.wire(bases);
+    ControlArray<OptionButton>::Events timeBase;
+    timeBase.Click = [this](int i) { optTimeBase_Click(i); };
+    optTimeBase.wire(timeBase);
 
     const std::pair<QPushButton*, void (FrmGraph::*)()> buttons[] = {
         {cmdStartSampling, &FrmGraph::cmdStartSampling_Click}, {cmdStopSampling, &FrmGraph::cmdStopSampling_Click},
