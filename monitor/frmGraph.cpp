@@ -9,7 +9,7 @@
 #include "monitor/frmGraphCfg.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
-#include "platform/twips.h"
+#include "shell/navigation.h"
 #include "shell/frmMain.h"
 
 using namespace modZarn;
@@ -17,6 +17,8 @@ using namespace modZarn;
 const QString FrmGraph::kNoPen = QStringLiteral("00     [none]");
 
 FrmGraph& frmGraph() { return Forms::get<FrmGraph>(); }
+
+static const Nav::Registration reg(Nav::Target::Graph, [](Form& from) { SwitchForm(from, frmGraph()); });
 
 float GraphListSeconds(const QString& item)
 {
@@ -610,6 +612,3 @@ void FrmGraph::printGraph(int style)
 
 void FrmGraph::cmdPrintColor_Click() { printGraph(Chart::PrintColor); }
 void FrmGraph::cmdPrintMono_Click() { printGraph(Chart::PrintMono); }
-
-// The graph is this screen: nothing to switch to.
-void FrmGraph::cmdGraph_Click() { SwitchForm(*this, *this); }

@@ -136,7 +136,6 @@ public:
     void cmdRestoreData_Click();
     void cmdPrintColor_Click();
     void cmdPrintMono_Click();
-    void cmdGraph_Click() override;
     void tmrGraphSampling_Timer();
     void tmrGraphRefresh_Timer();
 

@@ -82,7 +82,7 @@ TEST_F(SysConfigTest, PrivateLabelEditionUsesItsOwnFile)
     EXPECT_EQ(readFile("KT9-P.cfg"), kSettings);
 }
 
-TEST_F(SysConfigTest, FailedSaveReportsAndKeepsTheOldFile)
+TEST_F(SysConfigTest, FailedSaveIsReportedInTheBox)
 {
     // A folder where the file belongs cannot be replaced.
     ASSERT_TRUE(QDir(programDir()).mkdir("Quinrex3.cfg"));

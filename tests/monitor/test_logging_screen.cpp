@@ -37,7 +37,12 @@ protected:
         frmLogging().Show();
     }
     FrmLogging& f() { return frmLogging(); }
-    void select(int i) { f().lstControls->setCurrentRow(i), f().lstControls_Click(); }
+    // The user clicks entry i.
+    void select(int i)
+    {
+        QListWidget* l = f().lstControls;
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(i)).center());
+    }
 };
 
 TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
@@ -49,6 +54,17 @@ TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
                                                      f().txtRate, f().optHoursMins(0), f().optMinSec(1)})
         EXPECT_FALSE(w->isEnabled());
     EXPECT_TRUE(f().cmdViewHist->isEnabled() && f().cmdClose->isEnabled());
+
+    // The list taking the focus chooses nothing: the first row becomes
+    // current, but no instrument is shown and Start stays disabled.
+    f().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f()));
+    f().lstControls->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(f().lstControls->hasFocus());
+    EXPECT_EQ(f().lstControls->currentRow(), 0);
+    EXPECT_EQ(f().SelectedIndex, -1);
+    EXPECT_FALSE(f().cmdStart->isEnabled());
+    EXPECT_EQ(f().lblAddressText->text(), "");
 
     // state, status text, colour, enabled Start/Stop/View/entry fields
     const std::tuple<int, const char*, quint32, const char*> rows[] = {

@@ -1,12 +1,14 @@
 // The main menu: what it shows, navigation, the terminal's logging guard, ending.
 #include <QImage>
 #include <QTimer>
+#include <optional>
 
 #include "config/frmConfig.h"
 #include "core/helpers.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"
+#include "shell/navigation.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -76,6 +78,41 @@ TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
     EXPECT_TRUE(m.Visible());
     EXPECT_EQ(m.Left(), 40);
     EXPECT_EQ(Forms::active(), &m);
+}
+
+TEST_F(MainMenuTest, NavigationButtonsAreEnabledExactlyForRegisteredScreens)
+{
+    using Nav::Target;
+    // A target no screen of this build registers, registered here for a
+    // main screen built afterwards.
+    std::optional<Target> extra;
+    for (Target t : {Target::Status, Target::Graph, Target::Setpoints, Target::Monitor})
+        if (!extra && !Nav::available(t))
+            extra = t;
+    int opened = 0;
+    std::optional<Nav::Registration> reg;
+    if (extra)
+        reg.emplace(*extra, [&](Form& from) { opened += &from == &frmMain(); });
+
+    FrmMain& m = frmMain();
+    const std::pair<QPushButton*, Target> row[] = {
+        {m.cmdConfigureController, Target::Configure}, {m.cmdStatus, Target::Status},
+        {m.cmdFind, Target::Find},                     {m.cmdGraph, Target::Graph},
+        {m.cmdMainMenu, Target::MainMenu},             {m.cmdLogging, Target::Logging},
+        {m.cmdSetpoints, Target::Setpoints},           {m.cmdMonitor, Target::Monitor},
+    };
+    for (const auto& [button, target] : row)
+        EXPECT_EQ(button->isEnabled(), Nav::available(target)) << button->text().toStdString();
+    for (Target t : {Target::Configure, Target::Find, Target::MainMenu, Target::Logging})
+        EXPECT_TRUE(Nav::available(t));
+
+    if (extra) {
+        m.Show();
+        for (const auto& [button, target] : row)
+            if (target == *extra)
+                QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(opened, 1);
+    }
 }
 
 TEST_F(MainMenuTest, ExitOrClosingAMainScreenEndsTheProgram)
