@@ -208,9 +208,16 @@ FrmGraph::FrmGraph()
     chkYAutoScale->setObjectName(QStringLiteral("chkYAutoScale"));
     chkXAutoScale->Click = [this] { chkXAutoScale_Click(); };
     chkYAutoScale->Click = [this] { chkYAutoScale_Click(); };
-    for (QScrollBar* b : {hscXAxisOffset, hscXAxisSpan, vscYAxisOffset, vscYAxisSpan})
+    const std::pair<QScrollBar*, const char*> bars[] = {{hscXAxisOffset, "hscXAxisOffset"},
+                                                        {hscXAxisSpan, "hscXAxisSpan"},
+                                                        {vscYAxisOffset, "vscYAxisOffset"},
+                                                        {vscYAxisSpan, "vscYAxisSpan"}};
+    for (const auto& [b, name] : bars) {
+        b->setObjectName(QLatin1String(name));
+        const QString routine = QStringLiteral("frmGraph.") + QLatin1String(name) + QStringLiteral("_Change");
         connect(b, &QScrollBar::valueChanged, this,
-                [this] { ctl::guard(this, QStringLiteral("frmGraph.ScaleTheGraph"), [this] { scrollBar_Change(); }); });
+                [this, routine] { ctl::guard(this, routine, [this] { scrollBar_Change(); }); });
+    }
     txtYScaleMin->setObjectName(QStringLiteral("txtYScaleMin"));
     txtYScaleMax->setObjectName(QStringLiteral("txtYScaleMax"));
     txtYScaleMin->Change = [this] { txtYScaleMin_Change(); };

@@ -371,7 +371,7 @@ void Chart::printTo(QPrinter& printer)
     QCPPainter painter;
     if (!painter.begin(&printer)) {
         applyStyles(false);
-        rt::raise(printing::ErrPrinter);
+        rt::raise(printing::ErrPrinter, QStringLiteral("Printer error"));
     }
     painter.setMode(QCPPainter::pmVectorized);
     painter.setMode(QCPPainter::pmNoCaching);

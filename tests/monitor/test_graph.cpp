@@ -372,6 +372,11 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     EXPECT_EQ(boxes_.calls().front().text, "An application error has occurred reading Graph.val file:\r"
                                            "Error Code 13 - Type mismatch\rRoutine - frmGraph.ReadGraphConfig");
     EXPECT_EQ(f().cbxSampleRate->Text(), "2 Sec.");
+
+    // Closing the screen saves what changed, then ends the program.
+    choose(f().cbxSampleRate, "5 Min.");
+    EXPECT_THROW(f().mnuFileExit->trigger(), ProgramEnded);
+    EXPECT_TRUE(readFile("Graph.val").startsWith(" 9 \r\n"));
 }
 
 TEST_F(GraphScreen, TickMarksDialogKeepsItsCountsAndAppliesOnlyWhenChanged)
@@ -530,6 +535,7 @@ TEST_F(GraphScreen, RedrawsOnItsRefreshPeriodAndPrints)
     tickAt(0);
     tickAt(1);
     EXPECT_TRUE(f().DataChanged);
+    EXPECT_EQ(chart().plot()->graph(0)->dataCount(), 1) << "sampling only fills the store";
     f().tmrGraphRefresh.tick();
     EXPECT_TRUE(f().DataChanged) << "less than 2 s since the last redraw";
     Clock::setFake(kStart.addSecs(3));
