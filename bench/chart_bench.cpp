@@ -2,12 +2,12 @@
 // offscreen at 1200 x 700: a redraw after a sampling tick, a redraw that
 // rebuilds the whole plot, and one sampling tick (one point per pen into the
 // store) with few and with all points held.
-#include <QApplication>
 #include <QElapsedTimer>
 #include <cmath>
 #include <cstdio>
 
 #include "platform/chart.h"
+#include "bench_program.h"
 
 namespace {
 
@@ -42,8 +42,7 @@ double meanMs(int n, F&& f)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    BenchProgram program(argc, argv);
     Chart chart;
     chart.resize(1200, 700);
     chart.show();

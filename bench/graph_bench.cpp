@@ -2,10 +2,8 @@
 // (10 pens x 12,799 points) on a fake clock: one sampling tick with few and
 // with nearly all points held, the timed redraw of a full graph, and the
 // process's resident memory with the full graph.
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <cstdio>
 
@@ -15,6 +13,7 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
+#include "bench_program.h"
 
 using namespace modZarn;
 
@@ -56,12 +55,8 @@ double residentMB()
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    App::setPath(dir.path());
-    ResetSharedState();
-    gDefaultFolder = dir.path();
+    BenchProgram program(argc, argv);
+    gDefaultFolder = program.path();
     gDemoMode = true;
     mb::setHandler([](const mb::Call&) { return int(mb::OK); });
     Clock::setFake(kStart);

@@ -11,6 +11,7 @@
 #include "platform/runtime.h"
 #include "shell/navigation.h"
 #include "shell/frmMain.h"
+#include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
@@ -51,13 +52,6 @@ constexpr int kFallbackIndex = 4;
 const QString kTimeTitles[] = {QStringLiteral("Time (sec.)"), QStringLiteral("Time (min.)"),
                                QStringLiteral("Time (hrs.)")};
 constexpr double kTimeFactors[] = {1.0, 1.0 / 60, 1.0 / 3600};
-
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20)
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
-}
 
 QPushButton* button(QWidget* parent, const QString& caption, int x, int y)
 {
@@ -115,8 +109,8 @@ FrmGraph::FrmGraph()
     hscXAxisOffset->setGeometry(120, 556, 586, 16);
     hscXAxisSpan = bar(this, Qt::Horizontal, 1, 100, 100);
     hscXAxisSpan->setGeometry(120, 576, 586, 16);
-    lblOffset = label(this, QStringLiteral("OFFSET"), 56, 554, 60);
-    lblSpan = label(this, QStringLiteral("SPAN"), 56, 574, 60);
+    lblOffset = tool::Label(this, QStringLiteral("OFFSET"), 56, 554, 60);
+    lblSpan = tool::Label(this, QStringLiteral("SPAN"), 56, 574, 60);
 
     chkXAutoScale = new CheckBox(QStringLiteral("X Auto-Scaling"), this);
     chkXAutoScale->setGeometry(56, 600, 130, 22);
@@ -124,10 +118,10 @@ FrmGraph::FrmGraph()
     chkYAutoScale->setGeometry(190, 600, 130, 22);
     chkXAutoScale->setChecked(true);
     chkYAutoScale->setChecked(true);
-    lblYScaleMin = label(this, QStringLiteral("MinY:"), 330, 601, 40);
+    lblYScaleMin = tool::Label(this, QStringLiteral("MinY:"), 330, 601, 40);
     txtYScaleMin = new TextBox(this);
     txtYScaleMin->setGeometry(372, 600, 100, 22);
-    lblYScaleMax = label(this, QStringLiteral("MaxY:"), 486, 601, 40);
+    lblYScaleMax = tool::Label(this, QStringLiteral("MaxY:"), 486, 601, 40);
     txtYScaleMax = new TextBox(this);
     txtYScaleMax->setGeometry(528, 600, 100, 22);
 
@@ -147,15 +141,15 @@ FrmGraph::FrmGraph()
     }
     cbxControl.setName(QStringLiteral("cbxControl"));
 
-    lblSampleRate = label(this, QStringLiteral("Data Sampling Rate:"), 718, 350, 140);
+    lblSampleRate = tool::Label(this, QStringLiteral("Data Sampling Rate:"), 718, 350, 140);
     cbxSampleRate = new ComboBox(this);
     cbxSampleRate->setObjectName(QStringLiteral("cbxSampleRate"));
     cbxSampleRate->setGeometry(862, 348, 140, 22);
-    lblDuration = label(this, QStringLiteral("Sampling Duration:"), 718, 378, 140);
+    lblDuration = tool::Label(this, QStringLiteral("Sampling Duration:"), 718, 378, 140);
     cbxDuration = new ComboBox(this);
     cbxDuration->setObjectName(QStringLiteral("cbxDuration"));
     cbxDuration->setGeometry(862, 376, 140, 22);
-    lblRefreshRate = label(this, QStringLiteral("Graph Refresh Rate:"), 718, 406, 140);
+    lblRefreshRate = tool::Label(this, QStringLiteral("Graph Refresh Rate:"), 718, 406, 140);
     cbxRefreshRate = new ComboBox(this);
     cbxRefreshRate->setObjectName(QStringLiteral("cbxRefreshRate"));
     cbxRefreshRate->setGeometry(862, 404, 140, 22);
@@ -163,7 +157,7 @@ FrmGraph::FrmGraph()
     chkSymbols->setObjectName(QStringLiteral("chkSymbols"));
     chkSymbols->setGeometry(718, 434, 140, 22);
 
-    lblTimeBase = label(this, QStringLiteral("Time Base:"), 718, 474, 80);
+    lblTimeBase = tool::Label(this, QStringLiteral("Time Base:"), 718, 474, 80);
     fraTimeBase = new QGroupBox(this);
     fraTimeBase->setGeometry(800, 460, 202, 44);
     const QString bases[] = {QStringLiteral("Secs."), QStringLiteral("Min."), QStringLiteral("Hours")};
@@ -175,14 +169,14 @@ FrmGraph::FrmGraph()
     }
     optTimeBase(0)->setChecked(true);
 
-    lblSampleCount = label(this, QStringLiteral("Sample Count:"), 718, 514, 110);
-    lblSampleCountText = label(this, QString(), 830, 514, 172);
-    lblBufferSize = label(this, QStringLiteral("Buffer Used:"), 718, 536, 110);
-    lblBufferSizeText = label(this, QString(), 830, 536, 172);
-    lblSampling = label(this, QStringLiteral("Sampling in Progress"), 718, 560, 160);
+    lblSampleCount = tool::Label(this, QStringLiteral("Sample Count:"), 718, 514, 110);
+    lblSampleCountText = tool::Label(this, QString(), 830, 514, 172);
+    lblBufferSize = tool::Label(this, QStringLiteral("Buffer Used:"), 718, 536, 110);
+    lblBufferSizeText = tool::Label(this, QString(), 830, 536, 172);
+    lblSampling = tool::Label(this, QStringLiteral("Sampling in Progress"), 718, 560, 160);
     lblSampling->setStyleSheet(QStringLiteral("color: #008000; font-weight: bold"));
     lblSampling->hide();
-    lblDemoMode = label(this, QStringLiteral("Demo Mode"), 900, 560, 100);
+    lblDemoMode = tool::Label(this, QStringLiteral("Demo Mode"), 900, 560, 100);
     lblDemoMode->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
     lblDemoMode->hide();
 
