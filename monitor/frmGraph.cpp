@@ -493,12 +493,9 @@ void FrmGraph::chkXAutoScale_Click()
         hscXAxisOffset->setEnabled(false);
         gphGraph->setXAxisScaling(Chart::ScaleAuto);
     } else {
-        Loading = true;
         hscXAxisSpan->setEnabled(true);
-        hscXAxisSpan->setValue(100);
         hscXAxisOffset->setEnabled(true);
-        hscXAxisOffset->setValue(0);
-        Loading = false;
+        showWholeRange(hscXAxisOffset, hscXAxisSpan);
         gphGraph->setXAxisScaling(Chart::ScaleUser);
     }
     ScaleTheGraph();
@@ -513,18 +510,24 @@ void FrmGraph::chkYAutoScale_Click()
         txtYScaleMin->setEnabled(false);
         txtYScaleMax->setEnabled(false);
     } else {
-        Loading = true;
         vscYAxisSpan->setEnabled(true);
-        vscYAxisSpan->setValue(100);
         vscYAxisOffset->setEnabled(true);
-        vscYAxisOffset->setValue(0);
-        Loading = false;
+        showWholeRange(vscYAxisOffset, vscYAxisSpan);
         gphGraph->setYAxisScaling(Chart::ScaleUser);
         txtYScaleMin->setEnabled(true);
         txtYScaleMax->setEnabled(true);
         writeYBoxes(rt::CStrSingle(YDataMin), rt::CStrSingle(YDataMax));
     }
     ScaleTheGraph();
+}
+
+void FrmGraph::showWholeRange(QScrollBar* offset, QScrollBar* span)
+{
+    // Moved by code: the bars' own handlers stay out of it.
+    Loading = true;
+    span->setValue(100);
+    offset->setValue(0);
+    Loading = false;
 }
 
 void FrmGraph::scrollBar_Change()
@@ -540,10 +543,7 @@ void FrmGraph::yScaleLostFocus()
 {
     if (!YScaleEdited)
         return;
-    Loading = true;
-    vscYAxisOffset->setValue(0);
-    vscYAxisSpan->setValue(100);
-    Loading = false;
+    showWholeRange(vscYAxisOffset, vscYAxisSpan);
     ScaleTheGraph();
     YScaleEdited = false;
 }

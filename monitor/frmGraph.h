@@ -143,6 +143,8 @@ private:
     void printGraph(int style);
     void fillPenLists();
     void yScaleLostFocus();
+    // The manual window over the whole sampled range: offset 0, span 100.
+    void showWholeRange(QScrollBar* offset, QScrollBar* span);
     void writeYBoxes(const QString& min, const QString& max);
     void sampleAllPens(double X);
 };
