@@ -76,42 +76,37 @@ TEST_F(ChartTest, StoreAccessOutsideItsSetsAndPointsIsRefused)
     EXPECT_EQ(chart.PointCount(), 4);
 }
 
-TEST_F(ChartTest, StoreKeepsEachPointAndResetsByPart)
+TEST_F(ChartTest, EachDataResetClearsOnlyItsPart)
 {
-    chart.setSetCount(2);
-    chart.setPointCount(3);
-    put(1, 2, 0.5, 12.5f);
-    put(2, 3, 7.25, -4, 1);
-    chart.setLegendText(2, "002 R1 Kiln");
-
-    chart.setCurrentSet(1);
-    chart.setCurrentPoint(2);
-    EXPECT_EQ(chart.Value(), 12.5f);
-    EXPECT_EQ(chart.XPositionOf(2), 0.5f);
-    EXPECT_EQ(chart.XPositionOf(1), 1.0f) << "an untouched point sits at its number";
-    chart.setCurrentSet(2);
-    chart.setCurrentPoint(3);
-    EXPECT_EQ(chart.Value(), -4.0f);
-    EXPECT_EQ(chart.ExtraValue(), 1);
-    EXPECT_EQ(chart.XPositionOf(3), 7.25f);
-
-    // A set added later has the current points, all zero.
+    // code, then what point 3 of set 2 holds: value, flag, X position, legend
+    struct Row {
+        int code;
+        float value;
+        int flag;
+        float x;
+        const char* legend;
+    };
+    const Row rows[] = {
+        {Chart::ResetExtra, -4, 0, 7.25f, "Kiln"},   {Chart::ResetValues, 0, 1, 7.25f, "Kiln"},
+        {Chart::ResetXPositions, -4, 1, 3, "Kiln"},  {Chart::ResetLegends, -4, 1, 7.25f, ""},
+        {2, -4, 1, 7.25f, "Kiln"},
+    };
+    for (const Row& r : rows) {
+        chart.setSetCount(2);
+        chart.setPointCount(3);
+        put(2, 3, 7.25, -4, 1);
+        chart.setLegendText(2, "Kiln");
+        chart.setDataReset(r.code);
+        EXPECT_EQ(chart.Value(), r.value) << r.code;
+        EXPECT_EQ(chart.ExtraValue(), r.flag) << r.code;
+        EXPECT_EQ(chart.XPositionOf(3), r.x) << r.code;
+        EXPECT_EQ(chart.LegendText(2), r.legend) << r.code;
+        EXPECT_EQ(chart.XPositionOf(1), 1.0f) << "an untouched point sits at its number";
+    }
+    // A set added later holds the current points, all zero.
     chart.setSetCount(3);
     chart.setCurrentSet(3);
     EXPECT_EQ(chart.Value(), 0.0f);
-
-    chart.setDataReset(Chart::ResetExtra);
-    chart.setCurrentSet(2);
-    EXPECT_EQ(chart.ExtraValue(), 0);
-    EXPECT_EQ(chart.Value(), -4.0f) << "resetting flags keeps the values";
-    chart.setDataReset(Chart::ResetValues);
-    EXPECT_EQ(chart.Value(), 0.0f);
-    EXPECT_EQ(chart.XPositionOf(3), 7.25f);
-    chart.setDataReset(Chart::ResetXPositions);
-    EXPECT_EQ(chart.XPositionOf(3), 3.0f);
-    EXPECT_EQ(chart.LegendText(2), "002 R1 Kiln");
-    chart.setDataReset(Chart::ResetLegends);
-    EXPECT_EQ(chart.LegendText(2), "");
 }
 
 TEST_F(ChartTest, PlotDrawsFromTheStoreOnlyWhenRedrawnWithGapsForMissingPoints)
