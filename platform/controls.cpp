@@ -104,12 +104,22 @@ protected:
         switch (e->type()) {
         case QEvent::FocusIn:
         case QEvent::FocusOut: {
-            // Only moves between the window's own fields count: a box or
-            // another window coming up is no loss of focus of the field.
+            // A box, a menu or another window coming up takes no focus from
+            // the field, and getting it back is no new focus: a handler that
+            // shows a box must not run again when the box closes.
             const auto reason = static_cast<QFocusEvent*>(e)->reason();
-            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
-                return false;
             const bool in = e->type() == QEvent::FocusIn;
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+                if (!in) {
+                    away_ = true;
+                    return false;
+                }
+                if (away_) {
+                    away_ = false;
+                    return false;
+                }
+            }
+            away_ = false;
             auto& f = in ? gotFocus : lostFocus;
             if (f)
                 guard(w_->window(), routineName(w_, in ? "GotFocus" : "LostFocus"), f);
@@ -146,6 +156,7 @@ private:
 
     QWidget* w_;
     bool retyping_ = false;
+    bool away_ = false;
 };
 
 EventTap* tapOf(QWidget* w)

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QWindow>
 
 namespace Forms {
@@ -17,21 +18,37 @@ std::unordered_map<std::type_index, Form*>& registry()
 QPointer<Form> gActive;
 bool gWatching = false;
 
-// The user moved to another window of this program: fire the events. Boxes,
-// file dialogs and other applications do not count.
-void onFocusWindow(QWindow* w)
+Form* formOfWindow(QWindow* w)
 {
-    if (!w)
-        return;
     // Only a form that is a window of its own can match: a form embedded in
     // another (a child of a multiple-document window) shares that window, and
     // the activation belongs to the outer form.
-    for (auto& [t, f] : registry()) {
-        if (f->isWindow() && f->isVisible() && f->windowHandle() == w) {
-            setActive(f);
-            return;
-        }
-    }
+    if (w)
+        for (auto& [t, f] : registry())
+            if (f->isWindow() && f->isVisible() && f->windowHandle() == w)
+                return f;
+    return nullptr;
+}
+
+// The user moved to another window of this program: fire the events. Boxes,
+// file dialogs and other applications do not count. The focus is looked at
+// once the platform's queued changes are through: when code shows two windows
+// in a row, the first one's focus change arrives after the second is already
+// the active form, and acting on it would deactivate and activate both again.
+bool gCheckQueued = false;
+void onFocusWindow(QWindow*)
+{
+    if (gCheckQueued)
+        return;
+    gCheckQueued = true;
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            gCheckQueued = false;
+            if (Form* f = formOfWindow(QGuiApplication::focusWindow()))
+                setActive(f);
+        },
+        Qt::QueuedConnection);
 }
 
 void watch()
@@ -136,6 +153,8 @@ void Form::ShowModal()
     QPointer<Form> self = this;
     modal_ = true;
     setWindowModality(Qt::ApplicationModal);
+    if (isHidden())
+        centreOver(previous && previous->isVisible() ? previous->window() : nullptr);
     QEventLoop loop;
     connect(this, &Form::closedOrHidden, &loop, &QEventLoop::quit);
     Show();
@@ -148,6 +167,68 @@ void Form::ShowModal()
     // The window that opened the dialog is active again.
     if (previous && previous != self && previous->isVisible())
         Forms::setActive(previous);
+}
+
+QPoint Form::frameBorder() const
+{
+    if (!isWindow())
+        return {};
+    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
+    return border.isNull() ? border_ : border;
+}
+
+void Form::moveFrameTo(QPoint p)
+{
+    // Once the window has had a frame, Qt and the window manager can disagree
+    // about what a frame position of a hidden window means (the manager drops
+    // the frame when the window is hidden), and each hide and show moved the
+    // window by one frame border. The client area's position means the same to
+    // both, so a window whose frame is known is placed by its client area.
+    const QPoint border = frameBorder();
+    if (!border.isNull())
+        setGeometry(QRect(p + border, size()));
+    else
+        move(p);
+}
+
+void Form::noteBorder()
+{
+    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
+    if (!border.isNull())
+        border_ = border;
+}
+
+void Form::moveEvent(QMoveEvent* e)
+{
+    noteBorder();
+    QWidget::moveEvent(e);
+}
+
+void Form::hideEvent(QHideEvent* e)
+{
+    noteBorder();
+    QWidget::hideEvent(e);
+}
+
+void Form::centreOver(const QWidget* owner)
+{
+    if (!isWindow())
+        return;
+    // The frame is centred over the owner's frame; before the first showing
+    // the window manager's frame is not known yet, and the client size is
+    // what there is to centre.
+    const QRect own = frameGeometry();
+    QScreen* screen = owner ? owner->screen() : this->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
+    QPoint topLeft(centre.x() - own.width() / 2, centre.y() - own.height() / 2);
+    // Kept on the screen, top-left corner first, so that the title bar can
+    // always be reached.
+    if (area.isValid()) {
+        topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - own.width())));
+        topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - own.height())));
+    }
+    moveFrameTo(topLeft);
 }
 
 void Form::Hide()
