@@ -254,6 +254,28 @@ TEST_F(GraphScreen, SavedGraphReadsBackByteForByte)
     EXPECT_EQ(xs(), QList<float>({0.5f}));
 }
 
+TEST_F(GraphScreen, RestoreStopsAtThePointLimitKeepingWhatItRead)
+{
+    f().Show();
+    QByteArray content = "#Pens =, 10 ,Time Base =, 0 \r\nLog Time";
+    for (int i = 1; i <= 10; ++i)
+        content += "," + AddressToText(1, i).toLatin1() + " R1 Oven " + QByteArray::number(i);
+    for (int i = 1; i <= 10; ++i)
+        content += ",Missing Data-" + QByteArray::number(i);
+    content += "\r\n";
+    for (int p = 0; p < 12805; ++p)
+        content += " " + QByteArray::number(p) + " " + QByteArray(", 5 ").repeated(10) + QByteArray(", 0 ").repeated(10) +
+                   "\r\n";
+    writeFile("big.csv", content);
+    answerFile(file("big.csv"));
+    f().cmdRestoreData->click();
+    EXPECT_EQ(chart().PointCount(), 12799);
+    EXPECT_EQ(chart().SetCount(), 10);
+    EXPECT_EQ(boxes_.last().title, "Maximum Data Points Reached");
+    EXPECT_TRUE(boxes_.last().text.endsWith("The number of points is 12799.  The number of pens is 10."));
+    EXPECT_EQ(xs().last(), 12798.0f);
+}
+
 TEST_F(GraphScreen, BadOrCancelledFilesLeaveTheGraphAlone)
 {
     f().Show();
