@@ -1,6 +1,5 @@
 #include "monitor/frmGraphCfg.h"
 
-#include <QFocusEvent>
 #include <cstdlib>
 
 #include "core/state.h"
@@ -13,7 +12,7 @@ FrmGraphCfg& frmGraphCfg() { return Forms::get<FrmGraphCfg>(); }
 namespace {
 
 // The tick box's text as a tick count is kept to 2..20.
-void KeepTicksInRange(QLineEdit* box)
+void KeepTicksInRange(TextBox* box)
 {
     const double v = rt::Val(box->text());
     if (v < 2 || v > 20)
@@ -31,15 +30,19 @@ FrmGraphCfg::FrmGraphCfg()
 
     lblXAxisTicks = new QLabel(QStringLiteral("X-Axis Ticks:"), this);
     lblXAxisTicks->setGeometry(16, 16, 90, 22);
-    txtXAxisTicks = new QLineEdit(this);
+    txtXAxisTicks = new TextBox(this);
+    txtXAxisTicks->setObjectName(QStringLiteral("txtXAxisTicks"));
     txtXAxisTicks->setGeometry(110, 16, 50, 22);
-    chkShowXGrid = new QCheckBox(QStringLiteral("Show Grid Lines"), this);
+    chkShowXGrid = new CheckBox(QStringLiteral("Show Grid Lines"), this);
+    chkShowXGrid->setObjectName(QStringLiteral("chkShowXGrid"));
     chkShowXGrid->setGeometry(180, 16, 140, 22);
     lblYAxisTicks = new QLabel(QStringLiteral("Y-Axis Ticks:"), this);
     lblYAxisTicks->setGeometry(16, 50, 90, 22);
-    txtYAxisTicks = new QLineEdit(this);
+    txtYAxisTicks = new TextBox(this);
+    txtYAxisTicks->setObjectName(QStringLiteral("txtYAxisTicks"));
     txtYAxisTicks->setGeometry(110, 50, 50, 22);
-    chkShowYGrid = new QCheckBox(QStringLiteral("Show Grid Lines"), this);
+    chkShowYGrid = new CheckBox(QStringLiteral("Show Grid Lines"), this);
+    chkShowYGrid->setObjectName(QStringLiteral("chkShowYGrid"));
     chkShowYGrid->setGeometry(180, 50, 140, 22);
     lblNote = new QLabel(QStringLiteral("Note: X &&Y Ticks are only used when not Auto Scaling."), this);
     lblNote->setTextFormat(Qt::PlainText);
@@ -51,30 +54,17 @@ FrmGraphCfg::FrmGraphCfg()
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setGeometry(180, 146, 90, 30);
 
-    connect(txtXAxisTicks, &QLineEdit::textChanged, this, [this] { txtXAxisTicks_Change(); });
-    connect(txtYAxisTicks, &QLineEdit::textChanged, this, [this] { txtYAxisTicks_Change(); });
-    connect(chkShowXGrid, &QCheckBox::toggled, this, [this] { chkShowXGrid_Click(); });
-    connect(chkShowYGrid, &QCheckBox::toggled, this, [this] { chkShowYGrid_Click(); });
-    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    txtXAxisTicks->Change = [this] { txtXAxisTicks_Change(); };
+    txtYAxisTicks->Change = [this] { txtYAxisTicks_Change(); };
+    txtXAxisTicks->GotFocus = [this] { txtXAxisTicks_GotFocus(); };
+    txtYAxisTicks->GotFocus = [this] { txtYAxisTicks_GotFocus(); };
+    txtXAxisTicks->LostFocus = [this] { txtXAxisTicks_LostFocus(); };
+    txtYAxisTicks->LostFocus = [this] { txtYAxisTicks_LostFocus(); };
+    chkShowXGrid->Click = [this] { chkShowXGrid_Click(); };
+    chkShowYGrid->Click = [this] { chkShowYGrid_Click(); };
+    connect(cmdOK, &QPushButton::clicked, this,
+            [this] { ctl::guard(this, QStringLiteral("frmGraphCfg.cmdOK_Click"), [this] { cmdOK_Click(); }); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
-    txtXAxisTicks->installEventFilter(this);
-    txtYAxisTicks->installEventFilter(this);
-}
-
-bool FrmGraphCfg::eventFilter(QObject* obj, QEvent* e)
-{
-    if (obj == txtXAxisTicks || obj == txtYAxisTicks) {
-        const bool x = obj == txtXAxisTicks;
-        if (e->type() == QEvent::FocusIn) {
-            x ? txtXAxisTicks_GotFocus() : txtYAxisTicks_GotFocus();
-        } else if (e->type() == QEvent::FocusOut) {
-            // Leaving for another control, not for a box or another window.
-            const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
-            if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason)
-                x ? txtXAxisTicks_LostFocus() : txtYAxisTicks_LostFocus();
-        }
-    }
-    return Form::eventFilter(obj, e);
 }
 
 void FrmGraphCfg::Form_Load()
@@ -83,8 +73,8 @@ void FrmGraphCfg::Form_Load()
     Loading = true;
     txtXAxisTicks->setText(QString::number(gGraphXTicks));
     txtYAxisTicks->setText(QString::number(gGraphYTicks));
-    chkShowXGrid->setChecked(std::abs(gGraphXGrid % 2) == 1);
-    chkShowYGrid->setChecked(std::abs(gGraphYGrid % 2) == 1);
+    chkShowXGrid->setValue(std::abs(gGraphXGrid % 2));
+    chkShowYGrid->setValue(std::abs(gGraphYGrid % 2));
     Loading = false;
 }
 
@@ -106,8 +96,8 @@ void FrmGraphCfg::cmdOK_Click()
         KeepTicksInRange(txtYAxisTicks);
         gGraphXTicks = rt::CInt(rt::Val(txtXAxisTicks->text()));
         gGraphYTicks = rt::CInt(rt::Val(txtYAxisTicks->text()));
-        gGraphXGrid = chkShowXGrid->isChecked() ? 1 : 0;
-        gGraphYGrid = chkShowYGrid->isChecked() ? 1 : 0;
+        gGraphXGrid = chkShowXGrid->Value();
+        gGraphYGrid = chkShowYGrid->Value();
     }
     Unload();
 }

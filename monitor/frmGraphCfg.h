@@ -2,11 +2,10 @@
 // "Graph Setup": the graph's X and Y tick counts and grid lines. OK stores
 // what was edited into the shared graph settings and leaves the changed flag
 // set for the graph screen, which saves and applies them.
-#include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/controls.h"
 #include "platform/form.h"
 
 class FrmGraphCfg : public Form {
@@ -17,11 +16,11 @@ public:
     void Form_Load() override;
 
     QLabel* lblXAxisTicks;
-    QLineEdit* txtXAxisTicks;
+    TextBox* txtXAxisTicks;
     QLabel* lblYAxisTicks;
-    QLineEdit* txtYAxisTicks;
-    QCheckBox* chkShowXGrid;
-    QCheckBox* chkShowYGrid;
+    TextBox* txtYAxisTicks;
+    CheckBox* chkShowXGrid;
+    CheckBox* chkShowYGrid;
     QLabel* lblNote;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
@@ -38,9 +37,6 @@ public:
     void txtYAxisTicks_LostFocus();
     void cmdOK_Click();
     void cmdCancel_Click();
-
-protected:
-    bool eventFilter(QObject* obj, QEvent* e) override;
 };
 
 FrmGraphCfg& frmGraphCfg();

@@ -100,7 +100,15 @@ protected:
 
 TEST_F(GraphScreen, PensBecomeSetsWithTheirNames)
 {
-    f().Show();
+    // Reached from the main menu's navigation row, in its place.
+    frmMain().Show();
+    ASSERT_TRUE(frmMain().cmdGraph->isEnabled());
+    frmMain().cmdGraph->click();
+    EXPECT_TRUE(f().isVisible());
+    EXPECT_TRUE(frmMain().isHidden());
+    EXPECT_EQ(f().pos(), frmMain().pos());
+    f().cmdGraph->click();
+    EXPECT_TRUE(f().isVisible());
     EXPECT_EQ(f().windowTitle(), "Real Time Graph");
     EXPECT_EQ(f().cbxControl(1)->ListCount(), 11);
     EXPECT_EQ(f().cbxControl(1)->List(10), "00     [none]");
