@@ -337,7 +337,9 @@ TEST_F(GraphScreen, BadOrCancelledFilesLeaveTheGraphAlone)
     boxes_.push(mb::Yes);
     f().cmdClearData->click();
     EXPECT_TRUE(f().GraphEmpty);
-    EXPECT_EQ(f().lblSampleCountText->text(), "1");
+    EXPECT_EQ(f().lblSampleCountText->text(), "1") << "the placeholder point";
+    EXPECT_EQ(f().lblBufferSizeText->text(), "0 Of 128,000") << "a run that never stops";
+    EXPECT_TRUE(f().lblBufferSizeText->isVisible());
 
     // Nothing to save right after clearing.
     answerFile(file("empty.csv"));
