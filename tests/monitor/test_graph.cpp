@@ -16,6 +16,7 @@
 #include "platform/filedialog.h"
 #include "platform/printing.h"
 #include "shell/frmMain.h"
+#include "support/simline.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -591,6 +592,59 @@ TEST_F(GraphScreen, RedrawsOnItsRefreshPeriodAndPrints)
     }
     EXPECT_EQ(chart().PrintStyle(), Chart::PrintMono);
     EXPECT_EQ(chart().PrintOption(11), 1);
+}
+
+} // namespace
+
+namespace {
+
+// Pens on the simulator's line: one instrument that answers, one that does not.
+class GraphLine : public SimLineTest {
+protected:
+    void SetUp() override
+    {
+        SimLineTest::SetUp();
+        startLine("instrument 51 group 0 protocol R\nreg 51 1 12345\nreg 51 2 0x0021\n", 100);
+        Clock::setFake(kStart);
+        for (const char* a : {"33", "40"}) {
+            InstrumentRecord r;
+            r.Address = QString::fromLatin1(a);
+            r.Name = QStringLiteral("Oven");
+            r.Protocol = QStringLiteral("R");
+            gInstruments.Append(r);
+        }
+    }
+};
+
+TEST_F(GraphLine, FailedReadsAreMissingPointsWithARedLampAndAThrottledErrorLine)
+{
+    FrmGraph& g = frmGraph();
+    g.Show();
+    g.cbxControl(1)->setListIndex(0);
+    g.cbxControl(2)->setListIndex(1);
+    g.cbxSampleRate->setListIndex(0); // 0.1 s
+    g.cmdStartSampling->click();
+    QLabel* line = frmMain().lblErrorMessageText;
+
+    // seconds after the start, whether the error line is (re)written
+    for (const auto& [t, written] : {std::pair{0.0, true}, {0.2, false}, {0.6, true}}) {
+        line->clear();
+        Clock::setFake(kStart.addMSecs(qint64(t * 1000)));
+        g.tmrGraphSampling.tick();
+        EXPECT_EQ(!line->text().isEmpty(), written) << t;
+    }
+    EXPECT_EQ(line->text(), "12/7/2026 10:00:20 AM - Address 40:No response from instrument at register 2");
+    Chart& c = *g.gphGraph;
+    c.setCurrentPoint(1);
+    c.setCurrentSet(1);
+    EXPECT_FLOAT_EQ(c.Value(), 123.45f);
+    EXPECT_EQ(c.ExtraValue(), 0);
+    c.setCurrentSet(2);
+    EXPECT_EQ(c.ExtraValue(), 1);
+    EXPECT_EQ(g.shpPoll(1)->fillColor(), color::ButtonFace);
+    EXPECT_EQ(g.shpPoll(2)->fillColor(), color::Red);
+    EXPECT_FLOAT_EQ(g.YDataMax, 123.45f) << "a failed read takes no part in the range";
+    EXPECT_TRUE(g.Sampling);
 }
 
 } // namespace
