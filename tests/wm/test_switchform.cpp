@@ -3,9 +3,7 @@
 // scripts/with-wm; without an X display the cases skip themselves. Where the
 // windows stand is asked of the X server itself: Qt's own idea of a frame can
 // lag behind the window manager's.
-#include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QThread>
 #include <memory>
 #include <xcb/xcb.h>
 
@@ -57,15 +55,7 @@ bool onScreen(QWidget& w)
 template <class F>
 bool settle(F done)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > 5000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return runEventsUntil(done, 5000);
 }
 
 // Moves a window's frame the way the user's drag does: the window manager
