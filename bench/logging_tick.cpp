@@ -1,7 +1,5 @@
 // CPU cost of the logging engine's 50 ms tick: with 40 sessions none of
 // which is due, and with 40 sessions all due against the simulated line.
-#include <QApplication>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <cstdio>
 #include <ctime>
@@ -16,6 +14,7 @@
 #include "shell/frmMain.h"
 #include "sim_line.h"
 #include "support/simulator.h"
+#include "bench_program.h"
 
 using namespace modZarn;
 
@@ -41,11 +40,7 @@ constexpr int kInstruments = 40;
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    App::setPath(dir.path());
-    ResetSharedState();
+    BenchProgram program(argc, argv);
 
     std::string line;
     for (int a = 1; a <= kInstruments; ++a)
@@ -65,7 +60,7 @@ int main(int argc, char** argv)
         gInstruments[i].Group = 0;
         gInstruments[i].LogRate = 1;
         gInstruments[i].LogDuration = 28800;
-        gInstruments[i].LogFile = dir.filePath(QStringLiteral("log%1.csv").arg(i));
+        gInstruments[i].LogFile = program.filePath(QStringLiteral("log%1.csv").arg(i));
         gInstruments[i].LogStartSec = UtcNow() * 86400;
         gInstruments[i].LogNextSec = 0;
         gInstruments[i].LogState = 1;

@@ -61,6 +61,12 @@ QString gZarnLinkLastCommand;
 double gLastZarnReadTime = 0;
 int gLastZarnReadAddress = 0;
 
+int gGraphXTicks = 0;
+int gGraphYTicks = 0;
+int gGraphXGrid = 0;
+int gGraphYGrid = 0;
+bool gGraphCfgChanged = false;
+
 void InstrumentTable::check(int i) const
 {
     if (i < 0 || i >= Count())
@@ -156,6 +162,8 @@ void ResetSharedState()
     gZarnLinkLastCommand.clear();
     gLastZarnReadTime = 0;
     gLastZarnReadAddress = 0;
+    gGraphXTicks = gGraphYTicks = gGraphXGrid = gGraphYGrid = 0;
+    gGraphCfgChanged = false;
 }
 
 } // namespace modZarn

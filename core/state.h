@@ -130,6 +130,13 @@ extern QString gZarnLinkLastCommand;
 extern double gLastZarnReadTime;
 extern int gLastZarnReadAddress;
 
+// ---- GraphSettings: the trend graph's ticks and grids (Graph.val) ----
+extern int gGraphXTicks;
+extern int gGraphYTicks;
+extern int gGraphXGrid; // 1 vertical grid lines, 0 none
+extern int gGraphYGrid; // 1 horizontal grid lines, 0 none
+extern bool gGraphCfgChanged;
+
 // Puts every shared variable back to its start-of-run value (tests).
 void ResetSharedState();
 

@@ -261,6 +261,15 @@ void wire(QWidget* element, int index, const QString& name, const ArrayEvents& e
 } // namespace ctl
 
 namespace {
+// Runs `f` with `flag` set: the list's own filling raises no events.
+template <class F>
+void quietly(bool& flag, F f)
+{
+    flag = true;
+    f();
+    flag = false;
+}
+
 // Runs a control's own handler inside the boundary.
 void fire(QWidget* w, const std::function<void()>& f, const char* event)
 {
@@ -300,16 +309,12 @@ void ListBox::setListIndex(int i)
 
 void ListBox::AddItem(const QString& item)
 {
-    quiet_ = true;
-    addItem(item);
-    quiet_ = false;
+    quietly(quiet_, [&] { addItem(item); });
 }
 
 void ListBox::Clear()
 {
-    quiet_ = true;
-    clear();
-    quiet_ = false;
+    quietly(quiet_, [&] { clear(); });
 }
 
 QString ListBox::List(int i) const
@@ -351,23 +356,21 @@ void ComboBox::AddItem(const QString& item)
 {
     const bool none = currentIndex() < 0;
     const QString typed = currentText();
-    quiet_ = true;
-    addItem(item);
-    // Qt chooses the first entry of a list that had none; the program's lists
-    // show no choice until one is made.
-    if (none && currentIndex() >= 0) {
-        setCurrentIndex(-1);
-        if (isEditable())
-            setEditText(typed);
-    }
-    quiet_ = false;
+    quietly(quiet_, [&] {
+        addItem(item);
+        // Qt chooses the first entry of a list that had none; the program's
+        // lists show no choice until one is made.
+        if (none && currentIndex() >= 0) {
+            setCurrentIndex(-1);
+            if (isEditable())
+                setEditText(typed);
+        }
+    });
 }
 
 void ComboBox::Clear()
 {
-    quiet_ = true;
-    clear();
-    quiet_ = false;
+    quietly(quiet_, [&] { clear(); });
 }
 
 QString ComboBox::List(int i) const { return i >= 0 && i < count() ? itemText(i) : QString(); }

@@ -212,3 +212,22 @@ TEST_F(FormTest, DialogOpensCentredOverItsOpenerAndOnTheScreen)
         }
     }
 }
+
+TEST_F(FormTest, AFailingFormEventShowsTheErrorBoxAndTheSwitchGoesOn)
+{
+    struct Failing : Form {
+        Failing() { setObjectName("frmFailing"); }
+        void Form_Activate() override { rt::raise(rt::ErrFileNotFound); }
+        void Form_Unload(int&) override { throw std::runtime_error("disk gone"); }
+    };
+    FormA& a = Forms::get<FormA>();
+    a.Show();
+    Failing& f = Forms::get<Failing>();
+    f.Show();
+    EXPECT_EQ(Forms::active(), &f);
+    EXPECT_TRUE(log.contains("A:deactivate"));
+    f.close();
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 53 - File not found\rRoutine - frmFailing.Form_Activate"));
+    EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 51 - disk gone\rRoutine - frmFailing.Form_Unload"));
+}
