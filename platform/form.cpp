@@ -23,8 +23,11 @@ void onFocusWindow(QWindow* w)
 {
     if (!w)
         return;
+    // Only a form that is a window of its own can match: a form embedded in
+    // another (a child of a multiple-document window) shares that window, and
+    // the activation belongs to the outer form.
     for (auto& [t, f] : registry()) {
-        if (f->isVisible() && f->window()->windowHandle() == w) {
+        if (f->isWindow() && f->isVisible() && f->windowHandle() == w) {
             setActive(f);
             return;
         }

@@ -25,10 +25,11 @@ public:
     virtual void Form_Unload(int& cancel) { (void)cancel; }
 
     // Shows the window modeless and makes it the active window.
-    void Show();
-    // Shows the window modal: returns when it is hidden or unloaded.
+    virtual void Show();
+    // Shows the window modal, centred over the window that opened it:
+    // returns when it is hidden or unloaded.
     void ShowModal();
-    void Hide();
+    virtual void Hide();
     // Runs Form_Unload; unless cancelled, hides the form and discards the
     // instance (the next use creates a new one). Returns true when unloaded.
     bool Unload();
