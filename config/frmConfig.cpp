@@ -1,6 +1,7 @@
 #include "config/frmConfig.h"
 
 #include <QFontMetrics>
+#include <QMenuBar>
 #include <array>
 
 #include "config/parammap.h"
@@ -95,6 +96,20 @@ ControlSpec spec(int index, ctl::Kind kind, int left, int top, int width, int he
     s.height = height;
     s.caption = caption;
     return s;
+}
+
+ctl::ArrayEvents onClick(std::function<void(int)> f)
+{
+    ctl::ArrayEvents e;
+    e.Click = std::move(f);
+    return e;
+}
+
+ctl::ArrayEvents onChange(std::function<void(int)> f)
+{
+    ctl::ArrayEvents e;
+    e.Change = std::move(f);
+    return e;
 }
 
 } // namespace
@@ -213,6 +228,12 @@ void FrmConfig::buildGroup(int g)
     auto* strip = new TabStrip(client, map.tabs);
     strip->setTabHeight(kTabHeight);
     tw::place(strip, 0, kStripTop, cfgmap::kPageWidth, kStripHeight);
+    // The pages hold long captions in narrow columns: a condensed face where there is one.
+    QFont pageFont = strip->font();
+    pageFont.setFamilies({QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Arial Narrow"),
+                          QStringLiteral("DejaVu Sans Condensed")});
+    pageFont.setPointSizeF(9);
+    strip->setFont(pageFont);
     tabConfig.add(g, strip);
     strip->Click = [this, g](int previous) { tabConfig_Click(g, previous); };
 
@@ -230,9 +251,9 @@ void FrmConfig::buildGroup(int g)
         setColor(l, e.labelColor);
         return l;
     };
-    auto listWidth = [this](const QStringList& items, int room) {
+    auto listWidth = [strip](const QStringList& items, int room) {
         int widest = 0;
-        const QFontMetrics fm(font());
+        const QFontMetrics fm(strip->font());
         for (const QString& s : items)
             widest = std::max(widest, fm.horizontalAdvance(s));
         const int twips = widest * tw::kTwipsPerPixel + 480;
@@ -327,7 +348,7 @@ void FrmConfig::buildGroup(int g)
             break;
         }
         case Editor::Reset: {
-            const int modeWidth = std::min(labelWidth, 1900);
+            const int modeWidth = std::min(labelWidth, 2200);
             cbxReset.build(page, {spec(e.reg, ctl::Kind::ComboBox, editorLeft - kGap - modeWidth, top, modeWidth,
                                        cfgmap::kListHeight)});
             for (const char* item : {"Automatic Reset Time:", "Manual Offset Correction:"})
@@ -335,7 +356,7 @@ void FrmConfig::buildGroup(int g)
             txtParameter.build(page, {spec(e.reg, ctl::Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
                                            e.initial)});
             txtParameter(e.reg)->setAlignment(Qt::AlignRight);
-            paramLabel(page, e, editorLeft + textWidth + 30, top + 15, 450)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            paramLabel(page, e, editorLeft + textWidth + 30, top + 15, 350)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             break;
         }
         case Editor::PattTime: {
@@ -353,7 +374,7 @@ void FrmConfig::buildGroup(int g)
             const bool dp = e.editor == Editor::DecimalPoint;
             ControlArray<ComboBox>& list = dp ? cbxDecimalPoint : cbxInputType;
             ControlArray<QLabel>& label = dp ? lblDecimalPoint : lblInputType;
-            list.build(page, {spec(g, ctl::Kind::ComboBox, editorLeft, top, dp ? 855 : 1935, cfgmap::kListHeight)});
+            list.build(page, {spec(g, ctl::Kind::ComboBox, editorLeft, top, std::min(dp ? 855 : 1935, room), cfgmap::kListHeight)});
             label.build(page, {spec(g, ctl::Kind::Label, labelLeft, top + 30, labelWidth, cfgmap::kLabelHeight,
                                     labelText(e.caption))});
             label(g)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -367,16 +388,16 @@ void FrmConfig::buildGroup(int g)
 
 void FrmConfig::wireArrays()
 {
-    txtParameter.wire({.Change = [this](int r) { txtParameter_Change(r); }});
-    cbxParameter.wire({.Click = [this](int r) { cbxParameter_Click(r); }});
-    chkParameter.wire({.Click = [this](int i) { chkParameter_Click(i); }});
-    cbxReset.wire({.Click = [this](int r) { cbxReset_Click(r); }});
-    txtPattHour.wire({.Change = [this](int i) { txtPattHour_Change(i); }});
-    txtPattMin.wire({.Change = [this](int i) { txtPattMin_Change(i); }});
-    txtDescription.wire({.Change = [this](int g) { txtDescription_Change(g); }});
-    cbxModelID.wire({.Click = [this](int g) { cbxModelID_Click(g); }});
-    cbxDecimalPoint.wire({.Click = [this](int g) { cbxDecimalPoint_Click(g); }});
-    cbxInputType.wire({.Click = [this](int g) { cbxInputType_Click(g); }});
+    txtParameter.wire(onChange([this](int r) { txtParameter_Change(r); }));
+    cbxParameter.wire(onClick([this](int r) { cbxParameter_Click(r); }));
+    chkParameter.wire(onClick([this](int i) { chkParameter_Click(i); }));
+    cbxReset.wire(onClick([this](int r) { cbxReset_Click(r); }));
+    txtPattHour.wire(onChange([this](int i) { txtPattHour_Change(i); }));
+    txtPattMin.wire(onChange([this](int i) { txtPattMin_Change(i); }));
+    txtDescription.wire(onChange([this](int g) { txtDescription_Change(g); }));
+    cbxModelID.wire(onClick([this](int g) { cbxModelID_Click(g); }));
+    cbxDecimalPoint.wire(onClick([this](int g) { cbxDecimalPoint_Click(g); }));
+    cbxInputType.wire(onClick([this](int g) { cbxInputType_Click(g); }));
 }
 
 CheckBox* FrmConfig::bitBox(int reg, int bit) const

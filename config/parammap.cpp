@@ -148,7 +148,7 @@ GroupMap buildGroup0()
     b.list(800, "Alarm 2 Type (AL2):", kAlarmTypes0, 2);
     b.text(265, "Alarm 2 Low (A2Lo):", "100");
     b.text(266, "Alarm 2 High (A2Hi):", "200");
-    b.column("Input Configuration", 5300, 720, 4400, 1800);
+    b.column("Input Configuration", 5150, 720, 4550, 2000);
     b.perGroup(Editor::DecimalPoint, "Decimal Point (dPt):", {"0", "0.0", "0.00", "0.000", ".0000"}, 0);
     b.perGroup(Editor::InputType, "Input Type (InP):",
                {"Type J T/C", "Type K T/C", "Type E T/C", "Type T T/C", "Type L T/C", "Type N T/C",
@@ -173,7 +173,7 @@ GroupMap buildGroup0()
         b.label("Step#", x, 300, 500, true);
         b.label("Setpoint", x + 560, 300, 735, true);
         b.label("Time", x + 1355, 300, 735, true);
-        b.label("Alarm Outputs On ", x + 2400, 60, 900, true);
+        b.label("Alarm Outputs On ", x + 2150, 60, 1250, true);
         b.label("#1", x + 2450, 300, 300, true);
         b.label("#2", x + 2750, 300, 300, true);
     }
@@ -196,7 +196,7 @@ GroupMap buildGroup0()
     b.check(787, 0, "Program Set On (PSEt)");
     b.check(788, 0, "Show Program Status (StAt)");
     b.check(789, 0, "Hold Ramp/Soak Program (-/~ key)");
-    b.column("", 3420, kGridTop + 8 * kRowPitch + 120, 3200, 1900);
+    b.column("", 3420, kGridTop + 8 * kRowPitch + 120, 3500, 2100);
     b.list(790, "At End Of Program (PEnd):", {"Hold", "Outputs Off", "Loop Again", "Go To SP1"}, 0);
     b.list(8, "Time Base (tbAS):", {"Sec.", "Min."}, 0);
     // The alarm-output boxes: all #1 boxes of a half, then its #2 boxes.
@@ -216,7 +216,7 @@ GroupMap buildGroup0()
 
     // ---- Tuning ----
     b.tab(2);
-    b.column("PID Parameters", 120, 120, 4700, 3200);
+    b.column("PID Parameters", 60, 120, 4200, 2950);
     b.text(269, "Proportional band (Out1):", "8");
     b.text(273, "Proportional band (Out 2):", "12");
     b.reset(274);
@@ -227,11 +227,11 @@ GroupMap buildGroup0()
     b.text(283, "Fuzzy Logic Intensity % (0=off) (Fint):", "0");
     b.text(284, "Fuzzy Logic Error Band (Fbnd):", "0");
     b.text(285, "Fuzzy Logic Rate of Change (FrtE):", "0.00");
-    b.column("Tuning Control", 4950, 120, 4700, 3200);
+    b.column("Tuning Control", 4350, 120, 5350, 3250);
     b.list(775, "Tuning Type:", kTuningTypes, 3);
     b.text(779, "Damping Factor (0=off):", "3");
     b.check(1067, 0, "Start Learning (LErn)");
-    b.column("Input Tuning && Failure Control", 4950, 1300, 4700, 3200);
+    b.column("Input Tuning && Failure Control", 4350, 1300, 5350, 3250);
     b.text(321, "Input Correction (InPC):", "0");
     b.text(791, "Input Digital Filter (0=off) (FiLt):", "2");
     b.text(322, "Loop Break Protection (0=off) (LPbr):", "0");
@@ -244,25 +244,27 @@ GroupMap buildGroup0()
 
     // ---- Output Setup ----
     b.tab(3);
-    b.column("Output Definitions", 120, 120, 5100, 4200);
+    b.column("Output Definitions", 60, 120, 9600, 0);
+    b.column("", 60, 120 + kHeadingHeight, 4800, 3300);
     b.list(769, "Output 1 Control (Out1):", kOutputControl, 0).labelColor = kBlue;
     b.text(267, "Set Point 1 On/Off Differential (hysteresis) (SP1d):", "10").labelColor = kBlue;
     b.text(770, "Proportional Cycle Time(sec) (##tP):", "10").labelColor = kBlue;
     b.text(771, "Pulsed Mode Linearity (#PuL):", "1").labelColor = kBlue;
+    b.column("", 4900, 120 + kHeadingHeight, 4800, 3300);
     b.list(772, "Output 2 Control (Out2):", kOutputControl, 0).labelColor = kPurple;
     b.text(268, "Set Point 2 On/Off Differential (hysteresis) (SP2d):", "10").labelColor = kPurple;
     b.text(773, "Proportional Cycle Time(sec) (##tP):", "10").labelColor = kPurple;
     b.text(774, "Pulsed Mode Linearity (#PuL):", "1").labelColor = kPurple;
     b.list(812, "Output 2 Type:", {"Alarm", "Control"}, 0).labelColor = kPurple;
-    b.column("Process Output Scaling", 5400, 120, 4250, 2500);
+    b.column("Process Output Scaling", 60, 2000, 4800, 2600);
     b.text(334, "Process Output Low (POL):", "0");
     b.text(335, "Process Output High (POH):", "200");
     b.list(802, "Process Output Source (POSr):", {"Process Variable", "Set Variable(SP1)"}, 0);
-    b.column("Remote Setpoint Scaling", 5400, 1320, 4250, 2500);
+    b.column("Remote Setpoint Scaling", 4900, 2000, 4800, 2600);
     b.check(807, 0, "Use Remote Analog Setpoint");
     b.text(336, "Remote Scale Low (rSCL):", "0");
     b.text(337, "Remote Scale High (rSCH):", "1000");
-    b.column("", 5400, 2600, 4250, 2300);
+    b.column("", 60, 3300, 9600, 3900);
     b.check(785, 0, "Show Percent Output on Lower Display (PctO)");
     b.list(811, "Manual && % Display Adjustment (APCt):",
            {"Relative to Output Range", "Relative to S#OL / S#OH"}, 0);
@@ -315,7 +317,7 @@ GroupMap buildGroup0()
     for (int s = 2; s <= 4; ++s) {
         const QString n = QString::number(s);
         const int k = s - 1; // offset from the stage-1 register
-        b.column("STAGE " + n, 120 + (s - 2) * 3210, 120, 3150, 1900);
+        b.column("STAGE " + n, 60 + (s - 2) * 3220, 120, 3150, 2050);
         b.text(258 + k, "Stage " + n + " Setpoint (" + n + "SP1):", QString::number(175 + k));
         b.list(775 + k, "Tuning Type (" + n + "tun):", kTuningTypes, 3);
         b.text(779 + k, "Damping Factor (0=off):", "3");
@@ -341,7 +343,7 @@ GroupMap buildGroup1()
 
     // ---- General ----
     b.tab(0);
-    b.column("Miscellaneous", 120, 1080, 3050, 1850);
+    b.column("Miscellaneous", 60, 1080, 2850, 1650);
     b.text(0x1001, "Setpoint (SV):", "0.0");
     b.list(0x4723, "Run/Stop (r-s):", {"STOP", "RUN", "Program Stop", "Program Hold"}, 1);
     b.list(0x102C, "Lock Setting (LoC):", kLockSetting, 0);
@@ -350,14 +352,14 @@ GroupMap buildGroup1()
     b.text(0x1038, "Re-transmit lower limit:", "0.0");
     b.list(0x471E, "Re-xmit direction:", {"Positive", "Negative"}, 0);
     b.list(0x106A, "Output 2:", {"Heating", "Cooling", "Alarming"}, 0);
-    b.column("Alarm Setpoints", 3250, 1080, 3150, 1500);
+    b.column("Alarm Setpoints", 2950, 1080, 3000, 1550);
     for (int a = 1; a <= 3; ++a) {
         const QString n = QString::number(a);
         b.list(0x101F + a, "Alarm " + n + " Type (ALA" + n + "):", kAlarmTypes12 + QStringList{"CT Alarm"}, 0);
         b.text(0x1022 + 2 * a, "Alarm " + n + " High (AL" + n + "H):", "4.0");
         b.text(0x1023 + 2 * a, "Alarm " + n + " Low (AL" + n + "L):", "4.0");
     }
-    b.column("Input Configuration", 6500, 1080, 3200, 1700);
+    b.column("Input Configuration", 6000, 1080, 3700, 2350);
     b.list(0x810, "Comm. Write (CoSH):", kDisabledEnabled, 0);
     b.perGroup(Editor::DecimalPoint, "Decimal Point (SP):", {"0", "0.0"}, 0);
     b.perGroup(Editor::InputType, "Input Type (InPt):",
@@ -423,8 +425,8 @@ GroupMap buildGroup1()
             const int p = half * 4 + q;
             const int x = kCaptionWidth + q * kPatternWidth;
             b.label("Pattern " + QString::number(p), x, 0, 1400, true, true);
-            b.label("  Set  Point ", x, 270, 615, true);
-            b.label(" Time hh:mm", x + 655, 270, 700, true);
+            b.label("  Set  Point ", x - 120, 270, 760, true);
+            b.label(" Time hh:mm", x + 640, 270, 760, true);
             for (int s = 0; s < 8; ++s) {
                 const int y = kStepTop + s * kStepPitch;
                 Entry& sp = b.text(0x2000 + 8 * p + s, QString(), "0.0");
