@@ -483,18 +483,18 @@ GroupMap buildGroup2()
 {
     Builder b(2, {"General", "Control"}, 360, 720);
     b.tab(0);
-    b.column("Miscellaneous", 120, 1080, 3050, 1600);
+    b.column("Miscellaneous", 60, 1080, 2850, 1650);
     b.text(0x4701, "Setpoint (SV)", "0.0");
     b.list(0x4719, "Run/Stop (r-s):", {"STOP", "RUN"}, 1);
     b.list(0x4731, "Lock Setting (LoC):", kLockSetting, 0);
-    b.column("Alarm Setpoints", 3250, 1080, 3150, 1500);
+    b.column("Alarm Setpoints", 2950, 1080, 3000, 1550);
     for (int a = 1; a <= 2; ++a) {
         const QString n = QString::number(a);
         b.list(0x4714 + a, "Alarm " + n + " Type (ALA" + n + "):", kAlarmTypes12, 0);
         b.text(0x4700 + 2 * a, "Alarm " + n + " High (AL" + n + "H):", "4.0");
         b.text(0x4701 + 2 * a, "Alarm " + n + " Low (AL" + n + "L):", "4.0");
     }
-    b.column("Input Configuration", 6500, 1080, 3200, 1700);
+    b.column("Input Configuration", 6000, 1080, 3700, 2350);
     b.list(0x471A, "Comm. Write (CoSH):", kDisabledEnabled, 0);
     b.perGroup(Editor::DecimalPoint, "Decimal Point (dPt):", {"0"}, 0).labelColor = kRed;
     b.perGroup(Editor::InputType, "Input Type (InPt):",
