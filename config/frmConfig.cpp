@@ -7,16 +7,22 @@
 #include "config/parammap.h"
 #include "config/scaling.h"
 #include "core/helpers.h"
+#include "core/startup.h"
 #include "core/state.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/twips.h"
+#include "shell/addresslist.h"
+#include "shell/navigation.h"
 
 using namespace modZarn;
 using cfgmap::Editor;
 using cfgmap::Entry;
 
 FrmConfig& frmConfig() { return Forms::get<FrmConfig>(); }
+
+static const Nav::Registration reg(Nav::Target::Configure,
+                                   [](Form& from) { modZarn::SwitchForm(from, frmConfig()); });
 
 namespace {
 

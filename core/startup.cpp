@@ -1,6 +1,5 @@
 #include "core/startup.h"
 
-#include "config/frmConfig.h"
 #include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/state.h"

@@ -17,10 +17,13 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
+#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmLogging& frmLogging() { return Forms::get<FrmLogging>(); }
+
+static const Nav::Registration reg(Nav::Target::Logging, [](Form&) { frmLogging().ShowModal(); });
 
 int WholeUnits(float entry, int factor)
 {
@@ -113,7 +116,11 @@ FrmLogging::FrmLogging()
     cmdViewHist = button(this, QStringLiteral("View &Hist..."), 290, 292);
     cmdClose = button(this, QStringLiteral("C&lose"), 510, 292);
 
-    connect(lstControls, &QListWidget::currentRowChanged, this, [this] { lstControls_Click(); });
+    // Only a chosen entry counts: the list taking the focus makes its first
+    // row current without choosing it. A click on the chosen entry shows
+    // its state afresh.
+    lstControls->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(lstControls, &QListWidget::itemSelectionChanged, this, [this] { lstControls_Click(); });
     connect(lstControls, &QListWidget::itemClicked, this, [this] { lstControls_Click(); });
     for (int k = 0; k <= 1; ++k) {
         connect(optHoursMins(k), &QRadioButton::clicked, this, [this, k] { optHoursMins_Click(k); });
@@ -193,9 +200,10 @@ void FrmLogging::Form_Load()
         cmdView->setEnabled(false);
 
         lstControls->clear();
-        for (int i = 0; i < gControlCount; ++i)
-            lstControls->addItem(gCtlAddress[i] + QStringLiteral("     ") + gCtlName[i]);
+        for (int i = 0; i < gInstruments.Count(); ++i)
+            lstControls->addItem(gInstruments[i].Address + QStringLiteral("     ") + gInstruments[i].Name);
         lstControls->setCurrentRow(-1);
+        lstControls->clearSelection();
         SelectedIndex = -1;
         Loading = false;
     } catch (const rt::RtError& e) {
@@ -211,19 +219,20 @@ void FrmLogging::lstControls_Click()
     try {
         Screen::setMousePointer(Screen::Hourglass);
         Loading = true;
-        SelectedIndex = lstControls->currentRow();
+        const QList<QListWidgetItem*> chosen = lstControls->selectedItems();
+        SelectedIndex = chosen.isEmpty() ? -1 : lstControls->row(chosen.first());
         const int i = SelectedIndex;
-        if (i >= 0 && i < gControlCount) {
-            lblAddressText->setText(gCtlAddress[i]);
-            lblNameText->setText(gCtlName[i]);
-            const int state = gCtlLogState[i];
+        if (i >= 0 && i < gInstruments.Count()) {
+            lblAddressText->setText(gInstruments[i].Address);
+            lblNameText->setText(gInstruments[i].Name);
+            const int state = gInstruments[i].LogState;
             if (state >= 1 && state <= 3)
                 lblStatusText->setText(gLogStatusText[state - 1]);
             else
                 lblStatusText->clear();
             setStatusColor(state == 1 ? color::Green : state == 2 ? color::Red : color::ButtonFace);
             lblStartTimeText->setText(state == 1 ? QStringLiteral("Logging started ") +
-                                                       logfmt::GeneralDate(logfmt::FromDateNumber(gCtlLogStartDate[i]))
+                                                       logfmt::GeneralDate(logfmt::FromDateNumber(gInstruments[i].LogStartDate))
                                                  : QString());
             setFieldsEnabled(state != 1);
             cmdStart->setEnabled(state != 1 && gCommOK);
@@ -233,10 +242,10 @@ void FrmLogging::lstControls_Click()
         Screen::setMousePointer(Screen::Default);
         Loading = false;
 
-        if (i >= 0 && i < gControlCount) {
+        if (i >= 0 && i < gInstruments.Count()) {
             // The stored values are shown in their units; showing them stores nothing.
-            const int durationUnits = gCtlDurationUnits[i] == 1 ? 1 : 0;
-            const int rateUnits = gCtlRateUnits[i] == 1 ? 1 : 0;
+            const int durationUnits = gInstruments[i].DurationUnits == 1 ? 1 : 0;
+            const int rateUnits = gInstruments[i].RateUnits == 1 ? 1 : 0;
             optHoursMins(durationUnits)->setChecked(true);
             optHoursMins_Click(durationUnits);
             optMinSec(rateUnits)->setChecked(true);
@@ -255,16 +264,16 @@ void FrmLogging::optHoursMins_Click(int Index)
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        const bool unitChanged = gCtlDurationUnits[i] != Index;
-        gCtlDurationUnits[i] = Index;
+        const bool unitChanged = gInstruments[i].DurationUnits != Index;
+        gInstruments[i].DurationUnits = Index;
         if (Index == 1) {
             lblHoursMins->setText(QStringLiteral("min"));
-            setTextQuietly(txtDuration, rt::Format(gCtlLogDuration[i], QStringLiteral("0")));
+            setTextQuietly(txtDuration, rt::Format(gInstruments[i].LogDuration, QStringLiteral("0")));
         } else {
             lblHoursMins->setText(QStringLiteral("hr"));
-            setTextQuietly(txtDuration, rt::Format(float(gCtlLogDuration[i]) / 60.0f, QStringLiteral("0.00")));
+            setTextQuietly(txtDuration, rt::Format(float(gInstruments[i].LogDuration) / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
         if (unitChanged)
@@ -280,16 +289,16 @@ void FrmLogging::optMinSec_Click(int Index)
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        const bool unitChanged = gCtlRateUnits[i] != Index;
-        gCtlRateUnits[i] = Index;
+        const bool unitChanged = gInstruments[i].RateUnits != Index;
+        gInstruments[i].RateUnits = Index;
         if (Index == 1) {
             lblMinSec->setText(QStringLiteral("sec/log"));
-            setTextQuietly(txtRate, rt::Format(gCtlLogRate[i], QStringLiteral("0.0")));
+            setTextQuietly(txtRate, rt::Format(gInstruments[i].LogRate, QStringLiteral("0.0")));
         } else {
             lblMinSec->setText(QStringLiteral("min/log"));
-            setTextQuietly(txtRate, rt::Format(gCtlLogRate[i] / 60.0f, QStringLiteral("0.00")));
+            setTextQuietly(txtRate, rt::Format(gInstruments[i].LogRate / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
         if (unitChanged)
@@ -322,7 +331,7 @@ void FrmLogging::txtDuration_LostFocus()
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
         Loading = true;
         double d = Entry(txtDuration);
@@ -333,15 +342,15 @@ void FrmLogging::txtDuration_LostFocus()
                 d = 480;
             const float hours = float(d);
             // At least a minute: a session of 0 minutes would end at once.
-            gCtlLogDuration[i] = std::max(1, WholeUnits(hours, 60));
+            gInstruments[i].LogDuration = std::max(1, WholeUnits(hours, 60));
             txtDuration->setText(rt::Format(hours, QStringLiteral("0.00")));
         } else {
             if (!(d >= 1))
                 d = 1;
             if (d > 28800)
                 d = 28800;
-            gCtlLogDuration[i] = int(std::floor(float(d)));
-            txtDuration->setText(rt::Format(gCtlLogDuration[i], QStringLiteral("0")));
+            gInstruments[i].LogDuration = int(std::floor(float(d)));
+            txtDuration->setText(rt::Format(gInstruments[i].LogDuration, QStringLiteral("0")));
         }
         Loading = false;
         if (Changed) {
@@ -360,7 +369,7 @@ void FrmLogging::txtRate_LostFocus()
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
         Loading = true;
         double r = Entry(txtRate);
@@ -371,14 +380,14 @@ void FrmLogging::txtRate_LostFocus()
                 r = 60;
             const float minutes = float(r);
             // Whole seconds, at least one: a rate of 0 cannot be sampled.
-            gCtlLogRate[i] = float(std::max(1, WholeUnits(minutes, 60)));
+            gInstruments[i].LogRate = float(std::max(1, WholeUnits(minutes, 60)));
             txtRate->setText(rt::Format(minutes, QStringLiteral("0.00")));
         } else {
             if (r < 0.1)
                 r = 0.1;
             if (r > 3600)
                 r = 3600;
-            gCtlLogRate[i] = float(r);
+            gInstruments[i].LogRate = float(r);
             txtRate->setText(rt::Format(float(r), QStringLiteral("0.0")));
         }
         Loading = false;
@@ -396,14 +405,14 @@ void FrmLogging::cmdStart_Click()
 {
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
         fd::Request r;
         r.kind = fd::Save;
         r.title = QStringLiteral("Start Log File");
         r.filter = kCsvFilter;
         r.initialDir = gDefaultFolder;
-        r.initialName = gCtlAddress[i] + QStringLiteral("_") +
+        r.initialName = gInstruments[i].Address + QStringLiteral("_") +
                         rt::FormatDateTime(Clock::localNow(), QStringLiteral("yyyymmdd")) + QStringLiteral(".csv");
         const QString file = fd::ask(r, this);
         if (file.isEmpty())
@@ -411,9 +420,9 @@ void FrmLogging::cmdStart_Click()
 
         // Two sessions in one file would delete the running one's log and
         // mix two instruments' values with nothing to tell them apart.
-        for (int j = 0; j < gControlCount; ++j) {
-            if (j != i && gCtlLogState[j] == 1 && QDir::cleanPath(gCtlLogFile[j]) == QDir::cleanPath(file)) {
-                mb::MsgBox(gCtlLogFile[j] + QLatin1Char('\r') +
+        for (int j = 0; j < gInstruments.Count(); ++j) {
+            if (j != i && gInstruments[j].LogState == 1 && QDir::cleanPath(gInstruments[j].LogFile) == QDir::cleanPath(file)) {
+                mb::MsgBox(gInstruments[j].LogFile + QLatin1Char('\r') +
                                QStringLiteral("This file is currently being logged to and cannot be used for "
                                               "another log."),
                            mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);
@@ -434,11 +443,11 @@ void FrmLogging::cmdStart_Click()
             }
         }
 
-        gCtlLogFile[i] = file;
-        gCtlLogStartDate[i] = logfmt::DateNumber(Clock::localNow());
-        gCtlLogStartSec[i] = UtcNow() * 86400;
-        gCtlLogNextSec[i] = 0;
-        gCtlLogState[i] = 1;
+        gInstruments[i].LogFile = file;
+        gInstruments[i].LogStartDate = logfmt::DateNumber(Clock::localNow());
+        gInstruments[i].LogStartSec = UtcNow() * 86400;
+        gInstruments[i].LogNextSec = 0;
+        gInstruments[i].LogState = 1;
         lstControls_Click();
     } catch (const rt::RtError& e) {
         mb::AppError(this, e, QStringLiteral("frmLogging.cmdStart_Click"));
@@ -449,15 +458,15 @@ void FrmLogging::cmdStop_Click()
 {
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        if (gCtlLogState[i] == 1) {
+        if (gInstruments[i].LogState == 1) {
             const int answer = mb::MsgBox(QStringLiteral("Are sure you wish to stop the current logging session?"),
                                           mb::YesNo | mb::DefaultButton2 | mb::Question,
                                           QStringLiteral("Stop Logging?"), this);
             if (answer == mb::No)
                 return;
-            gCtlLogState[i] = 2;
+            gInstruments[i].LogState = 2;
         }
         lstControls_Click();
     } catch (const rt::RtError& e) {
@@ -469,9 +478,9 @@ void FrmLogging::cmdView_Click()
 {
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        const QString file = gCtlLogFile[i];
+        const QString file = gInstruments[i].LogFile;
         if (!rt::FileExists(file))
             return;
         QStringList lines;
@@ -503,9 +512,9 @@ void FrmLogging::cmdViewHist_Click()
         if (file.isEmpty())
             return; // cancelled
 
-        for (int i = 0; i < gControlCount; ++i) {
-            if (file == gCtlLogFile[i] && gCtlLogState[i] == 1) {
-                mb::MsgBox(gCtlLogFile[i] + QLatin1Char('\r') +
+        for (int i = 0; i < gInstruments.Count(); ++i) {
+            if (file == gInstruments[i].LogFile && gInstruments[i].LogState == 1) {
+                mb::MsgBox(gInstruments[i].LogFile + QLatin1Char('\r') +
                                QStringLiteral("This file is currently being logged to and cannot be viewed "
                                               "Historically."),
                            mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);

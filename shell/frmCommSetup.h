@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "core/state.h"
 #include "platform/controls.h"
 #include "platform/form.h"
 
@@ -79,7 +80,7 @@ public:
     void cmdViewApp_Click();
 
     // The entry text of one instrument record as the list shows it.
-    static QString InstrumentListEntry(int record);
+    static QString InstrumentListEntry(const modZarn::InstrumentRecord& record);
 
 protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
