@@ -151,6 +151,13 @@ FrmConfig::FrmConfig()
     for (int g = 0; g <= 2; ++g)
         buildGroup(g);
     wireArrays();
+    // Focus runs through the top row and the pages before the navigation row.
+    QWidget* tail = previousInFocusChain();
+    for (QPushButton* b : {cmdMainMenu, cmdConfigureController, cmdStatus, cmdFind, cmdSetpoints, cmdMonitor,
+                           cmdLogging, cmdGraph}) {
+        setTabOrder(tail, b);
+        tail = b;
+    }
     setEnterMovesFocus(true);
 }
 
