@@ -723,10 +723,8 @@ void FrmConfig::SetupFormFields()
                 continue;
             const bool present = has[std::size_t(reg)];
             if (kind == 3) {
-                for (int bit = gCfgField[std::size_t(reg)][2]; bit <= gCfgField[std::size_t(reg)][3]; ++bit) {
-                    cfgscale::CheckIndex(reg, bit);
-                    bitBox(reg, bit)->setVisible(present);
-                }
+                for (int bit = gCfgField[std::size_t(reg)][2]; bit <= gCfgField[std::size_t(reg)][3]; ++bit)
+                    indexedBitBox(reg, bit)->setVisible(present);
                 continue;
             }
             if (kind == 1) {
@@ -763,34 +761,36 @@ void FrmConfig::SetupFormFields()
 
 // ------------------------------------------------------------- bit fields ----
 
-void FrmConfig::DistributeBits(int reg, float value)
+void FrmConfig::walkBits(int reg, const QString& routine, const std::function<void(int, CheckBox*)>& step)
 {
     try {
         if (reg < 0 || reg > kMaxRegister)
             rt::raise(rt::ErrSubscript);
         const auto& field = gCfgField[std::size_t(reg)];
-        for (int bit = field[2]; bit <= field[3]; ++bit) {
-            cfgscale::CheckIndex(reg, bit);
-            bitBox(reg, bit)->setValue(BitState(bit, value) ? 1 : 0);
-        }
+        for (int bit = field[2]; bit <= field[3]; ++bit)
+            step(bit, indexedBitBox(reg, bit));
     } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.DistributeBits, Parameter >") + GStr(reg));
+        mb::AppError(this, e, QStringLiteral("frmConfig.") + routine + QStringLiteral(", Parameter >") + GStr(reg));
     }
+}
+
+CheckBox* FrmConfig::indexedBitBox(int reg, int bit) const
+{
+    cfgscale::CheckIndex(reg, bit); // a bit beyond the index range overflows
+    return bitBox(reg, bit);
+}
+
+void FrmConfig::DistributeBits(int reg, float value)
+{
+    walkBits(reg, QStringLiteral("DistributeBits"),
+             [value](int bit, CheckBox* box) { box->setValue(BitState(bit, value) ? 1 : 0); });
 }
 
 void FrmConfig::CompressBits(int reg, int& value)
 {
     value = 0;
-    try {
-        if (reg < 0 || reg > kMaxRegister)
-            rt::raise(rt::ErrSubscript);
-        const auto& field = gCfgField[std::size_t(reg)];
-        for (int bit = field[2]; bit <= field[3]; ++bit) {
-            cfgscale::CheckIndex(reg, bit);
-            if (bitBox(reg, bit)->Value() == 1)
-                value += bit == 15 ? -32768 : (1 << bit);
-        }
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.CompressBits, Parameter >") + GStr(reg));
-    }
+    walkBits(reg, QStringLiteral("CompressBits"), [&value](int bit, CheckBox* box) {
+        if (box->Value() == 1)
+            value += bit == 15 ? -32768 : (1 << bit);
+    });
 }

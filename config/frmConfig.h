@@ -116,6 +116,11 @@ private:
     void buildGroup(int group);
     void wireArrays();
     void fillGroupLists(int group);
+    // The box of one bit, after the check that its index fits the index rule.
+    CheckBox* indexedBitBox(int reg, int bit) const;
+    // Runs `step` for each bit of the register's bit field, first to last; a
+    // fault shows the routine's error box and ends the walk.
+    void walkBits(int reg, const QString& routine, const std::function<void(int, CheckBox*)>& step);
 
     std::map<std::pair<int, int>, CheckBox*> bits_;
 };
