@@ -200,8 +200,8 @@ void FrmLogging::Form_Load()
         cmdView->setEnabled(false);
 
         lstControls->clear();
-        for (int i = 0; i < gInstruments.Count(); ++i)
-            lstControls->addItem(gInstruments[i].Address + QStringLiteral("     ") + gInstruments[i].Name);
+        for (const InstrumentRecord& r : gInstruments)
+            lstControls->addItem(r.Address + QStringLiteral("     ") + r.Name);
         lstControls->setCurrentRow(-1);
         lstControls->clearSelection();
         SelectedIndex = -1;
@@ -222,17 +222,18 @@ void FrmLogging::lstControls_Click()
         const QList<QListWidgetItem*> chosen = lstControls->selectedItems();
         SelectedIndex = chosen.isEmpty() ? -1 : lstControls->row(chosen.first());
         const int i = SelectedIndex;
-        if (i >= 0 && i < gInstruments.Count()) {
-            lblAddressText->setText(gInstruments[i].Address);
-            lblNameText->setText(gInstruments[i].Name);
-            const int state = gInstruments[i].LogState;
+        const InstrumentRecord* rec = i >= 0 && i < gInstruments.Count() ? &gInstruments[i] : nullptr;
+        if (rec) {
+            lblAddressText->setText(rec->Address);
+            lblNameText->setText(rec->Name);
+            const int state = rec->LogState;
             if (state >= 1 && state <= 3)
                 lblStatusText->setText(gLogStatusText[state - 1]);
             else
                 lblStatusText->clear();
             setStatusColor(state == 1 ? color::Green : state == 2 ? color::Red : color::ButtonFace);
             lblStartTimeText->setText(state == 1 ? QStringLiteral("Logging started ") +
-                                                       logfmt::GeneralDate(logfmt::FromDateNumber(gInstruments[i].LogStartDate))
+                                                       logfmt::GeneralDate(logfmt::FromDateNumber(rec->LogStartDate))
                                                  : QString());
             setFieldsEnabled(state != 1);
             cmdStart->setEnabled(state != 1 && gCommOK);
@@ -242,10 +243,10 @@ void FrmLogging::lstControls_Click()
         Screen::setMousePointer(Screen::Default);
         Loading = false;
 
-        if (i >= 0 && i < gInstruments.Count()) {
+        if (rec) {
             // The stored values are shown in their units; showing them stores nothing.
-            const int durationUnits = gInstruments[i].DurationUnits == 1 ? 1 : 0;
-            const int rateUnits = gInstruments[i].RateUnits == 1 ? 1 : 0;
+            const int durationUnits = rec->DurationUnits == 1 ? 1 : 0;
+            const int rateUnits = rec->RateUnits == 1 ? 1 : 0;
             optHoursMins(durationUnits)->setChecked(true);
             optHoursMins_Click(durationUnits);
             optMinSec(rateUnits)->setChecked(true);
@@ -266,14 +267,15 @@ void FrmLogging::optHoursMins_Click(int Index)
         const int i = SelectedIndex;
         if (i < 0 || i >= gInstruments.Count())
             return;
-        const bool unitChanged = gInstruments[i].DurationUnits != Index;
-        gInstruments[i].DurationUnits = Index;
+        InstrumentRecord& rec = gInstruments[i];
+        const bool unitChanged = rec.DurationUnits != Index;
+        rec.DurationUnits = Index;
         if (Index == 1) {
             lblHoursMins->setText(QStringLiteral("min"));
-            setTextQuietly(txtDuration, rt::Format(gInstruments[i].LogDuration, QStringLiteral("0")));
+            setTextQuietly(txtDuration, rt::Format(rec.LogDuration, QStringLiteral("0")));
         } else {
             lblHoursMins->setText(QStringLiteral("hr"));
-            setTextQuietly(txtDuration, rt::Format(float(gInstruments[i].LogDuration) / 60.0f, QStringLiteral("0.00")));
+            setTextQuietly(txtDuration, rt::Format(float(rec.LogDuration) / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
         if (unitChanged)
@@ -291,14 +293,15 @@ void FrmLogging::optMinSec_Click(int Index)
         const int i = SelectedIndex;
         if (i < 0 || i >= gInstruments.Count())
             return;
-        const bool unitChanged = gInstruments[i].RateUnits != Index;
-        gInstruments[i].RateUnits = Index;
+        InstrumentRecord& rec = gInstruments[i];
+        const bool unitChanged = rec.RateUnits != Index;
+        rec.RateUnits = Index;
         if (Index == 1) {
             lblMinSec->setText(QStringLiteral("sec/log"));
-            setTextQuietly(txtRate, rt::Format(gInstruments[i].LogRate, QStringLiteral("0.0")));
+            setTextQuietly(txtRate, rt::Format(rec.LogRate, QStringLiteral("0.0")));
         } else {
             lblMinSec->setText(QStringLiteral("min/log"));
-            setTextQuietly(txtRate, rt::Format(gInstruments[i].LogRate / 60.0f, QStringLiteral("0.00")));
+            setTextQuietly(txtRate, rt::Format(rec.LogRate / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
         if (unitChanged)
@@ -333,6 +336,7 @@ void FrmLogging::txtDuration_LostFocus()
         const int i = SelectedIndex;
         if (i < 0 || i >= gInstruments.Count())
             return;
+        InstrumentRecord& rec = gInstruments[i];
         Loading = true;
         double d = Entry(txtDuration);
         if (optHoursMins(0)->isChecked()) {
@@ -342,15 +346,15 @@ void FrmLogging::txtDuration_LostFocus()
                 d = 480;
             const float hours = float(d);
             // At least a minute: a session of 0 minutes would end at once.
-            gInstruments[i].LogDuration = std::max(1, WholeUnits(hours, 60));
+            rec.LogDuration = std::max(1, WholeUnits(hours, 60));
             txtDuration->setText(rt::Format(hours, QStringLiteral("0.00")));
         } else {
             if (!(d >= 1))
                 d = 1;
             if (d > 28800)
                 d = 28800;
-            gInstruments[i].LogDuration = int(std::floor(float(d)));
-            txtDuration->setText(rt::Format(gInstruments[i].LogDuration, QStringLiteral("0")));
+            rec.LogDuration = int(std::floor(float(d)));
+            txtDuration->setText(rt::Format(rec.LogDuration, QStringLiteral("0")));
         }
         Loading = false;
         if (Changed) {
@@ -371,6 +375,7 @@ void FrmLogging::txtRate_LostFocus()
         const int i = SelectedIndex;
         if (i < 0 || i >= gInstruments.Count())
             return;
+        InstrumentRecord& rec = gInstruments[i];
         Loading = true;
         double r = Entry(txtRate);
         if (optMinSec(0)->isChecked()) {
@@ -380,14 +385,14 @@ void FrmLogging::txtRate_LostFocus()
                 r = 60;
             const float minutes = float(r);
             // Whole seconds, at least one: a rate of 0 cannot be sampled.
-            gInstruments[i].LogRate = float(std::max(1, WholeUnits(minutes, 60)));
+            rec.LogRate = float(std::max(1, WholeUnits(minutes, 60)));
             txtRate->setText(rt::Format(minutes, QStringLiteral("0.00")));
         } else {
             if (r < 0.1)
                 r = 0.1;
             if (r > 3600)
                 r = 3600;
-            gInstruments[i].LogRate = float(r);
+            rec.LogRate = float(r);
             txtRate->setText(rt::Format(float(r), QStringLiteral("0.0")));
         }
         Loading = false;
@@ -407,12 +412,13 @@ void FrmLogging::cmdStart_Click()
         const int i = SelectedIndex;
         if (i < 0 || i >= gInstruments.Count())
             return;
+        InstrumentRecord& rec = gInstruments[i];
         fd::Request r;
         r.kind = fd::Save;
         r.title = QStringLiteral("Start Log File");
         r.filter = kCsvFilter;
         r.initialDir = gDefaultFolder;
-        r.initialName = gInstruments[i].Address + QStringLiteral("_") +
+        r.initialName = rec.Address + QStringLiteral("_") +
                         rt::FormatDateTime(Clock::localNow(), QStringLiteral("yyyymmdd")) + QStringLiteral(".csv");
         const QString file = fd::ask(r, this);
         if (file.isEmpty())
@@ -421,8 +427,9 @@ void FrmLogging::cmdStart_Click()
         // Two sessions in one file would delete the running one's log and
         // mix two instruments' values with nothing to tell them apart.
         for (int j = 0; j < gInstruments.Count(); ++j) {
-            if (j != i && gInstruments[j].LogState == 1 && QDir::cleanPath(gInstruments[j].LogFile) == QDir::cleanPath(file)) {
-                mb::MsgBox(gInstruments[j].LogFile + QLatin1Char('\r') +
+            const InstrumentRecord& other = gInstruments[j];
+            if (j != i && other.LogState == 1 && QDir::cleanPath(other.LogFile) == QDir::cleanPath(file)) {
+                mb::MsgBox(other.LogFile + QLatin1Char('\r') +
                                QStringLiteral("This file is currently being logged to and cannot be used for "
                                               "another log."),
                            mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);
@@ -443,11 +450,11 @@ void FrmLogging::cmdStart_Click()
             }
         }
 
-        gInstruments[i].LogFile = file;
-        gInstruments[i].LogStartDate = logfmt::DateNumber(Clock::localNow());
-        gInstruments[i].LogStartSec = UtcNow() * 86400;
-        gInstruments[i].LogNextSec = 0;
-        gInstruments[i].LogState = 1;
+        rec.LogFile = file;
+        rec.LogStartDate = logfmt::DateNumber(Clock::localNow());
+        rec.LogStartSec = UtcNow() * 86400;
+        rec.LogNextSec = 0;
+        rec.LogState = 1;
         lstControls_Click();
     } catch (const rt::RtError& e) {
         mb::AppError(this, e, QStringLiteral("frmLogging.cmdStart_Click"));
@@ -460,13 +467,14 @@ void FrmLogging::cmdStop_Click()
         const int i = SelectedIndex;
         if (i < 0 || i >= gInstruments.Count())
             return;
-        if (gInstruments[i].LogState == 1) {
+        InstrumentRecord& rec = gInstruments[i];
+        if (rec.LogState == 1) {
             const int answer = mb::MsgBox(QStringLiteral("Are sure you wish to stop the current logging session?"),
                                           mb::YesNo | mb::DefaultButton2 | mb::Question,
                                           QStringLiteral("Stop Logging?"), this);
             if (answer == mb::No)
                 return;
-            gInstruments[i].LogState = 2;
+            rec.LogState = 2;
         }
         lstControls_Click();
     } catch (const rt::RtError& e) {
@@ -480,7 +488,8 @@ void FrmLogging::cmdView_Click()
         const int i = SelectedIndex;
         if (i < 0 || i >= gInstruments.Count())
             return;
-        const QString file = gInstruments[i].LogFile;
+        InstrumentRecord& rec = gInstruments[i];
+        const QString file = rec.LogFile;
         if (!rt::FileExists(file))
             return;
         QStringList lines;
@@ -512,9 +521,9 @@ void FrmLogging::cmdViewHist_Click()
         if (file.isEmpty())
             return; // cancelled
 
-        for (int i = 0; i < gInstruments.Count(); ++i) {
-            if (file == gInstruments[i].LogFile && gInstruments[i].LogState == 1) {
-                mb::MsgBox(gInstruments[i].LogFile + QLatin1Char('\r') +
+        for (const InstrumentRecord& rec : gInstruments) {
+            if (file == rec.LogFile && rec.LogState == 1) {
+                mb::MsgBox(rec.LogFile + QLatin1Char('\r') +
                                QStringLiteral("This file is currently being logged to and cannot be viewed "
                                               "Historically."),
                            mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);

@@ -535,7 +535,7 @@ void FrmCommSetup::cbxAddress_Click()
     }
 }
 
-bool FrmCommSetup::applyUpdate()
+bool FrmCommSetup::applyUpdate(bool keepLogging)
 {
     try {
         const QString address = cbxAddress->currentText();
@@ -562,12 +562,6 @@ bool FrmCommSetup::applyUpdate()
         }
         Changed = true;
         Loading = true;
-        for (int i = 0; i < lstControls->count(); ++i)
-            if (AddressColumns(lstControls->item(i)->text()) == address) {
-                delete lstControls->takeItem(i);
-                break;
-            }
-
         QString entry(kEntryWidth, QLatin1Char(' '));
         Put(entry, 1, 3, address);
         const int p = selectedIndex(OptInstProtocol);
@@ -580,7 +574,27 @@ bool FrmCommSetup::applyUpdate()
         Put(entry, 38, 5, QStringLiteral("00001"));
         Put(entry, 44, 1, QStringLiteral("1"));
         Put(entry, 46, 1, QStringLiteral("1"));
-        lstControls->addItem(entry);
+
+        QVariant exact;
+        const QListWidgetItem* chosen = selectedEntry();
+        for (int i = 0; i < lstControls->count(); ++i) {
+            QListWidgetItem* old = lstControls->item(i);
+            if (AddressColumns(old->text()) != address)
+                continue;
+            // The chosen instrument, still at its address, protocol and group:
+            // a new name or a change elsewhere in the window is no reason to
+            // throw its logging rate and duration away.
+            if (keepLogging && old == chosen && Mid(old->text(), 7, 2) == Mid(entry, 7, 2)) {
+                entry.replace(31, kEntryWidth - 31, old->text().mid(31));
+                exact = old->data(kExactRole);
+            }
+            delete lstControls->takeItem(i);
+            break;
+        }
+        auto* item = new QListWidgetItem(entry);
+        if (exact.isValid())
+            item->setData(kExactRole, exact);
+        lstControls->addItem(item);
 
         for (int i = 0; i < lstControls->count(); ++i)
             if (AddressColumns(lstControls->item(i)->text()) == address) {
@@ -597,7 +611,7 @@ bool FrmCommSetup::applyUpdate()
     }
 }
 
-void FrmCommSetup::cmdUpdate_Click() { applyUpdate(); }
+void FrmCommSetup::cmdUpdate_Click() { applyUpdate(false); }
 
 void FrmCommSetup::cmdRemove_Click()
 {
@@ -672,7 +686,7 @@ void FrmCommSetup::cmdOK_Click()
                 return;
         }
         // An instrument still being edited is applied first.
-        if (Changed && cmdUpdate->isEnabled() && cmdRemove->isEnabled() && !applyUpdate())
+        if (Changed && cmdUpdate->isEnabled() && cmdRemove->isEnabled() && !applyUpdate(true))
             return;
 
         Loading = true;

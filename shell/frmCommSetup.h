@@ -92,8 +92,11 @@ private:
     void SetInstProtocolOptions();
     void markChanged();
     int selectedIndex(const ControlArray<QRadioButton>& options) const;
-    // Applies the edit fields to the list; false when they were refused.
-    bool applyUpdate();
+    // Applies the edit fields to the list; false when they were refused. A
+    // new entry logs every second for a minute; with keepLogging, the chosen
+    // entry keeps its logging values when its address, protocol and group
+    // stay as they were.
+    bool applyUpdate(bool keepLogging);
 };
 
 FrmCommSetup& frmCommSetup();

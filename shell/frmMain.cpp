@@ -146,9 +146,9 @@ void FrmMain::mnuCommTerm_Click()
             if (answer == mb::No)
                 return;
         }
-        for (int i = 0; i < gInstruments.Count(); ++i)
-            if (gInstruments[i].LogState == 1)
-                gInstruments[i].LogState = 2;
+        for (InstrumentRecord& r : gInstruments)
+            if (r.LogState == 1)
+                r.LogState = 2;
         tmrLogging_Timer();
         frmTerminal().ShowModal();
     } catch (const rt::RtError& e) {

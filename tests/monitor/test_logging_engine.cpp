@@ -134,6 +134,30 @@ TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)
     EXPECT_EQ(errorLine(), "");
 }
 
+TEST_F(LoggingEngine, AFailureOfATickIsShownThoughALaterReadSucceeds)
+{
+    // In demo mode every read succeeds, but none is made for a protocol code
+    // the register routines do not know.
+    const int bad = start(QStringLiteral("01"), 1, 60);
+    start(QStringLiteral("02"), 1, 60);
+    gInstruments[bad].Protocol = QStringLiteral("X");
+    tick();
+    EXPECT_EQ(lines(0).value(0).right(2) + lines(1).value(0).right(6), ",0,1E-10");
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Invalid protocol code >X");
+
+    gInstruments[bad].Protocol = QStringLiteral("R");
+    after(600); // no failure since: cleared
+    EXPECT_EQ(errorLine(), "");
+
+    // A failure while the line is held back is shown once it may change.
+    gInstruments[bad].Protocol = QStringLiteral("X");
+    after(400);
+    EXPECT_EQ(lines(0).size(), 2);
+    EXPECT_EQ(errorLine(), "");
+    after(200);
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:42 PM - Address 01:Invalid protocol code >X");
+}
+
 TEST_F(LoggingEngine, ValuesOfTheSimulatedLine)
 {
     SimProcess sim;

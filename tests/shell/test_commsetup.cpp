@@ -273,3 +273,35 @@ TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
     f.cmdDefaultFolder->click();
     EXPECT_EQ(f.txtDefaultFolder->text(), "/data/logs/");
 }
+
+TEST_F(CommSetupTest, OkKeepsTheChosenInstrumentsLoggingUnlessItsProtocolOrGroupChanged)
+{
+    ASSERT_EQ(gInstruments[0].Address, "32"); // 60 minutes, 5 s per sample in the sample file
+    gInstruments[0].LogRate = 0.4f;           // a rate the list's columns cannot hold
+    const auto logging = [] {
+        for (const InstrumentRecord& r : gInstruments)
+            if (r.Address == "32")
+                return QStringLiteral("%1 %2 min %3 s").arg(r.Name).arg(r.LogDuration).arg(r.LogRate);
+        return QString();
+    };
+
+    // Chosen, then only the poll time-out and the name changed.
+    FrmCommSetup& f = open();
+    choose(f, 2);
+    type(f.txtPollTimeout, "900");
+    click(f.cmdOK);
+    EXPECT_EQ(logging(), "Oven Zone 1 60 min 0.4 s");
+    FrmCommSetup& g = open();
+    choose(g, 2);
+    type(g.txtName, "Oven");
+    click(g.cmdOK);
+    EXPECT_EQ(logging(), "Oven 60 min 0.4 s");
+    EXPECT_EQ(configLines().value(35), " .4 "); // the rate line of the third record
+
+    // Another protocol makes it another instrument: logging starts afresh.
+    FrmCommSetup& h = open();
+    choose(h, 2);
+    click(h.OptInstProtocol(1));
+    click(h.cmdOK);
+    EXPECT_EQ(logging(), "Oven 1 min 1 s");
+}
