@@ -9,6 +9,7 @@
 #include "core/deffiles.h"
 #include "core/helpers.h"
 #include "core/state.h"
+#include "shell/navigation.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -385,6 +386,10 @@ TEST_F(ConfigScreenTest, GroupChangeRebuildsOnActivation)
 
 TEST_F(ConfigScreenTest, RampSoakRequestIsRefusedWithItsReason)
 {
+    // The refusal leads back to the system monitor.
+    static int monitorShown = 0;
+    static const Nav::Registration monitor(Nav::Target::Monitor, [](Form&) { ++monitorShown; });
+    monitorShown = 0;
     struct Row {
         int group;
         const char* protocol;
@@ -416,6 +421,7 @@ TEST_F(ConfigScreenTest, RampSoakRequestIsRefusedWithItsReason)
         EXPECT_TRUE(shown(f.cmdMainMenu));
         EXPECT_NE(f.cbxAddress->Text(), "07");
     }
+    EXPECT_EQ(monitorShown, 3);
     EXPECT_TRUE(boxes_.last().text.startsWith("The model type file does not contain a RS type model"));
 }
 
