@@ -407,12 +407,11 @@ GroupMap buildGroup1()
     for (int half = 0; half < 2; ++half) {
         b.tab(2 + half);
         if (half == 0) {
-            b.label("Start Pattern (Ptrn)", 120, 0, 1500);
             Entry& e = b.list(0x1030, "Start Pattern (Ptrn)", counted("Pattern ", 0, 7), 0);
             e.left = 120;
             e.top = 240;
             e.width = 1300;
-            e.labelWidth = 0; // its caption stands above it
+            e.labelWidth = 0; // its caption lblParamLabel(1030H) stands above it
         }
         for (int s = 0; s < 8; ++s)
             b.label("Step " + QString::number(s) + ":", 120, kStepTop + s * kStepPitch + 15,
@@ -425,8 +424,8 @@ GroupMap buildGroup1()
             const int p = half * 4 + q;
             const int x = kCaptionWidth + q * kPatternWidth;
             b.label("Pattern " + QString::number(p), x, 0, 1400, true, true);
-            b.label("  Set  Point ", x - 120, 270, 760, true);
-            b.label(" Time hh:mm", x + 640, 270, 760, true);
+            b.label("  Set  Point ", x - 215, 270, 830, true);
+            b.label(" Time hh:mm", x + 640, 270, 900, true);
             for (int s = 0; s < 8; ++s) {
                 const int y = kStepTop + s * kStepPitch;
                 Entry& sp = b.text(0x2000 + 8 * p + s, QString(), "0.0");
