@@ -98,8 +98,8 @@ public:
     void AskIfDiscardChanges(int& cancel);
     QString GStr(int reg) const;
     // Reads the instrument at the address shown into the screen.
-    virtual void ReadControllerParameters();
-    virtual void cmdSaveFile_Click();
+    void ReadControllerParameters();
+    void cmdSaveFile_Click();
 
     // The selected model's two-character ID: the last two characters of the
     // current group's model list text ("" when the group has no list).

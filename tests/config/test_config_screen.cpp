@@ -268,7 +268,13 @@ TEST_F(ConfigScreenTest, LoadSkipsWhatItCannotDoAndStillLaysOut)
     Forms::discardAll();
     gControllerGroup = 1;
     FrmConfig& g1 = frmConfig();
-    EXPECT_EQ(g1.RampSoakModelIndex, 3);
+    EXPECT_EQ(g1.RampSoakModelIndex, 3); // the later of two
+
+    gControllerGroup = 5; // no such group: every step that needs it is skipped
+    g1.Form_Load();
+    EXPECT_FALSE(g1.Loading);
+    EXPECT_EQ(g1.LoadedGroup, 5);
+    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
 }
 
 TEST_F(ConfigScreenTest, LayoutPassShowsTheModelsFieldsAndFormatsThem)
@@ -361,6 +367,15 @@ TEST_F(ConfigScreenTest, LayoutPassFaultsAreReportedWithTheRegister)
     FrmConfig::setGroupRules(0, nullptr);
     f.SetupFormFields();
     EXPECT_TRUE(shown(f.txtParameter(258))); // no rule hides it now
+    // A fault before the common pass names register 0.
+    boxes_.clear();
+    f.CurModelIndex = 16;
+    f.SetupFormFields();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.endsWith("Error Code 9 - Subscript out of range\r"
+                                            "Routine - frmConfig.SetupFormFields, Parameter > 0"))
+        << boxes_.last().text.toStdString();
+    EXPECT_FALSE(f.Loading);
 }
 
 TEST_F(ConfigScreenTest, GroupChangeRebuildsOnActivation)
