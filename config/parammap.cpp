@@ -35,48 +35,35 @@ public:
     }
     Entry& text(int reg, const QString& caption, const QString& initial)
     {
-        Entry e;
-        e.reg = reg;
-        e.caption = caption;
+        Entry e = make(reg, Editor::Text, caption);
         e.initial = initial;
         return add(e);
     }
     Entry& list(int reg, const QString& caption, const QStringList& items, int def = 0)
     {
-        Entry e;
-        e.reg = reg;
-        e.editor = Editor::List;
-        e.caption = caption;
+        Entry e = make(reg, Editor::List, caption);
         e.items = items;
         e.defaultIndex = def;
         return add(e);
     }
     Entry& check(int reg, int bit, const QString& caption, bool ticked = false)
     {
-        Entry e;
-        e.reg = reg;
-        e.editor = Editor::Check;
+        Entry e = make(reg, Editor::Check, caption);
         e.bit = bit;
-        e.caption = caption;
         e.ticked = ticked;
         return add(e);
     }
     // Reset or offset of one tuning stage: mode list, value, unit label.
     Entry& reset(int reg)
     {
-        Entry e;
-        e.reg = reg;
-        e.editor = Editor::Reset;
-        e.caption = QStringLiteral("Unit");
+        Entry e = make(reg, Editor::Reset, QStringLiteral("Unit"));
         e.initial = QStringLiteral("7.0");
         e.items = {QStringLiteral("Automatic Reset Time"), QStringLiteral("Man. Offset Correction")};
         return add(e);
     }
     Entry& perGroup(Editor editor, const QString& caption, const QStringList& items, int def)
     {
-        Entry e;
-        e.editor = editor;
-        e.caption = caption;
+        Entry e = make(0, editor, caption);
         e.items = items;
         e.defaultIndex = def;
         return add(e);
@@ -97,6 +84,15 @@ public:
     GroupMap m;
 
 private:
+    static Entry make(int reg, Editor editor, const QString& caption)
+    {
+        Entry e;
+        e.reg = reg;
+        e.editor = editor;
+        e.caption = caption;
+        return e;
+    }
+
     int page_ = 0;
     int section_ = -1;
 };
