@@ -210,10 +210,8 @@ TEST_F(ConfigScreenTest, FixedListsHoldTheirItemsAndDefaults)
         EXPECT_EQ(shown(f.cbxDecimalPoint(g)) && shown(f.lblDecimalPoint(g)), g != 2);
     }
     // Reset-mode lists keep only the two loaded items.
-    FrmConfig& f = frmConfig();
     Forms::discardAll();
     FrmConfig& g0 = open(0, "R");
-    (void)f;
     for (int reg = 274; reg <= 277; ++reg) {
         ASSERT_EQ(g0.cbxReset(reg)->ListCount(), 2);
         EXPECT_EQ(g0.cbxReset(reg)->List(0) + "|" + g0.cbxReset(reg)->List(1), "Automatic Reset Time|Man. Offset Correction");
