@@ -1,5 +1,7 @@
 #include "platform/runtime.h"
 
+#include <QRegularExpression>
+
 #include "platform/rterror.h"
 
 #include <array>
@@ -153,7 +155,7 @@ Decimal toDecimal(double v, int precision)
     return d;
 }
 
-// The runtime's plain number text: fixed notation while the number can be
+// Plain number text: fixed notation while the number can be
 // shown within the precision, exponent notation ("1E-05", "1.5E+17")
 // otherwise; no leading zero before the point unless asked for.
 QString numberText(double v, int precision, bool leadingZero)
@@ -461,6 +463,39 @@ QString Format(double v, const QString& fmt)
     if (fmt.compare(u"Fixed", Qt::CaseInsensitive) == 0)
         return formatPattern(v, QStringLiteral("0.00"));
     return formatPattern(v, fmt);
+}
+
+bool NumericText(const QString& text, double* value)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    if (t.startsWith(u'&')) {
+        static const QRegularExpression radix(QStringLiteral("^&([Hh][0-9A-Fa-f]{1,8}|[Oo][0-7]{1,11})$"));
+        if (!radix.match(t).hasMatch())
+            return false;
+        if (value)
+            *value = Val(t);
+        return true;
+    }
+    static const QRegularExpression number(QStringLiteral(
+        "^[+-]?(\\d[\\d,]*(\\.\\d*)?|\\.\\d+)([EeDd][+-]?\\d+)?$"));
+    if (!number.match(t).hasMatch())
+        return false;
+    if (value) {
+        QString plain = t;
+        plain.remove(u',');
+        *value = Val(plain);
+    }
+    return true;
+}
+
+QString FormatText(const QString& text, const QString& fmt)
+{
+    double v = 0;
+    if (!NumericText(text, &v))
+        return text;
+    return Format(v, fmt);
 }
 
 QString FormatDateTime(const QDateTime& t, const QString& fmt)

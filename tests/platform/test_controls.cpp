@@ -228,6 +228,8 @@ TEST_F(ControlsTest, TabClickOnUserAndCodeChangesWithThePreviousTab)
     showForm();
     EXPECT_TRUE(strips[1]->isVisible() && !strips[0]->isVisible() && !strips[2]->isVisible());
     EXPECT_EQ(strip->geometry(), tw::rect(0, 1560, 9735, 4095));
+    strip->setTabHeight(520);
+    EXPECT_GE(strip->page(0)->mapTo(strip, QPoint(0, 0)).y(), tw::px(520));
 
     strip->setTab(2);
     strip->setTab(2);
