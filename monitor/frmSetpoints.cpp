@@ -58,7 +58,7 @@ FrmSetpoints::FrmSetpoints()
 {
     setObjectName(QStringLiteral("frmSetpoints"));
     setWindowTitle(QStringLiteral("Edit Setpoint Values"));
-    setFixedSize(600, 360);
+    setFixedSize(620, 360);
     setEnterMovesFocus(true);
 
     QFont fixed(QStringLiteral("Courier New"));
@@ -76,9 +76,9 @@ FrmSetpoints::FrmSetpoints()
     lblInstruction->setWordWrap(true);
 
     lblAddress = Label(this, QStringLiteral("Address:"), 280, 32, 60);
-    lblAddressText = Label(this, QString(), 344, 32, 240);
+    lblAddressText = Label(this, QString(), 344, 32, 264);
     lblName = Label(this, QStringLiteral("Name:"), 280, 56, 60);
-    lblNameText = Label(this, QString(), 344, 56, 240);
+    lblNameText = Label(this, QString(), 344, 56, 264);
 
     // On screen the alarm-3 low field stands above the high one.
     const char* const captions[kFields] = {"SV:",           "Alarm1 Lo SV:", "Alarm1 Hi SV:", "Alarm2 Lo SV:",
