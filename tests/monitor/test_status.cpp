@@ -227,6 +227,12 @@ TEST_F(StatusTest, PollRunsOnlyWhileActiveAndTheGroupIsCheckedOnComingBack)
     EXPECT_FALSE(enabledUnderDialog);
     EXPECT_TRUE(s.tmrPoll.enabled());
 
+    // So does the system monitor window.
+    s.cmdMonitor->click();
+    EXPECT_FALSE(s.tmrPoll.enabled());
+    s.Show();
+    EXPECT_TRUE(s.tmrPoll.enabled());
+
     // Another main screen stops it; coming back starts it, with the address
     // list of a group changed meanwhile and nothing cleared.
     s.cmdMainMenu->click();
