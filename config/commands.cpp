@@ -1,0 +1,118 @@
+// The configuration screen's commands: the top row that moves a
+// configuration between screen, instrument and file, and the navigation
+// buttons that ask about unsaved edits before the screen is left.
+#include "config/frmConfig.h"
+#include "core/helpers.h"
+#include "core/startup.h"
+#include "platform/app.h"
+#include "platform/filedialog.h"
+#include "platform/msgbox.h"
+#include "platform/rterror.h"
+#include "shell/navigation.h"
+
+namespace {
+
+const QString kFilter = QStringLiteral("Configuration Files (*.csv)");
+
+// The folder a file dialog opens in: that of the last file, else the program's.
+QString DialogFolder(const QString& lastFile)
+{
+    if (lastFile.isEmpty())
+        return App::path();
+    const qsizetype cut = std::max(lastFile.lastIndexOf(u'/'), lastFile.lastIndexOf(u'\\'));
+    return cut > 0 ? lastFile.left(cut) : App::path();
+}
+
+} // namespace
+
+void FrmConfig::wireCommands()
+{
+    const auto wire = [this](QPushButton* button, const char* routine, void (FrmConfig::*handler)()) {
+        connect(button, &QPushButton::clicked, this, [this, routine, handler] {
+            ctl::guard(this, QLatin1String(routine), [this, handler] { (this->*handler)(); });
+        });
+    };
+    wire(cmdReadFile, "frmConfig.cmdReadFile_Click", &FrmConfig::cmdReadFile_Click);
+    wire(cmdSaveFile, "frmConfig.cmdSaveFile_Click", &FrmConfig::cmdSaveFile_Click);
+    wire(cmdReadControl, "frmConfig.cmdReadControl_Click", &FrmConfig::cmdReadControl_Click);
+    wire(cmdSaveControl, "frmConfig.cmdSaveControl_Click", &FrmConfig::cmdSaveControl_Click);
+}
+
+void FrmConfig::cmdReadFile_Click()
+{
+    QString chosen;
+    try {
+        fd::Request r;
+        r.kind = fd::Open;
+        r.title = QStringLiteral("Read Instrument Configuration File");
+        r.filter = kFilter;
+        r.initialDir = DialogFolder(ConfigFileName);
+        chosen = fd::ask(r, this);
+        if (chosen.isEmpty()) // cancelled: nothing is read
+            return;
+        ConfigFileName = chosen;
+        ReadParameterFile(chosen);
+    } catch (const rt::RtError& e) {
+        mb::AppError(this, e, QStringLiteral("frmConfig.cmdReadFile_Click, File >") + chosen);
+    }
+}
+
+void FrmConfig::cmdSaveFile_Click()
+{
+    QString chosen = ConfigFileName;
+    try {
+        fd::Request r;
+        r.kind = fd::Save;
+        r.title = QStringLiteral("Save Instrument Configuration File");
+        r.filter = kFilter;
+        r.initialDir = DialogFolder(ConfigFileName);
+        r.initialName = modZarn::NameOfFile(ConfigFileName);
+        chosen = fd::ask(r, this);
+        if (chosen.isEmpty()) // cancelled: nothing is written
+            return;
+        ConfigFileName = chosen;
+        SaveParameterFile(chosen);
+    } catch (const rt::RtError& e) {
+        mb::AppError(this, e, QStringLiteral("frmConfig.cmdSaveFile_Click, File >") + chosen);
+    }
+}
+
+void FrmConfig::cmdReadControl_Click() { ReadControllerParameters(); }
+
+void FrmConfig::cmdSaveControl_Click()
+{
+    bool failed = false;
+    SendControllerParameters(failed, false);
+}
+
+// The buttons that leave the screen offer to save unsaved edits first and
+// stay when the user cancels; Graphing leaves the edits on the hidden screen.
+void FrmConfig::cmdMainMenu_Click()
+{
+    int cancel = 0;
+    AskIfDiscardChanges(cancel);
+    if (!cancel)
+        MainScreen::cmdMainMenu_Click();
+}
+
+void FrmConfig::cmdConfigureController_Click()
+{
+    int cancel = 0;
+    AskIfDiscardChanges(cancel);
+}
+
+void FrmConfig::cmdStatus_Click()
+{
+    int cancel = 0;
+    AskIfDiscardChanges(cancel);
+    if (!cancel)
+        MainScreen::cmdStatus_Click();
+}
+
+void FrmConfig::cmdFind_Click()
+{
+    int cancel = 0;
+    AskIfDiscardChanges(cancel);
+    if (!cancel)
+        MainScreen::cmdFind_Click();
+}
