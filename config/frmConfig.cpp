@@ -509,7 +509,7 @@ void FrmConfig::Form_Load()
 
 void FrmConfig::Form_Activate()
 {
-    try {
+    ctl::guard(this, QStringLiteral("frmConfig.Form_Activate"), [this] {
         const int g = gControllerGroup;
         lblDemoMode->setVisible(gDemoMode);
         if (g != LoadedGroup)
@@ -565,9 +565,7 @@ void FrmConfig::Form_Activate()
         for (QPushButton* b : navigation)
             b->setVisible(false);
         ReadControllerParameters();
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.Form_Activate"));
-    }
+    });
 }
 
 void FrmConfig::Form_Deactivate() { gRampCfgMode = false; }

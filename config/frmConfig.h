@@ -98,8 +98,8 @@ public:
     void AskIfDiscardChanges(int& cancel);
     QString GStr(int reg) const;
     // Reads the instrument at the address shown into the screen.
-    virtual void ReadControllerParameters();
-    virtual void cmdSaveFile_Click();
+    void ReadControllerParameters();
+    void cmdSaveFile_Click();
 
     // ---- configuration transfer ----
     // Loads a parameter file into the screen: 0 loaded, -1 refused or failed

@@ -35,48 +35,35 @@ public:
     }
     Entry& text(int reg, const QString& caption, const QString& initial)
     {
-        Entry e;
-        e.reg = reg;
-        e.caption = caption;
+        Entry e = make(reg, Editor::Text, caption);
         e.initial = initial;
         return add(e);
     }
     Entry& list(int reg, const QString& caption, const QStringList& items, int def = 0)
     {
-        Entry e;
-        e.reg = reg;
-        e.editor = Editor::List;
-        e.caption = caption;
+        Entry e = make(reg, Editor::List, caption);
         e.items = items;
         e.defaultIndex = def;
         return add(e);
     }
     Entry& check(int reg, int bit, const QString& caption, bool ticked = false)
     {
-        Entry e;
-        e.reg = reg;
-        e.editor = Editor::Check;
+        Entry e = make(reg, Editor::Check, caption);
         e.bit = bit;
-        e.caption = caption;
         e.ticked = ticked;
         return add(e);
     }
     // Reset or offset of one tuning stage: mode list, value, unit label.
     Entry& reset(int reg)
     {
-        Entry e;
-        e.reg = reg;
-        e.editor = Editor::Reset;
-        e.caption = QStringLiteral("Unit");
+        Entry e = make(reg, Editor::Reset, QStringLiteral("Unit"));
         e.initial = QStringLiteral("7.0");
         e.items = {QStringLiteral("Automatic Reset Time"), QStringLiteral("Man. Offset Correction")};
         return add(e);
     }
     Entry& perGroup(Editor editor, const QString& caption, const QStringList& items, int def)
     {
-        Entry e;
-        e.editor = editor;
-        e.caption = caption;
+        Entry e = make(0, editor, caption);
         e.items = items;
         e.defaultIndex = def;
         return add(e);
@@ -97,6 +84,15 @@ public:
     GroupMap m;
 
 private:
+    static Entry make(int reg, Editor editor, const QString& caption)
+    {
+        Entry e;
+        e.reg = reg;
+        e.editor = editor;
+        e.caption = caption;
+        return e;
+    }
+
     int page_ = 0;
     int section_ = -1;
 };
@@ -407,12 +403,11 @@ GroupMap buildGroup1()
     for (int half = 0; half < 2; ++half) {
         b.tab(2 + half);
         if (half == 0) {
-            b.label("Start Pattern (Ptrn)", 120, 0, 1500);
             Entry& e = b.list(0x1030, "Start Pattern (Ptrn)", counted("Pattern ", 0, 7), 0);
             e.left = 120;
             e.top = 240;
             e.width = 1300;
-            e.labelWidth = 0; // its caption stands above it
+            e.labelWidth = 0; // its caption lblParamLabel(1030H) stands above it
         }
         for (int s = 0; s < 8; ++s)
             b.label("Step " + QString::number(s) + ":", 120, kStepTop + s * kStepPitch + 15,
@@ -425,8 +420,8 @@ GroupMap buildGroup1()
             const int p = half * 4 + q;
             const int x = kCaptionWidth + q * kPatternWidth;
             b.label("Pattern " + QString::number(p), x, 0, 1400, true, true);
-            b.label("  Set  Point ", x - 120, 270, 760, true);
-            b.label(" Time hh:mm", x + 640, 270, 760, true);
+            b.label("  Set  Point ", x - 215, 270, 830, true);
+            b.label(" Time hh:mm", x + 640, 270, 900, true);
             for (int s = 0; s < 8; ++s) {
                 const int y = kStepTop + s * kStepPitch;
                 Entry& sp = b.text(0x2000 + 8 * p + s, QString(), "0.0");

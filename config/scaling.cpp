@@ -12,8 +12,8 @@ namespace {
 
 bool in(int r, int lo, int hi) { return r >= lo && r <= hi; }
 
-// Decimals of a register, or -1 when it follows the decimal-point setting
-// (with the conditions of its class applied by the caller).
+// How a register's decimals are chosen: from the decimal-point setting (for
+// some only with a linear input or on model R7), fixed, or none.
 enum class Scale { None, Point, PointIfLinear, PointIfLinearOrR7, Two, One };
 
 Scale classOf(int r)

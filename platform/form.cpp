@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QWindow>
 
 namespace Forms {
@@ -136,6 +137,8 @@ void Form::ShowModal()
     QPointer<Form> self = this;
     modal_ = true;
     setWindowModality(Qt::ApplicationModal);
+    if (isHidden())
+        centreOver(previous && previous->isVisible() ? previous->window() : nullptr);
     QEventLoop loop;
     connect(this, &Form::closedOrHidden, &loop, &QEventLoop::quit);
     Show();
@@ -148,6 +151,68 @@ void Form::ShowModal()
     // The window that opened the dialog is active again.
     if (previous && previous != self && previous->isVisible())
         Forms::setActive(previous);
+}
+
+QPoint Form::frameBorder() const
+{
+    if (!isWindow())
+        return {};
+    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
+    return border.isNull() ? border_ : border;
+}
+
+void Form::moveFrameTo(QPoint p)
+{
+    // Once the window has had a frame, Qt and the window manager can disagree
+    // about what a frame position of a hidden window means (the manager drops
+    // the frame when the window is hidden), and each hide and show moved the
+    // window by one frame border. The client area's position means the same to
+    // both, so a window whose frame is known is placed by its client area.
+    const QPoint border = frameBorder();
+    if (!border.isNull())
+        setGeometry(QRect(p + border, size()));
+    else
+        move(p);
+}
+
+void Form::noteBorder()
+{
+    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
+    if (!border.isNull())
+        border_ = border;
+}
+
+void Form::moveEvent(QMoveEvent* e)
+{
+    noteBorder();
+    QWidget::moveEvent(e);
+}
+
+void Form::hideEvent(QHideEvent* e)
+{
+    noteBorder();
+    QWidget::hideEvent(e);
+}
+
+void Form::centreOver(const QWidget* owner)
+{
+    if (!isWindow())
+        return;
+    // The frame is centred over the owner's frame; before the first showing
+    // the window manager's frame is not known yet, and the client size is
+    // what there is to centre.
+    const QRect own = frameGeometry();
+    QScreen* screen = owner ? owner->screen() : this->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
+    QPoint topLeft(centre.x() - own.width() / 2, centre.y() - own.height() / 2);
+    // Kept on the screen, top-left corner first, so that the title bar can
+    // always be reached.
+    if (area.isValid()) {
+        topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - own.width())));
+        topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - own.height())));
+    }
+    moveFrameTo(topLeft);
 }
 
 void Form::Hide()

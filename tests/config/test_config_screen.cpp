@@ -9,6 +9,7 @@
 #include "core/deffiles.h"
 #include "core/helpers.h"
 #include "core/state.h"
+#include "shell/navigation.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -209,10 +210,8 @@ TEST_F(ConfigScreenTest, FixedListsHoldTheirItemsAndDefaults)
         EXPECT_EQ(shown(f.cbxDecimalPoint(g)) && shown(f.lblDecimalPoint(g)), g != 2);
     }
     // Reset-mode lists keep only the two loaded items.
-    FrmConfig& f = frmConfig();
     Forms::discardAll();
     FrmConfig& g0 = open(0, "R");
-    (void)f;
     for (int reg = 274; reg <= 277; ++reg) {
         ASSERT_EQ(g0.cbxReset(reg)->ListCount(), 2);
         EXPECT_EQ(g0.cbxReset(reg)->List(0) + "|" + g0.cbxReset(reg)->List(1), "Automatic Reset Time|Man. Offset Correction");
@@ -267,7 +266,13 @@ TEST_F(ConfigScreenTest, LoadSkipsWhatItCannotDoAndStillLaysOut)
     Forms::discardAll();
     gControllerGroup = 1;
     FrmConfig& g1 = frmConfig();
-    EXPECT_EQ(g1.RampSoakModelIndex, 3);
+    EXPECT_EQ(g1.RampSoakModelIndex, 3); // the later of two
+
+    gControllerGroup = 5; // no such group: every step that needs it is skipped
+    g1.Form_Load();
+    EXPECT_FALSE(g1.Loading);
+    EXPECT_EQ(g1.LoadedGroup, 5);
+    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
 }
 
 TEST_F(ConfigScreenTest, LayoutPassShowsTheModelsFieldsAndFormatsThem)
@@ -360,6 +365,15 @@ TEST_F(ConfigScreenTest, LayoutPassFaultsAreReportedWithTheRegister)
     FrmConfig::setGroupRules(0, nullptr);
     f.SetupFormFields();
     EXPECT_TRUE(shown(f.txtParameter(258))); // no rule hides it now
+    // A fault before the common pass names register 0.
+    boxes_.clear();
+    f.CurModelIndex = 16;
+    f.SetupFormFields();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.endsWith("Error Code 9 - Subscript out of range\r"
+                                            "Routine - frmConfig.SetupFormFields, Parameter > 0"))
+        << boxes_.last().text.toStdString();
+    EXPECT_FALSE(f.Loading);
 }
 
 TEST_F(ConfigScreenTest, GroupChangeRebuildsOnActivation)
@@ -385,6 +399,10 @@ TEST_F(ConfigScreenTest, GroupChangeRebuildsOnActivation)
 
 TEST_F(ConfigScreenTest, RampSoakRequestIsRefusedWithItsReason)
 {
+    // The refusal leads back to the system monitor.
+    static int monitorShown = 0;
+    static const Nav::Registration monitor(Nav::Target::Monitor, [](Form&) { ++monitorShown; });
+    monitorShown = 0;
     struct Row {
         int group;
         const char* protocol;
@@ -416,6 +434,7 @@ TEST_F(ConfigScreenTest, RampSoakRequestIsRefusedWithItsReason)
         EXPECT_TRUE(shown(f.cmdMainMenu));
         EXPECT_NE(f.cbxAddress->Text(), "07");
     }
+    EXPECT_EQ(monitorShown, 3);
     EXPECT_TRUE(boxes_.last().text.startsWith("The model type file does not contain a RS type model"));
 }
 
