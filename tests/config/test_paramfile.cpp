@@ -2,6 +2,7 @@
 // data lines, a failing save, the file commands and the discard question;
 // and start-up handing its command line to the unattended send.
 #include "config/frmConfig.h"
+#include "core/autosend.h"
 #include "core/deffiles.h"
 #include "core/helpers.h"
 #include "core/startup.h"
@@ -323,4 +324,27 @@ TEST_F(ParamFileTest, StartUpHandsItsCommandLineToTheSend)
     App::setCommandLine("\"\"");
     modZarn::main();
     EXPECT_TRUE(frmConfig().Visible());
+}
+
+TEST_F(ParamFileTest, CommandLineRampSoakFileInAGroupWithoutProgrammePages)
+{
+    // A group-2 model list with a ramp/soak-only model: its strip has two
+    // pages, so the programme page the send selects elsewhere is not there.
+    writeFile("ModelID.txt", ";\r\n;\r\n;\r\n;\r\n;\r\nXH,QX-H96,1/4 DIN PID Controller,2\r\n"
+                             "RS,Ramp/Soak Only,Ramp/Soak Programme Set-up,2\r\n");
+    writeFile("RS.TXT", ";\r\n;\r\n;\r\n;\r\n;\r\n4701H,4702H\r\n");
+    FrmConfig& f = open(2, "A", "RS");
+    gRampCfgMode = true;
+    f.SaveParameterFile(path("rs.csv"));
+    gRampCfgMode = false;
+    ASSERT_EQ(boxes_.count(), 0);
+    Forms::discardAll();
+    EXPECT_THROW(AutoSendParameterFile("rs.csv 002"), ProgramEnded);
+    // The send ran (and failed on the closed line) instead of an error box.
+    for (const mb::Call& c : boxes_.calls())
+        EXPECT_NE(c.title, "Application Error") << c.text.toStdString();
+    EXPECT_EQ(boxes_.last().title, "Send to Instrument Communications Error");
+    EXPECT_TRUE(gRampCfgMode);
+    EXPECT_EQ(gRampCfgAddress, 2);
+    EXPECT_EQ(frmConfig().tabConfig(2)->Tab(), 0);
 }
