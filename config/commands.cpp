@@ -87,32 +87,16 @@ void FrmConfig::cmdSaveControl_Click()
 
 // The buttons that leave the screen offer to save unsaved edits first and
 // stay when the user cancels; Graphing leaves the edits on the hidden screen.
-void FrmConfig::cmdMainMenu_Click()
+void FrmConfig::leaveAfterAsking(const std::function<void()>& leave)
 {
     int cancel = 0;
     AskIfDiscardChanges(cancel);
-    if (!cancel)
-        MainScreen::cmdMainMenu_Click();
+    if (!cancel && leave)
+        leave();
 }
 
-void FrmConfig::cmdConfigureController_Click()
-{
-    int cancel = 0;
-    AskIfDiscardChanges(cancel);
-}
-
-void FrmConfig::cmdStatus_Click()
-{
-    int cancel = 0;
-    AskIfDiscardChanges(cancel);
-    if (!cancel)
-        MainScreen::cmdStatus_Click();
-}
-
-void FrmConfig::cmdFind_Click()
-{
-    int cancel = 0;
-    AskIfDiscardChanges(cancel);
-    if (!cancel)
-        MainScreen::cmdFind_Click();
-}
+void FrmConfig::cmdMainMenu_Click() { leaveAfterAsking([this] { MainScreen::cmdMainMenu_Click(); }); }
+// The screen itself: the switch would do nothing, so only the question remains.
+void FrmConfig::cmdConfigureController_Click() { leaveAfterAsking(nullptr); }
+void FrmConfig::cmdStatus_Click() { leaveAfterAsking([this] { MainScreen::cmdStatus_Click(); }); }
+void FrmConfig::cmdFind_Click() { leaveAfterAsking([this] { MainScreen::cmdFind_Click(); }); }

@@ -131,6 +131,7 @@ public:
 
 private:
     void wireCommands();
+    void leaveAfterAsking(const std::function<void()>& leave);
     void buildFixedControls();
     void buildGroup(int group);
     void wireArrays();

@@ -295,22 +295,11 @@ private:
     // available may be passed over, any other failure ends the run.
     void reportReadError(const QString& errText, int errCode)
     {
-        const QString label = cfgxfer::FieldLabel(f_, current_);
-        const QString message = QStringLiteral("Communications Error >") + errText + QStringLiteral(". ") + label;
-        const QString title = QStringLiteral("Read Instrument Communications Error");
-        if (errCode == 2) {
-            const int answer = mb::MsgBox(message + QStringLiteral(" This parameter is not available in the "
-                                                                   "instrument.  Do you want to continue and try "
-                                                                   "the next parameter ?"),
-                                          mb::YesNo | mb::DefaultButton2, title, &f_);
-            f_.lblProgress->setText(QString());
-            if (answer == mb::Yes)
-                return;
+        if (!cfgxfer::ReportExchangeError(f_, current_, errText, errCode == 2,
+                                          QStringLiteral("Read Instrument Communications Error"),
+                                          QStringLiteral(" This parameter is not available in the instrument.  Do "
+                                                         "you want to continue and try the next parameter ?")))
             throw ReadEnded{};
-        }
-        mb::MsgBox(message, mb::Exclamation, title, &f_);
-        f_.lblProgress->setText(QString());
-        throw ReadEnded{};
     }
 
     template <class F>

@@ -178,22 +178,11 @@ private:
     // take may be passed over, any other failure ends the send.
     void reportSendError()
     {
-        const QString label = cfgxfer::FieldLabel(f_, current_);
-        const QString message = QStringLiteral("Communications Error >") + errText_ + QStringLiteral(". ") + label;
-        const QString title = QStringLiteral("Send to Instrument Communications Error");
-        if (errCode_ == 2 || errCode_ == 3) {
-            const int answer = mb::MsgBox(message + QStringLiteral(" This parameter was not saved in the instrument."
-                                                                   "  Do you want to continue and try the next "
-                                                                   "parameter ?"),
-                                          mb::YesNo | mb::DefaultButton2, title, &f_);
-            f_.lblProgress->setText(QString());
-            if (answer == mb::Yes)
-                return;
+        if (!cfgxfer::ReportExchangeError(f_, current_, errText_, errCode_ == 2 || errCode_ == 3,
+                                          QStringLiteral("Send to Instrument Communications Error"),
+                                          QStringLiteral(" This parameter was not saved in the instrument.  Do you "
+                                                         "want to continue and try the next parameter ?")))
             throw SendEnded{};
-        }
-        mb::MsgBox(message, mb::Exclamation, title, &f_);
-        f_.lblProgress->setText(QString());
-        throw SendEnded{};
     }
 
     void question(const QString& title, const QString& text)

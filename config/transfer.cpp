@@ -2,6 +2,7 @@
 
 #include "config/frmConfig.h"
 #include "core/state.h"
+#include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 
@@ -43,6 +44,16 @@ QString FieldLabel(const FrmConfig& f, int reg)
     if (RampSoakBlock(reg))
         return QStringLiteral("(Ramp/Soak)");
     return QLatin1Char('(') + f.lblParamLabel(reg)->text() + QLatin1Char(')');
+}
+
+bool ReportExchangeError(FrmConfig& f, int reg, const QString& errText, bool askable, const QString& title,
+                         const QString& question)
+{
+    const QString message = QStringLiteral("Communications Error >") + errText + QStringLiteral(". ") + FieldLabel(f, reg);
+    const bool goOn = askable ? mb::MsgBox(message + question, mb::YesNo | mb::DefaultButton2, title, &f) == mb::Yes
+                              : (mb::MsgBox(message, mb::Exclamation, title, &f), false);
+    f.lblProgress->setText(QString());
+    return goOn;
 }
 
 } // namespace cfgxfer

@@ -30,4 +30,11 @@ bool RampSoakBlock(int reg);
 // caption, "" for bit fields and registers without a field.
 QString FieldLabel(const FrmConfig& f, int reg);
 
+// The error step of a read or send: the message names the register's field.
+// A failure the user may pass over (`askable`) asks Yes/No, No the default,
+// with `question` after the message; any other failure gets an exclamation
+// box. The progress label is emptied; true when the user chose to go on.
+bool ReportExchangeError(FrmConfig& f, int reg, const QString& errText, bool askable, const QString& title,
+                         const QString& question);
+
 } // namespace cfgxfer

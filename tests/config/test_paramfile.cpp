@@ -308,6 +308,18 @@ TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)
     const int shown = boxes_.count();
     f.cmdConfigureController_Click();
     EXPECT_EQ(boxes_.count(), shown);
+
+    // Leaving for the main menu: Cancel stays, No leaves with the edits dropped.
+    f.Show();
+    f.Changed = true;
+    boxes_.push(mb::Cancel);
+    f.cmdMainMenu->click();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.Changed);
+    boxes_.push(mb::No);
+    f.cmdMainMenu->click();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(f.Changed);
 }
 
 TEST_F(ParamFileTest, StartUpHandsItsCommandLineToTheSend)
