@@ -386,3 +386,34 @@ TEST_F(TransferTest, CommandLineMessages)
         EXPECT_TRUE(Forms::isLoaded<FrmConfig>());
     }
 }
+
+TEST_F(TransferTest, DemonstrationLineServesWholeConfigurations)
+{
+    struct Row {
+        int group;
+        const char* protocol;
+        int address;
+        const char* id;
+    };
+    for (const Row r : {Row{0, "Z", 50, "Q4"}, Row{0, "R", 51, "TW"}, Row{1, "R", 1, "XG"}, Row{2, "A", 2, "XH"}}) {
+        SCOPED_TRACE(r.id);
+        Forms::discardAll();
+        FrmConfig& f = open(r.group, r.protocol);
+        sim_.stop();
+        ASSERT_TRUE(sim_.start()) << sim_.errorText();
+        openLine(7, sim_.ptyPath());
+        f.cbxAddress->setText(AddressToText(r.group, r.address));
+        boxes_.clear();
+        f.ReadControllerParameters();
+        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        EXPECT_EQ(f.ModelID(), r.id);
+        // Every question answered Yes, also for the targets the sample
+        // tables have no write for (the learning switches' "off" registers).
+        mb::setHandler([](const mb::Call&) { return int(mb::Yes); });
+        bool failed = true;
+        f.SendControllerParameters(failed, false);
+        EXPECT_FALSE(failed) << boxes_.last().text.toStdString();
+        for (const mb::Call& c : boxes_.calls())
+            EXPECT_FALSE(c.text.contains("Illegal Data Address")) << c.text.toStdString();
+    }
+}
