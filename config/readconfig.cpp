@@ -31,6 +31,8 @@ public:
 
     void run()
     {
+        if (gDemoMode && !leaveDemoMode())
+            return; // nothing read, nothing changed
         try {
             steps();
             f_.SetupFormFields();
@@ -44,17 +46,20 @@ public:
     }
 
 private:
+    bool leaveDemoMode()
+    {
+        if (mb::MsgBox(QStringLiteral("You are currently in DEMO MODE.  Do you want to exit DEMO MODE and read "
+                                      "from the controller ?"),
+                       mb::YesNo | mb::DefaultButton2, QStringLiteral("Switch out of Demo Mode"), &f_)
+            != mb::Yes)
+            return false;
+        gDemoMode = false;
+        f_.lblDemoMode->setVisible(false);
+        return true;
+    }
+
     void steps()
     {
-        if (gDemoMode) {
-            if (mb::MsgBox(QStringLiteral("You are currently in DEMO MODE.  Do you want to exit DEMO MODE and read "
-                                          "from the controller ?"),
-                           mb::YesNo | mb::DefaultButton2, QStringLiteral("Switch out of Demo Mode"), &f_)
-                != mb::Yes)
-                throw ReadEnded{};
-            gDemoMode = false;
-            f_.lblDemoMode->setVisible(false);
-        }
         if (!gRampCfgMode)
             model();
         decimalPointAndInputType();

@@ -417,3 +417,75 @@ TEST_F(TransferTest, DemonstrationLineServesWholeConfigurations)
             EXPECT_FALSE(c.text.contains("Illegal Data Address")) << c.text.toStdString();
     }
 }
+
+TEST_F(TransferTest, DemoModeIsLeftOnlyWhenTheUserAgrees)
+{
+    const Model& tw = kModels[0];
+    for (const bool send : {false, true}) {
+        for (const int answer : {mb::No, mb::Yes}) {
+            SCOPED_TRACE((send ? "send " : "read ") + std::to_string(answer));
+            FrmConfig& f = serve(tw);
+            if (send) {
+                f.ReadControllerParameters();
+                boxes_.clear();
+            }
+            gDemoMode = true;
+            f.lblDemoMode->setVisible(true);
+            f.lblProgress->setText("before");
+            sim_.clearLog();
+            boxes_.push(answer);
+            bool failed = false;
+            if (send)
+                f.SendControllerParameters(failed, false);
+            else
+                f.ReadControllerParameters();
+            EXPECT_EQ(boxes_.calls().front().title, "Switch out of Demo Mode");
+            EXPECT_EQ(boxes_.calls().front().style, mb::YesNo | mb::DefaultButton2);
+            EXPECT_TRUE(boxes_.calls().front().text.contains(send ? "send the setup to the instrument ?"
+                                                                  : "read from the controller ?"));
+            EXPECT_EQ(gDemoMode, answer == mb::No);
+            EXPECT_EQ(ctl::Visible(f.lblDemoMode), answer == mb::No);
+            EXPECT_EQ(wire().empty(), answer == mb::No);
+            if (answer == mb::No) {
+                EXPECT_EQ(f.lblProgress->text(), "before");
+                if (send)
+                    EXPECT_TRUE(failed);
+            }
+            gDemoMode = false;
+        }
+    }
+}
+
+TEST_F(TransferTest, RampSoakOnlySendSkipsTheModelAndTheSettings)
+{
+    const Model& rs = kModels[3];
+    FrmConfig& f = serve(rs);
+    f.ReadControllerParameters();
+    ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    sim_.clearLog();
+    bool failed = true;
+    f.SendControllerParameters(failed, true);
+    EXPECT_FALSE(failed);
+    const std::vector<std::string> sent = wire();
+    ASSERT_FALSE(sent.empty());
+    // No model read and no input type, decimal point or other settings first:
+    // remote changes on, EEPROM as shown, the programme, remote changes back.
+    EXPECT_EQ(sent.front(), "W 804=1");
+    for (const std::string& frame : sent) {
+        EXPECT_NE(frame, "R 1793");
+        EXPECT_EQ(frame.rfind("W 791=", 0), std::string::npos);
+        EXPECT_EQ(frame.rfind("W 794=", 0), std::string::npos);
+    }
+    EXPECT_EQ(sent.back(), "W 804=" + std::to_string(f.chkParameter(8050)->Value()));
+
+    // Over "Zarn Link" a model without it is refused before any exchange.
+    gProtocolCode = "Z";
+    selectModel(f, "TW");
+    gRampCfgMode = true;
+    sim_.clearLog();
+    boxes_.clear();
+    f.SendControllerParameters(failed, false);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(boxes_.last().title, "Invalid Model for Zarn Link");
+    EXPECT_TRUE(wire().empty());
+}

@@ -109,9 +109,10 @@ protected:
         put(795, 1);
         put(792, inputType);
         // The registers a send writes in place of others (time base, manual
-        // mode, learning) take writes only once they exist.
+        // mode, learning) and the remote-change and EEPROM switches it always
+        // writes take writes only once they exist.
         if (group == 0)
-            for (int reg : {1033, 1034, 1055, 1056, 1067, 1068, 1069, 1070, 1071, 1072, 1073, 1074})
+            for (int reg : {1033, 1034, 1055, 1056, 1067, 1068, 1069, 1070, 1071, 1072, 1073, 1074, 805, 813})
                 put(reg, 0);
         const int slot = slotOf(group, id);
         for (int reg = 1; reg <= modZarn::kMaxRegister; ++reg)
