@@ -38,43 +38,38 @@ void FrmConfig::wireCommands()
     wire(cmdSaveControl, "frmConfig.cmdSaveControl_Click", &FrmConfig::cmdSaveControl_Click);
 }
 
-void FrmConfig::cmdReadFile_Click()
+// One file command: the dialog (proposing the last file), then `use` with
+// the chosen file; a cancelled dialog ends the command quietly.
+void FrmConfig::fileCommand(bool save, const QString& routine, const std::function<void(const QString&)>& use)
 {
-    QString chosen;
+    QString chosen = save ? ConfigFileName : QString();
     try {
         fd::Request r;
-        r.kind = fd::Open;
-        r.title = QStringLiteral("Read Instrument Configuration File");
+        r.kind = save ? fd::Save : fd::Open;
+        r.title = save ? QStringLiteral("Save Instrument Configuration File")
+                       : QStringLiteral("Read Instrument Configuration File");
         r.filter = kFilter;
         r.initialDir = DialogFolder(ConfigFileName);
+        if (save)
+            r.initialName = modZarn::NameOfFile(ConfigFileName);
         chosen = fd::ask(r, this);
-        if (chosen.isEmpty()) // cancelled: nothing is read
+        if (chosen.isEmpty())
             return;
         ConfigFileName = chosen;
-        ReadParameterFile(chosen);
+        use(chosen);
     } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.cmdReadFile_Click, File >") + chosen);
+        mb::AppError(this, e, QStringLiteral("frmConfig.") + routine + QStringLiteral(", File >") + chosen);
     }
+}
+
+void FrmConfig::cmdReadFile_Click()
+{
+    fileCommand(false, QStringLiteral("cmdReadFile_Click"), [this](const QString& name) { ReadParameterFile(name); });
 }
 
 void FrmConfig::cmdSaveFile_Click()
 {
-    QString chosen = ConfigFileName;
-    try {
-        fd::Request r;
-        r.kind = fd::Save;
-        r.title = QStringLiteral("Save Instrument Configuration File");
-        r.filter = kFilter;
-        r.initialDir = DialogFolder(ConfigFileName);
-        r.initialName = modZarn::NameOfFile(ConfigFileName);
-        chosen = fd::ask(r, this);
-        if (chosen.isEmpty()) // cancelled: nothing is written
-            return;
-        ConfigFileName = chosen;
-        SaveParameterFile(chosen);
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.cmdSaveFile_Click, File >") + chosen);
-    }
+    fileCommand(true, QStringLiteral("cmdSaveFile_Click"), [this](const QString& name) { SaveParameterFile(name); });
 }
 
 void FrmConfig::cmdReadControl_Click() { ReadControllerParameters(); }

@@ -132,6 +132,7 @@ public:
 private:
     void wireCommands();
     void leaveAfterAsking(const std::function<void()>& leave);
+    void fileCommand(bool save, const QString& routine, const std::function<void(const QString&)>& use);
     void buildFixedControls();
     void buildGroup(int group);
     void wireArrays();

@@ -17,9 +17,9 @@ using namespace modZarn;
 
 namespace {
 
-constexpr int kModelRegister = 1794; // 0702H in groups 1 and 2
-constexpr int kInputType = 792;      // 0318H
-constexpr int kDecimalPoint = 795;   // 031BH
+using cfgxfer::kDecimalPoint;
+using cfgxfer::kInputType;
+using cfgxfer::kModelRegister;
 constexpr int kAlarm2Type = 800;
 
 // The run ends here; the widgets filled so far stay filled.

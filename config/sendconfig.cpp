@@ -18,9 +18,9 @@ using namespace modZarn;
 
 namespace {
 
-constexpr int kModelRegister = 1794; // 0702H in groups 1 and 2
-constexpr int kInputType = 792;      // 0318H
-constexpr int kDecimalPoint = 795;   // 031BH
+using cfgxfer::kDecimalPoint;
+using cfgxfer::kInputType;
+using cfgxfer::kModelRegister;
 constexpr int kRemoteChanges = 805;
 constexpr int kEeprom = 813;
 constexpr int kCommWrite1 = 0x810;

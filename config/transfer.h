@@ -8,6 +8,12 @@ class FrmConfig;
 
 namespace cfgxfer {
 
+// The registers every group reads and writes by the same program number:
+// the model (0702H), the input type (0318H) and the decimal point (031BH).
+constexpr int kModelRegister = 1794;
+constexpr int kInputType = 792;
+constexpr int kDecimalPoint = 795;
+
 // The number a text field stands for: its text laid out with "0.0000"
 // (grouping dropped, four decimals kept), then the number at its start; a
 // text that is no number, or an empty one, gives 0.
