@@ -48,6 +48,13 @@ private:
     bool open_ = false;
 };
 
+// A control's background colour (&HBBGGRR or a system colour), kept with the
+// control so that code can read back what it set: forms use the colour as
+// state (an edited field is yellow). Unset, a text box is white and every
+// other control button face.
+void setBackColor(QWidget* w, quint32 c);
+quint32 backColor(const QWidget* w);
+
 // "<form>.<control>_<event>" for the routine line of the error box.
 QString routineName(const QWidget* control, const char* event);
 
