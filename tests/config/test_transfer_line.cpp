@@ -188,8 +188,8 @@ TEST_F(TransferTest, SendPutsTheGroupsOrderOnTheWire)
             case 1028: case 1029: case 1031: case 1032: case 1035: case 1036:
                 if (ticked(reg * 10)) W(reg, 1);
                 return;
-            case 0x102C: W(reg, 11); return; // "All but SV" in the group-1 code
-            case 0x4731: W(reg, 22); return; // and in the group-2 code it was read as
+            case 0x102C: if (shown(f.cbxParameter(reg))) W(reg, 11); return; // "All but SV" in the group-1 code
+            case 0x4731: if (shown(f.cbxParameter(reg))) W(reg, 22); return; // and in the group-2 code it was read as
             default: break;
             }
             if (reg >= 1067 && reg <= 1074) {
@@ -197,6 +197,13 @@ TEST_F(TransferTest, SendPutsTheGroupsOrderOnTheWire)
                     W(ticked(reg * 10) ? reg : reg + 1, 1);
                 return;
             }
+            // Text fields and lists go only while the layout shows them,
+            // the programme's step times while its page is enabled.
+            const bool stepTime = reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast;
+            if ((stepTime && !f.tabConfig(1)->TabEnabled(2))
+                || (!stepTime && field(reg)[1] == 1 && !shown(f.txtParameter(reg)))
+                || (field(reg)[1] == 2 && !shown(f.cbxParameter(reg))))
+                return;
             if (field(reg)[1] >= 1 && field(reg)[1] <= 3)
                 W(reg, readBack(reg));
         };
