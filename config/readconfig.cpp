@@ -31,7 +31,7 @@ public:
 
     void run()
     {
-        if (gDemoMode && !leaveDemoMode())
+        if (gDemoMode && !cfgxfer::LeaveDemoMode(f_, QStringLiteral("read from the controller")))
             return; // nothing read, nothing changed
         try {
             steps();
@@ -46,18 +46,6 @@ public:
     }
 
 private:
-    bool leaveDemoMode()
-    {
-        if (mb::MsgBox(QStringLiteral("You are currently in DEMO MODE.  Do you want to exit DEMO MODE and read "
-                                      "from the controller ?"),
-                       mb::YesNo | mb::DefaultButton2, QStringLiteral("Switch out of Demo Mode"), &f_)
-            != mb::Yes)
-            return false;
-        gDemoMode = false;
-        f_.lblDemoMode->setVisible(false);
-        return true;
-    }
-
     void steps()
     {
         if (!gRampCfgMode)

@@ -39,15 +39,8 @@ public:
     bool run()
     {
         try {
-            if (gDemoMode) {
-                if (mb::MsgBox(QStringLiteral("You are currently in DEMO MODE.  Do you want to exit DEMO MODE and "
-                                              "send the setup to the instrument ?"),
-                               mb::YesNo | mb::DefaultButton2, QStringLiteral("Switch out of Demo Mode"), &f_)
-                    != mb::Yes)
-                    return false;
-                gDemoMode = false;
-                f_.lblDemoMode->setVisible(false);
-            }
+            if (gDemoMode && !cfgxfer::LeaveDemoMode(f_, QStringLiteral("send the setup to the instrument")))
+                return false;
             if (!modelCheck() || !outputCheck(769, 1) || !outputCheck(772, 2))
                 throw SendEnded{};
             switch (g_) {

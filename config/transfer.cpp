@@ -46,6 +46,18 @@ QString FieldLabel(const FrmConfig& f, int reg)
     return QLatin1Char('(') + f.lblParamLabel(reg)->text() + QLatin1Char(')');
 }
 
+bool LeaveDemoMode(FrmConfig& f, const QString& purpose)
+{
+    if (mb::MsgBox(QStringLiteral("You are currently in DEMO MODE.  Do you want to exit DEMO MODE and ") + purpose
+                       + QStringLiteral(" ?"),
+                   mb::YesNo | mb::DefaultButton2, QStringLiteral("Switch out of Demo Mode"), &f)
+        != mb::Yes)
+        return false;
+    modZarn::gDemoMode = false;
+    f.lblDemoMode->setVisible(false);
+    return true;
+}
+
 bool ReportExchangeError(FrmConfig& f, int reg, const QString& errText, bool askable, const QString& title,
                          const QString& question)
 {

@@ -36,6 +36,10 @@ bool RampSoakBlock(int reg);
 // caption, "" for bit fields and registers without a field.
 QString FieldLabel(const FrmConfig& f, int reg);
 
+// Offers to leave demo mode before an exchange with the instrument; Yes
+// turns it off (and its label), No leaves everything as it was (false).
+bool LeaveDemoMode(FrmConfig& f, const QString& purpose);
+
 // The error step of a read or send: the message names the register's field.
 // A failure the user may pass over (`askable`) asks Yes/No, No the default,
 // with `question` after the message; any other failure gets an exclamation
