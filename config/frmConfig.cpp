@@ -153,6 +153,7 @@ FrmConfig::FrmConfig()
     for (int g = 0; g <= 2; ++g)
         buildGroup(g);
     wireArrays();
+    wireCommands();
     // Focus runs through the top row and the pages before the navigation row.
     QWidget* tail = previousInFocusChain();
     for (QPushButton* b : {cmdMainMenu, cmdConfigureController, cmdStatus, cmdFind, cmdSetpoints, cmdMonitor,
@@ -195,7 +196,6 @@ void FrmConfig::buildFixedControls()
     tw::place(cbxAddress, 4440, 600, 855, 315);
     cmdReadControl = button(QStringLiteral("  Read Configuration From an Instrument"), 5880, 600, 1815, 855, "rgb(0,192,192)");
     cmdSaveControl = button(QStringLiteral("  Send Configuration To an Instrument"), 7800, 600, 1815, 855, "rgb(255,128,0)");
-    connect(cmdSaveFile, &QPushButton::clicked, this, [this] { cmdSaveFile_Click(); });
 
     lblTitle = new QLabel(QStringLiteral("Configure Instrument"), client);
     tw::place(lblTitle, 2760, 0, 3735, 495);
@@ -607,10 +607,6 @@ void FrmConfig::AskIfDiscardChanges(int& cancel)
         Changed = false;
     }
 }
-
-void FrmConfig::ReadControllerParameters() {}
-
-void FrmConfig::cmdSaveFile_Click() {}
 
 // ------------------------------------------------------- change handlers ----
 

@@ -101,6 +101,24 @@ public:
     void ReadControllerParameters();
     void cmdSaveFile_Click();
 
+    // ---- configuration transfer ----
+    // Loads a parameter file into the screen: 0 loaded, -1 refused or failed
+    // (the reason already shown).
+    int ReadParameterFile(QString fileName);
+    void SaveParameterFile(QString fileName);
+    // Sends the screen to the instrument at the address shown; Failed stays
+    // true unless the whole send succeeded. AutoSend: nobody is at the screen.
+    void SendControllerParameters(bool& Failed, bool AutoSend);
+
+    // ---- commands of the top row, navigation row and menu ----
+    void cmdReadFile_Click();
+    void cmdReadControl_Click();
+    void cmdSaveControl_Click();
+    void cmdMainMenu_Click() override;
+    void cmdConfigureController_Click() override;
+    void cmdStatus_Click() override;
+    void cmdFind_Click() override;
+
     // The selected model's two-character ID: the last two characters of the
     // current group's model list text ("" when the group has no list).
     QString ModelID() const;
@@ -113,6 +131,9 @@ public:
     static GroupRules rulesOf(int group);
 
 private:
+    void wireCommands();
+    void leaveAfterAsking(const std::function<void()>& leave);
+    void fileCommand(bool save, const QString& routine, const std::function<void(const QString&)>& use);
     void buildFixedControls();
     void buildGroup(int group);
     void wireArrays();
