@@ -1,7 +1,5 @@
 // CPU cost of the logging engine's 50 ms tick: with 40 sessions none of
 // which is due, and with 40 sessions all due against the simulated line.
-#include <QApplication>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <cstdio>
 #include <ctime>
@@ -14,7 +12,9 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "shell/frmMain.h"
+#include "sim_line.h"
 #include "support/simulator.h"
+#include "bench_program.h"
 
 using namespace modZarn;
 
@@ -40,27 +40,14 @@ constexpr int kInstruments = 40;
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    App::setPath(dir.path());
-    ResetSharedState();
+    BenchProgram program(argc, argv);
 
     std::string line;
     for (int a = 1; a <= kInstruments; ++a)
         line += "instrument " + std::to_string(a) + " group 0 protocol R\nreg " + std::to_string(a) +
                 " 1 " + std::to_string(200 + a) + "\nreg " + std::to_string(a) + " 2 0x10\n";
     SimProcess sim;
-    if (!sim.start(line)) {
-        std::fprintf(stderr, "simulator: %s\n", sim.errorText().c_str());
-        return 1;
-    }
-    sim.bindCom(7);
-    gCommPort = 7;
-    gPollTimeoutMs = 500;
-    bool failed = true;
-    InitComm(QStringLiteral("9600,N,8,1"), failed);
-    if (failed)
+    if (!OpenSimLine(sim, line))
         return 1;
     FrmMain& m = frmMain();
     m.tmrLogging.setEnabled(false); // ticks are run by hand
@@ -73,7 +60,7 @@ int main(int argc, char** argv)
         gInstruments[i].Group = 0;
         gInstruments[i].LogRate = 1;
         gInstruments[i].LogDuration = 28800;
-        gInstruments[i].LogFile = dir.filePath(QStringLiteral("log%1.csv").arg(i));
+        gInstruments[i].LogFile = program.filePath(QStringLiteral("log%1.csv").arg(i));
         gInstruments[i].LogStartSec = UtcNow() * 86400;
         gInstruments[i].LogNextSec = 0;
         gInstruments[i].LogState = 1;

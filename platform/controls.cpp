@@ -77,6 +77,30 @@ void OneBox::show(QWidget* owner, int number, const QString& description, const 
     mb::AppError(owner, number, description, routine);
 }
 
+void setBackColor(QWidget* w, quint32 c)
+{
+    w->setProperty("qxBackColor", QVariant::fromValue(c));
+    QPalette pal = w->palette();
+    const QColor q = color::toQColor(c);
+    if (qobject_cast<QLineEdit*>(w)) {
+        pal.setColor(QPalette::Base, q);
+    } else if (qobject_cast<QAbstractButton*>(w)) {
+        pal.setColor(QPalette::Button, q);
+    } else {
+        pal.setColor(QPalette::Window, q);
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(pal);
+}
+
+quint32 backColor(const QWidget* w)
+{
+    const QVariant v = w->property("qxBackColor");
+    if (v.isValid())
+        return v.value<quint32>();
+    return qobject_cast<const QLineEdit*>(w) ? color::White : color::ButtonFace;
+}
+
 QString routineName(const QWidget* control, const char* event)
 {
     auto nameOf = [](const QObject* o) {
@@ -104,12 +128,22 @@ protected:
         switch (e->type()) {
         case QEvent::FocusIn:
         case QEvent::FocusOut: {
-            // Only moves between the window's own fields count: a box or
-            // another window coming up is no loss of focus of the field.
+            // A box, a menu or another window coming up takes no focus from
+            // the field, and getting it back is no new focus: a handler that
+            // shows a box must not run again when the box closes.
             const auto reason = static_cast<QFocusEvent*>(e)->reason();
-            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
-                return false;
             const bool in = e->type() == QEvent::FocusIn;
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+                if (!in) {
+                    away_ = true;
+                    return false;
+                }
+                if (away_) {
+                    away_ = false;
+                    return false;
+                }
+            }
+            away_ = false;
             auto& f = in ? gotFocus : lostFocus;
             if (f)
                 guard(w_->window(), routineName(w_, in ? "GotFocus" : "LostFocus"), f);
@@ -146,6 +180,7 @@ private:
 
     QWidget* w_;
     bool retyping_ = false;
+    bool away_ = false;
 };
 
 EventTap* tapOf(QWidget* w)
@@ -226,6 +261,15 @@ void wire(QWidget* element, int index, const QString& name, const ArrayEvents& e
 } // namespace ctl
 
 namespace {
+// Runs `f` with `flag` set: the list's own filling raises no events.
+template <class F>
+void quietly(bool& flag, F f)
+{
+    flag = true;
+    f();
+    flag = false;
+}
+
 // Runs a control's own handler inside the boundary.
 void fire(QWidget* w, const std::function<void()>& f, const char* event)
 {
@@ -265,16 +309,12 @@ void ListBox::setListIndex(int i)
 
 void ListBox::AddItem(const QString& item)
 {
-    quiet_ = true;
-    addItem(item);
-    quiet_ = false;
+    quietly(quiet_, [&] { addItem(item); });
 }
 
 void ListBox::Clear()
 {
-    quiet_ = true;
-    clear();
-    quiet_ = false;
+    quietly(quiet_, [&] { clear(); });
 }
 
 QString ListBox::List(int i) const
@@ -316,23 +356,21 @@ void ComboBox::AddItem(const QString& item)
 {
     const bool none = currentIndex() < 0;
     const QString typed = currentText();
-    quiet_ = true;
-    addItem(item);
-    // Qt chooses the first entry of a list that had none; the program's lists
-    // show no choice until one is made.
-    if (none && currentIndex() >= 0) {
-        setCurrentIndex(-1);
-        if (isEditable())
-            setEditText(typed);
-    }
-    quiet_ = false;
+    quietly(quiet_, [&] {
+        addItem(item);
+        // Qt chooses the first entry of a list that had none; the program's
+        // lists show no choice until one is made.
+        if (none && currentIndex() >= 0) {
+            setCurrentIndex(-1);
+            if (isEditable())
+                setEditText(typed);
+        }
+    });
 }
 
 void ComboBox::Clear()
 {
-    quiet_ = true;
-    clear();
-    quiet_ = false;
+    quietly(quiet_, [&] { clear(); });
 }
 
 QString ComboBox::List(int i) const { return i >= 0 && i < count() ? itemText(i) : QString(); }
@@ -445,17 +483,39 @@ void Shape::paintEvent(QPaintEvent* e)
 
 CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
+QRect CommandButton::captionRect() const
+{
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    return style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this).adjusted(2, 0, -2, 0);
+}
+
+QFont CommandButton::captionFont() const
+{
+    QFont f = font();
+    const qreal designed = f.pointSizeF();
+    if (designed <= 0)
+        return f; // a face sized in pixels is drawn as set
+    const QRect room = captionRect();
+    const QString text = captionText();
+    constexpr qreal kStep = 0.5;
+    for (qreal size = designed;; size -= kStep) {
+        f.setPointSizeF(size);
+        const QSize need = QFontMetrics(f).boundingRect(room, kCaptionFlags, text).size();
+        if ((need.width() <= room.width() && need.height() <= room.height()) || size - kStep < designed * 0.75)
+            return f;
+    }
+}
+
 void CommandButton::paintEvent(QPaintEvent*)
 {
     QStylePainter p(this);
     QStyleOptionButton opt;
     initStyleOption(&opt);
-    const QString caption = opt.text;
     opt.text.clear();
     p.drawControl(QStyle::CE_PushButton, opt);
-    const QRect r = style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this).adjusted(2, 0, -2, 0);
-    p.drawItemText(r, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, opt.palette, isEnabled(),
-                   caption.simplified(), QPalette::ButtonText);
+    p.setFont(captionFont());
+    p.drawItemText(captionRect(), kCaptionFlags, opt.palette, isEnabled(), captionText(), QPalette::ButtonText);
 }
 
 Timer::Timer(int intervalMs, std::function<void()> onTick, QObject* parent)

@@ -1,5 +1,7 @@
 #include "platform/form.h"
 
+#include "platform/controls.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -7,6 +9,15 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
+
+namespace {
+// A form's own event inside the handler boundary.
+void fire(Form* f, const char* event, const std::function<void()>& body)
+{
+    const QString name = f->objectName().isEmpty() ? QString::fromLatin1(f->metaObject()->className()) : f->objectName();
+    ctl::guard(f, name + QLatin1Char('.') + QLatin1String(event), body);
+}
+} // namespace
 
 namespace Forms {
 namespace {
@@ -18,21 +29,37 @@ std::unordered_map<std::type_index, Form*>& registry()
 QPointer<Form> gActive;
 bool gWatching = false;
 
-// The user moved to another window of this program: fire the events. Boxes,
-// file dialogs and other applications do not count.
-void onFocusWindow(QWindow* w)
+Form* formOfWindow(QWindow* w)
 {
-    if (!w)
-        return;
     // Only a form that is a window of its own can match: a form embedded in
     // another (a child of a multiple-document window) shares that window, and
     // the activation belongs to the outer form.
-    for (auto& [t, f] : registry()) {
-        if (f->isWindow() && f->isVisible() && f->windowHandle() == w) {
-            setActive(f);
-            return;
-        }
-    }
+    if (w)
+        for (auto& [t, f] : registry())
+            if (f->isWindow() && f->isVisible() && f->windowHandle() == w)
+                return f;
+    return nullptr;
+}
+
+// The user moved to another window of this program: fire the events. Boxes,
+// file dialogs and other applications do not count. The focus is looked at
+// once the platform's queued changes are through: when code shows two windows
+// in a row, the first one's focus change arrives after the second is already
+// the active form, and acting on it would deactivate and activate both again.
+bool gCheckQueued = false;
+void onFocusWindow(QWindow*)
+{
+    if (gCheckQueued)
+        return;
+    gCheckQueued = true;
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            gCheckQueued = false;
+            if (Form* f = formOfWindow(QGuiApplication::focusWindow()))
+                setActive(f);
+        },
+        Qt::QueuedConnection);
 }
 
 void watch()
@@ -50,13 +77,13 @@ void setActive(Form* f)
 {
     if (gActive.data() == f)
         return;
-    Form* old = gActive.data();
+    QPointer<Form> old = gActive.data();
     gActive = f;
     if (old)
-        old->Form_Deactivate();
+        fire(old, "Form_Deactivate", [old] { old->Form_Deactivate(); });
     // A deactivate handler may itself have moved activation on.
     if (f && gActive.data() == f)
-        f->Form_Activate();
+        fire(f, "Form_Activate", [f] { f->Form_Activate(); });
 }
 
 Form* find(std::type_index t)
@@ -168,11 +195,15 @@ void Form::moveFrameTo(QPoint p)
     // the frame when the window is hidden), and each hide and show moved the
     // window by one frame border. The client area's position means the same to
     // both, so a window whose frame is known is placed by its client area.
-    const QPoint border = frameBorder();
-    if (!border.isNull())
-        setGeometry(QRect(p + border, size()));
-    else
+    placeFrame(p, frameBorder());
+}
+
+void Form::placeFrame(QPoint p, QPoint border)
+{
+    if (border.isNull())
         move(p);
+    else
+        setGeometry(QRect(p + border, size()));
 }
 
 void Form::noteBorder()
@@ -198,21 +229,25 @@ void Form::centreOver(const QWidget* owner)
 {
     if (!isWindow())
         return;
-    // The frame is centred over the owner's frame; before the first showing
-    // the window manager's frame is not known yet, and the client size is
-    // what there is to centre.
-    const QRect own = frameGeometry();
+    // The frame is centred over the owner's frame. Before its first showing
+    // the window has no frame yet; it will get the one its owner wears.
+    QPoint border = frameBorder();
+    QSize frame = frameGeometry().size();
+    if (border.isNull() && owner && owner->isWindow()) {
+        border = owner->geometry().topLeft() - owner->frameGeometry().topLeft();
+        frame = size() + (owner->frameGeometry().size() - owner->geometry().size());
+    }
     QScreen* screen = owner ? owner->screen() : this->screen();
     const QRect area = screen ? screen->availableGeometry() : QRect();
     const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
-    QPoint topLeft(centre.x() - own.width() / 2, centre.y() - own.height() / 2);
+    QPoint topLeft(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2);
     // Kept on the screen, top-left corner first, so that the title bar can
     // always be reached.
     if (area.isValid()) {
-        topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - own.width())));
-        topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - own.height())));
+        topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - frame.width())));
+        topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - frame.height())));
     }
-    moveFrameTo(topLeft);
+    placeFrame(topLeft, border);
 }
 
 void Form::Hide()
@@ -226,7 +261,7 @@ void Form::Hide()
 bool Form::Unload()
 {
     int cancel = 0;
-    Form_Unload(cancel);
+    fire(this, "Form_Unload", [this, &cancel] { Form_Unload(cancel); });
     if (cancel)
         return false;
     Hide();

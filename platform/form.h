@@ -71,6 +71,9 @@ protected:
 private:
     void noteBorder();
     QPoint frameBorder() const;
+    // Puts the frame's corner at p, given the frame's border: by the client
+    // area when the border is known.
+    void placeFrame(QPoint p, QPoint border);
 
     bool modal_ = false;
     // The frame border the window manager gave the window when it was last

@@ -1,6 +1,8 @@
 #pragma once
-// Modal message boxes with the classic styles and answers, and the standard
-// "Application Error" box. Tests answer and record every box through the hook.
+// Modal message boxes, and the standard "Application Error" box. A style adds
+// up one button set, one icon and optionally the second button as the
+// default (YesNo + Question + DefaultButton2 is a confirmation whose default
+// is No); the answer names the button pressed. Tests answer and record every box through the hook.
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -39,6 +41,9 @@ void AppError(int number, const QString& description, const QString& routine,
 // The same box owned by a window (a dialog's or the main form's own errors).
 void AppError(QWidget* owner, const rt::RtError& e, const QString& routine);
 void AppError(QWidget* owner, int number, const QString& description, const QString& routine);
+// An owned box that names what the routine was working on in its first line
+// ("An application error has occurred reading Graph.val file:").
+void AppError(QWidget* owner, const rt::RtError& e, const QString& routine, const QString& firstLine);
 
 // --- test hooks ---
 struct Call {

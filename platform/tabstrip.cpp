@@ -83,6 +83,7 @@ QWidget* TabStrip::page(int i) const
 void TabStrip::setTabHeight(int twips)
 {
     tabHeight_ = tw::px(twips);
+    bar_->setStyleSheet(QStringLiteral("QTabBar::tab { height: %1px; }").arg(qMax(1, tabHeight_ - 4)));
     layoutPages();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QCoreApplication>
+#include <QMenuBar>
 
 #include "core/dispatch.h"
 #include "core/modZarn.h"
@@ -20,7 +21,8 @@ FrmFind& frmFind() { return Forms::get<FrmFind>(); }
 static const Nav::Registration reg(Nav::Target::Find, [](Form& from) { modZarn::SwitchForm(from, frmFind()); });
 
 namespace {
-constexpr int kFormWidth = 640;
+// Wide enough for the group options' captions on one line each.
+constexpr int kFormWidth = 700;
 // The model register (702H): two characters of the model ID.
 constexpr int kModelRegister = 1794;
 constexpr int kUnknownProtocol = 3;
@@ -81,9 +83,9 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y, int w)
     return l;
 }
 
-QComboBox* combo(QWidget* parent, int x, int y, int w, bool editable)
+ComboBox* combo(QWidget* parent, int x, int y, int w, bool editable)
 {
-    auto* c = new QComboBox(parent);
+    auto* c = new ComboBox(parent);
     c->setGeometry(x, y, w, 24);
     c->setEditable(editable);
     return c;
@@ -114,6 +116,7 @@ FrmFind::FrmFind()
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("Find Instruments"));
     setFixedSize(kFormWidth, 600);
+    menuBar->setGeometry(0, 0, kFormWidth, 24);
 
     lblTitle = new QLabel(QStringLiteral("Find Instruments"), this);
     lblTitle->setGeometry(0, 76, kFormWidth, 26);
@@ -170,7 +173,7 @@ FrmFind::FrmFind()
     lblProgress = new QLabel(this);
     lblProgress->setGeometry(8, 412, kFormWidth - 16, 20);
     caption(this, QStringLiteral("Search Results"), 8, 436, 200);
-    lisSearchResults = new QListWidget(this);
+    lisSearchResults = new ListBox(this);
     lisSearchResults->setGeometry(8, 456, kFormWidth - 16, 110);
     QFont fixed(QStringLiteral("Courier New"), 9);
     fixed.setStyleHint(QFont::TypeWriter); // columns line up in any fixed-pitch font
@@ -179,9 +182,9 @@ FrmFind::FrmFind()
     lblErrorMessageText->setGeometry(8, 570, kFormWidth - 16, 24);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 
-    connect(cbxDataLength, &QComboBox::currentIndexChanged, this, [this] { cbxDataLength_Click(); });
-    connect(cbxParity, &QComboBox::currentIndexChanged, this, [this] { cbxParity_Click(); });
-    connect(cbxStopBits, &QComboBox::currentIndexChanged, this, [this] { cbxStopBits_Click(); });
+    cbxDataLength->Click = [this] { cbxDataLength_Click(); };
+    cbxParity->Click = [this] { cbxParity_Click(); };
+    cbxStopBits->Click = [this] { cbxStopBits_Click(); };
     connect(cmdStartSearch, &QPushButton::clicked, this, [this] { cmdStartSearch_Click(); });
     connect(cmdCancelSearch, &QPushButton::clicked, this, [this] { cmdCancelSearch_Click(); });
 }

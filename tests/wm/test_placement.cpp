@@ -1,16 +1,17 @@
-// Navigation under a real window manager: frames, decorations and placement
+// Where screens and dialogs land under a real window manager: frames, decorations and placement
 // are the window manager's, as on a user's desktop. Run through
 // scripts/with-wm; without an X display the cases skip themselves. Where the
 // windows stand is asked of the X server itself: Qt's own idea of a frame can
 // lag behind the window manager's.
-#include <QElapsedTimer>
+#include <QApplication>
 #include <QGuiApplication>
-#include <QThread>
+#include <QTimer>
 #include <memory>
 #include <xcb/xcb.h>
 
 #include "shell/frmFind.h"
 #include "shell/frmMain.h"
+#include "shell/frmRegister.h"
 #include "support/testenv.h"
 
 namespace {
@@ -44,6 +45,12 @@ bool shown(xcb_window_t win)
     return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 QPoint frameAt(QWidget& w) { return rootPos(frameOf(w)); }
+QRect frameRect(QWidget& w)
+{
+    const xcb_window_t f = frameOf(w);
+    auto g = reply(xcb_get_geometry_reply(x11(), xcb_get_geometry(x11(), f), nullptr));
+    return g ? QRect(rootPos(f), QSize(g->width, g->height)) : QRect();
+}
 QPoint clientAt(QWidget& w) { return rootPos(xcb_window_t(w.winId())); }
 // Mapped in its frame, and the program has heard where (as it has by the
 // time a user clicks anything).
@@ -57,15 +64,7 @@ bool onScreen(QWidget& w)
 template <class F>
 bool settle(F done)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > 5000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return runEventsUntil(done, 5000);
 }
 
 // Moves a window's frame the way the user's drag does: the window manager
@@ -129,5 +128,37 @@ TEST_F(WmTest, TheNewScreenTakesTheOldOnesPlaceOverRepeatedTrips)
 
         dragTo(m, QPoint(100 + 10 * trip, 50));
         ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(100 + 10 * trip, 50) && onScreen(m); }));
+    }
+}
+
+TEST_F(WmTest, ADialogOpensCentredOverItsOpenerFrameIncluded)
+{
+    FrmMain& m = frmMain();
+    m.Show();
+    if (!settle([&] { return onScreen(m); }))
+        GTEST_SKIP() << "the window manager put no frame on the window";
+    dragTo(m, QPoint(200, 150));
+    ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(200, 150) && onScreen(m); }));
+    // Twice: the second time the dialog has been shown and hidden before.
+    for (int time = 0; time < 2; ++time) {
+        SCOPED_TRACE(time);
+        QRect dialog;
+        QTimer::singleShot(0, [&] {
+            FrmRegister& d = frmRegister();
+            // Mapped, placed, and still there a moment later.
+            QRect last;
+            if (settle([&] {
+                    const QRect now = onScreen(d) ? frameRect(d) : QRect();
+                    const bool steady = !now.isNull() && now == last;
+                    last = now;
+                    return steady;
+                }))
+                dialog = last;
+            d.Hide();
+        });
+        m.mnuCommRegister->trigger();
+        ASSERT_FALSE(dialog.isNull()) << "the dialog never stood still on the screen";
+        const QPoint off = dialog.center() - frameRect(m).center();
+        EXPECT_LE(off.manhattanLength(), 2) << "off by " << off.x() << "," << off.y();
     }
 }
