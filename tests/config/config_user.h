@@ -17,8 +17,10 @@ inline void showPageOf(FrmConfig& f, QWidget* w)
 {
     TabStrip* strip = f.tabConfig(modZarn::gControllerGroup);
     for (int i = 0; i < strip->Tabs(); ++i)
-        if (strip->page(i)->isAncestorOf(w))
+        if (strip->page(i)->isAncestorOf(w)) {
+            ASSERT_TRUE(strip->TabEnabled(i)) << "page " << i << " is closed to the user";
             strip->setTab(i);
+        }
     ASSERT_TRUE(w->isVisible()) << w->objectName().toStdString();
 }
 

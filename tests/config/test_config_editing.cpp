@@ -548,6 +548,13 @@ TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
     type(f, t, "123");
     EXPECT_EQ(f.txtParameter(0x1001)->Text(), "12.3"); // laid out before the field is left
     EXPECT_TRUE(f.Changed);
+    // The integral time decides between the two offsets with every keystroke.
+    type(f, t, "0");
+    EXPECT_TRUE(ctl::Visible(f.txtParameter(0x100D)));
+    EXPECT_FALSE(ctl::Visible(f.txtParameter(0x100C)));
+    QTest::keyClick(t, Qt::Key_5);
+    EXPECT_FALSE(ctl::Visible(f.txtParameter(0x100D)));
+    EXPECT_TRUE(ctl::Visible(f.txtParameter(0x100C)));
     struct Row {
         int caret;
         QTest::KeyAction action;
@@ -592,6 +599,7 @@ TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
         {false, "59", "59", false}, {false, "", "", false},
     };
     FrmConfig& f = open(1, "R");
+    pick(f, f.cbxParameter(0x1005), "RAMP/SOAK"); // opens the programme pages
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.hours ? "hours " : "minutes ") + r.typed);
         TextBox* t = r.hours ? f.txtPattHour(43) : f.txtPattMin(43); // pattern 5, step 3
