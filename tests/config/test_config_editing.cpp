@@ -137,69 +137,53 @@ TEST_F(ConfigEditingTest, RefusalWhoseRestoredEntryFailsTooKeepsTheAcceptedValue
     EXPECT_EQ(f.cbxDecimalPoint(0)->Text(), "0.0");
 }
 
-TEST_F(ConfigEditingTest, DecimalPointKeepsTheInstrumentValuesOfScaledFields)
+TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScaledFields)
 {
     struct Row {
-        const char *model, *input, *from, *to;
+        const char *model, *input, *point;
+        bool pointList; // the decimal point is changed, else the input type
+        const char* chosen;
         int reg;
         const char *before, *after;
     };
     const Row rows[] = {
-        {"TW", "CURRENT", "0.0", "0.00", 258, "12.3", "1.23"},
-        {"TW", "CURRENT", "0.0", "0.00", 258, "1,234.5", "123.45"},
-        {"TW", "CURRENT", "0.0", "0.00", 258, "", "0.00"},
-        {"TW", "CURRENT", "0.0", "0.00", 326, "12.5", "1.25"},     // set B with a linear input
-        {"TW", "CURRENT", "0.0", "0.00", 334, "12.5", "1.25"},     // set C with a linear input
-        {"TW", "Type J T/C", "0", "0.0", 258, "250", "25.0"},
-        {"TW", "Type J T/C", "0", "0.0", 346, "5", "0.5"},
-        {"TW", "Type J T/C", "0", "0.0", 326, "100", "100"},       // set B: no decimals for a thermocouple
-        {"TW", "Type J T/C", "0", "0.0", 334, "100", "100"},       // set C: only on R7
-        {"R7", "Type J T/C", "0", "0.0", 334, "100", "10.0"},
-        {"R7", "CURRENT", "0.000", ".0000", 326, "1.000", "0.1000"},
-        {"TW", "CURRENT", "0.00", "0", 258, "1.23", "123"},
-        {"TW", "Type J T/C", "0.0", "0", 262, "-12.5", "-125"},
-        {"TW", "Type J T/C", "0", "0.0", 278, "1.25", "1.25"},     // fixed two decimals
+        {"TW", "CURRENT", "0.0", true, "0.00", 258, "12.3", "1.23"},
+        {"TW", "CURRENT", "0.0", true, "0.00", 258, "1,234.5", "123.45"},
+        {"TW", "CURRENT", "0.0", true, "0.00", 258, "", "0.00"},
+        {"TW", "CURRENT", "0.0", true, "0.00", 326, "12.5", "1.25"}, // set B with a linear input
+        {"TW", "CURRENT", "0.0", true, "0.00", 334, "12.5", "1.25"}, // set C with a linear input
+        {"TW", "Type J T/C", "0", true, "0.0", 258, "250", "25.0"},
+        {"TW", "Type J T/C", "0", true, "0.0", 346, "5", "0.5"},
+        {"TW", "Type J T/C", "0", true, "0.0", 326, "100", "100"}, // set B: no decimals for a thermocouple
+        {"TW", "Type J T/C", "0", true, "0.0", 334, "100", "100"}, // set C: only on R7
+        {"R7", "Type J T/C", "0", true, "0.0", 334, "100", "10.0"},
+        {"R7", "CURRENT", "0.000", true, ".0000", 326, "1.000", "0.1000"},
+        {"TW", "CURRENT", "0.00", true, "0", 258, "1.23", "123"},
+        {"TW", "Type J T/C", "0.0", true, "0", 262, "-12.5", "-125"},
+        {"TW", "Type J T/C", "0", true, "0.0", 278, "1.25", "1.25"}, // fixed two decimals
+        // A change of input class moves the decimals of sets B and C.
+        {"TW", "CURRENT", "0.0", false, "Type J T/C", 326, "12.5", "125"},
+        {"TW", "CURRENT", "0.0", false, "Type J T/C", 270, "12.5", "125"},
+        {"TW", "CURRENT", "0.0", false, "Type J T/C", 334, "12.5", "125"},
+        {"R7", "CURRENT", "0.0", false, "Type J T/C", 334, "12.5", "12.5"}, // stays scaled on R7
+        {"TW", "Type J T/C", "0.0", false, "CURRENT", 326, "125", "12.5"},
+        {"TW", "Type J T/C", "0.0", false, "VOLTAGE", 335, "125", "12.5"},
+        {"TW", "CURRENT", "0.0", false, "VOLTAGE", 326, "12.5", "12.5"},    // same class
+        {"TW", "CURRENT", "0", false, "Type J T/C", 326, "12", "12"},       // no decimals
+        {"TW", "CURRENT", "0.0", false, "Type J T/C", 258, "12.5", "12.5"}, // set A follows the point only
     };
     FrmConfig& f = open(0, "R");
     for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.model) + " " + r.input + " " + r.from + " -> " + r.to + " " + std::to_string(r.reg));
-        setUp0(f, r.model, r.input, r.from);
+        SCOPED_TRACE(std::string(r.model) + " " + r.input + " " + r.point + " -> " + r.chosen + " "
+                     + std::to_string(r.reg));
+        setUp0(f, r.model, r.input, r.point);
         fill(f, r.reg, r.before);
         f.Changed = false;
-        pick(f, f.cbxDecimalPoint(0), r.to);
+        pick(f, r.pointList ? f.cbxDecimalPoint(0) : f.cbxInputType(0), r.chosen);
         EXPECT_EQ(f.txtParameter(r.reg)->Text(), r.after);
         EXPECT_TRUE(f.Changed);
         EXPECT_EQ(boxes_.count(), 0);
-    }
-}
-
-TEST_F(ConfigEditingTest, InputClassChangeMovesTheDecimalsOfInputScaledFields)
-{
-    struct Row {
-        const char *model, *point, *from, *to;
-        int reg;
-        const char *before, *after;
-    };
-    const Row rows[] = {
-        {"TW", "0.0", "CURRENT", "Type J T/C", 326, "12.5", "125"},
-        {"TW", "0.0", "CURRENT", "Type J T/C", 270, "12.5", "125"},
-        {"TW", "0.0", "CURRENT", "Type J T/C", 334, "12.5", "125"},
-        {"R7", "0.0", "CURRENT", "Type J T/C", 334, "12.5", "12.5"}, // stays scaled on R7
-        {"TW", "0.0", "Type J T/C", "CURRENT", 326, "125", "12.5"},
-        {"TW", "0.0", "Type J T/C", "VOLTAGE", 335, "125", "12.5"},
-        {"TW", "0.0", "CURRENT", "VOLTAGE", 326, "12.5", "12.5"},    // same class
-        {"TW", "0", "CURRENT", "Type J T/C", 326, "12", "12"},       // no decimals
-        {"TW", "0.0", "CURRENT", "Type J T/C", 258, "12.5", "12.5"}, // set A follows the point only
-    };
-    FrmConfig& f = open(0, "R");
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.model) + " " + r.point + " " + r.from + " -> " + r.to + " " + std::to_string(r.reg));
-        setUp0(f, r.model, r.from, r.point);
-        fill(f, r.reg, r.before);
-        f.Changed = false;
-        pick(f, f.cbxInputType(0), r.to);
-        EXPECT_EQ(f.txtParameter(r.reg)->Text(), r.after);
-        EXPECT_TRUE(f.Changed);
+        EXPECT_EQ(f.CurDecimalPoint, f.cbxDecimalPoint(0)->ListIndex());
         EXPECT_EQ(f.CurInputType, f.cbxInputType(0)->ListIndex() + 1);
     }
 }

@@ -64,6 +64,22 @@ protected:
         boxes_.clear();
         return f;
     }
+    // The user says Yes to the write, which fails, and No to following it.
+    void failedWriteAsksAllTheSame(FrmConfig& f, int r, const char* chosen, const char* field, const char* question)
+    {
+        boxes_.clear();
+        boxes_.push(mb::Yes);
+        boxes_.push(mb::OK);
+        boxes_.push(mb::No);
+        pick(f, f.cbxParameter(r), chosen);
+        ASSERT_EQ(boxes_.count(), 3);
+        EXPECT_EQ(boxes_.calls()[1].title, "Send to Instrument Communications Error");
+        EXPECT_TRUE(boxes_.calls()[1].text.endsWith(
+            ". \rSince the communications write failed, it is now recommended that you perform a Read Configuration "
+            "from Instrument to put the " + QString(field) + " field back to what is in the controller."));
+        EXPECT_EQ(boxes_.calls()[2].title, question);
+        EXPECT_TRUE(f.lblProgress->text().isEmpty());
+    }
     std::string reg(int address, int r) { return sim_.must("get " + std::to_string(address) + " reg " + std::to_string(r)); }
 };
 
@@ -216,19 +232,10 @@ TEST_F(ConfigImmediateTest, NewAddressIsWrittenAtTheOldOneAndTheScreenFollows)
     EXPECT_EQ(sim_.requests()[0].at(0), '\x01'); // sent to the instrument's old address
     EXPECT_EQ(f.cbxAddress->Text(), "005");
 
-    // A failed write still asks; No keeps the screen's address.
+    // A failed write still asks; No keeps the screen's address (an instrument
+    // at 5 that refuses the write).
     sim_.must("instrument 5 group 1 protocol R");
-    boxes_.clear();
-    boxes_.push(mb::Yes);
-    boxes_.push(mb::OK);
-    boxes_.push(mb::No);
-    pick(f, f.cbxParameter(0x1071), "007");
-    ASSERT_EQ(boxes_.count(), 3);
-    EXPECT_EQ(boxes_.calls()[1].title, "Send to Instrument Communications Error");
-    EXPECT_TRUE(boxes_.calls()[1].text.endsWith(
-        ". \rSince the communications write failed, it is now recommended that you perform a Read Configuration from "
-        "Instrument to put the address field back to what is in the controller."));
-    EXPECT_EQ(boxes_.calls()[2].title, "Update Communications Address");
+    failedWriteAsksAllTheSame(f, 0x1071, "007", "address", "Update Communications Address");
     EXPECT_EQ(f.cbxAddress->Text(), "005");
     EXPECT_TRUE(f.lblProgress->text().isEmpty());
 }
@@ -283,15 +290,6 @@ TEST_F(ConfigImmediateTest, CommunicationSettingsAreWrittenAndTheProgramFollowsO
 
     // A failed write: the advice, and the question all the same.
     sim_.must("fault 1 exception:2");
-    boxes_.clear();
-    boxes_.push(mb::Yes);
-    boxes_.push(mb::OK);
-    boxes_.push(mb::No);
-    pick(f, f.cbxParameter(0x1075), "Even");
-    ASSERT_EQ(boxes_.count(), 3);
-    EXPECT_TRUE(boxes_.calls()[1].text.endsWith(
-        ". \rSince the communications write failed, it is now recommended that you perform a Read Configuration from "
-        "Instrument to put the communications field back to what is in the controller."));
-    EXPECT_EQ(boxes_.calls()[2].title, "Update Communications Parameter");
+    failedWriteAsksAllTheSame(f, 0x1075, "Even", "communications", "Update Communications Parameter");
     EXPECT_EQ(gParity, "None");
 }
