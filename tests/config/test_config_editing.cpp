@@ -358,9 +358,11 @@ TEST_F(ConfigEditingTest, SystemAlarmGivesWayToAHeatCoolAction)
                         Row{"COOLING", "Alarm 3"}}) {
         pick(f, f.cbxParameter(0x1023), "Disable");
         pick(f, f.cbxParameter(0x1006), r.action);
+        fill(f, 0x1001, "12.34");
         f.Changed = false;
         pick(f, f.cbxParameter(0x1023), "Alarm 3");
         EXPECT_EQ(f.cbxParameter(0x1023)->Text(), r.shown) << r.action;
+        EXPECT_EQ(f.txtParameter(0x1001)->Text(), "12.34"); // the fallback's own change ran nothing
         EXPECT_TRUE(f.Changed);
         EXPECT_FALSE(f.Loading);
     }
