@@ -2,6 +2,7 @@
 // changed, a field left is clamped to the field table's limits and shown in
 // its display format, set points and outputs may go to the instrument at
 // once, and the ramp/soak step times take hours and minutes within bounds.
+#include <algorithm>
 #include <array>
 
 #include "config/editing.h"

@@ -611,3 +611,26 @@ TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
     EXPECT_FALSE(f.Changed);
     EXPECT_EQ(boxes_.count(), 0);
 }
+
+TEST_F(ConfigEditingTest, AFailingHandlerNamesItselfAndLeavesLoadingClear)
+{
+    FrmConfig& f = open(0, "R");
+    struct Row {
+        std::function<void()> call; // reaches a widget the screen does not have
+        const char* routine;
+    };
+    const Row rows[] = {
+        {[&] { f.cbxParameter_Click(9999); }, "Routine - frmConfig.cbxParameter_Click, Parameter > 9999"},
+        {[&] { f.txtParameter_LostFocus(9999); }, "Routine - frmConfig.txtParameter_LostFocus"},
+        {[&] { f.txtPattHour_LostFocus(99); }, "Routine - frmConfig.txtPattHour_LostFocus"},
+        {[&] { f.txtPattMin_LostFocus(99); }, "Routine - frmConfig.txtPattMin_LostFocus"},
+    };
+    for (const Row& r : rows) {
+        boxes_.clear();
+        r.call();
+        ASSERT_EQ(boxes_.count(), 1) << r.routine;
+        EXPECT_EQ(boxes_.last().title, "Application Error");
+        EXPECT_TRUE(boxes_.last().text.endsWith(r.routine)) << boxes_.last().text.toStdString();
+        EXPECT_FALSE(f.Loading);
+    }
+}
