@@ -85,6 +85,12 @@ public:
     void txtPattHour_Change(int index);
     void txtPattMin_Change(int index);
     void txtDescription_Change(int group);
+    void txtParameter_GotFocus(int reg);
+    void txtPattHour_GotFocus(int index);
+    void txtPattMin_GotFocus(int index);
+    void txtParameter_LostFocus(int reg);
+    void txtPattHour_LostFocus(int index);
+    void txtPattMin_LostFocus(int index);
 
     // ---- methods ----
     // The layout pass: shows exactly the fields whose registers the selected
@@ -143,6 +149,11 @@ private:
     // Runs `step` for each bit of the register's bit field, first to last; a
     // fault shows the routine's error box and ends the walk.
     void walkBits(int reg, const QString& routine, const std::function<void(int, CheckBox*)>& step);
+
+    // The lists of group 1 written to the instrument at once.
+    void pidGroupChanged(bool wasChanged);
+    void commAddressChanged();
+    void commSettingChanged(int reg);
 
     std::map<std::pair<int, int>, CheckBox*> bits_;
 };

@@ -6,6 +6,7 @@
 
 #include "config/frmConfig.h"
 #include "config/parammap.h"
+#include "config/scaling.h"
 #include "config/transfer.h"
 #include "core/helpers.h"
 #include "core/state.h"
@@ -16,7 +17,7 @@
 
 using namespace modZarn;
 using cfgxfer::FieldKind;
-using cfgxfer::FieldValue;
+using cfgscale::FieldValue;
 using cfgxfer::PlainNumber;
 
 namespace {

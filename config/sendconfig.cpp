@@ -6,6 +6,7 @@
 
 #include "config/frmConfig.h"
 #include "config/parammap.h"
+#include "config/scaling.h"
 #include "config/transfer.h"
 #include "core/dispatch.h"
 #include "core/helpers.h"
@@ -203,7 +204,7 @@ private:
             throw SendEnded{};
     }
 
-    static float textValue(const TextBox* t) { return float(cfgxfer::FieldValue(t->Text())); }
+    static float textValue(const TextBox* t) { return float(cfgscale::FieldValue(t->Text())); }
 
     float scaledText(int reg) const
     {

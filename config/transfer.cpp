@@ -8,11 +8,6 @@
 
 namespace cfgxfer {
 
-double FieldValue(const QString& text)
-{
-    return rt::Val(rt::FormatText(text, QStringLiteral("0.0000")));
-}
-
 QString PlainNumber(double v)
 {
     QString s = QString::number(v, 'f', 4);

@@ -14,11 +14,6 @@ constexpr int kModelRegister = 1794;
 constexpr int kInputType = 792;
 constexpr int kDecimalPoint = 795;
 
-// The number a text field stands for: its text laid out with "0.0000"
-// (grouping dropped, four decimals kept), then the number at its start; a
-// text that is no number, or an empty one, gives 0.
-double FieldValue(const QString& text);
-
 // The shortest plain decimal: no grouping, no exponent, no trailing zeros,
 // "." as the point ("12.5", "100", "-3.25").
 QString PlainNumber(double v);
