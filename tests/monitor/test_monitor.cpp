@@ -703,6 +703,10 @@ TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
         ASSERT_EQ(boxes_.count(), 1) << title;
         EXPECT_EQ(boxes_.last().title, title);
         EXPECT_FALSE(gRampCfgMode);
+        // The rest of the request stays as the row gave it.
+        EXPECT_EQ(gRampCfgAddress, row == 1 ? 1 : 0x32) << title;
+        EXPECT_EQ(gRampCfgProtocol, row == 1 ? "R" : "Z") << title;
+        EXPECT_EQ(gRampCfgGroup, row == 1 ? 1 : 0) << title;
         EXPECT_EQ(Forms::active(), &mdiMonitor()) << title;
         EXPECT_TRUE(mdiMonitor().isVisible()) << title;
         EXPECT_TRUE(f().tmrPoll.enabled()) << title;
