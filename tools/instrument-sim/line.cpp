@@ -120,6 +120,14 @@ bool parseFault(const std::string& spec, Fault& f, std::string& error)
         }
         f.arg = int(v);
         return true;
+    } else if (name == "flood") {
+        f.kind = Fault::Flood;
+        if (!parseRange(arg, 1, 60000, v)) {
+            error = "fault flood needs milliseconds";
+            return false;
+        }
+        f.arg = int(v);
+        return true;
     } else if (name == "split") {
         f.kind = Fault::Split;
         if (!parseRange(arg, 2, 1000, v)) {
@@ -774,6 +782,11 @@ Answer Line::handleModbus(FrameKind kind, const std::string& frame, const LineSe
         a.notes.push_back("fault " + f.text);
     if (faulty && f.kind == Fault::Silence)
         return a;
+    if (faulty && f.kind == Fault::Flood) {
+        a.send = true;
+        a.floodMs = f.arg;
+        return a;
+    }
 
     Bytes pdu = faulty && f.kind == Fault::Refuse ? exceptionPdu(req, f.arg) : modbusReply(*in, req);
     if (faulty && f.kind == Fault::WrongAddr)
@@ -827,6 +840,11 @@ Answer Line::handleZarn(const std::string& frame, const LineSettings* seen)
         a.notes.push_back("fault " + f.text);
     if (faulty && f.kind == Fault::Silence)
         return a;
+    if (faulty && f.kind == Fault::Flood) {
+        a.send = true;
+        a.floodMs = f.arg;
+        return a;
+    }
 
     const std::string summed = body.substr(0, body.size() - 2);
     const std::string sumText = body.substr(body.size() - 2);

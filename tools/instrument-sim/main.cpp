@@ -68,6 +68,7 @@
 //         noack          answer without its last character (ACK, LF, CRC)
 //         slow:MS        answer after MS milliseconds
 //         split:N        answer in N pieces a few milliseconds apart
+//         flood:MS       'A's instead of the answer, as fast as the line takes them, for MS ms
 //   clear [ADDR]           drops queued faults
 //   get ADDR reg|ireg|preg|coil|dinput|zcmd|zwrite N
 //                          answers the current value ("none" when unset);
@@ -338,6 +339,10 @@ private:
             return;
         if (a.delayMs > 0)
             sleepMs(a.delayMs);
+        if (a.floodMs > 0) {
+            flood(a.floodMs);
+            return;
+        }
         logFrame("TX", a.bytes);
         const std::size_t pieces = std::size_t(a.pieces < 1 ? 1 : a.pieces);
         const std::size_t step = (a.bytes.size() + pieces - 1) / pieces;
@@ -346,6 +351,27 @@ private:
                 sleepMs(kSplitPauseMs);
             writeAll(fd_, a.bytes.substr(at, step));
         }
+    }
+
+    // A line that never ends its answer: 'A's as fast as the other side
+    // takes them (or throws them away), for `ms` milliseconds.
+    void flood(int ms)
+    {
+        const std::string chunk(4096, 'A');
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        std::size_t sent = 0;
+        while (Clock::now() < end) {
+            const ssize_t n = ::write(fd_, chunk.data(), chunk.size());
+            if (n > 0) {
+                sent += std::size_t(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                pollfd p{fd_, POLLOUT, 0};
+                ::poll(&p, 1, 10);
+            } else {
+                break;
+            }
+        }
+        logLine("--", "flooded " + std::to_string(sent) + " bytes");
     }
 
     int fd_;
