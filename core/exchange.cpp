@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
-#include <utility>
 #include <algorithm>
 #include <cmath>
 
@@ -63,7 +62,7 @@ int ReplyFramer::room() const
 
 namespace {
 
-std::function<void()> gOnGone;
+void (*gOnGone)() = nullptr;
 bool gGone = false;
 
 // The program's serial port.
@@ -134,7 +133,7 @@ void UseLine(Line* line) { gLine = line ? line : &gSerialLine; }
 
 bool LineGone() { return gGone; }
 void SetLineGone(bool gone) { gGone = gone; }
-void OnLineGone(std::function<void()> reaction) { gOnGone = std::move(reaction); }
+void OnLineGone(void (*reaction)()) { gOnGone = reaction; }
 
 bool PortReady(const QString& prefix, QString& ErrText, int& ErrCode)
 {

@@ -74,7 +74,7 @@ bool LineGone();
 void SetLineGone(bool gone);
 // Runs once each time an exchange finds the device gone (start-up puts the
 // program's reaction here: lamp, error line, reopening).
-void OnLineGone(std::function<void()> reaction);
+void OnLineGone(void (*reaction)());
 
 // The failure text of an exchange on a line whose device has gone.
 inline const QString kLineGone = QStringLiteral(":Communications Disabled - the comm port's device has gone");

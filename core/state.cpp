@@ -1,5 +1,7 @@
 #include "core/state.h"
 
+#include "core/exchange.h"
+
 namespace modZarn {
 
 bool gDemoMode = false;
@@ -86,6 +88,7 @@ void RedimInstrumentArrays(int ubound)
 void ResetSharedState()
 {
     gDemoMode = gCommOK = gKT9PMode = gCmdGapRequired = false;
+    xchg::SetLineGone(false);
     gRampCfgMode = false;
     gRampCfgAddress = 0;
     gRampCfgProtocol.clear();
