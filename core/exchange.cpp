@@ -72,13 +72,14 @@ public:
     {
         SerialPortControl& port = CommPort();
         port.setInputLen(0);
-        if (!port.portOpen())
+        // Nothing stands between the flush and the request: a device that
+        // has gone shows itself in the write or in the wait.
+        if (!port.discardInput())
             return Gone();
-        port.discardInput();
         port.output(request);
 
-        const double start = Clock::timer();
-        const double limit = gPollTimeoutMs / 1000.0;
+        // The time-out runs from the send on a steady clock: a change of
+        // the wall clock (or midnight) cannot stretch or cut it.
         QDeadlineTimer deadline(std::max(gPollTimeoutMs, 0));
         port.setInputLen(1);
         for (;;) {
@@ -87,7 +88,7 @@ public:
                     return Gone();
                 if (framer.completeWhenIdle())
                     return Collect::Stopped;
-                if (ElapsedSeconds(start) > limit || deadline.hasExpired())
+                if (deadline.hasExpired())
                     return Collect::TimedOut;
                 continue;
             }
@@ -102,8 +103,6 @@ public:
                 if (deadline.hasExpired())
                     return Collect::TimedOut;
             }
-            if (ElapsedSeconds(start) > limit)
-                return Collect::TimedOut;
             if (framer.completeWhenIdle() && !port.waitForInput(0) && port.portOpen())
                 return Collect::Stopped;
         }

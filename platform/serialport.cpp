@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -284,14 +285,19 @@ QByteArray SerialPortControl::take(int max)
     return out;
 }
 
-void SerialPortControl::discardInput()
+bool SerialPortControl::discardInput()
 {
     rx_.clear();
     if (!isOpen())
-        return;
+        return false;
     if (port_->bytesAvailable() > 0)
         port_->readAll();
-    ::tcflush(int(port_->handle()), TCIFLUSH);
+    // Asking costs less than flushing, and mostly nothing waits.
+    int waiting = 0;
+    const int fd = int(port_->handle());
+    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting > 0)
+        ::tcflush(fd, TCIFLUSH);
+    return true;
 }
 
 void SerialPortControl::output(const QByteArray& data)

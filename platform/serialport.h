@@ -59,7 +59,9 @@ public:
 
     // ---- the drivers' exchange (one call each, the fewest system calls) ----
     // Drops every received character, in our buffer and in the driver's.
-    void discardInput();
+    // False when the port is closed. It does not look for a device that has
+    // gone: the next output() or wait finds that out.
+    bool discardInput();
     // Takes at most `max` waiting characters without waiting ("" when none
     // waits or the port is closed).
     QByteArray take(int max);
