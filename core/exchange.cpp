@@ -162,7 +162,7 @@ float& Item(QVector<float>& values, int i)
     return values[i];
 }
 
-bool TwoAttempts(const QString& prefix, QString& ErrText, int& ErrCode,
+bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& ErrCode,
                  const std::function<Attempt(QString& msg)>& attempt,
                  const std::function<void(const QString& msg, bool last)>& failed)
 {
@@ -176,7 +176,7 @@ bool TwoAttempts(const QString& prefix, QString& ErrText, int& ErrCode,
         case Attempt::Gone:
             // No second attempt: nothing can be sent until the port is back.
             ErrCode = -1;
-            ErrText = prefix + kLineGone;
+            ErrText = prefix() + kLineGone;
             return false;
         case Attempt::Failed:
             failed(msg, n == 2);
@@ -234,13 +234,14 @@ bool ModbusEntry(int group, int userReg, QString& ErrText, int& ErrCode, int add
     if (gDemoMode)
         return false;
     x.address = address;
-    x.prefix = QStringLiteral("Address ") + AddressToText(group, address);
-    if (!PortReady(x.prefix, ErrText, ErrCode))
-        return false;
-    x.regText = RegisterText(group, userReg, reg);
+    x.group = group;
+    x.userReg = userReg;
+    x.reg = reg;
+    if (!gCommOK)
+        return PortReady(x.prefix(), ErrText, ErrCode);
     if (reg < 1) {
         ErrCode = -1;
-        ErrText = x.prefix + QStringLiteral(":Invalid Modbus Register >") + x.regText;
+        ErrText = x.prefix() + QStringLiteral(":Invalid Modbus Register >") + x.regText();
         return false;
     }
     return true;
@@ -249,7 +250,7 @@ bool ModbusEntry(int group, int userReg, QString& ErrText, int& ErrCode, int add
 bool InvalidRegisterType(const Exchange& x, int regType, QString& ErrText, int& ErrCode)
 {
     ErrCode = -1;
-    ErrText = x.prefix + QStringLiteral(":Invalid Register Type") + rt::Str(regType);
+    ErrText = x.prefix() + QStringLiteral(":Invalid Register Type") + rt::Str(regType);
     return false;
 }
 
@@ -266,12 +267,15 @@ QByteArray RequestHead(const Exchange& x, int group, int reg)
 
 } // namespace
 
+QString Exchange::prefix() const { return QStringLiteral("Address ") + AddressToText(group, address); }
+QString Exchange::regText() const { return RegisterText(group, userReg, reg); }
+
 bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& framer,
                const std::function<Verdict(Collect, const QByteArray&)>& judge,
                QByteArray& reply, QString& ErrText, int& ErrCode)
 {
     return TwoAttempts(
-        x.prefix, ErrText, ErrCode,
+        [&x] { return x.prefix(); }, ErrText, ErrCode,
         [&](QString& msg) {
             ReplyFramer f = framer;
             const Collect got = TheLine().exchange(wire, f);
@@ -281,7 +285,7 @@ bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& fra
             if (v.attempt == Attempt::Refused) {
                 // A code of 0 is no success: the instrument refused the request.
                 ErrCode = v.code == 0 ? -1 : v.code;
-                QString text = x.prefix + ExceptionMessage(v.code) + x.regText;
+                QString text = x.prefix() + ExceptionMessage(v.code) + x.regText();
                 if (v.code == 3 && x.valueTail)
                     text += x.valueTail();
                 ErrText = text;
@@ -289,7 +293,7 @@ bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& fra
             return v.attempt;
         },
         [&](const QString& msg, bool last) {
-            ErrText = x.prefix + msg + x.regText;
+            ErrText = x.prefix() + msg + x.regText();
             if (last)
                 ErrCode = -1;
         });
@@ -320,8 +324,8 @@ bool ModbusWriteEntry(int group, int userReg, QString& ErrText, int& ErrCode, in
         const float v = Item(values, i);
         if (!(v >= -32768.0f && v <= 32767.0f)) {
             ErrCode = -1;
-            ErrText = x.prefix + QStringLiteral(":Invalid Modbus Write Value") + rt::StrSingle(v)
-                + QStringLiteral(" at Register >") + x.regText;
+            ErrText = x.prefix() + QStringLiteral(":Invalid Modbus Write Value") + rt::StrSingle(v)
+                + QStringLiteral(" at Register >") + x.regText();
             return false;
         }
     }

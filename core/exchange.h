@@ -96,8 +96,8 @@ enum class Attempt { Good, Refused, Failed, Gone };
 // Runs `attempt` and repeats it once when it fails. Good: true. Refused: the
 // attempt has reported the refusal; false at once. Failed: `failed` reports
 // the attempt's message (`last` on the second failure); false after two.
-// Gone: ErrCode -1 and `prefix` & kLineGone; false at once.
-bool TwoAttempts(const QString& prefix, QString& ErrText, int& ErrCode,
+// Gone: ErrCode -1 and `prefix`() & kLineGone; false at once.
+bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& ErrCode,
                  const std::function<Attempt(QString& msg)>& attempt,
                  const std::function<void(const QString& msg, bool last)>& failed);
 
@@ -118,8 +118,9 @@ inline const QString kTooLong = QStringLiteral(":Response too long from instrume
 
 // Everything a Modbus exchange needs besides the framing.
 struct Exchange {
-    QString prefix;  // "Address " and the address text
-    QString regText; // the register tail of every text
+    int group = 0;
+    int userReg = 0;
+    int reg = 0;
     int address = 0;
     int function = 0;
     QByteArray request; // as built, for the echo checks
@@ -127,6 +128,11 @@ struct Exchange {
     std::function<QString(const QByteArray&)> check;
     // Appended to the text of exception 3 (the write names its value).
     std::function<QString()> valueTail;
+
+    // The head and the register tail of every text, made only when a text is
+    // (a good exchange needs neither).
+    QString prefix() const;
+    QString regText() const;
 };
 
 // One attempt judged from what the line delivered.

@@ -230,7 +230,7 @@ void ZarnLinkRead(QString& ErrText, int& ErrCode, int Address, int Cmd, QString&
             }
             return a;
         };
-        if (!TwoAttempts(prefix, ErrText, ErrCode, attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
+        if (!TwoAttempts([&prefix] { return prefix; }, ErrText, ErrCode, attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
             return;
 
         const int n = int(Reply.size());
@@ -316,7 +316,7 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
             }
             return a;
         };
-        if (!TwoAttempts(prefix, ErrText, ErrCode, attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
+        if (!TwoAttempts([&prefix] { return prefix; }, ErrText, ErrCode, attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
             return;
         ErrCode = 0;
         ErrText.clear();
