@@ -66,18 +66,17 @@ int main(int argc, char** argv)
     m.tmrLogging.setEnabled(false); // ticks are run by hand
 
     Clock::setFake(QDateTime(QDate(2026, 12, 7), QTime(12, 0), QTimeZone::utc()));
-    gControlCount = kInstruments;
-    RedimInstrumentArrays(kInstruments);
+    gInstruments.Resize(kInstruments);
     for (int i = 0; i < kInstruments; ++i) {
-        gCtlAddress[i] = AddressToText(0, i + 1);
-        gCtlProtocol[i] = QStringLiteral("R");
-        gCtlGroup[i] = 0;
-        gCtlLogRate[i] = 1;
-        gCtlLogDuration[i] = 28800;
-        gCtlLogFile[i] = dir.filePath(QStringLiteral("log%1.csv").arg(i));
-        gCtlLogStartSec[i] = UtcNow() * 86400;
-        gCtlLogNextSec[i] = 0;
-        gCtlLogState[i] = 1;
+        gInstruments[i].Address = AddressToText(0, i + 1);
+        gInstruments[i].Protocol = QStringLiteral("R");
+        gInstruments[i].Group = 0;
+        gInstruments[i].LogRate = 1;
+        gInstruments[i].LogDuration = 28800;
+        gInstruments[i].LogFile = dir.filePath(QStringLiteral("log%1.csv").arg(i));
+        gInstruments[i].LogStartSec = UtcNow() * 86400;
+        gInstruments[i].LogNextSec = 0;
+        gInstruments[i].LogState = 1;
     }
 
     // Due ticks: every session samples once per tick.

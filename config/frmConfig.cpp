@@ -1,6 +1,12 @@
 #include "config/frmConfig.h"
 
+#include "core/startup.h"
+#include "shell/navigation.h"
+
 FrmConfig& frmConfig() { return Forms::get<FrmConfig>(); }
+
+static const Nav::Registration reg(Nav::Target::Configure,
+                                   [](Form& from) { modZarn::SwitchForm(from, frmConfig()); });
 
 FrmConfig::FrmConfig()
 {

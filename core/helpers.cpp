@@ -1,6 +1,5 @@
 #include "core/helpers.h"
 
-#include <QComboBox>
 #include <QDate>
 #include <cmath>
 
@@ -27,24 +26,6 @@ QString Hex4(float V)
     const std::int32_t n = rt::CLng(v);
     const QString hex = QString::number(quint32(n), 16).toUpper();
     return (QStringLiteral("000") + hex).right(4);
-}
-
-void FillAddressCombo(QComboBox* Combo, bool HexMode, bool SetDefault)
-{
-    const QString before = Combo->currentText();
-    Combo->clear();
-    for (int a = 1; a <= 255; ++a)
-        Combo->addItem(HexMode ? Hex2(a) : QStringLiteral("%1").arg(a, 3, 10, QLatin1Char('0')));
-    Combo->setCurrentText(SetDefault ? (HexMode ? QStringLiteral("32") : QStringLiteral("001"))
-                                     : before);
-}
-
-int GetComboAddress(QComboBox* Combo)
-{
-    const QString text = Combo->currentText();
-    if (gControllerGroup == 0)
-        return rt::CInt(rt::Val(QStringLiteral("&H") + text));
-    return rt::CInt(rt::Val(text));
 }
 
 int AddressToNumber(int Group, const QString& AddressText)

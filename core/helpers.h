@@ -1,10 +1,8 @@
 #pragma once
-// Small routines every screen and transport uses: address texts and lists,
+// Small routines every screen and transport uses: address texts,
 // hexadecimal texts, model identity, protocol codes, path splitting, status
 // word bits and the clocks. None keeps state.
 #include <QString>
-
-class QComboBox;
 
 namespace modZarn {
 
@@ -14,11 +12,6 @@ QString Hex2(int N);
 // Raises an overflow beyond the 32-bit range.
 QString Hex4(float V);
 
-// Fills the list with the addresses 1..255: "01".."FF" in hex mode, else
-// "001".."255"; SetDefault puts "32" (hex) or "001" into the text.
-void FillAddressCombo(QComboBox* Combo, bool HexMode, bool SetDefault);
-// The combo box's text as an address of the current controller group.
-int GetComboAddress(QComboBox* Combo);
 // Address text to number: hexadecimal in group 0, decimal otherwise; 0 when
 // the text holds no number. Raises an overflow beyond 16 bits.
 int AddressToNumber(int Group, const QString& AddressText);

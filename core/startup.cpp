@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "config/frmConfig.h"
 #include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/exchange.h"

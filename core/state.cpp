@@ -1,6 +1,10 @@
 #include "core/state.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "core/exchange.h"
+#include "platform/rterror.h"
 
 namespace modZarn {
 
@@ -29,21 +33,7 @@ float gSPPollSeconds = 0;
 QString gViewApp;
 QString gDefaultFolder;
 
-int gControlCount = 0;
-QVector<QString> gCtlAddress;
-QVector<QString> gCtlName;
-QVector<QString> gCtlProtocol;
-QVector<int> gCtlGroup;
-QVector<int> gCtlLogState;
-QVector<double> gCtlLogStartSec;
-QVector<double> gCtlLogStartDate;
-QVector<int> gCtlLogDuration;
-QVector<float> gCtlLogRate;
-QVector<int> gCtlDurationUnits;
-QVector<int> gCtlRateUnits;
-QVector<QString> gCtlLogFile;
-QVector<double> gCtlLogNextSec;
-bool gLoggingActive = false;
+InstrumentTable gInstruments;
 
 std::array<int, 3> gModelCount{};
 std::array<std::array<QString, kMaxModels + 1>, 3> gModelID;
@@ -67,22 +57,56 @@ QString gZarnLinkLastCommand;
 double gLastZarnReadTime = 0;
 int gLastZarnReadAddress = 0;
 
-void RedimInstrumentArrays(int ubound)
+void InstrumentTable::check(int i) const
 {
-    const int n = ubound + 1;
-    gCtlAddress.resize(n);
-    gCtlName.resize(n);
-    gCtlProtocol.resize(n);
-    gCtlGroup.resize(n);
-    gCtlLogState.resize(n);
-    gCtlLogStartSec.resize(n);
-    gCtlLogStartDate.resize(n);
-    gCtlLogDuration.resize(n);
-    gCtlLogRate.resize(n);
-    gCtlDurationUnits.resize(n);
-    gCtlRateUnits.resize(n);
-    gCtlLogFile.resize(n);
-    gCtlLogNextSec.resize(n);
+    if (i < 0 || i >= Count())
+        rt::raise(rt::ErrSubscript);
+}
+
+InstrumentRecord& InstrumentTable::operator[](int i)
+{
+    check(i);
+    return records_[size_t(i)];
+}
+
+const InstrumentRecord& InstrumentTable::operator[](int i) const
+{
+    check(i);
+    return records_[size_t(i)];
+}
+
+void InstrumentTable::Resize(int n)
+{
+    records_.resize(size_t(std::max(n, 0)));
+}
+
+void InstrumentTable::Clear()
+{
+    records_.clear();
+}
+
+void InstrumentTable::Append(const InstrumentRecord& r)
+{
+    records_.push_back(r);
+}
+
+void InstrumentTable::RemoveAt(int i)
+{
+    check(i);
+    records_.erase(records_.begin() + i);
+}
+
+QString InstrumentLabel(const InstrumentRecord& r)
+{
+    // Fixed columns, so that readers can take the label apart again: the
+    // address in 1-3 (a two-digit address leaves column 3 blank), protocol
+    // and group in 5 and 6, the name from 8.
+    QString label(7, QLatin1Char(' '));
+    const QString address = r.Address.left(3);
+    label.replace(0, address.size(), address);
+    const QString kind = (r.Protocol + QString::number(std::abs(r.Group))).left(2);
+    label.replace(4, kind.size(), kind);
+    return label + r.Name;
 }
 
 void ResetSharedState()
@@ -102,9 +126,8 @@ void ResetSharedState()
     gPVPollSeconds = gSPPollSeconds = 0;
     gViewApp.clear();
     gDefaultFolder.clear();
-    gControlCount = 0;
-    RedimInstrumentArrays(-1);
-    gLoggingActive = false;
+    gInstruments.Clear();
+    gInstruments.LoggingActive = false;
     gModelCount = {};
     for (int g = 0; g < 3; ++g)
         for (int s = 0; s <= kMaxModels; ++s) {

@@ -40,24 +40,58 @@ extern float gSPPollSeconds;
 extern QString gViewApp;
 extern QString gDefaultFolder;
 
-// ---- InstrumentTable: parallel arrays indexed 0..gControlCount (one spare) ----
-extern int gControlCount;
-extern QVector<QString> gCtlAddress;
-extern QVector<QString> gCtlName;
-extern QVector<QString> gCtlProtocol;
-extern QVector<int> gCtlGroup;
-extern QVector<int> gCtlLogState;       // 0 idle, 1 started, 2 stopped, 3 finished
-extern QVector<double> gCtlLogStartSec; // UtcNow() * 86400 at the session start
-extern QVector<double> gCtlLogStartDate;
-extern QVector<int> gCtlLogDuration;    // minutes
-extern QVector<float> gCtlLogRate;      // seconds between samples
-extern QVector<int> gCtlDurationUnits;  // 0 hours, 1 minutes
-extern QVector<int> gCtlRateUnits;      // 0 minutes per sample, 1 seconds per sample
-extern QVector<QString> gCtlLogFile;
-extern QVector<double> gCtlLogNextSec;
-extern bool gLoggingActive;
-// Resizes all thirteen arrays to upper bound `ubound` (keeping contents).
-void RedimInstrumentArrays(int ubound);
+// ---- InstrumentTable ----
+// One configured instrument. The first group of fields is stored in the
+// system configuration file; the logging fields below it live for the run.
+struct InstrumentRecord {
+    QString Address;        // two hex digits in group 0, three decimal digits otherwise
+    QString Name;           // at most 21 characters
+    QString Protocol;       // "Z", "R" or "A"
+    int Group = 0;          // controller group 0..2
+    int LogState = 0;       // 0 idle, 1 started, 2 stopped, 3 finished
+    double LogStartSec = 0; // UtcNow() * 86400 at the session start
+    double LogStartDate = 0; // local date number of the session start
+    int LogDuration = 0;    // minutes
+    float LogRate = 0;      // seconds between samples
+    int DurationUnits = 0;  // 0 hours, 1 minutes
+    int RateUnits = 0;      // 0 minutes per sample, 1 seconds per sample
+    QString LogFile;        // full path of the session's log file
+    double LogNextSec = 0;  // offset from LogStartSec of the next due sample
+};
+
+// The configured instruments in list order. Every access is checked: an
+// index outside 0..Count()-1 raises run-time error 9 instead of reaching
+// past the end.
+class InstrumentTable {
+public:
+    int Count() const { return int(records_.size()); }
+    InstrumentRecord& operator[](int i);
+    const InstrumentRecord& operator[](int i) const;
+    // Grows with fresh records (idle, no times, no file) or drops the tail.
+    void Resize(int n);
+    void Clear();
+    void Append(const InstrumentRecord& r);
+    void RemoveAt(int i);
+
+    auto begin() { return records_.begin(); }
+    auto end() { return records_.end(); }
+    auto begin() const { return records_.begin(); }
+    auto end() const { return records_.end(); }
+
+    // Some instrument was logging during the latest logging tick; only the
+    // logging engine sets it.
+    bool LoggingActive = false;
+
+private:
+    void check(int i) const;
+    std::vector<InstrumentRecord> records_;
+};
+
+extern InstrumentTable gInstruments;
+
+// The text that names an instrument in monitor rows, graph pens and their
+// files: address in 3 columns, a blank, protocol, group digit, a blank, name.
+QString InstrumentLabel(const InstrumentRecord& r);
 
 // ---- Definition tables (element 0 unused) ----
 extern std::array<int, 3> gModelCount;

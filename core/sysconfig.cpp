@@ -62,19 +62,15 @@ void SaveSystemConfig()
         f.printSingleLine(gSPPollSeconds);
         f.printLine(gViewApp);
         f.printLine(gDefaultFolder);
-        for (int i = 0; i < gControlCount; ++i) {
-            if (i >= gCtlAddress.size() || i >= gCtlName.size() || i >= gCtlProtocol.size()
-                || i >= gCtlGroup.size() || i >= gCtlDurationUnits.size()
-                || i >= gCtlLogDuration.size() || i >= gCtlRateUnits.size() || i >= gCtlLogRate.size())
-                rt::raise(rt::ErrSubscript);
-            f.printLine(gCtlAddress[i]);
-            f.printLine(gCtlName[i]);
-            f.printLine(gCtlProtocol[i]);
-            f.printNumberLine(gCtlGroup[i]);
-            f.printNumberLine(gCtlDurationUnits[i]);
-            f.printNumberLine(gCtlLogDuration[i]);
-            f.printNumberLine(gCtlRateUnits[i]);
-            f.printSingleLine(gCtlLogRate[i]);
+        for (const InstrumentRecord& r : gInstruments) {
+            f.printLine(r.Address);
+            f.printLine(r.Name);
+            f.printLine(r.Protocol);
+            f.printNumberLine(r.Group);
+            f.printNumberLine(r.DurationUnits);
+            f.printNumberLine(r.LogDuration);
+            f.printNumberLine(r.RateUnits);
+            f.printSingleLine(r.LogRate);
         }
         f.close();
     } catch (const rt::RtError& e) {
@@ -104,30 +100,20 @@ void ReadSystemConfig()
         gViewApp = f.lineInput();
         gDefaultFolder = f.lineInput();
 
-        gControlCount = 0;
+        gInstruments.Clear();
         while (!f.eof()) {
             // The record is taken into the table only once it is complete, so
             // a record cut short leaves no half-filled element behind.
-            const QString address = f.inputItem();
-            const QString ctlName = f.inputItem();
-            const QString protocol = f.inputItem();
-            const int group = rt::CInt(RecordNumber(f));
-            const int durationUnits = rt::CInt(RecordNumber(f));
-            const int duration = rt::CInt(RecordNumber(f));
-            const int rateUnits = rt::CInt(RecordNumber(f));
-            const float rate = rt::CSng(RecordNumber(f));
-
-            const int i = gControlCount;
-            RedimInstrumentArrays(i + 1);
-            gCtlAddress[i] = address;
-            gCtlName[i] = ctlName;
-            gCtlProtocol[i] = protocol;
-            gCtlGroup[i] = group;
-            gCtlDurationUnits[i] = durationUnits;
-            gCtlLogDuration[i] = duration;
-            gCtlRateUnits[i] = rateUnits;
-            gCtlLogRate[i] = rate;
-            gControlCount = i + 1;
+            InstrumentRecord r;
+            r.Address = f.inputItem();
+            r.Name = f.inputItem();
+            r.Protocol = f.inputItem();
+            r.Group = rt::CInt(RecordNumber(f));
+            r.DurationUnits = rt::CInt(RecordNumber(f));
+            r.LogDuration = rt::CInt(RecordNumber(f));
+            r.RateUnits = rt::CInt(RecordNumber(f));
+            r.LogRate = rt::CSng(RecordNumber(f));
+            gInstruments.Append(r);
         }
     } catch (const rt::RtError& e) {
         mb::AppError(e, QStringLiteral("modZarn.ReadSystemConfig"),

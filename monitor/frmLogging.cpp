@@ -17,10 +17,13 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
+#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmLogging& frmLogging() { return Forms::get<FrmLogging>(); }
+
+static const Nav::Registration reg(Nav::Target::Logging, [](Form&) { frmLogging().ShowModal(); });
 
 int WholeUnits(float entry, int factor)
 {
@@ -113,7 +116,11 @@ FrmLogging::FrmLogging()
     cmdViewHist = button(this, QStringLiteral("View &Hist..."), 290, 292);
     cmdClose = button(this, QStringLiteral("C&lose"), 510, 292);
 
-    connect(lstControls, &QListWidget::currentRowChanged, this, [this] { lstControls_Click(); });
+    // Only a chosen entry counts: the list taking the focus makes its first
+    // row current without choosing it. A click on the chosen entry shows
+    // its state afresh.
+    lstControls->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(lstControls, &QListWidget::itemSelectionChanged, this, [this] { lstControls_Click(); });
     connect(lstControls, &QListWidget::itemClicked, this, [this] { lstControls_Click(); });
     for (int k = 0; k <= 1; ++k) {
         connect(optHoursMins(k), &QRadioButton::clicked, this, [this, k] { optHoursMins_Click(k); });
@@ -193,9 +200,10 @@ void FrmLogging::Form_Load()
         cmdView->setEnabled(false);
 
         lstControls->clear();
-        for (int i = 0; i < gControlCount; ++i)
-            lstControls->addItem(gCtlAddress[i] + QStringLiteral("     ") + gCtlName[i]);
+        for (const InstrumentRecord& r : gInstruments)
+            lstControls->addItem(r.Address + QStringLiteral("     ") + r.Name);
         lstControls->setCurrentRow(-1);
+        lstControls->clearSelection();
         SelectedIndex = -1;
         Loading = false;
     } catch (const rt::RtError& e) {
@@ -211,19 +219,21 @@ void FrmLogging::lstControls_Click()
     try {
         Screen::setMousePointer(Screen::Hourglass);
         Loading = true;
-        SelectedIndex = lstControls->currentRow();
+        const QList<QListWidgetItem*> chosen = lstControls->selectedItems();
+        SelectedIndex = chosen.isEmpty() ? -1 : lstControls->row(chosen.first());
         const int i = SelectedIndex;
-        if (i >= 0 && i < gControlCount) {
-            lblAddressText->setText(gCtlAddress[i]);
-            lblNameText->setText(gCtlName[i]);
-            const int state = gCtlLogState[i];
+        const InstrumentRecord* rec = i >= 0 && i < gInstruments.Count() ? &gInstruments[i] : nullptr;
+        if (rec) {
+            lblAddressText->setText(rec->Address);
+            lblNameText->setText(rec->Name);
+            const int state = rec->LogState;
             if (state >= 1 && state <= 3)
                 lblStatusText->setText(gLogStatusText[state - 1]);
             else
                 lblStatusText->clear();
             setStatusColor(state == 1 ? color::Green : state == 2 ? color::Red : color::ButtonFace);
             lblStartTimeText->setText(state == 1 ? QStringLiteral("Logging started ") +
-                                                       logfmt::GeneralDate(logfmt::FromDateNumber(gCtlLogStartDate[i]))
+                                                       logfmt::GeneralDate(logfmt::FromDateNumber(rec->LogStartDate))
                                                  : QString());
             setFieldsEnabled(state != 1);
             cmdStart->setEnabled(state != 1 && gCommOK);
@@ -233,10 +243,10 @@ void FrmLogging::lstControls_Click()
         Screen::setMousePointer(Screen::Default);
         Loading = false;
 
-        if (i >= 0 && i < gControlCount) {
+        if (rec) {
             // The stored values are shown in their units; showing them stores nothing.
-            const int durationUnits = gCtlDurationUnits[i] == 1 ? 1 : 0;
-            const int rateUnits = gCtlRateUnits[i] == 1 ? 1 : 0;
+            const int durationUnits = rec->DurationUnits == 1 ? 1 : 0;
+            const int rateUnits = rec->RateUnits == 1 ? 1 : 0;
             optHoursMins(durationUnits)->setChecked(true);
             optHoursMins_Click(durationUnits);
             optMinSec(rateUnits)->setChecked(true);
@@ -255,16 +265,17 @@ void FrmLogging::optHoursMins_Click(int Index)
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        const bool unitChanged = gCtlDurationUnits[i] != Index;
-        gCtlDurationUnits[i] = Index;
+        InstrumentRecord& rec = gInstruments[i];
+        const bool unitChanged = rec.DurationUnits != Index;
+        rec.DurationUnits = Index;
         if (Index == 1) {
             lblHoursMins->setText(QStringLiteral("min"));
-            setTextQuietly(txtDuration, rt::Format(gCtlLogDuration[i], QStringLiteral("0")));
+            setTextQuietly(txtDuration, rt::Format(rec.LogDuration, QStringLiteral("0")));
         } else {
             lblHoursMins->setText(QStringLiteral("hr"));
-            setTextQuietly(txtDuration, rt::Format(float(gCtlLogDuration[i]) / 60.0f, QStringLiteral("0.00")));
+            setTextQuietly(txtDuration, rt::Format(float(rec.LogDuration) / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
         if (unitChanged)
@@ -280,16 +291,17 @@ void FrmLogging::optMinSec_Click(int Index)
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        const bool unitChanged = gCtlRateUnits[i] != Index;
-        gCtlRateUnits[i] = Index;
+        InstrumentRecord& rec = gInstruments[i];
+        const bool unitChanged = rec.RateUnits != Index;
+        rec.RateUnits = Index;
         if (Index == 1) {
             lblMinSec->setText(QStringLiteral("sec/log"));
-            setTextQuietly(txtRate, rt::Format(gCtlLogRate[i], QStringLiteral("0.0")));
+            setTextQuietly(txtRate, rt::Format(rec.LogRate, QStringLiteral("0.0")));
         } else {
             lblMinSec->setText(QStringLiteral("min/log"));
-            setTextQuietly(txtRate, rt::Format(gCtlLogRate[i] / 60.0f, QStringLiteral("0.00")));
+            setTextQuietly(txtRate, rt::Format(rec.LogRate / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
         if (unitChanged)
@@ -322,8 +334,9 @@ void FrmLogging::txtDuration_LostFocus()
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
+        InstrumentRecord& rec = gInstruments[i];
         Loading = true;
         double d = Entry(txtDuration);
         if (optHoursMins(0)->isChecked()) {
@@ -333,15 +346,15 @@ void FrmLogging::txtDuration_LostFocus()
                 d = 480;
             const float hours = float(d);
             // At least a minute: a session of 0 minutes would end at once.
-            gCtlLogDuration[i] = std::max(1, WholeUnits(hours, 60));
+            rec.LogDuration = std::max(1, WholeUnits(hours, 60));
             txtDuration->setText(rt::Format(hours, QStringLiteral("0.00")));
         } else {
             if (!(d >= 1))
                 d = 1;
             if (d > 28800)
                 d = 28800;
-            gCtlLogDuration[i] = int(std::floor(float(d)));
-            txtDuration->setText(rt::Format(gCtlLogDuration[i], QStringLiteral("0")));
+            rec.LogDuration = int(std::floor(float(d)));
+            txtDuration->setText(rt::Format(rec.LogDuration, QStringLiteral("0")));
         }
         Loading = false;
         if (Changed) {
@@ -360,8 +373,9 @@ void FrmLogging::txtRate_LostFocus()
         return;
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
+        InstrumentRecord& rec = gInstruments[i];
         Loading = true;
         double r = Entry(txtRate);
         if (optMinSec(0)->isChecked()) {
@@ -371,14 +385,14 @@ void FrmLogging::txtRate_LostFocus()
                 r = 60;
             const float minutes = float(r);
             // Whole seconds, at least one: a rate of 0 cannot be sampled.
-            gCtlLogRate[i] = float(std::max(1, WholeUnits(minutes, 60)));
+            rec.LogRate = float(std::max(1, WholeUnits(minutes, 60)));
             txtRate->setText(rt::Format(minutes, QStringLiteral("0.00")));
         } else {
             if (r < 0.1)
                 r = 0.1;
             if (r > 3600)
                 r = 3600;
-            gCtlLogRate[i] = float(r);
+            rec.LogRate = float(r);
             txtRate->setText(rt::Format(float(r), QStringLiteral("0.0")));
         }
         Loading = false;
@@ -396,14 +410,15 @@ void FrmLogging::cmdStart_Click()
 {
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
+        InstrumentRecord& rec = gInstruments[i];
         fd::Request r;
         r.kind = fd::Save;
         r.title = QStringLiteral("Start Log File");
         r.filter = kCsvFilter;
         r.initialDir = gDefaultFolder;
-        r.initialName = gCtlAddress[i] + QStringLiteral("_") +
+        r.initialName = rec.Address + QStringLiteral("_") +
                         rt::FormatDateTime(Clock::localNow(), QStringLiteral("yyyymmdd")) + QStringLiteral(".csv");
         const QString file = fd::ask(r, this);
         if (file.isEmpty())
@@ -411,9 +426,10 @@ void FrmLogging::cmdStart_Click()
 
         // Two sessions in one file would delete the running one's log and
         // mix two instruments' values with nothing to tell them apart.
-        for (int j = 0; j < gControlCount; ++j) {
-            if (j != i && gCtlLogState[j] == 1 && QDir::cleanPath(gCtlLogFile[j]) == QDir::cleanPath(file)) {
-                mb::MsgBox(gCtlLogFile[j] + QLatin1Char('\r') +
+        for (int j = 0; j < gInstruments.Count(); ++j) {
+            const InstrumentRecord& other = gInstruments[j];
+            if (j != i && other.LogState == 1 && QDir::cleanPath(other.LogFile) == QDir::cleanPath(file)) {
+                mb::MsgBox(other.LogFile + QLatin1Char('\r') +
                                QStringLiteral("This file is currently being logged to and cannot be used for "
                                               "another log."),
                            mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);
@@ -434,11 +450,11 @@ void FrmLogging::cmdStart_Click()
             }
         }
 
-        gCtlLogFile[i] = file;
-        gCtlLogStartDate[i] = logfmt::DateNumber(Clock::localNow());
-        gCtlLogStartSec[i] = UtcNow() * 86400;
-        gCtlLogNextSec[i] = 0;
-        gCtlLogState[i] = 1;
+        rec.LogFile = file;
+        rec.LogStartDate = logfmt::DateNumber(Clock::localNow());
+        rec.LogStartSec = UtcNow() * 86400;
+        rec.LogNextSec = 0;
+        rec.LogState = 1;
         lstControls_Click();
     } catch (const rt::RtError& e) {
         mb::AppError(this, e, QStringLiteral("frmLogging.cmdStart_Click"));
@@ -449,15 +465,16 @@ void FrmLogging::cmdStop_Click()
 {
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        if (gCtlLogState[i] == 1) {
+        InstrumentRecord& rec = gInstruments[i];
+        if (rec.LogState == 1) {
             const int answer = mb::MsgBox(QStringLiteral("Are sure you wish to stop the current logging session?"),
                                           mb::YesNo | mb::DefaultButton2 | mb::Question,
                                           QStringLiteral("Stop Logging?"), this);
             if (answer == mb::No)
                 return;
-            gCtlLogState[i] = 2;
+            rec.LogState = 2;
         }
         lstControls_Click();
     } catch (const rt::RtError& e) {
@@ -469,9 +486,10 @@ void FrmLogging::cmdView_Click()
 {
     try {
         const int i = SelectedIndex;
-        if (i < 0 || i >= gControlCount)
+        if (i < 0 || i >= gInstruments.Count())
             return;
-        const QString file = gCtlLogFile[i];
+        InstrumentRecord& rec = gInstruments[i];
+        const QString file = rec.LogFile;
         if (!rt::FileExists(file))
             return;
         QStringList lines;
@@ -503,9 +521,9 @@ void FrmLogging::cmdViewHist_Click()
         if (file.isEmpty())
             return; // cancelled
 
-        for (int i = 0; i < gControlCount; ++i) {
-            if (file == gCtlLogFile[i] && gCtlLogState[i] == 1) {
-                mb::MsgBox(gCtlLogFile[i] + QLatin1Char('\r') +
+        for (const InstrumentRecord& rec : gInstruments) {
+            if (file == rec.LogFile && rec.LogState == 1) {
+                mb::MsgBox(rec.LogFile + QLatin1Char('\r') +
                                QStringLiteral("This file is currently being logged to and cannot be viewed "
                                               "Historically."),
                            mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);

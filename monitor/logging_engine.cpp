@@ -1,9 +1,12 @@
 // The logging engine: the main form's 50 ms timer. Every started session is
 // sampled on a fixed grid from its start instant (start + k x rate); a due
 // sample is read and appended as one line to the session's log file.
+#include "monitor/logging_engine.h"
+
 #include <QDateTime>
 #include <QTimeZone>
 #include <QVector>
+#include <vector>
 #include <cmath>
 
 #include "core/dispatch.h"
@@ -84,6 +87,10 @@ namespace {
 // error line keeps showing it until that session logs a line again.
 QVector<QString> gSampleFailure;
 
+// The latest read error of the running sessions that the error line has not
+// shown yet: kept across ticks until the half-second throttle lets it out.
+QString gUnshownReadError;
+
 // Our own "Application Error" box is open: ticks keep running underneath it,
 // and must not stack another box on top every 50 ms.
 bool gLogBoxOpen = false;
@@ -94,47 +101,46 @@ struct Failure {
     QString routine;
 };
 
-QString AddressText(int i) { return QStringLiteral("Address ") + gCtlAddress[i] + QLatin1Char(':'); }
+QString AddressText(const InstrumentRecord& r) { return QStringLiteral("Address ") + r.Address + QLatin1Char(':'); }
 
 // Advances the session's schedule past the sample that is due now and
 // returns that sample's scheduled UTC instant in seconds.
-double Reschedule(int i, double e)
+double Reschedule(InstrumentRecord& r, double e)
 {
-    const double next = gCtlLogNextSec[i];
-    const float rate = gCtlLogRate[i];
-    const double due = gCtlLogStartSec[i] + next;
+    const double next = r.LogNextSec;
+    const float rate = r.LogRate;
+    const double due = r.LogStartSec + next;
     const float lag = float(e - next);
     const float twice = rate + rate;
     if (twice > lag) {
         // On time, or late by less than two rates: catch up one sample a tick.
-        gCtlLogNextSec[i] = next + rate;
+        r.LogNextSec = next + rate;
     } else {
         // Far behind: the first grid instant after now; the ones between are skipped.
-        gCtlLogNextSec[i] = next + std::floor((e - next - 0.01) / rate + 1) * rate;
+        r.LogNextSec = next + std::floor((e - next - 0.01) / rate + 1) * rate;
     }
     return due;
 }
 
-// Reads the process value of instrument i and appends its line. errText
-// receives the read's error text.
-void Sample(int i, double e, QString& errText)
+// Reads the process value of the instrument and appends its line. errText
+// receives the read's error text ("" after a good read).
+void Sample(InstrumentRecord& r, double e, QString& errText)
 {
-    const double due = Reschedule(i, e);
+    const double due = Reschedule(r, e);
 
-    const int address = AddressToNumber(gCtlGroup[i], gCtlAddress[i]);
+    const int address = AddressToNumber(r.Group, r.Address);
     QString text, valueText, unitText, formatText;
     int code = 0, alarm1 = 0, alarm2 = 0;
     float value = 0, divisor = 0;
-    ReadProcessValue(gCtlGroup[i], gCtlProtocol[i], text, code, address, 2, valueText, unitText,
-                     formatText, value, divisor, alarm1, alarm2);
+    ReadProcessValue(r.Group, r.Protocol, text, code, address, 2, valueText, unitText, formatText, value,
+                     divisor, alarm1, alarm2);
     errText = text;
 
-    const QString line = logfmt::TimeStamp(due, gCtlLogRate[i]) + QLatin1Char(',') +
-                         logfmt::ValueText(value, code);
+    const QString line = logfmt::TimeStamp(due, r.LogRate) + QLatin1Char(',') + logfmt::ValueText(value, code);
     // Opened and closed for each line so that the log can be read at any
     // time; flushed so that a line counts as logged only once the operating
     // system has it.
-    rt::OutputFile f(gCtlLogFile[i], rt::OutputFile::Append);
+    rt::OutputFile f(r.LogFile, rt::OutputFile::Append);
     f.printLine(line);
     f.flush();
     f.close();
@@ -149,62 +155,70 @@ void SetErrorLine(FrmMain& m, const QString& text)
 
 } // namespace
 
-void FrmMain::tmrLogging_Timer()
+void LoggingEngineTick(FrmMain& m)
 {
-    QString errText; // the latest read's error text in this tick
     std::vector<Failure> failures;
     try {
-        gLoggingActive = false;
-        if (gSampleFailure.size() < gControlCount)
-            gSampleFailure.resize(gControlCount);
+        gInstruments.LoggingActive = false;
+        if (gSampleFailure.size() < gInstruments.Count())
+            gSampleFailure.resize(gInstruments.Count());
 
-        for (int i = 0; i < gControlCount; ++i) {
-            if (gCtlLogState[i] != 1) {
+        for (int i = 0; i < gInstruments.Count(); ++i) {
+            InstrumentRecord& r = gInstruments[i];
+            if (r.LogState != 1) {
                 gSampleFailure[i].clear();
                 continue;
             }
-            gLoggingActive = true;
+            gInstruments.LoggingActive = true;
 
-            const double e = ElapsedSecondsUtc(gCtlLogStartSec[i]);
-            if (!(gCtlLogRate[i] > 0)) {
+            const double e = ElapsedSecondsUtc(r.LogStartSec);
+            if (!(r.LogRate > 0)) {
                 // No grid can be built on such a rate: the session is skipped,
                 // and the error line says so (one line, not a box every tick).
-                gSampleFailure[i] = AddressText(i) + QStringLiteral("Logging rate of") +
-                                    rt::StrSingle(gCtlLogRate[i]) +
+                gSampleFailure[i] = AddressText(r) + QStringLiteral("Logging rate of") + rt::StrSingle(r.LogRate) +
                                     QStringLiteral(" s cannot be sampled, nothing is logged");
-            } else if (e >= gCtlLogNextSec[i]) {
+            } else if (e >= r.LogNextSec) {
                 try {
-                    Sample(i, e, errText);
+                    QString errText;
+                    Sample(r, e, errText);
+                    // A good read later in the tick, or in a tick the error
+                    // line's throttle skips, must not hide this failure.
+                    if (!errText.isEmpty())
+                        gUnshownReadError = errText;
                     gSampleFailure[i].clear();
                 } catch (const rt::RtError& err) {
                     // The sample is lost (its schedule has moved on); say so
                     // and go on with the other sessions.
-                    gSampleFailure[i] = AddressText(i) + QStringLiteral("Line not logged, Error Code ") +
+                    gSampleFailure[i] = AddressText(r) + QStringLiteral("Line not logged, Error Code ") +
                                         QString::number(err.number()) + QStringLiteral(" - ") +
-                                        err.description() + QStringLiteral(", File >") + gCtlLogFile[i];
+                                        err.description() + QStringLiteral(", File >") + r.LogFile;
                     failures.push_back({err.number(), err.description(),
-                                        QStringLiteral("frmMain.tmrLogging_Timer, File >") + gCtlLogFile[i]});
+                                        QStringLiteral("frmMain.tmrLogging_Timer, File >") + r.LogFile});
                 }
             }
 
-            if (gCtlLogState[i] == 1 && ElapsedSecondsUtc(gCtlLogStartSec[i]) >= gCtlLogDuration[i] * 60.0)
-                gCtlLogState[i] = 3;
+            if (r.LogState == 1 && ElapsedSecondsUtc(r.LogStartSec) >= r.LogDuration * 60.0)
+                r.LogState = 3;
         }
 
         // The shared error line, at most every half second while sessions run:
-        // the latest read error, else a line that could not be logged, else empty.
-        if (gLoggingActive || !failures.empty()) {
+        // the latest read error not yet shown, else a line that could not be
+        // logged, else empty.
+        if (gInstruments.LoggingActive || !failures.empty()) {
             const double now = Clock::timer();
-            QString shown = errText;
-            for (int i = 0; shown.isEmpty() && i < gControlCount; ++i)
-                shown = gSampleFailure.value(i);
-            if (!failures.empty() || std::fabs(now - LastLogErrorTime) > 0.5) {
-                LastLogErrorTime = now;
-                SetErrorLine(*this, shown);
+            if (!failures.empty() || std::fabs(now - m.LastLogErrorTime) > 0.5) {
+                QString shown = gUnshownReadError;
+                for (int i = 0; shown.isEmpty() && i < gInstruments.Count(); ++i)
+                    shown = gSampleFailure.value(i);
+                m.LastLogErrorTime = now;
+                SetErrorLine(m, shown);
+                gUnshownReadError.clear();
             }
+        } else {
+            gUnshownReadError.clear();
         }
 
-        shpLogging->setFillColor(gLoggingActive ? color::Green : color::ButtonFace);
+        m.shpLogging->setFillColor(gInstruments.LoggingActive ? color::Green : color::ButtonFace);
     } catch (const rt::RtError& err) {
         failures.push_back({err.number(), err.description(), QStringLiteral("frmMain.tmrLogging_Timer")});
     }
@@ -214,6 +228,6 @@ void FrmMain::tmrLogging_Timer()
     if (failures.empty() || gLogBoxOpen)
         return;
     gLogBoxOpen = true;
-    mb::AppError(this, failures.front().number, failures.front().description, failures.front().routine);
+    mb::AppError(&m, failures.front().number, failures.front().description, failures.front().routine);
     gLogBoxOpen = false;
 }

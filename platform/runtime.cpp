@@ -26,12 +26,15 @@ int hexValue(QChar c)
 }
 
 // "&H..." / "&O..." after the prefix: the digits up to the first one that does
-// not fit. Values up to FFFF are 16-bit patterns, up to FFFFFFFF 32-bit
-// patterns (leading zeros do not count); anything wider does not fit a Long.
+// not fit. The width of the text decides the width of the number, leading
+// zeros included: up to four hex digits (six octal ones, when they fit 16
+// bits) are a 16-bit pattern, so "&HFFFF" is -1 but "&H0FFFF" is 65535; longer
+// texts are 32-bit patterns; anything wider than 32 bits does not fit a Long.
 double radixNumber(const QString& s, qsizetype pos, int radix)
 {
     std::uint64_t value = 0;
-    for (; pos < s.size(); ++pos) {
+    int digits = 0;
+    for (; pos < s.size(); ++pos, ++digits) {
         const int d = hexValue(s[pos]);
         if (d < 0 || d >= radix)
             break;
@@ -39,7 +42,8 @@ double radixNumber(const QString& s, qsizetype pos, int radix)
         if (value > 0xFFFFFFFFull)
             raise(ErrOverflow);
     }
-    if (value <= 0xFFFFull)
+    const int shortDigits = radix == 16 ? 4 : 6;
+    if (digits <= shortDigits && value <= 0xFFFFull)
         return double(std::int16_t(std::uint16_t(value)));
     return double(std::int32_t(std::uint32_t(value)));
 }

@@ -7,6 +7,7 @@
 
 #include "core/deffiles.h"
 #include "core/helpers.h"
+#include "shell/addresslist.h"
 #include "core/startup.h"
 #include "core/state.h"
 #include "core/sysconfig.h"
@@ -66,25 +67,6 @@ bool Carried(const QListWidgetItem* item, LoggingValues& v)
     v.durationUnits = l[2].toInt();
     v.rateUnits = l[3].toInt();
     return true;
-}
-
-// Every per-instrument array emptied and sized for `count` records (one spare).
-void DiscardInstrumentTable(int count)
-{
-    gCtlAddress.clear();
-    gCtlName.clear();
-    gCtlProtocol.clear();
-    gCtlGroup.clear();
-    gCtlLogState.clear();
-    gCtlLogStartSec.clear();
-    gCtlLogStartDate.clear();
-    gCtlLogDuration.clear();
-    gCtlLogRate.clear();
-    gCtlDurationUnits.clear();
-    gCtlRateUnits.clear();
-    gCtlLogFile.clear();
-    gCtlLogNextSec.clear();
-    RedimInstrumentArrays(count);
 }
 
 // The allowed protocols of the selected group; the selection moves to an
@@ -298,17 +280,17 @@ bool FrmCommSetup::eventFilter(QObject* obj, QEvent* e)
     return Form::eventFilter(obj, e);
 }
 
-QString FrmCommSetup::InstrumentListEntry(int i)
+QString FrmCommSetup::InstrumentListEntry(const InstrumentRecord& r)
 {
     QString entry(kEntryWidth, QLatin1Char(' '));
-    Put(entry, 1, 3, gCtlAddress[i]);
-    Put(entry, 7, 1, gCtlProtocol[i]);
-    Put(entry, 8, 1, rt::Trim(rt::Str(gCtlGroup[i])));
-    Put(entry, 10, 21, gCtlName[i]);
-    Put(entry, 32, 5, rt::Format(gCtlLogDuration[i], QStringLiteral("00000")));
-    Put(entry, 38, 5, rt::Format(gCtlLogRate[i], QStringLiteral("00000")));
-    Put(entry, 44, 1, rt::Format(gCtlDurationUnits[i], QStringLiteral("0")));
-    Put(entry, 46, 1, rt::Format(gCtlRateUnits[i], QStringLiteral("0")));
+    Put(entry, 1, 3, r.Address);
+    Put(entry, 7, 1, r.Protocol);
+    Put(entry, 8, 1, rt::Trim(rt::Str(r.Group)));
+    Put(entry, 10, 21, r.Name);
+    Put(entry, 32, 5, rt::Format(r.LogDuration, QStringLiteral("00000")));
+    Put(entry, 38, 5, rt::Format(r.LogRate, QStringLiteral("00000")));
+    Put(entry, 44, 1, rt::Format(r.DurationUnits, QStringLiteral("0")));
+    Put(entry, 46, 1, rt::Format(r.RateUnits, QStringLiteral("0")));
     return entry;
 }
 
@@ -365,10 +347,9 @@ void FrmCommSetup::Form_Load()
         FillAddressCombo(cbxAddress, optInstControllerGroup(0)->isChecked(), false);
 
         lstControls->clear();
-        for (int i = 0; i < gControlCount; ++i) {
-            auto* item = new QListWidgetItem(InstrumentListEntry(i));
-            item->setData(kExactRole, Carry({gCtlLogDuration[i], gCtlLogRate[i], gCtlDurationUnits[i],
-                                             gCtlRateUnits[i]}));
+        for (const InstrumentRecord& r : gInstruments) {
+            auto* item = new QListWidgetItem(InstrumentListEntry(r));
+            item->setData(kExactRole, Carry({r.LogDuration, r.LogRate, r.DurationUnits, r.RateUnits}));
             lstControls->addItem(item);
         }
 
@@ -554,7 +535,7 @@ void FrmCommSetup::cbxAddress_Click()
     }
 }
 
-bool FrmCommSetup::applyUpdate()
+bool FrmCommSetup::applyUpdate(bool keepLogging)
 {
     try {
         const QString address = cbxAddress->currentText();
@@ -581,12 +562,6 @@ bool FrmCommSetup::applyUpdate()
         }
         Changed = true;
         Loading = true;
-        for (int i = 0; i < lstControls->count(); ++i)
-            if (AddressColumns(lstControls->item(i)->text()) == address) {
-                delete lstControls->takeItem(i);
-                break;
-            }
-
         QString entry(kEntryWidth, QLatin1Char(' '));
         Put(entry, 1, 3, address);
         const int p = selectedIndex(OptInstProtocol);
@@ -599,7 +574,27 @@ bool FrmCommSetup::applyUpdate()
         Put(entry, 38, 5, QStringLiteral("00001"));
         Put(entry, 44, 1, QStringLiteral("1"));
         Put(entry, 46, 1, QStringLiteral("1"));
-        lstControls->addItem(entry);
+
+        QVariant exact;
+        const QListWidgetItem* chosen = selectedEntry();
+        for (int i = 0; i < lstControls->count(); ++i) {
+            QListWidgetItem* old = lstControls->item(i);
+            if (AddressColumns(old->text()) != address)
+                continue;
+            // The chosen instrument, still at its address, protocol and group:
+            // a new name or a change elsewhere in the window is no reason to
+            // throw its logging rate and duration away.
+            if (keepLogging && old == chosen && Mid(old->text(), 7, 2) == Mid(entry, 7, 2)) {
+                entry.replace(31, kEntryWidth - 31, old->text().mid(31));
+                exact = old->data(kExactRole);
+            }
+            delete lstControls->takeItem(i);
+            break;
+        }
+        auto* item = new QListWidgetItem(entry);
+        if (exact.isValid())
+            item->setData(kExactRole, exact);
+        lstControls->addItem(item);
 
         for (int i = 0; i < lstControls->count(); ++i)
             if (AddressColumns(lstControls->item(i)->text()) == address) {
@@ -616,7 +611,7 @@ bool FrmCommSetup::applyUpdate()
     }
 }
 
-void FrmCommSetup::cmdUpdate_Click() { applyUpdate(); }
+void FrmCommSetup::cmdUpdate_Click() { applyUpdate(false); }
 
 void FrmCommSetup::cmdRemove_Click()
 {
@@ -680,7 +675,7 @@ void FrmCommSetup::cmdCancel_Click() { Unload(); }
 void FrmCommSetup::cmdOK_Click()
 {
     try {
-        if (gLoggingActive) {
+        if (gInstruments.LoggingActive) {
             const int answer = mb::MsgBox(
                 QStringLiteral("Warning: logging session(s) are currently in progress - changing the system "
                                "configuration will cause all logging to stop and all logging variables to be "
@@ -691,7 +686,7 @@ void FrmCommSetup::cmdOK_Click()
                 return;
         }
         // An instrument still being edited is applied first.
-        if (Changed && cmdUpdate->isEnabled() && cmdRemove->isEnabled() && !applyUpdate())
+        if (Changed && cmdUpdate->isEnabled() && cmdRemove->isEnabled() && !applyUpdate(true))
             return;
 
         Loading = true;
@@ -710,16 +705,15 @@ void FrmCommSetup::cmdOK_Click()
         gDefaultFolder = txtDefaultFolder->text();
 
         // The table is rebuilt from the list: every logging session ends.
-        const int count = lstControls->count();
-        DiscardInstrumentTable(count);
-        gControlCount = count;
-        for (int i = 0; i < count; ++i) {
+        InstrumentTable table;
+        for (int i = 0; i < lstControls->count(); ++i) {
             const QListWidgetItem* item = lstControls->item(i);
             const QString entry = item->text();
-            gCtlAddress[i] = rt::Trim(Mid(entry, 1, 3));
-            gCtlProtocol[i] = Mid(entry, 7, 1);
-            gCtlGroup[i] = rt::CInt(rt::Val(Mid(entry, 8, 1)));
-            gCtlName[i] = rt::Trim(Mid(entry, 10, 21));
+            InstrumentRecord r;
+            r.Address = rt::Trim(Mid(entry, 1, 3));
+            r.Protocol = Mid(entry, 7, 1);
+            r.Group = rt::CInt(rt::Val(Mid(entry, 8, 1)));
+            r.Name = rt::Trim(Mid(entry, 10, 21));
             LoggingValues v;
             if (!Carried(item, v)) {
                 v.duration = rt::CInt(rt::Val(rt::Trim(Mid(entry, 32, 5))));
@@ -727,11 +721,16 @@ void FrmCommSetup::cmdOK_Click()
                 v.durationUnits = rt::CInt(rt::Val(Mid(entry, 44, 1)));
                 v.rateUnits = rt::CInt(rt::Val(Mid(entry, 46, 1)));
             }
-            gCtlLogDuration[i] = v.duration;
-            gCtlLogRate[i] = v.rate;
-            gCtlDurationUnits[i] = v.durationUnits;
-            gCtlRateUnits[i] = v.rateUnits;
+            r.LogDuration = v.duration;
+            r.LogRate = v.rate;
+            r.DurationUnits = v.durationUnits;
+            r.RateUnits = v.rateUnits;
+            table.Append(r);
         }
+        // The records replace the old ones whole, with no logging state of
+        // their own; the engine recomputes LoggingActive at its next tick.
+        table.LoggingActive = gInstruments.LoggingActive;
+        gInstruments = table;
 
         SaveSystemConfig();
         bool failed = false;

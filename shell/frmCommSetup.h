@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "core/state.h"
 #include "platform/controls.h"
 #include "platform/form.h"
 
@@ -79,7 +80,7 @@ public:
     void cmdViewApp_Click();
 
     // The entry text of one instrument record as the list shows it.
-    static QString InstrumentListEntry(int record);
+    static QString InstrumentListEntry(const modZarn::InstrumentRecord& record);
 
 protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
@@ -91,8 +92,11 @@ private:
     void SetInstProtocolOptions();
     void markChanged();
     int selectedIndex(const ControlArray<QRadioButton>& options) const;
-    // Applies the edit fields to the list; false when they were refused.
-    bool applyUpdate();
+    // Applies the edit fields to the list; false when they were refused. A
+    // new entry logs every second for a minute; with keepLogging, the chosen
+    // entry keeps its logging values when its address, protocol and group
+    // stay as they were.
+    bool applyUpdate(bool keepLogging);
 };
 
 FrmCommSetup& frmCommSetup();

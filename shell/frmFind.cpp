@@ -10,10 +10,14 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
+#include "shell/addresslist.h"
+#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmFind& frmFind() { return Forms::get<FrmFind>(); }
+
+static const Nav::Registration reg(Nav::Target::Find, [](Form& from) { modZarn::SwitchForm(from, frmFind()); });
 
 namespace {
 constexpr int kFormWidth = 640;

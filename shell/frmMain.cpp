@@ -5,16 +5,22 @@
 #include "core/commport.h"
 #include "core/startup.h"
 #include "core/state.h"
+#include "monitor/logging_engine.h"
 #include "platform/app.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
 #include "shell/frmTerminal.h"
+#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmMain& frmMain() { return Forms::get<FrmMain>(); }
+
+static const Nav::Registration reg(Nav::Target::MainMenu, [](Form& from) { SwitchForm(from, frmMain()); });
+
+void FrmMain::tmrLogging_Timer() { LoggingEngineTick(*this); }
 
 namespace {
 // Form width the logo is centred in (9600 twips).
@@ -132,7 +138,7 @@ void FrmMain::mnuCommTerm_Click()
 {
     // The terminal shares the serial line with logging, so logging stops first.
     try {
-        if (gLoggingActive) {
+        if (gInstruments.LoggingActive) {
             const int answer = mb::MsgBox(
                 QStringLiteral("Warning: logging session(s) are currently in progress - In order to use the "
                                "terminal, all logging must be stopped.  Are sure you wish to display the Terminal?"),
@@ -140,9 +146,9 @@ void FrmMain::mnuCommTerm_Click()
             if (answer == mb::No)
                 return;
         }
-        for (int i = 0; i < gControlCount; ++i)
-            if (gCtlLogState[i] == 1)
-                gCtlLogState[i] = 2;
+        for (InstrumentRecord& r : gInstruments)
+            if (r.LogState == 1)
+                r.LogState = 2;
         tmrLogging_Timer();
         frmTerminal().ShowModal();
     } catch (const rt::RtError& e) {

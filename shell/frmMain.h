@@ -39,7 +39,7 @@ public:
     void cmdDemoMode_Click();
     // Asks before it stops logging to give the terminal the line.
     void mnuCommTerm_Click() override;
-    // The logging engine's tick.
+    // The logging engine's tick (monitor/logging_engine.h).
     void tmrLogging_Timer();
     // When the logging engine last wrote the shared error line (seconds since
     // local midnight).

@@ -5,6 +5,7 @@
 
 #include "core/dispatch.h"
 #include "core/helpers.h"
+#include "shell/addresslist.h"
 #include "core/state.h"
 #include "core/transports.h"
 #include "platform/msgbox.h"

@@ -1,6 +1,7 @@
 #include "shell/frmZarnLink.h"
 
 #include "core/helpers.h"
+#include "shell/addresslist.h"
 #include "core/state.h"
 #include "core/transports.h"
 #include "platform/controls.h"

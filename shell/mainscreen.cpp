@@ -3,19 +3,15 @@
 #include <QAction>
 #include <QMenuBar>
 
-#include "config/frmConfig.h"
-#include "core/startup.h"
-#include "monitor/frmLogging.h"
 #include "platform/app.h"
 #include "platform/controls.h"
 #include "shell/frmCommSetup.h"
-#include "shell/frmFind.h"
-#include "shell/frmMain.h"
 #include "shell/frmRegister.h"
 #include "shell/frmTerminal.h"
 #include "shell/frmZarnLink.h"
+#include "shell/navigation.h"
 
-using modZarn::SwitchForm;
+using Nav::Target;
 
 namespace {
 constexpr int kFormWidth = 640;
@@ -63,15 +59,15 @@ MainScreen::MainScreen()
     connect(mnuCommRegister, &QAction::triggered, this, [this] { mnuCommRegister_Click(); });
     connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
 
-    // Screens that are not part of this build yet.
-    cmdStatus->setEnabled(false);
-
-    cmdGraph->setEnabled(false);
-
-    cmdSetpoints->setEnabled(false);
-
-    cmdMonitor->setEnabled(false);
-
+    // A button whose screen is not part of this build stays disabled.
+    const std::pair<QPushButton*, Target> row[] = {
+        {cmdConfigureController, Target::Configure}, {cmdStatus, Target::Status},
+        {cmdFind, Target::Find},                     {cmdGraph, Target::Graph},
+        {cmdMainMenu, Target::MainMenu},             {cmdLogging, Target::Logging},
+        {cmdSetpoints, Target::Setpoints},           {cmdMonitor, Target::Monitor},
+    };
+    for (const auto& [button, target] : row)
+        button->setEnabled(Nav::available(target));
 }
 
 void MainScreen::Form_Unload(int& cancel)
@@ -80,22 +76,16 @@ void MainScreen::Form_Unload(int& cancel)
     App::end(0);
 }
 
-void MainScreen::cmdConfigureController_Click() { SwitchForm(*this, frmConfig()); }
-void MainScreen::cmdFind_Click() { SwitchForm(*this, frmFind()); }
-void MainScreen::cmdMainMenu_Click() { SwitchForm(*this, frmMain()); }
-void MainScreen::cmdLogging_Click() { frmLogging().ShowModal(); }
+void MainScreen::cmdConfigureController_Click() { Nav::open(Target::Configure, *this); }
+void MainScreen::cmdStatus_Click() { Nav::open(Target::Status, *this); }
+void MainScreen::cmdFind_Click() { Nav::open(Target::Find, *this); }
+void MainScreen::cmdGraph_Click() { Nav::open(Target::Graph, *this); }
+void MainScreen::cmdMainMenu_Click() { Nav::open(Target::MainMenu, *this); }
+void MainScreen::cmdLogging_Click() { Nav::open(Target::Logging, *this); }
+void MainScreen::cmdSetpoints_Click() { Nav::open(Target::Setpoints, *this); }
+void MainScreen::cmdMonitor_Click() { Nav::open(Target::Monitor, *this); }
 void MainScreen::mnuFileExit_Click() { Unload(); }
 void MainScreen::mnuCommSetup_Click() { frmCommSetup().ShowModal(); }
 void MainScreen::mnuCommTerm_Click() { frmTerminal().ShowModal(); }
 void MainScreen::mnuCommRegister_Click() { frmRegister().ShowModal(); }
 void MainScreen::mnuZarnLink_Click() { frmZarnLink().ShowModal(); }
-
-// Screens that are not part of this build yet.
-void MainScreen::cmdStatus_Click() {}
-
-void MainScreen::cmdGraph_Click() {}
-
-void MainScreen::cmdSetpoints_Click() {}
-
-void MainScreen::cmdMonitor_Click() {}
-

@@ -163,7 +163,7 @@ TEST_F(DefFilesTest, ShippedFilesLoadWithoutAnyMessage)
             gControllerGroup = group;
             ReadDefinitionFiles();
             ASSERT_EQ(boxes_.count(), 0) << "group " << group << ": " << boxes_.last().text.toStdString();
-            EXPECT_EQ(gControlCount, 3);
+            EXPECT_EQ(gInstruments.Count(), 3);
             EXPECT_EQ(gModelCount[0] * 100 + gModelCount[1] * 10 + gModelCount[2], 421);
             for (int slot = 1; slot <= gModelCount[group]; ++slot) {
                 const auto& row = gModelHasRegister[slot];

@@ -1,4 +1,3 @@
-#include <QComboBox>
 #include <QDateTime>
 
 #include "core/modZarn.h"
@@ -30,7 +29,7 @@ TEST_F(HelpersTest, HexTexts)
     EXPECT_EQ(rtErrorOf([] { Hex4(5e9f); }), rt::ErrOverflow);
 }
 
-TEST_F(HelpersTest, AddressesAndTheirLists)
+TEST_F(HelpersTest, AddressTexts)
 {
     for (const auto& [group, text, number] :
          {std::tuple{0, "  1f  ", 31}, {0, "", 0}, {0, "FFFF", -1}, {1, "012", 12}, {2, "12A", 12}})
@@ -40,21 +39,6 @@ TEST_F(HelpersTest, AddressesAndTheirLists)
                   + AddressToText(1, -7),
               "32|007|1234|-007");
 
-    QComboBox combo;
-    combo.setEditable(true);
-    FillAddressCombo(&combo, true, true);
-    ASSERT_EQ(combo.count(), 255);
-    EXPECT_EQ(combo.itemText(0) + combo.itemText(254) + combo.currentText(), "01FF32");
-    gControllerGroup = 0;
-    EXPECT_EQ(GetComboAddress(&combo), 50);
-
-    combo.setEditText("017");
-    FillAddressCombo(&combo, false, false);
-    EXPECT_EQ(combo.itemText(0) + combo.itemText(254) + combo.currentText(), "001255017");
-    gControllerGroup = 1;
-    EXPECT_EQ(GetComboAddress(&combo), 17);
-    FillAddressCombo(&combo, false, true);
-    EXPECT_EQ(combo.currentText(), "001");
 }
 
 TEST_F(HelpersTest, ModelIdentityAndProtocolCodes)

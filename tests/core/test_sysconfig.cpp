@@ -28,16 +28,16 @@ protected:
     }
     void addInstrument(const QString& addr, const QString& name, const QString& proto, int group, float rate)
     {
-        const int i = gControlCount++;
-        RedimInstrumentArrays(i + 1);
-        gCtlAddress[i] = addr;
-        gCtlName[i] = name;
-        gCtlProtocol[i] = proto;
-        gCtlGroup[i] = group;
-        gCtlDurationUnits[i] = 1;
-        gCtlLogDuration[i] = 60;
-        gCtlRateUnits[i] = 1;
-        gCtlLogRate[i] = rate;
+        InstrumentRecord r;
+        r.Address = addr;
+        r.Name = name;
+        r.Protocol = proto;
+        r.Group = group;
+        r.DurationUnits = 1;
+        r.LogDuration = 60;
+        r.RateUnits = 1;
+        r.LogRate = rate;
+        gInstruments.Append(r);
     }
 };
 
@@ -62,15 +62,14 @@ TEST_F(SysConfigTest, SaveWritesTheExactLayoutAndReadsItBack)
     EXPECT_EQ(gBaudRate, 9600.0f);
     EXPECT_EQ(gPVPollSeconds, 0.5f);
     EXPECT_EQ(gViewApp, "/opt/view, plus/run it"); // read whole
-    ASSERT_EQ(gControlCount, 3);
-    EXPECT_EQ(gCtlAddress.size(), 4); // one spare element
-    EXPECT_EQ(gCtlProtocol[2] + QString::number(gCtlGroup[2]), "A2");
-    EXPECT_EQ(gCtlLogRate[2], 2.25f);
+    ASSERT_EQ(gInstruments.Count(), 3);
+    EXPECT_EQ(gInstruments[2].Protocol + QString::number(gInstruments[2].Group), "A2");
+    EXPECT_EQ(gInstruments[2].LogRate, 2.25f);
 
     writeFile("Quinrex3.cfg", kSettings + "  32 \r\n   Oven 1   \r\nZ\r\n 0 \r\n 1 \r\n 60 \r\n 1 \r\n 5 \r\n");
     ResetSharedState();
     ReadSystemConfig();
-    EXPECT_EQ(gCtlName[0], "Oven 1");
+    EXPECT_EQ(gInstruments[0].Name, "Oven 1");
 }
 
 TEST_F(SysConfigTest, PrivateLabelEditionUsesItsOwnFile)
@@ -83,19 +82,18 @@ TEST_F(SysConfigTest, PrivateLabelEditionUsesItsOwnFile)
     EXPECT_EQ(readFile("KT9-P.cfg"), kSettings);
 }
 
-TEST_F(SysConfigTest, FailedSaveReportsAndKeepsTheOldFile)
+TEST_F(SysConfigTest, FailedSaveIsReportedInTheBox)
 {
-    writeFile("Quinrex3.cfg", "previous\r\n");
+    // A folder where the file belongs cannot be replaced.
+    ASSERT_TRUE(QDir(programDir()).mkdir("Quinrex3.cfg"));
     setSettings();
     addInstrument("32", "Oven", "Z", 0, 5);
-    gControlCount = 3; // more instruments than the arrays hold
     SaveSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().text, "An application error has occurred writing file Quinrex3.cfg file:\r"
-                                  "Error Code 9 - Subscript out of range\r"
+                                  "Error Code 70 - Permission denied\r"
                                   "Routine - modZarn.SaveSystemConfig");
-    EXPECT_EQ(readFile("Quinrex3.cfg"), QByteArray("previous\r\n"));
-    EXPECT_EQ(QDir(programDir()).entryList(QDir::Files), QStringList{"Quinrex3.cfg"});
+    EXPECT_TRUE(QDir(programDir()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(SysConfigTest, BrokenOrMissingFiles)
@@ -113,7 +111,7 @@ TEST_F(SysConfigTest, BrokenOrMissingFiles)
     ReadSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_TRUE(boxes_.last().text.contains("Error Code 62 - Input past end of file"));
-    EXPECT_EQ(gCtlName.value(0) + QString::number(gControlCount), "Oven1");
+    EXPECT_EQ(gInstruments[0].Name + QString::number(gInstruments.Count()), "Oven1");
 
     // A comma in a name would push every later field along; the read stops
     // at that record instead.
@@ -123,9 +121,47 @@ TEST_F(SysConfigTest, BrokenOrMissingFiles)
     ReadSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_TRUE(boxes_.last().text.contains("Error Code 13 - Type mismatch"));
-    EXPECT_EQ(gControlCount, 1);
+    EXPECT_EQ(gInstruments.Count(), 1);
 
     EXPECT_TRUE(IsStorableText("Oven \"A\""));
     EXPECT_FALSE(IsStorableText("Oven, left"));
     EXPECT_FALSE(IsStorableText("\"Oven"));
+}
+
+TEST(InstrumentTableTest, AccessOutsideTheTableIsErrorNine)
+{
+    InstrumentTable t;
+    EXPECT_EQ(rtErrorOf([&] { (void)t[0]; }), rt::ErrSubscript);
+    t.Resize(2);
+    t[1].Name = "Kiln";
+    EXPECT_EQ(t[1].LogState, 0); // fresh records are idle
+    for (int bad : {-1, 2})
+        EXPECT_EQ(rtErrorOf([&] { (void)std::as_const(t)[bad]; }), rt::ErrSubscript) << bad;
+    EXPECT_EQ(rtErrorOf([&] { t.RemoveAt(2); }), rt::ErrSubscript);
+    t.RemoveAt(0);
+    EXPECT_EQ(t.Count(), 1);
+    EXPECT_EQ(t[0].Name, "Kiln");
+}
+
+TEST(InstrumentTableTest, LabelColumns)
+{
+    // Address in columns 1-3, protocol and group in 5 and 6, the name from 8.
+    const struct {
+        const char *address, *protocol;
+        int group;
+        const char *name, *label;
+    } rows[] = {
+        {"32", "Z", 0, "Oven", "32  Z0 Oven"},
+        {"001", "A", 2, "", "001 A2 "},
+        {"1234", "R", 1, "Long", "123 R1 Long"},
+        {"7", "", 1, "X", "7   1  X"},
+    };
+    for (const auto& row : rows) {
+        InstrumentRecord r;
+        r.Address = row.address;
+        r.Protocol = row.protocol;
+        r.Group = row.group;
+        r.Name = row.name;
+        EXPECT_EQ(InstrumentLabel(r), row.label) << row.address;
+    }
 }

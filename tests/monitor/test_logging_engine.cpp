@@ -31,15 +31,15 @@ protected:
     // as the dialog's Start does; returns its number.
     int start(const QString& address, float rate, int minutes, const QString& name = QString())
     {
-        const int i = gControlCount++;
-        RedimInstrumentArrays(gControlCount);
-        gCtlAddress[i] = address;
-        gCtlProtocol[i] = QStringLiteral("R");
-        gCtlLogRate[i] = rate;
-        gCtlLogDuration[i] = minutes;
-        gCtlLogFile[i] = file(name.isEmpty() ? QStringLiteral("log%1.csv").arg(i) : name);
-        gCtlLogStartSec[i] = UtcNow() * 86400;
-        gCtlLogState[i] = 1;
+        const int i = gInstruments.Count();
+        gInstruments.Resize(i + 1);
+        gInstruments[i].Address = address;
+        gInstruments[i].Protocol = QStringLiteral("R");
+        gInstruments[i].LogRate = rate;
+        gInstruments[i].LogDuration = minutes;
+        gInstruments[i].LogFile = file(name.isEmpty() ? QStringLiteral("log%1.csv").arg(i) : name);
+        gInstruments[i].LogStartSec = UtcNow() * 86400;
+        gInstruments[i].LogState = 1;
         return i;
     }
     void tick() { frmMain().tmrLogging_Timer(); }
@@ -47,7 +47,7 @@ protected:
     // The lines of a log file; each must end with CR LF.
     QStringList lines(int i = 0) const
     {
-        QFile f(gCtlLogFile[i]);
+        QFile f(gInstruments[i].LogFile);
         QString all = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
         EXPECT_TRUE(all.isEmpty() || all.endsWith(QStringLiteral("\r\n")));
         all.chop(2);
@@ -61,7 +61,7 @@ TEST_F(LoggingEngine, SamplesOnTheGridFromTheStartAndFinishesAtTheDuration)
     start(QStringLiteral("01"), 30, 1);
     tick();
     EXPECT_EQ(lines(), QStringList{"12/07/2026 05:27:41 PM,1E-10"});
-    EXPECT_TRUE(gLoggingActive);
+    EXPECT_TRUE(gInstruments.LoggingActive);
     EXPECT_EQ(frmMain().shpLogging->fillColor(), color::Green);
 
     after(29980); // 20 ms before the grid instant: not due
@@ -71,12 +71,12 @@ TEST_F(LoggingEngine, SamplesOnTheGridFromTheStartAndFinishesAtTheDuration)
 
     after(30000); // the 60 s sample is written and the session ends in that tick
     EXPECT_EQ(lines().value(2), "12/07/2026 05:28:41 PM,1E-10");
-    EXPECT_EQ(gCtlLogState[0], 3);
-    EXPECT_TRUE(gLoggingActive);
+    EXPECT_EQ(gInstruments[0].LogState, 3);
+    EXPECT_TRUE(gInstruments.LoggingActive);
 
     after(30000);
     EXPECT_EQ(lines().size(), 3);
-    EXPECT_FALSE(gLoggingActive);
+    EXPECT_FALSE(gInstruments.LoggingActive);
     EXPECT_EQ(frmMain().shpLogging->fillColor(), color::ButtonFace);
 }
 
@@ -122,7 +122,7 @@ TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)
     frmMain().lblErrorMessageText->setText(QStringLiteral("from another screen"));
     tick(); // nothing running: the line is left alone
     EXPECT_EQ(errorLine(), "from another screen");
-    EXPECT_FALSE(gLoggingActive);
+    EXPECT_FALSE(gInstruments.LoggingActive);
 
     gDemoMode = false; // port closed: every read fails
     start(QStringLiteral("01"), 0.1f, 60);
@@ -135,6 +135,30 @@ TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)
     EXPECT_TRUE(errorLine().endsWith("Selected comm port is not open."));
     after(300);
     EXPECT_EQ(errorLine(), "");
+}
+
+TEST_F(LoggingEngine, AFailureOfATickIsShownThoughALaterReadSucceeds)
+{
+    // In demo mode every read succeeds, but none is made for a protocol code
+    // the register routines do not know.
+    const int bad = start(QStringLiteral("01"), 1, 60);
+    start(QStringLiteral("02"), 1, 60);
+    gInstruments[bad].Protocol = QStringLiteral("X");
+    tick();
+    EXPECT_EQ(lines(0).value(0).right(2) + lines(1).value(0).right(6), ",0,1E-10");
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Invalid protocol code >X");
+
+    gInstruments[bad].Protocol = QStringLiteral("R");
+    after(600); // no failure since: cleared
+    EXPECT_EQ(errorLine(), "");
+
+    // A failure while the line is held back is shown once it may change.
+    gInstruments[bad].Protocol = QStringLiteral("X");
+    after(400);
+    EXPECT_EQ(lines(0).size(), 2);
+    EXPECT_EQ(errorLine(), "");
+    after(200);
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:42 PM - Address 01:Invalid protocol code >X");
 }
 
 TEST_F(LoggingEngine, ValuesOfTheSimulatedLine)
@@ -237,7 +261,7 @@ TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
     tick();
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "Application Error");
-    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmMain.tmrLogging_Timer, File >" + gCtlLogFile[0]));
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmMain.tmrLogging_Timer, File >" + gInstruments[0].LogFile));
     EXPECT_TRUE(boxes_.last().text.contains("Error Code 76 - Path not found"));
     // The other session went on logging underneath the open box.
     EXPECT_EQ(lines(1).size(), 4);
@@ -251,11 +275,11 @@ TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
     EXPECT_EQ(boxes_.count(), 2); // a new box once the first was closed
 
     // A full disk on flushing is a failure too, never a logged line.
-    gCtlLogFile[0] = QStringLiteral("/dev/full");
+    gInstruments[0].LogFile = QStringLiteral("/dev/full");
     after(1000);
     EXPECT_TRUE(errorLine().contains("Error Code 61 - Disk full")) << errorLine().toStdString();
     QDir().mkpath(file("gone"));
-    gCtlLogFile[0] = file("gone/log.csv");
+    gInstruments[0].LogFile = file("gone/log.csv");
     after(1000);
     EXPECT_EQ(errorLine(), "");
     EXPECT_EQ(lines(0).size(), 1);
@@ -268,10 +292,10 @@ TEST_F(LoggingEngine, RateZeroIsSkippedWithOneLineNotABoxPerTick)
         after(50);
     EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Logging rate of 0 s cannot be sampled, nothing is logged");
     EXPECT_EQ(boxes_.count(), 0);
-    EXPECT_FALSE(QFile::exists(gCtlLogFile[0]));
-    EXPECT_TRUE(gLoggingActive);
+    EXPECT_FALSE(QFile::exists(gInstruments[0].LogFile));
+    EXPECT_TRUE(gInstruments.LoggingActive);
     after(60000); // the duration still ends it
-    EXPECT_EQ(gCtlLogState[0], 3);
+    EXPECT_EQ(gInstruments[0].LogState, 3);
 }
 
 } // namespace

@@ -25,18 +25,24 @@ protected:
         gLogStatusText = {QStringLiteral("STARTED"), QStringLiteral("STOPPED"), QStringLiteral("FINISHED"), QString()};
         gCommOK = true;
         gDefaultFolder = programDir();
-        gControlCount = 2;
-        RedimInstrumentArrays(2);
-        gCtlAddress = {"01", "02", ""};
-        gCtlName = {"Oven", "Kiln", ""};
-        gCtlLogDuration.fill(60);
-        gCtlLogRate.fill(90);
-        gCtlDurationUnits.fill(1);
-        gCtlRateUnits.fill(1);
+        for (const char* name : {"Oven", "Kiln"}) {
+            InstrumentRecord r;
+            r.Address = QStringLiteral("0%1").arg(gInstruments.Count() + 1);
+            r.Name = QString::fromLatin1(name);
+            r.LogDuration = 60;
+            r.LogRate = 90;
+            r.DurationUnits = r.RateUnits = 1;
+            gInstruments.Append(r);
+        }
         frmLogging().Show();
     }
     FrmLogging& f() { return frmLogging(); }
-    void select(int i) { f().lstControls->setCurrentRow(i), f().lstControls_Click(); }
+    // The user clicks entry i.
+    void select(int i)
+    {
+        QListWidget* l = f().lstControls;
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(i)).center());
+    }
 };
 
 TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
@@ -49,6 +55,17 @@ TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
         EXPECT_FALSE(w->isEnabled());
     EXPECT_TRUE(f().cmdViewHist->isEnabled() && f().cmdClose->isEnabled());
 
+    // The list taking the focus chooses nothing: the first row becomes
+    // current, but no instrument is shown and Start stays disabled.
+    f().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f()));
+    f().lstControls->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(f().lstControls->hasFocus());
+    EXPECT_EQ(f().lstControls->currentRow(), 0);
+    EXPECT_EQ(f().SelectedIndex, -1);
+    EXPECT_FALSE(f().cmdStart->isEnabled());
+    EXPECT_EQ(f().lblAddressText->text(), "");
+
     // state, status text, colour, enabled Start/Stop/View/entry fields
     const std::tuple<int, const char*, quint32, const char*> rows[] = {
         {1, "STARTED", color::Green, "0110"},
@@ -56,9 +73,9 @@ TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
         {3, "FINISHED", color::ButtonFace, "1011"},
         {0, "", color::ButtonFace, "1001"},
     };
-    gCtlLogStartDate[1] = 46363.75; // 12/7/2026 6:00 PM
+    gInstruments[1].LogStartDate = 46363.75; // 12/7/2026 6:00 PM
     for (const auto& [state, text, colour, enabled] : rows) {
-        gCtlLogState[1] = state;
+        gInstruments[1].LogState = state;
         select(1);
         EXPECT_EQ(f().lblAddressText->text() + f().lblNameText->text(), "02Kiln");
         EXPECT_EQ(f().lblStatusText->text(), text);
@@ -72,7 +89,7 @@ TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
     }
     // With the port closed, only View Hist and Close can act.
     gCommOK = false;
-    gCtlLogState[1] = 1;
+    gInstruments[1].LogState = 1;
     select(1);
     EXPECT_FALSE(f().cmdStop->isEnabled() || f().cmdView->isEnabled());
 }
@@ -103,7 +120,7 @@ TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
         box->setText(QString::fromLatin1(entry));
         rate ? f().txtRate_LostFocus() : f().txtDuration_LostFocus();
         EXPECT_EQ(box->text(), shown) << entry;
-        EXPECT_EQ(rate ? gCtlLogRate[0] : float(gCtlLogDuration[0]), stored) << entry;
+        EXPECT_EQ(rate ? gInstruments[0].LogRate : float(gInstruments[0].LogDuration), stored) << entry;
     }
     // Saved at once: line 8 of the instrument's record is its rate.
     EXPECT_EQ(QString::fromUtf8(readFile("Quinrex3.cfg")).split("\r\n").value(12 + 7), " 3600 ");
@@ -113,8 +130,8 @@ TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
 
 TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
 {
-    gCtlLogDuration[1] = 59;
-    gCtlDurationUnits[1] = 0;
+    gInstruments[1].LogDuration = 59;
+    gInstruments[1].DurationUnits = 0;
     select(1);
     EXPECT_EQ(f().txtDuration->text() + f().lblHoursMins->text(), "0.98hr");
     EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "90.0sec/log");
@@ -123,17 +140,17 @@ TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
     f().txtDuration_LostFocus();
     select(0);
     select(1);
-    EXPECT_EQ(gCtlLogDuration[1], 59);
+    EXPECT_EQ(gInstruments[1].LogDuration, 59);
     EXPECT_FALSE(QFile::exists(file("Quinrex3.cfg")));
 
     // Switching units shows the stored value and saves only the unit.
     f().optMinSec(0)->click();
     EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "1.50min/log");
-    EXPECT_TRUE(gCtlRateUnits[1] == 0 && QFile::exists(file("Quinrex3.cfg")));
+    EXPECT_TRUE(gInstruments[1].RateUnits == 0 && QFile::exists(file("Quinrex3.cfg")));
     f().optMinSec(1)->click();
     f().optHoursMins(1)->click();
     EXPECT_EQ(f().txtRate->text() + " " + f().txtDuration->text(), "90.0 59");
-    EXPECT_TRUE(gCtlLogRate[1] == 90.0f && gCtlLogDuration[1] == 59);
+    EXPECT_TRUE(gInstruments[1].LogRate == 90.0f && gInstruments[1].LogDuration == 59);
 }
 
 TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
@@ -150,8 +167,8 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     EXPECT_TRUE(asked.kind == fd::Save && asked.title == "Start Log File" && asked.initialDir == programDir());
     EXPECT_EQ(asked.initialName, "01_20261207.csv");
     EXPECT_FALSE(QFile::exists(file("oven.csv")));
-    EXPECT_TRUE(gCtlLogState[0] == 1 && gCtlLogFile[0] == file("oven.csv") && gCtlLogNextSec[0] == 0);
-    EXPECT_DOUBLE_EQ(gCtlLogStartSec[0], UtcNow() * 86400);
+    EXPECT_TRUE(gInstruments[0].LogState == 1 && gInstruments[0].LogFile == file("oven.csv") && gInstruments[0].LogNextSec == 0);
+    EXPECT_DOUBLE_EQ(gInstruments[0].LogStartSec, UtcNow() * 86400);
     EXPECT_EQ(f().lblStatusText->text(), "STARTED");
 
     // Another instrument on the running session's file is refused; a file
@@ -166,7 +183,7 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
         f().cmdStart_Click();
         EXPECT_EQ(boxes_.last().title, title);
         EXPECT_TRUE(boxes_.last().text.contains(says));
-        EXPECT_TRUE(gCtlLogState[1] == 0 && gCtlLogFile[1].isEmpty());
+        EXPECT_TRUE(gInstruments[1].LogState == 0 && gInstruments[1].LogFile.isEmpty());
     }
 
     // Stop asks first.
@@ -175,17 +192,17 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     f().cmdStop_Click();
     EXPECT_EQ(boxes_.last().text, "Are sure you wish to stop the current logging session?");
     EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::DefaultButton2 | mb::Question);
-    EXPECT_EQ(gCtlLogState[0], 1);
+    EXPECT_EQ(gInstruments[0].LogState, 1);
     boxes_.push(mb::Yes);
     f().cmdStop_Click();
-    EXPECT_EQ(gCtlLogState[0], 2);
+    EXPECT_EQ(gInstruments[0].LogState, 2);
     EXPECT_EQ(f().lblStatusText->text(), "STOPPED");
 }
 
 TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
 {
-    gCtlLogState[0] = 1;
-    gCtlLogFile[0] = file("oven.csv");
+    gInstruments[0].LogState = 1;
+    gInstruments[0].LogFile = file("oven.csv");
     select(0);
     f().cmdView_Click(); // no file yet: nothing happens
     EXPECT_FALSE(Forms::isLoaded<FrmViewLog>());
@@ -205,10 +222,10 @@ TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
 
 TEST_F(LoggingScreen, ViewHistRefusesTheRunningLogAndStartsTheViewerOtherwise)
 {
-    gCtlLogState[0] = 1;
-    gCtlLogFile[0] = file("oven.csv");
-    gCtlLogState[1] = 2;
-    gCtlLogFile[1] = file("kiln.csv");
+    gInstruments[0].LogState = 1;
+    gInstruments[0].LogFile = file("oven.csv");
+    gInstruments[1].LogState = 2;
+    gInstruments[1].LogFile = file("kiln.csv");
     QString answer = file("oven.csv");
     fd::Request asked;
     fd::setHandler([&](const fd::Request& r) {

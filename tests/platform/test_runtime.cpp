@@ -14,7 +14,10 @@ TEST(Val, NumberReadingRule)
         {".", 0}, {"1e-400", 0}, {"1\r2", 1}, // a carriage return is not dropped
         {"&H1f", 31}, {"&h102H", 258}, {"&H", 0}, {"&HFFFF", -1}, {"&H8000", -32768},
         {"&H7FFF", 32767}, {"& H F F F F", -1}, {"&H10000", 65536}, {"&HFFFFFFFF", -1},
-        {"&H80000000", -2147483648.0}, {"&O17", 15}, {"&O177777", -1}};
+        {"&H80000000", -2147483648.0}, {"&O17", 15}, {"&O177777", -1},
+        // five digits or more are 32-bit, leading zeros included
+        {"&H0FFFF", 65535}, {"&H08000", 32768}, {"&H0000FFFF", 65535}, {"&H000000001", 1},
+        {"&H0001", 1}, {"&O0177777", 65535}, {"&O777777", 262143}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(Val(text), value) << text;
     EXPECT_EQ(rtErrorOf([] { Val("1E999"); }), ErrOverflow);

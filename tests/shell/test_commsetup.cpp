@@ -1,6 +1,4 @@
 // Communications set-up driven through its controls.
-#include <QApplication>
-#include <QFocusEvent>
 
 #include "core/deffiles.h"
 #include "core/sysconfig.h"
@@ -32,18 +30,38 @@ protected:
         frmCommSetup().Show();
         return frmCommSetup();
     }
-    // The user leaves a field.
+    // The user leaves a field with the Tab key.
     static void leave(QWidget* w)
     {
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(w, &out);
+        ASSERT_TRUE(w->hasFocus());
+        QTest::keyClick(w, Qt::Key_Tab);
+        ASSERT_FALSE(w->hasFocus());
     }
+    static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2)); }
+    // The user replaces the text of a field by typing.
+    static void type(QWidget* w, const QString& text)
+    {
+        QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(w, Qt::Key_Backspace);
+        QTest::keyClicks(w, text);
+    }
+    // The user opens the combo box's list and clicks the entry.
     static void pick(QComboBox* c, const QString& text)
     {
         const int i = c->findText(text);
         ASSERT_GE(i, 0) << text.toStdString();
-        c->setCurrentIndex(i);
-        emit c->activated(i);
+        c->showPopup();
+        QAbstractItemView* v = c->view();
+        const QModelIndex entry = v->model()->index(i, c->modelColumn());
+        v->scrollTo(entry);
+        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(entry).center());
+        ASSERT_FALSE(v->isVisible());
+    }
+    // The user clicks entry `row` of the instrument list.
+    static void choose(FrmCommSetup& f, int row)
+    {
+        QListWidget* l = f.lstControls;
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(row)).center());
     }
     static QStringList addresses(const FrmCommSetup& f)
     {
@@ -52,12 +70,14 @@ protected:
             l << f.lstControls->item(i)->text().left(3).trimmed();
         return l;
     }
+    // An address is chosen from the list (which enables Update), then the
+    // address and the name are typed over, and Update is clicked.
     static void addInstrument(FrmCommSetup& f, const QString& address, const QString& name)
     {
-        f.cbxAddress->setEditText(address);
-        f.txtName->setText(name);
-        f.cmdUpdate->setEnabled(true); // as choosing an address from the list does
-        f.cmdUpdate->click();
+        pick(f.cbxAddress, f.cbxAddress->itemText(0));
+        type(f.cbxAddress, address);
+        type(f.txtName, name);
+        click(f.cmdUpdate);
     }
     QStringList configLines() const { return QString::fromLatin1(readFile("Quinrex3.cfg")).split("\r\n"); }
 
@@ -87,38 +107,42 @@ TEST_F(CommSetupTest, ListShowsFixedColumnsInAddressOrderAndUpdateResetsLogging)
     // Choosing 32 from the address list loads it; Update resets its logging.
     pick(f.cbxAddress, "32");
     EXPECT_EQ(f.txtName->text(), "Oven Zone 1");
-    f.txtName->setText("Oven");
-    f.cmdUpdate->click();
+    type(f.txtName, "Oven");
+    click(f.cmdUpdate);
     EXPECT_EQ(f.lstControls->item(5)->text(), Entry("32    Z0 ", "Oven", " 00001 00001 1 1"));
 
     // Choosing a group-1 entry shows its address in that group's form.
-    f.lstControls->setCurrentRow(0);
+    choose(f, 0);
     EXPECT_EQ(f.cbxAddress->currentText(), "001");
-    f.cmdRemove->click();
+    EXPECT_TRUE(f.optInstControllerGroup(1)->isChecked());
+    click(f.cmdRemove);
 
-    f.cmdOK->click();
-    ASSERT_EQ(gControlCount, 5);
-    EXPECT_EQ(QStringList(gCtlAddress.mid(0, 5).toList()), QStringList({"002", "02", "05", "0A", "32"}));
-    EXPECT_EQ(gCtlLogDuration[4], 1);
+    click(f.cmdOK);
+    ASSERT_EQ(gInstruments.Count(), 5);
+    QStringList addresses;
+    for (const InstrumentRecord& r : gInstruments)
+        addresses << r.Address;
+    EXPECT_EQ(addresses, QStringList({"002", "02", "05", "0A", "32"}));
+    EXPECT_EQ(gInstruments[4].LogDuration, 1);
 }
 
 TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
 {
-    gCtlLogRate[0] = 0.4f;
-    gCtlLogState[0] = 1;
-    gLoggingActive = true;
+    gInstruments[0].LogRate = 0.4f;
+    gInstruments[0].LogState = 1;
+    gInstruments.LoggingActive = true;
 
     FrmCommSetup& f = open();
     // The rate column holds whole seconds only.
     EXPECT_EQ(f.lstControls->item(2)->text().mid(37, 5), "00000");
-    f.txtCommPort->setText("3");
+    type(f.txtCommPort, "3");
     pick(f.cbxBaudRate, "19200");
     pick(f.cbxParity, "Even");
     pick(f.cbxStopBits, "2");
-    f.optGlobalControllerGroup(1)->click();
+    click(f.optGlobalControllerGroup(1));
 
     boxes_.push(mb::Yes);
-    f.cmdOK->click();
+    click(f.cmdOK);
     EXPECT_EQ(boxes_.last().title, "Change System Configuration?");
     EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
 
@@ -127,8 +151,8 @@ TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
     EXPECT_EQ(port.settings(), "19200,E,8,2");
     EXPECT_EQ(gModelID[1][1], "XG"); // model file read again for group 1
 
-    EXPECT_FLOAT_EQ(gCtlLogRate[2], 0.4f);
-    EXPECT_EQ(gCtlLogState[2], 0);
+    EXPECT_FLOAT_EQ(gInstruments[2].LogRate, 0.4f);
+    EXPECT_EQ(gInstruments[2].LogState, 0);
     const QStringList lines = configLines();
     EXPECT_EQ(lines.mid(0, 8), QStringList({" 3 ", " 19200 ", "Even", " 8 ", " 2 ", " 500 ", " 1 ", "R"}));
     EXPECT_EQ(lines.mid(28, 8), QStringList({"32", "Oven Zone 1", "Z", " 0 ", " 1 ", " 60 ", " 1 ", " .4 "}));
@@ -137,19 +161,19 @@ TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
 TEST_F(CommSetupTest, CommitQuestionNoAndFailedPortOpening)
 {
     const QByteArray before = readFile("Quinrex3.cfg");
-    gCtlLogState[1] = 1;
-    gLoggingActive = true;
+    gInstruments[1].LogState = 1;
+    gInstruments.LoggingActive = true;
     FrmCommSetup& f = open();
-    f.txtCommPort->setText("9");
+    type(f.txtCommPort, "9");
     boxes_.push(mb::No);
-    f.cmdOK->click();
-    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>() && gCtlLogState[1] == 1);
+    click(f.cmdOK);
+    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>() && gInstruments[1].LogState == 1);
     EXPECT_EQ(readFile("Quinrex3.cfg"), before);
 
     // The port cannot open, yet the settings are saved for the next start.
     boxes_.clear();
     boxes_.push(mb::Yes);
-    f.cmdOK->click();
+    click(f.cmdOK);
     ASSERT_EQ(boxes_.count(), 3);
     EXPECT_EQ(boxes_.calls()[1].title, "InitComm");
     EXPECT_EQ(boxes_.last().title, "Communications Disabled");
@@ -161,27 +185,29 @@ TEST_F(CommSetupTest, AnEntryIsChosenOnlyBySelectingIt)
 {
     FrmCommSetup& f = open();
     // The list taking the focus makes a row current without choosing it.
-    f.lstControls->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-    EXPECT_FALSE(f.cmdRemove->isEnabled());
-    f.cmdRemove_Click();
-    EXPECT_EQ(f.lstControls->count(), 3);
-    f.lstControls->setCurrentRow(1);
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    f.lstControls->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(f.lstControls->currentRow(), 0);
+    EXPECT_FALSE(f.cmdRemove->isEnabled() || f.cmdUpdate->isEnabled());
+    EXPECT_EQ(f.txtName->text(), "");
+    choose(f, 1);
     EXPECT_TRUE(f.cmdRemove->isEnabled());
-    f.cmdRemove_Click();
+    click(f.cmdRemove);
     EXPECT_EQ(f.lstControls->count(), 2);
 }
 
 TEST_F(CommSetupTest, ClosingAsksOnlyAfterEdits)
 {
-    open().lstControls->setCurrentRow(0); // choosing is no edit
-    frmCommSetup().cmdCancel->click();
+    choose(open(), 0); // choosing is no edit
+    click(frmCommSetup().cmdCancel);
     EXPECT_EQ(boxes_.count(), 0);
     EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
 
     FrmCommSetup& g = open();
-    g.txtPollTimeout->setText("900");
+    type(g.txtPollTimeout, "900");
     boxes_.push(mb::No);
-    g.cmdCancel->click();
+    click(g.cmdCancel);
     EXPECT_EQ(boxes_.last().title, "Cancel Changes?");
     EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>());
     boxes_.push(mb::Yes);
@@ -198,15 +224,18 @@ TEST_F(CommSetupTest, ClampsAndProtocolRules)
         {f.txtCommPort, "99999999", "16"}, {f.txtCommPort, "abc", "1"}, {f.txtPollTimeout, "0", "1"},
         {f.txtPollTimeout, "40000", "32767"}, {f.txtPollTimeout, "150.9", "150"},
         {f.txtName, "123456789012345678901234567890", "123456789012345678901"}};
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
     for (const auto& [box, in, out] : entries) {
-        box->setText(in);
+        box->setFocus(Qt::MouseFocusReason);
+        type(box, in);
         leave(box);
         EXPECT_EQ(box->text(), out) << in;
     }
 
-    f.optGlobalControllerGroup(1)->click(); // "Zarn Link" was selected
+    click(f.optGlobalControllerGroup(1)); // "Zarn Link" was selected
     EXPECT_TRUE(f.optGlobalProtocol(1)->isChecked() && !f.optGlobalProtocol(0)->isEnabled());
-    f.optInstControllerGroup(2)->click();
+    click(f.optInstControllerGroup(2));
     EXPECT_TRUE(f.OptInstProtocol(2)->isChecked());
     EXPECT_EQ(f.cbxAddress->itemText(0), "001");
 }
@@ -229,8 +258,8 @@ TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
     EXPECT_EQ(f.lstControls->count(), 4);
     // OK applies the entry being edited first, and stops when it is refused.
     const QByteArray before = readFile("Quinrex3.cfg");
-    f.txtName->setText("Oven, right");
-    f.cmdOK->click();
+    type(f.txtName, "Oven, right");
+    click(f.cmdOK);
     EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>());
     EXPECT_EQ(readFile("Quinrex3.cfg"), before);
 
@@ -243,4 +272,36 @@ TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
     answer = "/data/logs";
     f.cmdDefaultFolder->click();
     EXPECT_EQ(f.txtDefaultFolder->text(), "/data/logs/");
+}
+
+TEST_F(CommSetupTest, OkKeepsTheChosenInstrumentsLoggingUnlessItsProtocolOrGroupChanged)
+{
+    ASSERT_EQ(gInstruments[0].Address, "32"); // 60 minutes, 5 s per sample in the sample file
+    gInstruments[0].LogRate = 0.4f;           // a rate the list's columns cannot hold
+    const auto logging = [] {
+        for (const InstrumentRecord& r : gInstruments)
+            if (r.Address == "32")
+                return QStringLiteral("%1 %2 min %3 s").arg(r.Name).arg(r.LogDuration).arg(r.LogRate);
+        return QString();
+    };
+
+    // Chosen, then only the poll time-out and the name changed.
+    FrmCommSetup& f = open();
+    choose(f, 2);
+    type(f.txtPollTimeout, "900");
+    click(f.cmdOK);
+    EXPECT_EQ(logging(), "Oven Zone 1 60 min 0.4 s");
+    FrmCommSetup& g = open();
+    choose(g, 2);
+    type(g.txtName, "Oven");
+    click(g.cmdOK);
+    EXPECT_EQ(logging(), "Oven 60 min 0.4 s");
+    EXPECT_EQ(configLines().value(35), " .4 "); // the rate line of the third record
+
+    // Another protocol makes it another instrument: logging starts afresh.
+    FrmCommSetup& h = open();
+    choose(h, 2);
+    click(h.OptInstProtocol(1));
+    click(h.cmdOK);
+    EXPECT_EQ(logging(), "Oven 1 min 1 s");
 }

@@ -270,9 +270,8 @@ TEST_F(FindTest, OptionRulesFollowTheGroup)
 
 TEST_F(FindTest, MainMenuLeadsHereAndBackAndToolsOpenModalWithoutTheLoggingQuestion)
 {
-    RedimInstrumentArrays(1);
-    gControlCount = 1;
-    gCtlLogState[0] = 1; // the terminal entry here does not ask about logging
+    gInstruments.Resize(1);
+    gInstruments[0].LogState = 1; // the terminal entry here does not ask about logging
     frmFind().Show();
     QStringList opened;
     const std::pair<Form*, std::function<void()>> tools[] = {
@@ -289,7 +288,7 @@ TEST_F(FindTest, MainMenuLeadsHereAndBackAndToolsOpenModalWithoutTheLoggingQuest
         openIt();
     }
     EXPECT_EQ(opened, QStringList(4, "modal"));
-    EXPECT_EQ(gCtlLogState[0], 1);
+    EXPECT_EQ(gInstruments[0].LogState, 1);
     EXPECT_EQ(boxes_.count(), 0);
 
     Forms::discardAll();

@@ -1,12 +1,14 @@
 // The main menu: what it shows, navigation, the terminal's logging guard, ending.
 #include <QImage>
 #include <QTimer>
+#include <optional>
 
 #include "config/frmConfig.h"
 #include "core/helpers.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"
+#include "shell/navigation.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -78,6 +80,41 @@ TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
     EXPECT_EQ(Forms::active(), &m);
 }
 
+TEST_F(MainMenuTest, NavigationButtonsAreEnabledExactlyForRegisteredScreens)
+{
+    using Nav::Target;
+    // A target no screen of this build registers, registered here for a
+    // main screen built afterwards.
+    std::optional<Target> extra;
+    for (Target t : {Target::Status, Target::Graph, Target::Setpoints, Target::Monitor})
+        if (!extra && !Nav::available(t))
+            extra = t;
+    int opened = 0;
+    std::optional<Nav::Registration> reg;
+    if (extra)
+        reg.emplace(*extra, [&](Form& from) { opened += &from == &frmMain(); });
+
+    FrmMain& m = frmMain();
+    const std::pair<QPushButton*, Target> row[] = {
+        {m.cmdConfigureController, Target::Configure}, {m.cmdStatus, Target::Status},
+        {m.cmdFind, Target::Find},                     {m.cmdGraph, Target::Graph},
+        {m.cmdMainMenu, Target::MainMenu},             {m.cmdLogging, Target::Logging},
+        {m.cmdSetpoints, Target::Setpoints},           {m.cmdMonitor, Target::Monitor},
+    };
+    for (const auto& [button, target] : row)
+        EXPECT_EQ(button->isEnabled(), Nav::available(target)) << button->text().toStdString();
+    for (Target t : {Target::Configure, Target::Find, Target::MainMenu, Target::Logging})
+        EXPECT_TRUE(Nav::available(t));
+
+    if (extra) {
+        m.Show();
+        for (const auto& [button, target] : row)
+            if (target == *extra)
+                QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(opened, 1);
+    }
+}
+
 TEST_F(MainMenuTest, ExitOrClosingAMainScreenEndsTheProgram)
 {
     frmMain().Show();
@@ -87,18 +124,17 @@ TEST_F(MainMenuTest, ExitOrClosingAMainScreenEndsTheProgram)
 
 TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
 {
-    RedimInstrumentArrays(2);
-    gControlCount = 2;
-    gCtlLogState[0] = 1;
-    gCtlLogState[1] = 3;
+    gInstruments.Resize(2);
+    gInstruments[0].LogState = 1;
+    gInstruments[1].LogState = 3;
     // A session started now that runs for an hour (its reads fail: the port is closed).
-    gCtlLogStartSec[0] = UtcNow() * 86400;
-    gCtlLogDuration[0] = 60;
-    gCtlLogRate[0] = 1;
-    gCtlLogFile[0] = file("log.csv");
+    gInstruments[0].LogStartSec = UtcNow() * 86400;
+    gInstruments[0].LogDuration = 60;
+    gInstruments[0].LogRate = 1;
+    gInstruments[0].LogFile = file("log.csv");
     FrmMain& f = frmMain();
     f.tmrLogging_Timer();
-    ASSERT_TRUE(gLoggingActive);
+    ASSERT_TRUE(gInstruments.LoggingActive);
     EXPECT_EQ(f.shpLogging->fillColor(), color::Green);
 
     boxes_.push(mb::No);
@@ -106,7 +142,7 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "Display Terminal?");
     EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::DefaultButton2 | mb::Question);
-    EXPECT_TRUE(gCtlLogState[0] == 1 && gLoggingActive);
+    EXPECT_TRUE(gInstruments[0].LogState == 1 && gInstruments.LoggingActive);
     EXPECT_FALSE(Forms::isLoaded<FrmTerminal>());
 
     // The terminal opens modal: close it as soon as it shows.
@@ -123,8 +159,8 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
     closeTerminalWhenShown();
     f.mnuCommTerm_Click();
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(gCtlLogState[0] * 10 + gCtlLogState[1], 23); // the running session stopped, the other kept
-    EXPECT_FALSE(gLoggingActive);
+    EXPECT_EQ(gInstruments[0].LogState * 10 + gInstruments[1].LogState, 23); // the running session stopped, the other kept
+    EXPECT_FALSE(gInstruments.LoggingActive);
     EXPECT_EQ(f.shpLogging->fillColor(), color::ButtonFace);
 
     // Without logging no question is asked.

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <deque>
 #include <gtest/gtest.h>
 #include <string>
