@@ -24,6 +24,16 @@ protected:
         SimLineTest::SetUp();
         startLine(kLine, 300);
     }
+    // Register 102H of instrument 1 (RTU) or 2 (ASCII), or command 101H of 50 ("Zarn Link").
+    void readFrom(int address)
+    {
+        if (address == 1)
+            ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
+        else if (address == 2)
+            ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
+        else
+            zread(0x101);
+    }
     void zread(int cmd)
     {
         ZarnLinkRead(text, code, 50, cmd, valueText, unit, format, value, divisor, alarm1, alarm2, 0, reply, raw);
@@ -53,12 +63,7 @@ TEST_F(SimTest, InjectedFaults)
     for (const auto& [address, fault, count, attempts, faultCode, message] : cases) {
         sim_.must("fault " + std::to_string(address) + " " + fault + " count=" + std::to_string(count));
         sim_.clearLog();
-        if (address == 1)
-            ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-        else if (address == 2)
-            ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
-        else
-            zread(0x101);
+        readFrom(address);
         EXPECT_EQ(code, faultCode) << fault;
         EXPECT_EQ(text, message) << fault;
         EXPECT_EQ(sim_.requests().size(), attempts) << fault;
@@ -83,12 +88,7 @@ TEST_F(SimTest, EndlessRepliesFailEachAttemptAtOnce)
         sim_.must("fault " + std::to_string(address) + " flood:3000 count=0");
         QElapsedTimer t;
         t.start();
-        if (address == 1)
-            ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-        else if (address == 2)
-            ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
-        else
-            zread(0x101);
+        readFrom(address);
         EXPECT_LT(t.elapsed(), 2 * 300) << message;
         EXPECT_EQ(code, -1) << message;
         EXPECT_EQ(text, message);

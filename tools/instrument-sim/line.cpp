@@ -112,26 +112,12 @@ bool parseFault(const std::string& spec, Fault& f, std::string& error)
         // "nak:03" is a two-digit decimal code; strtol reads it as 3.
         f.arg = int(v);
         return true;
-    } else if (name == "slow") {
-        f.kind = Fault::Slow;
-        if (!parseRange(arg, 0, 60000, v)) {
-            error = "fault slow needs milliseconds";
-            return false;
-        }
-        f.arg = int(v);
-        return true;
-    } else if (name == "flood") {
-        f.kind = Fault::Flood;
-        if (!parseRange(arg, 1, 60000, v)) {
-            error = "fault flood needs milliseconds";
-            return false;
-        }
-        f.arg = int(v);
-        return true;
-    } else if (name == "split") {
-        f.kind = Fault::Split;
-        if (!parseRange(arg, 2, 1000, v)) {
-            error = "fault split needs a piece count 2..1000";
+    } else if (name == "slow" || name == "flood" || name == "split") {
+        // Faults that take a number: milliseconds, or a piece count.
+        const bool split = name == "split";
+        f.kind = name == "slow" ? Fault::Slow : split ? Fault::Split : Fault::Flood;
+        if (!parseRange(arg, split ? 2 : name == "flood" ? 1 : 0, split ? 1000 : 60000, v)) {
+            error = split ? "fault split needs a piece count 2..1000" : "fault " + name + " needs milliseconds";
             return false;
         }
         f.arg = int(v);

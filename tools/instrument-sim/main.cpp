@@ -124,19 +124,27 @@ void logFrame(const char* tag, const std::string& raw)
     logLine(tag, sim::hexSpaced(raw) + " | " + sim::printable(raw));
 }
 
+// Writes what the line takes of `n` bytes at once; when it takes nothing,
+// waits up to `waitMs` for room. The count written, or -1 when the line fails.
+ssize_t writeSome(int fd, const char* data, std::size_t n, int waitMs)
+{
+    const ssize_t w = ::write(fd, data, n);
+    if (w >= 0)
+        return w;
+    if (errno != EAGAIN && errno != EINTR)
+        return -1;
+    pollfd p{fd, POLLOUT, 0};
+    ::poll(&p, 1, waitMs);
+    return 0;
+}
+
 bool writeAll(int fd, const std::string& s)
 {
-    std::size_t done = 0;
-    while (done < s.size()) {
-        const ssize_t n = ::write(fd, s.data() + done, s.size() - done);
-        if (n > 0) {
-            done += std::size_t(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
+    for (std::size_t done = 0; done < s.size();) {
+        const ssize_t n = writeSome(fd, s.data() + done, s.size() - done, 100);
+        if (n < 0)
             return false;
-        }
+        done += std::size_t(n);
     }
     return true;
 }
@@ -361,15 +369,10 @@ private:
         const auto end = Clock::now() + std::chrono::milliseconds(ms);
         std::size_t sent = 0;
         while (Clock::now() < end) {
-            const ssize_t n = ::write(fd_, chunk.data(), chunk.size());
-            if (n > 0) {
-                sent += std::size_t(n);
-            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-                pollfd p{fd_, POLLOUT, 0};
-                ::poll(&p, 1, 10);
-            } else {
+            const ssize_t n = writeSome(fd_, chunk.data(), chunk.size(), 10);
+            if (n < 0)
                 break;
-            }
+            sent += std::size_t(n);
         }
         logLine("--", "flooded " + std::to_string(sent) + " bytes");
     }
