@@ -96,8 +96,8 @@ int ProtocolIndex(const QString& Code)
 }
 
 namespace {
-// Position of the last folder separator, or -1. On this platform "/"
-// separates folders as "\" does elsewhere; both are accepted.
+// Position of the last folder separator, or -1. Stored paths may separate
+// folders with "\" or "/" (and a drive with ":"); all three count.
 qsizetype LastSeparator(const QString& path)
 {
     for (qsizetype i = path.size() - 1; i >= 0; --i) {

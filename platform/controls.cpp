@@ -40,17 +40,39 @@ void Shape::paintEvent(QPaintEvent* e)
 
 CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
+QRect CommandButton::captionRect() const
+{
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    return style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this).adjusted(2, 0, -2, 0);
+}
+
+QFont CommandButton::captionFont() const
+{
+    QFont f = font();
+    const qreal designed = f.pointSizeF();
+    if (designed <= 0)
+        return f; // a face sized in pixels is drawn as set
+    const QRect room = captionRect();
+    const QString text = captionText();
+    constexpr qreal kStep = 0.5;
+    for (qreal size = designed;; size -= kStep) {
+        f.setPointSizeF(size);
+        const QSize need = QFontMetrics(f).boundingRect(room, kCaptionFlags, text).size();
+        if ((need.width() <= room.width() && need.height() <= room.height()) || size - kStep < designed * 0.75)
+            return f;
+    }
+}
+
 void CommandButton::paintEvent(QPaintEvent*)
 {
     QStylePainter p(this);
     QStyleOptionButton opt;
     initStyleOption(&opt);
-    const QString caption = opt.text;
     opt.text.clear();
     p.drawControl(QStyle::CE_PushButton, opt);
-    const QRect r = style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this).adjusted(2, 0, -2, 0);
-    p.drawItemText(r, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, opt.palette, isEnabled(),
-                   caption.simplified(), QPalette::ButtonText);
+    p.setFont(captionFont());
+    p.drawItemText(captionRect(), kCaptionFlags, opt.palette, isEnabled(), captionText(), QPalette::ButtonText);
 }
 
 Timer::Timer(int intervalMs, std::function<void()> onTick, QObject* parent)

@@ -36,10 +36,21 @@ private:
 
 // A push button whose caption wraps over several lines when it does not fit
 // on one, as the program's tall menu buttons expect ("   &Configure   Instrument").
+// Runs of blanks in the caption count as one: they only steer where the
+// caption breaks. A caption that still does not fit (a word wider than the
+// button, more lines than its height holds) is drawn in a smaller size of the
+// button's face, down to three quarters of it, so it is read whole.
 class CommandButton : public QPushButton {
     Q_OBJECT
 public:
     explicit CommandButton(const QString& caption, QWidget* parent = nullptr);
+
+    // How the caption is drawn: the text as laid out, the area it is drawn
+    // in and the drawing flags (layout checks use the same rule).
+    static constexpr int kCaptionFlags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+    QString captionText() const { return text().simplified(); }
+    QRect captionRect() const;
+    QFont captionFont() const;
 
 protected:
     void paintEvent(QPaintEvent*) override;

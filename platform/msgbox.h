@@ -1,6 +1,8 @@
 #pragma once
-// Modal message boxes with the classic styles and answers, and the standard
-// "Application Error" box. Tests answer and record every box through the hook.
+// Modal message boxes, and the standard "Application Error" box. A style adds
+// up one button set, one icon and optionally the second button as the
+// default (YesNo + Question + DefaultButton2 is a confirmation whose default
+// is No); the answer names the button pressed. Tests answer and record every box through the hook.
 #include <QString>
 #include <QStringList>
 #include <functional>

@@ -6,7 +6,8 @@
 
 namespace rt {
 
-// The classic error numbers the program's messages cite.
+// Error numbers as the standard error box cites them ("Error Code 53 - File
+// not found"); each number has one description (rt::describe).
 enum ErrNo : int {
     ErrIllegalCall = 5,
     ErrOverflow = 6,

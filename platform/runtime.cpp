@@ -152,7 +152,7 @@ Decimal toDecimal(double v, int precision)
     return d;
 }
 
-// The runtime's plain number text: fixed notation while the number can be
+// Plain number text: fixed notation while the number can be
 // shown within the precision, exponent notation ("1E-05", "1.5E+17")
 // otherwise; no leading zero before the point unless asked for.
 QString numberText(double v, int precision, bool leadingZero)

@@ -1,7 +1,6 @@
 #pragma once
-// The number and text rules of the runtime the program was written for:
-// reading numbers out of text, integer conversion, number-to-text, display
-// formats and the file print layout. Every place in the program that turns a
+// The program's number and text rules: reading numbers out of text, integer
+// conversion, number-to-text, display formats and the file print layout. Every place in the program that turns a
 // number into text or back goes through here, so the rules exist once.
 #include <QDateTime>
 #include <QString>
@@ -28,8 +27,7 @@ std::int32_t CLng(double v);
 // Conversion to a 32-bit float; out of range raises ErrOverflow.
 float CSng(double v);
 
-// Number to text the way the runtime prints numbers without a format: a
-// leading blank when not negative ("-" otherwise), no leading zero before the
+// Number to text for a message or file without a format: a leading blank when not negative ("-" otherwise), no leading zero before the
 // decimal point, no trailing zeros, exponent form for very large/small
 // magnitudes ("1E-10", "1.5E+12"). Str uses up to 15 significant digits
 // (a double); StrSingle up to 7 (a 32-bit float).
@@ -45,13 +43,12 @@ QString Hex(double v);
 
 // Display format with "#", "0", "," (thousands grouping) and "." as in
 // "#,##0.0", "#,###,###,##0.000", "0.00", "00". The separators are always ","
-// and "." whatever the locale. Rounds half away from zero, as the display
-// routine does. Also understands the named formats "General Number" and
+// and "." whatever the locale. Rounds half away from zero. Also understands the named formats "General Number" and
 // "Fixed".
 QString Format(double v, const QString& fmt);
 // Date and time display with the tokens mm/dd/yyyy/yy hh/h nn ss AM/PM
 // ("mm/dd/yyyy hh:nn:ss AM/PM", "yyyymmdd", "hh:nn:ss"); "mm" after "hh" or
-// "h" is minutes, as the runtime reads it.
+// "h" is minutes, not months.
 QString FormatDateTime(const QDateTime& t, const QString& fmt);
 
 // The file print statement's layout of one number: the number as Str/StrSingle
@@ -59,7 +56,8 @@ QString FormatDateTime(const QDateTime& t, const QString& fmt);
 QString PrintNumber(double v);
 QString PrintSingle(float v);
 
-// Trim blanks (spaces only) on the left, right or both sides as the runtime does.
+// Trim blanks on the left, right or both sides; only spaces count as blanks
+// (tabs and line ends stay).
 QString LTrim(const QString& s);
 QString RTrim(const QString& s);
 QString Trim(const QString& s);

@@ -127,10 +127,10 @@ FrmCommSetup::FrmCommSetup()
 {
     setObjectName(QStringLiteral("frmCommSetup"));
     setWindowTitle(QStringLiteral("Communications Setup"));
-    setFixedSize(900, 640);
+    setFixedSize(980, 640);
     setEnterMovesFocus(true);
 
-    lblTitle = label(this, QStringLiteral("Communications Setup"), 0, 8, 900, 28);
+    lblTitle = label(this, QStringLiteral("Communications Setup"), 0, 8, 980, 28);
     lblTitle->setAlignment(Qt::AlignCenter);
     QFont tf = lblTitle->font();
     tf.setPointSize(14);
@@ -141,17 +141,17 @@ FrmCommSetup::FrmCommSetup()
     auto* fraPort = new QGroupBox(QStringLiteral("Serial Port Settings"), this);
     fraPort->setGeometry(12, 44, 300, 214);
     label(fraPort, QStringLiteral("Comm Port:"), 12, 26, 110);
-    txtCommPort = tool::TextBox(fraPort, 130, 24, 60);
+    txtCommPort = tool::TextBox(fraPort, 122, 24, 60);
     label(fraPort, QStringLiteral("Baud Rate:"), 12, 56, 110);
-    cbxBaudRate = tool::EditCombo(fraPort, 130, 54, 100);
+    cbxBaudRate = tool::EditCombo(fraPort, 122, 54, 100);
     label(fraPort, QStringLiteral("Parity:"), 12, 86, 110);
-    cbxParity = tool::EditCombo(fraPort, 130, 84, 100);
+    cbxParity = tool::EditCombo(fraPort, 122, 84, 100);
     label(fraPort, QStringLiteral("Data Length:"), 12, 116, 110);
-    cbxDataLength = tool::EditCombo(fraPort, 130, 114, 100);
+    cbxDataLength = tool::EditCombo(fraPort, 122, 114, 100);
     label(fraPort, QStringLiteral("Stop Bits:"), 12, 146, 110);
-    cbxStopBits = tool::EditCombo(fraPort, 130, 144, 100);
+    cbxStopBits = tool::EditCombo(fraPort, 122, 144, 100);
     label(fraPort, QStringLiteral("Polling Timeout:                  msec"), 12, 176, 280);
-    txtPollTimeout = tool::TextBox(fraPort, 130, 174, 60);
+    txtPollTimeout = tool::TextBox(fraPort, 122, 174, 52); // "msec" follows it in the caption
 
     lblInfo = label(this,
                     QStringLiteral("The Comm Port number must be the same one that you plug the serial cable into.  "
@@ -162,12 +162,12 @@ FrmCommSetup::FrmCommSetup()
 
     // ---- current group and protocol ----
     auto* fraGroup = new QGroupBox(QStringLiteral("Select Controller Group"), this);
-    fraGroup->setGeometry(324, 44, 564, 110);
+    fraGroup->setGeometry(324, 44, 644, 110);
     auto* fraProtocol = new QGroupBox(QStringLiteral("Select Communications Protocol"), this);
-    fraProtocol->setGeometry(324, 160, 564, 98);
+    fraProtocol->setGeometry(324, 160, 644, 98);
     for (int i = 0; i <= 2; ++i) {
         auto* g = new QRadioButton(QString::fromUtf8(kGlobalGroupCaptions[i]), fraGroup);
-        g->setGeometry(12, 22 + 28 * i, 540, 24);
+        g->setGeometry(12, 22 + 28 * i, 620, 24);
         optGlobalControllerGroup.add(i, g);
         auto* p = new QRadioButton(QString::fromUtf8(kProtocolCaptions[i]), fraProtocol);
         p->setGeometry(12, 22 + 24 * i, 300, 22);
@@ -176,17 +176,17 @@ FrmCommSetup::FrmCommSetup()
 
     // ---- viewer and folder ----
     label(this, QStringLiteral("Application Used to View Hist. Logs:"), 324, 268, 300);
-    txtViewApp = tool::TextBox(this, 324, 290, 520);
+    txtViewApp = tool::TextBox(this, 324, 290, 600);
     cmdViewApp = new QPushButton(QStringLiteral("..."), this);
-    cmdViewApp->setGeometry(850, 290, 38, 24);
+    cmdViewApp->setGeometry(930, 290, 38, 24);
     label(this, QStringLiteral("Default Folder for Log Files:"), 324, 320, 300);
-    txtDefaultFolder = tool::TextBox(this, 324, 342, 520);
+    txtDefaultFolder = tool::TextBox(this, 324, 342, 600);
     cmdDefaultFolder = new QPushButton(QStringLiteral("..."), this);
-    cmdDefaultFolder->setGeometry(850, 342, 38, 24);
+    cmdDefaultFolder->setGeometry(930, 342, 38, 24);
 
     // ---- instrument list ----
     auto* fraInst = new QGroupBox(QStringLiteral("INSTRUMENT SETUP"), this);
-    fraInst->setGeometry(12, 376, 876, 210);
+    fraInst->setGeometry(12, 376, 956, 210);
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
@@ -201,28 +201,28 @@ FrmCommSetup::FrmCommSetup()
     label(fraInst, QStringLiteral("Address"), 404, 20, 80);
     cbxAddress = tool::EditCombo(fraInst, 404, 42, 80);
     label(fraInst, QStringLiteral("Name"), 494, 20, 80);
-    txtName = tool::TextBox(fraInst, 494, 42, 220);
+    txtName = tool::TextBox(fraInst, 494, 42, 270);
     auto* fraInstGroup = new QGroupBox(QStringLiteral("Controller Group"), fraInst);
-    fraInstGroup->setGeometry(404, 72, 310, 100);
+    fraInstGroup->setGeometry(404, 72, 366, 100);
     auto* fraInstProtocol = new QGroupBox(QStringLiteral("Protocol"), fraInst);
-    fraInstProtocol->setGeometry(722, 72, 146, 100);
+    fraInstProtocol->setGeometry(778, 72, 170, 100);
     for (int i = 0; i <= 2; ++i) {
         auto* g = new QRadioButton(QString::fromUtf8(kInstGroupCaptions[i]), fraInstGroup);
-        g->setGeometry(8, 20 + 26 * i, 296, 22);
+        g->setGeometry(8, 20 + 26 * i, 350, 22);
         optInstControllerGroup.add(i, g);
         auto* p = new QRadioButton(QString::fromUtf8(kProtocolCaptions[i]), fraInstProtocol);
-        p->setGeometry(8, 20 + 26 * i, 134, 22);
+        p->setGeometry(8, 20 + 26 * i, 156, 22);
         OptInstProtocol.add(i, p);
     }
     cmdUpdate = new QPushButton(QStringLiteral("&Update"), fraInst);
-    cmdUpdate->setGeometry(722, 40, 70, 28);
+    cmdUpdate->setGeometry(778, 40, 80, 28);
     cmdRemove = new QPushButton(QStringLiteral("&Remove"), fraInst);
-    cmdRemove->setGeometry(798, 40, 70, 28);
+    cmdRemove->setGeometry(868, 40, 80, 28);
 
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setGeometry(660, 598, 100, 32);
+    cmdOK->setGeometry(740, 598, 100, 32);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cmdCancel->setGeometry(788, 598, 100, 32);
+    cmdCancel->setGeometry(868, 598, 100, 32);
 
     // As designed: group 0 and Modbus RTU in both option sets.
     optGlobalControllerGroup(0)->setChecked(true);

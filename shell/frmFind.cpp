@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QCoreApplication>
+#include <QMenuBar>
 
 #include "core/dispatch.h"
 #include "core/modZarn.h"
@@ -20,7 +21,8 @@ FrmFind& frmFind() { return Forms::get<FrmFind>(); }
 static const Nav::Registration reg(Nav::Target::Find, [](Form& from) { modZarn::SwitchForm(from, frmFind()); });
 
 namespace {
-constexpr int kFormWidth = 640;
+// Wide enough for the group options' captions on one line each.
+constexpr int kFormWidth = 700;
 // The model register (702H): two characters of the model ID.
 constexpr int kModelRegister = 1794;
 constexpr int kUnknownProtocol = 3;
@@ -114,6 +116,7 @@ FrmFind::FrmFind()
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("Find Instruments"));
     setFixedSize(kFormWidth, 600);
+    menuBar->setGeometry(0, 0, kFormWidth, 24);
 
     lblTitle = new QLabel(QStringLiteral("Find Instruments"), this);
     lblTitle->setGeometry(0, 76, kFormWidth, 26);

@@ -1,5 +1,9 @@
 // Find Instruments against the instrument simulator, and in demo mode.
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 
 #include "core/deffiles.h"
@@ -220,6 +224,45 @@ TEST_F(FindTest, CancelByButtonOrByLeavingKeepsTheCountAndRestoresTheLine)
     }
 }
 
+// A click as the window system delivers it: press and release queued for the
+// window at the button's place, handled only when the search lets events run.
+void queueClick(QAbstractButton* b)
+{
+    QWindow* window = b->window()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    const QPointF at = b->mapTo(b->window(), b->rect().center());
+    const QPointF global = b->mapToGlobal(b->rect().center());
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, at, at, global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonRelease, at, at, global, Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+}
+
+TEST_F(FindTest, QueuedClickOnCancelIsTakenAfterTheNextProbeEvenWhenProbesAreFast)
+{
+    // Every probe is answered at once: four group-0 instruments that answer
+    // "Zarn Link" and Modbus RTU at any speed.
+    std::string line;
+    for (int a = 1; a <= 4; ++a)
+        line += "instrument " + std::to_string(a) + " group 0 protocol ZR\nzcmd " + std::to_string(a) +
+                " 0x701 5457\nreg " + std::to_string(a) + " 1793 0x5457\n";
+    SimProcess sim;
+    ASSERT_TRUE(sim.start(line)) << sim.errorText();
+    FrmFind& f = open(sim.ptyPath(), 0);
+    choose(f, "01", "04", "UNKNOWN", "None", "8", "1", 3);
+    ProbeRecorder rec([&](int n) {
+        if (n == 2)
+            queueClick(f.cmdCancelSearch);
+    });
+    f.cmdStartSearch_Click();
+
+    // The click is queued during the turn after probe 2 and taken after probe 3.
+    EXPECT_EQ(rec.probes.size(), 3);
+    EXPECT_EQ(results(f).size(), 3);
+    EXPECT_EQ(f.lblProgress->text(), "Found 3 instruments.");
+    EXPECT_FALSE(f.Searching);
+}
+
 TEST_F(FindTest, SecondClickDuringASearchDoesNothing)
 {
     FrmFind& f = openDemo(2);
@@ -302,3 +345,4 @@ TEST_F(FindTest, MainMenuLeadsHereAndBackAndToolsOpenModalWithoutTheLoggingQuest
 }
 
 } // namespace
+
