@@ -1,10 +1,8 @@
 // CPU cost of the logging engine's 50 ms tick: with 40 sessions none of
 // which is due, and with 40 sessions all due against the simulated line; then
 // the CPU the program spends while the line's device is gone.
-#include <QApplication>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QTimeZone>
+#include <QTimer>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -16,7 +14,9 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "shell/frmMain.h"
+#include "sim_line.h"
 #include "support/simulator.h"
+#include "bench_program.h"
 
 using namespace modZarn;
 
@@ -42,27 +42,14 @@ constexpr int kInstruments = 40;
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    App::setPath(dir.path());
-    ResetSharedState();
+    BenchProgram program(argc, argv);
 
     std::string line;
     for (int a = 1; a <= kInstruments; ++a)
         line += "instrument " + std::to_string(a) + " group 0 protocol R\nreg " + std::to_string(a) +
                 " 1 " + std::to_string(200 + a) + "\nreg " + std::to_string(a) + " 2 0x10\n";
     SimProcess sim;
-    if (!sim.start(line)) {
-        std::fprintf(stderr, "simulator: %s\n", sim.errorText().c_str());
-        return 1;
-    }
-    sim.bindCom(7);
-    gCommPort = 7;
-    gPollTimeoutMs = 500;
-    bool failed = true;
-    InitComm(QStringLiteral("9600,N,8,1"), failed);
-    if (failed)
+    if (!OpenSimLine(sim, line))
         return 1;
     FrmMain& m = frmMain();
     m.tmrLogging.setEnabled(false); // ticks are run by hand
@@ -75,7 +62,7 @@ int main(int argc, char** argv)
         gInstruments[i].Group = 0;
         gInstruments[i].LogRate = 1;
         gInstruments[i].LogDuration = 28800;
-        gInstruments[i].LogFile = dir.filePath(QStringLiteral("log%1.csv").arg(i));
+        gInstruments[i].LogFile = program.filePath(QStringLiteral("log%1.csv").arg(i));
         gInstruments[i].LogStartSec = UtcNow() * 86400;
         gInstruments[i].LogNextSec = 0;
         gInstruments[i].LogState = 1;
@@ -110,10 +97,10 @@ int main(int argc, char** argv)
     // once-a-second reopening runs. The reference is the event loop with no
     // timer at all, for as long.
     constexpr int kLoopMs = 2000;
-    const auto loopCpu = [&] {
+    const auto loopCpu = [] {
         const double c0 = cpuSeconds();
-        QTimer::singleShot(kLoopMs, &app, &QCoreApplication::quit);
-        app.exec();
+        QTimer::singleShot(kLoopMs, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
         return cpuSeconds() - c0;
     };
     Clock::useReal();

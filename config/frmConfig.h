@@ -1,9 +1,16 @@
 #pragma once
-// The instrument configuration window. This build carries its frame only: the
-// main screens' menu and navigation row (so it can be switched to and back,
-// and closing it ends the program) and the auto-send file name.
+// The instrument configuration screen: the whole parameter set of one
+// instrument held in on-screen widgets, one widget per register, built from
+// the parameter map of each controller group (config/parammap.h). Three tab
+// strips, one per group, exist at all times at one place; the current
+// group's strip is the one shown.
 #include <QLabel>
+#include <functional>
+#include <map>
+#include <utility>
 
+#include "platform/controls.h"
+#include "platform/tabstrip.h"
 #include "shell/mainscreen.h"
 
 class FrmConfig : public MainScreen {
@@ -11,7 +18,111 @@ class FrmConfig : public MainScreen {
 public:
     FrmConfig();
 
+    // ---- screen state ----
+    bool Loading = false;
+    bool Changed = false;
+    QString ConfigFileName;
+    int CurDecimalPoint = 0;
+    int CurInputType = 0;
+    int CurModelIndex = 0;
+    bool RampRegPresent = false;
+    int RampSoakModelIndex = 0;
+    int LoadedGroup = 0;
+
+    // ---- fixed widgets ----
+    QWidget* client;  // the window's area under the menu bar; positions in twips
+    QLabel* lblTitle;
+    QLabel* lblAddress;
+    ComboBox* cbxAddress;
+    QPushButton* cmdReadFile;
+    QPushButton* cmdSaveFile;
+    QPushButton* cmdReadControl;
+    QPushButton* cmdSaveControl;
+    QLabel* lblProgress;
     QLabel* lblAutoSendFileName;
+    QLabel* lblDemoMode;
+
+    // ---- per-group widgets, indexed by controller group ----
+    ControlArray<TabStrip> tabConfig;
+    ControlArray<ComboBox> cbxModelID;
+    ControlArray<QLabel> lblModelType;
+    ControlArray<TextBox> txtDescription;
+    ControlArray<ComboBox> cbxDecimalPoint;
+    ControlArray<QLabel> lblDecimalPoint;
+    ControlArray<ComboBox> cbxInputType;
+    ControlArray<QLabel> lblInputType;
+
+    // ---- parameter widgets, indexed by register ----
+    ControlArray<TextBox> txtParameter;
+    ControlArray<ComboBox> cbxParameter;
+    // Indexed by register x 10 + bit (bits 0-7), register x 10 + 1000 + bit - 8 (bits 8-15).
+    ControlArray<CheckBox> chkParameter;
+    ControlArray<QLabel> lblParamLabel;
+    ControlArray<ComboBox> cbxReset;
+    // Indexed by register - 2080H.
+    ControlArray<TextBox> txtPattHour;
+    ControlArray<TextBox> txtPattMin;
+    ControlArray<QLabel> lblLabels;
+
+    // The check box of one bit of a register; a bit without one is the
+    // missing control-array element error.
+    CheckBox* bitBox(int reg, int bit) const;
+
+    // ---- events ----
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Deactivate() override;
+    void Form_Unload(int& cancel) override;
+    void tabConfig_Click(int index, int previousTab);
+
+    void cbxModelID_Click(int group);
+    void cbxDecimalPoint_Click(int group);
+    void cbxInputType_Click(int group);
+    void cbxParameter_Click(int reg);
+    void cbxReset_Click(int reg);
+    void chkParameter_Click(int index);
+    void txtParameter_Change(int reg);
+    void txtPattHour_Change(int index);
+    void txtPattMin_Change(int index);
+    void txtDescription_Change(int group);
+
+    // ---- methods ----
+    // The layout pass: shows exactly the fields whose registers the selected
+    // model has, re-formats the shown text fields, then runs the group's rules.
+    void SetupFormFields();
+    QString DecimalPointFormat(int reg, float& factor) const;
+    // Ticks the register's check boxes from a 16-bit value, and back.
+    void DistributeBits(int reg, float value);
+    void CompressBits(int reg, int& value);
+    // Asks about unsaved edits; cancel is set when the user keeps the screen.
+    void AskIfDiscardChanges(int& cancel);
+    QString GStr(int reg) const;
+    // Reads the instrument at the address shown into the screen.
+    void ReadControllerParameters();
+    void cmdSaveFile_Click();
+
+    // The selected model's two-character ID: the last two characters of the
+    // current group's model list text ("" when the group has no list).
+    QString ModelID() const;
+
+    // The rules that hide what a group's other settings make meaningless run
+    // after the common pass; `currentRegister` names the register a rule
+    // works on for the error report.
+    using GroupRules = std::function<void(FrmConfig&, int& currentRegister)>;
+    static void setGroupRules(int group, GroupRules rules);
+
+private:
+    void buildFixedControls();
+    void buildGroup(int group);
+    void wireArrays();
+    void fillGroupLists(int group);
+    // The box of one bit, after the check that its index fits the index rule.
+    CheckBox* indexedBitBox(int reg, int bit) const;
+    // Runs `step` for each bit of the register's bit field, first to last; a
+    // fault shows the routine's error box and ends the walk.
+    void walkBits(int reg, const QString& routine, const std::function<void(int, CheckBox*)>& step);
+
+    std::map<std::pair<int, int>, CheckBox*> bits_;
 };
 
 FrmConfig& frmConfig();

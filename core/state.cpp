@@ -18,6 +18,11 @@ int gRampCfgAddress = 0;
 QString gRampCfgProtocol;
 int gRampCfgGroup = 0;
 
+bool gMonitorStop = false;
+bool gMonitorBusy = false;
+double gLastPVPollTime = 0;
+double gLastSPPollTime = 0;
+
 std::array<QString, 4> gLogStatusText;
 
 int gCommPort = 0;
@@ -56,6 +61,12 @@ QString gZarnLinkLastCommand;
 
 double gLastZarnReadTime = 0;
 int gLastZarnReadAddress = 0;
+
+int gGraphXTicks = 0;
+int gGraphYTicks = 0;
+int gGraphXGrid = 0;
+int gGraphYGrid = 0;
+bool gGraphCfgChanged = false;
 
 void InstrumentTable::check(int i) const
 {
@@ -117,6 +128,8 @@ void ResetSharedState()
     gRampCfgAddress = 0;
     gRampCfgProtocol.clear();
     gRampCfgGroup = 0;
+    gMonitorStop = gMonitorBusy = false;
+    gLastPVPollTime = gLastSPPollTime = 0;
     gLogStatusText = {};
     gCommPort = 0;
     gBaudRate = 0;
@@ -151,6 +164,8 @@ void ResetSharedState()
     gZarnLinkLastCommand.clear();
     gLastZarnReadTime = 0;
     gLastZarnReadAddress = 0;
+    gGraphXTicks = gGraphYTicks = gGraphXGrid = gGraphYGrid = 0;
+    gGraphCfgChanged = false;
 }
 
 } // namespace modZarn

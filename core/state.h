@@ -23,6 +23,14 @@ extern int gRampCfgAddress;
 extern QString gRampCfgProtocol;
 extern int gRampCfgGroup;
 
+// ---- MonitorPollState: shared by the monitor's two windows, its poll and
+// its commands ----
+extern bool gMonitorStop;       // set on deactivation: a running pass ends after its row
+extern bool gMonitorBusy;       // code is filling monitor rows: their change handlers do nothing
+extern double gLastPVPollTime;  // start of the last process-value pass, seconds since midnight
+extern double gLastSPPollTime;  // start of the last set-point pass; kPollNow forces one
+constexpr double kPollNow = -99999;
+
 // ---- LogStatusTexts: "STARTED", "STOPPED", "FINISHED" for states 1..3 (index state-1) ----
 extern std::array<QString, 4> gLogStatusText;
 
@@ -121,6 +129,13 @@ extern QString gZarnLinkLastCommand;
 // ---- CommandStamp: time and address of the last "Zarn Link" read attempt ----
 extern double gLastZarnReadTime;
 extern int gLastZarnReadAddress;
+
+// ---- GraphSettings: the trend graph's ticks and grids (Graph.val) ----
+extern int gGraphXTicks;
+extern int gGraphYTicks;
+extern int gGraphXGrid; // 1 vertical grid lines, 0 none
+extern int gGraphYGrid; // 1 horizontal grid lines, 0 none
+extern bool gGraphCfgChanged;
 
 // Puts every shared variable back to its start-of-run value (tests).
 void ResetSharedState();

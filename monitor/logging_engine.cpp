@@ -78,6 +78,11 @@ QString GeneralDate(const QDateTime& t)
     return rt::FormatDateTime(t, QStringLiteral("m/d/yyyy h:nn:ss AM/PM"));
 }
 
+QString ErrorLineText(const QString& errText)
+{
+    return errText.isEmpty() ? QString() : GeneralDate(Clock::localNow()) + QStringLiteral(" - ") + errText;
+}
+
 } // namespace logfmt
 
 namespace {
@@ -148,9 +153,7 @@ void Sample(InstrumentRecord& r, double e, QString& errText)
 
 void SetErrorLine(FrmMain& m, const QString& text)
 {
-    m.lblErrorMessageText->setText(text.isEmpty() ? QString()
-                                                  : logfmt::GeneralDate(Clock::localNow()) +
-                                                        QStringLiteral(" - ") + text);
+    m.lblErrorMessageText->setText(logfmt::ErrorLineText(text));
 }
 
 } // namespace

@@ -28,4 +28,8 @@ QDateTime FromDateNumber(double day);
 // The system's general date and time form ("12/7/2026 5:27:41 PM").
 QString GeneralDate(const QDateTime& t);
 
+// What the shared error line of the main form shows for an instrument's
+// error text: "<date and time now> - <text>", or nothing for no error.
+QString ErrorLineText(const QString& errText);
+
 } // namespace logfmt

@@ -1,6 +1,10 @@
 #include "platform/clock.h"
 
 #include <QTimeZone>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
 
 namespace Clock {
 namespace {
@@ -36,6 +40,19 @@ void setFake(const QDateTime& utc, int localOffsetSeconds)
     gFake = true;
     gFakeUtc = utc.toUTC();
     gOffset = localOffsetSeconds;
+}
+
+void wait(double seconds)
+{
+    const double span = std::min(seconds, 86400.0 - timer());
+    if (!(span > 0))
+        return;
+    const auto ms = qint64(std::ceil(span * 1000));
+    if (gFake) {
+        advanceMs(ms);
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void advanceMs(qint64 ms) { gFakeUtc = gFakeUtc.addMSecs(ms); }

@@ -14,6 +14,12 @@ double timer();
 // Converts a UTC instant to the local time shown to the user.
 QDateTime toLocal(const QDateTime& utc);
 
+// Blocks the program for `seconds` without letting other events run (a
+// command that must give the instruments time to act). It ends early at
+// local midnight. With the fake clock it moves the fake time on instead of
+// sleeping, so tests see the wait without spending it.
+void wait(double seconds);
+
 // Tests: freeze time at `utc` with local time = UTC + offsetSeconds, then move
 // it by hand; useReal() goes back to the system clock.
 void setFake(const QDateTime& utc, int localOffsetSeconds = 0);

@@ -1,11 +1,437 @@
 #include "platform/controls.h"
 
 #include <QApplication>
+#include <QFocusEvent>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QPalette>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <new>
+
+#include "platform/msgbox.h"
+#include "platform/twips.h"
+
+namespace ctl {
+
+bool Visible(const QWidget* w)
+{
+    if (!w)
+        return false;
+    if (w->isWindow())
+        return !w->isHidden();
+    // A child that nobody hid counts as visible even while its window has
+    // never been shown (Qt marks every new widget hidden until then).
+    return !(w->testAttribute(Qt::WA_WState_Hidden) && w->testAttribute(Qt::WA_WState_ExplicitShowHide));
+}
+
+namespace {
+// Runs body; a failure comes back as (number, description), 0 when none.
+int attempt(const std::function<void()>& body, QString& description)
+{
+    try {
+        if (body)
+            body();
+        return 0;
+    } catch (const rt::RtError& e) {
+        description = e.description();
+        return e.number();
+    } catch (const std::bad_alloc&) {
+        description = rt::describe(rt::ErrOutOfMemory);
+        return rt::ErrOutOfMemory;
+    } catch (const std::exception& e) {
+        description = QString::fromLocal8Bit(e.what());
+        if (description.isEmpty())
+            description = rt::describe(rt::ErrInternal);
+        return rt::ErrInternal;
+    }
+}
+} // namespace
+
+void guard(QWidget* owner, const QString& routine, const std::function<void()>& body)
+{
+    QString description;
+    if (const int number = attempt(body, description))
+        mb::AppError(owner, number, description, routine);
+}
+
+void OneBox::guard(QWidget* owner, const QString& routine, const std::function<void()>& body)
+{
+    QString description;
+    if (const int number = attempt(body, description))
+        show(owner, number, description, routine);
+}
+
+void OneBox::show(QWidget* owner, int number, const QString& description, const QString& routine)
+{
+    if (open_)
+        return;
+    open_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{open_};
+    mb::AppError(owner, number, description, routine);
+}
+
+void setBackColor(QWidget* w, quint32 c)
+{
+    w->setProperty("qxBackColor", QVariant::fromValue(c));
+    QPalette pal = w->palette();
+    const QColor q = color::toQColor(c);
+    if (qobject_cast<QLineEdit*>(w)) {
+        pal.setColor(QPalette::Base, q);
+    } else if (qobject_cast<QAbstractButton*>(w)) {
+        pal.setColor(QPalette::Button, q);
+    } else {
+        pal.setColor(QPalette::Window, q);
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(pal);
+}
+
+quint32 backColor(const QWidget* w)
+{
+    const QVariant v = w->property("qxBackColor");
+    if (v.isValid())
+        return v.value<quint32>();
+    return qobject_cast<const QLineEdit*>(w) ? color::White : color::ButtonFace;
+}
+
+QString routineName(const QWidget* control, const char* event)
+{
+    auto nameOf = [](const QObject* o) {
+        return o->objectName().isEmpty() ? QString::fromLatin1(o->metaObject()->className()) : o->objectName();
+    };
+    const QWidget* form = control->window();
+    QString r = form == control ? QString() : nameOf(form) + QLatin1Char('.');
+    return r + nameOf(control) + QLatin1Char('_') + QLatin1String(event);
+}
+
+namespace {
+// Focus and key events of one control, delivered to plain functions inside
+// the handler boundary.
+class EventTap : public QObject {
+public:
+    explicit EventTap(QWidget* w) : QObject(w), w_(w) { w->installEventFilter(this); }
+    std::function<void()> gotFocus, lostFocus;
+    std::function<void(int&)> keyPress;
+
+protected:
+    bool eventFilter(QObject* obj, QEvent* e) override
+    {
+        if (obj != w_)
+            return false;
+        switch (e->type()) {
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            // A box, a menu or another window coming up takes no focus from
+            // the field, and getting it back is no new focus: a handler that
+            // shows a box must not run again when the box closes.
+            const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            const bool in = e->type() == QEvent::FocusIn;
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+                if (!in) {
+                    away_ = true;
+                    return false;
+                }
+                if (away_) {
+                    away_ = false;
+                    return false;
+                }
+            }
+            away_ = false;
+            auto& f = in ? gotFocus : lostFocus;
+            if (f)
+                guard(w_->window(), routineName(w_, in ? "GotFocus" : "LostFocus"), f);
+            return false;
+        }
+        case QEvent::KeyPress:
+            return key(static_cast<QKeyEvent*>(e));
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool key(QKeyEvent* k)
+    {
+        if (!keyPress || retyping_ || k->text().size() != 1 || k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab)
+            return false;
+        const int typed = k->text().at(0).unicode();
+        int code = typed;
+        guard(w_->window(), routineName(w_, "KeyPress"), [&] { keyPress(code); });
+        if (code == typed)
+            return false;
+        if (code != 0) {
+            // The handler asked for another character: type that one instead.
+            const QChar c(code);
+            const int key = code == 13 ? int(Qt::Key_Return) : code == 8 ? int(Qt::Key_Backspace) : int(c.toUpper().unicode());
+            QKeyEvent other(QEvent::KeyPress, key, k->modifiers(), QString(c));
+            retyping_ = true;
+            QApplication::sendEvent(w_, &other);
+            retyping_ = false;
+        }
+        return true;
+    }
+
+    QWidget* w_;
+    bool retyping_ = false;
+    bool away_ = false;
+};
+
+EventTap* tapOf(QWidget* w)
+{
+    for (QObject* c : w->children())
+        if (auto* t = dynamic_cast<EventTap*>(c))
+            return t;
+    return new EventTap(w);
+}
+} // namespace
+
+QWidget* create(QWidget* parent, const ControlSpec& row)
+{
+    QWidget* w = nullptr;
+    switch (row.kind) {
+    case Kind::Label: w = new QLabel(row.caption, parent); break;
+    case Kind::TextBox: {
+        auto* t = new TextBox(parent);
+        t->setText(row.caption);
+        w = t;
+        break;
+    }
+    case Kind::ComboBox: w = new ComboBox(parent); break;
+    case Kind::ListBox: w = new ListBox(parent); break;
+    case Kind::CheckBox: w = new CheckBox(row.caption, parent); break;
+    case Kind::OptionButton: w = new OptionButton(row.caption, parent); break;
+    case Kind::CommandButton: w = new CommandButton(row.caption, parent); break;
+    case Kind::Shape: w = new Shape(parent); break;
+    case Kind::Frame: w = new QGroupBox(row.caption, parent); break;
+    }
+    tw::place(w, row.left, row.top, row.width, row.height);
+    // Built onto a window that is already shown: appear at once, as the
+    // controls built before the window was shown do.
+    if (parent && parent->isVisible())
+        w->show();
+    return w;
+}
+
+void wire(QWidget* element, int index, const QString& name, const ArrayEvents& e)
+{
+    if (!name.isEmpty())
+        element->setObjectName(name);
+    auto bind = [index](const std::function<void(int)>& f) -> std::function<void()> {
+        if (!f)
+            return nullptr;
+        return [f, index] { f(index); };
+    };
+    if (auto* t = dynamic_cast<TextBox*>(element)) {
+        t->Change = bind(e.Change);
+        t->GotFocus = bind(e.GotFocus);
+        t->LostFocus = bind(e.LostFocus);
+        if (e.KeyPress)
+            t->KeyPress = [f = e.KeyPress, index](int& k) { f(index, k); };
+        return;
+    }
+    if (auto* c = dynamic_cast<ComboBox*>(element)) {
+        c->Click = bind(e.Click);
+        c->Change = bind(e.Change);
+    } else if (auto* l = dynamic_cast<ListBox*>(element)) {
+        l->Click = bind(e.Click);
+    } else if (auto* c = dynamic_cast<CheckBox*>(element)) {
+        c->Click = bind(e.Click);
+    } else if (auto* o = dynamic_cast<OptionButton*>(element)) {
+        o->Click = bind(e.Click);
+    } else if (auto* b = dynamic_cast<QAbstractButton*>(element); b && e.Click) {
+        QObject::connect(b, &QAbstractButton::clicked, b,
+                         [b, f = bind(e.Click)] { guard(b->window(), routineName(b, "Click"), f); });
+    }
+    if (e.GotFocus || e.LostFocus || e.KeyPress) {
+        EventTap* tap = tapOf(element);
+        tap->gotFocus = bind(e.GotFocus);
+        tap->lostFocus = bind(e.LostFocus);
+        if (e.KeyPress)
+            tap->keyPress = [f = e.KeyPress, index](int& k) { f(index, k); };
+    }
+}
+
+} // namespace ctl
+
+namespace {
+// Runs `f` with `flag` set: the list's own filling raises no events.
+template <class F>
+void quietly(bool& flag, F f)
+{
+    flag = true;
+    f();
+    flag = false;
+}
+
+// Runs a control's own handler inside the boundary.
+void fire(QWidget* w, const std::function<void()>& f, const char* event)
+{
+    if (f)
+        ctl::guard(w->window(), ctl::routineName(w, event), f);
+}
+} // namespace
+
+ListBox::ListBox(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!quiet_)
+            fire(this, Click, "Click");
+    });
+}
+
+int ListBox::ListIndex() const
+{
+    const QList<QListWidgetItem*> chosen = selectedItems();
+    return chosen.isEmpty() ? -1 : row(chosen.first());
+}
+
+void ListBox::setListIndex(int i)
+{
+    if (i < -1 || i >= count())
+        rt::raise(rt::ErrInvalidPropertyValue);
+    if (i == ListIndex())
+        return;
+    if (i < 0) {
+        selectionModel()->clearSelection();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    } else {
+        setCurrentRow(i, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+void ListBox::AddItem(const QString& item)
+{
+    quietly(quiet_, [&] { addItem(item); });
+}
+
+void ListBox::Clear()
+{
+    quietly(quiet_, [&] { clear(); });
+}
+
+QString ListBox::List(int i) const
+{
+    const QListWidgetItem* it = item(i);
+    return it ? it->text() : QString();
+}
+
+void ListBox::focusInEvent(QFocusEvent* e)
+{
+    QListWidget::focusInEvent(e);
+    // Qt makes the first row current when the list takes the focus; nothing
+    // was chosen, so nothing is marked either.
+    if (ListIndex() < 0 && currentIndex().isValid())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent)
+{
+    connect(this, &QComboBox::currentIndexChanged, this, [this] {
+        if (!quiet_)
+            fire(this, Click, "Click");
+    });
+    connect(this, &QComboBox::editTextChanged, this, [this] {
+        if (!quiet_ && isEditable())
+            fire(this, Change, "Change");
+    });
+}
+
+void ComboBox::setListIndex(int i)
+{
+    if (i < -1 || i >= count())
+        rt::raise(rt::ErrInvalidPropertyValue);
+    if (i != currentIndex())
+        setCurrentIndex(i);
+}
+
+void ComboBox::AddItem(const QString& item)
+{
+    const bool none = currentIndex() < 0;
+    const QString typed = currentText();
+    quietly(quiet_, [&] {
+        addItem(item);
+        // Qt chooses the first entry of a list that had none; the program's
+        // lists show no choice until one is made.
+        if (none && currentIndex() >= 0) {
+            setCurrentIndex(-1);
+            if (isEditable())
+                setEditText(typed);
+        }
+    });
+}
+
+void ComboBox::Clear()
+{
+    quietly(quiet_, [&] { clear(); });
+}
+
+QString ComboBox::List(int i) const { return i >= 0 && i < count() ? itemText(i) : QString(); }
+
+void ComboBox::setText(const QString& t)
+{
+    if (isEditable()) {
+        if (t != currentText())
+            setEditText(t);
+        return;
+    }
+    const int i = findText(t, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (i < 0)
+        rt::raise(rt::ErrInvalidPropertyValue);
+    setListIndex(i);
+}
+
+CheckBox::CheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent)
+{
+    connect(this, &QCheckBox::toggled, this, [this] { fire(this, Click, "Click"); });
+}
+
+void CheckBox::setValue(int v) { setChecked(v != 0); }
+
+OptionButton::OptionButton(const QString& caption, QWidget* parent) : QRadioButton(caption, parent)
+{
+    connect(this, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            fire(this, Click, "Click");
+    });
+}
+
+void OptionButton::setValue(bool on)
+{
+    if (on == isChecked())
+        return;
+    if (on) {
+        setChecked(true);
+        return;
+    }
+    // Qt keeps the chosen option of a group checked; code may clear it.
+    const bool exclusive = autoExclusive();
+    setAutoExclusive(false);
+    setChecked(false);
+    setAutoExclusive(exclusive);
+}
+
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this] { fire(this, Change, "Change"); });
+    auto* tap = ctl::tapOf(this);
+    tap->gotFocus = [this] { if (GotFocus) GotFocus(); };
+    tap->lostFocus = [this] { if (LostFocus) LostFocus(); };
+    tap->keyPress = [this](int& k) { if (KeyPress) KeyPress(k); };
+}
+
+void TextBox::setText(const QString& t)
+{
+    if (t != text())
+        QLineEdit::setText(t);
+}
 
 namespace color {
 QColor toQColor(quint32 c)
@@ -30,9 +456,26 @@ void Shape::setFillColor(quint32 c)
     update();
 }
 
+void Shape::setKind(Kind k)
+{
+    kind_ = k;
+    setFrameShape(k == Circle ? QFrame::NoFrame : QFrame::Box);
+    update();
+}
+
 void Shape::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
+    if (kind_ == Circle) {
+        // The largest circle the control holds, centred, with a thin border.
+        const int d = qMin(width(), height()) - 1;
+        const QRect r((width() - d) / 2, (height() - d) / 2, d, d);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1));
+        p.setBrush(color::toQColor(fill_));
+        p.drawEllipse(r);
+        return;
+    }
     p.fillRect(rect(), color::toQColor(fill_));
     p.end();
     QFrame::paintEvent(e);
@@ -80,6 +523,22 @@ Timer::Timer(int intervalMs, std::function<void()> onTick, QObject* parent)
 {
     timer_.setInterval(intervalMs);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+}
+
+void Timer::tick()
+{
+    if (!onTick_)
+        return;
+    QWidget* owner = qobject_cast<QWidget*>(parent());
+    if (owner)
+        owner = owner->window();
+    QString routine = routine_;
+    if (routine.isEmpty()) {
+        routine = (objectName().isEmpty() ? QStringLiteral("Timer") : objectName()) + QStringLiteral("_Timer");
+        if (owner && !owner->objectName().isEmpty())
+            routine = owner->objectName() + QLatin1Char('.') + routine;
+    }
+    box_.guard(owner, routine, onTick_);
 }
 
 void Timer::setEnabled(bool on)

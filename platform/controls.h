@@ -1,13 +1,64 @@
 #pragma once
-// Small controls the forms share: a lamp (shape with a fill colour), a timer
-// with Enabled/Interval, and control arrays indexed by number.
+// Controls the forms share: lamps (shapes with a fill colour), timers with
+// Enabled/Interval, list, check, option and text controls that follow one
+// event rule, and control arrays indexed by number, generated from a table.
+//
+// The event rule: a value set by code raises the same Click or Change event
+// as the user's, and only when the value actually changes, so a handler that
+// puts a value back cannot recurse. Every handler runs inside the handler
+// boundary (ctl::guard): a failure shows the "Application Error" box and
+// never reaches the event loop.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "platform/rterror.h"
+
+namespace ctl {
+
+// The control's own Visible flag: false only when the control itself was
+// hidden, whether or not its page or window is on screen now.
+bool Visible(const QWidget* w);
+
+// The handler boundary: runs `body`; a run-time error or any other exception
+// is shown in the standard "Application Error" box owned by `owner`, with the
+// routine line "Routine - <routine>", and goes no further.
+void guard(QWidget* owner, const QString& routine, const std::function<void()>& body);
+
+// The boundary for a handler that can fail again while its box is still up
+// (a timer keeps ticking under an open box): at most one box at a time.
+class OneBox {
+public:
+    bool open() const { return open_; }
+    // As ctl::guard, but a failure while this handler's box is still open is
+    // not shown again.
+    void guard(QWidget* owner, const QString& routine, const std::function<void()>& body);
+    // Shows the error box unless one is open already.
+    void show(QWidget* owner, int number, const QString& description, const QString& routine);
+
+private:
+    bool open_ = false;
+};
+
+// A control's background colour (&HBBGGRR or a system colour), kept with the
+// control so that code can read back what it set: forms use the colour as
+// state (an edited field is yellow). Unset, a text box is white and every
+// other control button face.
+void setBackColor(QWidget* w, quint32 c);
+quint32 backColor(const QWidget* w);
+
+// "<form>.<control>_<event>" for the routine line of the error box.
+QString routineName(const QWidget* control, const char* event);
+
+} // namespace ctl
 
 namespace color {
 // Colours as the program stores them: &HBBGGRR, or a system colour.
@@ -19,19 +70,23 @@ constexpr quint32 ButtonFace = 0x8000000F;
 QColor toQColor(quint32 c);
 } // namespace color
 
-// A filled rectangle (a status lamp).
+// A filled rectangle or circle with a border (a status lamp).
 class Shape : public QFrame {
     Q_OBJECT
 public:
+    enum Kind { Rectangle, Circle };
     explicit Shape(QWidget* parent = nullptr);
     void setFillColor(quint32 c);
     quint32 fillColor() const { return fill_; }
+    void setKind(Kind k);
+    Kind kind() const { return kind_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
     quint32 fill_ = color::ButtonFace;
+    Kind kind_ = Rectangle;
 };
 
 // A push button whose caption wraps over several lines when it does not fit
@@ -57,7 +112,9 @@ protected:
 };
 
 // A timer created disabled; the tick handler is a plain function so tests can
-// call it directly.
+// call it directly. Ticks run inside the handler boundary: a failing tick
+// shows one error box, and while that box is open the timer keeps running
+// without stacking a second one.
 class Timer : public QObject {
     Q_OBJECT
 public:
@@ -66,19 +123,165 @@ public:
     bool enabled() const { return enabled_; }
     void setInterval(int ms);
     int interval() const { return timer_.interval(); }
-    void tick() { if (onTick_) onTick_(); }
+    void tick();
+    // The routine line of its error box, as "frmMain.tmrLogging_Timer".
+    void setRoutine(const QString& routine) { routine_ = routine; }
 
 private:
     QTimer timer_;
     std::function<void()> onTick_;
     bool enabled_ = false;
+    QString routine_;
+    ctl::OneBox box_;
 };
+
+// ---- controls with the one event rule ----
+
+// A list box. ListIndex is the chosen entry, -1 while none is chosen: the
+// list taking the keyboard focus chooses nothing.
+class ListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget* parent = nullptr);
+    int ListIndex() const;
+    void setListIndex(int i);
+    int ListCount() const { return count(); }
+    void AddItem(const QString& item);
+    void Clear();
+    QString List(int i) const;
+    std::function<void()> Click;
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
+
+private:
+    bool quiet_ = false;
+};
+
+// A drop-down list, or with setEditable(true) a list that also takes typed
+// text. Filling an empty list chooses nothing (ListIndex stays -1).
+class ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit ComboBox(QWidget* parent = nullptr);
+    int ListIndex() const { return currentIndex(); }
+    void setListIndex(int i);
+    int ListCount() const { return count(); }
+    void AddItem(const QString& item);
+    void Clear();
+    QString List(int i) const;
+    QString Text() const { return currentText(); }
+    // Editable lists: the typed text (raises Change when it differs).
+    void setText(const QString& t);
+    std::function<void()> Click;
+    std::function<void()> Change;
+
+private:
+    bool quiet_ = false;
+};
+
+class CheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit CheckBox(const QString& caption = QString(), QWidget* parent = nullptr);
+    int Value() const { return isChecked() ? 1 : 0; }
+    void setValue(int v);
+    std::function<void()> Click;
+};
+
+// Click fires when the option becomes the chosen one of its group.
+class OptionButton : public QRadioButton {
+    Q_OBJECT
+public:
+    explicit OptionButton(const QString& caption = QString(), QWidget* parent = nullptr);
+    bool Value() const { return isChecked(); }
+    void setValue(bool on);
+    std::function<void()> Click;
+};
+
+class TextBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget* parent = nullptr);
+    QString Text() const { return text(); }
+    void setText(const QString& t);
+    std::function<void()> Change;
+    std::function<void()> GotFocus;
+    std::function<void()> LostFocus;
+    // The character typed, as its code; setting it to 0 swallows the key,
+    // another code types that character instead.
+    std::function<void(int& keyAscii)> KeyPress;
+};
+
+// ---- generated control arrays ----
+namespace ctl {
+
+enum class Kind { Label, TextBox, ComboBox, ListBox, CheckBox, OptionButton, CommandButton, Shape, Frame };
+
+// One row of a layout table: the element's index, what it is, where it stands
+// (twips, relative to the parent) and its caption (labels, buttons, check
+// boxes, options, frames; the initial text of a text box).
+struct ControlSpec {
+    int index = 0;
+    Kind kind = Kind::Label;
+    int left = 0, top = 0, width = 0, height = 0;
+    QString caption;
+};
+
+// Handlers of a whole array; each receives the element's index. Empty ones
+// are not connected.
+struct ArrayEvents {
+    std::function<void(int)> Click, Change, GotFocus, LostFocus;
+    std::function<void(int, int& keyAscii)> KeyPress;
+};
+
+// Creates the control a row asks for, placed in twips.
+QWidget* create(QWidget* parent, const ControlSpec& row);
+// Connects one element's events to the array's handlers; `name` is the array's
+// name for the routine line of the error box.
+void wire(QWidget* element, int index, const QString& name, const ArrayEvents& e);
+
+} // namespace ctl
+using ctl::ControlSpec;
 
 // Controls indexed by number (a register number, a controller group). Reaching
 // an element that does not exist is run-time error 340.
 template <class T>
 class ControlArray {
 public:
+    using Events = ctl::ArrayEvents;
+
+    // The array's name, as the forms call it ("txtParameter"): every element
+    // built afterwards carries it, and error boxes name the handler by it.
+    void setName(const QString& name) { name_ = name; }
+    const QString& name() const { return name_; }
+
+    // Creates one control per table row on `parent`. A row whose kind is not
+    // a T, or an index used twice, is a fault of the table: run-time error 13
+    // or 380, raised before that row is added.
+    void build(QWidget* parent, const std::vector<ControlSpec>& table)
+    {
+        for (const ControlSpec& row : table) {
+            if (exists(row.index))
+                rt::raise(rt::ErrInvalidPropertyValue);
+            QWidget* w = ctl::create(parent, row);
+            T* t = dynamic_cast<T*>(w);
+            if (!t) {
+                delete w;
+                rt::raise(rt::ErrTypeMismatch);
+            }
+            if (!name_.isEmpty())
+                w->setObjectName(name_);
+            add(row.index, t);
+        }
+    }
+    // Connects every element's events to one handler each, taking the index.
+    void wire(const Events& e)
+    {
+        for (auto& [index, control] : items_)
+            ctl::wire(control, index, name_, e);
+    }
+
     void add(int index, T* control) { items_[index] = control; }
     bool exists(int index) const { return items_.count(index) != 0; }
     T* operator()(int index) const
@@ -95,6 +298,7 @@ public:
 
 private:
     std::map<int, T*> items_;
+    QString name_;
 };
 
 // The screen's mouse pointer: normal or hourglass.

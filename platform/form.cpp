@@ -1,11 +1,23 @@
 #include "platform/form.h"
 
+#include "platform/controls.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QWindow>
+
+namespace {
+// A form's own event inside the handler boundary.
+void fire(Form* f, const char* event, const std::function<void()>& body)
+{
+    const QString name = f->objectName().isEmpty() ? QString::fromLatin1(f->metaObject()->className()) : f->objectName();
+    ctl::guard(f, name + QLatin1Char('.') + QLatin1String(event), body);
+}
+} // namespace
 
 namespace Forms {
 namespace {
@@ -17,18 +29,37 @@ std::unordered_map<std::type_index, Form*>& registry()
 QPointer<Form> gActive;
 bool gWatching = false;
 
-// The user moved to another window of this program: fire the events. Boxes,
-// file dialogs and other applications do not count.
-void onFocusWindow(QWindow* w)
+Form* formOfWindow(QWindow* w)
 {
-    if (!w)
+    // Only a form that is a window of its own can match: a form embedded in
+    // another (a child of a multiple-document window) shares that window, and
+    // the activation belongs to the outer form.
+    if (w)
+        for (auto& [t, f] : registry())
+            if (f->isWindow() && f->isVisible() && f->windowHandle() == w)
+                return f;
+    return nullptr;
+}
+
+// The user moved to another window of this program: fire the events. Boxes,
+// file dialogs and other applications do not count. The focus is looked at
+// once the platform's queued changes are through: when code shows two windows
+// in a row, the first one's focus change arrives after the second is already
+// the active form, and acting on it would deactivate and activate both again.
+bool gCheckQueued = false;
+void onFocusWindow(QWindow*)
+{
+    if (gCheckQueued)
         return;
-    for (auto& [t, f] : registry()) {
-        if (f->isVisible() && f->window()->windowHandle() == w) {
-            setActive(f);
-            return;
-        }
-    }
+    gCheckQueued = true;
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            gCheckQueued = false;
+            if (Form* f = formOfWindow(QGuiApplication::focusWindow()))
+                setActive(f);
+        },
+        Qt::QueuedConnection);
 }
 
 void watch()
@@ -46,13 +77,13 @@ void setActive(Form* f)
 {
     if (gActive.data() == f)
         return;
-    Form* old = gActive.data();
+    QPointer<Form> old = gActive.data();
     gActive = f;
     if (old)
-        old->Form_Deactivate();
+        fire(old, "Form_Deactivate", [old] { old->Form_Deactivate(); });
     // A deactivate handler may itself have moved activation on.
     if (f && gActive.data() == f)
-        f->Form_Activate();
+        fire(f, "Form_Activate", [f] { f->Form_Activate(); });
 }
 
 Form* find(std::type_index t)
@@ -133,6 +164,8 @@ void Form::ShowModal()
     QPointer<Form> self = this;
     modal_ = true;
     setWindowModality(Qt::ApplicationModal);
+    if (isHidden())
+        centreOver(previous && previous->isVisible() ? previous->window() : nullptr);
     QEventLoop loop;
     connect(this, &Form::closedOrHidden, &loop, &QEventLoop::quit);
     Show();
@@ -147,6 +180,76 @@ void Form::ShowModal()
         Forms::setActive(previous);
 }
 
+QPoint Form::frameBorder() const
+{
+    if (!isWindow())
+        return {};
+    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
+    return border.isNull() ? border_ : border;
+}
+
+void Form::moveFrameTo(QPoint p)
+{
+    // Once the window has had a frame, Qt and the window manager can disagree
+    // about what a frame position of a hidden window means (the manager drops
+    // the frame when the window is hidden), and each hide and show moved the
+    // window by one frame border. The client area's position means the same to
+    // both, so a window whose frame is known is placed by its client area.
+    placeFrame(p, frameBorder());
+}
+
+void Form::placeFrame(QPoint p, QPoint border)
+{
+    if (border.isNull())
+        move(p);
+    else
+        setGeometry(QRect(p + border, size()));
+}
+
+void Form::noteBorder()
+{
+    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
+    if (!border.isNull())
+        border_ = border;
+}
+
+void Form::moveEvent(QMoveEvent* e)
+{
+    noteBorder();
+    QWidget::moveEvent(e);
+}
+
+void Form::hideEvent(QHideEvent* e)
+{
+    noteBorder();
+    QWidget::hideEvent(e);
+}
+
+void Form::centreOver(const QWidget* owner)
+{
+    if (!isWindow())
+        return;
+    // The frame is centred over the owner's frame. Before its first showing
+    // the window has no frame yet; it will get the one its owner wears.
+    QPoint border = frameBorder();
+    QSize frame = frameGeometry().size();
+    if (border.isNull() && owner && owner->isWindow()) {
+        border = owner->geometry().topLeft() - owner->frameGeometry().topLeft();
+        frame = size() + (owner->frameGeometry().size() - owner->geometry().size());
+    }
+    QScreen* screen = owner ? owner->screen() : this->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
+    QPoint topLeft(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2);
+    // Kept on the screen, top-left corner first, so that the title bar can
+    // always be reached.
+    if (area.isValid()) {
+        topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - frame.width())));
+        topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - frame.height())));
+    }
+    placeFrame(topLeft, border);
+}
+
 void Form::Hide()
 {
     hide();
@@ -158,7 +261,7 @@ void Form::Hide()
 bool Form::Unload()
 {
     int cancel = 0;
-    Form_Unload(cancel);
+    fire(this, "Form_Unload", [this, &cancel] { Form_Unload(cancel); });
     if (cancel)
         return false;
     Hide();

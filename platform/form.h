@@ -25,10 +25,11 @@ public:
     virtual void Form_Unload(int& cancel) { (void)cancel; }
 
     // Shows the window modeless and makes it the active window.
-    void Show();
-    // Shows the window modal: returns when it is hidden or unloaded.
+    virtual void Show();
+    // Shows the window modal, centred over the window that opened it:
+    // returns when it is hidden or unloaded.
     void ShowModal();
-    void Hide();
+    virtual void Hide();
     // Runs Form_Unload; unless cancelled, hides the form and discards the
     // instance (the next use creates a new one). Returns true when unloaded.
     bool Unload();
@@ -37,10 +38,15 @@ public:
     // The form's own Visible flag.
     bool Visible() const { return !isHidden(); }
 
-    int Left() const { return x(); }
-    int Top() const { return y(); }
-    void setLeft(int v) { move(v, y()); }
-    void setTop(int v) { move(x(), v); }
+    // The window's place is its frame's top-left corner, as the user sees it.
+    int Left() const { return framePos().x(); }
+    int Top() const { return framePos().y(); }
+    void setLeft(int v) { moveFrameTo(QPoint(v, Top())); }
+    void setTop(int v) { moveFrameTo(QPoint(Left(), v)); }
+    // The frame's top-left corner, also while the window is hidden.
+    QPoint framePos() const { return geometry().topLeft() - frameBorder(); }
+    // Puts the frame's top-left corner at `p`.
+    void moveFrameTo(QPoint p);
 
     // Enter in a field moves to the next field (key preview), except in the
     // widgets listed with keepEnter().
@@ -49,16 +55,30 @@ public:
 
     // Used by the registry.
     void runLoad();
+    // Moves the window so that it stands centred over `owner` (over the
+    // screen when there is none), kept on the screen.
+    void centreOver(const QWidget* owner);
 
 signals:
     void closedOrHidden();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
+    void noteBorder();
+    QPoint frameBorder() const;
+    // Puts the frame's corner at p, given the frame's border: by the client
+    // area when the border is known.
+    void placeFrame(QPoint p, QPoint border);
+
     bool modal_ = false;
+    // The frame border the window manager gave the window when it was last
+    // shown; Qt forgets it while the window is hidden.
+    QPoint border_;
     bool loaded_ = false;
     bool enterMoves_ = false;
     QSet<QWidget*> keepEnter_;

@@ -116,6 +116,11 @@ void AppError(QWidget* owner, int number, const QString& description, const QStr
     ShowAppError(owner, number, description, routine, kFirstLine);
 }
 
+void AppError(QWidget* owner, const rt::RtError& e, const QString& routine, const QString& firstLine)
+{
+    ShowAppError(owner, e.number(), e.description(), routine, firstLine);
+}
+
 void setHandler(Handler h) { gHandler = std::move(h); }
 void clearHandler() { gHandler = nullptr; }
 const std::vector<Call>& calls() { return gCalls; }

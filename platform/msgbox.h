@@ -41,6 +41,9 @@ void AppError(int number, const QString& description, const QString& routine,
 // The same box owned by a window (a dialog's or the main form's own errors).
 void AppError(QWidget* owner, const rt::RtError& e, const QString& routine);
 void AppError(QWidget* owner, int number, const QString& description, const QString& routine);
+// An owned box that names what the routine was working on in its first line
+// ("An application error has occurred reading Graph.val file:").
+void AppError(QWidget* owner, const rt::RtError& e, const QString& routine, const QString& firstLine);
 
 // --- test hooks ---
 struct Call {

@@ -7,6 +7,8 @@ QString describe(int number)
     switch (number) {
     case ErrIllegalCall: return QStringLiteral("Invalid procedure call or argument");
     case ErrOverflow: return QStringLiteral("Overflow");
+    case ErrOutOfMemory: return QStringLiteral("Out of memory");
+    case ErrInternal: return QStringLiteral("Internal error");
     case ErrSubscript: return QStringLiteral("Subscript out of range");
     case ErrDivisionByZero: return QStringLiteral("Division by zero");
     case ErrTypeMismatch: return QStringLiteral("Type mismatch");

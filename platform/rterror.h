@@ -11,9 +11,11 @@ namespace rt {
 enum ErrNo : int {
     ErrIllegalCall = 5,
     ErrOverflow = 6,
+    ErrOutOfMemory = 7,
     ErrSubscript = 9,
     ErrDivisionByZero = 11,
     ErrTypeMismatch = 13,
+    ErrInternal = 51,
     ErrBadFileNumber = 52,
     ErrFileNotFound = 53,
     ErrInputPastEnd = 62,

@@ -1,5 +1,7 @@
 #include "platform/runtime.h"
 
+#include <QRegularExpression>
+
 #include "platform/rterror.h"
 
 #include <array>
@@ -402,6 +404,39 @@ QString Format(double v, const QString& fmt)
     if (fmt.compare(u"Fixed", Qt::CaseInsensitive) == 0)
         return formatPattern(v, QStringLiteral("0.00"));
     return formatPattern(v, fmt);
+}
+
+bool NumericText(const QString& text, double* value)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    if (t.startsWith(u'&')) {
+        static const QRegularExpression radix(QStringLiteral("^&([Hh][0-9A-Fa-f]{1,8}|[Oo][0-7]{1,11})$"));
+        if (!radix.match(t).hasMatch())
+            return false;
+        if (value)
+            *value = Val(t);
+        return true;
+    }
+    static const QRegularExpression number(QStringLiteral(
+        "^[+-]?(\\d[\\d,]*(\\.\\d*)?|\\.\\d+)([EeDd][+-]?\\d+)?$"));
+    if (!number.match(t).hasMatch())
+        return false;
+    if (value) {
+        QString plain = t;
+        plain.remove(u',');
+        *value = Val(plain);
+    }
+    return true;
+}
+
+QString FormatText(const QString& text, const QString& fmt)
+{
+    double v = 0;
+    if (!NumericText(text, &v))
+        return text;
+    return Format(v, fmt);
 }
 
 QString FormatDateTime(const QDateTime& t, const QString& fmt)

@@ -46,6 +46,15 @@ QString Hex(double v);
 // and "." whatever the locale. Rounds half away from zero. Also understands the named formats "General Number" and
 // "Fixed".
 QString Format(double v, const QString& fmt);
+// Text conversion of the display routine: a text that reads as a number
+// (blanks around it, an optional sign, digits with "," thousands separators
+// before the point, an optional point and exponent, or "&H"/"&O" digits) is
+// formatted as that number; any other text, the empty text included, comes
+// back unchanged.
+QString FormatText(const QString& text, const QString& fmt);
+// True when the text reads as a number under the rule of FormatText; its
+// value in `value`.
+bool NumericText(const QString& text, double* value = nullptr);
 // Date and time display with the tokens mm/dd/yyyy/yy hh/h nn ss AM/PM
 // ("mm/dd/yyyy hh:nn:ss AM/PM", "yyyymmdd", "hh:nn:ss"); "mm" after "hh" or
 // "h" is minutes, not months.

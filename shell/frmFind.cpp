@@ -83,9 +83,9 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y, int w)
     return l;
 }
 
-QComboBox* combo(QWidget* parent, int x, int y, int w, bool editable)
+ComboBox* combo(QWidget* parent, int x, int y, int w, bool editable)
 {
-    auto* c = new QComboBox(parent);
+    auto* c = new ComboBox(parent);
     c->setGeometry(x, y, w, 24);
     c->setEditable(editable);
     return c;
@@ -173,7 +173,7 @@ FrmFind::FrmFind()
     lblProgress = new QLabel(this);
     lblProgress->setGeometry(8, 412, kFormWidth - 16, 20);
     caption(this, QStringLiteral("Search Results"), 8, 436, 200);
-    lisSearchResults = new QListWidget(this);
+    lisSearchResults = new ListBox(this);
     lisSearchResults->setGeometry(8, 456, kFormWidth - 16, 110);
     QFont fixed(QStringLiteral("Courier New"), 9);
     fixed.setStyleHint(QFont::TypeWriter); // columns line up in any fixed-pitch font
@@ -182,9 +182,9 @@ FrmFind::FrmFind()
     lblErrorMessageText->setGeometry(8, 570, kFormWidth - 16, 24);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 
-    connect(cbxDataLength, &QComboBox::currentIndexChanged, this, [this] { cbxDataLength_Click(); });
-    connect(cbxParity, &QComboBox::currentIndexChanged, this, [this] { cbxParity_Click(); });
-    connect(cbxStopBits, &QComboBox::currentIndexChanged, this, [this] { cbxStopBits_Click(); });
+    cbxDataLength->Click = [this] { cbxDataLength_Click(); };
+    cbxParity->Click = [this] { cbxParity_Click(); };
+    cbxStopBits->Click = [this] { cbxStopBits_Click(); };
     connect(cmdStartSearch, &QPushButton::clicked, this, [this] { cmdStartSearch_Click(); });
     connect(cmdCancelSearch, &QPushButton::clicked, this, [this] { cmdCancelSearch_Click(); });
 }

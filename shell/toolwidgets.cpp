@@ -5,6 +5,7 @@
 
 #include "core/helpers.h"
 #include "core/state.h"
+#include "platform/controls.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
 
@@ -54,14 +55,14 @@ QLabel* Instruction(QWidget* parent, const QString& text, int x, int y, int w, i
 
 QLineEdit* TextBox(QWidget* parent, int x, int y, int w)
 {
-    auto* t = new QLineEdit(parent);
+    auto* t = new ::TextBox(parent);
     t->setGeometry(x, y, w, 24);
     return t;
 }
 
 QComboBox* EditCombo(QWidget* parent, int x, int y, int w)
 {
-    auto* c = new QComboBox(parent);
+    auto* c = new ComboBox(parent);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setGeometry(x, y, w, 24);

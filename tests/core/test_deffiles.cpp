@@ -171,7 +171,7 @@ TEST_F(DefFilesTest, ShippedFilesLoadWithoutAnyMessage)
             }
         }
     }
-    EXPECT_EQ(gModelID[0][4], "RS");
+    EXPECT_EQ(gModelID[0][3] + gModelID[0][4], "RSQ4");
     EXPECT_EQ(gZarnXref[1794][1], 0x701);
     EXPECT_EQ(gXrefG[1794], 0x12);
     EXPECT_EQ(gXrefH[2], 0x4700);

@@ -1,9 +1,11 @@
-// Every caption of the logging dialog and the log viewer can be read in full,
-// also with a chosen instrument's longest name and state shown.
+// Every caption of the logging dialog, the log viewer, the graph screen and
+// its set-up dialog can be read in full, also with the longest texts shown.
 #include <QListWidget>
 #include <QTest>
 
 #include "core/state.h"
+#include "monitor/frmGraph.h"
+#include "monitor/frmGraphCfg.h"
 #include "monitor/frmLogging.h"
 #include "monitor/frmViewLog.h"
 #include "support/captions.h"
@@ -39,6 +41,21 @@ TEST_F(LoggingCaptionTest, LoggingScreensShowTheirCaptionsWhole)
 
     frmViewLog().Show();
     expectCaptionsFit(&frmViewLog(), QStringLiteral("frmViewLog"));
+}
+
+TEST_F(LoggingCaptionTest, GraphScreensShowTheirCaptionsWhole)
+{
+    gDemoMode = true;
+    FrmGraph& g = frmGraph();
+    g.Show();
+    g.cbxDuration->setListIndex(g.cbxDuration->ListCount() - 1); // never stop: the buffer label shows
+    g.cmdStartSampling->click();
+    g.lblSampleCountText->setText(QStringLiteral("12,799"));
+    g.lblBufferSizeText->setText(QStringLiteral("127,990 Of 128,000"));
+    expectCaptionsFit(&g, QStringLiteral("frmGraph"));
+    g.cmdStopSampling->click();
+    frmGraphCfg().Show();
+    expectCaptionsFit(&frmGraphCfg(), QStringLiteral("frmGraphCfg"));
 }
 
 } // namespace

@@ -1,7 +1,15 @@
-// Window life cycle and the message-box/dialog hooks the other tests rely on.
+// Window life cycle: loading, activation through real focus changes (also
+// of the multiple-document window), modal dialogs and their placement.
+#include <QApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "platform/form.h"
+#include "platform/mdi.h"
 #include "platform/msgbox.h"
 #include "support/testenv.h"
 
@@ -23,6 +31,36 @@ struct Recorder : Form {
 QStringList* gLog = nullptr;
 struct FormA : Recorder { FormA() { log = gLog; name = "A"; } };
 struct FormB : Recorder { FormB() { log = gLog; name = "B"; } };
+
+struct Child : MdiChildForm {
+    int cancelUnload = 1;
+    QLineEdit* field = new QLineEdit(this);
+    void Form_Activate() override { gLog->append("child:activate"); }
+    void Form_Deactivate() override { gLog->append("child:deactivate"); }
+    void Form_Unload(int& cancel) override
+    {
+        gLog->append("child:unload");
+        cancel = cancelUnload;
+        // As the monitor does: closing the child hides the whole window.
+        if (cancel)
+            mdiParent()->Hide();
+    }
+};
+struct Parent : MdiForm {
+    void Form_Load() override { Forms::get<Child>().setMdiParent(*this); }
+    void Form_Activate() override { gLog->append("parent:activate"); }
+    void Form_Deactivate() override { gLog->append("parent:deactivate"); }
+};
+
+// Lets the platform deliver the focus change to `w`; true once it has.
+bool focusReaches(QWidget& w)
+{
+    w.activateWindow();
+    for (int i = 0; i < 50 && QGuiApplication::focusWindow() != w.windowHandle(); ++i)
+        QApplication::processEvents();
+    QApplication::processEvents();
+    return QGuiApplication::focusWindow() == w.windowHandle();
+}
 
 class FormTest : public QxTest {
 protected:
@@ -59,9 +97,25 @@ TEST_F(FormTest, ActivationMovesBetweenOwnWindowsOnly)
     b.Show();
     EXPECT_EQ(log, (QStringList{"A:load", "B:load", "A:activate", "A:deactivate", "B:activate"}));
     log.clear();
-    // A message box of the active window does not deactivate it.
-    mb::MsgBox("hello", mb::OKOnly, "T", &b);
-    EXPECT_TRUE(log.isEmpty());
+    // A real message box of the active window takes the focus but does not
+    // deactivate the window.
+    mb::setHandler(nullptr);
+    bool boxHadFocus = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (QGuiApplication::focusWindow() == box->windowHandle()) {
+                boxHadFocus = true;
+                box->defaultButton()->click();
+            }
+        }
+    });
+    poll.start(1);
+    EXPECT_EQ(mb::MsgBox("hello", mb::OKOnly, "T", &b), mb::OK);
+    poll.stop();
+    EXPECT_TRUE(boxHadFocus);
+    EXPECT_TRUE(focusReaches(b));
+    EXPECT_TRUE(log.isEmpty()) << log.join(' ').toStdString();
     EXPECT_EQ(Forms::active(), &b);
     // Showing the active window again fires nothing.
     b.Show();
@@ -81,4 +135,99 @@ TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
     b.ShowModal();
     EXPECT_FALSE(b.isModalShown());
     EXPECT_EQ(log, (QStringList{"A:deactivate", "B:activate", "B:deactivate", "A:activate"}));
+}
+
+TEST_F(FormTest, RealFocusChangesActivateTheRightFormOnce)
+{
+    // Shown with Qt's own calls: the events can only come from the focus path.
+    FormA& a = Forms::get<FormA>();
+    Parent& p = Forms::get<Parent>();
+    Child& c = Forms::get<Child>();
+    a.show();
+    ASSERT_TRUE(focusReaches(a));
+    p.show();
+    c.show();
+    ASSERT_TRUE(focusReaches(p));
+    EXPECT_EQ(Forms::active(), &p);
+    c.field->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(focusReaches(a));
+    ASSERT_TRUE(focusReaches(p));
+    EXPECT_EQ(log.join(' '), "A:load A:activate A:deactivate parent:activate parent:deactivate A:activate "
+                             "A:deactivate parent:activate");
+}
+
+TEST_F(FormTest, ChildShowsInItsParentAndItsCloseBoxRunsItsOwnUnload)
+{
+    FormA& a = Forms::get<FormA>();
+    a.Show();
+    Parent& p = Forms::get<Parent>();
+    Child& c = Forms::get<Child>();
+    log.clear();
+    c.Show();
+    EXPECT_TRUE(p.isVisible() && c.isVisible());
+    EXPECT_EQ(c.window(), &p);
+    EXPECT_EQ(p.area()->subWindowList().size(), 1);
+    EXPECT_EQ(log, (QStringList{"A:deactivate", "parent:activate"}));
+
+    // The child refuses and hides its parent instead.
+    log.clear();
+    c.subWindow()->close();
+    EXPECT_EQ(log, (QStringList{"child:unload", "parent:deactivate"}));
+    EXPECT_TRUE(Forms::isLoaded<Child>());
+    EXPECT_FALSE(p.isVisible());
+    c.Show();
+    EXPECT_TRUE(p.isVisible() && c.subWindow()->isVisible());
+
+    // An accepted unload takes the child's frame along.
+    c.cancelUnload = 0;
+    c.subWindow()->close();
+    for (int i = 0; i < 2; ++i) // the child, then its frame
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(Forms::isLoaded<Child>());
+    EXPECT_TRUE(p.area()->subWindowList().isEmpty());
+}
+
+TEST_F(FormTest, DialogOpensCentredOverItsOpenerAndOnTheScreen)
+{
+    FormA& a = Forms::get<FormA>();
+    FormB& b = Forms::get<FormB>();
+    a.resize(600, 400);
+    b.resize(300, 200);
+    const QRect screen = a.screen()->availableGeometry();
+    const QPoint places[] = {QPoint(100, 60), screen.bottomRight() - QPoint(100, 100)};
+    for (const QPoint at : places) {
+        a.Show();
+        a.move(at);
+        QRect dialog;
+        QTimer::singleShot(0, &b, [&] {
+            dialog = b.frameGeometry();
+            b.Hide();
+        });
+        b.ShowModal();
+        const QRect opener = a.frameGeometry();
+        EXPECT_TRUE(screen.contains(dialog)) << at.x();
+        if (screen.contains(opener)) {
+            EXPECT_LE((dialog.center() - opener.center()).manhattanLength(), 2);
+        }
+    }
+}
+
+TEST_F(FormTest, AFailingFormEventShowsTheErrorBoxAndTheSwitchGoesOn)
+{
+    struct Failing : Form {
+        Failing() { setObjectName("frmFailing"); }
+        void Form_Activate() override { rt::raise(rt::ErrFileNotFound); }
+        void Form_Unload(int&) override { throw std::runtime_error("disk gone"); }
+    };
+    FormA& a = Forms::get<FormA>();
+    a.Show();
+    Failing& f = Forms::get<Failing>();
+    f.Show();
+    EXPECT_EQ(Forms::active(), &f);
+    EXPECT_TRUE(log.contains("A:deactivate"));
+    f.close();
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 53 - File not found\rRoutine - frmFailing.Form_Activate"));
+    EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 51 - disk gone\rRoutine - frmFailing.Form_Unload"));
 }

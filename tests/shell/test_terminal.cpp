@@ -1,6 +1,5 @@
 // The serial terminal on a pseudo-terminal line.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPointer>
 
@@ -21,19 +20,6 @@ protected:
         ASSERT_TRUE(pty_.ok());
         openLine(5, pty_.slavePath());
         frmTerminal().Show();
-    }
-    // Runs the program's events until `cond` holds (false after two seconds).
-    template <class F>
-    static bool waitUntil(F cond)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (!cond()) {
-            if (t.elapsed() > 2000)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
-        return true;
     }
     static void type(QWidget* w, Qt::Key key, const QString& text)
     {
@@ -60,7 +46,7 @@ TEST_F(TerminalTest, TypedCharactersGoOutAndOnlyTheEchoIsShown)
     EXPECT_EQ(sent, "AT\r");
     EXPECT_TRUE(f.txtReply->toPlainText().isEmpty());
     pty_.write(sent);
-    ASSERT_TRUE(waitUntil([&] { return f.txtReply->toPlainText() == "AT\n"; }))
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->toPlainText() == "AT\n"; }))
         << f.txtReply->toPlainText().toStdString();
 }
 
@@ -70,7 +56,7 @@ TEST_F(TerminalTest, EachPassMovesAtMostFiftyAndTheBoxStartsAnewAt16000)
     // The passes are run by hand here.
     f.tmrReceive.setEnabled(false);
     pty_.write(QByteArray(120, 'x'));
-    ASSERT_TRUE(waitUntil([&] { return port().inBufferCount() == 120; }));
+    ASSERT_TRUE(runEventsUntil([&] { return port().inBufferCount() == 120; }));
     f.commtest();
     EXPECT_EQ(f.txtReply->length(), 50);
     EXPECT_EQ(f.tmrReceive.interval(), 0);
@@ -81,7 +67,7 @@ TEST_F(TerminalTest, EachPassMovesAtMostFiftyAndTheBoxStartsAnewAt16000)
 
     f.txtReply->setPlainText(QString(15990, 'y'));
     pty_.write("abcdefghijklmnopqrst");
-    ASSERT_TRUE(waitUntil([&] { return port().inBufferCount() == 20; }));
+    ASSERT_TRUE(runEventsUntil([&] { return port().inBufferCount() == 20; }));
     f.commtest();
     EXPECT_EQ(f.txtReply->toPlainText(), "klmnopqrst");
 }
@@ -90,7 +76,7 @@ TEST_F(TerminalTest, CloseKeepsTheTextAndTheCloseBoxEndsThePolling)
 {
     FrmTerminal& f = frmTerminal();
     pty_.write("hello");
-    ASSERT_TRUE(waitUntil([&] { return f.txtReply->toPlainText() == "hello"; }));
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->toPlainText() == "hello"; }));
 
     f.cmdClose->click();
     EXPECT_FALSE(f.Visible());
@@ -98,15 +84,15 @@ TEST_F(TerminalTest, CloseKeepsTheTextAndTheCloseBoxEndsThePolling)
 
     f.Show();
     pty_.write("!");
-    ASSERT_TRUE(waitUntil([&] { return f.txtReply->toPlainText() == "hello!"; }));
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->toPlainText() == "hello!"; }));
 
     QPointer<FrmTerminal> closing = &f;
     f.close();
     EXPECT_FALSE(Forms::isLoaded<FrmTerminal>());
     // Nothing takes the line's input any more.
     pty_.write("zz");
-    ASSERT_TRUE(waitUntil([&] { return port().inBufferCount() == 2; }));
-    ASSERT_TRUE(waitUntil([&] { return closing.isNull(); }));
+    ASSERT_TRUE(runEventsUntil([&] { return port().inBufferCount() == 2; }));
+    ASSERT_TRUE(runEventsUntil([&] { return closing.isNull(); }));
     EXPECT_EQ(port().inBufferCount(), 2);
     EXPECT_EQ(frmTerminal().txtReply->toPlainText(), "");
 

@@ -2,7 +2,9 @@
 // Test support: a program folder of the test's own (optionally filled with the
 // shipped sample files), answered message boxes and file dialogs, and an end
 // of the program that throws instead of exiting.
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -76,3 +78,18 @@ QByteArray Rtu(const char* hex);
 // Opens the program's line as COM<com> on `device` at 9600,N,8,1 and marks it
 // usable, with a short poll time-out.
 void openLine(int com, const std::string& device, int pollTimeoutMs = 150);
+
+// Runs the program's events until `cond` holds; false once `ms` milliseconds
+// have passed without it.
+template <class F>
+bool runEventsUntil(F cond, int ms = 2000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}

@@ -26,6 +26,11 @@
 //                  known from its function code (default 10).
 //   --baud N       line speed for --device (default 9600, 8 data bits, no
 //                  parity, 1 stop bit).
+//   --wire         answers no sooner than a real line at the line's speed
+//                  would carry them: each reply leaves when the request's
+//                  characters, the Modbus RTU end-of-frame silence (3.5
+//                  characters) and the reply's characters would have passed
+//                  on the wire, counted from the request's first character.
 //
 // Line description (config file and control channel), one statement a line,
 // '#' starts a comment, numbers are decimal or 0x-hexadecimal:
@@ -184,13 +189,25 @@ struct Options {
     std::string device, config, control, log = "-";
     int gapMs = 10;
     long baud = 9600;
+    bool wire = false;
 };
+
+// Seconds one character takes on a line with these settings: a start bit,
+// the data bits (8 where a pseudo-terminal cannot tell), a parity bit unless
+// there is none (or it cannot be told from none), the stop bits.
+double charSeconds(const sim::LineSettings& s, long fallbackBaud)
+{
+    const long baud = s.baud > 0 ? s.baud : fallbackBaud;
+    const int bits = 1 + (s.dataBits > 0 ? s.dataBits : 8) + (s.parity == 'E' || s.parity == 'O' ? 1 : 0) +
+                     (s.stopBits > 0 ? s.stopBits : 1);
+    return baud > 0 ? double(bits) / double(baud) : 0;
+}
 
 [[noreturn]] void usage(const char* msg)
 {
     std::fprintf(stderr, "instrument-sim: %s\n", msg);
     std::fprintf(stderr, "usage: instrument-sim [--device PATH] [--config FILE] [--control FIFO|-] [--log FILE|-] "
-                         "[--gap MS] [--baud N]\n");
+                         "[--gap MS] [--baud N] [--wire]\n");
     std::exit(2);
 }
 
@@ -216,6 +233,8 @@ Options parseArgs(int argc, char** argv)
             o.gapMs = std::atoi(value().c_str());
         else if (a == "--baud")
             o.baud = std::atol(value().c_str());
+        else if (a == "--wire")
+            o.wire = true;
         else
             usage(("unknown argument " + a).c_str());
     }
@@ -260,13 +279,16 @@ class Server {
 public:
     // `settingsFd` shows the settings the line is set to (the slave side of
     // a pseudo-terminal, or the device itself).
-    Server(int lineFd, int settingsFd, bool pseudoTerminal, sim::Line& line, int gapMs)
-        : fd_(lineFd), settingsFd_(settingsFd), pty_(pseudoTerminal), line_(line), gapMs_(gapMs)
+    Server(int lineFd, int settingsFd, bool pseudoTerminal, sim::Line& line, int gapMs, bool wire, long baud)
+        : fd_(lineFd), settingsFd_(settingsFd), pty_(pseudoTerminal), line_(line), gapMs_(gapMs), wire_(wire),
+          baud_(baud)
     {
     }
 
     void received(const char* data, std::size_t n)
     {
+        if (buf_.empty())
+            first_ = Clock::now();
         buf_.append(data, n);
         last_ = Clock::now();
         process(false);
@@ -345,6 +367,17 @@ private:
             logLine("--", note);
         if (!a.send)
             return;
+        if (wire_) {
+            // The reply is complete on a real line only once the request, the
+            // end-of-frame silence of an RTU request and the reply have had
+            // their characters' time.
+            const double perChar = charSeconds(seen, baud_);
+            const double chars = double(frame.size() + a.bytes.size()) + (kind == sim::FrameKind::Rtu ? 3.5 : 0);
+            const auto due = first_ + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(chars * perChar));
+            std::this_thread::sleep_until(due);
+            first_ = Clock::now();
+        }
         if (a.delayMs > 0)
             sleepMs(a.delayMs);
         if (a.floodMs > 0) {
@@ -382,6 +415,9 @@ private:
     bool pty_;
     sim::Line& line_;
     int gapMs_;
+    bool wire_;
+    long baud_;
+    Clock::time_point first_ = Clock::now(); // first character of the frame being received
     std::string buf_;
     Clock::time_point last_ = Clock::now();
 };
@@ -475,7 +511,8 @@ int main(int argc, char** argv)
         }
     }
 
-    Server server(lineFd, slaveHold >= 0 ? slaveHold : lineFd, opt.device.empty(), line, opt.gapMs);
+    Server server(lineFd, slaveHold >= 0 ? slaveHold : lineFd, opt.device.empty(), line, opt.gapMs, opt.wire,
+                  opt.baud);
     std::string controlBuf;
     for (;;) {
         pollfd fds[2] = {{lineFd, POLLIN, 0}, {controlFd, POLLIN, 0}};

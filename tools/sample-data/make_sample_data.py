@@ -32,8 +32,9 @@ MODELS = [
     # id, name, private-label name, type caption, group
     ("TW", "QX-16T", "KT9-16T", "1/16 DIN Temperature Controller (Modbus RTU)", 0),
     ("R7", "QX-8R", "KT9-8R", "1/8 DIN Process Controller (Modbus RTU)", 0),
-    ("Q4", "QX-4Z", "KT9-4Z", "1/4 DIN 4-Stage Ramp/Soak Controller", 0),
+    # the configuration screen opens group 0 over "Zarn Link" on the fourth model
     ("RS", "Ramp/Soak Only", "Ramp/Soak Only", "Ramp/Soak Programme Set-up", 0),
+    ("Q4", "QX-4Z", "KT9-4Z", "1/4 DIN 4-Stage Ramp/Soak Controller", 0),
     ("XG", "QX-G48", "KT9-G48", "1/16 DIN PID Controller with 3 Alarms", 1),
     ("TQ", "QX-TQ32", "KT9-TQ32", "1/32 DIN Thermocouple Controller", 1),
     ("XH", "QX-H96", "KT9-H96", "1/4 DIN PID Controller", 2),
@@ -83,7 +84,8 @@ G0_STAGE = G0_STAGE_TEXT + G0_STAGE_LIST + G0_STAGE_BITS
 TW_REGS = G0_STATUS + G0_GENERAL + G0_TUNE + [r for r in G0_OUT if r not in (336, 337, 807)] \
     + G0_SPC + G0_ALARM
 R7_REGS = G0_STATUS + G0_GENERAL + G0_RAMP + G0_TUNE + G0_OUT + G0_SPC + G0_ALARM
-Q4_REGS = R7_REGS + G0_STAGE
+# the 4-stage controller also reports its stage readings (status only)
+Q4_REGS = R7_REGS + G0_STAGE + rng(1842, 1845)
 RS_REGS = G0_RAMP
 
 # ------------------------------------------------- group 1 register sets ---
@@ -99,7 +101,9 @@ G1_RAMP = [0x1030] + rng(0x1040, 0x1047) + rng(0x1050, 0x1057) + rng(0x1060, 0x1
 G1_COMM = rng(0x1071, 0x1076)
 G1_STATUS = [2, 3, 4, 257, 0x318, 0x31B, 0x702, 0x703]
 
-XG_REGS = G1_STATUS + G1_GENERAL_TEXT + G1_GENERAL_LIST + G1_CONTROL_TEXT + G1_CONTROL_LIST \
+# status bits read as coils and inputs; they have no field on the configuration screen
+G1_STATUS_BITS = [0x812, 0x814, 0x815, 0x816]
+XG_REGS = G1_STATUS + G1_STATUS_BITS + G1_GENERAL_TEXT + G1_GENERAL_LIST + G1_CONTROL_TEXT + G1_CONTROL_LIST \
     + G1_RAMP + G1_COMM
 # no third alarm, no re-transmission, fixed decimal point, no programmes
 TQ_REGS = [r for r in G1_STATUS if r != 0x31B] \

@@ -1,0 +1,27 @@
+#pragma once
+// What a benchmark of the program's screens starts with: offscreen windows,
+// a program folder of its own and the shared state as at the program's start.
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include "core/state.h"
+#include "platform/app.h"
+
+class BenchProgram {
+public:
+    BenchProgram(int& argc, char** argv) : app_(argc, argv)
+    {
+        App::setPath(dir_.path());
+        modZarn::ResetSharedState();
+    }
+    QString path() const { return dir_.path(); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    // Set before the application object exists, which picks the platform.
+    struct Offscreen {
+        Offscreen() { qputenv("QT_QPA_PLATFORM", "offscreen"); }
+    } offscreen_;
+    QApplication app_;
+    QTemporaryDir dir_;
+};

@@ -1,0 +1,388 @@
+#include "platform/chart.h"
+
+#include <QPrinter>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <qcustomplot.h>
+
+#include "platform/printing.h"
+#include "platform/rterror.h"
+
+namespace {
+
+// Pen colours in set order, and the dash patterns that tell the sets apart
+// on a monochrome print.
+const QColor kPenColors[] = {
+    QColor(0, 0, 255),   QColor(255, 0, 0),   QColor(0, 150, 0),   QColor(200, 0, 200), QColor(0, 170, 170),
+    QColor(200, 120, 0), QColor(90, 90, 90),  QColor(120, 0, 0),   QColor(0, 0, 120),   QColor(100, 140, 0),
+};
+
+QVector<qreal> dashPattern(int set)
+{
+    switch (set % 10) {
+    case 0: return {};
+    case 1: return {6, 3};
+    case 2: return {1, 3};
+    case 3: return {6, 3, 1, 3};
+    case 4: return {6, 3, 1, 3, 1, 3};
+    case 5: return {12, 4};
+    case 6: return {12, 4, 1, 4};
+    case 7: return {3, 3};
+    case 8: return {12, 4, 6, 4};
+    default: return {1, 6};
+    }
+}
+
+constexpr int kOrientationOption = 11;
+
+void checkIndex(int i, int count)
+{
+    if (i < 1 || i > count)
+        rt::raise(rt::ErrSubscript);
+}
+
+} // namespace
+
+Chart::Chart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)), sets_(1)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(plot_);
+    // Lines without antialiasing: a full chart holds over a hundred thousand
+    // points and must redraw within a refresh tick.
+    plot_->setNotAntialiasedElements(QCP::aeAll);
+    plot_->setAntialiasedElements(QCP::aeLegend | QCP::aeAxes);
+    plot_->legend->setVisible(true);
+    setPointCount(1);
+    setGridStyle(0);
+}
+
+Chart::~Chart() = default;
+
+Chart::Set& Chart::current()
+{
+    checkIndex(set_, SetCount());
+    checkIndex(point_, points_);
+    return sets_[set_ - 1];
+}
+
+const Chart::Set& Chart::current() const
+{
+    checkIndex(set_, SetCount());
+    checkIndex(point_, points_);
+    return sets_[set_ - 1];
+}
+
+void Chart::setPointCount(int n)
+{
+    if (n < 1)
+        rt::raise(rt::ErrInvalidPropertyValue);
+    for (Set& s : sets_) {
+        const int old = int(s.value.size());
+        if (n < old)
+            touch(s, n);
+        s.value.resize(n, 0.0f);
+        s.extra.resize(n, 0);
+        s.x.resize(n);
+        for (int p = old; p < n; ++p)
+            s.x[p] = p + 1;
+    }
+    points_ = n;
+}
+
+void Chart::setSetCount(int n)
+{
+    if (n < 1)
+        rt::raise(rt::ErrInvalidPropertyValue);
+    const int old = SetCount();
+    sets_.resize(n);
+    for (int i = old; i < n; ++i) {
+        Set& s = sets_[i];
+        s.value.assign(points_, 0.0f);
+        s.extra.assign(points_, 0);
+        s.x.resize(points_);
+        for (int p = 0; p < points_; ++p)
+            s.x[p] = p + 1;
+        s.synced = -1;
+    }
+}
+
+void Chart::setCurrentSet(int s)
+{
+    checkIndex(s, SetCount());
+    set_ = s;
+}
+
+void Chart::setCurrentPoint(int p)
+{
+    checkIndex(p, points_);
+    point_ = p;
+}
+
+float Chart::Value() const { return current().value[point_ - 1]; }
+
+void Chart::setValue(float v)
+{
+    Set& s = current();
+    s.value[point_ - 1] = v;
+    touch(s, point_ - 1);
+}
+
+int Chart::ExtraValue() const { return current().extra[point_ - 1]; }
+
+void Chart::setExtraValue(int v)
+{
+    Set& s = current();
+    s.extra[point_ - 1] = v;
+    touch(s, point_ - 1);
+}
+
+void Chart::setXPosition(double x)
+{
+    Set& s = current();
+    s.x[point_ - 1] = x;
+    touch(s, point_ - 1);
+}
+
+float Chart::XPositionOf(int p) const
+{
+    checkIndex(set_, SetCount());
+    checkIndex(p, points_);
+    return float(sets_[set_ - 1].x[p - 1]);
+}
+
+void Chart::setXPositionOf(int p, float x)
+{
+    checkIndex(set_, SetCount());
+    checkIndex(p, points_);
+    Set& s = sets_[set_ - 1];
+    s.x[p - 1] = x;
+    touch(s, p - 1);
+}
+
+QString Chart::LegendText(int s) const
+{
+    checkIndex(s, SetCount());
+    return sets_[s - 1].legend;
+}
+
+void Chart::setLegendText(int s, const QString& text)
+{
+    checkIndex(s, SetCount());
+    sets_[s - 1].legend = text;
+}
+
+void Chart::setDataReset(int code)
+{
+    for (Set& s : sets_) {
+        switch (code) {
+        case ResetValues: std::fill(s.value.begin(), s.value.end(), 0.0f); break;
+        case ResetExtra: std::fill(s.extra.begin(), s.extra.end(), 0); break;
+        case ResetXPositions:
+            for (int p = 0; p < points_; ++p)
+                s.x[p] = p + 1;
+            break;
+        case ResetLegends: s.legend.clear(); break;
+        default: return;
+        }
+        if (code != ResetLegends)
+            s.synced = -1;
+    }
+}
+
+void Chart::setGraphStyle(int style) { graphStyle_ = style == StyleLinesSymbols ? StyleLinesSymbols : StyleLines; }
+
+void Chart::setGridStyle(int style)
+{
+    gridStyle_ = style & 3;
+    plot_->xAxis->grid()->setVisible((gridStyle_ & 2) != 0);
+    plot_->yAxis->grid()->setVisible((gridStyle_ & 1) != 0);
+}
+
+void Chart::setXTicks(int n)
+{
+    if (n < 1 || n > 99)
+        rt::raise(rt::ErrInvalidPropertyValue);
+    xAxis_.ticks = n;
+}
+
+void Chart::setYTicks(int n)
+{
+    if (n < 1 || n > 99)
+        rt::raise(rt::ErrInvalidPropertyValue);
+    yAxis_.ticks = n;
+}
+
+void Chart::setBottomTitle(const QString& t)
+{
+    bottomTitle_ = t;
+    plot_->xAxis->setLabel(t);
+}
+
+void Chart::setPrintOption(int i, int v)
+{
+    if (i < 0 || i >= int(std::size(printOptions_)))
+        rt::raise(rt::ErrSubscript);
+    printOptions_[i] = v;
+}
+
+int Chart::PrintOption(int i) const
+{
+    if (i < 0 || i >= int(std::size(printOptions_)))
+        rt::raise(rt::ErrSubscript);
+    return printOptions_[i];
+}
+
+void Chart::syncPlot()
+{
+    while (plot_->graphCount() > SetCount())
+        plot_->removeGraph(plot_->graphCount() - 1);
+    while (plot_->graphCount() < SetCount())
+        plot_->addGraph();
+
+    constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
+    QVector<QCPGraphData> buf;
+    for (int i = 0; i < SetCount(); ++i) {
+        Set& s = sets_[i];
+        QCPGraph* g = plot_->graph(i);
+        g->setName(s.legend);
+        const bool rebuild = s.synced < 0 || s.synced > points_;
+        const int from = rebuild ? 0 : s.synced;
+        if (rebuild)
+            g->data()->clear();
+        if (from >= points_)
+            continue;
+        buf.resize(points_ - from);
+        bool sorted = true;
+        for (int p = from; p < points_; ++p) {
+            // A missing point is no value at all: the line breaks around it.
+            buf[p - from] = QCPGraphData(s.x[p], s.extra[p] != 0 ? kGap : double(s.value[p]));
+            if (p > from && s.x[p] < s.x[p - 1])
+                sorted = false;
+        }
+        g->data()->add(buf, sorted);
+        s.synced = points_;
+    }
+}
+
+Chart::Range Chart::validRange(double lower, double upper)
+{
+    if (!std::isfinite(lower) || !std::isfinite(upper))
+        return {0, 1};
+    if (upper < lower)
+        std::swap(lower, upper);
+    if (upper - lower <= std::max(std::fabs(lower), std::fabs(upper)) * 1e-9) {
+        // An empty range has no scale to draw: open it around its value.
+        const double half = lower == 0 ? 1 : std::fabs(lower) * 0.05;
+        return {lower - half, upper + half};
+    }
+    return {lower, upper};
+}
+
+Chart::Range Chart::drawnXRange() const
+{
+    const QCPRange r = plot_->xAxis->range();
+    return {r.lower, r.upper};
+}
+
+Chart::Range Chart::drawnYRange() const
+{
+    const QCPRange r = plot_->yAxis->range();
+    return {r.lower, r.upper};
+}
+
+void Chart::applyAxes()
+{
+    struct Pair {
+        const Axis& a;
+        QCPAxis* axis;
+        bool keys;
+    };
+    for (const Pair& p : {Pair{xAxis_, plot_->xAxis, true}, Pair{yAxis_, plot_->yAxis, false}}) {
+        Range r{p.a.min, p.a.max};
+        if (p.a.mode != ScaleUser) {
+            // The data's own extent: every point's time, the values of the
+            // points that are not missing.
+            bool anyFound = false;
+            QCPRange all;
+            for (int i = 0; i < plot_->graphCount(); ++i) {
+                bool found = false;
+                QCPRange gr;
+                if (p.keys) {
+                    const auto [lo, hi] = std::minmax_element(sets_[i].x.begin(), sets_[i].x.end());
+                    found = lo != sets_[i].x.end();
+                    if (found)
+                        gr = QCPRange(*lo, *hi);
+                } else {
+                    gr = plot_->graph(i)->getValueRange(found);
+                }
+                if (!found)
+                    continue;
+                all = anyFound ? QCPRange(std::min(all.lower, gr.lower), std::max(all.upper, gr.upper)) : gr;
+                anyFound = true;
+            }
+            r = anyFound ? Range{all.lower, all.upper} : Range{0, 1};
+        }
+        r = validRange(r.lower, r.upper);
+        p.axis->setRange(r.lower, r.upper);
+        // Tick counts only steer a range the program set.
+        p.axis->ticker()->setTickCount(p.a.mode == ScaleUser ? std::max(2, p.a.ticks) : 5);
+    }
+}
+
+void Chart::applyStyles(bool mono)
+{
+    for (int i = 0; i < plot_->graphCount(); ++i) {
+        QCPGraph* g = plot_->graph(i);
+        QPen pen(mono ? QColor(Qt::black) : kPenColors[i % 10]);
+        pen.setWidth(mono ? 2 : 1);
+        if (mono && i % 10 != 0)
+            pen.setDashPattern(dashPattern(i));
+        g->setPen(pen);
+        g->setLineStyle(QCPGraph::lsLine);
+        g->setScatterStyle(graphStyle_ == StyleLinesSymbols ? QCPScatterStyle(QCPScatterStyle::ssCircle, 5)
+                                                             : QCPScatterStyle(QCPScatterStyle::ssNone));
+    }
+}
+
+void Chart::setDrawCommand(int cmd)
+{
+    if (cmd == DrawRedraw) {
+        syncPlot();
+        applyStyles(false);
+        applyAxes();
+        plot_->replot(QCustomPlot::rpImmediateRefresh);
+    } else if (cmd == DrawPrint) {
+        QPrinter printer(QPrinter::HighResolution);
+        if (printing::choosePrinter(printer, window()))
+            printTo(printer);
+    }
+}
+
+void Chart::printTo(QPrinter& printer)
+{
+    printer.setPageOrientation(printOptions_[kOrientationOption] == 1 ? QPageLayout::Landscape
+                                                                        : QPageLayout::Portrait);
+    syncPlot();
+    applyStyles(printStyle_ == PrintMono);
+    applyAxes();
+    QCPPainter painter;
+    if (!painter.begin(&printer)) {
+        applyStyles(false);
+        rt::raise(printing::ErrPrinter, QStringLiteral("Printer error"));
+    }
+    painter.setMode(QCPPainter::pmVectorized);
+    painter.setMode(QCPPainter::pmNoCaching);
+    // The chart is laid out at a screen-like size with the page's shape,
+    // then scaled onto the page.
+    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+    constexpr int kLogicalWidth = 1000;
+    const double scale = double(page.width()) / kLogicalWidth;
+    const int logicalHeight = int(page.height() / scale);
+    painter.scale(scale, scale);
+    plot_->toPainter(&painter, kLogicalWidth, logicalHeight);
+    painter.end();
+    applyStyles(false);
+}

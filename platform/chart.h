@@ -1,0 +1,141 @@
+#pragma once
+// The trend chart: a store of samples (sets by points, each point with an X
+// position, a value and a missing flag) and a plot that draws from it. Sets
+// and points are numbered from 1; the "current" set and point select what the
+// value, missing flag and X position properties refer to. Changing the store
+// never redraws: the draw command does, so a sampling tick costs the same
+// however many points the chart holds.
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+class QCustomPlot;
+class QPrinter;
+
+class Chart : public QWidget {
+    Q_OBJECT
+public:
+    explicit Chart(QWidget* parent = nullptr);
+    ~Chart() override;
+
+    // ---- the store ----
+    // Points per set (at least 1). Growing adds points of value 0, flag 0
+    // and X position equal to their number; shrinking drops the last ones.
+    int PointCount() const { return points_; }
+    void setPointCount(int n);
+    // Sets shown (at least 1); new sets get the current point count.
+    int SetCount() const { return int(sets_.size()); }
+    void setSetCount(int n);
+    // Selectors; outside 1..count is run-time error 9.
+    int CurrentSet() const { return set_; }
+    void setCurrentSet(int s);
+    int CurrentPoint() const { return point_; }
+    void setCurrentPoint(int p);
+    // Of the current set and point.
+    float Value() const;
+    void setValue(float v);
+    // Missing-data flag: nonzero points are drawn as gaps.
+    int ExtraValue() const;
+    void setExtraValue(int v);
+    void setXPosition(double x);
+    // X position of point p of the current set.
+    float XPositionOf(int p) const;
+    void setXPositionOf(int p, float x);
+    QString LegendText(int s) const;
+    void setLegendText(int s, const QString& text);
+    // 1 values to 0, 3 missing flags to 0, 8 X positions to their point
+    // numbers, 5 legend texts to "". Other codes change nothing.
+    enum Reset { ResetValues = 1, ResetExtra = 3, ResetLegends = 5, ResetXPositions = 8 };
+    void setDataReset(int code);
+
+    // ---- drawing ----
+    // 3 redraws from the store; 5 prints (see print()). Other codes do nothing.
+    enum Draw { DrawRedraw = 3, DrawPrint = 5 };
+    void setDrawCommand(int cmd);
+    enum Style { StyleLines = 4, StyleLinesSymbols = 5 };
+    void setGraphStyle(int style);
+    int GraphStyle() const { return graphStyle_; }
+    // 0 none, 1 horizontal lines, 2 vertical lines, 3 both.
+    void setGridStyle(int style);
+    int GridStyle() const { return gridStyle_; }
+    // 1 automatic (the range follows the data), 2 the range set below.
+    enum Scaling { ScaleAuto = 1, ScaleUser = 2 };
+    void setXAxisScaling(int mode) { xAxis_.mode = mode; }
+    void setYAxisScaling(int mode) { yAxis_.mode = mode; }
+    int XAxisScaling() const { return xAxis_.mode; }
+    int YAxisScaling() const { return yAxis_.mode; }
+    // The range as put; an empty or inverted one is drawn as a valid range
+    // (see drawnXRange()).
+    float XAxisMin() const { return xAxis_.min; }
+    float XAxisMax() const { return xAxis_.max; }
+    float YAxisMin() const { return yAxis_.min; }
+    float YAxisMax() const { return yAxis_.max; }
+    void setXAxisMin(float v) { xAxis_.min = v; }
+    void setXAxisMax(float v) { xAxis_.max = v; }
+    void setYAxisMin(float v) { yAxis_.min = v; }
+    void setYAxisMax(float v) { yAxis_.max = v; }
+    // Tick counts 1..99; outside is run-time error 380. Fewer than 2 are
+    // drawn as 2.
+    void setXTicks(int n);
+    void setYTicks(int n);
+    int XTicks() const { return xAxis_.ticks; }
+    int YTicks() const { return yAxis_.ticks; }
+    void setBottomTitle(const QString& t);
+    QString BottomTitle() const { return bottomTitle_; }
+
+    // ---- printing ----
+    enum PrintStyles { PrintMono = 2, PrintColor = 3 };
+    void setPrintStyle(int s) { printStyle_ = s; }
+    int PrintStyle() const { return printStyle_; }
+    // Option 11: 1 landscape, 0 portrait. Other options are kept but unused.
+    void setPrintOption(int i, int v);
+    int PrintOption(int i) const;
+    // Draws the chart onto one page of the printer in the print style and
+    // orientation set.
+    void printTo(QPrinter& printer);
+
+    // ---- what the plot shows (tests and benchmarks) ----
+    QCustomPlot* plot() const { return plot_; }
+    struct Range {
+        double lower, upper;
+    };
+    Range drawnXRange() const;
+    Range drawnYRange() const;
+    // Runs the part of a redraw that brings the plot's data up to date with
+    // the store (a redraw does it first).
+    void syncPlot();
+
+private:
+    struct Set {
+        std::vector<double> x;
+        std::vector<float> value;
+        std::vector<int> extra;
+        QString legend;
+        // Points 0..synced-1 are in the plot's container as stored; a change
+        // below it makes the plot rebuild this set at the next redraw.
+        int synced = 0;
+    };
+    struct Axis {
+        int mode = ScaleAuto;
+        float min = 0, max = 1;
+        int ticks = 5;
+    };
+    Set& current();
+    const Set& current() const;
+    void touch(Set& s, int index) { if (index < s.synced) s.synced = -1; }
+    void applyAxes();
+    void applyStyles(bool mono);
+    static Range validRange(double lower, double upper);
+
+    QCustomPlot* plot_;
+    std::vector<Set> sets_;
+    int points_ = 1;
+    int set_ = 1;
+    int point_ = 1;
+    int graphStyle_ = StyleLines;
+    int gridStyle_ = 0;
+    Axis xAxis_, yAxis_;
+    QString bottomTitle_;
+    int printStyle_ = PrintColor;
+    int printOptions_[20] = {};
+};

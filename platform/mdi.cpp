@@ -1,0 +1,52 @@
+#include "platform/mdi.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QVBoxLayout>
+
+MdiForm::MdiForm(QWidget* parent) : Form(parent)
+{
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(0);
+    area_ = new QMdiArea(this);
+    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    layout_->addWidget(area_);
+}
+
+MdiChildForm::MdiChildForm(QWidget* parent) : Form(parent) {}
+
+void MdiChildForm::setMdiParent(MdiForm& parent)
+{
+    if (sub_)
+        return;
+    parent_ = &parent;
+    sub_ = parent.area()->addSubWindow(this);
+    // The subwindow lives as long as the child: the child's close box asks the
+    // child (its unload may refuse), and an unloaded child takes its frame along.
+    sub_->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(this, &QObject::destroyed, sub_, &QObject::deleteLater);
+}
+
+void MdiChildForm::Show()
+{
+    if (!sub_) {
+        Form::Show();
+        return;
+    }
+    sub_->show();
+    show();
+    parent_->Show();
+    parent_->area()->setActiveSubWindow(sub_);
+}
+
+void MdiChildForm::Hide()
+{
+    if (!sub_) {
+        Form::Hide();
+        return;
+    }
+    sub_->hide();
+    Form::Hide();
+}

@@ -1,0 +1,681 @@
+// The system monitor: rows and row file, activation, the poll on its periods,
+// set-point and ramp/soak commands, against the simulated line.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTimeZone>
+#include <QTimer>
+
+#include "config/frmConfig.h"
+#include "core/deffiles.h"
+#include "core/state.h"
+#include "monitor/frmMonitor.h"
+#include "monitor/mdiMonitor.h"
+#include "platform/clock.h"
+#include "platform/textfile.h"
+#include "platform/twips.h"
+#include "shell/frmMain.h"
+#include "shell/navigation.h"
+#include "support/simline.h"
+
+using namespace modZarn;
+using monitor::kEmptyLabel;
+
+namespace {
+
+// Another window of the program, to move the activation to.
+class OtherWindow : public Form {};
+
+// Rows 0-3 are four kinds of instrument; 34H is configured but silent.
+const char* const kLine = R"(
+instrument 50 group 0 protocol Z
+zcmd 50 0x00 72.5 unit=F
+zcmd 50 0x101 75.0 unit=F
+zcmd 50 0x31F 2
+zcmd 50 0x321 0
+zcmd 50 0x312 1
+zcmd 50 0x315 0
+instrument 51 group 0 protocol R
+reg 51 1 725
+reg 51 2 0x0812
+reg 51 256 1000
+reg 51 798 0
+reg 51 800 2
+reg 51 785 1
+reg 51 788 1
+reg 51 794 1
+reg 51 257 0
+instrument 1 group 1 protocol R
+reg 1 0x1000 250
+reg 1 0x102A 0x0004
+reg 1 0x1001 300
+instrument 2 group 2 protocol A
+reg 2 0x4700 500
+reg 2 0x472B 0x0004
+reg 2 0x4701 450
+)";
+
+InstrumentRecord Rec(const char* address, const char* protocol, int group, const char* name)
+{
+    InstrumentRecord r;
+    r.Address = QString::fromLatin1(address);
+    r.Protocol = QString::fromLatin1(protocol);
+    r.Group = group;
+    r.Name = QString::fromLatin1(name);
+    return r;
+}
+
+class MonitorTest : public SimLineTest {
+protected:
+    void SetUp() override
+    {
+        SimLineTest::SetUp();
+        copySampleData();
+        ReadZarnXrefFile();
+        ReadxxGXrefFile();
+        ReadxxHXrefFile();
+        Clock::setFake(QDateTime(QDate(2026, 12, 9), QTime(10, 0), QTimeZone::utc()));
+        gPVPollSeconds = 1;
+        gSPPollSeconds = 5;
+        for (const InstrumentRecord& r : {Rec("32", "Z", 0, "Oven"), Rec("33", "R", 0, "Kiln"),
+                                          Rec("001", "R", 1, "Line"), Rec("002", "A", 2, "Tank"),
+                                          Rec("34", "R", 0, "Dead")})
+            gInstruments.Append(r);
+    }
+    void startSim() { startLine(kLine); }
+    FrmMonitor& f() { return frmMonitor(); }
+    // Shows the monitor; the test runs the ticks by hand.
+    void activate()
+    {
+        mdiMonitor().Show();
+        polling_ = f().tmrPoll.enabled();
+        f().tmrPoll.setEnabled(false);
+    }
+    bool polling_ = false; // the poll timer came on with the activation
+    void deactivate() { Forms::get<OtherWindow>().Show(); }
+    void choose(int row, int instrument) { f().cbxControl(row)->setListIndex(instrument); }
+    void tick() { f().tmrPoll_Timer(); }
+    int requestsTo(const QByteArray& marker) const
+    {
+        int n = 0;
+        for (const QByteArray& r : sim_.requests())
+            n += r.contains(marker) ? 1 : 0;
+        return n;
+    }
+    // Types into a row's box (as code: the box turns yellow) and presses Enter.
+    void press(int row, const QString& text)
+    {
+        TextBox* box = f().txtSVText(row);
+        box->setText(text);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QCoreApplication::sendEvent(box, &enter);
+    }
+    quint32 back(QWidget* w) const { return ctl::backColor(w); }
+    QString errorLine() const { return frmMain().lblErrorMessageText->text(); }
+};
+
+TEST(MonitorRows, LabelsTypedValuesAndPeriods)
+{
+    const std::tuple<const char*, const char*, int, int> labels[] = {
+        {"32  Z0 Oven", "Z", 0, 50}, {"001 R1 Line", "R", 1, 1}, {"255 A2 ", "A", 2, 255},
+        {"00      [none]", " ", 0, 0}, {"", "", 0, 0},
+    };
+    for (const auto& [text, protocol, group, address] : labels) {
+        const monitor::RowTarget t = monitor::ParseLabel(QString::fromUtf8(text));
+        EXPECT_EQ(t.protocol, protocol) << text;
+        EXPECT_EQ(t.group, group) << text;
+        EXPECT_EQ(t.address, address) << text;
+    }
+    // The reader trims the blank an empty name leaves behind.
+    EXPECT_TRUE(monitor::SameLabel("001 R1", "001 R1 "));
+    EXPECT_FALSE(monitor::SameLabel("001 R1 Line", "001 R1 line"));
+
+    const std::pair<const char*, double> accepted[] = {
+        {"12.5", 12.5}, {"  -3", -3}, {"1,234.5  °F", 1234.5}, {"1,234,567", 1234567},
+        {"75.0 °C", 75}, {".5", 0.5}, {"98.6F", 98.6}, {"12 Er", 12}, {"1E2", 100},
+    };
+    for (const auto& [text, value] : accepted) {
+        double v = 0;
+        EXPECT_TRUE(monitor::ReadSetpointText(QString::fromUtf8(text), v)) << text;
+        EXPECT_DOUBLE_EQ(v, value) << text;
+    }
+    for (const char* refused : {"abc", "1.234,5", "12,34", "1,2345", "-", ".", "12 abc", "12°K"}) {
+        double v = 0;
+        EXPECT_FALSE(monitor::ReadSetpointText(QString::fromUtf8(refused), v)) << refused;
+    }
+
+    float v = 0;
+    EXPECT_TRUE(monitor::ScaledSetpoint(12.5, 10, v));
+    EXPECT_EQ(v, 125.0f);
+    EXPECT_TRUE(monitor::ScaledSetpoint(-3276.8, 10, v));
+    EXPECT_FALSE(monitor::ScaledSetpoint(3276.8, 10, v));
+    EXPECT_FALSE(monitor::ScaledSetpoint(1e39, 1, v));
+}
+
+TEST_F(MonitorTest, RowsAreLaidOutFromTheTableAndStartHidden)
+{
+    FrmMonitor& m = f();
+    EXPECT_EQ(m.windowTitle(), "System Monitor");
+    EXPECT_EQ(mdiMonitor().windowTitle(), "System Monitor");
+    EXPECT_EQ(m.height(), tw::px(15300));
+    EXPECT_EQ(m.lblHeading->text().size(), 112);
+    for (int r : {0, 17, 39}) {
+        const int top = tw::px(720 + 360 * r);
+        EXPECT_EQ(m.lblNum(r)->text(), QString::number(r + 1));
+        EXPECT_EQ(m.cbxControl(r)->geometry(), tw::rect(1080, 720 + 360 * r, 2895, 315));
+        EXPECT_EQ(m.txtSVText(r)->x(), tw::px(5160));
+        EXPECT_EQ(m.txtSVText(r)->y(), top);
+        EXPECT_GT(m.shpRampSoak(r)->y(), top);
+        EXPECT_EQ(m.cmdRampHold(r)->geometry(), tw::rect(7920, 750 + 360 * r, 375, 255));
+        EXPECT_EQ(m.shpPoll(r)->kind(), Shape::Circle);
+        for (QWidget* w : std::initializer_list<QWidget*>{m.cmdRampCfg(r), m.cmdRampOn(r), m.cmdRampHold(r),
+                                                         m.cmdRampOff(r), m.shpRampSoak(r)})
+            EXPECT_FALSE(ctl::Visible(w));
+    }
+    EXPECT_EQ(m.cmdRampOff(3)->text(), "Off");
+    EXPECT_EQ(rtErrorOf([&] { m.txtSVText(40); }), 340);
+}
+
+TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
+{
+    startSim();
+    gInstruments.Append(Rec("003", "R", 1, "")); // an empty name: its label ends in a blank
+    QByteArray stored = "001 R1 Line\r\n\r\n003 R1\r\n33  R0 Gone\r\n32  Z0 Oven\r\n";
+    for (int r = 5; r < 40; ++r)
+        stored += "\r\n";
+    writeFile("Monitor.val", stored);
+    activate();
+    FrmMonitor& m = f();
+    EXPECT_EQ(boxes_.count(), 0);
+    ASSERT_EQ(m.cbxControl(0)->ListCount(), 7);
+    EXPECT_EQ(m.cbxControl(0)->List(6), kEmptyLabel);
+    const char* const shown[] = {"001 R1 Line", "00      [none]", "003 R1 ", "00      [none]", "32  Z0 Oven"};
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(m.cbxControl(r)->Text(), shown[r]) << r;
+    EXPECT_EQ(m.cbxControl(0)->toolTip(), "001 R1 Line");
+    EXPECT_TRUE(polling_);
+    EXPECT_FALSE(gMonitorBusy);
+    EXPECT_EQ(mdiMonitor().mnuTemperatures->title(), "Process Variables (Now=1 Sec.)");
+
+    // A box of the monitor's own leaves it active and shown.
+    press(4, "abc");
+    EXPECT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(Forms::active(), &mdiMonitor());
+    EXPECT_TRUE(mdiMonitor().isVisible());
+
+    deactivate();
+    EXPECT_FALSE(mdiMonitor().isVisible());
+    EXPECT_FALSE(m.tmrPoll.enabled());
+    EXPECT_TRUE(gMonitorStop);
+    const QList<QByteArray> lines = readFile("Monitor.val").split('\n');
+    ASSERT_EQ(lines.size(), 41);
+    EXPECT_EQ(lines[2], "003 R1 \r");
+    EXPECT_EQ(lines[39], "00      [none]\r");
+
+    // Showing it again rebuilds the rows from the same file.
+    gInstruments.RemoveAt(0);
+    mdiMonitor().Show();
+    EXPECT_EQ(m.cbxControl(0)->ListCount(), 6);
+    EXPECT_EQ(m.cbxControl(2)->Text(), "003 R1 ");
+    EXPECT_EQ(m.cbxControl(4)->Text(), kEmptyLabel);
+}
+
+TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
+{
+    startSim();
+    for (const QByteArray& content : {QByteArray(), QByteArray("33  R0 Kiln\r\n001 R1 Line")}) {
+        if (!content.isEmpty())
+            writeFile("Monitor.val", content);
+        activate();
+        EXPECT_EQ(boxes_.count(), 0);
+        EXPECT_TRUE(polling_);
+        EXPECT_FALSE(gMonitorBusy);
+        EXPECT_EQ(f().cbxControl(39)->Text(), kEmptyLabel);
+        deactivate();
+    }
+    EXPECT_EQ(f().cbxControl(1)->Text(), "001 R1 Line");
+    EXPECT_EQ(f().cbxControl(2)->Text(), kEmptyLabel);
+}
+
+TEST_F(MonitorTest, RowFileThatCannotBeWrittenKeepsTheMonitorShown)
+{
+    ASSERT_TRUE(QDir(programDir()).mkdir("Monitor.val"));
+    activate();
+    deactivate();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - mdiMonitor.Form_Deactivate"));
+    EXPECT_TRUE(mdiMonitor().isVisible());
+    EXPECT_TRUE(gMonitorStop);
+    EXPECT_FALSE(f().tmrPoll.enabled());
+}
+
+TEST_F(MonitorTest, PortClosedLeavesTheRowsInert)
+{
+    activate();
+    EXPECT_FALSE(polling_);
+    EXPECT_TRUE(gMonitorBusy);
+    f().shpPoll(0)->setFillColor(color::Red);
+    choose(0, 1);
+    EXPECT_EQ(f().shpPoll(0)->fillColor(), color::Red);
+    EXPECT_EQ(Screen::mousePointer(), Screen::Default);
+}
+
+TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
+{
+    FrmMain& main = frmMain();
+    main.Show();
+    ASSERT_TRUE(main.cmdMonitor->isEnabled());
+    main.cmdMonitor->click();
+    EXPECT_EQ(Forms::active(), &mdiMonitor());
+    EXPECT_TRUE(main.isVisible());
+
+    // The child's close box hides the whole monitor; the child stays.
+    int cancel = 0;
+    f().Form_Unload(cancel);
+    EXPECT_EQ(cancel, 1);
+    EXPECT_FALSE(mdiMonitor().isVisible());
+    EXPECT_TRUE(rt::FileExists(file("Monitor.val")));
+    main.cmdMonitor->click();
+    EXPECT_TRUE(mdiMonitor().isVisible());
+    mdiMonitor().mnuFileClose->trigger();
+    EXPECT_FALSE(mdiMonitor().isVisible());
+}
+
+TEST_F(MonitorTest, RefreshPeriodMenusSetAndSaveThePeriods)
+{
+    activate();
+    mdiMonitor().mnuTempRates(0)->trigger();
+    mdiMonitor().mnuSPRates(11)->trigger();
+    EXPECT_FLOAT_EQ(gPVPollSeconds, 0.05f);
+    EXPECT_EQ(gSPPollSeconds, 0.0f);
+    EXPECT_EQ(mdiMonitor().mnuTemperatures->title(), "Process Variables (Now=.05 Sec.)");
+    EXPECT_EQ(mdiMonitor().mnuSetpoints->title(), "Setpoints (Now=0 Sec.)");
+    EXPECT_TRUE(readFile("Quinrex3.cfg").contains(" .05 \r\n 0 \r\n"));
+}
+
+TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
+{
+    startSim();
+    activate();
+    for (int r = 0; r < 5; ++r)
+        choose(r, r);
+    tick(); // both passes due after activation
+    FrmMonitor& m = f();
+    // row: temperature, set point, AL1, AL2, ramp buttons shown, ramp lamp
+    const std::tuple<const char*, const char*, const char*, const char*, bool, quint32> rows[] = {
+        {"72.5 °F", "75.0 °F", "", "", true, color::Green},
+        {"72.5  °F", "100.0  °F", "", "", true, color::Yellow},
+        {"25.0  °C", "30.0  °C", "", "", false, color::ButtonFace},
+        {"50.0  °F", "45.0  °F", "", "", false, color::ButtonFace},
+    };
+    for (int r = 0; r < 4; ++r) {
+        const auto& [pv, sp, al1, al2, ramp, lamp] = rows[r];
+        EXPECT_EQ(m.lblTempText(r)->text(), QString::fromUtf8(pv)) << r;
+        EXPECT_EQ(m.txtSVText(r)->text(), QString::fromUtf8(sp)) << r;
+        EXPECT_EQ(m.lblAlm1StatText(r)->text(), al1) << r; // modes read in this pass show from the next one
+        EXPECT_EQ(ctl::Visible(m.cmdRampOn(r)), ramp) << r;
+        EXPECT_EQ(m.shpPoll(r)->fillColor(), color::ButtonFace) << r;
+        if (ramp)
+            EXPECT_EQ(m.shpRampSoak(r)->fillColor(), lamp) << r;
+        EXPECT_EQ(back(m.txtSVText(r)), color::White);
+    }
+    EXPECT_EQ(m.RowScale[1], 10.0f);
+    EXPECT_EQ(m.txtChangeAll->text(), "75.0 °F");
+    // The silent instrument in row 4 turns its lamp red and the error line
+    // says so.
+    EXPECT_EQ(m.shpPoll(4)->fillColor(), color::Red);
+    EXPECT_TRUE(errorLine().contains(" - Address 34:")) << errorLine().toStdString();
+
+    // One second on, only the process values are due: alarm modes now show.
+    // Oven: mode 1 (bit 1 of 799 set) with the flag clear gives ON; Kiln:
+    // alarm 1 mode 2 with its flag set is ON, alarm 2 mode 1 with its flag
+    // clear is ON too; groups 1 and 2 show mode 2 with flags clear: OFF.
+    choose(4, 5); // the empty row: no read; a row change forces both passes
+    tick();
+    sim_.clearLog();
+    Clock::advanceMs(1000);
+    tick();
+    EXPECT_EQ(requestsTo("\x02Z32"), 1); // the Zarn Link process value only
+    const std::tuple<int, const char*, const char*> alarms[] = {
+        {0, "ON", "OFF"}, {1, "ON", "ON"}, {2, "OFF", "OFF"}, {3, "OFF", "OFF"}};
+    for (const auto& [r, al1, al2] : alarms) {
+        EXPECT_EQ(m.lblAlm1StatText(r)->text(), al1) << r;
+        EXPECT_EQ(m.lblAlm2StatText(r)->text(), al2) << r;
+        EXPECT_EQ(back(m.lblAlm1StatText(r)), QString(al1) == "ON" ? color::Red : color::ButtonFace) << r;
+    }
+    EXPECT_EQ(m.shpPoll(4)->fillColor(), color::ButtonFace);
+    // The next good row after a failure empties the error line.
+    EXPECT_EQ(errorLine(), "");
+
+    // Half a second later nothing is due; the set points come at five seconds.
+    sim_.clearLog();
+    Clock::advanceMs(500);
+    tick();
+    EXPECT_TRUE(sim_.requests().empty());
+    Clock::advanceMs(4500);
+    sim_.must("zcmd 50 0x101 80.0 unit=F");
+    tick();
+    EXPECT_EQ(m.txtSVText(0)->text(), "80.0 °F");
+
+    // "Never" for both: no tick reads, even right after a row change.
+    gPVPollSeconds = gSPPollSeconds = 0;
+    choose(0, 1);
+    sim_.clearLog();
+    tick();
+    EXPECT_TRUE(sim_.requests().empty());
+}
+
+TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
+{
+    startSim();
+    activate();
+    choose(0, 0);
+    f().txtSVText(0)->setText(QStringLiteral("90"));
+    f().txtChangeAll->setText(QStringLiteral("65"));
+    ASSERT_EQ(back(f().txtSVText(0)), color::Yellow);
+    tick();
+    EXPECT_EQ(f().lblTempText(0)->text(), "72.5 °F");
+    EXPECT_EQ(f().txtSVText(0)->text(), "90");
+    EXPECT_EQ(f().txtChangeAll->text(), "65");
+    EXPECT_EQ(requestsTo("\x02Z320101"), 0);
+    EXPECT_FALSE(ctl::Visible(f().cmdRampOn(0)));
+
+    // Changing the row empties the box but keeps it yellow.
+    choose(0, 1);
+    EXPECT_EQ(f().txtSVText(0)->text(), "");
+    EXPECT_EQ(back(f().txtSVText(0)), color::Yellow);
+}
+
+TEST_F(MonitorTest, TickDuringARunningPassIsSkipped)
+{
+    startSim();
+    activate();
+    for (int r = 0; r < 40; ++r)
+        choose(r, r % 4); // 40 rows across the four kinds
+    bool nested = false;
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(f().PassRunning());
+        Clock::advanceMs(10000);
+        tick();
+        nested = true;
+    });
+    tick();
+    EXPECT_TRUE(nested);
+    EXPECT_FALSE(f().PassRunning());
+    // One pass: each Zarn Link row read its process value once.
+    EXPECT_EQ(requestsTo("\x02Z3200"), 10);
+}
+
+TEST_F(MonitorTest, DeactivationEndsAPassAfterItsRow)
+{
+    startSim();
+    activate();
+    for (int r = 0; r < 4; ++r)
+        choose(r, r);
+    QTimer::singleShot(0, [&] { deactivate(); });
+    tick();
+    EXPECT_EQ(f().lblTempText(0)->text(), "72.5 °F");
+    EXPECT_EQ(f().lblTempText(1)->text(), "");
+}
+
+TEST_F(MonitorTest, FailingTicksShowOneBoxAtATime)
+{
+    startSim();
+    gInstruments.Append(Rec("1E9", "R", 1, "Bad")); // an address text no row can take
+    activate();
+    choose(0, 5);
+    int shown = 0;
+    mb::setHandler([&](const mb::Call& c) {
+        ++shown;
+        EXPECT_EQ(c.title, "Application Error");
+        EXPECT_TRUE(c.text.endsWith("Routine - frmMonitor.tmrPoll_Timer")) << c.text.toStdString();
+        // The timer keeps ticking under the open box.
+        gLastPVPollTime = kPollNow;
+        f().tmrPoll.tick();
+        return int(mb::OK);
+    });
+    f().tmrPoll.tick();
+    EXPECT_EQ(shown, 1);
+    gLastPVPollTime = kPollNow;
+    f().tmrPoll.tick();
+    EXPECT_EQ(shown, 2);
+    EXPECT_FALSE(f().PassRunning());
+}
+
+TEST_F(MonitorTest, RowSetpointEnter)
+{
+    startSim();
+    activate();
+    for (int r = 0; r < 3; ++r)
+        choose(r, r);
+    tick();
+    FrmMonitor& m = f();
+    ASSERT_EQ(m.RowScale[1], 10.0f);
+    choose(3, 3);
+
+    // text typed in row 1 (scale 10), colour after Enter, value written to wire register 257 (none: unchanged)
+    const std::tuple<const char*, quint32, int, int> cases[] = {
+        {"12.5", color::Green, 125, 0},
+        {"1,234.5  °F", color::Green, 12345, 0},
+        {"abc", color::Red, 12345, 1},      // refused, nothing sent
+        {"1,234,5", color::Red, 12345, 1},  // separators out of place
+        {"4000", color::Red, 12345, 1},     // 40000 does not fit a register
+        {"", color::White, 12345, 0},
+    };
+    for (const auto& [typed, colour, onWire, boxesShown] : cases) {
+        boxes_.clear();
+        press(1, QString::fromUtf8(typed));
+        EXPECT_EQ(back(m.txtSVText(1)), colour) << typed;
+        EXPECT_EQ(sim_.must("get 51 reg 257"), std::to_string(onWire)) << typed;
+        EXPECT_EQ(boxes_.count(), boxesShown) << typed;
+    }
+    // Group 1 (fixed tenths); the focus moves on after Enter.
+    m.txtSVText(2)->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), m.txtSVText(2));
+    press(2, QStringLiteral("31.5"));
+    EXPECT_NE(QApplication::focusWidget(), m.txtSVText(2));
+    EXPECT_EQ(sim_.must("get 1 reg 0x1001"), "315");
+
+    // A row not read yet cannot scale its value.
+    boxes_.clear();
+    press(3, QStringLiteral("5"));
+    EXPECT_EQ(back(m.txtSVText(3)), color::Red);
+    EXPECT_EQ(boxes_.last().title, "Cannot Send Setpoint Value");
+
+    // A row without an instrument.
+    m.RowScale[4] = 1;
+    press(4, QStringLiteral("5"));
+    EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
+    EXPECT_EQ(boxes_.last().text, "There is no instrument defined for this row.  Select an instrument first.");
+    EXPECT_EQ(back(m.txtSVText(4)), color::White);
+    EXPECT_EQ(m.txtSVText(4)->text(), "");
+
+    // A failed write: the silent instrument.
+    choose(5, 4);
+    m.RowScale[5] = 1;
+    press(5, QStringLiteral("5"));
+    EXPECT_EQ(back(m.txtSVText(5)), color::Red);
+    EXPECT_EQ(boxes_.last().title, "Send Setpoint Value Communications Error");
+    EXPECT_TRUE(boxes_.last().text.startsWith("Setpoint Value not sent due to communications Error >Address 34:"));
+    EXPECT_TRUE(boxes_.last().text.endsWith(". "));
+
+    // Enter in a box that is not yellow sends nothing.
+    sim_.clearLog();
+    int key = 13;
+    m.txtSVText_KeyPress(0, key);
+    EXPECT_TRUE(sim_.requests().empty());
+    EXPECT_EQ(key, 0);
+
+    // Leaving a yellow box without Enter: red, a note, and a set-point poll.
+    gLastSPPollTime = 0;
+    m.txtSVText(0)->setText(QStringLiteral("7"));
+    m.txtSVText_LostFocus(0);
+    EXPECT_EQ(back(m.txtSVText(0)), color::Red);
+    EXPECT_EQ(boxes_.last().title, "Setpoint Value Not Sent");
+    EXPECT_EQ(boxes_.last().style, mb::Information);
+    EXPECT_EQ(gLastSPPollTime, kPollNow);
+}
+
+TEST_F(MonitorTest, ChangeAll)
+{
+    startSim();
+    activate();
+    for (int r = 0; r < 5; ++r)
+        choose(r, r); // row 4: the silent instrument
+    choose(7, 1);
+    tick();
+    FrmMonitor& m = f();
+    m.RowScale[4] = 1;
+    choose(6, 0); // read later: scale 0
+
+    // Answered No: nothing sent, box white.
+    m.txtChangeAll->setText(QStringLiteral("60"));
+    boxes_.push(mb::No);
+    m.cmdChangeAll->click();
+    EXPECT_EQ(boxes_.last().text, "Are you sure you wish to change all the instrument setpoints to 60 ?");
+    EXPECT_EQ(boxes_.last().style, 292);
+    EXPECT_EQ(back(m.txtChangeAll), color::White);
+    EXPECT_EQ(sim_.must("get 51 reg 257"), "0");
+
+    // Yes, then No at the failing row 4: rows 0-3 sent, rows 6-7 untouched.
+    m.txtChangeAll->setText(QStringLiteral("62.5"));
+    boxes_.clear();
+    boxes_.push(mb::Yes);
+    boxes_.push(mb::No);
+    gLastSPPollTime = 0;
+    const double before = Clock::timer();
+    m.cmdChangeAll->click();
+    EXPECT_EQ(sim_.must("get 51 reg 257"), "625");
+    EXPECT_EQ(sim_.must("get 2 reg 0x4701"), "625");
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_TRUE(boxes_.last().text.startsWith(
+        "Setpoint Value not sent to address 34 (Dead) due to communications Error >Address 34:"));
+    EXPECT_TRUE(boxes_.last().text.endsWith(".\rDo you want to continue with the next instrument?"));
+    EXPECT_EQ(back(m.txtChangeAll), color::Red);
+    EXPECT_EQ(back(m.txtSVText(0)), color::Green);
+    EXPECT_EQ(back(m.txtSVText(7)), color::White);
+    EXPECT_EQ(gLastSPPollTime, 0);
+    EXPECT_EQ(Clock::timer(), before);
+
+    // Yes at the failing row: on to the end, a warning for the unread row,
+    // green, a forced poll and the wait.
+    m.txtChangeAll->setText(QStringLiteral("61"));
+    boxes_.clear();
+    boxes_.push(mb::Yes);
+    boxes_.push(mb::Yes);
+    m.cmdChangeAll->click();
+    ASSERT_EQ(boxes_.count(), 3);
+    EXPECT_EQ(boxes_.calls()[2].title, "Cannot Send Change All Setpoint Value");
+    EXPECT_TRUE(boxes_.calls()[2].text.contains("sent to address 32  instruments"));
+    EXPECT_EQ(back(m.txtChangeAll), color::Green);
+    EXPECT_EQ(back(m.txtSVText(7)), color::Green);
+    EXPECT_EQ(sim_.must("get 51 reg 257"), "610");
+    EXPECT_EQ(gLastSPPollTime, kPollNow);
+    EXPECT_NEAR(Clock::timer() - before, 0.7, 0.002);
+
+    // Text that is no number is refused before anything is asked or sent.
+    m.txtChangeAll->setText(QStringLiteral("6O"));
+    boxes_.clear();
+    m.cmdChangeAll->click();
+    EXPECT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Invalid Setpoint Value");
+    EXPECT_EQ(back(m.txtChangeAll), color::Red);
+}
+
+TEST_F(MonitorTest, RampSoakButtons)
+{
+    startSim();
+    activate();
+    choose(0, 1); // Kiln, Modbus RTU: run register on the wire 785, hold 788
+    choose(1, 0); // Oven, Zarn Link
+    tick();
+    ASSERT_TRUE(ctl::Visible(f().cmdRampOn(0)));
+    FrmMonitor& m = f();
+
+    // button, first write (wire register, value), second write
+    const std::tuple<void (FrmMonitor::*)(int), int, int, int, int> rows[] = {
+        {&FrmMonitor::cmdRampOn_Click, 785, 1, 788, 0},
+        {&FrmMonitor::cmdRampHold_Click, 788, 1, 785, 1},
+        {&FrmMonitor::cmdRampOff_Click, 785, 0, 788, 0},
+    };
+    for (const auto& [handler, first, firstValue, second, secondValue] : rows) {
+        sim_.must("reg 51 785 7");
+        sim_.must("reg 51 788 7");
+        sim_.clearLog();
+        gLastSPPollTime = 0;
+        const double before = Clock::timer();
+        (m.*handler)(0);
+        const auto req = sim_.requests();
+        ASSERT_EQ(req.size(), 2u);
+        EXPECT_EQ(quint8(req[0][3]), first & 0xFF);
+        EXPECT_EQ(quint8(req[1][3]), second & 0xFF);
+        EXPECT_EQ(sim_.must("get 51 reg " + std::to_string(first)), std::to_string(firstValue));
+        EXPECT_EQ(sim_.must("get 51 reg " + std::to_string(second)), std::to_string(secondValue));
+        EXPECT_EQ(m.shpRampSoak(0)->fillColor(), color::ButtonFace);
+        EXPECT_EQ(gLastSPPollTime, kPollNow);
+        EXPECT_NEAR(Clock::timer() - before, 0.8, 0.002);
+    }
+
+    // A failed first write leaves the second unsent.
+    sim_.must("fault 51 exception:4");
+    sim_.clearLog();
+    m.cmdRampHold(0)->click();
+    EXPECT_EQ(sim_.requests().size(), 1u);
+    EXPECT_EQ(boxes_.last().title, "Program Hold Communications Error");
+    EXPECT_TRUE(boxes_.last().text.startsWith(
+        "The command to turn the program hold on failed due to a write communications Error >Address 33:"));
+    EXPECT_TRUE(boxes_.last().text.endsWith(". "));
+
+    // No instrument in the row.
+    m.cmdRampOn_Click(5);
+    EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
+
+    // Start All serves the rows with a visible On button: both rows here.
+    boxes_.clear();
+    boxes_.push(mb::Yes);
+    sim_.clearLog();
+    m.cmdStartAll->click();
+    EXPECT_EQ(boxes_.calls()[0].title, "Confirm Start All Ramp/Soak Programs");
+    EXPECT_EQ(sim_.requests().size(), 4u);
+    EXPECT_EQ(sim_.must("get 51 reg 785"), "1");
+
+    // Answered No: nothing sent.
+    boxes_.push(mb::No);
+    sim_.clearLog();
+    m.cmdStopAll_Click();
+    EXPECT_TRUE(sim_.requests().empty());
+
+    // With no On button shown nothing is sent, yet the poll is forced and
+    // the command waits.
+    choose(0, 2);
+    choose(1, 2);
+    boxes_.push(mb::Yes);
+    sim_.clearLog();
+    gLastSPPollTime = 0;
+    const double before = Clock::timer();
+    m.cmdHoldAll->click();
+    EXPECT_TRUE(sim_.requests().empty());
+    EXPECT_EQ(gLastSPPollTime, kPollNow);
+    EXPECT_NEAR(Clock::timer() - before, 0.7, 0.002);
+}
+
+TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
+{
+    startSim();
+    activate();
+    choose(2, 2);
+    f().cmdRampCfg_Click(1);
+    EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
+    EXPECT_FALSE(gRampCfgMode);
+
+    f().cmdRampCfg(2)->click();
+    EXPECT_TRUE(gRampCfgMode);
+    EXPECT_EQ(gRampCfgAddress, 1);
+    EXPECT_EQ(gRampCfgProtocol, "R");
+    EXPECT_EQ(gRampCfgGroup, 1);
+    EXPECT_EQ(Forms::active(), &frmConfig());
+    EXPECT_FALSE(mdiMonitor().isVisible());
+}
+
+} // namespace

@@ -1,0 +1,239 @@
+// The trend chart: its sample store, what the plot draws from it, the axis
+// ranges it keeps valid, and printing to a PDF file.
+#include <QFile>
+#include <QRegularExpression>
+#include <cmath>
+#include <functional>
+#include <qcustomplot.h>
+
+#include "platform/chart.h"
+#include "platform/filedialog.h"
+#include "platform/printing.h"
+#include "support/testenv.h"
+
+namespace {
+
+class ChartTest : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        chart.resize(800, 500);
+        printing::setPrinterInstalledOverride(0);
+    }
+    void TearDown() override
+    {
+        printing::setPrinterInstalledOverride(-1);
+        QxTest::TearDown();
+    }
+    // Puts one point into set s the way sampling does.
+    void put(int s, int p, double x, float v, int missing = 0)
+    {
+        chart.setCurrentSet(s);
+        chart.setCurrentPoint(p);
+        chart.setXPosition(x);
+        chart.setValue(v);
+        chart.setExtraValue(missing);
+    }
+    // What the plot holds for set s, as "x:y" texts ("x:-" for a gap).
+    QStringList drawn(int s)
+    {
+        QStringList out;
+        auto data = chart.plot()->graph(s - 1)->data();
+        for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+            out << QString::number(it->key) + ':' + (std::isnan(it->value) ? QStringLiteral("-") : QString::number(it->value));
+        return out;
+    }
+    Chart chart;
+};
+
+TEST_F(ChartTest, StoreAccessOutsideItsSetsAndPointsIsRefused)
+{
+    chart.setSetCount(3);
+    chart.setPointCount(4);
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"set 0", [&] { chart.setCurrentSet(0); }},
+        {"set past count", [&] { chart.setCurrentSet(4); }},
+        {"point 0", [&] { chart.setCurrentPoint(0); }},
+        {"point past count", [&] { chart.setCurrentPoint(5); }},
+        {"X of point past count", [&] { chart.setXPositionOf(5, 1); }},
+        {"legend of set 0", [&] { chart.setLegendText(0, "x"); }},
+        {"value after shrinking", [&] { chart.setCurrentPoint(4); chart.setPointCount(2); chart.setValue(1); }},
+        {"flag after fewer sets", [&] { chart.setPointCount(4); chart.setCurrentSet(3); chart.setSetCount(2); (void)chart.ExtraValue(); }},
+    };
+    for (const auto& [what, f] : rows)
+        EXPECT_EQ(rtErrorOf(f), rt::ErrSubscript) << what;
+
+    const std::pair<const char*, std::function<void()>> invalid[] = {
+        {"no points", [&] { chart.setPointCount(0); }},
+        {"no sets", [&] { chart.setSetCount(0); }},
+        {"0 ticks", [&] { chart.setXTicks(0); }},
+        {"100 ticks", [&] { chart.setYTicks(100); }},
+    };
+    for (const auto& [what, f] : invalid)
+        EXPECT_EQ(rtErrorOf(f), rt::ErrInvalidPropertyValue) << what;
+    EXPECT_EQ(chart.SetCount(), 2);
+    EXPECT_EQ(chart.PointCount(), 4);
+}
+
+TEST_F(ChartTest, EachDataResetClearsOnlyItsPart)
+{
+    // code, then what point 3 of set 2 holds: value, flag, X position, legend
+    struct Row {
+        int code;
+        float value;
+        int flag;
+        float x;
+        const char* legend;
+    };
+    const Row rows[] = {
+        {Chart::ResetExtra, -4, 0, 7.25f, "Kiln"},   {Chart::ResetValues, 0, 1, 7.25f, "Kiln"},
+        {Chart::ResetXPositions, -4, 1, 3, "Kiln"},  {Chart::ResetLegends, -4, 1, 7.25f, ""},
+        {2, -4, 1, 7.25f, "Kiln"},
+    };
+    for (const Row& r : rows) {
+        chart.setSetCount(2);
+        chart.setPointCount(3);
+        put(2, 3, 7.25, -4, 1);
+        chart.setLegendText(2, "Kiln");
+        chart.setDataReset(r.code);
+        EXPECT_EQ(chart.Value(), r.value) << r.code;
+        EXPECT_EQ(chart.ExtraValue(), r.flag) << r.code;
+        EXPECT_EQ(chart.XPositionOf(3), r.x) << r.code;
+        EXPECT_EQ(chart.LegendText(2), r.legend) << r.code;
+        EXPECT_EQ(chart.XPositionOf(1), 1.0f) << "an untouched point sits at its number";
+    }
+    // A set added later holds the current points, all zero.
+    chart.setSetCount(3);
+    chart.setCurrentSet(3);
+    EXPECT_EQ(chart.Value(), 0.0f);
+}
+
+TEST_F(ChartTest, PlotDrawsFromTheStoreOnlyWhenRedrawnWithGapsForMissingPoints)
+{
+    chart.setSetCount(2);
+    chart.setLegendText(1, "Oven");
+    put(1, 1, 0, 10);
+    put(2, 1, 0, 20);
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_EQ(drawn(1), QStringList({"0:10"}));
+    EXPECT_EQ(chart.plot()->graph(0)->name(), "Oven");
+
+    // Points appended after a redraw reach the plot only with the next one.
+    for (int p = 2; p <= 4; ++p) {
+        chart.setPointCount(p);
+        put(1, p, p - 1, float(10 * p), p == 3);
+        put(2, p, p - 1, float(20 * p));
+    }
+    EXPECT_EQ(drawn(1).size(), 1);
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_EQ(drawn(1), QStringList({"0:10", "1:20", "2:-", "3:40"}));
+    EXPECT_EQ(drawn(2), QStringList({"0:20", "1:40", "2:60", "3:80"}));
+
+    // Changing points already drawn (a new time base) redraws them all.
+    chart.setCurrentSet(1);
+    for (int p = 1; p <= 4; ++p)
+        chart.setXPositionOf(p, chart.XPositionOf(p) / 60);
+    put(2, 2, 1.0 / 60, 41);
+    chart.setPointCount(3);
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_EQ(drawn(1).size(), 3);
+    EXPECT_EQ(drawn(1).last(), QString::number(2.0 / 60) + ":-");
+    EXPECT_EQ(drawn(2), QStringList({"0:20", QString::number(1.0 / 60) + ":41", "2:60"}));
+
+    chart.setSetCount(1);
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_EQ(chart.plot()->graphCount(), 1);
+}
+
+TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
+{
+    chart.setPointCount(3);
+    put(1, 1, 0, 5);
+    put(1, 2, 1, 5);
+    put(1, 3, 2, 900, 1); // missing: not part of the data's extent
+
+    struct Row {
+        const char* what;
+        int mode;
+        float min, max;
+        double lower, upper;
+    };
+    const Row rows[] = {
+        {"user range", Chart::ScaleUser, -10, 40, -10, 40},
+        {"inverted", Chart::ScaleUser, 40, -10, -10, 40},
+        {"empty", Chart::ScaleUser, 20, 20, 19, 21},
+        {"empty at zero", Chart::ScaleUser, 0, 0, -1, 1},
+        {"automatic over constant data", Chart::ScaleAuto, 0, 0, 4.75, 5.25},
+    };
+    for (const Row& r : rows) {
+        chart.setYAxisScaling(r.mode);
+        chart.setYAxisMin(r.min);
+        chart.setYAxisMax(r.max);
+        chart.setDrawCommand(Chart::DrawRedraw);
+        EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, r.lower) << r.what;
+        EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, r.upper) << r.what;
+        EXPECT_EQ(chart.YAxisMin(), r.min) << "the minimum reads back as put: " << r.what;
+    }
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_DOUBLE_EQ(chart.drawnXRange().lower, 0);
+    EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
+
+    // Tick counts steer only a range the program set; one tick is drawn as two.
+    chart.setXAxisScaling(Chart::ScaleUser);
+    chart.setXTicks(1);
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_EQ(chart.plot()->xAxis->ticker()->tickCount(), 2);
+
+    // grid style: vertical lines belong to the X axis, horizontal to Y
+    for (const auto& [style, vertical, horizontal] : {std::tuple{0, false, false}, {1, false, true}, {2, true, false},
+                                                      {3, true, true}}) {
+        chart.setGridStyle(style);
+        EXPECT_EQ(chart.plot()->xAxis->grid()->visible(), vertical) << style;
+        EXPECT_EQ(chart.plot()->yAxis->grid()->visible(), horizontal) << style;
+    }
+}
+
+TEST_F(ChartTest, PrintsToAPdfFileWhenNoPrinterIsInstalled)
+{
+    chart.setSetCount(3);
+    chart.setPointCount(50);
+    for (int s = 1; s <= 3; ++s)
+        for (int p = 1; p <= 50; ++p)
+            put(s, p, p, float(s * 100 + p % 7), p == 20);
+
+    struct Row {
+        int style, landscape;
+    };
+    for (const Row r : {Row{Chart::PrintColor, 1}, Row{Chart::PrintMono, 0}}) {
+        const QString pdf = file(QStringLiteral("graph%1").arg(r.style));
+        QString asked;
+        fd::setHandler([&](const fd::Request& q) {
+            asked = q.filter;
+            return pdf;
+        });
+        chart.setPrintStyle(r.style);
+        chart.setPrintOption(11, r.landscape);
+        chart.setDrawCommand(Chart::DrawPrint);
+        EXPECT_TRUE(asked.contains("*.pdf"));
+        QFile f(pdf + ".pdf");
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "style " << r.style;
+        const QByteArray body = f.readAll();
+        EXPECT_TRUE(body.startsWith("%PDF"));
+        EXPECT_EQ(body.count("/Type /Page\n") + body.count("/Type /Page\r"), 1) << "one page";
+        // The page box is wider than high exactly for landscape.
+        const QRegularExpression box(QStringLiteral("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]"));
+        const auto m = box.match(QString::fromLatin1(body));
+        ASSERT_TRUE(m.hasMatch());
+        EXPECT_EQ(m.captured(1).toDouble() > m.captured(2).toDouble(), r.landscape == 1);
+    }
+    // The screen's colours are back after a mono print.
+    EXPECT_NE(chart.plot()->graph(1)->pen().color(), QColor(Qt::black));
+
+    // A cancelled file dialog prints nothing.
+    fd::setHandler([](const fd::Request&) { return QString(); });
+    chart.setDrawCommand(Chart::DrawPrint);
+    EXPECT_EQ(QDir(programDir()).entryList({"*.pdf"}).size(), 2);
+}
+
+} // namespace

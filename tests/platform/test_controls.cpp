@@ -1,0 +1,401 @@
+// Controls with the one event rule, generated control arrays, the handler
+// boundary, tab strips, twips and lamps, driven as widgets on a shown window.
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTabBar>
+#include <QTimer>
+#include <stdexcept>
+
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/tabstrip.h"
+#include "platform/twips.h"
+#include "support/testenv.h"
+
+namespace {
+void key(QWidget* w, int k, const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);
+    QApplication::sendEvent(w, &press);
+}
+void clickAt(QWidget* w, QPoint p)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, p, w->mapToGlobal(p), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+}
+void focus(QWidget* w)
+{
+    w->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+}
+
+class ControlsTest : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        form = new QWidget;
+        form->setObjectName("frmTest");
+        form->resize(640, 480);
+    }
+    void TearDown() override
+    {
+        delete form;
+        QxTest::TearDown();
+    }
+    void showForm()
+    {
+        form->show();
+        form->activateWindow();
+        QApplication::processEvents();
+    }
+    QWidget* form = nullptr;
+};
+} // namespace
+
+TEST_F(ControlsTest, CodeSetValuesRaiseTheUsersEventOnlyWhenTheyChange)
+{
+    int clicks = 0, changes = 0;
+    auto* list = new ListBox(form);
+    auto* combo = new ComboBox(form);
+    auto* check = new CheckBox("c", form);
+    auto* a = new OptionButton("a", form);
+    auto* b = new OptionButton("b", form);
+    auto* text = new TextBox(form);
+    for (auto* l : {static_cast<QWidget*>(list), static_cast<QWidget*>(combo)})
+        (void)l;
+    for (const char* s : {"one", "two", "three"}) {
+        list->AddItem(s);
+        combo->AddItem(s);
+    }
+    list->Click = combo->Click = check->Click = b->Click = [&] { ++clicks; };
+    text->Change = [&] { ++changes; };
+
+    // Filling chooses nothing and raises nothing.
+    EXPECT_EQ(list->ListIndex(), -1);
+    EXPECT_EQ(combo->ListIndex(), -1);
+    EXPECT_EQ(clicks, 0);
+
+    struct Step {
+        std::function<void()> set;
+        int clicks, changes;
+    } steps[] = {
+        {[&] { list->setListIndex(1); }, 1, 0},
+        {[&] { list->setListIndex(1); }, 0, 0},
+        {[&] { list->setListIndex(-1); }, 1, 0},
+        {[&] { combo->setListIndex(2); }, 1, 0},
+        {[&] { combo->setListIndex(2); }, 0, 0},
+        {[&] { combo->setText("one"); }, 1, 0},
+        {[&] { check->setValue(1); }, 1, 0},
+        {[&] { check->setValue(1); }, 0, 0},
+        {[&] { b->setValue(true); }, 1, 0},
+        {[&] { b->setValue(true); }, 0, 0},
+        {[&] { a->setValue(true); }, 0, 0},   // b left the choice: no Click of b
+        {[&] { text->setText("x"); }, 0, 1},
+        {[&] { text->setText("x"); }, 0, 0},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        clicks = changes = 0;
+        steps[i].set();
+        EXPECT_EQ(clicks, steps[i].clicks) << "step " << i;
+        EXPECT_EQ(changes, steps[i].changes) << "step " << i;
+    }
+    EXPECT_FALSE(b->Value());
+    a->setValue(false);
+    EXPECT_FALSE(a->Value() || b->Value()) << "code may clear the group's choice";
+    EXPECT_EQ(rtErrorOf([&] { list->setListIndex(3); }), rt::ErrInvalidPropertyValue);
+    EXPECT_EQ(rtErrorOf([&] { combo->setText("four"); }), rt::ErrInvalidPropertyValue);
+    // Emptying is no choice either.
+    clicks = 0;
+    list->setListIndex(0);
+    list->Clear();
+    combo->Clear();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(list->ListIndex(), -1);
+}
+
+TEST_F(ControlsTest, AHandlerThatPutsTheLastChoiceBackRunsOnceMoreAndStops)
+{
+    auto* combo = new ComboBox(form);
+    for (const char* s : {"ok", "ok too", "refused"})
+        combo->AddItem(s);
+    int runs = 0, accepted = 0;
+    combo->Click = [&] {
+        if (++runs > 10)
+            return;
+        if (combo->ListIndex() == 2)
+            combo->setListIndex(accepted);
+        else
+            accepted = combo->ListIndex();
+    };
+    combo->setListIndex(1);
+    runs = 0;
+    combo->setListIndex(2);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(combo->ListIndex(), 1);
+}
+
+TEST_F(ControlsTest, ListTakingTheFocusChoosesNothingUntilTheUserDoes)
+{
+    auto* list = new ListBox(form);
+    list->setGeometry(10, 10, 200, 120);
+    auto* other = new TextBox(form);
+    other->setGeometry(10, 200, 100, 22);
+    for (const char* s : {"01 first", "02 second", "03 third"})
+        list->AddItem(s);
+    int clicks = 0;
+    list->Click = [&] { ++clicks; };
+    showForm();
+    focus(list);
+    EXPECT_EQ(list->ListIndex(), -1);
+    EXPECT_EQ(clicks, 0);
+    key(list, Qt::Key_Down);
+    EXPECT_EQ(list->ListIndex(), 0) << "the first arrow press reaches the first entry";
+    EXPECT_EQ(clicks, 1);
+    clickAt(list->viewport(), list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(list->ListIndex(), 2);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(list->List(2), "03 third");
+    EXPECT_EQ(list->ListCount(), 3);
+}
+
+TEST_F(ControlsTest, TextBoxFocusAndKeyEvents)
+{
+    auto* first = new TextBox(form);
+    auto* second = new TextBox(form);
+    second->move(0, 40);
+    QStringList seen;
+    first->GotFocus = [&] { seen << "got"; };
+    first->LostFocus = [&] { seen << "lost"; };
+    first->KeyPress = [&](int& k) {
+        if (k == '-')
+            k = 0;
+        else if (k >= 'a' && k <= 'z')
+            k -= 32;
+    };
+    showForm();
+    focus(first);
+    EXPECT_EQ(seen, QStringList{"got"});
+    // A box coming up and going again is no move of the focus.
+    mb::setHandler(nullptr);
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    mb::MsgBox("note", mb::OKOnly, "T", form);
+    form->activateWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), first);
+    EXPECT_EQ(seen, QStringList{"got"});
+    key(first, Qt::Key_A, "a");
+    key(first, Qt::Key_Minus, "-");
+    key(first, Qt::Key_1, "1");
+    EXPECT_EQ(first->Text(), "A1");
+    focus(second);
+    EXPECT_EQ(seen, (QStringList{"got", "lost"}));
+}
+
+TEST_F(ControlsTest, VisibleIsTheControlsOwnFlag)
+{
+    auto* strip = new TabStrip(form, {"One", "Two"});
+    auto* onSecond = new QLabel("x", strip->page(1));
+    auto* hidden = new QLabel("y", form);
+    hidden->hide();
+    // Before the window is ever shown.
+    EXPECT_TRUE(ctl::Visible(onSecond));
+    EXPECT_FALSE(ctl::Visible(hidden));
+    showForm();
+    EXPECT_FALSE(onSecond->isVisible()) << "its page is behind the first";
+    EXPECT_TRUE(ctl::Visible(onSecond));
+    strip->setVisible(false);
+    EXPECT_TRUE(ctl::Visible(onSecond));
+    EXPECT_FALSE(ctl::Visible(strip));
+}
+
+TEST_F(ControlsTest, TabClickOnUserAndCodeChangesWithThePreviousTab)
+{
+    // Three strips at one place, one shown, as the configuration screen has them.
+    std::vector<TabStrip*> strips;
+    for (int g = 0; g < 3; ++g) {
+        strips.push_back(new TabStrip(form, {"General", "Control", "Comms"}));
+        tw::place(strips.back(), 0, 1560, 9735, 4095);
+        strips.back()->setVisible(g == 1);
+    }
+    TabStrip* strip = strips[1];
+    QList<int> previous;
+    strip->Click = [&](int p) { previous << p; };
+    showForm();
+    EXPECT_TRUE(strips[1]->isVisible() && !strips[0]->isVisible() && !strips[2]->isVisible());
+    EXPECT_EQ(strip->geometry(), tw::rect(0, 1560, 9735, 4095));
+    strip->setTabHeight(520);
+    EXPECT_GE(strip->page(0)->mapTo(strip, QPoint(0, 0)).y(), tw::px(520));
+
+    strip->setTab(2);
+    strip->setTab(2);
+    EXPECT_EQ(previous, QList<int>{0});
+    EXPECT_TRUE(strip->page(2)->isVisible());
+    auto* bar = strip->findChild<QTabBar*>();
+    clickAt(bar, bar->tabRect(1).center());
+    EXPECT_EQ(strip->Tab(), 1);
+    EXPECT_EQ(previous, (QList<int>{0, 2}));
+
+    // A disabled page keeps the user off, not the code; disabling the current
+    // page leaves it current.
+    strip->setTabEnabled(0, false);
+    clickAt(bar, bar->tabRect(0).center());
+    EXPECT_EQ(strip->Tab(), 1);
+    strip->setTabEnabled(1, false);
+    EXPECT_EQ(strip->Tab(), 1);
+    EXPECT_FALSE(strip->TabEnabled(1));
+    strip->setTab(0);
+    EXPECT_EQ(strip->Tab(), 0);
+    EXPECT_EQ(previous, (QList<int>{0, 2, 1}));
+    strip->setTabCaption(2, "Communications");
+    EXPECT_EQ(strip->TabCaption(2), "Communications");
+    EXPECT_EQ(strip->Tabs(), 3);
+    EXPECT_EQ(rtErrorOf([&] { strip->setTab(3); }), rt::ErrInvalidPropertyValue);
+    EXPECT_EQ(rtErrorOf([&] { strip->TabEnabled(-1); }), rt::ErrInvalidPropertyValue);
+}
+
+TEST_F(ControlsTest, FiveHundredGeneratedControlsWiredWithOneCall)
+{
+    std::vector<ControlSpec> table;
+    for (int i = 0; i < 500; ++i)
+        table.push_back({1000 + i, ctl::Kind::TextBox, 120 + (i % 20) * 450, 120 + (i / 20) * 300, 435, 285,
+                         QString::number(i)});
+    ControlArray<TextBox> txtParameter;
+    txtParameter.setName("txtParameter");
+    txtParameter.build(form, table);
+    QList<int> changed, got;
+    int lastKey = 0;
+    ControlArray<TextBox>::Events events;
+    events.Change = [&](int i) { changed << i; };
+    events.GotFocus = [&](int i) { got << i; };
+    events.KeyPress = [&](int i, int& k) { lastKey = i * 1000 + k; };
+    txtParameter.wire(events);
+    showForm();
+    got.clear(); // the window gave its first field the focus
+
+    EXPECT_EQ(txtParameter.items().size(), 500u);
+    EXPECT_EQ(txtParameter.lBound(), 1000);
+    EXPECT_EQ(txtParameter.uBound(), 1499);
+    TextBox* t = txtParameter(1257);
+    EXPECT_EQ(t->Text(), "257");
+    EXPECT_EQ(t->geometry(), tw::rect(120 + 17 * 450, 120 + 12 * 300, 435, 285));
+    EXPECT_TRUE(t->isVisible());
+    focus(t);
+    key(t, Qt::Key_7, "7");
+    EXPECT_EQ(got, QList<int>{1257});
+    EXPECT_EQ(changed, QList<int>{1257});
+    EXPECT_EQ(lastKey, 1257 * 1000 + '7');
+    txtParameter(1499)->setText("x");
+    EXPECT_EQ(changed, (QList<int>{1257, 1499}));
+    EXPECT_EQ(rtErrorOf([&] { txtParameter(999); }), rt::ErrControlArrayElement);
+}
+
+TEST_F(ControlsTest, MixedArraysAndTableFaults)
+{
+    ControlArray<QWidget> row;
+    row.setName("row");
+    row.build(form, {{0, ctl::Kind::CommandButton, 0, 0, 375, 255, "Cfg"},
+                     {1, ctl::Kind::CheckBox, 400, 0, 900, 255, "On"},
+                     {2, ctl::Kind::ComboBox, 1400, 0, 900, 315, ""},
+                     {3, ctl::Kind::Shape, 2400, 0, 255, 255, ""}});
+    QList<int> clicked;
+    row.wire({.Click = [&](int i) { clicked << i; }});
+    static_cast<QPushButton*>(row(0))->click();
+    static_cast<CheckBox*>(row(1))->click();
+    auto* combo = static_cast<ComboBox*>(row(2));
+    combo->AddItem("a");
+    combo->setListIndex(0);
+    EXPECT_EQ(clicked, (QList<int>{0, 1, 2}));
+    EXPECT_NE(dynamic_cast<Shape*>(row(3)), nullptr);
+
+    ControlArray<TextBox> texts;
+    EXPECT_EQ(rtErrorOf([&] { texts.build(form, {{5, ctl::Kind::Label, 0, 0, 100, 100, "x"}}); }), rt::ErrTypeMismatch);
+    EXPECT_FALSE(texts.exists(5));
+    EXPECT_EQ(rtErrorOf([&] { row.build(form, {{1, ctl::Kind::Label, 0, 0, 100, 100, "x"}}); }),
+              rt::ErrInvalidPropertyValue);
+}
+
+TEST_F(ControlsTest, FailingHandlersShowTheErrorBoxAndGoNoFurther)
+{
+    ControlArray<QWidget> cmd;
+    cmd.setName("cmdRampOn");
+    cmd.build(form, {{3, ctl::Kind::CommandButton, 0, 0, 375, 255, "On"},
+                     {4, ctl::Kind::CommandButton, 400, 0, 375, 255, "On"}});
+    cmd.wire({.Click = [](int i) {
+        if (i == 3)
+            rt::raise(rt::ErrSubscript);
+        throw std::runtime_error("bad reply");
+    }});
+    auto* check = new CheckBox("c", form);
+    check->setObjectName("chkOne");
+    check->Click = [] { throw std::bad_alloc(); };
+
+    static_cast<QPushButton*>(cmd(3))->click();
+    static_cast<QPushButton*>(cmd(4))->click();
+    check->setValue(1);
+    ASSERT_EQ(boxes_.count(), 3);
+    const auto& c = boxes_.calls();
+    EXPECT_EQ(c[0].title, "Application Error");
+    EXPECT_EQ(c[0].style, mb::Critical);
+    EXPECT_TRUE(c[0].hadOwner);
+    EXPECT_EQ(c[0].text, "An application error has occurred:\rError Code 9 - Subscript out of range\r"
+                         "Routine - frmTest.cmdRampOn_Click");
+    EXPECT_EQ(c[1].text, "An application error has occurred:\rError Code 51 - bad reply\r"
+                         "Routine - frmTest.cmdRampOn_Click");
+    EXPECT_EQ(c[2].text, "An application error has occurred:\rError Code 7 - Out of memory\r"
+                         "Routine - frmTest.chkOne_Click");
+    EXPECT_EQ(check->Value(), 1);
+}
+
+TEST_F(ControlsTest, AFailingTimerShowsOneBoxAtATimeAndKeepsRunning)
+{
+    int ticks = 0;
+    Timer tmrPoll(50, [&] {
+        ++ticks;
+        rt::raise(rt::ErrDeviceIO);
+    }, form);
+    tmrPoll.setObjectName("tmrPoll");
+    tmrPoll.setEnabled(true);
+    // While the box is up the timer ticks twice more, failing each time.
+    int nested = 0;
+    mb::setHandler([&](const mb::Call&) {
+        if (nested++ == 0) {
+            tmrPoll.tick();
+            tmrPoll.tick();
+        }
+        return int(mb::OK);
+    });
+    tmrPoll.tick();
+    EXPECT_EQ(ticks, 3);
+    ASSERT_EQ(mb::calls().size(), 1u);
+    EXPECT_TRUE(mb::calls()[0].text.endsWith("Routine - frmTest.tmrPoll_Timer"));
+    EXPECT_TRUE(tmrPoll.enabled());
+    // Once that box is closed the next failure is shown again.
+    tmrPoll.tick();
+    EXPECT_EQ(mb::calls().size(), 2u);
+}
+
+TEST_F(ControlsTest, TwipsRoundToTheNearestPixel)
+{
+    const std::pair<int, int> cases[] = {{0, 0}, {7, 0}, {8, 1}, {15, 1}, {22, 1}, {23, 2}, {9765, 651}, {-8, -1}, {-7, 0}};
+    for (auto [twips, px] : cases)
+        EXPECT_EQ(tw::px(twips), px) << twips;
+    EXPECT_EQ(tw::rect(120, 600, 1335, 855), QRect(8, 40, 89, 57));
+}
+
+TEST_F(ControlsTest, CircleLampFillsACircle)
+{
+    auto* lamp = new Shape(form);
+    lamp->setGeometry(0, 0, 24, 24);
+    lamp->setKind(Shape::Circle);
+    lamp->setFillColor(color::Red);
+    const QImage img = lamp->grab().toImage();
+    EXPECT_EQ(img.pixelColor(12, 12), QColor(255, 0, 0));
+    EXPECT_NE(img.pixelColor(1, 1), QColor(255, 0, 0)) << "the corners stay outside the circle";
+    lamp->setKind(Shape::Rectangle);
+    EXPECT_EQ(lamp->grab().toImage().pixelColor(2, 2), QColor(255, 0, 0));
+}

@@ -1,0 +1,164 @@
+// Where screens and dialogs land under a real window manager: frames, decorations and placement
+// are the window manager's, as on a user's desktop. Run through
+// scripts/with-wm; without an X display the cases skip themselves. Where the
+// windows stand is asked of the X server itself: Qt's own idea of a frame can
+// lag behind the window manager's.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <memory>
+#include <xcb/xcb.h>
+
+#include "shell/frmFind.h"
+#include "shell/frmMain.h"
+#include "shell/frmRegister.h"
+#include "support/testenv.h"
+
+namespace {
+xcb_connection_t* x11() { return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection(); }
+xcb_window_t root() { return xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root; }
+template <class T>
+std::unique_ptr<T, void (*)(void*)> reply(T* r)
+{
+    return {r, free};
+}
+
+// The window manager's frame around the window: its outermost ancestor below the root.
+xcb_window_t frameOf(QWidget& w)
+{
+    xcb_window_t win = xcb_window_t(w.winId());
+    for (;;) {
+        auto tree = reply(xcb_query_tree_reply(x11(), xcb_query_tree(x11(), win), nullptr));
+        if (!tree || tree->parent == root() || tree->parent == XCB_NONE)
+            return win;
+        win = tree->parent;
+    }
+}
+QPoint rootPos(xcb_window_t win)
+{
+    auto t = reply(xcb_translate_coordinates_reply(x11(), xcb_translate_coordinates(x11(), win, root(), 0, 0), nullptr));
+    return t ? QPoint(t->dst_x, t->dst_y) : QPoint(-1, -1);
+}
+bool shown(xcb_window_t win)
+{
+    auto a = reply(xcb_get_window_attributes_reply(x11(), xcb_get_window_attributes(x11(), win), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+QPoint frameAt(QWidget& w) { return rootPos(frameOf(w)); }
+QRect frameRect(QWidget& w)
+{
+    const xcb_window_t f = frameOf(w);
+    auto g = reply(xcb_get_geometry_reply(x11(), xcb_get_geometry(x11(), f), nullptr));
+    return g ? QRect(rootPos(f), QSize(g->width, g->height)) : QRect();
+}
+QPoint clientAt(QWidget& w) { return rootPos(xcb_window_t(w.winId())); }
+// Mapped in its frame, and the program has heard where (as it has by the
+// time a user clicks anything).
+bool onScreen(QWidget& w)
+{
+    return w.isVisible() && frameOf(w) != xcb_window_t(w.winId()) && shown(frameOf(w)) &&
+           w.geometry().topLeft() == clientAt(w);
+}
+
+// Lets the window manager's answers in until `done` holds or 5 s pass.
+template <class F>
+bool settle(F done)
+{
+    return runEventsUntil(done, 5000);
+}
+
+// Moves a window's frame the way the user's drag does: the window manager
+// moves it, and the program only hears of it afterwards.
+void dragTo(QWidget& w, QPoint framePos)
+{
+    const char name[] = "_NET_MOVERESIZE_WINDOW";
+    auto atom = reply(xcb_intern_atom_reply(x11(), xcb_intern_atom(x11(), 0, sizeof name - 1, name), nullptr));
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = xcb_window_t(w.winId());
+    ev.type = atom->atom;
+    // x and y given, north-west gravity (the frame's corner), sent as a pager would.
+    ev.data.data32[0] = XCB_GRAVITY_NORTH_WEST | (1u << 8) | (1u << 9) | (2u << 12);
+    ev.data.data32[1] = uint32_t(framePos.x());
+    ev.data.data32[2] = uint32_t(framePos.y());
+    xcb_send_event(x11(), 0, root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&ev));
+    xcb_flush(x11());
+}
+
+class WmTest : public QxTest {
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "needs an X display with a window manager (scripts/with-wm)";
+        QxTest::SetUp();
+    }
+};
+} // namespace
+
+TEST_F(WmTest, TheNewScreenTakesTheOldOnesPlaceOverRepeatedTrips)
+{
+    FrmMain& m = frmMain();
+    m.Show();
+    if (!settle([&] { return onScreen(m); }))
+        GTEST_SKIP() << "the window manager put no frame on the window";
+    FrmFind& f = frmFind();
+    // Each screen is shown again after having been hidden: the case where a
+    // frame border used to creep in per trip.
+    for (int trip = 0; trip < 3; ++trip) {
+        SCOPED_TRACE(trip);
+        const QPoint mainAt = frameAt(m);
+        m.cmdFind->click();
+        EXPECT_TRUE(settle([&] { return onScreen(f) && frameAt(f) == mainAt; }))
+            << "search screen at " << frameAt(f).x() << "," << frameAt(f).y();
+
+        const QPoint dragged(321 + 10 * trip, 306);
+        dragTo(f, dragged);
+        ASSERT_TRUE(settle([&] { return frameAt(f) == dragged && onScreen(f); }));
+        const QPoint clientBefore = clientAt(f);
+        f.cmdMainMenu->click();
+        EXPECT_TRUE(settle([&] { return onScreen(m) && frameAt(m) == dragged; }))
+            << "main menu at " << frameAt(m).x() << "," << frameAt(m).y();
+        // Both screens wear the same frame, so the client areas agree too.
+        EXPECT_EQ(clientAt(m), clientBefore);
+        EXPECT_FALSE(f.isVisible());
+        EXPECT_EQ(m.size(), QSize(640, 470)) << "each screen keeps its own size";
+
+        dragTo(m, QPoint(100 + 10 * trip, 50));
+        ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(100 + 10 * trip, 50) && onScreen(m); }));
+    }
+}
+
+TEST_F(WmTest, ADialogOpensCentredOverItsOpenerFrameIncluded)
+{
+    FrmMain& m = frmMain();
+    m.Show();
+    if (!settle([&] { return onScreen(m); }))
+        GTEST_SKIP() << "the window manager put no frame on the window";
+    dragTo(m, QPoint(200, 150));
+    ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(200, 150) && onScreen(m); }));
+    // Twice: the second time the dialog has been shown and hidden before.
+    for (int time = 0; time < 2; ++time) {
+        SCOPED_TRACE(time);
+        QRect dialog;
+        QTimer::singleShot(0, [&] {
+            FrmRegister& d = frmRegister();
+            // Mapped, placed, and still there a moment later.
+            QRect last;
+            if (settle([&] {
+                    const QRect now = onScreen(d) ? frameRect(d) : QRect();
+                    const bool steady = !now.isNull() && now == last;
+                    last = now;
+                    return steady;
+                }))
+                dialog = last;
+            d.Hide();
+        });
+        m.mnuCommRegister->trigger();
+        ASSERT_FALSE(dialog.isNull()) << "the dialog never stood still on the screen";
+        const QPoint off = dialog.center() - frameRect(m).center();
+        EXPECT_LE(off.manhattanLength(), 2) << "off by " << off.x() << "," << off.y();
+    }
+}
