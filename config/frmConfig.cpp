@@ -122,6 +122,8 @@ ctl::ArrayEvents onChange(std::function<void(int)> f)
 
 void FrmConfig::setGroupRules(int group, GroupRules rules) { groupRules().at(std::size_t(group)) = std::move(rules); }
 
+FrmConfig::GroupRules FrmConfig::rulesOf(int group) { return groupRules().at(std::size_t(group)); }
+
 FrmConfig::FrmConfig()
 {
     setObjectName(QStringLiteral("frmConfig"));

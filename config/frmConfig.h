@@ -110,6 +110,7 @@ public:
     // works on for the error report.
     using GroupRules = std::function<void(FrmConfig&, int& currentRegister)>;
     static void setGroupRules(int group, GroupRules rules);
+    static GroupRules rulesOf(int group);
 
 private:
     void buildFixedControls();

@@ -5,7 +5,6 @@
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include "platform/form.h"
@@ -186,31 +185,6 @@ TEST_F(FormTest, ChildShowsInItsParentAndItsCloseBoxRunsItsOwnUnload)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(Forms::isLoaded<Child>());
     EXPECT_TRUE(p.area()->subWindowList().isEmpty());
-}
-
-TEST_F(FormTest, DialogOpensCentredOverItsOpenerAndOnTheScreen)
-{
-    FormA& a = Forms::get<FormA>();
-    FormB& b = Forms::get<FormB>();
-    a.resize(600, 400);
-    b.resize(300, 200);
-    const QRect screen = a.screen()->availableGeometry();
-    const QPoint places[] = {QPoint(100, 60), screen.bottomRight() - QPoint(100, 100)};
-    for (const QPoint at : places) {
-        a.Show();
-        a.move(at);
-        QRect dialog;
-        QTimer::singleShot(0, &b, [&] {
-            dialog = b.frameGeometry();
-            b.Hide();
-        });
-        b.ShowModal();
-        const QRect opener = a.frameGeometry();
-        EXPECT_TRUE(screen.contains(dialog)) << at.x();
-        if (screen.contains(opener)) {
-            EXPECT_LE((dialog.center() - opener.center()).manhattanLength(), 2);
-        }
-    }
 }
 
 TEST_F(FormTest, AFailingFormEventShowsTheErrorBoxAndTheSwitchGoesOn)

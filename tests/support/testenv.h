@@ -18,6 +18,9 @@
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 
+// Failure messages show texts as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 // Thrown by App::end() during tests.
 struct ProgramEnded {
     int code;

@@ -1,8 +1,8 @@
-// Where screens and dialogs land under a real window manager: frames, decorations and placement
-// are the window manager's, as on a user's desktop. Run through
-// scripts/with-wm; without an X display the cases skip themselves. Where the
-// windows stand is asked of the X server itself: Qt's own idea of a frame can
-// lag behind the window manager's.
+// Where screens and dialogs land under a real window manager: frames,
+// decorations and placement are the window manager's, as on a user's
+// desktop. Run through scripts/with-wm; without an X display the cases skip
+// themselves. Where the windows stand is asked of the X server itself: Qt's
+// own idea of a frame can lag behind the window manager's.
 #include <QApplication>
 #include <QGuiApplication>
 #include <QTimer>

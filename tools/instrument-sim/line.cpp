@@ -591,6 +591,32 @@ void Line::loadDemo()
         "reg 2 0x4710 0",
         "reg 2 0x4730 0x5848",
         "reg 2 0x472F 0",
+        // The status screen's and the set-point dialog's reads: error
+        // words, alarm modes, versions and the alarm set points; the group 1
+        // instrument also speaks Modbus ASCII.
+        "zcmd 50 0x702 \"0104070000\"", // the software version in its ten characters
+        "reg 51 3 0",
+        "reg 51 798 0",
+        "reg 51 800 0",
+        "reg 51 1792 0x0102",
+        "reg 51 1794 0x0305",
+        "reg 51 257 750",
+        "reg 51 262 600",
+        "reg 51 263 900",
+        "reg 51 264 500",
+        "reg 51 265 950",
+        "instrument 1 protocol RA",
+        "reg 1 0x1024 1400",
+        "reg 1 0x1025 1100",
+        "reg 1 0x1026 1450",
+        "reg 1 0x1027 1050",
+        "reg 1 0x1028 1000",
+        "reg 1 0x1029 1500",
+        "reg 2 0x472C 0",
+        "reg 2 0x4702 400",
+        "reg 2 0x4703 330",
+        "reg 2 0x4704 410",
+        "reg 2 0x4705 320",
     };
     std::string reply, error;
     for (const char* line : demo)
