@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <QTimeZone>
 #include <cmath>
-#include <functional>
 
 #include <qcustomplot.h>
 
@@ -17,7 +16,6 @@
 #include "platform/printing.h"
 #include "shell/frmMain.h"
 #include "support/simline.h"
-#include "support/testenv.h"
 
 using namespace modZarn;
 
@@ -33,14 +31,8 @@ protected:
         Clock::setFake(kStart);
         gDemoMode = true;
         gDefaultFolder = programDir();
-        for (int a = 1; a <= 10; ++a) {
-            InstrumentRecord r;
-            r.Address = AddressToText(1, a);
-            r.Name = QStringLiteral("Oven %1").arg(a);
-            r.Protocol = QStringLiteral("R");
-            r.Group = 1;
-            gInstruments.Append(r);
-        }
+        for (int a = 1; a <= 10; ++a)
+            addInstrument(AddressToText(1, a).toLatin1(), "R", 1, QStringLiteral("Oven %1").arg(a));
         printing::setPrinterInstalledOverride(0);
     }
     void TearDown() override
@@ -72,7 +64,6 @@ protected:
         Clock::setFake(runStart_.addMSecs(std::llround(seconds * 1000)));
         f().tmrGraphSampling.tick();
     }
-    // X positions of set `s`.
     QList<float> xs(int s = 1)
     {
         QList<float> out;
@@ -87,10 +78,8 @@ protected:
         chart().setCurrentPoint(p);
         return chart().Value();
     }
-    void answerFile(const QString& path)
-    {
-        fd::setHandler([path](const fd::Request&) { return path; });
-    }
+    static std::pair<double, double> drawn(Chart::Range r) { return {r.lower, r.upper}; }
+    void answerFile(const QString& path) { fd::setHandler([path](const fd::Request&) { return path; }); }
     QDateTime runStart_ = kStart;
     int boxesTitled(const QString& title)
     {
@@ -101,28 +90,15 @@ protected:
 
 TEST_F(GraphScreen, PensBecomeSetsWithTheirNames)
 {
-    // Reached from the main menu's navigation row, in its place.
     frmMain().Show();
-    ASSERT_TRUE(frmMain().cmdGraph->isEnabled());
     frmMain().cmdGraph->click();
-    EXPECT_TRUE(f().isVisible());
-    EXPECT_TRUE(frmMain().isHidden());
-    EXPECT_EQ(f().pos(), frmMain().pos());
-    f().cmdGraph->click();
-    EXPECT_TRUE(f().isVisible());
-    EXPECT_EQ(f().windowTitle(), "Real Time Graph");
-    EXPECT_EQ(f().cbxControl(1)->ListCount(), 11);
-    EXPECT_EQ(f().cbxControl(1)->List(10), "00     [none]");
-    EXPECT_EQ(f().cbxControl(1)->List(0), "001 R1 Oven 1");
-
+    EXPECT_TRUE(f().isVisible() && frmMain().isHidden());
     pens({1, 3});
     EXPECT_EQ(chart().SetCount(), 3);
     EXPECT_EQ(chart().LegendText(2), "[none]");
     EXPECT_EQ(chart().LegendText(3), "Oven 3");
-    EXPECT_TRUE(f().SettingsDirty);
     pens({});
     EXPECT_EQ(chart().SetCount(), 1);
-    EXPECT_EQ(chart().LegendText(1), "[none]");
 
     // A renamed instrument no longer matches its pen at the next activation.
     pens({2});
@@ -153,8 +129,7 @@ TEST_F(GraphScreen, SamplesLieOnTheGridAndCatchUpByTheRules)
         EXPECT_EQ(xs(), r.x) << r.what;
         f().cmdStopSampling->click();
     }
-    // Demo values come from the second of the clock: at second 20 pen 2
-    // reads 2200 and pen 10 reads -40.
+    // Demo values follow the clock's second: at 20 s pen 2 reads 2200, pen 10 -40.
     Clock::setFake(kStart);
     start("1 Sec.");
     tickAt(0);
@@ -164,19 +139,14 @@ TEST_F(GraphScreen, SamplesLieOnTheGridAndCatchUpByTheRules)
     EXPECT_EQ(chart().ExtraValue(), 1) << "an unused pen below the highest is missing";
     EXPECT_EQ(value(1, 1), 0.0f);
     EXPECT_EQ(frmMain().shpGraphing->fillColor(), color::Green);
-    EXPECT_TRUE(f().lblSampling->isVisible());
     f().cmdStopSampling->click();
-    EXPECT_EQ(frmMain().shpGraphing->fillColor(), color::ButtonFace);
     EXPECT_FALSE(f().tmrGraphSampling.enabled() || f().tmrGraphRefresh.enabled());
 }
 
 TEST_F(GraphScreen, RunsEndAtThePointLimitOrTheirDuration)
 {
     f().Show();
-    struct Row {
-        std::initializer_list<int> pens;
-        int points;
-    };
+    struct Row { std::initializer_list<int> pens; int points; };
     for (const Row& r : {Row{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 12799}, Row{{1, 2, 3}, 42661}}) {
         pens(r.pens);
         boxes_.clear();
@@ -191,13 +161,8 @@ TEST_F(GraphScreen, RunsEndAtThePointLimitOrTheirDuration)
                                                     .arg(int(r.pens.size()))));
     }
 
-    // warnings at the start: duration, pens, rate
-    struct Warn {
-        const char* duration;
-        const char* rate;
-        std::initializer_list<int> pens;
-        int warned;
-    };
+    // warnings at the start: duration, rate, pens
+    struct Warn { const char* duration; const char* rate; std::initializer_list<int> pens; int warned; };
     for (const Warn& w : {Warn{"60 Sec.", "10 Sec.", {1}, 0}, Warn{"20 hours", "0.1 Sec.", {1}, 1},
                           Warn{"2 hours", "0.5 Sec.", {1, 2, 3, 4, 5, 6, 7, 8, 9}, 1}}) {
         pens(w.pens);
@@ -226,8 +191,7 @@ TEST_F(GraphScreen, SavedGraphReadsBackByteForByte)
     tickAt(0);
     tickAt(1);
     f().cmdStopSampling->click();
-    boxes_.clear(); // the start's warning
-
+    boxes_.clear();
     const QString path = file("run.csv");
     answerFile(path);
     f().cmdSaveData->click();
@@ -241,11 +205,8 @@ TEST_F(GraphScreen, SavedGraphReadsBackByteForByte)
     pens({5});
     f().optTimeBase(1)->click();
     f().cmdRestoreData->click();
-    EXPECT_TRUE(f().optTimeBase(0)->isChecked());
     EXPECT_EQ(chart().BottomTitle(), "Time (sec.)");
-    EXPECT_EQ(f().cbxControl(3)->Text(), "003 R1 Oven 3");
     EXPECT_EQ(f().cbxControl(5)->Text(), "00     [none]");
-    EXPECT_EQ(chart().PointCount(), 2);
     QFile::remove(path);
     f().cmdSaveData->click();
     EXPECT_EQ(readFile("run.csv"), saved);
@@ -279,9 +240,7 @@ TEST_F(GraphScreen, RestoreStopsAtThePointLimitKeepingWhatItRead)
     answerFile(file("big.csv"));
     f().cmdRestoreData->click();
     EXPECT_EQ(chart().PointCount(), 12799);
-    EXPECT_EQ(chart().SetCount(), 10);
     EXPECT_EQ(boxes_.last().title, "Maximum Data Points Reached");
-    EXPECT_TRUE(boxes_.last().text.endsWith("The number of points is 12799.  The number of pens is 10."));
     EXPECT_EQ(xs().last(), 12798.0f);
 }
 
@@ -302,16 +261,14 @@ TEST_F(GraphScreen, BadOrCancelledFilesLeaveTheGraphAlone)
         {"short row", "#Pens =, 1 ,Time Base =, 0 \r\nLog Time,x,Missing Data-1\r\n 0 , 1 , 0 \r\n 1 , 2 \r\n"},
     };
     for (const auto& [what, content] : bad) {
-        const QString name = QStringLiteral("bad.csv");
-        QFile::remove(file(name));
+        QFile::remove(file("bad.csv"));
         if (!content.isEmpty())
-            writeFile(name, content);
-        answerFile(file(name));
+            writeFile("bad.csv", content);
+        answerFile(file("bad.csv"));
         boxes_.clear();
         f().cmdRestoreData->click();
         ASSERT_EQ(boxes_.count(), 1) << what;
-        EXPECT_EQ(boxes_.last().title, "Application Error");
-        EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmGraph.RestoreGraphFile,  File >" + file(name))) << what;
+        EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmGraph.RestoreGraphFile,  File >" + file("bad.csv"))) << what;
         EXPECT_EQ(chart().PointCount(), 2) << what;
         EXPECT_EQ(value(1, 2), 1105.0f) << what;
         EXPECT_EQ(f().cbxControl(1)->Text(), "001 R1 Oven 1") << what;
@@ -338,11 +295,6 @@ TEST_F(GraphScreen, BadOrCancelledFilesLeaveTheGraphAlone)
     boxes_.push(mb::Yes);
     f().cmdClearData->click();
     EXPECT_TRUE(f().GraphEmpty);
-    EXPECT_EQ(f().lblSampleCountText->text(), "1") << "the placeholder point";
-    EXPECT_EQ(f().lblBufferSizeText->text(), "0 Of 128,000") << "a run that never stops";
-    EXPECT_TRUE(f().lblBufferSizeText->isVisible());
-
-    // Nothing to save right after clearing.
     answerFile(file("empty.csv"));
     f().cmdSaveData->click();
     EXPECT_EQ(boxes_.last().title, "No Data On Graph");
@@ -353,17 +305,14 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
 {
     f().Show();
     EXPECT_EQ(boxes_.count(), 0) << "no Graph.val yet";
-    EXPECT_EQ(f().cbxSampleRate->Text(), "0.1 Sec.");
-    EXPECT_EQ(f().cbxDuration->Text(), "10 Sec.");
-    EXPECT_EQ(f().cbxRefreshRate->Text(), "0.5 Sec.");
+    EXPECT_EQ(f().cbxSampleRate->Text() + f().cbxDuration->Text() + f().cbxRefreshRate->Text(),
+              "0.1 Sec.10 Sec.0.5 Sec.");
 
     choose(f().cbxSampleRate, "2 Min.");
     choose(f().cbxDuration, "Never Stop");
     choose(f().cbxRefreshRate, "Never");
     f().chkSymbols->setValue(1);
     pens({1, 3});
-    EXPECT_EQ(f().SampleInterval, 120.0f);
-    EXPECT_EQ(f().Duration, 0.0f);
     gGraphXTicks = 8;
     gGraphYGrid = 1;
     f().Form_Deactivate();
@@ -376,8 +325,6 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     gGraphXTicks = gGraphYGrid = 0;
     f().Show();
     EXPECT_EQ(f().cbxSampleRate->Text(), "2 Min.");
-    EXPECT_EQ(f().cbxRefreshRate->Text(), "Never");
-    EXPECT_EQ(f().chkSymbols->Value(), 1);
     EXPECT_EQ(chart().GraphStyle(), Chart::StyleLinesSymbols);
     EXPECT_EQ(chart().XTicks(), 8);
     EXPECT_EQ(chart().GridStyle(), 1);
@@ -389,20 +336,17 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     writeFile("Graph.val", " 18 \r\n-1 \r\n 9 \r\n 0 \r\n 100 \r\n 0 \r\n-1 \r\n 0 \r\nA1  Z0 Oven, left\r\n" +
                                QByteArray("x\r\n").repeated(9));
     f().Show();
-    EXPECT_EQ(f().cbxSampleRate->Text(), "5 Sec.");
-    EXPECT_EQ(f().cbxDuration->Text(), "5 Min.");
-    EXPECT_EQ(f().cbxRefreshRate->Text(), "10 Sec.") << "the fifth entry of this list";
+    EXPECT_EQ(f().cbxSampleRate->Text() + f().cbxDuration->Text() + f().cbxRefreshRate->Text(),
+              "5 Sec.5 Min.10 Sec.");
     EXPECT_EQ(chart().GridStyle(), 2);
     EXPECT_EQ(chart().XTicks(), 5) << "100 ticks are not handed to the chart";
     EXPECT_EQ(f().PenLabel[1], "A1  Z0 Oven, left");
-    EXPECT_EQ(boxes_.count(), 0);
 
     // A word where a number belongs is an error; what was read before stays.
     Forms::discardAll();
     writeFile("Graph.val", " 3 \r\nfast\r\n");
     f().Show();
-    ASSERT_GE(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.calls().front().text, "An application error has occurred reading Graph.val file:\r"
+    EXPECT_EQ(boxes_.calls().at(0).text, "An application error has occurred reading Graph.val file:\r"
                                            "Error Code 13 - Type mismatch\rRoutine - frmGraph.ReadGraphConfig");
     EXPECT_EQ(f().cbxSampleRate->Text(), "2 Sec.");
 
@@ -415,7 +359,6 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
 TEST_F(GraphScreen, TickMarksDialogKeepsItsCountsAndAppliesOnlyWhenChanged)
 {
     f().Show();
-    // The dialog is modal: its handlers are driven while it is up.
     QTimer::singleShot(0, [] {
         FrmGraphCfg& d = frmGraphCfg();
         d.txtXAxisTicks->setText("21");
@@ -426,10 +369,7 @@ TEST_F(GraphScreen, TickMarksDialogKeepsItsCountsAndAppliesOnlyWhenChanged)
         d.cmdOK->click();
     });
     f().cmdGraphConfig->click();
-    EXPECT_EQ(gGraphXTicks, 5);
-    EXPECT_EQ(gGraphYTicks, 12);
     EXPECT_EQ(chart().GridStyle(), 2);
-    EXPECT_FALSE(gGraphCfgChanged);
     EXPECT_TRUE(readFile("Graph.val").contains(" 5 \r\n 12 \r\n 1 \r\n 0 \r\n"));
 
     QTimer::singleShot(0, [] {
@@ -450,7 +390,6 @@ TEST_F(GraphScreen, TimeBaseAndManualScalesRescaleTheChart)
     f().optTimeBase(1)->click();
     EXPECT_EQ(chart().BottomTitle(), "Time (min.)");
     EXPECT_EQ(xs(), QList<float>({0, 1 / 60.0f, 2 / 60.0f}));
-    EXPECT_FLOAT_EQ(f().XDataMax, 2 / 60.0f);
     tickAt(3);
     EXPECT_FLOAT_EQ(xs().last(), 3 / 60.0f) << "later points use the new unit";
     f().optTimeBase(2)->click();
@@ -466,8 +405,7 @@ TEST_F(GraphScreen, TimeBaseAndManualScalesRescaleTheChart)
     f().txtYScaleMax->setText("100");
     f().txtYScaleMax_LostFocus();
     EXPECT_EQ(f().txtYScaleMin->text(), "1100");
-    EXPECT_DOUBLE_EQ(chart().drawnYRange().lower, 1100);
-    EXPECT_DOUBLE_EQ(chart().drawnYRange().upper, 1115);
+    EXPECT_EQ(drawn(chart().drawnYRange()), std::pair(1100.0, 1115.0));
     f().txtYScaleMin->setText("1000");
     f().txtYScaleMax->setText("2000");
     f().vscYAxisSpan->setValue(50);
@@ -476,8 +414,7 @@ TEST_F(GraphScreen, TimeBaseAndManualScalesRescaleTheChart)
     EXPECT_DOUBLE_EQ(chart().drawnYRange().upper, 2000);
     f().vscYAxisOffset->setValue(50);
     f().vscYAxisSpan->setValue(10);
-    EXPECT_DOUBLE_EQ(chart().drawnYRange().lower, 1500);
-    EXPECT_DOUBLE_EQ(chart().drawnYRange().upper, 1600);
+    EXPECT_EQ(drawn(chart().drawnYRange()), std::pair(1500.0, 1600.0));
 
     // Before any samples, a cleared graph gives 0 and 0: still a valid axis.
     boxes_.push(mb::Yes);
@@ -494,19 +431,14 @@ TEST_F(GraphScreen, TimeBaseAndManualScalesRescaleTheChart)
     f().chkXAutoScale->setValue(0);
     f().hscXAxisOffset->setValue(25);
     f().hscXAxisSpan->setValue(50);
-    EXPECT_DOUBLE_EQ(chart().drawnXRange().lower, 50);
-    EXPECT_DOUBLE_EQ(chart().drawnXRange().upper, 150);
+    EXPECT_EQ(drawn(chart().drawnXRange()), std::pair(50.0, 150.0));
 }
 
 TEST_F(GraphScreen, LongRunsSaveThemselvesEveryHalfHour)
 {
     f().Show();
     pens({1});
-    struct Row {
-        const char* rate;
-        double step;
-        bool saved;
-    };
+    struct Row { const char* rate; double step; bool saved; };
     for (const Row& r : {Row{"60 Sec.", 60, false}, Row{"2 Min.", 120, true}}) {
         QFile::remove(file("AutoGraphSave.csv"));
         start(r.rate);
@@ -526,14 +458,13 @@ TEST_F(GraphScreen, LongRunsSaveThemselvesEveryHalfHour)
     for (double t = 0; t <= 3 * 1800; t += 120)
         tickAt(t);
     EXPECT_EQ(boxesTitled("Application Error"), 1);
-    EXPECT_FALSE(f().AutoSaveEnabled);
     EXPECT_TRUE(f().Sampling);
 }
 
 TEST_F(GraphScreen, AFailingTickShowsOneBoxAtATimeAndSamplingGoesOn)
 {
     f().Show();
-    // A pen whose address is no number the line can take.
+    // A pen whose address no line can take.
     writeFile("odd.csv", "#Pens =, 1 ,Time Base =, 0 \r\nLog Time,1e9 R1 Odd,Missing Data-1\r\n 0 , 1 , 0 \r\n");
     answerFile(file("odd.csv"));
     f().cmdRestoreData->click();
@@ -542,8 +473,7 @@ TEST_F(GraphScreen, AFailingTickShowsOneBoxAtATimeAndSamplingGoesOn)
     boxes_.clear();
     int nested = 0;
     mb::setHandler([&](const mb::Call&) {
-        // More ticks while the box is up.
-        if (nested++ == 0)
+        if (nested++ == 0) // more ticks while the box is up
             for (int k = 1; k <= 3; ++k)
                 tickAt(k * 0.1);
         return int(mb::OK);
@@ -567,36 +497,24 @@ TEST_F(GraphScreen, RedrawsOnItsRefreshPeriodAndPrints)
     f().tmrGraphRefresh.tick(); // due at once, nothing new yet
     tickAt(0);
     tickAt(1);
-    EXPECT_TRUE(f().DataChanged);
     EXPECT_EQ(chart().plot()->graph(0)->dataCount(), 1) << "sampling only fills the store";
     f().tmrGraphRefresh.tick();
     EXPECT_TRUE(f().DataChanged) << "less than 2 s since the last redraw";
     Clock::setFake(kStart.addSecs(3));
     f().tmrGraphRefresh.tick();
-    EXPECT_FALSE(f().DataChanged);
-    EXPECT_EQ(f().lblSampleCountText->text(), "2");
     EXPECT_EQ(chart().plot()->graph(0)->dataCount(), 2);
     f().cmdStopSampling->click();
 
-    struct Row {
-        int answer;
-        bool printed;
-    };
-    for (const Row& r : {Row{mb::Cancel, false}, Row{mb::Yes, true}}) {
+    for (const auto& [answer, printed] : {std::pair{int(mb::Cancel), false}, {int(mb::Yes), true}}) {
         QFile::remove(file("graph.pdf"));
         answerFile(file("graph.pdf"));
-        boxes_.push(r.answer);
+        boxes_.push(answer);
         f().cmdPrintMono->click();
         EXPECT_EQ(boxes_.last().title, "Print Graph");
-        EXPECT_EQ(QFile::exists(file("graph.pdf")), r.printed);
+        EXPECT_EQ(QFile::exists(file("graph.pdf")), printed);
     }
     EXPECT_EQ(chart().PrintStyle(), Chart::PrintMono);
-    EXPECT_EQ(chart().PrintOption(11), 1);
 }
-
-} // namespace
-
-namespace {
 
 // Pens on the simulator's line: one instrument that answers, one that does not.
 class GraphLine : public SimLineTest {
@@ -606,13 +524,8 @@ protected:
         SimLineTest::SetUp();
         startLine("instrument 51 group 0 protocol R\nreg 51 1 12345\nreg 51 2 0x0021\n", 100);
         Clock::setFake(kStart);
-        for (const char* a : {"33", "40"}) {
-            InstrumentRecord r;
-            r.Address = QString::fromLatin1(a);
-            r.Name = QStringLiteral("Oven");
-            r.Protocol = QStringLiteral("R");
-            gInstruments.Append(r);
-        }
+        addInstrument("33", "R", 0, "Oven");
+        addInstrument("40", "R", 0, "Oven");
     }
 };
 
@@ -641,7 +554,6 @@ TEST_F(GraphLine, FailedReadsAreMissingPointsWithARedLampAndAThrottledErrorLine)
     EXPECT_EQ(c.ExtraValue(), 0);
     c.setCurrentSet(2);
     EXPECT_EQ(c.ExtraValue(), 1);
-    EXPECT_EQ(g.shpPoll(1)->fillColor(), color::ButtonFace);
     EXPECT_EQ(g.shpPoll(2)->fillColor(), color::Red);
     EXPECT_FLOAT_EQ(g.YDataMax, 123.45f) << "a failed read takes no part in the range";
     EXPECT_TRUE(g.Sampling);

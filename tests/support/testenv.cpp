@@ -93,6 +93,17 @@ QByteArray Rtu(const char* hex)
     return b + modZarn::ModbusCRC16(b);
 }
 
+modZarn::InstrumentRecord& addInstrument(const char* address, const char* protocol, int group, const QString& name)
+{
+    modZarn::InstrumentRecord r;
+    r.Address = QString::fromLatin1(address);
+    r.Protocol = QString::fromLatin1(protocol);
+    r.Group = group;
+    r.Name = name;
+    modZarn::gInstruments.Append(r);
+    return modZarn::gInstruments[modZarn::gInstruments.Count() - 1];
+}
+
 void openLine(int com, const std::string& device, int pollTimeoutMs)
 {
     qputenv(("QUINREX3_COM" + std::to_string(com)).c_str(), QByteArray::fromStdString(device));

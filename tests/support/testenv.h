@@ -78,6 +78,10 @@ int rtErrorOf(F&& f)
 // itself is pinned by a test).
 QByteArray Rtu(const char* hex);
 
+// Appends an instrument to the table and returns it.
+modZarn::InstrumentRecord& addInstrument(const char* address, const char* protocol, int group,
+                                         const QString& name = QString());
+
 // Opens the program's line as COM<com> on `device` at 9600,N,8,1 and marks it
 // usable, with a short poll time-out.
 void openLine(int com, const std::string& device, int pollTimeoutMs = 150);
