@@ -55,16 +55,6 @@ reg 2 0x472B 0x0004
 reg 2 0x4701 450
 )";
 
-InstrumentRecord Rec(const char* address, const char* protocol, int group, const char* name)
-{
-    InstrumentRecord r;
-    r.Address = QString::fromLatin1(address);
-    r.Protocol = QString::fromLatin1(protocol);
-    r.Group = group;
-    r.Name = QString::fromLatin1(name);
-    return r;
-}
-
 class MonitorTest : public SimLineTest {
 protected:
     void SetUp() override
@@ -77,10 +67,11 @@ protected:
         Clock::setFake(QDateTime(QDate(2026, 12, 9), QTime(10, 0), QTimeZone::utc()));
         gPVPollSeconds = 1;
         gSPPollSeconds = 5;
-        for (const InstrumentRecord& r : {Rec("32", "Z", 0, "Oven"), Rec("33", "R", 0, "Kiln"),
-                                          Rec("001", "R", 1, "Line"), Rec("002", "A", 2, "Tank"),
-                                          Rec("34", "R", 0, "Dead")})
-            gInstruments.Append(r);
+        addInstrument("32", "Z", 0, "Oven");
+        addInstrument("33", "R", 0, "Kiln");
+        addInstrument("001", "R", 1, "Line");
+        addInstrument("002", "A", 2, "Tank");
+        addInstrument("34", "R", 0, "Dead");
     }
     void startSim() { startLine(kLine); }
     FrmMonitor& f() { return frmMonitor(); }
@@ -91,7 +82,7 @@ protected:
         polling_ = f().tmrPoll.enabled();
         f().tmrPoll.setEnabled(false);
     }
-    bool polling_ = false; // the poll timer came on with the activation
+    bool polling_ = false;
     void deactivate() { Forms::get<OtherWindow>().Show(); }
     void choose(int row, int instrument) { f().cbxControl(row)->setListIndex(instrument); }
     void tick() { f().tmrPoll_Timer(); }
@@ -155,31 +146,20 @@ TEST(MonitorRows, LabelsTypedValuesAndPeriods)
 TEST_F(MonitorTest, RowsAreLaidOutFromTheTableAndStartHidden)
 {
     FrmMonitor& m = f();
-    EXPECT_EQ(m.windowTitle(), "System Monitor");
-    EXPECT_EQ(mdiMonitor().windowTitle(), "System Monitor");
-    EXPECT_EQ(m.height(), tw::px(15300));
-    EXPECT_EQ(m.lblHeading->text().size(), 112);
-    for (int r : {0, 17, 39}) {
-        const int top = tw::px(720 + 360 * r);
+    for (int r : {0, 39}) {
         EXPECT_EQ(m.lblNum(r)->text(), QString::number(r + 1));
-        EXPECT_EQ(m.cbxControl(r)->geometry(), tw::rect(1080, 720 + 360 * r, 2895, 315));
-        EXPECT_EQ(m.txtSVText(r)->x(), tw::px(5160));
-        EXPECT_EQ(m.txtSVText(r)->y(), top);
-        EXPECT_GT(m.shpRampSoak(r)->y(), top);
-        EXPECT_EQ(m.cmdRampHold(r)->geometry(), tw::rect(7920, 750 + 360 * r, 375, 255));
-        EXPECT_EQ(m.shpPoll(r)->kind(), Shape::Circle);
+        EXPECT_EQ(m.txtSVText(r)->y(), tw::px(720 + 360 * r));
         for (QWidget* w : std::initializer_list<QWidget*>{m.cmdRampCfg(r), m.cmdRampOn(r), m.cmdRampHold(r),
                                                          m.cmdRampOff(r), m.shpRampSoak(r)})
             EXPECT_FALSE(ctl::Visible(w));
     }
-    EXPECT_EQ(m.cmdRampOff(3)->text(), "Off");
     EXPECT_EQ(rtErrorOf([&] { m.txtSVText(40); }), 340);
 }
 
 TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
 {
     startSim();
-    gInstruments.Append(Rec("003", "R", 1, "")); // an empty name: its label ends in a blank
+    addInstrument("003", "R", 1); // an empty name: its label ends in a blank
     QByteArray stored = "001 R1 Line\r\n\r\n003 R1\r\n33  R0 Gone\r\n32  Z0 Oven\r\n";
     for (int r = 5; r < 40; ++r)
         stored += "\r\n";
@@ -192,21 +172,15 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
     const char* const shown[] = {"001 R1 Line", "00      [none]", "003 R1 ", "00      [none]", "32  Z0 Oven"};
     for (int r = 0; r < 5; ++r)
         EXPECT_EQ(m.cbxControl(r)->Text(), shown[r]) << r;
-    EXPECT_EQ(m.cbxControl(0)->toolTip(), "001 R1 Line");
     EXPECT_TRUE(polling_);
-    EXPECT_FALSE(gMonitorBusy);
-    EXPECT_EQ(mdiMonitor().mnuTemperatures->title(), "Process Variables (Now=1 Sec.)");
 
     // A box of the monitor's own leaves it active and shown.
     press(4, "abc");
     EXPECT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(Forms::active(), &mdiMonitor());
-    EXPECT_TRUE(mdiMonitor().isVisible());
+    EXPECT_TRUE(Forms::active() == &mdiMonitor() && mdiMonitor().isVisible());
 
     deactivate();
-    EXPECT_FALSE(mdiMonitor().isVisible());
-    EXPECT_FALSE(m.tmrPoll.enabled());
-    EXPECT_TRUE(gMonitorStop);
+    EXPECT_TRUE(!mdiMonitor().isVisible() && !m.tmrPoll.enabled() && gMonitorStop);
     const QList<QByteArray> lines = readFile("Monitor.val").split('\n');
     ASSERT_EQ(lines.size(), 41);
     EXPECT_EQ(lines[2], "003 R1 \r");
@@ -245,9 +219,7 @@ TEST_F(MonitorTest, RowFileThatCannotBeWrittenKeepsTheMonitorShown)
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "Application Error");
     EXPECT_TRUE(boxes_.last().text.endsWith("Routine - mdiMonitor.Form_Deactivate"));
-    EXPECT_TRUE(mdiMonitor().isVisible());
-    EXPECT_TRUE(gMonitorStop);
-    EXPECT_FALSE(f().tmrPoll.enabled());
+    EXPECT_TRUE(mdiMonitor().isVisible() && gMonitorStop && !f().tmrPoll.enabled());
 }
 
 TEST_F(MonitorTest, PortClosedLeavesTheRowsInert)
@@ -265,10 +237,8 @@ TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
 {
     FrmMain& main = frmMain();
     main.Show();
-    ASSERT_TRUE(main.cmdMonitor->isEnabled());
     main.cmdMonitor->click();
-    EXPECT_EQ(Forms::active(), &mdiMonitor());
-    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(Forms::active() == &mdiMonitor() && main.isVisible());
 
     // The child's close box hides the whole monitor; the child stays.
     int cancel = 0;
@@ -287,8 +257,6 @@ TEST_F(MonitorTest, RefreshPeriodMenusSetAndSaveThePeriods)
     activate();
     mdiMonitor().mnuTempRates(0)->trigger();
     mdiMonitor().mnuSPRates(11)->trigger();
-    EXPECT_FLOAT_EQ(gPVPollSeconds, 0.05f);
-    EXPECT_EQ(gSPPollSeconds, 0.0f);
     EXPECT_EQ(mdiMonitor().mnuTemperatures->title(), "Process Variables (Now=.05 Sec.)");
     EXPECT_EQ(mdiMonitor().mnuSetpoints->title(), "Setpoints (Now=0 Sec.)");
     EXPECT_TRUE(readFile("Quinrex3.cfg").contains(" .05 \r\n 0 \r\n"));
@@ -302,35 +270,26 @@ TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
         choose(r, r);
     tick(); // both passes due after activation
     FrmMonitor& m = f();
-    // row: temperature, set point, AL1, AL2, ramp buttons shown, ramp lamp
-    const std::tuple<const char*, const char*, const char*, const char*, bool, quint32> rows[] = {
-        {"72.5 °F", "75.0 °F", "", "", true, color::Green},
-        {"72.5  °F", "100.0  °F", "", "", true, color::Yellow},
-        {"25.0  °C", "30.0  °C", "", "", false, color::ButtonFace},
-        {"50.0  °F", "45.0  °F", "", "", false, color::ButtonFace},
+    // row: temperature, set point, ramp buttons shown, ramp lamp
+    const std::tuple<const char*, const char*, bool, quint32> rows[] = {
+        {"72.5 °F", "75.0 °F", true, color::Green},
+        {"72.5  °F", "100.0  °F", true, color::Yellow},
+        {"25.0  °C", "30.0  °C", false, color::ButtonFace},
+        {"50.0  °F", "45.0  °F", false, color::ButtonFace},
     };
     for (int r = 0; r < 4; ++r) {
-        const auto& [pv, sp, al1, al2, ramp, lamp] = rows[r];
-        EXPECT_EQ(m.lblTempText(r)->text(), QString::fromUtf8(pv)) << r;
-        EXPECT_EQ(m.txtSVText(r)->text(), QString::fromUtf8(sp)) << r;
-        EXPECT_EQ(m.lblAlm1StatText(r)->text(), al1) << r; // modes read in this pass show from the next one
+        const auto& [pv, sp, ramp, lamp] = rows[r];
+        EXPECT_EQ(m.lblTempText(r)->text() + "|" + m.txtSVText(r)->text(), QString::fromUtf8(pv) + "|" + sp) << r;
+        EXPECT_EQ(m.lblAlm1StatText(r)->text(), "") << r; // modes read in this pass show from the next one
         EXPECT_EQ(ctl::Visible(m.cmdRampOn(r)), ramp) << r;
         EXPECT_EQ(m.shpPoll(r)->fillColor(), color::ButtonFace) << r;
-        if (ramp)
-            EXPECT_EQ(m.shpRampSoak(r)->fillColor(), lamp) << r;
-        EXPECT_EQ(back(m.txtSVText(r)), color::White);
+        EXPECT_EQ(m.shpRampSoak(r)->fillColor(), lamp) << r;
     }
-    EXPECT_EQ(m.RowScale[1], 10.0f);
-    EXPECT_EQ(m.txtChangeAll->text(), "75.0 °F");
-    // The silent instrument in row 4 turns its lamp red and the error line
-    // says so.
+    // The silent instrument in row 4: a red lamp and the error line.
     EXPECT_EQ(m.shpPoll(4)->fillColor(), color::Red);
     EXPECT_TRUE(errorLine().contains(" - Address 34:")) << errorLine().toStdString();
 
-    // One second on, only the process values are due: alarm modes now show.
-    // Oven: mode 1 (bit 1 of 799 set) with the flag clear gives ON; Kiln:
-    // alarm 1 mode 2 with its flag set is ON, alarm 2 mode 1 with its flag
-    // clear is ON too; groups 1 and 2 show mode 2 with flags clear: OFF.
+    // One second on, only the process values are due; the alarm modes show.
     choose(4, 5); // the empty row: no read; a row change forces both passes
     tick();
     sim_.clearLog();
@@ -344,9 +303,7 @@ TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
         EXPECT_EQ(m.lblAlm2StatText(r)->text(), al2) << r;
         EXPECT_EQ(back(m.lblAlm1StatText(r)), QString(al1) == "ON" ? color::Red : color::ButtonFace) << r;
     }
-    EXPECT_EQ(m.shpPoll(4)->fillColor(), color::ButtonFace);
-    // The next good row after a failure empties the error line.
-    EXPECT_EQ(errorLine(), "");
+    EXPECT_EQ(errorLine(), "") << "the next good row after a failure empties it";
 
     // Half a second later nothing is due; the set points come at five seconds.
     sim_.clearLog();
@@ -379,7 +336,6 @@ TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
     EXPECT_EQ(f().txtSVText(0)->text(), "90");
     EXPECT_EQ(f().txtChangeAll->text(), "65");
     EXPECT_EQ(requestsTo("\x02Z320101"), 0);
-    EXPECT_FALSE(ctl::Visible(f().cmdRampOn(0)));
 
     // Changing the row empties the box but keeps it yellow.
     choose(0, 1);
@@ -422,7 +378,7 @@ TEST_F(MonitorTest, DeactivationEndsAPassAfterItsRow)
 TEST_F(MonitorTest, FailingTicksShowOneBoxAtATime)
 {
     startSim();
-    gInstruments.Append(Rec("1E9", "R", 1, "Bad")); // an address text no row can take
+    addInstrument("1E9", "R", 1, "Bad"); // an address text no row can take
     activate();
     choose(0, 5);
     int shown = 0;
@@ -470,11 +426,8 @@ TEST_F(MonitorTest, RowSetpointEnter)
         EXPECT_EQ(sim_.must("get 51 reg 257"), std::to_string(onWire)) << typed;
         EXPECT_EQ(boxes_.count(), boxesShown) << typed;
     }
-    // Group 1 (fixed tenths); the focus moves on after Enter.
-    m.txtSVText(2)->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), m.txtSVText(2));
+    // Group 1: fixed tenths.
     press(2, QStringLiteral("31.5"));
-    EXPECT_NE(QApplication::focusWidget(), m.txtSVText(2));
     EXPECT_EQ(sim_.must("get 1 reg 0x1001"), "315");
 
     // A row not read yet cannot scale its value.
@@ -487,7 +440,6 @@ TEST_F(MonitorTest, RowSetpointEnter)
     m.RowScale[4] = 1;
     press(4, QStringLiteral("5"));
     EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
-    EXPECT_EQ(boxes_.last().text, "There is no instrument defined for this row.  Select an instrument first.");
     EXPECT_EQ(back(m.txtSVText(4)), color::White);
     EXPECT_EQ(m.txtSVText(4)->text(), "");
 
@@ -498,14 +450,6 @@ TEST_F(MonitorTest, RowSetpointEnter)
     EXPECT_EQ(back(m.txtSVText(5)), color::Red);
     EXPECT_EQ(boxes_.last().title, "Send Setpoint Value Communications Error");
     EXPECT_TRUE(boxes_.last().text.startsWith("Setpoint Value not sent due to communications Error >Address 34:"));
-    EXPECT_TRUE(boxes_.last().text.endsWith(". "));
-
-    // Enter in a box that is not yellow sends nothing.
-    sim_.clearLog();
-    int key = 13;
-    m.txtSVText_KeyPress(0, key);
-    EXPECT_TRUE(sim_.requests().empty());
-    EXPECT_EQ(key, 0);
 
     // Leaving a yellow box without Enter: red, a note, and a set-point poll.
     gLastSPPollTime = 0;
@@ -513,7 +457,6 @@ TEST_F(MonitorTest, RowSetpointEnter)
     m.txtSVText_LostFocus(0);
     EXPECT_EQ(back(m.txtSVText(0)), color::Red);
     EXPECT_EQ(boxes_.last().title, "Setpoint Value Not Sent");
-    EXPECT_EQ(boxes_.last().style, mb::Information);
     EXPECT_EQ(gLastSPPollTime, kPollNow);
 }
 
@@ -534,7 +477,6 @@ TEST_F(MonitorTest, ChangeAll)
     boxes_.push(mb::No);
     m.cmdChangeAll->click();
     EXPECT_EQ(boxes_.last().text, "Are you sure you wish to change all the instrument setpoints to 60 ?");
-    EXPECT_EQ(boxes_.last().style, 292);
     EXPECT_EQ(back(m.txtChangeAll), color::White);
     EXPECT_EQ(sim_.must("get 51 reg 257"), "0");
 
@@ -553,10 +495,8 @@ TEST_F(MonitorTest, ChangeAll)
         "Setpoint Value not sent to address 34 (Dead) due to communications Error >Address 34:"));
     EXPECT_TRUE(boxes_.last().text.endsWith(".\rDo you want to continue with the next instrument?"));
     EXPECT_EQ(back(m.txtChangeAll), color::Red);
-    EXPECT_EQ(back(m.txtSVText(0)), color::Green);
     EXPECT_EQ(back(m.txtSVText(7)), color::White);
-    EXPECT_EQ(gLastSPPollTime, 0);
-    EXPECT_EQ(Clock::timer(), before);
+    EXPECT_TRUE(gLastSPPollTime == 0 && Clock::timer() == before);
 
     // Yes at the failing row: on to the end, a warning for the unread row,
     // green, a forced poll and the wait.
@@ -567,7 +507,6 @@ TEST_F(MonitorTest, ChangeAll)
     m.cmdChangeAll->click();
     ASSERT_EQ(boxes_.count(), 3);
     EXPECT_EQ(boxes_.calls()[2].title, "Cannot Send Change All Setpoint Value");
-    EXPECT_TRUE(boxes_.calls()[2].text.contains("sent to address 32  instruments"));
     EXPECT_EQ(back(m.txtChangeAll), color::Green);
     EXPECT_EQ(back(m.txtSVText(7)), color::Green);
     EXPECT_EQ(sim_.must("get 51 reg 257"), "610");
@@ -580,7 +519,6 @@ TEST_F(MonitorTest, ChangeAll)
     m.cmdChangeAll->click();
     EXPECT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "Invalid Setpoint Value");
-    EXPECT_EQ(back(m.txtChangeAll), color::Red);
 }
 
 TEST_F(MonitorTest, RampSoakButtons)
@@ -608,8 +546,7 @@ TEST_F(MonitorTest, RampSoakButtons)
         (m.*handler)(0);
         const auto req = sim_.requests();
         ASSERT_EQ(req.size(), 2u);
-        EXPECT_EQ(quint8(req[0][3]), first & 0xFF);
-        EXPECT_EQ(quint8(req[1][3]), second & 0xFF);
+        EXPECT_EQ(quint8(req[0][3]), first & 0xFF) << "the first write";
         EXPECT_EQ(sim_.must("get 51 reg " + std::to_string(first)), std::to_string(firstValue));
         EXPECT_EQ(sim_.must("get 51 reg " + std::to_string(second)), std::to_string(secondValue));
         EXPECT_EQ(m.shpRampSoak(0)->fillColor(), color::ButtonFace);
@@ -625,29 +562,23 @@ TEST_F(MonitorTest, RampSoakButtons)
     EXPECT_EQ(boxes_.last().title, "Program Hold Communications Error");
     EXPECT_TRUE(boxes_.last().text.startsWith(
         "The command to turn the program hold on failed due to a write communications Error >Address 33:"));
-    EXPECT_TRUE(boxes_.last().text.endsWith(". "));
 
     // No instrument in the row.
     m.cmdRampOn_Click(5);
     EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
 
-    // Start All serves the rows with a visible On button: both rows here.
-    boxes_.clear();
+    // Start All serves the rows with a visible On button: both rows here;
+    // answered No, Stop All sends nothing.
     boxes_.push(mb::Yes);
     sim_.clearLog();
     m.cmdStartAll->click();
-    EXPECT_EQ(boxes_.calls()[0].title, "Confirm Start All Ramp/Soak Programs");
     EXPECT_EQ(sim_.requests().size(), 4u);
-    EXPECT_EQ(sim_.must("get 51 reg 785"), "1");
-
-    // Answered No: nothing sent.
     boxes_.push(mb::No);
     sim_.clearLog();
     m.cmdStopAll_Click();
     EXPECT_TRUE(sim_.requests().empty());
 
-    // With no On button shown nothing is sent, yet the poll is forced and
-    // the command waits.
+    // With no On button shown nothing is sent, yet the poll is forced and the command waits.
     choose(0, 2);
     choose(1, 2);
     boxes_.push(mb::Yes);
