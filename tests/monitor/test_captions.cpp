@@ -1,12 +1,15 @@
-// Every caption of the logging dialog, the log viewer, the graph screen and
-// its set-up dialog can be read in full, also with the longest texts shown.
+// Every caption of the monitor folder's screens can be read in full, also with
+// the longest texts shown.
 #include <QListWidget>
 #include <QTest>
 
+#include "core/deffiles.h"
 #include "core/state.h"
 #include "monitor/frmGraph.h"
 #include "monitor/frmGraphCfg.h"
 #include "monitor/frmLogging.h"
+#include "monitor/frmSetpoints.h"
+#include "monitor/frmStatus.h"
 #include "monitor/frmViewLog.h"
 #include "support/captions.h"
 #include "support/testenv.h"
@@ -15,35 +18,30 @@ using namespace modZarn;
 
 namespace {
 
-using LoggingCaptionTest = QxTest;
+using CaptionTest = QxTest;
+const QString kLongestName = QStringLiteral("WWWWWWWWWWWWWWWWWWWWW"); // 21 of the widest letter
 
-TEST_F(LoggingCaptionTest, LoggingScreensShowTheirCaptionsWhole)
+TEST_F(CaptionTest, LoggingScreensShowTheirCaptionsWhole)
 {
     gLogStatusText = {QStringLiteral("STARTED"), QStringLiteral("STOPPED"), QStringLiteral("FINISHED"), QString()};
-    InstrumentRecord r;
-    r.Address = QStringLiteral("255");
-    r.Name = QStringLiteral("WWWWWWWWWWWWWWWWWWWWW"); // the longest name, in the widest letter
-    r.Protocol = QStringLiteral("A");
-    r.Group = 2;
+    InstrumentRecord& r = addInstrument("255", "A", 2, kLongestName);
     r.LogState = 3;
     r.LogDuration = 9999;
     r.LogRate = 9999;
-    gInstruments.Append(r);
 
     FrmLogging& f = frmLogging();
     f.Show();
     expectCaptionsFit(&f, QStringLiteral("frmLogging"));
     QListWidget* l = f.lstControls;
     QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(0)).center());
-    ASSERT_EQ(f.lblNameText->text(), r.Name);
+    ASSERT_EQ(f.lblNameText->text(), kLongestName);
     expectCaptionsFit(&f, QStringLiteral("frmLogging-chosen"));
     f.Hide();
-
     frmViewLog().Show();
     expectCaptionsFit(&frmViewLog(), QStringLiteral("frmViewLog"));
 }
 
-TEST_F(LoggingCaptionTest, GraphScreensShowTheirCaptionsWhole)
+TEST_F(CaptionTest, GraphScreensShowTheirCaptionsWhole)
 {
     gDemoMode = true;
     FrmGraph& g = frmGraph();
@@ -56,6 +54,35 @@ TEST_F(LoggingCaptionTest, GraphScreensShowTheirCaptionsWhole)
     g.cmdStopSampling->click();
     frmGraphCfg().Show();
     expectCaptionsFit(&frmGraphCfg(), QStringLiteral("frmGraphCfg"));
+}
+
+TEST_F(CaptionTest, StatusAndSetpointScreensShowTheirCaptionsWhole)
+{
+    copySampleData();
+    ReadModelFile();
+    gDemoMode = true; // the demo label shows and the first tick fills the fields
+    FrmStatus& s = frmStatus();
+    s.Show();
+    s.lblModelType->setText(QStringLiteral("QX-4Z, 1/4 DIN 4-Stage Ramp/Soak Controller"));
+    s.lblProcessValueText->setText(QStringLiteral("-1,999,999.0000 °F"));
+    s.lblSetpointText->setText(QStringLiteral("-1,999,999.0000 °F"));
+    s.lblErrorMessageText->setText(
+        QStringLiteral("Address 001:Illegal Data Address response from instrument for register 1029H (4137)"));
+    expectCaptionsFit(&s, QStringLiteral("frmStatus"));
+    s.Hide();
+
+    addInstrument("255", "R", 1, kLongestName);
+    gCommOK = true;
+    FrmSetpoints& d = frmSetpoints();
+    d.Show();
+    d.lblAddressText->setText(QStringLiteral("255"));
+    d.lblNameText->setText(kLongestName);
+    for (int k = 0; k < FrmSetpoints::kFields; ++k)
+        d.lblUnits(k)->setText(QStringLiteral(" °F"));
+    for (QWidget* w : std::initializer_list<QWidget*>{d.lblAlm3HiSV, d.lblAlm3LoSV, d.txtSV(5), d.txtSV(6),
+                                                      d.lblUnits(5), d.lblUnits(6)})
+        w->show(); // the alarm-3 fields of the three-alarm model
+    expectCaptionsFit(&d, QStringLiteral("frmSetpoints"));
 }
 
 } // namespace
