@@ -153,24 +153,6 @@ TEST_F(LoggingEngine, AFailureOfATickIsShownThoughALaterReadSucceeds)
     EXPECT_EQ(errorLine(), "12/7/2026 5:27:42 PM - Address 01:Invalid protocol code >X");
 }
 
-TEST_F(LoggingEngine, ValuesOfTheSimulatedLine)
-{
-    SimProcess sim; // process values 25.5 and 0, and an instrument that refuses
-    ASSERT_TRUE(sim.start("instrument 50 group 0 protocol R\nreg 50 1 255\nreg 50 2 0x10\n"
-                          "instrument 51 group 0 protocol R\nreg 51 1 0\nreg 51 2 0x10\n"
-                          "instrument 52 group 0 protocol R\nfault 52 exception:2 count=0\n"))
-        << sim.errorText();
-    openLine(7, sim.ptyPath(), 300);
-    gDemoMode = false;
-
-    for (const char* a : {"32", "33", "34"})
-        start(QString::fromLatin1(a), 10, 60);
-    tick();
-    EXPECT_EQ(lines(0) + lines(1) + lines(2),
-              (QStringList{"12/07/2026 05:27:41 PM,25.5", "12/07/2026 05:27:41 PM,1E-10", "12/07/2026 05:27:41 PM,0"}));
-    EXPECT_TRUE(errorLine().startsWith("12/7/2026 5:27:41 PM - Address 34:")) << errorLine().toStdString();
-}
-
 // An adapter pulled out mid-logging and plugged back in: no samples while it is
 // gone, one quiet try a second, and logging goes on from where it stood.
 TEST_F(LoggingEngine, ALostPortIsReopenedAndLoggingGoesOn)
