@@ -23,11 +23,6 @@ protected:
         Clock::setFake(QDateTime(QDate(2026, 12, 7), QTime(17, 27, 41), QTimeZone::utc()));
         startLine("");
     }
-    void TearDown() override
-    {
-        Clock::useReal();
-        SimLineTest::TearDown();
-    }
     // Sends statements of the simulator's language, one a line.
     void serve(const QString& statements)
     {
