@@ -3,12 +3,22 @@
 (data/). Run from the repository root: python3 tools/sample-data/make_sample_data.py
 
 The files are plain text with CR LF line ends; every definition file except
-Password.txt starts with five header lines that the program skips."""
+Password.txt starts with five header lines that the program skips.
+
+This script is the only source of those files: edit it, run it, commit both.
+With --check it writes into a scratch folder instead and fails when a
+committed file differs from what it would write (the test suite runs that)."""
+import filecmp
 import math
 import os
+import shutil
 import struct
+import sys
+import tempfile
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data")
+DATA = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data"))
+CHECK = "--check" in sys.argv[1:]
+OUT = tempfile.mkdtemp(prefix="sample-data-") if CHECK else DATA
 CRLF = "\r\n"
 
 
@@ -386,3 +396,17 @@ def bmp(fname, accent):
 
 bmp("Company.bmp", (0, 70, 150))
 bmp("Company-1.bmp", (150, 60, 0))
+
+
+# ------------------------------------------------------------- check -------
+if CHECK:
+    written = sorted(os.listdir(OUT))
+    differing = [n for n in written
+                 if not os.path.exists(os.path.join(DATA, n))
+                 or not filecmp.cmp(os.path.join(OUT, n), os.path.join(DATA, n), shallow=False)]
+    shutil.rmtree(OUT)
+    if differing:
+        print("data/ differs from the generator in: " + ", ".join(differing))
+        print("run python3 tools/sample-data/make_sample_data.py and commit the result")
+        sys.exit(1)
+    print(f"data/ matches the generator ({len(written)} files)")
