@@ -125,6 +125,7 @@ TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
                 break;
             case 2:
                 EXPECT_TRUE(f.cbxParameter.exists(reg)) << reg;
+                EXPECT_EQ(field[2], 0) << reg; // list positions count from 0
                 if (f.tabConfig(g)->isAncestorOf(f.cbxParameter(reg))) // other groups' lists stay empty
                     EXPECT_EQ(field[3] + 1, f.cbxParameter(reg)->ListCount()) << reg;
                 break;
