@@ -149,10 +149,13 @@ TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
             if (gCfgField[std::size_t(reg)][1] == 3)
                 bits += gCfgField[std::size_t(reg)][3] - gCfgField[std::size_t(reg)][2] + 1;
         EXPECT_EQ(bits, 79);
-        // Every model of the group lays out without an error box.
+        // Every model of the group lays out without an error box (the model
+        // warnings aside).
         for (int slot = 1; slot <= gModelCount[std::size_t(g)]; ++slot)
             selectModel(f, gModelID[std::size_t(g)][std::size_t(slot)]);
-        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        for (const mb::Call& c : boxes_.calls())
+            EXPECT_NE(c.title, "Application Error") << c.text.toStdString();
+        boxes_.clear();
     }
 }
 
@@ -520,7 +523,9 @@ TEST_F(ConfigScreenTest, RampSoakOnlyModeLastsUntilDeactivation)
     gRampCfgGroup = 0;
     gRampCfgAddress = 0x40;
     f.Form_Activate();
-    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    // The activation reads the instrument; with the line closed the first read fails.
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Read Instrument Communications Error");
     EXPECT_EQ(f.ModelID(), "RS");
     EXPECT_EQ(f.CurModelIndex, 3);
     EXPECT_FALSE(f.Changed);

@@ -112,18 +112,12 @@ bool parseFault(const std::string& spec, Fault& f, std::string& error)
         // "nak:03" is a two-digit decimal code; strtol reads it as 3.
         f.arg = int(v);
         return true;
-    } else if (name == "slow") {
-        f.kind = Fault::Slow;
-        if (!parseRange(arg, 0, 60000, v)) {
-            error = "fault slow needs milliseconds";
-            return false;
-        }
-        f.arg = int(v);
-        return true;
-    } else if (name == "split") {
-        f.kind = Fault::Split;
-        if (!parseRange(arg, 2, 1000, v)) {
-            error = "fault split needs a piece count 2..1000";
+    } else if (name == "slow" || name == "flood" || name == "split") {
+        // Faults that take a number: milliseconds, or a piece count.
+        const bool split = name == "split";
+        f.kind = name == "slow" ? Fault::Slow : split ? Fault::Split : Fault::Flood;
+        if (!parseRange(arg, split ? 2 : name == "flood" ? 1 : 0, split ? 1000 : 60000, v)) {
+            error = split ? "fault split needs a piece count 2..1000" : "fault " + name + " needs milliseconds";
             return false;
         }
         f.arg = int(v);
@@ -640,6 +634,29 @@ void Line::loadDemo()
         command("zcmd 50 " + std::to_string(c) + " 0", reply, error);
     for (unsigned c = 0x160; c <= 0x17E; c += 2)
         command("zcmd 50 " + std::to_string(c) + " \"000000\"", reply, error);
+
+    // Whole configurations, so that the configuration screen can read (and
+    // send back) every register of the sample models: the value commands of
+    // 140H-15DH, and a valid input type (J thermocouple) on 50; every
+    // configuration register of the Modbus instruments, 0 unless set above.
+    for (unsigned c = 0x140; c <= 0x15D; ++c)
+        command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
+    command("zcmd 50 0x318 1", reply, error);
+    const auto fill = [&](int address, unsigned first, unsigned last) {
+        Instrument* in = find(address);
+        for (unsigned r = first; r <= last; ++r)
+            if (in && !in->holding.count(r))
+                command("reg " + std::to_string(address) + " " + std::to_string(r) + " 0", reply, error);
+    };
+    fill(51, 256, 350);   // program registers 257-351 (the register field is one less)
+    fill(51, 768, 812);   // 769-813
+    fill(51, 1027, 1073); // 1028-1074, and the time base and manual-mode targets
+    if (Instrument* in = find(51); in && in->holding[791] == 0)
+        in->holding[791] = 1; // input type J thermocouple
+    fill(1, 0x1000, 0x1076);
+    fill(1, 0x2000, 0x20BF);
+    fill(1, 0x471E, 0x4723);
+    fill(2, 0x4700, 0x4731);
 }
 
 bool Line::takeFault(Instrument& in, Fault& out)
@@ -800,6 +817,11 @@ Answer Line::handleModbus(FrameKind kind, const std::string& frame, const LineSe
         a.notes.push_back("fault " + f.text);
     if (faulty && f.kind == Fault::Silence)
         return a;
+    if (faulty && f.kind == Fault::Flood) {
+        a.send = true;
+        a.floodMs = f.arg;
+        return a;
+    }
 
     Bytes pdu = faulty && f.kind == Fault::Refuse ? exceptionPdu(req, f.arg) : modbusReply(*in, req);
     if (faulty && f.kind == Fault::WrongAddr)
@@ -853,6 +875,11 @@ Answer Line::handleZarn(const std::string& frame, const LineSettings* seen)
         a.notes.push_back("fault " + f.text);
     if (faulty && f.kind == Fault::Silence)
         return a;
+    if (faulty && f.kind == Fault::Flood) {
+        a.send = true;
+        a.floodMs = f.arg;
+        return a;
+    }
 
     const std::string summed = body.substr(0, body.size() - 2);
     const std::string sumText = body.substr(body.size() - 2);
