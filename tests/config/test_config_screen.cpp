@@ -149,6 +149,27 @@ TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
             if (gCfgField[std::size_t(reg)][1] == 3)
                 bits += gCfgField[std::size_t(reg)][3] - gCfgField[std::size_t(reg)][2] + 1;
         EXPECT_EQ(bits, 79);
+        // A model's field registers all have their widgets on its own group's strip.
+        for (int slot = 1; slot <= gModelCount[std::size_t(g)]; ++slot) {
+            const std::vector<bool>& has = gModelHasRegister[std::size_t(slot)];
+            for (int reg = 1; reg <= kMaxRegister; ++reg) {
+                const auto& field = gCfgField[std::size_t(reg)];
+                if (!has[std::size_t(reg)] || field[1] < 1 || field[1] > 3)
+                    continue;
+                const bool stepTime = reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast;
+                const QWidget* w = nullptr;
+                if (field[1] == 3)
+                    w = f.bitBox(reg, field[2]);
+                else if (field[1] == 2)
+                    w = f.cbxParameter(reg);
+                else if (stepTime)
+                    w = f.txtPattHour(reg - cfgmap::kPattTimeFirst);
+                else
+                    w = f.txtParameter(reg);
+                EXPECT_TRUE(f.tabConfig(g)->isAncestorOf(w))
+                    << gModelID[std::size_t(g)][std::size_t(slot)].toStdString() << " " << reg;
+            }
+        }
         // Every model of the group lays out without an error box (the model
         // warnings aside).
         for (int slot = 1; slot <= gModelCount[std::size_t(g)]; ++slot)
