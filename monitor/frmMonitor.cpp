@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontMetrics>
 #include <QKeyEvent>
 
 #include "config/frmConfig.h"
@@ -55,6 +56,26 @@ QLabel* Label(QWidget* parent, const QString& caption, int left, int top, int wi
     auto* l = new QLabel(caption, parent);
     tw::place(l, left, top, width, height);
     return l;
+}
+
+// The heading places its words over their columns with runs of blanks, so
+// it lines up only in a font whose blanks and letters keep the proportions
+// it was written for. The font is narrowed until the last word, "AL2",
+// stands over its column at 6720 twips and the whole line fits its label.
+void FitHeading(QLabel* heading)
+{
+    const QString text = heading->text();
+    const QString lastWord = QStringLiteral("AL2");
+    const int room = tw::px(6720) - heading->x();
+    QFont f = heading->font();
+    for (int stretch = 100; stretch > 50; --stretch) {
+        f.setStretch(stretch);
+        const QFontMetrics fm(f);
+        if (fm.horizontalAdvance(text.left(text.lastIndexOf(lastWord))) <= room &&
+            fm.horizontalAdvance(text) <= heading->width())
+            break;
+    }
+    heading->setFont(f);
 }
 
 bool IsYellow(const QWidget* w) { return ctl::backColor(w) == color::Yellow; }
@@ -150,7 +171,8 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     cmdStartAll->setFont(tiny);
     cmdStopAll->setFont(tiny);
     lblChangeAll->setFont(tiny);
-    lblHeading = Label(this, kHeading, 120, 480, 7300, 255);
+    lblHeading = Label(this, kHeading, 120, 480, 7320, 255);
+    FitHeading(lblHeading);
     lblRampSoak = Label(this, QStringLiteral("Ramp/Soak"), 7440, 480, 1200, 255);
 
     // The eleven row arrays come from one layout table.
