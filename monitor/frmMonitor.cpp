@@ -539,9 +539,10 @@ void FrmMonitor::txtSVText_KeyPress(int index, int& keyAscii)
             ctl::setBackColor(sv, color::Red);
             noInstrument();
             ctl::setBackColor(sv, color::White);
+            const bool busy = gMonitorBusy;
             gMonitorBusy = true;
             sv->setText(QString());
-            gMonitorBusy = false;
+            gMonitorBusy = busy;
             return;
         } else if (!monitor::ReadSetpointText(sv->Text(), typed)) {
             refuseTyped(sv, kUnreadable);

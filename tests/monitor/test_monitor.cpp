@@ -180,17 +180,21 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
 {
     startSim();
     gInstruments.Append(Rec("003", "R", 1, "")); // an empty name: its label ends in a blank
-    QByteArray stored = "001 R1 Line\r\n\r\n003 R1\r\n33  R0 Gone\r\n32  Z0 Oven\r\n";
-    for (int r = 5; r < 40; ++r)
+    gInstruments.Append(Rec("004", "R", 1, "Oven, left"));
+    QByteArray stored =
+        "001 R1 Line\r\n\r\n003 R1\r\n33  R0 Gone\r\n32  Z0 Oven\r\n004 R1 Oven, left\r\n 001 R1 Line \r\n";
+    for (int r = 7; r < 40; ++r)
         stored += "\r\n";
     writeFile("Monitor.val", stored);
     activate();
     FrmMonitor& m = f();
     EXPECT_EQ(boxes_.count(), 0);
-    ASSERT_EQ(m.cbxControl(0)->ListCount(), 7);
-    EXPECT_EQ(m.cbxControl(0)->List(6), kEmptyLabel);
-    const char* const shown[] = {"001 R1 Line", "00      [none]", "003 R1 ", "00      [none]", "32  Z0 Oven"};
-    for (int r = 0; r < 5; ++r)
+    ASSERT_EQ(m.cbxControl(0)->ListCount(), 8);
+    EXPECT_EQ(m.cbxControl(0)->List(7), kEmptyLabel);
+    // A comma inside a name leaves the label and the rows after it whole.
+    const char* const shown[] = {"001 R1 Line", "00      [none]", "003 R1 ",    "00      [none]",
+                                 "32  Z0 Oven", "004 R1 Oven, left", "001 R1 Line", "00      [none]"};
+    for (int r = 0; r < 8; ++r)
         EXPECT_EQ(m.cbxControl(r)->Text(), shown[r]) << r;
     EXPECT_EQ(m.cbxControl(0)->toolTip(), "001 R1 Line");
     EXPECT_TRUE(polling_);
@@ -213,9 +217,11 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
     EXPECT_EQ(lines[39], "00      [none]\r");
 
     // Showing it again rebuilds the rows from the same file.
+    EXPECT_EQ(lines[5], "004 R1 Oven, left\r");
     gInstruments.RemoveAt(0);
     mdiMonitor().Show();
-    EXPECT_EQ(m.cbxControl(0)->ListCount(), 6);
+    EXPECT_EQ(m.cbxControl(0)->ListCount(), 7);
+    EXPECT_EQ(m.cbxControl(5)->Text(), "004 R1 Oven, left");
     EXPECT_EQ(m.cbxControl(2)->Text(), "003 R1 ");
     EXPECT_EQ(m.cbxControl(4)->Text(), kEmptyLabel);
 }
