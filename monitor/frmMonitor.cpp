@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include "config/frmConfig.h"
 #include "core/dispatch.h"
@@ -76,6 +78,34 @@ void FitHeading(QLabel* heading)
             break;
     }
     heading->setFont(f);
+}
+
+// The room a closed drop-down list gives the text it shows.
+int ListTextRoom(const QComboBox* list)
+{
+    QStyleOptionComboBox opt;
+    opt.initFrom(list);
+    opt.editable = false;
+    opt.frame = true;
+    return list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list).width();
+}
+
+// The rows' lists use a fixed-pitch font, so that the columns of the labels
+// line up, at the largest size (up to 8 points) at which the longest label,
+// three address columns, protocol, group, blanks and a 21-character name,
+// is read whole in the closed list.
+QFont RowListFont(const QComboBox* list)
+{
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    const QString longest(7 + 21, QLatin1Char('W'));
+    const int room = ListTextRoom(list);
+    for (double size = 8; size > 5; size -= 0.5) {
+        fixed.setPointSizeF(size);
+        if (QFontMetrics(fixed).horizontalAdvance(longest) <= room)
+            break;
+    }
+    return fixed;
 }
 
 bool IsYellow(const QWidget* w) { return ctl::backColor(w) == color::Yellow; }
@@ -193,9 +223,7 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     build(cmdRampOff, "cmdRampOff");
     build(shpRampSoak, "shpRampSoak");
 
-    QFont fixed(QStringLiteral("Courier New"));
-    fixed.setPointSize(8);
-    fixed.setStyleHint(QFont::TypeWriter);
+    const QFont fixed = RowListFont(cbxControl(0));
     for (int r = 0; r < kRows; ++r) {
         cbxControl(r)->setFont(fixed);
         for (Shape* s : {shpPoll(r), shpRampSoak(r)}) {

@@ -2,6 +2,8 @@
 // graph screen and its set-up dialog can be read in full, also with the
 // longest texts shown.
 #include <QListWidget>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "core/state.h"
@@ -63,10 +65,17 @@ TEST_F(LoggingCaptionTest, GraphScreensShowTheirCaptionsWhole)
 
 TEST_F(LoggingCaptionTest, MonitorShowsItsCaptionsWhole)
 {
+    InstrumentRecord r;
+    r.Address = QStringLiteral("255");
+    r.Name = QStringLiteral("WWWWWWWWWWWWWWWWWWWWW");
+    r.Protocol = QStringLiteral("A");
+    r.Group = 2;
+    gInstruments.Append(r);
     mdiMonitor().Show();
     FrmMonitor& m = frmMonitor();
     // A row as the poll leaves it with the widest texts it writes.
     for (int r : {0, 39}) {
+        m.cbxControl(r)->setListIndex(0);
         m.lblTempText(r)->setText(QStringLiteral("-3,276.8  °F"));
         m.lblAlm1StatText(r)->setText(QStringLiteral("OFF"));
         m.lblAlm2StatText(r)->setText(QStringLiteral("OFF"));
@@ -75,6 +84,12 @@ TEST_F(LoggingCaptionTest, MonitorShowsItsCaptionsWhole)
             w->show();
     }
     expectCaptionsFit(&m, QStringLiteral("frmMonitor"));
+    // The closed list shows the longest label whole.
+    ComboBox* list = m.cbxControl(0);
+    QStyleOptionComboBox opt;
+    opt.initFrom(list);
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list);
+    EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(list->Text()), field.width()) << list->Text().toStdString();
 }
 
 } // namespace
