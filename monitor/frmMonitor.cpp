@@ -514,8 +514,11 @@ void FrmMonitor::readRampState(int r, const RowTarget& t, int& errCode, QString&
         setRampVisible(r, true);
         shpRampSoak(r)->setFillColor(held != 0 ? color::Yellow : running != 0 ? color::Green : color::ButtonFace);
     } else if (errCode == 2) {
+        // An instrument without a ramp/soak programme is a good row: its
+        // refusal is no error for the line.
         setRampVisible(r, false);
         errCode = 0;
+        errText.clear();
     }
 }
 

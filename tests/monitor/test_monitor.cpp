@@ -363,6 +363,9 @@ TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
     sim_.must("zcmd 50 0x101 80.0 unit=F");
     tick();
     EXPECT_EQ(m.txtSVText(0)->text(), "80.0 °F");
+    // Instruments without ramp/soak registers are good rows: the set-point
+    // pass leaves no error on the line for them.
+    EXPECT_EQ(errorLine(), "");
 
     // "Never" for both: no tick reads, even right after a row change.
     gPVPollSeconds = gSPPollSeconds = 0;
