@@ -122,6 +122,8 @@ ctl::ArrayEvents onChange(std::function<void(int)> f)
 
 void FrmConfig::setGroupRules(int group, GroupRules rules) { groupRules().at(std::size_t(group)) = std::move(rules); }
 
+FrmConfig::GroupRules FrmConfig::rulesOf(int group) { return groupRules().at(std::size_t(group)); }
+
 FrmConfig::FrmConfig()
 {
     setObjectName(QStringLiteral("frmConfig"));
@@ -151,6 +153,7 @@ FrmConfig::FrmConfig()
     for (int g = 0; g <= 2; ++g)
         buildGroup(g);
     wireArrays();
+    wireCommands();
     // Focus runs through the top row and the pages before the navigation row.
     QWidget* tail = previousInFocusChain();
     for (QPushButton* b : {cmdMainMenu, cmdConfigureController, cmdStatus, cmdFind, cmdSetpoints, cmdMonitor,
@@ -193,7 +196,6 @@ void FrmConfig::buildFixedControls()
     tw::place(cbxAddress, 4440, 600, 855, 315);
     cmdReadControl = button(QStringLiteral("  Read Configuration From an Instrument"), 5880, 600, 1815, 855, "rgb(0,192,192)");
     cmdSaveControl = button(QStringLiteral("  Send Configuration To an Instrument"), 7800, 600, 1815, 855, "rgb(255,128,0)");
-    connect(cmdSaveFile, &QPushButton::clicked, this, [this] { cmdSaveFile_Click(); });
 
     lblTitle = new QLabel(QStringLiteral("Configure Instrument"), client);
     tw::place(lblTitle, 2760, 0, 3735, 495);
@@ -401,12 +403,21 @@ void FrmConfig::buildGroup(int g)
 
 void FrmConfig::wireArrays()
 {
-    txtParameter.wire(onChange([this](int r) { txtParameter_Change(r); }));
+    ctl::ArrayEvents text = onChange([this](int r) { txtParameter_Change(r); });
+    text.GotFocus = [this](int r) { txtParameter_GotFocus(r); };
+    text.LostFocus = [this](int r) { txtParameter_LostFocus(r); };
+    txtParameter.wire(text);
     cbxParameter.wire(onClick([this](int r) { cbxParameter_Click(r); }));
     chkParameter.wire(onClick([this](int i) { chkParameter_Click(i); }));
     cbxReset.wire(onClick([this](int r) { cbxReset_Click(r); }));
-    txtPattHour.wire(onChange([this](int i) { txtPattHour_Change(i); }));
-    txtPattMin.wire(onChange([this](int i) { txtPattMin_Change(i); }));
+    ctl::ArrayEvents hour = onChange([this](int i) { txtPattHour_Change(i); });
+    hour.GotFocus = [this](int i) { txtPattHour_GotFocus(i); };
+    hour.LostFocus = [this](int i) { txtPattHour_LostFocus(i); };
+    txtPattHour.wire(hour);
+    ctl::ArrayEvents minute = onChange([this](int i) { txtPattMin_Change(i); });
+    minute.GotFocus = [this](int i) { txtPattMin_GotFocus(i); };
+    minute.LostFocus = [this](int i) { txtPattMin_LostFocus(i); };
+    txtPattMin.wire(minute);
     txtDescription.wire(onChange([this](int g) { txtDescription_Change(g); }));
     cbxModelID.wire(onClick([this](int g) { cbxModelID_Click(g); }));
     cbxDecimalPoint.wire(onClick([this](int g) { cbxDecimalPoint_Click(g); }));
@@ -606,92 +617,6 @@ void FrmConfig::AskIfDiscardChanges(int& cancel)
     }
 }
 
-void FrmConfig::ReadControllerParameters() {}
-
-void FrmConfig::cmdSaveFile_Click() {}
-
-// ------------------------------------------------------- change handlers ----
-
-void FrmConfig::cbxModelID_Click(int group)
-{
-    if (Loading)
-        return;
-    Changed = true;
-    CurModelIndex = cbxModelID(group)->ListIndex() + 1;
-    lblModelType(group)->setText(gModelType.at(std::size_t(group)).at(std::size_t(std::max(0, CurModelIndex))));
-    SetupFormFields();
-}
-
-void FrmConfig::cbxDecimalPoint_Click(int group)
-{
-    if (Loading)
-        return;
-    Changed = true;
-    CurDecimalPoint = cbxDecimalPoint(group)->ListIndex();
-    SetupFormFields();
-}
-
-void FrmConfig::cbxInputType_Click(int group)
-{
-    if (Loading)
-        return;
-    Changed = true;
-    CurInputType = cbxInputType(group)->ListIndex() + (group == 0 ? 1 : 0);
-    SetupFormFields();
-}
-
-void FrmConfig::cbxParameter_Click(int)
-{
-    if (Loading)
-        return;
-    Changed = true;
-    SetupFormFields();
-}
-
-void FrmConfig::cbxReset_Click(int)
-{
-    if (Loading)
-        return;
-    Changed = true;
-    SetupFormFields();
-}
-
-void FrmConfig::chkParameter_Click(int index)
-{
-    if (Loading)
-        return;
-    Changed = true;
-    constexpr int kManualMode = 1037; // bit 15 of register 3
-    if (index == kManualMode)
-        SetupFormFields();
-}
-
-void FrmConfig::txtParameter_Change(int reg)
-{
-    if (Loading)
-        return;
-    Changed = true;
-    if (reg == 0x100A || reg == 0x4709) // integral times decide parts of the control page
-        SetupFormFields();
-}
-
-void FrmConfig::txtPattHour_Change(int)
-{
-    if (!Loading)
-        Changed = true;
-}
-
-void FrmConfig::txtPattMin_Change(int)
-{
-    if (!Loading)
-        Changed = true;
-}
-
-void FrmConfig::txtDescription_Change(int)
-{
-    if (!Loading)
-        Changed = true;
-}
 
 // ----------------------------------------------------------- layout pass ----
 

@@ -85,6 +85,12 @@ public:
     void txtPattHour_Change(int index);
     void txtPattMin_Change(int index);
     void txtDescription_Change(int group);
+    void txtParameter_GotFocus(int reg);
+    void txtPattHour_GotFocus(int index);
+    void txtPattMin_GotFocus(int index);
+    void txtParameter_LostFocus(int reg);
+    void txtPattHour_LostFocus(int index);
+    void txtPattMin_LostFocus(int index);
 
     // ---- methods ----
     // The layout pass: shows exactly the fields whose registers the selected
@@ -101,6 +107,24 @@ public:
     void ReadControllerParameters();
     void cmdSaveFile_Click();
 
+    // ---- configuration transfer ----
+    // Loads a parameter file into the screen: 0 loaded, -1 refused or failed
+    // (the reason already shown).
+    int ReadParameterFile(QString fileName);
+    void SaveParameterFile(QString fileName);
+    // Sends the screen to the instrument at the address shown; Failed stays
+    // true unless the whole send succeeded. AutoSend: nobody is at the screen.
+    void SendControllerParameters(bool& Failed, bool AutoSend);
+
+    // ---- commands of the top row, navigation row and menu ----
+    void cmdReadFile_Click();
+    void cmdReadControl_Click();
+    void cmdSaveControl_Click();
+    void cmdMainMenu_Click() override;
+    void cmdConfigureController_Click() override;
+    void cmdStatus_Click() override;
+    void cmdFind_Click() override;
+
     // The selected model's two-character ID: the last two characters of the
     // current group's model list text ("" when the group has no list).
     QString ModelID() const;
@@ -110,8 +134,12 @@ public:
     // works on for the error report.
     using GroupRules = std::function<void(FrmConfig&, int& currentRegister)>;
     static void setGroupRules(int group, GroupRules rules);
+    static GroupRules rulesOf(int group);
 
 private:
+    void wireCommands();
+    void leaveAfterAsking(const std::function<void()>& leave);
+    void fileCommand(bool save, const QString& routine, const std::function<void(const QString&)>& use);
     void buildFixedControls();
     void buildGroup(int group);
     void wireArrays();
@@ -121,6 +149,11 @@ private:
     // Runs `step` for each bit of the register's bit field, first to last; a
     // fault shows the routine's error box and ends the walk.
     void walkBits(int reg, const QString& routine, const std::function<void(int, CheckBox*)>& step);
+
+    // The lists of group 1 written to the instrument at once.
+    void pidGroupChanged(bool wasChanged);
+    void commAddressChanged();
+    void commSettingChanged(int reg);
 
     std::map<std::pair<int, int>, CheckBox*> bits_;
 };

@@ -313,7 +313,7 @@ GroupMap buildGroup0()
     for (int s = 2; s <= 4; ++s) {
         const QString n = QString::number(s);
         const int k = s - 1; // offset from the stage-1 register
-        b.column("STAGE " + n, 60 + (s - 2) * 3220, 120, 3150, 2050);
+        b.column("STAGE " + n, (s - 2) * 3160, 120, 3150, 2050);
         b.text(258 + k, "Stage " + n + " Setpoint (" + n + "SP1):", QString::number(175 + k));
         b.list(775 + k, "Tuning Type (" + n + "tun):", kTuningTypes, 3);
         b.text(779 + k, "Damping Factor (0=off):", "3");
@@ -355,7 +355,7 @@ GroupMap buildGroup1()
         b.text(0x1022 + 2 * a, "Alarm " + n + " High (AL" + n + "H):", "4.0");
         b.text(0x1023 + 2 * a, "Alarm " + n + " Low (AL" + n + "L):", "4.0");
     }
-    b.column("Input Configuration", 6000, 1080, 3700, 2350);
+    b.column("Input Configuration", 5950, 1080, 3750, 2400);
     b.list(0x810, "Comm. Write (CoSH):", kDisabledEnabled, 0);
     b.perGroup(Editor::DecimalPoint, "Decimal Point (SP):", {"0", "0.0"}, 0);
     b.perGroup(Editor::InputType, "Input Type (InPt):",
@@ -489,7 +489,7 @@ GroupMap buildGroup2()
         b.text(0x4700 + 2 * a, "Alarm " + n + " High (AL" + n + "H):", "4.0");
         b.text(0x4701 + 2 * a, "Alarm " + n + " Low (AL" + n + "L):", "4.0");
     }
-    b.column("Input Configuration", 6000, 1080, 3700, 2350);
+    b.column("Input Configuration", 5950, 1080, 3750, 2400);
     b.list(0x471A, "Comm. Write (CoSH):", kDisabledEnabled, 0);
     b.perGroup(Editor::DecimalPoint, "Decimal Point (dPt):", {"0"}, 0).labelColor = kRed;
     b.perGroup(Editor::InputType, "Input Type (InPt):",

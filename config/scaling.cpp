@@ -18,12 +18,12 @@ enum class Scale { None, Point, PointIfLinear, PointIfLinearOrR7, Two, One };
 
 Scale classOf(int r)
 {
-    if (in(r, 258, 266) || (in(r, 290, 320) && r % 2 == 0) || r == 321 || r == 346 || r == 347)
-        return Scale::Point;
-    if (in(r, 269, 273) || in(r, 326, 329))
-        return Scale::PointIfLinear;
-    if (r == 334 || r == 335)
-        return Scale::PointIfLinearOrR7;
+    switch (DecimalScaled(r)) {
+    case DecimalSet::A: return Scale::Point;
+    case DecimalSet::B: return Scale::PointIfLinear;
+    case DecimalSet::C: return Scale::PointIfLinearOrR7;
+    case DecimalSet::None: break;
+    }
     if (r == 285 || in(r, 278, 282) || r == 0x100E)
         return Scale::Two;
     if (in(r, 274, 277) || r == 324 || r == 340 || r == 341)
@@ -45,6 +45,19 @@ Scale classOf(int r)
 constexpr int kLinearInput = 15;
 
 } // namespace
+
+DecimalSet DecimalScaled(int r)
+{
+    if (in(r, 258, 266) || (in(r, 290, 320) && r % 2 == 0) || r == 321 || r == 346 || r == 347)
+        return DecimalSet::A;
+    if (in(r, 269, 273) || in(r, 326, 329))
+        return DecimalSet::B;
+    if (r == 334 || r == 335)
+        return DecimalSet::C;
+    return DecimalSet::None;
+}
+
+double FieldValue(const QString& text) { return rt::Val(rt::FormatText(text, QStringLiteral("0.0000"))); }
 
 QString DecimalPointFormat(int reg, int decimalPoint, int inputType, const QString& modelID, float& factor)
 {

@@ -14,6 +14,17 @@ namespace cfgscale {
 QString DecimalPointFormat(int reg, int decimalPoint, int inputType, const QString& modelID,
                            float& factor);
 
+// The registers of controller group 0 whose decimals follow the screen's
+// decimal point: set A always, set B only with a linear input, set C with a
+// linear input or on model R7.
+enum class DecimalSet { None, A, B, C };
+DecimalSet DecimalScaled(int reg);
+
+// The number a text field stands for: its text laid out with "0.0000"
+// (grouping dropped), then the number at its start; a text that is no number,
+// or an empty one, gives 0.
+double FieldValue(const QString& text);
+
 // The register as messages name it: group 0 in decimal with a leading blank
 // (" 258"), other groups as a blank, four hex digits and "H" (" 1001H").
 QString GStr(int group, int reg);

@@ -1,5 +1,6 @@
 #include "core/startup.h"
 
+#include "core/autosend.h"
 #include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/state.h"
@@ -46,6 +47,10 @@ void main()
         gLogStatusText[2] = QStringLiteral("FINISHED");
 
         frmMain().Show();
+
+        // A command line names a parameter file to send unattended.
+        if (!App::commandLine().isEmpty())
+            AutoSendParameterFile(App::commandLine());
     } catch (const rt::RtError& e) {
         // The steps after the failing one do not run; with no main window
         // shown the program then ends (see the entry point).

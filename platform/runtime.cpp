@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace rt {
@@ -335,6 +336,64 @@ double Val(const QString& text)
             return radixNumber(s, 2, 8);
     }
     return decimalNumber(s);
+}
+
+bool IsNumeric(const QString& text, double* value)
+{
+    const QString s = text.trimmed();
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    QString plain;
+    if (i < n && (s[i] == u'+' || s[i] == u'-'))
+        plain += s[i++];
+    bool digits = false;
+    while (i < n && (isDigit(s[i]) || s[i] == u',')) {
+        if (s[i] != u',') {
+            plain += s[i];
+            digits = true;
+        } else if (!digits) {
+            return false; // a separator before any digit
+        }
+        ++i;
+    }
+    if (i < n && s[i] == u'.') {
+        plain += s[i++];
+        while (i < n && isDigit(s[i])) {
+            plain += s[i++];
+            digits = true;
+        }
+    }
+    if (!digits)
+        return false;
+    if (i < n && (s[i] == u'E' || s[i] == u'e' || s[i] == u'D' || s[i] == u'd')) {
+        plain += u'E';
+        ++i;
+        if (i < n && (s[i] == u'+' || s[i] == u'-'))
+            plain += s[i++];
+        bool expDigits = false;
+        while (i < n && isDigit(s[i])) {
+            plain += s[i++];
+            expDigits = true;
+        }
+        if (!expDigits)
+            return false;
+    }
+    if (i != n)
+        return false;
+    bool ok = false;
+    const double v = plain.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    if (value)
+        *value = v;
+    return true;
+}
+
+double Rnd()
+{
+    static std::minstd_rand generator; // default seed: the same sequence every run
+    const double span = double(std::minstd_rand::max() - std::minstd_rand::min()) + 1.0;
+    return double(generator() - std::minstd_rand::min()) / span;
 }
 
 double RoundHalfEven(double v)

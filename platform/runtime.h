@@ -19,6 +19,15 @@ double Val(const QString& text);
 // Round to the nearest whole number, a half to the even neighbour.
 double RoundHalfEven(double v);
 
+// True when the whole text (blanks around it allowed) is a number in the
+// system's number form: optional sign, digits with "," thousands separators,
+// a "." decimal part and an exponent. `value` receives the number.
+bool IsNumeric(const QString& text, double* value = nullptr);
+
+// The next pseudo-random fraction in [0, 1). The program never seeds the
+// generator, so every run draws the same sequence.
+double Rnd();
+
 // Conversion to a 16-bit integer (half to even); outside -32768..32767 raises
 // ErrOverflow.
 int CInt(double v);

@@ -21,7 +21,7 @@ TEST_F(DispatchLineTest, RefusalsComeInOrderSendNothingAndKeepTheValue)
         {false, 1, "A", 786, "Address 001:No valid Modbus read command found for register > 786"},
         {false, 0, "Z", 1028, "Address 01:No valid Zarn Link read command found for register > 1028"},
         {true, 0, "Z", 2, "Address 01:No valid Zarn Link write command found for register > 2"},
-        {true, 2, "A", 4, "Address 001:No valid Modbus write command found for register > 4"},
+        {true, 2, "A", 789, "Address 001:No valid Modbus write command found for register > 789"},
     };
     sim_.clearLog();
     for (const auto& [isWrite, group, code, reg, expected] : cases) {

@@ -12,7 +12,7 @@ int main()
         Target target;
         const char* name;
     } screens[] = {{Target::Configure, "Configure"}, {Target::Find, "Find"}, {Target::MainMenu, "MainMenu"},
-                   {Target::Logging, "Logging"}};
+                   {Target::Logging, "Logging"}, {Target::Status, "Status"}, {Target::Setpoints, "Setpoints"}};
     int missing = 0;
     for (const auto& s : screens)
         if (!Nav::available(s.target)) {

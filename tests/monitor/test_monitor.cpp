@@ -678,13 +678,16 @@ TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
     EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
     EXPECT_FALSE(gRampCfgMode);
 
+    // The configuration screen takes the request when it becomes active; the
+    // program's current protocol is not the row's, so it refuses and leads
+    // back here. The request's address, protocol and group stay.
+    gProtocolCode = "Z";
     f().cmdRampCfg(2)->click();
-    EXPECT_TRUE(gRampCfgMode);
+    EXPECT_EQ(boxes_.last().title, "Protocol Does Not Match");
     EXPECT_EQ(gRampCfgAddress, 1);
     EXPECT_EQ(gRampCfgProtocol, "R");
     EXPECT_EQ(gRampCfgGroup, 1);
-    EXPECT_EQ(Forms::active(), &frmConfig());
-    EXPECT_FALSE(mdiMonitor().isVisible());
+    EXPECT_TRUE(mdiMonitor().isVisible());
 }
 
 } // namespace

@@ -597,6 +597,32 @@ void Line::loadDemo()
         "reg 2 0x4710 0",
         "reg 2 0x4730 0x5848",
         "reg 2 0x472F 0",
+        // The status screen's and the set-point dialog's reads: error
+        // words, alarm modes, versions and the alarm set points; the group 1
+        // instrument also speaks Modbus ASCII.
+        "zcmd 50 0x702 \"0104070000\"", // the software version in its ten characters
+        "reg 51 3 0",
+        "reg 51 798 0",
+        "reg 51 800 0",
+        "reg 51 1792 0x0102",
+        "reg 51 1794 0x0305",
+        "reg 51 257 750",
+        "reg 51 262 600",
+        "reg 51 263 900",
+        "reg 51 264 500",
+        "reg 51 265 950",
+        "instrument 1 protocol RA",
+        "reg 1 0x1024 1400",
+        "reg 1 0x1025 1100",
+        "reg 1 0x1026 1450",
+        "reg 1 0x1027 1050",
+        "reg 1 0x1028 1000",
+        "reg 1 0x1029 1500",
+        "reg 2 0x472C 0",
+        "reg 2 0x4702 400",
+        "reg 2 0x4703 330",
+        "reg 2 0x4704 410",
+        "reg 2 0x4705 320",
     };
     std::string reply, error;
     for (const char* line : demo)
@@ -614,6 +640,29 @@ void Line::loadDemo()
         command("zcmd 50 " + std::to_string(c) + " 0", reply, error);
     for (unsigned c = 0x160; c <= 0x17E; c += 2)
         command("zcmd 50 " + std::to_string(c) + " \"000000\"", reply, error);
+
+    // Whole configurations, so that the configuration screen can read (and
+    // send back) every register of the sample models: the value commands of
+    // 140H-15DH, and a valid input type (J thermocouple) on 50; every
+    // configuration register of the Modbus instruments, 0 unless set above.
+    for (unsigned c = 0x140; c <= 0x15D; ++c)
+        command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
+    command("zcmd 50 0x318 1", reply, error);
+    const auto fill = [&](int address, unsigned first, unsigned last) {
+        Instrument* in = find(address);
+        for (unsigned r = first; r <= last; ++r)
+            if (in && !in->holding.count(r))
+                command("reg " + std::to_string(address) + " " + std::to_string(r) + " 0", reply, error);
+    };
+    fill(51, 256, 350);   // program registers 257-351 (the register field is one less)
+    fill(51, 768, 812);   // 769-813
+    fill(51, 1027, 1073); // 1028-1074, and the time base and manual-mode targets
+    if (Instrument* in = find(51); in && in->holding[791] == 0)
+        in->holding[791] = 1; // input type J thermocouple
+    fill(1, 0x1000, 0x1076);
+    fill(1, 0x2000, 0x20BF);
+    fill(1, 0x471E, 0x4723);
+    fill(2, 0x4700, 0x4731);
 }
 
 bool Line::takeFault(Instrument& in, Fault& out)

@@ -253,8 +253,10 @@ for r in [3, 8] + rng(769, 813):
     zarn[r] = (read_cmd, write_cmd)
     write_cmd += 2 if r in two_commands else 4 if r == 803 else 1
 assert write_cmd <= 0x4FF
-# write-only commands
-for r in [1028, 1029, 1031, 1032, 1035, 1036, 1067, 1069, 1071, 1073]:
+# write-only commands; manual mode off/on (1033/1034), time base seconds or
+# minutes (1055/1056) and each learning switch's "off" (1068-1074 even) are
+# the registers a configuration send writes in place of others
+for r in [1028, 1029, 1031, 1032, 1033, 1034, 1035, 1036, 1055, 1056] + rng(1067, 1074):
     zarn[r] = (None, r)
 # versions and model
 zarn[1793] = (0x700, None)
@@ -298,7 +300,7 @@ xref_g = [
 xref_h = [
     ("2", "4700"),
     ("3", "472B"),
-    ("4", "??"),
+    ("4", "472C"),      # error word
     ("257", "4701"),
     ("258", "4701"),
     ("263", "4703"),

@@ -1,0 +1,300 @@
+// The parameter file: one instrument's configuration as the screen shows it,
+// five quoted header lines (address, description, protocol and group; model;
+// decimal point; input type; ramp/soak marker), then one line per register
+// of the model with its value in display units.
+#include <QStringList>
+
+#include "config/frmConfig.h"
+#include "config/parammap.h"
+#include "config/scaling.h"
+#include "config/transfer.h"
+#include "core/helpers.h"
+#include "core/state.h"
+#include "platform/msgbox.h"
+#include "platform/rterror.h"
+#include "platform/runtime.h"
+#include "platform/textfile.h"
+
+using namespace modZarn;
+using cfgxfer::FieldKind;
+using cfgscale::FieldValue;
+using cfgxfer::PlainNumber;
+
+namespace {
+
+// A text item of a header line. A double quote inside the text is doubled so
+// that the item reads back whole; texts without one are written as they are.
+QString Quoted(const QString& text)
+{
+    QString inner = text;
+    inner.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + inner + QLatin1Char('"');
+}
+
+// Splits a line into its items at commas. A quoted item runs to its closing
+// quote, commas included, and a doubled quote inside it stands for one;
+// anything after the closing quote up to the next comma is dropped. Blanks
+// around an unquoted item are dropped.
+QStringList SplitItems(const QString& line)
+{
+    QStringList items;
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    while (true) {
+        while (i < n && (line[i] == u' ' || line[i] == u'\t'))
+            ++i;
+        QString item;
+        if (i < n && line[i] == u'"') {
+            ++i;
+            while (i < n) {
+                if (line[i] == u'"') {
+                    if (i + 1 < n && line[i + 1] == u'"') {
+                        item += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                item += line[i++];
+            }
+            while (i < n && line[i] != u',')
+                ++i;
+        } else {
+            const qsizetype start = i;
+            while (i < n && line[i] != u',')
+                ++i;
+            item = rt::Trim(line.mid(start, i - start));
+        }
+        items << item;
+        if (i >= n)
+            break;
+        ++i; // the comma
+    }
+    return items;
+}
+
+QString Item(const QStringList& items, int i) { return i < items.size() ? items[i] : QString(); }
+
+QString ProtocolName(const QString& code)
+{
+    if (code == QLatin1String("Z"))
+        return QStringLiteral("Zarn Link");
+    if (code == QLatin1String("A"))
+        return QStringLiteral("Modbus ASCII");
+    return QStringLiteral("Modbus RTU");
+}
+
+// The register as the file names it: decimal in group 0, four hex digits
+// and "H" in groups 1 and 2.
+QString RegisterText(int reg)
+{
+    return gControllerGroup == 0 ? QString::number(reg) : Hex4(float(reg)) + QLatin1Char('H');
+}
+
+// A refusal of the loader: a critical box; the caller gives the file up.
+struct Refusal {
+    QString title, text;
+};
+
+// A refused number as the messages quote it: a blank before one of 0 or more.
+QString Refused(int n) { return rt::Str(n); }
+
+bool DecimalPointAccepted(int g, int n, const QString& modelID)
+{
+    if (n >= 0 && n <= 3)
+        return true;
+    // Four decimals are a setting of model R7 in group 0, which saves them.
+    return g == 0 && n == 4 && modelID == QLatin1String("R7");
+}
+
+bool InputTypeAccepted(int g, int n)
+{
+    switch (g) {
+    case 0: return n >= 1 && n <= 17;
+    case 1: return n >= 0 && n <= 17;
+    case 2: return n >= 0 && n <= 18;
+    default: return false;
+    }
+}
+
+} // namespace
+
+void FrmConfig::SaveParameterFile(QString fileName)
+{
+    int current = 0;
+    try {
+        const int g = gControllerGroup;
+        // The file is written beside the target and put in its place only
+        // when complete: a failing save leaves the old file as it was.
+        rt::OutputFile out(fileName, rt::OutputFile::Replace);
+        const QString modelText = cbxModelID(g)->Text();
+        out.printLine(Quoted(cbxAddress->Text()) + u',' + Quoted(txtDescription(g)->Text()) + u','
+                      + Quoted(ProtocolName(gProtocolCode) + u'-' + QString::number(g)));
+        out.printLine(Quoted(modelText.right(2)) + u','
+                      + Quoted(rt::Trim(modelText.left(modelText.size() - 2)) + u' ' + lblModelType(g)->text()));
+        out.printLine(Quoted(QStringLiteral("DPT")) + u',' + QString::number(CurDecimalPoint));
+        out.printLine(Quoted(QStringLiteral("INP")) + u',' + QString::number(CurInputType));
+        out.printLine(Quoted(QStringLiteral("Register")) + u','
+                      + Quoted(RampRegPresent && gRampCfgMode ? QStringLiteral("1Parameter")
+                                                              : QStringLiteral("Parameter")));
+        if (CurModelIndex < 0 || CurModelIndex > kMaxModels)
+            rt::raise(rt::ErrSubscript);
+        const std::vector<bool>& has = gModelHasRegister[std::size_t(CurModelIndex)];
+        for (int reg = 1; reg <= kMaxRegister; ++reg) {
+            const int kind = FieldKind(reg);
+            if (!has[std::size_t(reg)] || kind < 1 || kind > 3)
+                continue;
+            current = reg;
+            QString value;
+            if (kind == 1) {
+                if (reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4) {
+                    double v = FieldValue(txtParameter(reg)->Text());
+                    if (cbxReset(reg)->ListIndex() == 0)
+                        v = -std::fabs(v);
+                    value = PlainNumber(v);
+                } else if (reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast) {
+                    const int i = reg - cfgmap::kPattTimeFirst;
+                    value = PlainNumber(FieldValue(txtPattHour(i)->Text()) * 60 + FieldValue(txtPattMin(i)->Text()));
+                } else {
+                    value = PlainNumber(FieldValue(txtParameter(reg)->Text()));
+                }
+            } else if (kind == 2) {
+                value = QString::number(cbxParameter(reg)->ListIndex());
+            } else {
+                int packed = 0;
+                CompressBits(reg, packed);
+                value = QString::number(packed);
+            }
+            out.printLine(RegisterText(reg) + u',' + value);
+        }
+        out.close();
+        Changed = false;
+    } catch (const rt::RtError& e) {
+        mb::AppError(this, e,
+                     QStringLiteral("frmConfig.SaveParameterFile, Parameter >") + GStr(current)
+                         + QStringLiteral(". File >") + fileName);
+    }
+}
+
+int FrmConfig::ReadParameterFile(QString fileName)
+{
+    const int g = gControllerGroup;
+    int current = 0;
+    // A file that is refused or fails to load leaves the unsaved-edits mark
+    // as it was: what the screen holds has not become a saved configuration.
+    const bool changedBefore = Changed;
+    rt::InputFile in;
+    try {
+        in.open(fileName);
+
+        const QStringList first = SplitItems(in.lineInput());
+        Loading = true;
+        const QString groupAndProtocol = Item(first, 2);
+        const QString upper = groupAndProtocol.toUpper();
+        if (rt::Val(groupAndProtocol.right(1)) != g
+            || (upper.contains(QLatin1String("MODBUS ASCII")) && gProtocolCode != QLatin1String("A"))
+            || (upper.contains(QLatin1String("MODBUS RTU")) && gProtocolCode != QLatin1String("R"))
+            || (upper.contains(QLatin1String("ZARN")) && gProtocolCode != QLatin1String("Z")))
+            throw Refusal{QStringLiteral("Invalid Controller Group and Protocol Parameter"),
+                          QStringLiteral("The Controller Group and/or Protocol Type setting >") + groupAndProtocol
+                              + QStringLiteral(" found in parameter file >") + fileName
+                              + QStringLiteral(" does not match your current communications settings.  This "
+                                               "parameter file cannot be loaded.  To fix this click on the "
+                                               "Communications Menu Option at the top and then Setup.")};
+        // An address the list does not hold leaves the one shown.
+        const int addressItem = cbxAddress->findText(Item(first, 0), Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        if (addressItem >= 0)
+            cbxAddress->setListIndex(addressItem);
+        txtDescription(g)->setText(Item(first, 1));
+        Loading = false;
+
+        const QStringList second = SplitItems(in.lineInput());
+        const QString modelID = gRampCfgMode ? QStringLiteral("RS") : Item(second, 0);
+        int slot = 0;
+        QString modelName;
+        const QString typeCaption = LookupModel(g, modelID, slot, modelName);
+        if (slot == 0)
+            throw Refusal{QStringLiteral("Invalid Model ID"),
+                          QStringLiteral("The Model ID >") + modelID + QStringLiteral(" found in parameter file >")
+                              + fileName
+                              + QStringLiteral(" does not exist as a valid model ID.  This parameter file cannot "
+                                               "be loaded.")};
+        Loading = true;
+        // The model list holds the group's models in table order.
+        cbxModelID(g)->setListIndex(slot - 1);
+        lblModelType(g)->setText(typeCaption);
+        CurModelIndex = slot;
+        Loading = false;
+
+        // A refused decimal point or input type is not taken over: a later
+        // send must not write a setting the screen never accepted.
+        const int decimalPoint = rt::CInt(rt::Val(Item(SplitItems(in.lineInput()), 1)));
+        if (!DecimalPointAccepted(g, decimalPoint, ModelID()))
+            throw Refusal{QStringLiteral("Invalid Decimal Point Parameter"),
+                          QStringLiteral("The Decimal Point (DPT) setting >") + Refused(decimalPoint)
+                              + QStringLiteral(" found in parameter file >") + fileName
+                              + QStringLiteral(" is invalid.  This parameter file cannot be loaded.")};
+        Loading = true;
+        cbxDecimalPoint(g)->setListIndex(decimalPoint);
+        CurDecimalPoint = decimalPoint;
+        Loading = false;
+
+        const int inputType = rt::CInt(rt::Val(Item(SplitItems(in.lineInput()), 1)));
+        if (!InputTypeAccepted(g, inputType))
+            throw Refusal{QStringLiteral("Invalid Input Type Parameter"),
+                          QStringLiteral("The Input Type (INP) setting >") + Refused(inputType)
+                              + QStringLiteral(" found in parameter file >") + fileName
+                              + QStringLiteral(" is invalid.  This parameter file cannot be loaded.")};
+        Loading = true;
+        cbxInputType(g)->setListIndex(g == 0 ? inputType - 1 : inputType);
+        CurInputType = inputType;
+        Loading = false;
+
+        RampRegPresent = rt::Val(Item(SplitItems(in.lineInput()), 1)) == 1;
+
+        while (!in.eof()) {
+            const QStringList items = SplitItems(in.lineInput());
+            const QString regText = Item(items, 0);
+            const int reg = rt::CInt(regText.endsWith(u'H') ? rt::Val(QStringLiteral("&H") + regText.chopped(1))
+                                                            : rt::Val(regText));
+            current = reg;
+            float value = rt::CSng(rt::Val(Item(items, 1)));
+            const int kind = FieldKind(reg);
+            Loading = true;
+            if (kind == 1) {
+                if (reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4) {
+                    cbxReset(reg)->setListIndex(value < 0 ? 0 : 1);
+                    value = std::fabs(value);
+                }
+                if (reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast) {
+                    const int i = reg - cfgmap::kPattTimeFirst;
+                    txtPattHour(i)->setText(rt::Format(std::floor(value / 60), QStringLiteral("00")));
+                    txtPattMin(i)->setText(rt::Format(rt::CLng(value) % 60, QStringLiteral("00")));
+                } else {
+                    float factor = 1;
+                    txtParameter(reg)->setText(rt::Format(value, DecimalPointFormat(reg, factor)));
+                }
+            } else if (kind == 2) {
+                cbxParameter(reg)->setListIndex(rt::CInt(value));
+            } else if (kind == 3) {
+                DistributeBits(reg, value);
+            }
+            Loading = false;
+        }
+        in.close();
+        SetupFormFields();
+        Changed = false;
+        return 0;
+    } catch (const Refusal& r) {
+        mb::MsgBox(r.text, mb::Critical, r.title, this);
+    } catch (const rt::RtError& e) {
+        mb::AppError(this, e,
+                     QStringLiteral("frmConfig.ReadParameterFile, Parameter >") + GStr(current)
+                         + QStringLiteral(". File >") + fileName);
+    }
+    in.close();
+    Loading = false;
+    Changed = changedBefore;
+    return -1;
+}

@@ -1,0 +1,169 @@
+// Text entry on the configuration screen: edits mark the configuration
+// changed, a field left is clamped to the field table's limits and shown in
+// its display format, set points and outputs may go to the instrument at
+// once, and the ramp/soak step times take hours and minutes within bounds.
+#include <algorithm>
+#include <array>
+
+#include "config/editing.h"
+#include "config/frmConfig.h"
+#include "config/scaling.h"
+#include "core/state.h"
+#include "platform/beep.h"
+#include "platform/msgbox.h"
+#include "platform/runtime.h"
+
+using namespace modZarn;
+
+namespace {
+
+// Set points, alarm set points and output percentages of the three groups:
+// the user may write them to the instrument as soon as the field is left.
+constexpr std::array<int, 22> kImmediateWrite = {
+    0x102,  0x107,  0x108,  0x109,  0x10A,  0x154,  0x155,  0x1001, 0x1012, 0x1013, 0x1024,
+    0x1025, 0x1026, 0x1027, 0x1028, 0x1029, 0x4701, 0x4702, 0x4703, 0x4704, 0x4705, 0x472A};
+
+bool writtenAtOnce(int reg) { return std::find(kImmediateWrite.begin(), kImmediateWrite.end(), reg) != kImmediateWrite.end(); }
+
+// The integral times decide parts of the control pages of groups 1 and 2.
+bool decidesLayout(int reg) { return reg == 0x100A || reg == 0x4709; }
+
+void selectAll(TextBox* t) { t->setSelection(0, int(t->Text().size())); }
+
+// Where the caret stands counted in characters other than digit grouping,
+// so that it keeps its place among the digits when grouping comes or goes.
+int caretAmongDigits(const QString& text, int caret)
+{
+    int n = 0;
+    for (int i = 0; i < caret && i < text.size(); ++i)
+        n += text[i] != u',' ? 1 : 0;
+    return n;
+}
+
+int caretFromDigits(const QString& text, int n)
+{
+    int i = 0;
+    for (; i < text.size() && n > 0; ++i)
+        n -= text[i] != u',' ? 1 : 0;
+    return i;
+}
+
+// The step time fields: bounded whole numbers shown with two digits.
+void normaliseTime(FrmConfig& f, TextBox* t, double upper)
+{
+    f.Loading = true;
+    if (!t->Text().isEmpty()) {
+        if (cfgscale::FieldValue(t->Text()) == 0)
+            t->setText(QStringLiteral("0"));
+        if (cfgscale::FieldValue(t->Text()) < 0) {
+            t->setText(QStringLiteral("0"));
+            sound::Beep();
+        }
+        if (cfgscale::FieldValue(t->Text()) > upper) {
+            t->setText(rt::Format(upper, QStringLiteral("0")));
+            sound::Beep();
+        }
+        t->setText(rt::FormatText(t->Text(), QStringLiteral("00")));
+    }
+    f.Loading = false;
+}
+
+constexpr double kMaxHours = 15, kMaxMinutes = 59;
+
+} // namespace
+
+// ------------------------------------------------------------------ Change
+
+void FrmConfig::txtParameter_Change(int reg)
+{
+    if (Loading)
+        return;
+    Changed = true;
+    if (!decidesLayout(reg))
+        return;
+    // The layout pass lays this field out again while it is being typed in:
+    // the caret stays among the same digits.
+    TextBox* t = txtParameter(reg);
+    const int digits = caretAmongDigits(t->Text(), t->cursorPosition());
+    SetupFormFields();
+    t->setCursorPosition(caretFromDigits(t->Text(), digits));
+}
+
+void FrmConfig::txtDescription_Change(int)
+{
+    if (!Loading)
+        Changed = true;
+}
+
+void FrmConfig::txtPattHour_Change(int)
+{
+    if (!Loading)
+        Changed = true;
+}
+
+void FrmConfig::txtPattMin_Change(int)
+{
+    if (!Loading)
+        Changed = true;
+}
+
+// ---------------------------------------------------------------- GotFocus
+
+void FrmConfig::txtParameter_GotFocus(int reg) { selectAll(txtParameter(reg)); }
+
+void FrmConfig::txtPattHour_GotFocus(int index) { selectAll(txtPattHour(index)); }
+
+void FrmConfig::txtPattMin_GotFocus(int index) { selectAll(txtPattMin(index)); }
+
+// --------------------------------------------------------------- LostFocus
+
+void FrmConfig::txtParameter_LostFocus(int reg)
+{
+    cfgedit::boundary(*this, QStringLiteral("frmConfig.txtParameter_LostFocus"), [&] {
+        Loading = true;
+        float scale = 1;
+        const QString format = DecimalPointFormat(reg, scale);
+        TextBox* t = txtParameter(reg);
+        const auto& field = gCfgField.at(std::size_t(reg));
+        if (!t->Text().isEmpty()) {
+            if (cfgscale::FieldValue(t->Text()) == 0)
+                t->setText(QStringLiteral("0"));
+            const float minimum = float(field[2]) / scale;
+            if (minimum > float(cfgscale::FieldValue(t->Text()))) {
+                t->setText(rt::CStrSingle(minimum));
+                sound::Beep();
+            }
+            const float maximum = float(field[3]) / scale;
+            if (maximum < float(cfgscale::FieldValue(t->Text()))) {
+                t->setText(rt::CStrSingle(maximum));
+                sound::Beep();
+            }
+            t->setText(rt::FormatText(t->Text(), format));
+        }
+        Loading = false;
+        // An empty field holds no value to send: offering it would write an
+        // unchecked 0 to a set point or output.
+        if (!writtenAtOnce(reg) || t->Text().isEmpty())
+            return;
+        if (mb::MsgBox(QStringLiteral("Do you want to send   ") + lblParamLabel(reg)->text()
+                           + QStringLiteral("   to the controller right now?"),
+                       mb::YesNo | mb::DefaultButton2, QStringLiteral("Immediate Write of Parameter"), this)
+            != mb::Yes)
+            return;
+        DecimalPointFormat(reg, scale);
+        cfgedit::writeNow(*this, reg, float(cfgscale::FieldValue(t->Text())) * scale);
+        lblProgress->setText(QString());
+    });
+}
+
+void FrmConfig::txtPattHour_LostFocus(int index)
+{
+    cfgedit::boundary(*this, QStringLiteral("frmConfig.txtPattHour_LostFocus"),
+                      [&] { normaliseTime(*this, txtPattHour(index), kMaxHours); });
+}
+
+void FrmConfig::txtPattMin_LostFocus(int index)
+{
+    cfgedit::boundary(*this, QStringLiteral("frmConfig.txtPattMin_LostFocus"),
+                      [&] { normaliseTime(*this, txtPattMin(index), kMaxMinutes); });
+}

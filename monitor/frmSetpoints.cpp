@@ -1,0 +1,311 @@
+#include "monitor/frmSetpoints.h"
+
+#include <QEvent>
+#include <algorithm>
+
+#include "core/dispatch.h"
+#include "core/modZarn.h"
+#include "monitor/logging_format.h"
+#include "platform/clock.h"
+#include "platform/msgbox.h"
+#include "platform/rterror.h"
+#include "platform/runtime.h"
+#include "shell/frmMain.h"
+#include "shell/navigation.h"
+#include "shell/toolwidgets.h"
+
+using namespace modZarn;
+
+FrmSetpoints& frmSetpoints() { return Forms::get<FrmSetpoints>(); }
+
+static const Nav::Registration reg(Nav::Target::Setpoints, [](Form&) { frmSetpoints().ShowModal(); });
+
+const int FrmSetpoints::kRegister[FrmSetpoints::kFields] = {258, 263, 264, 265, 266, 4137, 4136};
+
+namespace {
+
+constexpr int kModelRegister = 1794; // 702H
+constexpr int kBasicFields = 5;      // SV and the two alarms' low and high
+constexpr float kLimit = 9999;
+
+using tool::Label;
+
+// The shared error line of the main form: the date and time before the text,
+// empty after a good operation.
+void SetErrorLine(const QString& errText)
+{
+    frmMain().lblErrorMessageText->setText(
+        errText.isEmpty() ? QString() : logfmt::GeneralDate(Clock::localNow()) + QStringLiteral(" - ") + errText);
+}
+
+const QString kCancelTitle = QStringLiteral("Cancel Changes?");
+const QString kCancelText = QStringLiteral("Are sure you wish to cancel your current Setpoint changes?");
+
+} // namespace
+
+float SetpointFieldValue(const QString& text)
+{
+    double v = 0;
+    if (rt::IsNumeric(text, &v))
+        v = rt::Val(rt::Format(v, QStringLiteral("####.0000")));
+    else
+        v = rt::Val(text);
+    const float f = rt::CSng(v);
+    return std::clamp(f, -kLimit, kLimit);
+}
+
+FrmSetpoints::FrmSetpoints()
+{
+    setObjectName(QStringLiteral("frmSetpoints"));
+    setWindowTitle(QStringLiteral("Edit Setpoint Values"));
+    setFixedSize(620, 360);
+    setEnterMovesFocus(true);
+
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    lblControls = Label(this, QStringLiteral("Address           Name"), 12, 10, 250);
+    lblControls->setFont(fixed);
+    lstControls = new ListBox(this);
+    lstControls->setObjectName(QStringLiteral("lstControls"));
+    lstControls->setGeometry(12, 32, 250, 270);
+    lstControls->setFont(fixed);
+    lblInstruction = Label(this,
+                           QStringLiteral("Click a control in this list box to view/edit Setpoint Values.        "
+                                          "                <---"),
+                           12, 310, 576, 40);
+    lblInstruction->setWordWrap(true);
+
+    lblAddress = Label(this, QStringLiteral("Address:"), 280, 32, 60);
+    lblAddressText = Label(this, QString(), 344, 32, 264);
+    lblName = Label(this, QStringLiteral("Name:"), 280, 56, 60);
+    lblNameText = Label(this, QString(), 344, 56, 264);
+
+    // On screen the alarm-3 low field stands above the high one.
+    const char* const captions[kFields] = {"SV:",           "Alarm1 Lo SV:", "Alarm1 Hi SV:", "Alarm2 Lo SV:",
+                                           "Alarm2 Hi SV:", "Alarm3 Hi SV:", "Alarm3 Lo SV:"};
+    const int screenOrder[kFields] = {0, 1, 2, 3, 4, 6, 5};
+    QLabel* captionLabels[kFields] = {};
+    txtSV.setName(QStringLiteral("txtSV"));
+    for (int row = 0; row < kFields; ++row) {
+        const int k = screenOrder[row];
+        const int y = 86 + 28 * row;
+        captionLabels[k] = Label(this, QString::fromLatin1(captions[k]), 280, y, 110);
+        auto* box = new TextBox(this);
+        box->setGeometry(394, y - 1, 100, 24);
+        txtSV.add(k, box);
+        lblUnits.add(k, Label(this, QString(), 500, y, 60));
+    }
+    ControlArray<TextBox>::Events events;
+    events.Change = [this](int k) { txtSV_Change(k); };
+    events.GotFocus = [this](int k) { txtSV_GotFocus(k); };
+    events.LostFocus = [this](int k) { txtSV_LostFocus(k); };
+    txtSV.wire(events);
+    lblSV = captionLabels[0];
+    lblAlm1LoSV = captionLabels[1];
+    lblAlm1HiSV = captionLabels[2];
+    lblAlm2LoSV = captionLabels[3];
+    lblAlm2HiSV = captionLabels[4];
+    lblAlm3HiSV = captionLabels[5];
+    lblAlm3LoSV = captionLabels[6];
+
+    cmdUpdate = new QPushButton(QStringLiteral("&Update"), this);
+    cmdUpdate->setGeometry(280, 286, 100, 30);
+    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
+    cmdClose->setGeometry(394, 286, 100, 30);
+
+    lstControls->Click = [this] { lstControls_Click(); };
+    connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdate_Click(); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    lblName->installEventFilter(this);
+}
+
+bool FrmSetpoints::eventFilter(QObject* obj, QEvent* e)
+{
+    if (obj == lblName && e->type() == QEvent::MouseButtonRelease)
+        ctl::guard(this, QStringLiteral("frmSetpoints.lblName_Click"), [this] { lblName_Click(); });
+    return Form::eventFilter(obj, e);
+}
+
+void FrmSetpoints::Guarded(const char* routine, const std::function<void()>& body)
+{
+    ctl::guard(this, QStringLiteral("frmSetpoints.") + QLatin1String(routine), body);
+    Screen::setMousePointer(Screen::Default);
+}
+
+void FrmSetpoints::ClearFields()
+{
+    lblAddressText->clear();
+    lblNameText->clear();
+    for (int k = 0; k < kFields; ++k) {
+        txtSV(k)->clear();
+        txtSV(k)->setEnabled(false);
+        lblUnits(k)->clear();
+    }
+}
+
+void FrmSetpoints::ShowAlarm3(bool on)
+{
+    for (QWidget* w : {static_cast<QWidget*>(txtSV(5)), static_cast<QWidget*>(txtSV(6)),
+                       static_cast<QWidget*>(lblUnits(5)), static_cast<QWidget*>(lblUnits(6)),
+                       static_cast<QWidget*>(lblAlm3HiSV), static_cast<QWidget*>(lblAlm3LoSV)})
+        w->setVisible(on);
+}
+
+bool FrmSetpoints::AskCancelChanges()
+{
+    return mb::MsgBox(kCancelText, mb::YesNo | mb::Question | mb::DefaultButton2, kCancelTitle, this) == mb::Yes;
+}
+
+void FrmSetpoints::Form_Load()
+{
+    Guarded("Form_Load", [this] {
+        Loading = true;
+        ClearFields();
+        ShowAlarm3(false);
+        cmdUpdate->setEnabled(false);
+        if (!gCommOK) {
+            // Nothing can be read or written: only Close is left.
+            lstControls->setEnabled(false);
+            return;
+        }
+        lstControls->Clear();
+        for (const InstrumentRecord& r : gInstruments)
+            lstControls->AddItem(r.Address + QStringLiteral("     ") + r.Name.left(16));
+        Changed = false;
+        Loading = false;
+    });
+}
+
+void FrmSetpoints::Form_Unload(int& cancel)
+{
+    if (Changed && !AskCancelChanges())
+        cancel = 1;
+}
+
+void FrmSetpoints::lstControls_Click()
+{
+    if (Loading)
+        return;
+    if (Changed) {
+        if (!AskCancelChanges()) {
+            // The edits stay, and so does the instrument they belong to: the
+            // list goes back to it, so that it names what Update writes.
+            Loading = true;
+            Guarded("lstControls_Click", [this] { lstControls->setListIndex(SelIndex); });
+            Loading = false;
+            return;
+        }
+        Changed = false;
+    }
+    Guarded("lstControls_Click", [this] {
+        Screen::setMousePointer(Screen::Hourglass);
+        Loading = true;
+        ClearFields();
+
+        QString errText;
+        int errCode = 0;
+        SelIndex = lstControls->ListIndex();
+        if (SelIndex >= 0) {
+            const InstrumentRecord& r = gInstruments[SelIndex];
+            lblAddressText->setText(r.Address);
+            lblNameText->setText(r.Name);
+            const int address = AddressToNumber(r.Group, r.Address);
+
+            int fields = kBasicFields;
+            bool modelKnown = true;
+            if (r.Group == 1) {
+                // Only the three-alarm model has the alarm-3 set points.
+                float code = 0;
+                ReadInstrumentRegister(r.Group, r.Protocol, errText, errCode, address, kModelRegister, code);
+                if (errCode != 0) {
+                    cmdUpdate->setEnabled(false);
+                    modelKnown = false;
+                } else {
+                    QString modelID, typeCaption, modelName;
+                    int modelIndex = 0;
+                    ModelFromRegisterValue(r.Group, code, modelID, typeCaption, modelIndex, modelName);
+                    if (modelID == QLatin1String("XG"))
+                        fields = kFields;
+                }
+            }
+            ShowAlarm3(fields == kFields);
+
+            for (int k = 0; modelKnown && k < fields; ++k) {
+                QString valueText, unitText, formatText;
+                float value = 0, divisor = 0;
+                int alarm1 = 0, alarm2 = 0;
+                ReadProcessValue(r.Group, r.Protocol, errText, errCode, address, kRegister[k], valueText, unitText,
+                                 formatText, value, divisor, alarm1, alarm2);
+                if (errCode == 0) {
+                    txtSV(k)->setText(valueText);
+                    lblUnits(k)->setText(unitText);
+                    txtSV(k)->setEnabled(true);
+                    ValueFormat = formatText;
+                    Scale = divisor;
+                    if (k == fields - 1)
+                        cmdUpdate->setEnabled(true);
+                } else if (errCode == 2) {
+                    // The instrument has no such value: what was read can
+                    // still be written.
+                    cmdUpdate->setEnabled(true);
+                    errText.clear();
+                    break;
+                } else {
+                    // A partly read instrument must not be written.
+                    cmdUpdate->setEnabled(false);
+                    break;
+                }
+            }
+        }
+        SetErrorLine(errText);
+    });
+    Loading = false;
+}
+
+void FrmSetpoints::txtSV_Change(int)
+{
+    if (!Loading)
+        Changed = true;
+}
+
+void FrmSetpoints::txtSV_GotFocus(int Index) { txtSV(Index)->selectAll(); }
+
+void FrmSetpoints::txtSV_LostFocus(int Index)
+{
+    if (Loading)
+        return;
+    Loading = true;
+    Guarded("txtSV_LostFocus", [this, Index] {
+        const float v = SetpointFieldValue(txtSV(Index)->text());
+        txtSV(Index)->setText(rt::Format(v, ValueFormat));
+    });
+    Loading = false;
+}
+
+void FrmSetpoints::cmdUpdate_Click()
+{
+    Guarded("cmdUpdate_Click", [this] {
+        Screen::setMousePointer(Screen::Hourglass);
+        QString errText;
+        int errCode = 0;
+        if (SelIndex >= 0) {
+            const InstrumentRecord& r = gInstruments[SelIndex];
+            const int address = AddressToNumber(r.Group, r.Address);
+            for (int k = 0; k < kFields; ++k) {
+                const QString text = txtSV(k)->text();
+                if (text.isEmpty())
+                    continue;
+                const float raw = SetpointFieldValue(text) * Scale;
+                WriteInstrumentRegister(r.Group, r.Protocol, errText, errCode, address, kRegister[k], raw);
+                if (errCode != 0)
+                    break;
+            }
+        }
+        SetErrorLine(errText);
+    });
+    Changed = false;
+}
+
+void FrmSetpoints::cmdClose_Click() { Unload(); }
+
+void FrmSetpoints::lblName_Click() { lblNameText->setToolTip(lblNameText->text()); }

@@ -1,0 +1,94 @@
+#pragma once
+// A user at the configuration screen: opens the page that holds a widget,
+// picks list entries from the drop-down, types into fields, leaves them with
+// Tab and ticks boxes with the mouse.
+#include <QAbstractItemView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "config/frmConfig.h"
+#include "core/deffiles.h"
+#include "core/state.h"
+
+namespace cfguser {
+
+// Brings the tab page holding `w` to the front, as a click on its tab does.
+inline void showPageOf(FrmConfig& f, QWidget* w)
+{
+    TabStrip* strip = f.tabConfig(modZarn::gControllerGroup);
+    for (int i = 0; i < strip->Tabs(); ++i)
+        if (strip->page(i)->isAncestorOf(w)) {
+            ASSERT_TRUE(strip->TabEnabled(i)) << "page " << i << " is closed to the user";
+            strip->setTab(i);
+        }
+    ASSERT_TRUE(w->isVisible()) << w->objectName().toStdString();
+}
+
+// Opens the list, moves to the entry with that text with the arrow keys and
+// takes it with Enter.
+inline void pick(FrmConfig& f, QComboBox* c, const QString& text)
+{
+    showPageOf(f, c);
+    const int i = c->findText(text);
+    ASSERT_GE(i, 0) << text.toStdString();
+    c->showPopup();
+    QAbstractItemView* v = c->view();
+    ASSERT_TRUE(v->isVisible());
+    for (int row = v->currentIndex().row(); row < i; ++row)
+        QTest::keyClick(v, Qt::Key_Down);
+    for (int row = v->currentIndex().row(); row > i; --row)
+        QTest::keyClick(v, Qt::Key_Up);
+    ASSERT_EQ(v->currentIndex().row(), i);
+    QTest::keyClick(v, Qt::Key_Return);
+    ASSERT_FALSE(v->isVisible());
+}
+
+// The model entry whose ID (last two characters) is `id`.
+inline void pickModel(FrmConfig& f, const QString& id)
+{
+    ComboBox* list = f.cbxModelID(modZarn::gControllerGroup);
+    for (int i = 0; i < list->ListCount(); ++i)
+        if (list->List(i).right(2) == id)
+            return pick(f, list, list->List(i));
+    ADD_FAILURE() << "no model " << id.toStdString();
+}
+
+// Clicks into the field and replaces its text by typing.
+inline void type(FrmConfig& f, QLineEdit* t, const QString& text)
+{
+    showPageOf(f, t);
+    QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(4, t->height() / 2));
+    ASSERT_TRUE(t->hasFocus());
+    QTest::keyClick(t, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(t, Qt::Key_Backspace);
+    QTest::keyClicks(t, text);
+}
+
+// Leaves the field with the Tab key.
+inline void leave(QWidget* w)
+{
+    ASSERT_TRUE(w->hasFocus());
+    QTest::keyClick(w, Qt::Key_Tab);
+    ASSERT_FALSE(w->hasFocus());
+}
+
+inline void tick(FrmConfig& f, QCheckBox* c)
+{
+    showPageOf(f, c);
+    QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(6, c->height() / 2));
+}
+
+// Opens the screen for a group, shown and active, as the user reaches it.
+inline FrmConfig& openScreen(int group, const char* protocol)
+{
+    modZarn::gControllerGroup = group;
+    modZarn::gProtocolCode = protocol;
+    modZarn::ReadDefinitionFiles();
+    FrmConfig& f = frmConfig();
+    f.Show();
+    f.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+    return f;
+}
+
+} // namespace cfguser

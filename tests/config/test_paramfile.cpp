@@ -1,0 +1,362 @@
+// The parameter file: save and load round trips, the loader's refusals, the
+// data lines, a failing save, the file commands and the discard question;
+// and start-up handing its command line to the unattended send.
+#include "config/frmConfig.h"
+#include "core/autosend.h"
+#include "core/deffiles.h"
+#include "core/helpers.h"
+#include "core/startup.h"
+#include "core/state.h"
+#include "platform/app.h"
+#include "platform/filedialog.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+
+namespace {
+
+class ParamFileTest : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        copySampleData();
+    }
+    FrmConfig& open(int group, const char* protocol, const QString& model)
+    {
+        Forms::discardAll();
+        gControllerGroup = group;
+        gProtocolCode = protocol;
+        ReadDefinitionFiles();
+        FrmConfig& f = frmConfig();
+        for (int i = 1; i <= gModelCount[std::size_t(group)]; ++i)
+            if (gModelID[std::size_t(group)][std::size_t(i)] == model)
+                f.cbxModelID(group)->setListIndex(i - 1);
+        EXPECT_EQ(f.ModelID(), model);
+        boxes_.clear();
+        return f;
+    }
+    QString path(const char* name) const { return file(name); }
+    static QList<QByteArray> lines(const QByteArray& text) { return text.split('\n'); }
+};
+
+// A configuration with something of every kind of field on the screen.
+void Fill(FrmConfig& f, int group)
+{
+    f.txtDescription(group)->setText("Oven, \"north\" zone");
+    switch (group) {
+    case 0:
+        f.txtParameter(258)->setText("1,234");
+        f.cbxReset(274)->setListIndex(0);
+        f.txtParameter(274)->setText("3.5");
+        f.cbxParameter(794)->setListIndex(2);
+        f.bitBox(350, 15)->setValue(1);
+        f.bitBox(350, 0)->setValue(1);
+        f.txtParameter(326)->setText("not a number");
+        break;
+    case 1:
+        f.txtParameter(0x1001)->setText("25.5");
+        f.txtPattHour(5)->setText("02");
+        f.txtPattMin(5)->setText("15");
+        f.cbxParameter(0x810)->setListIndex(1);
+        break;
+    default:
+        f.txtParameter(0x4701)->setText("-12.3");
+        f.cbxParameter(0x4731)->setListIndex(2);
+        break;
+    }
+}
+
+} // namespace
+
+TEST_F(ParamFileTest, SaveThenLoadRoundTripsByteExact)
+{
+    struct Case {
+        int group;
+        const char* protocol;
+        const char* model;
+        QByteArray header;                 // the five header lines
+        std::vector<QByteArray> dataLines; // some of the lines that follow
+    };
+    const Case cases[] = {
+        {0, "R", "R7",
+         "\"32\",\"Oven, \"\"north\"\" zone\",\"Modbus RTU-0\"\r\n\"R7\",\"QX-8R 1/8 DIN Process Controller (Modbus "
+         "RTU)\"\r\n\"DPT\",0\r\n\"INP\",1\r\n\"Register\",\"Parameter\"\r\n",
+         {"258,1234", "274,-3.5", "326,0", "350,-32767", "794,2"}},
+        {1, "R", "XG", "", {"1001H,25.5", "2085H,135", "0810H,1"}},
+        {2, "A", "XH", "", {"4701H,-12.3", "4731H,2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        FrmConfig& f = open(c.group, c.protocol, c.model);
+        Fill(f, c.group);
+        f.Changed = true;
+        f.SaveParameterFile(path("a.csv"));
+        EXPECT_FALSE(f.Changed);
+        const QByteArray saved = readFile("a.csv");
+        if (!c.header.isEmpty())
+            EXPECT_TRUE(saved.startsWith(c.header)) << saved.left(300).toStdString();
+        for (const QByteArray& l : c.dataLines)
+            EXPECT_TRUE(saved.contains("\r\n" + l + "\r\n")) << l.toStdString();
+
+        // A fresh screen with edits of its own takes the file over whole.
+        FrmConfig& g = open(c.group, c.protocol, c.model);
+        g.txtDescription(c.group)->setText("other");
+        g.Changed = true;
+        ASSERT_EQ(g.ReadParameterFile(path("a.csv")), 0);
+        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        EXPECT_FALSE(g.Changed);
+        EXPECT_EQ(g.txtDescription(c.group)->Text(), "Oven, \"north\" zone");
+        g.SaveParameterFile(path("b.csv"));
+        EXPECT_EQ(readFile("b.csv"), saved);
+    }
+}
+
+TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
+{
+    struct Case {
+        const char* model;    // selected before the load
+        QByteArray head;      // the file's first four lines
+        const char* title;    // "" = loads
+        const char* quoted;   // what the message quotes after ">"
+        int decimalPoint = -1; // taken from the file before the refusal; -1 none
+    };
+    const Case cases[] = {
+        {"TW", "\"32\",\"\",\"Modbus RTU-1\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n",
+         "Invalid Controller Group and Protocol Parameter", ">Modbus RTU-1 found in parameter file >"},
+        {"TW", "\"32\",\"\",\"Zarn Link-0\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n",
+         "Invalid Controller Group and Protocol Parameter", ">Zarn Link-0 found"},
+        {"TW", "\"32\",\"\",\"Serial-0\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n", "", ""},
+        {"TW", "\"32\",\"\",\"\"\r\n\"tw\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n", "", ""},
+        {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"ZZ\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n", "Invalid Model ID",
+         "The Model ID >ZZ found in parameter file >"},
+        {"R7", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"TW\",\"\"\r\n\"DPT\",4\r\n\"INP\",16\r\n",
+         "Invalid Decimal Point Parameter", "The Decimal Point (DPT) setting > 4 found"},
+        // model R7 saves four decimals and loads them again
+        {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",4\r\n\"INP\",16\r\n", "", ""},
+        {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"TW\",\"\"\r\n\"DPT\",1\r\n\"INP\",0\r\n",
+         "Invalid Input Type Parameter", "The Input Type (INP) setting > 0 found", 1},
+        {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"TW\",\"\"\r\n\"DPT\",1\r\n\"INP\",18\r\n",
+         "Invalid Input Type Parameter", "setting > 18 found", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.head.toStdString());
+        FrmConfig& f = open(0, "R", c.model);
+        f.Changed = true;
+        const int dp = f.CurDecimalPoint, type = f.CurInputType;
+        writeFile("p.csv", c.head + "\"Register\",\"Parameter\"\r\n");
+        const int result = f.ReadParameterFile(path("p.csv"));
+        EXPECT_FALSE(f.Loading);
+        if (QByteArray(c.title).isEmpty()) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+            EXPECT_FALSE(f.Changed);
+            continue;
+        }
+        EXPECT_EQ(result, -1);
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, c.title);
+        EXPECT_EQ(boxes_.last().style, mb::Critical);
+        EXPECT_TRUE(boxes_.last().text.contains(c.quoted)) << boxes_.last().text.toStdString();
+        EXPECT_TRUE(boxes_.last().text.contains(path("p.csv")));
+        // The edits are still unsaved, and no refused setting was taken.
+        EXPECT_TRUE(f.Changed);
+        EXPECT_EQ(f.CurDecimalPoint, c.decimalPoint < 0 ? dp : c.decimalPoint);
+        EXPECT_EQ(f.CurInputType, type);
+    }
+
+    // Ramp/soak-only mode loads the group's RS model whatever the file says.
+    for (const int group : {0, 1}) {
+        FrmConfig& f = open(group, "R", group == 0 ? "TW" : "XG");
+        gRampCfgMode = true;
+        writeFile("r.csv", QByteArray("\"001\",\"\",\"Modbus RTU-") + char('0' + group)
+                               + "\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n\"Register\",\"1Parameter\"\r\n");
+        EXPECT_EQ(f.ReadParameterFile(path("r.csv")), group == 0 ? 0 : -1);
+        if (group == 0) {
+            EXPECT_EQ(f.ModelID(), "RS");
+            EXPECT_TRUE(f.RampRegPresent);
+        } else {
+            EXPECT_TRUE(boxes_.last().text.startsWith("The Model ID >RS found")) << boxes_.last().text.toStdString();
+        }
+        gRampCfgMode = false;
+    }
+}
+
+TEST_F(ParamFileTest, DataLinesFillTheirWidgets)
+{
+    struct Case {
+        int group;
+        const char* model;
+        const char* line;
+        std::function<void(FrmConfig&)> check;
+    };
+    const Case cases[] = {
+        {0, "R7", "102H,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "25.0"); }},
+        // "h" is no hex mark: register 102 has no field and the line is skipped
+        {0, "R7", "102h,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "0.0"); }},
+        {0, "R7", "274,-12.5", [](FrmConfig& f) {
+             EXPECT_EQ(f.cbxReset(274)->ListIndex(), 0);
+             EXPECT_EQ(f.txtParameter(274)->Text(), "12.5");
+         }},
+        {0, "R7", "274,0", [](FrmConfig& f) { EXPECT_EQ(f.cbxReset(274)->ListIndex(), 1); }},
+        {0, "R7", "351,-32768", [](FrmConfig& f) {
+             EXPECT_EQ(f.bitBox(351, 15)->Value(), 1);
+             EXPECT_EQ(f.bitBox(351, 14)->Value(), 0);
+         }},
+        {1, "XG", "2085H,135", [](FrmConfig& f) {
+             EXPECT_EQ(f.txtPattHour(5)->Text(), "02");
+             EXPECT_EQ(f.txtPattMin(5)->Text(), "15");
+         }},
+        {1, "XG", "0810H,1", [](FrmConfig& f) { EXPECT_EQ(f.cbxParameter(0x810)->ListIndex(), 1); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        FrmConfig& f = open(c.group, "R", c.model);
+        f.txtParameter(258)->setText("0");
+        writeFile("d.csv", QByteArray("\"32\",\"\",\"Modbus RTU-") + char('0' + c.group) + "\"\r\n\"" + c.model
+                               + "\",\"\"\r\n\"DPT\",1\r\n\"INP\",1\r\n\"Register\",\"Parameter\"\r\n" + c.line + "\r\n");
+        EXPECT_EQ(f.ReadParameterFile(path("d.csv")), 0);
+        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        c.check(f);
+    }
+
+    // A register beyond the table, or a list position the list lacks, is an
+    // application error naming the line's register and the file.
+    FrmConfig& f = open(0, "R", "R7");
+    writeFile("e.csv", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",1\r\n\"INP\",1\r\n"
+                       "\"Register\",\"Parameter\"\r\n794,7\r\n");
+    f.Changed = true;
+    EXPECT_EQ(f.ReadParameterFile(path("e.csv")), -1);
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmConfig.ReadParameterFile, Parameter > 794. File >"
+                                            + path("e.csv")))
+        << boxes_.last().text.toStdString();
+    EXPECT_FALSE(f.Loading);
+    EXPECT_TRUE(f.Changed);
+}
+
+TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
+{
+    FrmConfig& f = open(0, "R", "R7");
+    writeFile("old.csv", "the configuration saved before\r\n");
+    // A register of the model whose text field the screen lacks fails half-way.
+    gCfgField[5] = {0, 1, 0, 100};
+    gModelHasRegister[std::size_t(f.CurModelIndex)][5] = true;
+    f.Changed = true;
+    f.SaveParameterFile(path("old.csv"));
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmConfig.SaveParameterFile, Parameter > 5. File >"
+                                            + path("old.csv")));
+    EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
+    EXPECT_TRUE(f.Changed);
+}
+
+TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)
+{
+    FrmConfig& f = open(0, "R", "TW");
+    std::vector<fd::Request> asked;
+    QString answer;
+    fd::setHandler([&](const fd::Request& r) {
+        asked.push_back(r);
+        return answer;
+    });
+
+    // A cancelled open reads nothing; the save then proposes no file.
+    f.cmdReadFile->click();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].title, "Read Instrument Configuration File");
+    EXPECT_EQ(asked[0].initialDir, programDir());
+    EXPECT_EQ(f.ConfigFileName, "");
+
+    // Changes Not Saved, Yes, and the save dialog cancelled: the edits stay
+    // and the screen is not left.
+    f.Changed = true;
+    boxes_.push(mb::Yes);
+    int cancel = 0;
+    f.AskIfDiscardChanges(cancel);
+    EXPECT_EQ(boxes_.last().title, "Changes Not Saved");
+    EXPECT_EQ(boxes_.last().style, mb::YesNoCancel | 512);
+    EXPECT_EQ(asked.back().title, "Save Instrument Configuration File");
+    EXPECT_EQ(cancel, 1);
+    EXPECT_TRUE(f.Changed);
+
+    // Yes with a file chosen saves it and lets the caller go on.
+    answer = path("kept.csv");
+    boxes_.push(mb::Yes);
+    f.AskIfDiscardChanges(cancel);
+    EXPECT_EQ(cancel, 0);
+    EXPECT_FALSE(f.Changed);
+    EXPECT_TRUE(readFile("kept.csv").startsWith("\"32\""));
+    EXPECT_EQ(f.ConfigFileName, path("kept.csv"));
+
+    // The next save proposes the last file; a refused read still becomes it.
+    writeFile("other.csv", "\"32\",\"\",\"Zarn Link-0\"\r\n");
+    answer = path("other.csv");
+    f.cmdReadFile->click();
+    EXPECT_EQ(boxes_.last().title, "Invalid Controller Group and Protocol Parameter");
+    answer = QString();
+    f.cmdSaveFile->click();
+    EXPECT_EQ(asked.back().initialName, "other.csv");
+    EXPECT_EQ(asked.back().initialDir, programDir());
+
+    // No answers clear the mark; nothing asked without edits.
+    f.Changed = true;
+    boxes_.push(mb::No);
+    f.AskIfDiscardChanges(cancel);
+    EXPECT_EQ(cancel, 0);
+    EXPECT_FALSE(f.Changed);
+    const int shown = boxes_.count();
+    f.cmdConfigureController_Click();
+    EXPECT_EQ(boxes_.count(), shown);
+
+    // Leaving for the main menu: Cancel stays, No leaves with the edits dropped.
+    f.Show();
+    f.Changed = true;
+    boxes_.push(mb::Cancel);
+    f.cmdMainMenu->click();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.Changed);
+    boxes_.push(mb::No);
+    f.cmdMainMenu->click();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(f.Changed);
+}
+
+TEST_F(ParamFileTest, StartUpHandsItsCommandLineToTheSend)
+{
+    App::setCommandLine("\"no such file.csv\" 01 02");
+    EXPECT_THROW(modZarn::main(), ProgramEnded);
+    EXPECT_EQ(boxes_.last().title, "Auto Send File Not Found");
+    EXPECT_TRUE(boxes_.last().text.startsWith("The file name >" + App::file("no such file.csv") + "  passed"));
+    // The main menu came first, then the configuration screen beside it.
+    EXPECT_TRUE(Forms::isLoaded<FrmConfig>());
+
+    // A command line without a file name leaves the program running.
+    Forms::discardAll();
+    App::setCommandLine("\"\"");
+    modZarn::main();
+    EXPECT_TRUE(frmConfig().Visible());
+}
+
+TEST_F(ParamFileTest, CommandLineRampSoakFileInAGroupWithoutProgrammePages)
+{
+    // A group-2 model list with a ramp/soak-only model: its strip has two
+    // pages, so the programme page the send selects elsewhere is not there.
+    writeFile("ModelID.txt", ";\r\n;\r\n;\r\n;\r\n;\r\nXH,QX-H96,1/4 DIN PID Controller,2\r\n"
+                             "RS,Ramp/Soak Only,Ramp/Soak Programme Set-up,2\r\n");
+    writeFile("RS.TXT", ";\r\n;\r\n;\r\n;\r\n;\r\n4701H,4702H\r\n");
+    FrmConfig& f = open(2, "A", "RS");
+    gRampCfgMode = true;
+    f.SaveParameterFile(path("rs.csv"));
+    gRampCfgMode = false;
+    ASSERT_EQ(boxes_.count(), 0);
+    Forms::discardAll();
+    EXPECT_THROW(AutoSendParameterFile("rs.csv 002"), ProgramEnded);
+    // The send ran (and failed on the closed line) instead of an error box.
+    for (const mb::Call& c : boxes_.calls())
+        EXPECT_NE(c.title, "Application Error") << c.text.toStdString();
+    EXPECT_EQ(boxes_.last().title, "Send to Instrument Communications Error");
+    EXPECT_TRUE(gRampCfgMode);
+    EXPECT_EQ(gRampCfgAddress, 2);
+    EXPECT_EQ(frmConfig().tabConfig(2)->Tab(), 0);
+}

@@ -1,0 +1,498 @@
+// Reading a configuration from an instrument and sending it back, and the
+// unattended command-line send, against the simulator on a pseudo-terminal.
+#include <set>
+
+#include "core/autosend.h"
+#include "platform/app.h"
+#include "transfer_line.h"
+
+using namespace modZarn;
+
+namespace {
+
+struct Model {
+    int group;
+    const char* protocol;
+    const char* id;
+    int address;
+    int inputType; // the instrument's number
+    bool rampOnly;
+};
+
+// Each group's sample models over a protocol the group speaks; the input
+// types are linear ones, so that the input-scaled fields take decimals.
+const Model kModels[] = {
+    {0, "R", "TW", 51, 15, false}, {0, "R", "R7", 51, 16, false}, {0, "R", "Q4", 51, 15, false},
+    {0, "R", "RS", 51, 15, true},  {1, "R", "XG", 1, 14, false},  {1, "A", "TQ", 1, 3, false},
+    {2, "A", "XH", 2, 3, false},
+};
+
+class TransferTest : public TransferLineTest {
+protected:
+    // The simulator serving `m`'s instrument (and `extra` lines), the screen
+    // open for its group and pointed at it.
+    FrmConfig& serve(const Model& m, const std::string& extra = {})
+    {
+        Forms::discardAll();
+        FrmConfig& f = open(m.group, m.protocol);
+        sim_.stop();
+        EXPECT_TRUE(sim_.start(lineFor(m.group, m.address, m.id, m.protocol, m.inputType) + extra))
+            << sim_.errorText();
+        openLine(7, sim_.ptyPath());
+        gRampCfgMode = m.rampOnly;
+        if (m.rampOnly)
+            selectModel(f, m.id);
+        f.cbxAddress->setText(AddressToText(m.group, m.address));
+        f.Changed = true;
+        boxes_.clear();
+        return f;
+    }
+
+    // A field's value as the send writes it back after a read: the
+    // instrument's own value (a list's position, a bit field's bits).
+    static int readBack(int reg)
+    {
+        const auto& fd = field(reg);
+        if (fd[1] == 2)
+            return indexFor(reg);
+        if (fd[1] == 3) {
+            int packed = 0;
+            for (int bit = fd[2]; bit <= fd[3]; ++bit)
+                if ((rawFor(reg) >> bit) & 1)
+                    packed += bit == 15 ? -32768 : 1 << bit;
+            return packed;
+        }
+        return rawFor(reg);
+    }
+};
+
+} // namespace
+
+TEST_F(TransferTest, ReadOfEverySampleModelFillsEveryVisibleField)
+{
+    for (const Model& m : kModels) {
+        SCOPED_TRACE(m.id);
+        FrmConfig& f = serve(m);
+        f.ReadControllerParameters();
+        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().title.toStdString() << ": " << boxes_.last().text.toStdString();
+        EXPECT_EQ(f.ModelID(), m.id);
+        EXPECT_EQ(f.CurModelIndex, slotOf(m.group, m.id));
+        EXPECT_EQ(f.CurInputType, m.inputType);
+        EXPECT_EQ(f.CurDecimalPoint, m.group == 2 ? 0 : 1);
+        EXPECT_GT(expectFilledFromLine(f, f.CurModelIndex), 20);
+        EXPECT_FALSE(f.Changed);
+        EXPECT_EQ(f.lblProgress->text(), "");
+    }
+}
+
+// The line of the XG without a value for the programme's first set point
+// 2000H: the instrument refuses that one read.
+std::string WithoutFirstSetPoint(std::string line)
+{
+    const auto at = line.find("reg 1 8192 ");
+    line.erase(at, line.find('\n', at) + 1 - at);
+    return line;
+}
+
+TEST_F(TransferTest, ReadFailuresAskOrStopAndNameTheField)
+{
+    const Model& xg = kModels[4];
+    struct Case {
+        bool silent;        // every answer lost: a communication failure
+        int answer;
+        bool reachesTheEnd; // the pass went on to the last register
+    };
+    for (const Case c : {Case{false, mb::Yes, true}, Case{false, mb::No, false}, Case{true, mb::OK, false}}) {
+        SCOPED_TRACE(c.answer);
+        FrmConfig& f = serve(xg);
+        sim_.stop();
+        ASSERT_TRUE(sim_.start(WithoutFirstSetPoint(lineFor(1, 1, "XG", "R", 14))));
+        openLine(7, sim_.ptyPath());
+        if (c.silent)
+            sim_.must("fault 1 next=silence count=0");
+        f.txtPattMin(63)->setText("59");
+        boxes_.push(c.answer);
+        f.ReadControllerParameters();
+        ASSERT_EQ(boxes_.count(), 1);
+        const mb::Call box = boxes_.last();
+        EXPECT_EQ(box.title, "Read Instrument Communications Error");
+        if (c.silent) {
+            // Before the pass the message names no field.
+            EXPECT_EQ(box.style, mb::Exclamation);
+            EXPECT_TRUE(box.text.endsWith(". ")) << box.text.toStdString();
+        } else {
+            // The programme registers have no caption of their own.
+            EXPECT_EQ(box.style, mb::YesNo | mb::DefaultButton2);
+            EXPECT_TRUE(box.text.contains(". (Ramp/Soak) This parameter is not available in the instrument."))
+                << box.text.toStdString();
+        }
+        EXPECT_EQ(f.txtPattMin(63)->Text(), c.reachesTheEnd ? QString::asprintf("%02d", rawFor(0x20BF) % 60) : "59");
+        EXPECT_EQ(f.lblProgress->text(), "");
+        EXPECT_FALSE(f.Loading);
+    }
+}
+
+TEST_F(TransferTest, RefusedDecimalPointOrInputTypeKeepsTheScreensSettings)
+{
+    const Model& tw = kModels[0];
+    struct Case {
+        int reg, value;
+        const char* title;
+    };
+    for (const Case c : {Case{795, 4, "Invalid Decimal Point Parameter"}, Case{792, 0, "Invalid Input Type Parameter"},
+                         Case{792, 18, "Invalid Input Type Parameter"}}) {
+        SCOPED_TRACE(c.reg);
+        FrmConfig& f = serve(tw);
+        const int dp = f.CurDecimalPoint, type = f.CurInputType;
+        sim_.must("reg 51 " + std::to_string(c.reg - 1) + " " + std::to_string(c.value));
+        f.ReadControllerParameters();
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, c.title);
+        EXPECT_EQ(boxes_.last().style, mb::Critical);
+        EXPECT_TRUE(boxes_.last().text.contains(QString(">") + rt::Str(c.value) + " from the instrument is invalid"));
+        // A refused setting is not taken over, so a later send cannot write it.
+        EXPECT_EQ(f.CurInputType, type);
+        if (c.reg == 795)
+            EXPECT_EQ(f.CurDecimalPoint, dp);
+    }
+}
+
+TEST_F(TransferTest, SendPutsTheGroupsOrderOnTheWire)
+{
+    for (const Model& m : {kModels[0], kModels[4], kModels[6]}) {
+        SCOPED_TRACE(m.id);
+        FrmConfig& f = serve(m);
+        f.ReadControllerParameters();
+        ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        const int slot = f.CurModelIndex;
+        const int g = m.group;
+
+        std::vector<std::string> expected;
+        const auto R = [&](int reg) { expected.push_back("R " + std::to_string(wireOf(g, reg).second)); };
+        const auto W = [&](int reg, int value) {
+            const auto [bank, wire] = wireOf(g, reg);
+            if (!bank.empty())
+                expected.push_back("W " + std::to_string(wire) + "=" + std::to_string(std::int16_t(value)));
+        };
+        const auto shown = [](const QWidget* w) { return ctl::Visible(w); };
+        const auto ticked = [&](int index) { return f.chkParameter(index)->Value() != 0; };
+        // An ordinary register as the per-register step writes it; false for
+        // the ones it passes over.
+        const auto step = [&](int reg) {
+            if (!has(slot, reg))
+                return;
+            switch (reg) {
+            case 769: case 772: case 792: case 795: case 805: case 813: return;
+            case 8: W(f.cbxParameter(8)->ListIndex() == 0 ? 1055 : 1056, 1); return;
+            case 3: if (shown(f.chkParameter(1037))) W(ticked(1037) ? 1034 : 1033, 1); return;
+            case 1028: case 1029: case 1031: case 1032: case 1035: case 1036:
+                if (ticked(reg * 10)) W(reg, 1);
+                return;
+            case 0x102C: if (shown(f.cbxParameter(reg))) W(reg, 11); return; // "All but SV" in the group-1 code
+            case 0x4731: if (shown(f.cbxParameter(reg))) W(reg, 22); return; // and in the group-2 code it was read as
+            default: break;
+            }
+            if (reg >= 1067 && reg <= 1074) {
+                if (shown(f.chkParameter(reg * 10)))
+                    W(ticked(reg * 10) ? reg : reg + 1, 1);
+                return;
+            }
+            // Text fields and lists go only while the layout shows them,
+            // the programme's step times while its page is enabled.
+            const bool stepTime = reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast;
+            if ((stepTime && !f.tabConfig(1)->TabEnabled(2))
+                || (!stepTime && field(reg)[1] == 1 && !shown(f.txtParameter(reg)))
+                || (field(reg)[1] == 2 && !shown(f.cbxParameter(reg))))
+                return;
+            if (field(reg)[1] >= 1 && field(reg)[1] <= 3)
+                W(reg, readBack(reg));
+        };
+        const auto rest = [&](std::set<int> first) {
+            for (int reg = 1; reg <= kMaxRegister; ++reg)
+                if (!first.count(reg))
+                    step(reg);
+        };
+
+        R(1794);
+        if (g == 0) {
+            R(769);
+            R(772);
+            W(805, 1);
+            W(813, f.chkParameter(8130)->Value());
+            W(792, m.inputType);
+            step(794);
+            W(795, 1);
+            for (int reg = 326; reg <= 333; ++reg)
+                step(reg);
+            step(8);
+            for (int reg = 775; reg <= 778; ++reg)
+                step(reg);
+            rest({8, 326, 327, 328, 329, 330, 331, 332, 333, 775, 776, 777, 778, 792, 794, 795, 805, 813});
+            W(805, f.chkParameter(8050)->Value());
+        } else if (g == 1) {
+            W(0x810, 1);
+            W(792, m.inputType);
+            W(795, 1);
+            for (int reg : {0x811, 0x1002, 0x1003, 0x1020, 0x1021, 0x1022})
+                step(reg);
+            rest({792, 0x810, 0x811, 0x1002, 0x1003, 0x1020, 0x1021, 0x1022, 0x1071, 0x1072, 0x1073, 0x1074, 0x1075,
+                  0x1076});
+            W(0x810, f.cbxParameter(0x810)->ListIndex());
+        } else {
+            W(0x471A, 1);
+            W(792, m.inputType);
+            for (int reg : {0x4717, 0x4706, 0x4707, 0x4715, 0x4716})
+                step(reg);
+            rest({792, 0x4706, 0x4707, 0x4715, 0x4716, 0x4717, 0x471A});
+            W(0x471A, f.cbxParameter(0x471A)->ListIndex());
+        }
+
+        sim_.clearLog();
+        for (int i = 0; i < 10; ++i)
+            boxes_.push(mb::Yes);
+        bool failed = false;
+        f.SendControllerParameters(failed, false);
+        EXPECT_FALSE(failed);
+        const std::vector<std::string> sent = wire();
+        ASSERT_EQ(sent.size(), expected.size());
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            EXPECT_EQ(sent[i], expected[i]) << "frame " << i;
+        EXPECT_EQ(f.lblProgress->text(), "");
+    }
+}
+
+TEST_F(TransferTest, SendChecksTheInstrumentBeforeWritingAnything)
+{
+    const Model& tw = kModels[0];
+    struct Case {
+        const char* statement; // changes the instrument before the send
+        const char* title;     // the box that stops the send
+    };
+    const Case cases[] = {
+        {"reg 51 1793 0x5237", "Model Names Are Not The Same"}, // the instrument is an R7
+        {"reg 51 768 0", "Output 1 Control Setting is Invalid"}, // output 1 is no current output
+        {"reg 51 771 6", "Output 2 Control Setting is Invalid"}, // output 2 is one
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        FrmConfig& f = serve(tw);
+        f.ReadControllerParameters();
+        sim_.must(c.statement);
+        sim_.clearLog();
+        boxes_.clear();
+        boxes_.push(mb::No);
+        bool failed = false;
+        f.SendControllerParameters(failed, false);
+        EXPECT_TRUE(failed);
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, c.title);
+        for (const std::string& frame : wire())
+            EXPECT_EQ(frame[0], 'R') << frame;
+    }
+}
+
+TEST_F(TransferTest, SendErrorsNameTheProgrammeRegistersAndEndOrGoOn)
+{
+    const Model& xg = kModels[4];
+    for (const int answer : {mb::Yes, mb::No}) {
+        FrmConfig& f = serve(xg);
+        f.ReadControllerParameters();
+        // The instrument refuses the first programme set point.
+        sim_.stop();
+        ASSERT_TRUE(sim_.start(WithoutFirstSetPoint(lineFor(1, 1, "XG", "R", 14))));
+        openLine(7, sim_.ptyPath());
+        boxes_.clear();
+        // Other questions of the send (remote changes, manual mode, which
+        // this group's table cannot write) are answered Yes.
+        mb::setHandler([answer](const mb::Call& c) { return c.text.contains("(Ramp/Soak)") ? answer : int(mb::Yes); });
+        bool failed = false;
+        f.SendControllerParameters(failed, false);
+        const auto& calls = boxes_.calls();
+        const auto it = std::find_if(calls.begin(), calls.end(),
+                                     [](const mb::Call& c) { return c.text.contains("(Ramp/Soak)"); });
+        ASSERT_NE(it, calls.end());
+        EXPECT_EQ(it->title, "Send to Instrument Communications Error");
+        EXPECT_TRUE(it->text.contains(". (Ramp/Soak) This parameter was not saved in the instrument.")) << it->text.toStdString();
+        EXPECT_EQ(failed, answer == mb::No);
+        // Yes goes on to the last step, which restores the remote-change setting.
+        const std::vector<std::string> sent = wire();
+        EXPECT_EQ(sent.back() == "W 2064=" + std::to_string(f.cbxParameter(0x810)->ListIndex()), answer == mb::Yes);
+    }
+}
+
+// ------------------------------------------------------- command-line send
+
+TEST_F(TransferTest, CommandLineSendsTheFileToEveryAddressThenEnds)
+{
+    const Model& tw = kModels[0];
+    open(0, "R"); // the tables the lines are made from
+    FrmConfig& f = serve(tw, lineFor(0, 52, "TW", "R", 15) + lineFor(0, 53, "TW", "R", 15));
+    f.ReadControllerParameters();
+    f.txtParameter(258)->setText("123.4");
+    f.SaveParameterFile(file("zone one.csv"));
+    ASSERT_EQ(boxes_.count(), 0);
+    Forms::discardAll();
+    sim_.clearLog();
+
+    for (int i = 0; i < 4; ++i) // the remote-change questions
+        boxes_.push(mb::Yes);
+    EXPECT_THROW(AutoSendParameterFile("\"zone one.csv\" 34 35"), ProgramEnded);
+    for (const int address : {52, 53})
+        EXPECT_EQ(sim_.must("get " + std::to_string(address) + " reg 257"), "1234") << address;
+    EXPECT_EQ(sim_.must("get 51 reg 257"), std::to_string(rawFor(258)));
+    for (const mb::Call& c : boxes_.calls())
+        EXPECT_EQ(c.title, "Remote Change via Communications is Disabled") << c.text.toStdString();
+    // Nobody is at the screen: the EEPROM question is never asked.
+    EXPECT_EQ(frmConfig().lblAutoSendFileName->text(), "");
+}
+
+TEST_F(TransferTest, CommandLineMessages)
+{
+    const Model& tw = kModels[0];
+    FrmConfig& f = serve(tw);
+    f.ReadControllerParameters();
+    f.SaveParameterFile(file("good.csv"));
+    writeFile("bad.csv", "\"33\",\"\",\"Modbus RTU-1\"\r\n");
+    struct Case {
+        const char* commandLine;
+        std::vector<int> answers;
+        std::vector<const char*> titles; // the boxes, in order
+        const char* lastText;            // part of the last box's text
+        bool ends;
+    };
+    const QString dir = programDir();
+    const Case cases[] = {
+        {"missing.csv 33", {}, {"Auto Send File Not Found"}, "missing.csv  passed to the program to automatically send "
+                                                              "to an instrument does not exist", true},
+        {"bad.csv 33", {}, {"Invalid Controller Group and Protocol Parameter", "Auto Send File Not Found"},
+         "bad.csv  passed to the program to automatically send to an instrument failed to load properly.", true},
+        {"good.csv   ", {}, {"No Addresses Given"}, "No instrument addresses were given to send file >", true},
+        {"good.csv 1FF", {mb::No}, {"Continue With Next Instrument"},
+         "The send to instrument address: 1FF is invalid.  Do you want to continue with the next address ?", true},
+        {"\"\"", {}, {}, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        Forms::discardAll();
+        boxes_.clear();
+        for (int a : c.answers)
+            boxes_.push(a);
+        bool ended = false;
+        try {
+            AutoSendParameterFile(c.commandLine);
+        } catch (const ProgramEnded&) {
+            ended = true;
+        }
+        EXPECT_EQ(ended, c.ends);
+        ASSERT_EQ(boxes_.count(), int(c.titles.size()));
+        for (std::size_t i = 0; i < c.titles.size(); ++i)
+            EXPECT_EQ(boxes_.calls()[i].title, c.titles[i]);
+        if (!c.titles.empty())
+            EXPECT_TRUE(boxes_.last().text.contains(c.lastText)) << boxes_.last().text.toStdString();
+        // The screen comes up first, also when nothing is sent.
+        EXPECT_TRUE(Forms::isLoaded<FrmConfig>());
+    }
+}
+
+TEST_F(TransferTest, DemonstrationLineServesWholeConfigurations)
+{
+    struct Row {
+        int group;
+        const char* protocol;
+        int address;
+        const char* id;
+    };
+    for (const Row r : {Row{0, "Z", 50, "Q4"}, Row{0, "R", 51, "TW"}, Row{1, "R", 1, "XG"}, Row{2, "A", 2, "XH"}}) {
+        SCOPED_TRACE(r.id);
+        Forms::discardAll();
+        FrmConfig& f = open(r.group, r.protocol);
+        sim_.stop();
+        ASSERT_TRUE(sim_.start()) << sim_.errorText();
+        openLine(7, sim_.ptyPath());
+        f.cbxAddress->setText(AddressToText(r.group, r.address));
+        boxes_.clear();
+        f.ReadControllerParameters();
+        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        EXPECT_EQ(f.ModelID(), r.id);
+        // Every question answered Yes, also for the targets the sample
+        // tables have no write for (the learning switches' "off" registers).
+        mb::setHandler([](const mb::Call&) { return int(mb::Yes); });
+        bool failed = true;
+        f.SendControllerParameters(failed, false);
+        EXPECT_FALSE(failed) << boxes_.last().text.toStdString();
+        for (const mb::Call& c : boxes_.calls())
+            EXPECT_FALSE(c.text.contains("Illegal Data Address")) << c.text.toStdString();
+    }
+}
+
+TEST_F(TransferTest, DemoModeIsLeftOnlyWhenTheUserAgrees)
+{
+    const Model& tw = kModels[0];
+    for (const bool send : {false, true}) {
+        for (const int answer : {mb::No, mb::Yes}) {
+            SCOPED_TRACE((send ? "send " : "read ") + std::to_string(answer));
+            FrmConfig& f = serve(tw);
+            if (send) {
+                f.ReadControllerParameters();
+                boxes_.clear();
+            }
+            gDemoMode = true;
+            f.lblDemoMode->setVisible(true);
+            f.lblProgress->setText("before");
+            sim_.clearLog();
+            boxes_.push(answer);
+            bool failed = false;
+            if (send)
+                f.SendControllerParameters(failed, false);
+            else
+                f.ReadControllerParameters();
+            EXPECT_EQ(boxes_.calls().front().title, "Switch out of Demo Mode");
+            EXPECT_EQ(boxes_.calls().front().style, mb::YesNo | mb::DefaultButton2);
+            EXPECT_TRUE(boxes_.calls().front().text.contains(send ? "send the setup to the instrument ?"
+                                                                  : "read from the controller ?"));
+            EXPECT_EQ(gDemoMode, answer == mb::No);
+            EXPECT_EQ(ctl::Visible(f.lblDemoMode), answer == mb::No);
+            EXPECT_EQ(wire().empty(), answer == mb::No);
+            if (answer == mb::No) {
+                EXPECT_EQ(f.lblProgress->text(), "before");
+                if (send)
+                    EXPECT_TRUE(failed);
+            }
+            gDemoMode = false;
+        }
+    }
+}
+
+TEST_F(TransferTest, RampSoakOnlySendSkipsTheModelAndTheSettings)
+{
+    const Model& rs = kModels[3];
+    FrmConfig& f = serve(rs);
+    f.ReadControllerParameters();
+    ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    sim_.clearLog();
+    bool failed = true;
+    f.SendControllerParameters(failed, true);
+    EXPECT_FALSE(failed);
+    const std::vector<std::string> sent = wire();
+    ASSERT_FALSE(sent.empty());
+    // No model read and no input type, decimal point or other settings first:
+    // remote changes on, EEPROM as shown, the programme, remote changes back.
+    EXPECT_EQ(sent.front(), "W 804=1");
+    for (const std::string& frame : sent) {
+        EXPECT_NE(frame, "R 1793");
+        EXPECT_EQ(frame.rfind("W 791=", 0), std::string::npos);
+        EXPECT_EQ(frame.rfind("W 794=", 0), std::string::npos);
+    }
+    EXPECT_EQ(sent.back(), "W 804=" + std::to_string(f.chkParameter(8050)->Value()));
+
+    // Over "Zarn Link" a model without it is refused before any exchange.
+    gProtocolCode = "Z";
+    selectModel(f, "TW");
+    gRampCfgMode = true;
+    sim_.clearLog();
+    boxes_.clear();
+    f.SendControllerParameters(failed, false);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(boxes_.last().title, "Invalid Model for Zarn Link");
+    EXPECT_TRUE(wire().empty());
+}
