@@ -286,6 +286,15 @@ TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
     EXPECT_TRUE(mdiMonitor().isVisible());
     mdiMonitor().mnuFileClose->trigger();
     EXPECT_FALSE(mdiMonitor().isVisible());
+
+    // Left minimised or maximised, it comes back at its normal size.
+    for (Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
+        mdiMonitor().setWindowState(state);
+        main.Show();
+        main.cmdMonitor->click();
+        EXPECT_TRUE(mdiMonitor().isVisible()) << state;
+        EXPECT_EQ(mdiMonitor().windowState(), Qt::WindowNoState) << state;
+    }
 }
 
 TEST_F(MonitorTest, RefreshPeriodMenusSetAndSaveThePeriods)
