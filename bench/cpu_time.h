@@ -1,10 +1,11 @@
 #pragma once
-// CPU time (user and system) the benchmark process has used so far.
-#include <sys/resource.h>
+// CPU time (user and system) the benchmark process has used so far, from the
+// scheduler's own count (finer than the tick-based usage figures).
+#include <ctime>
 
 inline double CpuSeconds()
 {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
 }

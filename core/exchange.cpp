@@ -15,41 +15,132 @@
 
 namespace modZarn::xchg {
 
-void SendRequest(const QByteArray& request)
+ReplyFramer ReplyFramer::Length(int length, int address, int exceptionFunction)
 {
-    SerialPortControl& port = CommPort();
-    port.setInputLen(0);
-    if (port.portOpen()) {
-        port.input();
-        port.output(request);
-    }
+    ReplyFramer f;
+    f.length_ = length;
+    f.excAddress_ = address & 0xFF;
+    f.excFunction_ = exceptionFunction & 0xFF;
+    return f;
 }
 
-Collect CollectReply(const std::function<bool(char)>& onChar, const std::function<bool()>& onIdle)
+ReplyFramer ReplyFramer::Terminated(char end, int maxLength)
 {
-    SerialPortControl& port = CommPort();
-    const double start = Clock::timer();
-    const double limit = gPollTimeoutMs / 1000.0;
-    QDeadlineTimer deadline(std::max(gPollTimeoutMs, 0));
-    port.setInputLen(1);
-    for (;;) {
-        if (port.inBufferCount() < 1 || !port.portOpen()) {
-            if (onIdle && onIdle())
-                return Collect::Stopped;
-            if (ElapsedSeconds(start) > limit || deadline.hasExpired())
-                return Collect::TimedOut;
-            const int ms = int(std::max<qint64>(1, deadline.remainingTime()));
-            if (port.portOpen())
-                port.waitForInput(ms);
-            else
-                QThread::msleep(ms); // nothing can arrive on a closed port
-            continue;
-        }
-        const QByteArray got = port.input();
-        for (char c : got)
-            if (onChar(c))
-                return Collect::Complete;
+    ReplyFramer f;
+    f.terminated_ = true;
+    f.end_ = end;
+    f.length_ = maxLength;
+    return f;
+}
+
+ReplyFramer::Step ReplyFramer::take(char c)
+{
+    if (terminated_) {
+        if (c == end_)
+            return Step::Complete;
+        if (reply_.size() >= length_)
+            return Step::TooLong;
+        reply_.append(c);
+        return Step::More;
     }
+    reply_.append(c);
+    return reply_.size() >= length_ ? Step::Complete : Step::More;
+}
+
+bool ReplyFramer::completeWhenIdle() const
+{
+    return !terminated_ && reply_.size() >= 5 && static_cast<unsigned char>(reply_[0]) == excAddress_
+        && static_cast<unsigned char>(reply_[1]) == excFunction_;
+}
+
+int ReplyFramer::room() const
+{
+    // A terminated reply may take one past its limit: the terminator, or the
+    // character that makes it too long.
+    return std::max(1, int(length_ - reply_.size()) + (terminated_ ? 1 : 0));
+}
+
+namespace {
+
+void (*gOnGone)() = nullptr;
+bool gGone = false;
+
+// The program's serial port.
+class SerialLine : public Line {
+public:
+    Collect exchange(const QByteArray& request, ReplyFramer& framer) override
+    {
+        SerialPortControl& port = CommPort();
+        port.setInputLen(0);
+        // Nothing stands between the flush and the request: a device that
+        // has gone shows itself in the write or in the wait.
+        if (!port.discardInput())
+            return Gone();
+        port.output(request);
+
+        // The time-out runs from the send on a steady clock: a change of
+        // the wall clock (or midnight) cannot stretch or cut it.
+        QDeadlineTimer deadline(std::max(gPollTimeoutMs, 0));
+        port.setInputLen(1);
+        for (;;) {
+            if (!port.waitForInput(int(std::max<qint64>(0, deadline.remainingTime())))) {
+                if (!port.portOpen())
+                    return Gone();
+                if (framer.completeWhenIdle())
+                    return Collect::Stopped;
+                if (deadline.hasExpired())
+                    return Collect::TimedOut;
+                continue;
+            }
+            // The time-out bounds the whole reply: a line that never stops
+            // sending is checked on every character as well as when it pauses.
+            for (char c : port.take(framer.room())) {
+                switch (framer.take(c)) {
+                case ReplyFramer::Step::Complete: return Collect::Complete;
+                case ReplyFramer::Step::TooLong: return Collect::TooLong;
+                case ReplyFramer::Step::More: break;
+                }
+                if (deadline.hasExpired())
+                    return Collect::TimedOut;
+            }
+            if (framer.completeWhenIdle() && !port.waitForInput(0) && port.portOpen())
+                return Collect::Stopped;
+        }
+    }
+
+private:
+    Collect Gone()
+    {
+        // Only a port that was opened can lose its device; a port that never
+        // opened is the entry test's business.
+        if (gCommOK && !gGone) {
+            gGone = true;
+            if (gOnGone)
+                gOnGone();
+        }
+        return Collect::Gone;
+    }
+};
+
+SerialLine gSerialLine;
+Line* gLine = &gSerialLine;
+
+} // namespace
+
+Line& TheLine() { return *gLine; }
+void UseLine(Line* line) { gLine = line ? line : &gSerialLine; }
+
+bool LineGone() { return gGone; }
+void SetLineGone(bool gone) { gGone = gone; }
+void OnLineGone(void (*reaction)()) { gOnGone = reaction; }
+
+bool PortReady(const QString& prefix, QString& ErrText, int& ErrCode)
+{
+    if (gCommOK)
+        return true;
+    ErrCode = -1;
+    ErrText = prefix + (gGone ? kLineGone : QStringLiteral(":Selected comm port is not open."));
+    return false;
 }
 
 void WaitUntilElapsed(double start, double seconds)
@@ -71,7 +162,8 @@ float& Item(QVector<float>& values, int i)
     return values[i];
 }
 
-bool TwoAttempts(const std::function<Attempt(QString& msg)>& attempt,
+bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& ErrCode,
+                 const std::function<Attempt(QString& msg)>& attempt,
                  const std::function<void(const QString& msg, bool last)>& failed)
 {
     for (int n = 1;; ++n) {
@@ -80,6 +172,11 @@ bool TwoAttempts(const std::function<Attempt(QString& msg)>& attempt,
         case Attempt::Good:
             return true;
         case Attempt::Refused:
+            return false;
+        case Attempt::Gone:
+            // No second attempt: nothing can be sent until the port is back.
+            ErrCode = -1;
+            ErrText = prefix() + kLineGone;
             return false;
         case Attempt::Failed:
             failed(msg, n == 2);
@@ -137,16 +234,14 @@ bool ModbusEntry(int group, int userReg, QString& ErrText, int& ErrCode, int add
     if (gDemoMode)
         return false;
     x.address = address;
-    x.prefix = QStringLiteral("Address ") + AddressToText(group, address);
-    if (!gCommOK) {
-        ErrCode = -1;
-        ErrText = x.prefix + QStringLiteral(":Selected comm port is not open.");
-        return false;
-    }
-    x.regText = RegisterText(group, userReg, reg);
+    x.group = group;
+    x.userReg = userReg;
+    x.reg = reg;
+    if (!gCommOK)
+        return PortReady(x.prefix(), ErrText, ErrCode);
     if (reg < 1) {
         ErrCode = -1;
-        ErrText = x.prefix + QStringLiteral(":Invalid Modbus Register >") + x.regText;
+        ErrText = x.prefix() + QStringLiteral(":Invalid Modbus Register >") + x.regText();
         return false;
     }
     return true;
@@ -155,7 +250,7 @@ bool ModbusEntry(int group, int userReg, QString& ErrText, int& ErrCode, int add
 bool InvalidRegisterType(const Exchange& x, int regType, QString& ErrText, int& ErrCode)
 {
     ErrCode = -1;
-    ErrText = x.prefix + QStringLiteral(":Invalid Register Type") + rt::Str(regType);
+    ErrText = x.prefix() + QStringLiteral(":Invalid Register Type") + rt::Str(regType);
     return false;
 }
 
@@ -172,25 +267,33 @@ QByteArray RequestHead(const Exchange& x, int group, int reg)
 
 } // namespace
 
-bool RunModbus(const Exchange& x, const std::function<Attempt(QString& msg, int& code)>& attempt,
-               QString& ErrText, int& ErrCode)
+QString Exchange::prefix() const { return QStringLiteral("Address ") + AddressToText(group, address); }
+QString Exchange::regText() const { return RegisterText(group, userReg, reg); }
+
+bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& framer,
+               const std::function<Verdict(Collect, const QByteArray&)>& judge,
+               QByteArray& reply, QString& ErrText, int& ErrCode)
 {
     return TwoAttempts(
+        [&x] { return x.prefix(); }, ErrText, ErrCode,
         [&](QString& msg) {
-            int code = 0;
-            const Attempt a = attempt(msg, code);
-            if (a == Attempt::Refused) {
+            ReplyFramer f = framer;
+            const Collect got = TheLine().exchange(wire, f);
+            reply = f.reply();
+            const Verdict v = got == Collect::Gone ? Verdict{Attempt::Gone} : judge(got, reply);
+            msg = v.msg;
+            if (v.attempt == Attempt::Refused) {
                 // A code of 0 is no success: the instrument refused the request.
-                ErrCode = code == 0 ? -1 : code;
-                QString text = x.prefix + ExceptionMessage(code) + x.regText;
-                if (code == 3 && x.valueTail)
+                ErrCode = v.code == 0 ? -1 : v.code;
+                QString text = x.prefix() + ExceptionMessage(v.code) + x.regText();
+                if (v.code == 3 && x.valueTail)
                     text += x.valueTail();
                 ErrText = text;
             }
-            return a;
+            return v.attempt;
         },
         [&](const QString& msg, bool last) {
-            ErrText = x.prefix + msg + x.regText;
+            ErrText = x.prefix() + msg + x.regText();
             if (last)
                 ErrCode = -1;
         });
@@ -221,8 +324,8 @@ bool ModbusWriteEntry(int group, int userReg, QString& ErrText, int& ErrCode, in
         const float v = Item(values, i);
         if (!(v >= -32768.0f && v <= 32767.0f)) {
             ErrCode = -1;
-            ErrText = x.prefix + QStringLiteral(":Invalid Modbus Write Value") + rt::StrSingle(v)
-                + QStringLiteral(" at Register >") + x.regText;
+            ErrText = x.prefix() + QStringLiteral(":Invalid Modbus Write Value") + rt::StrSingle(v)
+                + QStringLiteral(" at Register >") + x.regText();
             return false;
         }
     }

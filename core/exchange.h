@@ -1,8 +1,8 @@
 #pragma once
-// What the three drivers share: sending a request on the shared port,
-// collecting a reply under the poll time-out, the second attempt after a
-// failed one, item access to 1-based value arrays, and the Modbus exchange
-// with its register, failure and exception texts.
+// What the three drivers share: the line they exchange frames on, telling a
+// reply complete, the second attempt after a failed one, item access to
+// 1-based value arrays, and the Modbus exchange with its register, failure
+// and exception texts.
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -10,20 +10,78 @@
 
 namespace modZarn::xchg {
 
-// Discards whatever waits on the port and sends `request` in one write. When
-// the port reports itself closed nothing is sent (the wait then runs into its
-// time-out).
-void SendRequest(const QByteArray& request);
+// ---- The seam between frames and the line ----
+// Everything below the line (building a request, telling a reply complete,
+// checking and decoding it) works on bytes alone; only a Line touches the
+// port. The serial port is the program's line; the fuzzer puts its own in.
 
-enum class Collect { Complete, Stopped, TimedOut };
+// Tells, character by character, when one attempt's reply is complete. Knows
+// nothing of the line or the clock.
+class ReplyFramer {
+public:
+    enum class Step { More, Complete, TooLong };
+    // A reply of `length` characters (Modbus RTU). Five characters that start
+    // with `address` and `exceptionFunction` are a complete exception reply
+    // once nothing more follows them.
+    static ReplyFramer Length(int length, int address, int exceptionFunction);
+    // A reply that ends with `end`, which is not kept. A reply of more than
+    // `maxLength` characters without it is longer than any its protocol
+    // sends: too long.
+    static ReplyFramer Terminated(char end, int maxLength);
 
-// Collects a reply one character at a time, from now (right after the send)
-// until `onChar` reports the reply complete, `onIdle` (asked whenever no
-// character waits) stops the collection, or the poll time-out passes. The
-// time-out follows the program's clock; the blocking wait on the port also
-// holds a real deadline, so a stopped clock cannot keep it waiting.
-Collect CollectReply(const std::function<bool(char)>& onChar,
-                     const std::function<bool()>& onIdle = {});
+    Step take(char c);
+    // What has arrived is a complete reply if no further character follows.
+    bool completeWhenIdle() const;
+    // The most characters the reply can still take before it ends either way.
+    int room() const;
+    const QByteArray& reply() const { return reply_; }
+    void clear() { reply_.clear(); }
+
+private:
+    QByteArray reply_;
+    int length_ = 0;    // Length: the reply's length; Terminated: its limit
+    char end_ = 0;
+    bool terminated_ = false;
+    int excAddress_ = -1;
+    int excFunction_ = -1;
+};
+
+enum class Collect {
+    Complete, // the framer reports the reply complete
+    Stopped,  // nothing more came after a reply complete when idle
+    TimedOut, // the poll time-out passed first
+    TooLong,  // more came than the protocol's longest reply
+    Gone,     // the port's device has gone (or it was found closed)
+};
+
+class Line {
+public:
+    virtual ~Line() = default;
+    // Sends `request` after discarding waiting input and collects the reply
+    // into `framer` until it is complete or the poll time-out, counted from
+    // the send, passes.
+    virtual Collect exchange(const QByteArray& request, ReplyFramer& framer) = 0;
+};
+// The line the drivers use: the program's serial port unless another is in.
+Line& TheLine();
+// Puts `line` in place of the serial port (nullptr: the serial port again).
+void UseLine(Line* line);
+
+// The device of the opened port has gone (an adapter pulled out): set when
+// an exchange finds so, cleared when the port opens again. Exchanges then
+// fail at once with kLineGone.
+bool LineGone();
+void SetLineGone(bool gone);
+// Runs once each time an exchange finds the device gone (start-up puts the
+// program's reaction here: lamp, error line, reopening).
+void OnLineGone(void (*reaction)());
+
+// The failure text of an exchange on a line whose device has gone.
+inline const QString kLineGone = QStringLiteral(":Communications Disabled - the comm port's device has gone");
+
+// The entry test of every exchange: false (ErrCode -1 and the text after
+// `prefix`) when the port is not open.
+bool PortReady(const QString& prefix, QString& ErrText, int& ErrCode);
 
 // Blocks (without yielding) until more than `seconds` have passed on the
 // program's clock since `start`, or as long in real time.
@@ -33,12 +91,14 @@ void WaitUntilElapsed(double start, double seconds);
 float& Item(QVector<float>& values, int i);
 
 // Outcome of one attempt at an exchange.
-enum class Attempt { Good, Refused, Failed };
+enum class Attempt { Good, Refused, Failed, Gone };
 
 // Runs `attempt` and repeats it once when it fails. Good: true. Refused: the
 // attempt has reported the refusal; false at once. Failed: `failed` reports
 // the attempt's message (`last` on the second failure); false after two.
-bool TwoAttempts(const std::function<Attempt(QString& msg)>& attempt,
+// Gone: ErrCode -1 and `prefix`() & kLineGone; false at once.
+bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& ErrCode,
+                 const std::function<Attempt(QString& msg)>& attempt,
                  const std::function<void(const QString& msg, bool last)>& failed);
 
 // Appends `v` as two bytes, high byte first.
@@ -53,11 +113,14 @@ inline const QString kBadAddress = QStringLiteral(":Incorrect Address Returned f
 inline const QString kBadCode = QStringLiteral(":Incorrect Modbus Code Returned from instrument at register");
 inline const QString kBadRegister = QStringLiteral(":Incorrect Register Number Returned from instrument at register");
 inline const QString kBadCount = QStringLiteral(":Incorrect Register Count Returned from instrument at register");
+// Ours: more characters came than the longest reply of the protocol.
+inline const QString kTooLong = QStringLiteral(":Response too long from instrument at register");
 
 // Everything a Modbus exchange needs besides the framing.
 struct Exchange {
-    QString prefix;  // "Address " and the address text
-    QString regText; // the register tail of every text
+    int group = 0;
+    int userReg = 0;
+    int reg = 0;
     int address = 0;
     int function = 0;
     QByteArray request; // as built, for the echo checks
@@ -65,15 +128,28 @@ struct Exchange {
     std::function<QString(const QByteArray&)> check;
     // Appended to the text of exception 3 (the write names its value).
     std::function<QString()> valueTail;
+
+    // The head and the register tail of every text, made only when a text is
+    // (a good exchange needs neither).
+    QString prefix() const;
+    QString regText() const;
 };
 
-// Up to two attempts of a Modbus exchange. `attempt` sends and collects once:
-// Good, Failed with `msg`, or Refused with the instrument's exception `code`,
-// which ends the call at once with the exception's text. True: the reply
-// passed every check (the caller decodes it). False: ErrCode and ErrText hold
-// the outcome.
-bool RunModbus(const Exchange& x, const std::function<Attempt(QString& msg, int& code)>& attempt,
-               QString& ErrText, int& ErrCode);
+// One attempt judged from what the line delivered.
+struct Verdict {
+    Attempt attempt = Attempt::Good;
+    QString msg; // Failed: the message
+    int code = 0; // Refused: the instrument's exception or refusal code
+};
+
+// Up to two attempts of a Modbus exchange: each sends `wire` on the line,
+// collects with a fresh copy of `framer` and takes `judge`'s verdict on what
+// came; Refused ends the call at once with the exception's text. True: the
+// reply (left in `reply`) passed every check (the caller decodes it). False:
+// ErrCode and ErrText hold the outcome.
+bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& framer,
+               const std::function<Verdict(Collect, const QByteArray&)>& judge,
+               QByteArray& reply, QString& ErrText, int& ErrCode);
 
 // Entry of a Modbus read: clears the outputs, then ends the call (false) in
 // demo mode, when the port is not open, when the register is below 1 or when

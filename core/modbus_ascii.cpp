@@ -40,36 +40,38 @@ int PairAt(const QByteArray& reply, int pos) { return 16 * Digit(reply, pos) + D
 
 QByteArray Pair(int v) { return Hex2(v).toLatin1(); }
 
-// Runs up to two attempts, collecting a reply up to its LF. The address and
+// The longest reply the protocol knows: a colon, 255 bytes as hex pairs
+// (address, function, 252 data bytes, LRC) and the CR, before the LF.
+constexpr int kLongestReply = 1 + 2 * 255 + 1;
+
+// Judges one attempt from the reply collected up to its LF. The address and
 // the function are checked here, the rest by the exchange's check.
+Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
+{
+    if (got == Collect::Gone)
+        return {Attempt::Gone};
+    if (got == Collect::TooLong)
+        return {Attempt::Failed, kTooLong};
+    if (got != Collect::Complete)
+        return {Attempt::Failed, reply.isEmpty() ? kNoResponse : kTooShort};
+    if (reply.mid(1, 2) != x.request.mid(1, 2))
+        return {Attempt::Failed, kBadAddress};
+    if (reply.size() >= 9 && reply[3] == '8' && reply[4] >= '0' && reply[4] <= '9'
+        && reply[4] - '0' == x.function)
+        return {Attempt::Refused, {}, Digit(reply, 7)};
+    if (reply.mid(3, 2) != x.request.mid(3, 2))
+        return {Attempt::Failed, kBadCode};
+    const QString msg = x.check(reply);
+    return {msg.isEmpty() ? Attempt::Good : Attempt::Failed, msg};
+}
+
+// Runs up to two attempts, collecting a reply up to its LF.
 bool Run(const Exchange& x, QString& ErrText, int& ErrCode)
 {
-    const QByteArray wire = x.request + QByteArrayLiteral("\r\n");
-    const auto attempt = [&](QString& msg, int& code) {
-        SendRequest(wire);
-        QByteArray reply;
-        const Collect got = CollectReply([&](char c) {
-            if (c == '\n')
-                return true;
-            reply.append(c);
-            return false;
-        });
-        if (got != Collect::Complete) {
-            msg = reply.isEmpty() ? kNoResponse : kTooShort;
-        } else if (reply.mid(1, 2) != x.request.mid(1, 2)) {
-            msg = kBadAddress;
-        } else if (reply.size() >= 9 && reply[3] == '8' && reply[4] >= '0' && reply[4] <= '9'
-                   && reply[4] - '0' == x.function) {
-            code = Digit(reply, 7);
-            return Attempt::Refused;
-        } else if (reply.mid(3, 2) != x.request.mid(3, 2)) {
-            msg = kBadCode;
-        } else {
-            msg = x.check(reply);
-        }
-        return msg.isEmpty() ? Attempt::Good : Attempt::Failed;
-    };
-    return RunModbus(x, attempt, ErrText, ErrCode);
+    QByteArray reply;
+    return RunModbus(x, x.request + QByteArrayLiteral("\r\n"), ReplyFramer::Terminated('\n', kLongestReply),
+                     [&](Collect got, const QByteArray& r) { return Judge(x, got, r); }, reply, ErrText,
+                     ErrCode);
 }
 
 QByteArray Frame(const QByteArray& bytes)

@@ -49,38 +49,34 @@ bool CrcMatches(const QByteArray& reply)
     return n >= 2 && ModbusCRC16(reply.left(n - 2)) == reply.right(2);
 }
 
+// Judges one attempt from what the line delivered: a complete reply is
+// checked by the exchange's own check; an exception reply must carry its CRC.
+Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
+{
+    switch (got) {
+    case Collect::Stopped:
+        if (ModbusCRC16(reply.left(3)) == reply.mid(3, 2))
+            return {Attempt::Refused, {}, ByteAt(reply, 3)};
+        return {Attempt::Failed, kBadExceptionCrc};
+    case Collect::Complete: {
+        const QString msg = x.check(reply);
+        return {msg.isEmpty() ? Attempt::Good : Attempt::Failed, msg};
+    }
+    case Collect::Gone: return {Attempt::Gone};
+    case Collect::TooLong: return {Attempt::Failed, kTooLong};
+    case Collect::TimedOut: break;
+    }
+    return {Attempt::Failed, reply.isEmpty() ? kNoResponse : kTooShort};
+}
+
 // Runs up to two attempts, collecting `expectedLength` bytes or an exception
 // reply. True: `reply` passed every check (the caller decodes it). False:
 // ErrCode and ErrText hold the outcome.
 bool Run(const Exchange& x, int expectedLength, QByteArray& reply, QString& ErrText, int& ErrCode)
 {
-    const int addrByte = x.address & 0xFF;
-    const auto attempt = [&](QString& msg, int& code) {
-        SendRequest(x.request);
-        reply.clear();
-        const Collect got = CollectReply(
-            [&](char c) {
-                reply.append(c);
-                return reply.size() >= expectedLength;
-            },
-            [&] {
-                return reply.size() >= 5 && ByteAt(reply, 1) == addrByte
-                    && ByteAt(reply, 2) == ((x.function + 128) & 0xFF);
-            });
-        if (got == Collect::Stopped) {
-            if (ModbusCRC16(reply.left(3)) == reply.mid(3, 2)) {
-                code = ByteAt(reply, 3);
-                return Attempt::Refused;
-            }
-            msg = kBadExceptionCrc;
-        } else if (got == Collect::TimedOut) {
-            msg = reply.isEmpty() ? kNoResponse : kTooShort;
-        } else {
-            msg = x.check(reply);
-        }
-        return msg.isEmpty() ? Attempt::Good : Attempt::Failed;
-    };
-    return RunModbus(x, attempt, ErrText, ErrCode);
+    return RunModbus(x, x.request, ReplyFramer::Length(expectedLength, x.address, x.function + 128),
+                     [&](Collect got, const QByteArray& r) { return Judge(x, got, r); }, reply, ErrText,
+                     ErrCode);
 }
 
 } // namespace

@@ -1,11 +1,16 @@
 #include "core/startup.h"
 
+#include <cmath>
+
 #include "core/autosend.h"
 #include "core/commport.h"
 #include "core/deffiles.h"
+#include "core/exchange.h"
 #include "core/state.h"
 #include "core/sysconfig.h"
+#include "monitor/logging_format.h"
 #include "platform/app.h"
+#include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/msgbox.h"
@@ -58,10 +63,84 @@ void main()
     }
 }
 
+namespace {
+
+double gLastReopenTry = -1e9; // seconds since midnight of the last try
+QString gLostText;            // what CommLost() put on the error line
+
+// The state after a successful opening: flag, logging timer and lamp agree.
+void CommUp()
+{
+    gCommOK = true;
+    frmMain().tmrLogging.setEnabled(true);
+    frmMain().shpComms->setFillColor(color::Green);
+    // An exchange that finds the device gone from now on disables it again.
+    xchg::OnLineGone(&CommLost);
+}
+
+void CommDown()
+{
+    gCommOK = false;
+    frmMain().tmrLogging.setEnabled(false);
+    frmMain().shpComms->setFillColor(color::ButtonFace);
+}
+
+} // namespace
+
+Timer& ReopenTimer()
+{
+    static Timer* timer = new Timer(1000, [] { ReopenLostPort(); }); // lives for the whole run
+    return *timer;
+}
+
+void CommLost()
+{
+    CommDown();
+    xchg::SetLineGone(true);
+    gLostText = logfmt::GeneralDate(Clock::localNow()) + QStringLiteral(" - Communications Disabled - the device of COM") +
+                QString::number(gCommPort) + QStringLiteral(" has gone; it is tried again every second");
+    frmMain().lblErrorMessageText->setText(gLostText);
+    gLastReopenTry = Clock::timer();
+    ReopenTimer().setEnabled(true);
+}
+
+void ReopenLostPort()
+{
+    if (!xchg::LineGone()) {
+        ReopenTimer().setEnabled(false);
+        return;
+    }
+    // The timer keeps the pace; the clock makes sure of it (and across midnight).
+    const double now = Clock::timer();
+    if (std::fabs(now - gLastReopenTry) < 1.0)
+        return;
+    gLastReopenTry = now;
+    SerialPortControl& port = frmMain().comPort;
+    try {
+        // The same device with the settings it had: nothing of the port
+        // control was changed by the loss.
+        if (port.portOpen())
+            port.setPortOpen(false);
+        port.setPortOpen(true);
+    } catch (const rt::RtError&) {
+        return; // still gone: no message, the next try follows in a second
+    }
+    xchg::SetLineGone(false);
+    ReopenTimer().setEnabled(false);
+    CommUp();
+    // The error line told of the loss (ours, or a failed exchange's): no longer so.
+    const QString shown = frmMain().lblErrorMessageText->text();
+    if (shown == gLostText || shown.endsWith(xchg::kLineGone))
+        frmMain().lblErrorMessageText->clear();
+}
+
 void InitComm(const QString& settings, bool& Failed)
 {
     Failed = true;
     SerialPortControl& port = frmMain().comPort;
+    // Whatever was lost before, this opening decides the state from now on.
+    xchg::SetLineGone(false);
+    ReopenTimer().setEnabled(false);
     try {
         if (port.portOpen())
             port.setPortOpen(false);
@@ -69,9 +148,7 @@ void InitComm(const QString& settings, bool& Failed)
         port.setSettings(settings);
         port.setRTSEnable(true);
         port.setPortOpen(true);
-        gCommOK = true;
-        frmMain().tmrLogging.setEnabled(true);
-        frmMain().shpComms->setFillColor(color::Green);
+        CommUp();
         Failed = false;
     } catch (const rt::RtError& e) {
         switch (e.number()) {
@@ -91,9 +168,7 @@ void InitComm(const QString& settings, bool& Failed)
         // A failed opening leaves the port closed; lamp, flag and timer agree.
         if (port.portOpen())
             port.setPortOpen(false);
-        gCommOK = false;
-        frmMain().tmrLogging.setEnabled(false);
-        frmMain().shpComms->setFillColor(color::ButtonFace);
+        CommDown();
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/exchange.h"
 #include "platform/rterror.h"
 
 namespace modZarn {
@@ -122,6 +123,7 @@ QString InstrumentLabel(const InstrumentRecord& r)
 void ResetSharedState()
 {
     gDemoMode = gCommOK = gKT9PMode = gCmdGapRequired = false;
+    xchg::SetLineGone(false);
     gRampCfgMode = false;
     gRampCfgAddress = 0;
     gRampCfgProtocol.clear();

@@ -63,18 +63,16 @@ int RefusalCode(int code, QString& msg)
     }
 }
 
-// Sends the request and collects the reply up to the ACK. Failed: `msg` holds
-// the time-out message.
-Attempt Transact(const QByteArray& request, QByteArray& reply, QString& msg)
+// No reply of the protocol comes near this many characters before its ACK
+// (the fixed layouts take at most sixteen); more is a line that never ends.
+constexpr int kLongestReply = 255;
+
+// Judges one attempt from the reply collected up to its ACK. Failed: `msg`
+// holds the message.
+Attempt Judge(Collect got, const QByteArray& reply, QString& msg)
 {
-    SendRequest(request);
-    reply.clear();
-    const Collect got = CollectReply([&](char c) {
-        if (c == ACK)
-            return true;
-        reply.append(c);
-        return false;
-    });
+    if (got == Collect::Gone)
+        return Attempt::Gone;
     if (got != Collect::Complete) {
         msg = reply.isEmpty() ? QStringLiteral(":No response from instrument")
                               : QStringLiteral(":Response but no <ACK> received");
@@ -92,6 +90,15 @@ Attempt Transact(const QByteArray& request, QByteArray& reply, QString& msg)
         return Attempt::Failed;
     }
     return Attempt::Good;
+}
+
+// Sends the request and collects the reply up to the ACK.
+Attempt Transact(const QByteArray& request, QByteArray& reply, QString& msg)
+{
+    ReplyFramer framer = ReplyFramer::Terminated(ACK, kLongestReply);
+    const Collect got = TheLine().exchange(request, framer);
+    reply = framer.reply();
+    return Judge(got, reply, msg);
 }
 
 // Reports a failed attempt; the code is -1 from the first failure on.
@@ -122,11 +129,8 @@ bool ZarnEntry(QString& ErrText, int& ErrCode, QByteArray& Reply, int address, i
     if (gDemoMode)
         return false;
     prefix = Prefix(address);
-    if (!gCommOK) {
-        ErrCode = -1;
-        ErrText = prefix + QStringLiteral(":Selected comm port is not open.");
+    if (!PortReady(prefix, ErrText, ErrCode))
         return false;
-    }
     cmdRef = rt::Str(cmd) + QStringLiteral(" (") + Hex4(float(cmd)) + QStringLiteral(")");
     if (cmd < 0) {
         ErrCode = -1;
@@ -226,7 +230,7 @@ void ZarnLinkRead(QString& ErrText, int& ErrCode, int Address, int Cmd, QString&
             }
             return a;
         };
-        if (!TwoAttempts(attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
+        if (!TwoAttempts([&prefix] { return prefix; }, ErrText, ErrCode, attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
             return;
 
         const int n = int(Reply.size());
@@ -312,7 +316,7 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
             }
             return a;
         };
-        if (!TwoAttempts(attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
+        if (!TwoAttempts([&prefix] { return prefix; }, ErrText, ErrCode, attempt, Failed(ErrText, ErrCode, prefix, Register, cmdText)))
             return;
         ErrCode = 0;
         ErrText.clear();

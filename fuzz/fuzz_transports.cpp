@@ -1,62 +1,61 @@
-// Feeds arbitrary bytes as instrument replies to each read and write routine.
-// The program's port is opened on the slave side of a pseudo-terminal; a
-// thread on the master side answers every request with the next reply the
-// input scripts. An application-error box counts as a finding: with value
-// arrays of the right size no reply may cause one.
+// Feeds arbitrary bytes as instrument replies to each read and write routine,
+// through the drivers' line seam: a line of ours hands each attempt's reply
+// to the driver's framer at once, so no input waits on a port or a clock. An
+// application-error box counts as a finding: with value arrays of the right
+// size no reply may cause one.
 //
 // Input: routine, type/group, count/command, split, then the reply bytes; the
-// bytes before `split` answer the first attempt, the rest the second.
+// bytes before `split` answer the first attempt, the rest the second. Some
+// routine bytes make the line lose its device at the second attempt.
 #include <QCoreApplication>
 #include <QVector>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <mutex>
-#include <poll.h>
-#include <pty.h>
-#include <thread>
-#include <unistd.h>
 
+#include "core/exchange.h"
 #include "core/state.h"
 #include "core/transports.h"
 #include "platform/msgbox.h"
-#include "platform/serialport.h"
 
 using namespace modZarn;
+using xchg::Collect;
+using xchg::ReplyFramer;
 
 namespace {
 
-int gMaster = -1;
-std::mutex gMutex;
-std::deque<QByteArray> gReplies;
+// Answers each exchange with the next scripted reply, as a line would
+// deliver it: character by character until the framer has a whole reply.
+class ScriptedLine : public xchg::Line {
+public:
+    std::deque<QByteArray> replies;
+    bool goneAtSecond = false;
+    int attempt = 0;
 
-void Responder()
-{
-    char buf[512];
-    for (;;) {
-        pollfd p{gMaster, POLLIN, 0};
-        if (poll(&p, 1, 1000) <= 0)
-            continue;
-        if (read(gMaster, buf, sizeof buf) <= 0)
-            continue;
+    Collect exchange(const QByteArray&, ReplyFramer& framer) override
+    {
+        if (++attempt == 2 && goneAtSecond)
+            return Collect::Gone;
         QByteArray reply;
-        {
-            std::lock_guard<std::mutex> lock(gMutex);
-            if (!gReplies.empty()) {
-                reply = gReplies.front();
-                gReplies.pop_front();
+        if (!replies.empty()) {
+            reply = replies.front();
+            replies.pop_front();
+        }
+        for (char c : reply) {
+            switch (framer.take(c)) {
+            case ReplyFramer::Step::Complete: return Collect::Complete;
+            case ReplyFramer::Step::TooLong: return Collect::TooLong;
+            case ReplyFramer::Step::More: break;
             }
         }
-        for (qsizetype done = 0; done < reply.size();) {
-            const ssize_t n = write(gMaster, reply.constData() + done, size_t(reply.size() - done));
-            if (n <= 0)
-                break;
-            done += n;
-        }
+        // The line falls silent: a reply complete when idle ends here, any
+        // other runs into the time-out.
+        return framer.completeWhenIdle() ? Collect::Stopped : Collect::TimedOut;
     }
-}
+};
+
+ScriptedLine gLine;
 
 const int kCommands[] = {0, 5, 0x12, 0x101, 0x150, 0x199, 0x201, 0x301, 0x400, 0x700, 0x701, 0x702, 0x730, 0x735};
 
@@ -65,20 +64,12 @@ const int kCommands[] = {0, 5, 0x12, 0x101, 0x150, 0x199, 0x201, 0x301, 0x400, 0
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     static QCoreApplication app(*argc, *argv);
-    int slave = -1;
-    char name[256];
-    if (openpty(&gMaster, &slave, name, nullptr, nullptr) != 0)
-        std::abort();
-    qputenv("QUINREX3_COM1", name);
-    CommPort().setCommPort(1);
-    CommPort().setPortOpen(true);
+    xchg::UseLine(&gLine);
     gCommOK = true;
-    gPollTimeoutMs = 10;
     mb::setHandler([](const mb::Call& c) -> int {
         std::fprintf(stderr, "application error box: %s\n", qPrintable(c.text));
         std::abort();
     });
-    std::thread(Responder).detach();
     return 0;
 }
 
@@ -93,10 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int cmd = kCommands[data[2] % std::size(kCommands)];
     const QByteArray replies(reinterpret_cast<const char*>(data + 4), qsizetype(size - 4));
     const qsizetype split = replies.isEmpty() ? 0 : data[3] % (replies.size() + 1);
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        gReplies = {replies.left(split), replies.mid(split)};
-    }
+    gLine.replies = {replies.left(split), replies.mid(split)};
+    gLine.attempt = 0;
+    gLine.goneAtSecond = (data[0] / 7) % 8 == 7;
+    xchg::SetLineGone(false);
+    gCommOK = true;
 
     QString text, valueText, unit, format;
     int code = 0, alarm1 = 0, alarm2 = 0;

@@ -46,18 +46,28 @@ Form* formOfWindow(QWindow* w)
 // once the platform's queued changes are through: when code shows two windows
 // in a row, the first one's focus change arrives after the second is already
 // the active form, and acting on it would deactivate and activate both again.
+// Code that makes a form active while a check is pending (a handler run from
+// the same pass of the event loop, or right after a box's own loop ended) is
+// the later word: the focus that check would read is stale, the platform not
+// having told of the new window yet, so the check is dropped. The platform's
+// report of the new focus queues a fresh one.
 bool gCheckQueued = false;
+unsigned gCodeActivations = 0;
+void switchTo(Form* f);
 void onFocusWindow(QWindow*)
 {
     if (gCheckQueued)
         return;
     gCheckQueued = true;
+    const unsigned seen = gCodeActivations;
     QMetaObject::invokeMethod(
         qApp,
-        [] {
+        [seen] {
             gCheckQueued = false;
+            if (seen != gCodeActivations)
+                return;
             if (Form* f = formOfWindow(QGuiApplication::focusWindow()))
-                setActive(f);
+                switchTo(f);
         },
         Qt::QueuedConnection);
 }
@@ -73,7 +83,8 @@ void watch()
 
 Form* active() { return gActive.data(); }
 
-void setActive(Form* f)
+namespace {
+void switchTo(Form* f)
 {
     if (gActive.data() == f)
         return;
@@ -84,6 +95,13 @@ void setActive(Form* f)
     // A deactivate handler may itself have moved activation on.
     if (f && gActive.data() == f)
         fire(f, "Form_Activate", [f] { f->Form_Activate(); });
+}
+} // namespace
+
+void setActive(Form* f)
+{
+    ++gCodeActivations;
+    switchTo(f);
 }
 
 Form* find(std::type_index t)

@@ -5,8 +5,12 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include "platform/rterror.h"
 
@@ -139,31 +143,58 @@ void SerialPortControl::setRTSEnable(bool on)
     }
 }
 
-// A read that fails or meets the end of the stream means the device has gone
-// (a hung-up pseudo-terminal reads as end of stream, an unplugged adapter as an
-// I/O error); from then on the port reads as closed instead of failing again
-// and again.
-static bool isVanishedError(QSerialPort::SerialPortError e)
-{
-    return e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
-}
+// The port reads and writes its descriptor itself: each exchange then costs
+// a handful of system calls, and bytes never wait in a second buffer for an
+// event loop that does not run during an exchange. The serial port object
+// opens and sets up the line and may still take bytes while the event loop
+// runs; those are taken over first.
+namespace {
+// Bound on what waits unread in our buffer: a line that streams without end
+// cannot grow it further (the drivers never need more than a frame).
+constexpr qsizetype kInputCap = 64 * 1024;
+constexpr int kReadChunk = 4096;
 
-void SerialPortControl::dropVanished()
+// errno values of a read or write on a device that is no longer there.
+bool isGone(int err)
 {
-    if (port_ && port_->isOpen() && isVanishedError(port_->error()))
+    return err == EIO || err == ENXIO || err == ENODEV || err == EBADF || err == EPIPE;
+}
+} // namespace
+
+bool SerialPortControl::isOpen() const { return port_ && port_->isOpen(); }
+
+void SerialPortControl::vanished()
+{
+    rx_.clear();
+    if (port_ && port_->isOpen())
         port_->close();
 }
 
-// Moves whatever the driver holds into the port's buffer without waiting, so
-// that counts and reads see characters that arrived while no event loop ran.
-// A hung-up line (the other end of a pseudo-terminal closed, an adapter
-// unplugged) closes the port.
-static void pumpInput(QSerialPort& port)
+void SerialPortControl::readDriver()
 {
-    if (!port.isOpen())
+    if (port_->bytesAvailable() > 0)
+        rx_ += port_->readAll();
+    if (rx_.size() >= kInputCap)
         return;
+    char buf[kReadChunk];
+    ssize_t n;
+    do {
+        n = ::read(int(port_->handle()), buf, sizeof buf);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0)
+        rx_.append(buf, n);
+    else if (n == 0 || isGone(errno))
+        vanished(); // end of stream: the other end hung up
+}
+
+void SerialPortControl::service()
+{
+    if (!isOpen())
+        return;
+    if (port_->bytesAvailable() > 0)
+        rx_ += port_->readAll(); // taken while an event loop ran
     pollfd p{};
-    p.fd = int(port.handle());
+    p.fd = int(port_->handle());
     p.events = POLLIN;
     int r;
     do {
@@ -171,26 +202,22 @@ static void pumpInput(QSerialPort& port)
     } while (r < 0 && errno == EINTR);
     if (r <= 0)
         return;
-    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-        port.close();
-        return;
-    }
-    if ((p.revents & POLLIN) && !port.waitForReadyRead(0) && port.error() == QSerialPort::TimeoutError)
-        port.clearError();
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+        vanished();
+    else if (p.revents & POLLIN)
+        readDriver();
 }
 
 bool SerialPortControl::portOpen()
 {
-    if (!port_ || !port_->isOpen())
-        return false;
-    pumpInput(*port_);
-    dropVanished();
-    return port_->isOpen();
+    service();
+    return isOpen();
 }
 
 void SerialPortControl::setPortOpen(bool open)
 {
     if (!open) {
+        rx_.clear();
         if (port_ && port_->isOpen())
             port_->close();
         return;
@@ -224,14 +251,18 @@ void SerialPortControl::setPortOpen(bool open)
                                                    + QLatin1Char(')'));
         }
     }
-    // A vanished device shows up as ResourceError while an event loop runs;
-    // close it then, not on every later read.
+    // The serial port object's own reads (while an event loop runs) report a
+    // hung-up device, but also a read that found nothing because we had
+    // taken the bytes first; only our own look at the line decides.
     connect(port_.get(), &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) {
-                if (isVanishedError(e))
-                    dropVanished();
+                if (e == QSerialPort::NoError || !isOpen())
+                    return;
+                port_->clearError();
+                service();
             },
             Qt::QueuedConnection);
+    rx_.clear();
     if (rts_)
         port_->setRequestToSend(true);
     port_->clearError();
@@ -241,42 +272,84 @@ QByteArray SerialPortControl::input()
 {
     if (!portOpen())
         rt::raise(rt::ErrCommNotOpen);
-    QByteArray data = inputLen_ == 0 ? port_->readAll() : port_->read(inputLen_);
-    dropVanished();
-    return data;
+    return take(inputLen_ == 0 ? int(rx_.size()) : inputLen_);
+}
+
+QByteArray SerialPortControl::take(int max)
+{
+    if (rx_.isEmpty() && isOpen())
+        service();
+    const qsizetype n = std::min<qsizetype>(std::max(max, 0), rx_.size());
+    QByteArray out = rx_.left(n);
+    rx_.remove(0, n);
+    return out;
+}
+
+bool SerialPortControl::discardInput()
+{
+    rx_.clear();
+    if (!isOpen())
+        return false;
+    if (port_->bytesAvailable() > 0)
+        port_->readAll();
+    // Asking costs less than flushing, and mostly nothing waits.
+    int waiting = 0;
+    const int fd = int(port_->handle());
+    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting > 0)
+        ::tcflush(fd, TCIFLUSH);
+    return true;
 }
 
 void SerialPortControl::output(const QByteArray& data)
 {
-    if (!portOpen())
+    // A device that has gone unnoticed shows itself in the write.
+    if (!isOpen())
         rt::raise(rt::ErrCommNotOpen);
-    if (data.isEmpty())
+    QElapsedTimer clock;
+    clock.start();
+    const int fd = int(port_->handle());
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            // The driver's buffer is full: wait until it takes more, but not
+            // for ever (a line that cannot take a short frame is not working).
+            const qint64 left = kOutputDrainMs - clock.elapsed();
+            pollfd p{fd, POLLOUT, 0};
+            if (left > 0 && ::poll(&p, 1, int(left)) > 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+                continue;
+            if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+                vanished();
+            return;
+        }
+        if (n < 0 && isGone(errno))
+            vanished();
         return;
-    port_->write(data);
-    // Without an event loop the port only writes when asked to; push the
-    // whole text out now.
-    while (port_->isOpen() && port_->bytesToWrite() > 0) {
-        if (!port_->waitForBytesWritten(kOutputDrainMs))
-            break;
     }
-    if (port_->error() == QSerialPort::TimeoutError)
-        port_->clearError();
-    dropVanished();
 }
 
 int SerialPortControl::inBufferCount()
 {
     if (!portOpen())
         return 0;
-    return int(port_->bytesAvailable());
+    return int(rx_.size());
 }
 
 bool SerialPortControl::waitForInput(int msecs)
 {
-    if (!portOpen())
+    if (!isOpen())
         return false;
-    if (port_->bytesAvailable() > 0)
+    if (!rx_.isEmpty())
         return true;
+    if (port_->bytesAvailable() > 0) {
+        rx_ += port_->readAll();
+        return true;
+    }
     QElapsedTimer clock;
     clock.start();
     for (;;) {
@@ -292,11 +365,14 @@ bool SerialPortControl::waitForInput(int msecs)
         }
         if (r == 0)
             return false;
-        pumpInput(*port_);
-        dropVanished();
-        if (!port_->isOpen())
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            vanished();
             return false;
-        if (port_->bytesAvailable() > 0)
+        }
+        readDriver();
+        if (!isOpen())
+            return false;
+        if (!rx_.isEmpty())
             return true;
         if (left == 0)
             return false;

@@ -53,17 +53,35 @@ public:
 
     // Blocks until at least one received character waits or `msecs` pass,
     // without running other events and without spinning. Returns
-    // inBufferCount() > 0. Returns false at once when the port is closed.
+    // inBufferCount() > 0. Returns false at once when the port is closed or
+    // its device goes away during the wait.
     bool waitForInput(int msecs);
+
+    // ---- the drivers' exchange (one call each, the fewest system calls) ----
+    // Drops every received character, in our buffer and in the driver's.
+    // False when the port is closed. It does not look for a device that has
+    // gone: the next output() or wait finds that out.
+    bool discardInput();
+    // Takes at most `max` waiting characters without waiting ("" when none
+    // waits or the port is closed).
+    QByteArray take(int max);
 
     // The device path COM<n> maps to.
     static QString devicePath(int n);
 
 private:
     void applySettings();
-    void dropVanished();
+    // Looks at the line without waiting: takes what has arrived, closes the
+    // port when its device has gone.
+    void service();
+    // Reads once what the driver holds (the device must be readable or the
+    // read returns at once); closes the port when the device has gone.
+    void readDriver();
+    void vanished();
+    bool isOpen() const;
 
     std::unique_ptr<QSerialPort> port_;
+    QByteArray rx_; // received and not yet taken
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
     bool rts_ = false;

@@ -1,4 +1,8 @@
 // Modbus RTU driver on a scripted pseudo-terminal line.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include "platform/clock.h"
 #include "transport_line.h"
 
@@ -137,6 +141,26 @@ TEST_F(RtuTest, WritesSendTheSixteenBitPatternAndCheckTheEcho)
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "Address 050:Invalid Modbus Write Value 32768 at Register > 102H (258)");
     EXPECT_EQ(line_.requests().size(), before);
+}
+
+TEST_F(RtuTest, WhatWaitsBeforeARequestIsDiscarded)
+{
+    // Bytes after a complete reply stay in the port's buffer; bytes that come
+    // between two exchanges wait in the driver. The next exchange sees none.
+    line_.reply(Rtu("3203020102") + "xx");
+    read(0, 2, 50, 2, 3, 1);
+    EXPECT_EQ(values[1], 258.0f);
+    pty_.write("late junk");
+    // Until the driver has it (a look that takes nothing away).
+    const int look = ::open(pty_.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    pollfd p{look, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    ::close(look);
+    line_.reply(Rtu("3203020007"));
+    read(0, 2, 50, 2, 3, 1);
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(values[1], 7.0f);
+    EXPECT_EQ(line_.requests().mid(1), QList<QByteArray>{Rtu("320300010001")}); // no second attempt
 }
 
 TEST_F(RtuTest, RefusalsBeforeSendingAndDemoMode)

@@ -1,4 +1,6 @@
 // The drivers against the instrument simulator, whose framing is written independently of ours.
+#include <QElapsedTimer>
+
 #include "core/transports.h"
 #include "support/simline.h"
 
@@ -21,6 +23,16 @@ protected:
     {
         SimLineTest::SetUp();
         startLine(kLine, 300);
+    }
+    // Register 102H of instrument 1 (RTU) or 2 (ASCII), or command 101H of 50 ("Zarn Link").
+    void readFrom(int address)
+    {
+        if (address == 1)
+            ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
+        else if (address == 2)
+            ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
+        else
+            zread(0x101);
     }
     void zread(int cmd)
     {
@@ -51,15 +63,38 @@ TEST_F(SimTest, InjectedFaults)
     for (const auto& [address, fault, count, attempts, faultCode, message] : cases) {
         sim_.must("fault " + std::to_string(address) + " " + fault + " count=" + std::to_string(count));
         sim_.clearLog();
-        if (address == 1)
-            ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-        else if (address == 2)
-            ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
-        else
-            zread(0x101);
+        readFrom(address);
         EXPECT_EQ(code, faultCode) << fault;
         EXPECT_EQ(text, message) << fault;
         EXPECT_EQ(sim_.requests().size(), attempts) << fault;
+    }
+}
+
+// A line that answers with characters faster than they are taken and never
+// ends the reply: each attempt fails as soon as the reply is longer than any
+// the protocol sends, well inside the time-outs, and nothing grows without
+// bound on the way.
+TEST_F(SimTest, EndlessRepliesFailEachAttemptAtOnce)
+{
+    const std::tuple<int, const char*> cases[] = {
+        {2, "Address 002:Response too long from instrument at register 102H"},
+        {50, "Address 32:Response but no <ACK> received for command 0101"},
+        // RTU takes no more than the reply's length.
+        {1, "Address 001:Bad CRC or communications noise from instrument at register 102H"},
+    };
+    for (const auto& [address, message] : cases) {
+        sim_.stop(); // a fresh line each time: a flood outlasts the call
+        startLine(kLine, 300);
+        sim_.must("fault " + std::to_string(address) + " flood:3000 count=0");
+        QElapsedTimer t;
+        t.start();
+        readFrom(address);
+        EXPECT_LT(t.elapsed(), 2 * 300) << message;
+        EXPECT_EQ(code, -1) << message;
+        EXPECT_EQ(text, message);
+        if (address == 50)
+            EXPECT_EQ(reply.size(), 255); // what the last attempt kept
+        EXPECT_LE(CommPort().inBufferCount(), 64 * 1024) << message;
     }
 }
 

@@ -1,7 +1,10 @@
 // The logging engine driven tick by tick on a frozen clock.
 #include <QTimeZone>
 
+#include "core/exchange.h"
 #include "core/helpers.h"
+#include "core/startup.h"
+#include "core/transports.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
@@ -175,6 +178,72 @@ TEST_F(LoggingEngine, ValuesOfTheSimulatedLine)
     EXPECT_EQ(lines(0) + lines(1) + lines(2),
               (QStringList{"12/07/2026 05:27:41 PM,25.5", "12/07/2026 05:27:41 PM,1E-10", "12/07/2026 05:27:41 PM,0"}));
     EXPECT_TRUE(errorLine().startsWith("12/7/2026 5:27:41 PM - Address 34:")) << errorLine().toStdString();
+}
+
+// An adapter pulled out mid-logging and plugged back in: the program says so
+// and takes no samples while it is gone, tries the same device once a second
+// (by its clock, quietly), and logs on from where it stood once it is back.
+TEST_F(LoggingEngine, ALostPortIsReopenedAndLoggingGoesOn)
+{
+    const char* line = "instrument 50 group 0 protocol R\nreg 50 2 0x10\nreg 50 1 %1\n";
+    const QString link = file(QStringLiteral("adapter"));
+    const auto plugIn = [&](SimProcess& sim, int value) {
+        ASSERT_TRUE(sim.start(QString::fromLatin1(line).arg(value).toStdString())) << sim.errorText();
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(QString::fromStdString(sim.ptyPath()), link));
+    };
+    SimProcess first, second;
+    plugIn(first, 255);
+    qputenv("QUINREX3_COM7", link.toLocal8Bit());
+    gCommPort = 7;
+    gPollTimeoutMs = 300;
+    gDemoMode = false;
+    bool failed = true;
+    InitComm(QStringLiteral("9600,N,8,1"), failed);
+    ASSERT_FALSE(failed);
+    start(QStringLiteral("32"), 1, 60);
+    tick();
+    after(1000);
+
+    first.stop(); // pulled out: the pseudo-terminal is gone
+    QFile::remove(link);
+    after(1000);
+    EXPECT_FALSE(gCommOK);
+    EXPECT_EQ(frmMain().shpComms->fillColor(), color::ButtonFace);
+    EXPECT_FALSE(frmMain().tmrLogging.enabled()); // nothing runs while it is gone...
+    EXPECT_TRUE(ReopenTimer().enabled());         // ...but one try a second
+    EXPECT_EQ(ReopenTimer().interval(), 1000);
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:43 PM - Address 32:Communications Disabled - the comm port's device has gone");
+    // Other screens' exchanges fail at once with the same news.
+    QVector<float> v(2, 0);
+    QString text;
+    int code = 0;
+    ModbusRead_R(1, 0, text, code, 1, 2, 3, 1, v);
+    EXPECT_EQ(text, "Address 001:Communications Disabled - the comm port's device has gone");
+
+    Clock::advanceMs(1000);
+    ReopenLostPort(); // the device is not there yet: no message, still lost
+    EXPECT_FALSE(gCommOK);
+    EXPECT_EQ(boxes_.count(), 0);
+    plugIn(second, 300);
+    ReopenLostPort(); // within the same second: not tried again
+    EXPECT_FALSE(gCommOK);
+    Clock::advanceMs(1000);
+    ReopenLostPort();
+    EXPECT_TRUE(gCommOK);
+    EXPECT_EQ(frmMain().shpComms->fillColor(), color::Green);
+    EXPECT_TRUE(frmMain().tmrLogging.enabled());
+    EXPECT_FALSE(ReopenTimer().enabled());
+    EXPECT_EQ(errorLine(), "");
+
+    after(50); // 4 s after the start: the overdue sample, then on the grid again
+    after(950);
+    after(1000);
+    EXPECT_EQ(lines(), (QStringList{"12/07/2026 05:27:41 PM,25.5", "12/07/2026 05:27:42 PM,25.5",
+                                    "12/07/2026 05:27:43 PM,0", "12/07/2026 05:27:44 PM,30",
+                                    "12/07/2026 05:27:45 PM,30", "12/07/2026 05:27:46 PM,30"}));
+    EXPECT_EQ(errorLine(), "");
+    qunsetenv("QUINREX3_COM7");
 }
 
 TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)

@@ -680,22 +680,85 @@ TEST_F(MonitorTest, RampSoakButtons)
 
 TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
 {
+    // The settings speak Modbus RTU to group 0, whose model list holds the
+    // ramp/soak-only model; the screen refuses any other instrument.
+    gControllerGroup = 0;
+    gProtocolCode = QStringLiteral("R");
+    ReadModelFile();
     startSim();
+    // The ramp/soak-only model reads its registers from the instrument.
+    // (The run and hold registers, 785 and 788 on the wire, are there already.)
+    for (int reg : {7, 349, 350, 786, 787, 789})
+        sim_.must("reg 51 " + std::to_string(reg) + " 0");
+    for (int reg = 288; reg <= 319; ++reg)
+        sim_.must("reg 51 " + std::to_string(reg) + " 0");
     activate();
-    choose(2, 2);
-    f().cmdRampCfg_Click(1);
+    auto fill = [this] {
+        f().tmrPoll.setEnabled(false);
+        choose(0, 1); // Kiln: 33H, Modbus RTU, group 0, answers the ramp/soak registers
+        choose(1, 2); // Line: group 1
+        choose(2, 0); // Oven: Zarn Link
+        tick();
+    };
+    fill();
+    ASSERT_TRUE(ctl::Visible(f().cmdRampCfg(0)));
+
+    f().cmdRampCfg_Click(5);
     EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
     EXPECT_FALSE(gRampCfgMode);
+    EXPECT_EQ(Forms::active(), &mdiMonitor());
 
-    // The configuration screen takes the request when it becomes active; the
-    // program's current protocol is not the row's, so it refuses and leads
-    // back here. The request's address, protocol and group stay.
-    gProtocolCode = "Z";
-    f().cmdRampCfg(2)->click();
-    EXPECT_EQ(boxes_.last().title, "Protocol Does Not Match");
-    EXPECT_EQ(gRampCfgAddress, 1);
+    // A refusal is the screen's, with its reason, and leads back to the
+    // monitor, active and polling again.
+    const std::pair<int, const char*> refused[] = {
+        {1, "Controller Group Does Not Match"},
+        {2, "Protocol Does Not Match"},
+    };
+    for (const auto& [row, title] : refused) {
+        boxes_.clear();
+        f().cmdRampCfg_Click(row);
+        QApplication::processEvents();
+        ASSERT_EQ(boxes_.count(), 1) << title;
+        EXPECT_EQ(boxes_.last().title, title);
+        EXPECT_FALSE(gRampCfgMode);
+        // The rest of the request stays as the row gave it.
+        EXPECT_EQ(gRampCfgAddress, row == 1 ? 1 : 0x32) << title;
+        EXPECT_EQ(gRampCfgProtocol, row == 1 ? "R" : "Z") << title;
+        EXPECT_EQ(gRampCfgGroup, row == 1 ? 1 : 0) << title;
+        EXPECT_EQ(Forms::active(), &mdiMonitor()) << title;
+        EXPECT_TRUE(mdiMonitor().isVisible()) << title;
+        EXPECT_TRUE(f().tmrPoll.enabled()) << title;
+        fill();
+    }
+
+    // The matching instrument opens the screen on its ramp/soak settings
+    // alone, and the monitor steps aside.
+    boxes_.clear();
+    f().cmdRampCfg(0)->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(gRampCfgMode);
+    EXPECT_EQ(gRampCfgAddress, 0x33);
     EXPECT_EQ(gRampCfgProtocol, "R");
-    EXPECT_EQ(gRampCfgGroup, 1);
+    EXPECT_EQ(gRampCfgGroup, 0);
+    for (const mb::Call& c : boxes_.calls())
+        EXPECT_FALSE(c.title.contains("Match") || c.title.contains("Ramp/Soak Model")) << c.title.toStdString();
+    FrmConfig& cfg = frmConfig();
+    EXPECT_EQ(Forms::active(), &cfg);
+    EXPECT_TRUE(cfg.isVisible());
+    EXPECT_FALSE(mdiMonitor().isVisible());
+    EXPECT_FALSE(f().tmrPoll.enabled());
+    EXPECT_EQ(cfg.lblTitle->text(), "Configure Instrument - Ramp/Soak Only");
+    EXPECT_EQ(cfg.ModelID(), "RS");
+    EXPECT_EQ(cfg.cbxAddress->Text(), "33");
+    EXPECT_EQ(cfg.tabConfig(0)->Tab(), 1);
+    EXPECT_FALSE(ctl::Visible(cfg.cmdMainMenu));
+    EXPECT_TRUE(ctl::Visible(cfg.cmdMonitor));
+
+    // The screen's own Monitor button goes back; the mode ends with it.
+    cfg.cmdMonitor->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(gRampCfgMode);
+    EXPECT_EQ(Forms::active(), &mdiMonitor());
     EXPECT_TRUE(mdiMonitor().isVisible());
 }
 

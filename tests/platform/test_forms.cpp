@@ -156,6 +156,26 @@ TEST_F(FormTest, RealFocusChangesActivateTheRightFormOnce)
                              "A:deactivate parent:activate");
 }
 
+TEST_F(FormTest, CodeShowingAFormOutranksAFocusCheckStillPending)
+{
+    // As a handler that runs right after the focus came to A (a box's loop
+    // just ended, or the same pass of the loop): the check for A is queued
+    // when the handler shows B, and must not take the activation back.
+    FormA& a = Forms::get<FormA>();
+    FormB& b = Forms::get<FormB>();
+    a.Show();
+    ASSERT_TRUE(focusReaches(a));
+    log.clear();
+    emit qApp->focusWindowChanged(a.windowHandle());
+    b.Show();
+    ASSERT_TRUE(focusReaches(b));
+    EXPECT_EQ(Forms::active(), &b);
+    EXPECT_EQ(log.join(' '), "A:deactivate B:activate");
+    // Later focus changes are followed again.
+    ASSERT_TRUE(focusReaches(a));
+    EXPECT_EQ(Forms::active(), &a);
+}
+
 TEST_F(FormTest, ChildShowsInItsParentAndItsCloseBoxRunsItsOwnUnload)
 {
     FormA& a = Forms::get<FormA>();

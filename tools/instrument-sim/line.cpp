@@ -112,18 +112,12 @@ bool parseFault(const std::string& spec, Fault& f, std::string& error)
         // "nak:03" is a two-digit decimal code; strtol reads it as 3.
         f.arg = int(v);
         return true;
-    } else if (name == "slow") {
-        f.kind = Fault::Slow;
-        if (!parseRange(arg, 0, 60000, v)) {
-            error = "fault slow needs milliseconds";
-            return false;
-        }
-        f.arg = int(v);
-        return true;
-    } else if (name == "split") {
-        f.kind = Fault::Split;
-        if (!parseRange(arg, 2, 1000, v)) {
-            error = "fault split needs a piece count 2..1000";
+    } else if (name == "slow" || name == "flood" || name == "split") {
+        // Faults that take a number: milliseconds, or a piece count.
+        const bool split = name == "split";
+        f.kind = name == "slow" ? Fault::Slow : split ? Fault::Split : Fault::Flood;
+        if (!parseRange(arg, split ? 2 : name == "flood" ? 1 : 0, split ? 1000 : 60000, v)) {
+            error = split ? "fault split needs a piece count 2..1000" : "fault " + name + " needs milliseconds";
             return false;
         }
         f.arg = int(v);
@@ -823,6 +817,11 @@ Answer Line::handleModbus(FrameKind kind, const std::string& frame, const LineSe
         a.notes.push_back("fault " + f.text);
     if (faulty && f.kind == Fault::Silence)
         return a;
+    if (faulty && f.kind == Fault::Flood) {
+        a.send = true;
+        a.floodMs = f.arg;
+        return a;
+    }
 
     Bytes pdu = faulty && f.kind == Fault::Refuse ? exceptionPdu(req, f.arg) : modbusReply(*in, req);
     if (faulty && f.kind == Fault::WrongAddr)
@@ -876,6 +875,11 @@ Answer Line::handleZarn(const std::string& frame, const LineSettings* seen)
         a.notes.push_back("fault " + f.text);
     if (faulty && f.kind == Fault::Silence)
         return a;
+    if (faulty && f.kind == Fault::Flood) {
+        a.send = true;
+        a.floodMs = f.arg;
+        return a;
+    }
 
     const std::string summed = body.substr(0, body.size() - 2);
     const std::string sumText = body.substr(body.size() - 2);

@@ -13,7 +13,7 @@
 namespace sim {
 
 struct Fault {
-    enum Kind { Silence, Short, BadCheck, WrongAddr, WrongFunc, Refuse, NoAck, Slow, Split };
+    enum Kind { Silence, Short, BadCheck, WrongAddr, WrongFunc, Refuse, NoAck, Slow, Split, Flood };
     Kind kind = Silence;
     int arg = 0;
     int left = 1; // requests still to be spoiled; 0 = until cleared
@@ -46,6 +46,7 @@ struct Answer {
     std::string bytes;
     int delayMs = 0;
     int pieces = 1;
+    int floodMs = 0; // instead of the bytes: 'A's as fast as the line takes them, this long
     std::vector<std::string> notes; // for the log
 };
 

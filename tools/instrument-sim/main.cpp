@@ -73,6 +73,7 @@
 //         noack          answer without its last character (ACK, LF, CRC)
 //         slow:MS        answer after MS milliseconds
 //         split:N        answer in N pieces a few milliseconds apart
+//         flood:MS       'A's instead of the answer, as fast as the line takes them, for MS ms
 //   clear [ADDR]           drops queued faults
 //   get ADDR reg|ireg|preg|coil|dinput|zcmd|zwrite N
 //                          answers the current value ("none" when unset);
@@ -128,19 +129,27 @@ void logFrame(const char* tag, const std::string& raw)
     logLine(tag, sim::hexSpaced(raw) + " | " + sim::printable(raw));
 }
 
+// Writes what the line takes of `n` bytes at once; when it takes nothing,
+// waits up to `waitMs` for room. The count written, or -1 when the line fails.
+ssize_t writeSome(int fd, const char* data, std::size_t n, int waitMs)
+{
+    const ssize_t w = ::write(fd, data, n);
+    if (w >= 0)
+        return w;
+    if (errno != EAGAIN && errno != EINTR)
+        return -1;
+    pollfd p{fd, POLLOUT, 0};
+    ::poll(&p, 1, waitMs);
+    return 0;
+}
+
 bool writeAll(int fd, const std::string& s)
 {
-    std::size_t done = 0;
-    while (done < s.size()) {
-        const ssize_t n = ::write(fd, s.data() + done, s.size() - done);
-        if (n > 0) {
-            done += std::size_t(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
+    for (std::size_t done = 0; done < s.size();) {
+        const ssize_t n = writeSome(fd, s.data() + done, s.size() - done, 100);
+        if (n < 0)
             return false;
-        }
+        done += std::size_t(n);
     }
     return true;
 }
@@ -371,6 +380,10 @@ private:
         }
         if (a.delayMs > 0)
             sleepMs(a.delayMs);
+        if (a.floodMs > 0) {
+            flood(a.floodMs);
+            return;
+        }
         logFrame("TX", a.bytes);
         const std::size_t pieces = std::size_t(a.pieces < 1 ? 1 : a.pieces);
         const std::size_t step = (a.bytes.size() + pieces - 1) / pieces;
@@ -379,6 +392,22 @@ private:
                 sleepMs(kSplitPauseMs);
             writeAll(fd_, a.bytes.substr(at, step));
         }
+    }
+
+    // A line that never ends its answer: 'A's as fast as the other side
+    // takes them (or throws them away), for `ms` milliseconds.
+    void flood(int ms)
+    {
+        const std::string chunk(4096, 'A');
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        std::size_t sent = 0;
+        while (Clock::now() < end) {
+            const ssize_t n = writeSome(fd_, chunk.data(), chunk.size(), 10);
+            if (n < 0)
+                break;
+            sent += std::size_t(n);
+        }
+        logLine("--", "flooded " + std::to_string(sent) + " bytes");
     }
 
     int fd_;

@@ -1,0 +1,113 @@
+// The drivers' side of the line seam, bytes in and results out: telling a
+// reply complete, and what an exchange makes of a line that loses its device.
+#include "core/exchange.h"
+#include "core/transports.h"
+#include "support/testenv.h"
+
+using namespace modZarn;
+using xchg::Collect;
+using xchg::ReplyFramer;
+using Step = ReplyFramer::Step;
+
+namespace {
+
+// Feeds `bytes` and returns the steps, one letter each: m(ore), c(omplete), t(oo long).
+std::string Feed(ReplyFramer& f, const QByteArray& bytes)
+{
+    std::string steps;
+    for (char c : bytes)
+        steps += "mct"[int(f.take(c))];
+    return steps;
+}
+
+TEST(ReplyFramerTest, LengthTerminatorAndLimit)
+{
+    // RTU: complete at the expected length; five bytes of this address's
+    // exception reply are complete only once the line falls silent.
+    ReplyFramer rtu = ReplyFramer::Length(7, 0x32, 0x83);
+    EXPECT_EQ(Feed(rtu, QByteArray::fromHex("328302")), "mmm");
+    EXPECT_FALSE(rtu.completeWhenIdle());
+    EXPECT_EQ(Feed(rtu, QByteArray::fromHex("c0f1")), "mm");
+    EXPECT_TRUE(rtu.completeWhenIdle());
+    EXPECT_EQ(rtu.room(), 2);
+    EXPECT_EQ(Feed(rtu, QByteArray::fromHex("0000")), "mc");
+    ReplyFramer other = ReplyFramer::Length(7, 0x32, 0x83);
+    Feed(other, QByteArray::fromHex("3383020000"));
+    EXPECT_FALSE(other.completeWhenIdle());
+
+    // ASCII and "Zarn Link": the terminator ends the reply and is not kept;
+    // one character past the limit without it is too long.
+    ReplyFramer lf = ReplyFramer::Terminated('\n', 4);
+    EXPECT_EQ(Feed(lf, ":01\r\n"), "mmmmc");
+    EXPECT_EQ(lf.reply(), ":01\r");
+    ReplyFramer endless = ReplyFramer::Terminated('\x06', 4);
+    EXPECT_EQ(endless.room(), 5);
+    EXPECT_EQ(Feed(endless, "AAAAA"), "mmmmt");
+    EXPECT_EQ(endless.reply(), "AAAA");
+    EXPECT_FALSE(endless.completeWhenIdle());
+}
+
+// A line that answers every exchange as told and counts the exchanges.
+class FakeLine : public xchg::Line {
+public:
+    Collect answer = Collect::Gone;
+    int exchanges = 0;
+    Collect exchange(const QByteArray&, ReplyFramer&) override
+    {
+        ++exchanges;
+        return answer;
+    }
+};
+
+class LineGoneTest : public QxTest {
+protected:
+    void SetUp() override
+    {
+        QxTest::SetUp();
+        xchg::UseLine(&line);
+        gCommOK = true;
+    }
+    void TearDown() override
+    {
+        xchg::UseLine(nullptr);
+        QxTest::TearDown();
+    }
+    FakeLine line;
+};
+
+TEST_F(LineGoneTest, AGoneDeviceEndsTheCallAtOnceWithItsText)
+{
+    QString text, vt, unit, format;
+    int code = 0, a1 = 0, a2 = 0;
+    float value = 0, divisor = 0, raw = 0;
+    QByteArray reply;
+    QVector<float> values(2, 7.0f);
+    ModbusRead_R(1, 258, text, code, 1, 0x102, 3, 1, values);
+    EXPECT_EQ(text, "Address 001:Communications Disabled - the comm port's device has gone");
+    ModbusWrite_A(2, 0, text, code, 2, 0x102, 3, 1, values);
+    EXPECT_EQ(text, "Address 002:Communications Disabled - the comm port's device has gone");
+    ZarnLinkRead(text, code, 0x32, 0, vt, unit, format, value, divisor, a1, a2, 2, reply, raw);
+    EXPECT_EQ(text, "Address 32:Communications Disabled - the comm port's device has gone");
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(values[1], 7.0f);
+    EXPECT_EQ(line.exchanges, 3); // no second attempts
+
+    // Once communications are disabled for it, nothing is sent and the text stays.
+    gCommOK = false;
+    xchg::SetLineGone(true);
+    ModbusRead_A(1, 0, text, code, 1, 5, 3, 1, values);
+    EXPECT_EQ(text, "Address 001:Communications Disabled - the comm port's device has gone");
+    xchg::SetLineGone(false);
+    ModbusRead_A(1, 0, text, code, 1, 5, 3, 1, values);
+    EXPECT_EQ(text, "Address 001:Selected comm port is not open.");
+    EXPECT_EQ(line.exchanges, 3);
+
+    // An endless reply fails each of the two attempts.
+    gCommOK = true;
+    line.answer = Collect::TooLong;
+    ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
+    EXPECT_EQ(text, "Address 002:Response too long from instrument at register 102H");
+    EXPECT_EQ(line.exchanges, 5);
+}
+
+} // namespace
