@@ -99,7 +99,11 @@ G1_CONTROL_LIST = [0x813, 0x1005, 0x1006, 0x101C]
 G1_RAMP = [0x1030] + rng(0x1040, 0x1047) + rng(0x1050, 0x1057) + rng(0x1060, 0x1067) \
     + rng(0x2000, 0x203F) + rng(0x2080, 0x20BF)
 G1_COMM = rng(0x1071, 0x1076)
-G1_STATUS = [2, 3, 4, 257, 0x318, 0x31B, 0x702, 0x703]
+# Register 3 stays out of the group 1 and 2 models: its only field on the
+# configuration screen is group 0's "Manual Mode" bit, sent through 1033/1034,
+# which these groups' register tables have no place for. The monitor reads the
+# status word through the register table, not the model.
+G1_STATUS = [2, 4, 257, 0x318, 0x31B, 0x702, 0x703]
 
 # status bits read as coils and inputs; they have no field on the configuration screen
 G1_STATUS_BITS = [0x812, 0x814, 0x815, 0x816]
@@ -115,7 +119,7 @@ TQ_REGS = [r for r in G1_STATUS if r != 0x31B] \
 G2_TEXT = rng(0x4701, 0x4707) + [0x4714, 0x4708, 0x4709, 0x470A, 0x470B, 0x470C, 0x470D, 0x470E,
                                  0x4712, 0x4713, 0x472A]
 G2_LIST = [0x4715, 0x4716, 0x4717, 0x4719, 0x471A, 0x4731, 0x4711, 0x4718, 0x4729]
-XH_REGS = [2, 3, 257, 0x318, 0x702, 0x703] + G2_TEXT + G2_LIST
+XH_REGS = [2, 257, 0x318, 0x702, 0x703] + G2_TEXT + G2_LIST
 
 
 def register_file(model, regs, hexadecimal):
