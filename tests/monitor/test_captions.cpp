@@ -1,6 +1,8 @@
 // Every caption of the monitor folder's screens can be read in full, also with
 // the longest texts shown.
 #include <QListWidget>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "core/deffiles.h"
@@ -8,6 +10,8 @@
 #include "monitor/frmGraph.h"
 #include "monitor/frmGraphCfg.h"
 #include "monitor/frmLogging.h"
+#include "monitor/frmMonitor.h"
+#include "monitor/mdiMonitor.h"
 #include "monitor/frmSetpoints.h"
 #include "monitor/frmStatus.h"
 #include "monitor/frmViewLog.h"
@@ -83,6 +87,30 @@ TEST_F(CaptionTest, StatusAndSetpointScreensShowTheirCaptionsWhole)
                                                       d.lblUnits(5), d.lblUnits(6)})
         w->show(); // the alarm-3 fields of the three-alarm model
     expectCaptionsFit(&d, QStringLiteral("frmSetpoints"));
+}
+
+TEST_F(CaptionTest, MonitorShowsItsCaptionsWhole)
+{
+    addInstrument("255", "A", 2, kLongestName);
+    mdiMonitor().Show();
+    FrmMonitor& m = frmMonitor();
+    // A row as the poll leaves it with the widest texts it writes.
+    for (int r : {0, 39}) {
+        m.cbxControl(r)->setListIndex(0);
+        m.lblTempText(r)->setText(QStringLiteral("-3,276.8  °F"));
+        m.lblAlm1StatText(r)->setText(QStringLiteral("OFF"));
+        m.lblAlm2StatText(r)->setText(QStringLiteral("OFF"));
+        for (QWidget* w : std::initializer_list<QWidget*>{m.cmdRampCfg(r), m.cmdRampOn(r), m.cmdRampHold(r),
+                                                         m.cmdRampOff(r), m.shpRampSoak(r)})
+            w->show();
+    }
+    expectCaptionsFit(&m, QStringLiteral("frmMonitor"));
+    // The closed list shows the longest label whole.
+    ComboBox* list = m.cbxControl(0);
+    QStyleOptionComboBox opt;
+    opt.initFrom(list);
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list);
+    EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(list->Text()), field.width()) << list->Text().toStdString();
 }
 
 } // namespace
