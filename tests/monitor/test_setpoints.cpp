@@ -17,15 +17,11 @@ protected:
     void SetUp() override
     {
         DemoLineTest::SetUp();
-        add("32", "Oven Zone 1 with a long name", "Z", 0);
-        add("33", "Press", "R", 0);
-        add("001", "Kiln", "R", 1);
-        add("001", "Kiln over ASCII", "A", 1);
-        add("002", "Bath", "A", 2);
-    }
-    static void add(const char* address, const char* name, const char* protocol, int group)
-    {
-        addInstrument(address, protocol, group, QString::fromLatin1(name));
+        addInstrument("32", "Z", 0, "Oven Zone 1 with a long name");
+        addInstrument("33", "R", 0, "Press");
+        addInstrument("001", "R", 1, "Kiln");
+        addInstrument("001", "A", 1, "Kiln over ASCII");
+        addInstrument("002", "A", 2, "Bath");
     }
     FrmSetpoints& f()
     {
@@ -174,7 +170,7 @@ TEST_F(SetpointsTest, NotAvailableKeepsUpdateAndOtherFailuresDisableIt)
              fault 7 slow:0 count=2
              fault 7 exception:4)");
     for (const char* a : {"003", "004", "005", "006", "007"})
-        add(a, "Extra", a[2] == '6' ? "R" : "A", a[2] == '6' ? 1 : 2);
+        addInstrument(a, a[2] == '6' ? "R" : "A", a[2] == '6' ? 1 : 2, "Extra");
     const std::tuple<int, const char*, bool, const char*> rows[] = {
         {5, "-|-|-|-|-|~|~", true, ""},
         {6, "25.0|-|-|-|-|~|~", true, ""},
