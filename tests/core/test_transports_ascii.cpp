@@ -70,19 +70,6 @@ TEST_F(AsciiTest, FailedChecksAreRetriedOnceAndLeaveTheValues)
     EXPECT_EQ(line_.requests().size(), 12);
 }
 
-TEST_F(AsciiTest, ExceptionRepliesEndTheCallAtOnce)
-{
-    line_.reply(Ascii("018302"));
-    read(0x102, 3, 1);
-    EXPECT_EQ(code, 2);
-    EXPECT_EQ(text, "Address 001:Illegal Data Address response from instrument for register 102H");
-    line_.reply(Ascii("018300"));
-    read(0x102, 3, 1);
-    EXPECT_EQ(code, -1);
-    EXPECT_EQ(text, "Address 001:Unknown Error 0 response from instrument for register 102H");
-    EXPECT_EQ(line_.requests().size(), 2);
-}
-
 TEST_F(AsciiTest, WritesSendOneValueAndKeepTheCallersValue)
 {
     const std::tuple<float, int, const char*> writes[] = {
