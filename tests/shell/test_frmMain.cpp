@@ -26,8 +26,7 @@ TEST_F(MainMenuTest, LoadShowsTitleVersionAndCentredLogo)
     EXPECT_EQ(f.windowTitle() + "|" + f.lblTitle->text(), "Plant Line Supervisor|Plant Line Supervisor");
     EXPECT_EQ(f.lblVersion->text(), "VERSION  2.01.00");
     EXPECT_TRUE(f.lblBeta->isHidden());
-    EXPECT_EQ(f.imgCompany->geometry().left(), (640 - 200) / 2);
-    EXPECT_EQ(f.imgCompany->width(), 200);
+    EXPECT_EQ(QPoint(f.imgCompany->x(), f.imgCompany->width()), QPoint((640 - 200) / 2, 200));
     EXPECT_EQ(boxes_.count(), 0);
 }
 
@@ -40,6 +39,10 @@ TEST_F(MainMenuTest, MissingTitleGivesAnEmptyCaptionAndTheEditionReadsItsOwnFile
     gKT9PMode = true;
     EXPECT_EQ(frmMain().lblTitle->text(), "Private Label");
     EXPECT_EQ(boxes_.count(), 0);
+
+    frmMain().cmdDemoMode->click();
+    frmMain().cmdDemoMode->click();
+    EXPECT_FALSE(gDemoMode || !frmMain().lblDemoMode->isHidden());
 }
 
 TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
