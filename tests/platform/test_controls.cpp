@@ -157,8 +157,6 @@ TEST_F(ControlsTest, ListTakingTheFocusChoosesNothingUntilTheUserDoes)
     clickAt(list->viewport(), list->visualItemRect(list->item(2)).center());
     EXPECT_EQ(list->ListIndex(), 2);
     EXPECT_EQ(clicks, 2);
-    EXPECT_EQ(list->List(2), "03 third");
-    EXPECT_EQ(list->ListCount(), 3);
 }
 
 TEST_F(ControlsTest, TabClickOnUserAndCodeChangesWithThePreviousTab)
@@ -204,9 +202,6 @@ TEST_F(ControlsTest, TabClickOnUserAndCodeChangesWithThePreviousTab)
     strip->setTab(0);
     EXPECT_EQ(strip->Tab(), 0);
     EXPECT_EQ(previous, (QList<int>{0, 2, 1}));
-    strip->setTabCaption(2, "Communications");
-    EXPECT_EQ(strip->TabCaption(2), "Communications");
-    EXPECT_EQ(strip->Tabs(), 3);
     EXPECT_EQ(rtErrorOf([&] { strip->setTab(3); }), rt::ErrInvalidPropertyValue);
     EXPECT_EQ(rtErrorOf([&] { strip->TabEnabled(-1); }), rt::ErrInvalidPropertyValue);
 }
