@@ -41,14 +41,15 @@ protected:
         EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
         return f;
     }
-    void setUp0(FrmConfig& f, const char* model, const char* input, const char* point)
+    void setUp(FrmConfig& f, int g, const char* model, const char* input, const char* point)
     {
-        pick(f, f.cbxDecimalPoint(0), "0"); // every input takes no decimals
-        pickModel(f, model);
-        pick(f, f.cbxInputType(0), input);
-        pick(f, f.cbxDecimalPoint(0), point);
-        ASSERT_EQ(f.cbxInputType(0)->Text(), input);
-        ASSERT_EQ(f.cbxDecimalPoint(0)->Text(), point);
+        pick(f, f.cbxDecimalPoint(g), "0"); // every input takes no decimals
+        if (model)
+            pickModel(f, model);
+        pick(f, f.cbxInputType(g), input);
+        pick(f, f.cbxDecimalPoint(g), point);
+        ASSERT_EQ(f.cbxInputType(g)->Text(), input);
+        ASSERT_EQ(f.cbxDecimalPoint(g)->Text(), point);
         boxes_.clear();
     }
     static void fill(FrmConfig& f, int reg, const QString& text)
@@ -68,49 +69,65 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigEditingTest, Group0RefusesCombinationsAndKeepsTheLastAcceptedEntry)
+TEST_F(ConfigEditingTest, RefusedCombinationsKeepTheLastAcceptedEntry)
 {
     struct Row {
-        const char *model, *input, *point;
+        int group;
+        const char *model, *input, *point; // set up first; no model: the group's first
         bool pointList; // the decimal-point list is changed, else the input type
         const char* chosen;
-        const char *text, *title;
+        const char *text, *title; // nullptr: accepted
     };
+    const char* const mv = "Invalid Input Type For Model 71MV";
     const Row rows[] = {
-        {"TW", "Type J T/C", "0.0", true, "0.00", kTcRtd, kDpTitle},
-        {"TW", "1000 ohm Plat. (1P38)", "0", true, "0.000", kTcRtd, kDpTitle},
-        {"TW", "Type R T/C", "0", true, "0.0", kRsbc, kDpTitle},
-        {"TW", "CURRENT", "0.0", true, ".0000", kFourDecimals, kDpTitle},
-        {"TW", "Type J T/C", "0.0", false, "Type C T/C", kRsbc, kInputTitle},
-        {"TW", "VOLTAGE", "0.00", false, "Type J T/C", kTcRtdFromInput, kInputTitle},
-        {"7M", "Type J T/C", "0", false, "100 ohm Plat. (P392)", k71MV, "Invalid Input Type For Model 71MV"},
-        {"7M", "Type J T/C", "0.0", false, "120 ohm Nick. (n120)", k71MV, "Invalid Input Type For Model 71MV"},
-        {"7M", "Type J T/C", "0", false, "100 ohm Plat. (P385)", k71MV, "Invalid Input Type For Model 71MV"},
+        {0, "TW", "Type J T/C", "0.0", true, "0.00", kTcRtd, kDpTitle},
+        {0, "TW", "1000 ohm Plat. (1P38)", "0", true, "0.000", kTcRtd, kDpTitle},
+        {0, "TW", "Type R T/C", "0", true, "0.0", kRsbc, kDpTitle},
+        {0, "TW", "CURRENT", "0.0", true, ".0000", kFourDecimals, kDpTitle},
+        {0, "TW", "Type J T/C", "0.0", false, "Type C T/C", kRsbc, kInputTitle},
+        {0, "TW", "VOLTAGE", "0.00", false, "Type J T/C", kTcRtdFromInput, kInputTitle},
+        {0, "7M", "Type J T/C", "0", false, "100 ohm Plat. (P392)", k71MV, mv},
+        {0, "7M", "Type J T/C", "0.0", false, "120 ohm Nick. (n120)", k71MV, mv},
+        {0, "7M", "Type J T/C", "0", false, "100 ohm Plat. (P385)", k71MV, mv},
+        {0, "R7", "CURRENT", "0.000", true, ".0000", nullptr, nullptr},
+        {0, "7M", "Type J T/C", "0", false, "1000 ohm Plat. (1P38)", nullptr, nullptr},
+        {1, nullptr, "K-Type T/C", "0", true, "0.0", nullptr, nullptr},
+        {1, nullptr, "K-Type T/C", "0.0", false, "R-Type T/C", kRsb, kInputTitle},
+        {1, nullptr, "K-Type T/C", "0.0", false, "B-Type T/C", kRsb, kInputTitle},
+        {1, nullptr, "K-Type T/C", "0.0", false, "0~10V", nullptr, nullptr},
+        {1, nullptr, "R-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
+        {1, nullptr, "S-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
+        {1, nullptr, "B-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
     };
-    FrmConfig& f = open(0, "R");
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.model) + " " + r.input + " " + r.point + " -> " + r.chosen);
-        setUp0(f, r.model, r.input, r.point);
-        const int point = f.CurDecimalPoint, input = f.CurInputType;
-        pick(f, r.pointList ? f.cbxDecimalPoint(0) : f.cbxInputType(0), r.chosen);
-        ASSERT_EQ(boxes_.count(), 1); // the restored entry passes: no second box, no loop
-        EXPECT_EQ(boxes_.last().text, r.text);
-        EXPECT_EQ(boxes_.last().title, r.title);
-        EXPECT_EQ(boxes_.last().style, mb::Exclamation);
-        EXPECT_EQ(f.cbxDecimalPoint(0)->Text(), r.point);
-        EXPECT_EQ(f.cbxInputType(0)->Text(), r.input);
-        // What a later send or save writes stays what was accepted.
-        EXPECT_EQ(f.CurDecimalPoint, point);
-        EXPECT_EQ(f.CurInputType, input);
+    for (const int g : {0, 1}) {
+        Forms::discardAll();
+        FrmConfig& f = open(g, "R");
+        for (const Row& r : rows) {
+            if (r.group != g)
+                continue;
+            SCOPED_TRACE(std::string(r.model ? r.model : "") + " " + r.input + " " + r.point + " -> " + r.chosen);
+            setUp(f, g, r.model, r.input, r.point);
+            const int point = f.CurDecimalPoint, input = f.CurInputType;
+            f.Changed = false;
+            pick(f, r.pointList ? f.cbxDecimalPoint(g) : f.cbxInputType(g), r.chosen);
+            if (!r.text) {
+                EXPECT_EQ(boxes_.count(), 0);
+                EXPECT_EQ(f.CurDecimalPoint, f.cbxDecimalPoint(g)->ListIndex());
+                EXPECT_EQ(f.CurInputType, f.cbxInputType(g)->ListIndex() + (g == 0 ? 1 : 0));
+                EXPECT_EQ(f.Changed, g == 0 || !r.pointList); // group 1: a decimal point does not mark
+                continue;
+            }
+            ASSERT_EQ(boxes_.count(), 1); // the restored entry passes: no second box, no loop
+            EXPECT_EQ(boxes_.last().text, r.text);
+            EXPECT_EQ(boxes_.last().title, r.title);
+            EXPECT_EQ(boxes_.last().style, mb::Exclamation);
+            EXPECT_EQ(f.cbxDecimalPoint(g)->Text(), r.point);
+            EXPECT_EQ(f.cbxInputType(g)->Text(), r.input);
+            // What a later send or save writes stays what was accepted.
+            EXPECT_EQ(f.CurDecimalPoint, point);
+            EXPECT_EQ(f.CurInputType, input);
+        }
     }
-    // The entries that pass.
-    setUp0(f, "R7", "CURRENT", "0.000");
-    pick(f, f.cbxDecimalPoint(0), ".0000");
-    EXPECT_EQ(f.CurDecimalPoint, 4);
-    setUp0(f, "7M", "Type J T/C", "0");
-    pick(f, f.cbxInputType(0), "1000 ohm Plat. (1P38)");
-    EXPECT_EQ(f.CurInputType, 14);
-    EXPECT_EQ(boxes_.count(), 0);
 }
 
 TEST_F(ConfigEditingTest, RefusalWhoseRestoredEntryFailsTooKeepsTheAcceptedValues)
@@ -164,7 +181,7 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.model) + " " + r.input + " " + r.point + " -> " + r.chosen + " "
                      + std::to_string(r.reg));
-        setUp0(f, r.model, r.input, r.point);
+        setUp(f, 0, r.model, r.input, r.point);
         fill(f, r.reg, r.before);
         f.Changed = false;
         pick(f, r.pointList ? f.cbxDecimalPoint(0) : f.cbxInputType(0), r.chosen);
@@ -176,49 +193,8 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
     }
 }
 
-TEST_F(ConfigEditingTest, Groups1And2RulesAndChangedMark)
+TEST_F(ConfigEditingTest, Group2ChecksNothing)
 {
-    FrmConfig& f = open(1, "R");
-    struct Row {
-        const char *input, *point; // set up first
-        bool pointList;
-        const char* chosen;
-        const char *text, *title; // nullptr: accepted
-        bool changed;
-    };
-    const Row rows[] = {
-        {"K-Type T/C", "0", true, "0.0", nullptr, nullptr, false}, // an accepted decimal point does not mark
-        {"K-Type T/C", "0.0", false, "R-Type T/C", kRsb, kInputTitle, true},
-        {"K-Type T/C", "0.0", false, "B-Type T/C", kRsb, kInputTitle, true},
-        {"K-Type T/C", "0.0", false, "0~10V", nullptr, nullptr, true},
-        {"R-Type T/C", "0", true, "0.0", kRsb, kDpTitle, false},
-        {"S-Type T/C", "0", true, "0.0", kRsb, kDpTitle, false},
-        {"B-Type T/C", "0", true, "0.0", kRsb, kDpTitle, false},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.input) + " -> " + r.chosen);
-        pick(f, f.cbxDecimalPoint(1), "0");
-        pick(f, f.cbxInputType(1), r.input);
-        pick(f, f.cbxDecimalPoint(1), r.point);
-        boxes_.clear();
-        f.Changed = false;
-        const int point = f.CurDecimalPoint, input = f.CurInputType;
-        pick(f, r.pointList ? f.cbxDecimalPoint(1) : f.cbxInputType(1), r.chosen);
-        if (!r.text) {
-            EXPECT_EQ(f.Changed, r.changed);
-            EXPECT_EQ(boxes_.count(), 0);
-            continue;
-        }
-        ASSERT_EQ(boxes_.count(), 1);
-        EXPECT_EQ(boxes_.last().text, r.text);
-        EXPECT_EQ(boxes_.last().title, r.title);
-        EXPECT_EQ(f.cbxInputType(1)->Text(), r.input);
-        EXPECT_EQ(f.cbxDecimalPoint(1)->Text(), r.point);
-        EXPECT_EQ(f.CurDecimalPoint, point);
-        EXPECT_EQ(f.CurInputType, input);
-    }
-    // Group 2 checks nothing.
-    Forms::discardAll();
     FrmConfig& h = open(2, "A");
     h.Changed = false;
     pick(h, h.cbxInputType(2), h.cbxInputType(2)->List(3));
