@@ -75,6 +75,15 @@ inline void tick(FrmConfig& f, QCheckBox* c)
     QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(6, c->height() / 2));
 }
 
+// Runs `set` as a read or a file load fills the screen: no change handling.
+template <class F>
+void asLoaded(FrmConfig& f, F set)
+{
+    f.Loading = true;
+    set();
+    f.Loading = false;
+}
+
 // Starts a group's definitions and loads the screen, not yet shown.
 inline FrmConfig& loadScreen(int group, const char* protocol)
 {

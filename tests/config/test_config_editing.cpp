@@ -54,9 +54,7 @@ protected:
     }
     static void fill(FrmConfig& f, int reg, const QString& text)
     {
-        f.Loading = true;
-        f.txtParameter(reg)->setText(text);
-        f.Loading = false;
+        asLoaded(f, [&] { f.txtParameter(reg)->setText(text); });
     }
     QStringList titles() const
     {
@@ -135,12 +133,12 @@ TEST_F(ConfigEditingTest, RefusalWhoseRestoredEntryFailsTooKeepsTheAcceptedValue
     // Read from an instrument: an R thermocouple with one decimal, which the
     // rules would not have let the user choose.
     FrmConfig& f = open(0, "R");
-    f.Loading = true;
-    f.cbxInputType(0)->setListIndex(6);
-    f.cbxDecimalPoint(0)->setListIndex(1);
-    f.CurInputType = 7;
-    f.CurDecimalPoint = 1;
-    f.Loading = false;
+    asLoaded(f, [&] {
+        f.cbxInputType(0)->setListIndex(6);
+        f.cbxDecimalPoint(0)->setListIndex(1);
+        f.CurInputType = 7;
+        f.CurDecimalPoint = 1;
+    });
     pick(f, f.cbxDecimalPoint(0), "0.00");
     EXPECT_EQ(titles(), QStringList({kDpTitle, kDpTitle})); // the choice, then the restored entry
     EXPECT_EQ(f.CurDecimalPoint, 1);
@@ -259,17 +257,17 @@ TEST_F(ConfigEditingTest, SelectionsWhileLoadingDoNothing)
 {
     FrmConfig& f = open(0, "R");
     fill(f, 258, "12.5");
-    f.Loading = true;
-    f.cbxDecimalPoint(0)->setListIndex(3); // refused for a thermocouple if it were checked
-    f.cbxInputType(0)->setListIndex(6);
-    f.cbxModelID(0)->setListIndex(2);
-    f.cbxParameter(769)->setListIndex(1);
-    f.cbxReset(274)->setListIndex(1);
-    f.bitBox(3, 15)->setValue(1);
-    f.txtParameter(262)->setText("7");
-    f.txtPattHour(0)->setText("7");
-    f.txtDescription(0)->setText("x");
-    f.Loading = false;
+    asLoaded(f, [&] {
+        f.cbxDecimalPoint(0)->setListIndex(3); // refused for a thermocouple if it were checked
+        f.cbxInputType(0)->setListIndex(6);
+        f.cbxModelID(0)->setListIndex(2);
+        f.cbxParameter(769)->setListIndex(1);
+        f.cbxReset(274)->setListIndex(1);
+        f.bitBox(3, 15)->setValue(1);
+        f.txtParameter(262)->setText("7");
+        f.txtPattHour(0)->setText("7");
+        f.txtDescription(0)->setText("x");
+    });
     EXPECT_EQ(boxes_.count(), 0);
     EXPECT_FALSE(f.Changed);
     EXPECT_EQ(f.CurDecimalPoint, 0);
@@ -346,13 +344,13 @@ TEST_F(ConfigEditingTest, CommunicationCombinationsThatNoInstrumentTakesAreRefus
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.data) + r.parity + r.stop + " " + r.chosen);
-        f.Loading = true;
-        f.cbxParameter(0x1074)->setText(r.data);
-        f.cbxParameter(0x1075)->setText(r.parity);
-        f.cbxParameter(0x1076)->setText(r.stop);
-        f.cbxParameter(0x1072)->setText("Modbus ASCII");
-        f.cbxParameter(0x1073)->setText("9600");
-        f.Loading = false;
+        asLoaded(f, [&] {
+            f.cbxParameter(0x1074)->setText(r.data);
+            f.cbxParameter(0x1075)->setText(r.parity);
+            f.cbxParameter(0x1076)->setText(r.stop);
+            f.cbxParameter(0x1072)->setText("Modbus ASCII");
+            f.cbxParameter(0x1073)->setText("9600");
+        });
         boxes_.clear();
         pick(f, f.cbxParameter(r.changed), r.chosen); // questions answered No
         ASSERT_GE(boxes_.count(), 1);
@@ -479,9 +477,7 @@ TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
         {0, QTest::Click, Qt::Key_5, "5,123", 1},
     };
     for (const Row& r : rows) {
-        f.Loading = true;
-        t->setText("123");
-        f.Loading = false;
+        asLoaded(f, [&] { t->setText("123"); });
         t->setCursorPosition(r.caret);
         QTest::keyClick(t, r.key);
         EXPECT_EQ(t->Text(), r.shown);

@@ -54,10 +54,7 @@ protected:
     {
         FrmConfig& f = open(1, "R", "001");
         pickModel(f, "TQ");
-        f.Loading = true;
-        f.cbxParameter(0x1074)->setText("8");
-        f.cbxParameter(0x1075)->setText("None");
-        f.Loading = false;
+        asLoaded(f, [&] { f.cbxParameter(0x1074)->setText("8"); f.cbxParameter(0x1075)->setText("None"); });
         boxes_.clear();
         return f;
     }

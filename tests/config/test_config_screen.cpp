@@ -13,6 +13,7 @@
 
 using namespace modZarn;
 using cfguser::selectModel;
+using cfguser::asLoaded;
 
 namespace {
 
@@ -243,9 +244,7 @@ TEST_F(ConfigScreenTest, LayoutPassShowsTheModelsFieldsAndFormatsThem)
     selectModel(f, "TW"); // no stages, no programme, no remote set point
     EXPECT_FALSE(shown(f.txtParameter(259)) || shown(f.lblParamLabel(259)) || shown(f.bitBox(350, 15)));
     EXPECT_TRUE(shown(f.txtParameter(258)) && shown(f.bitBox(796, 3)));
-    f.Loading = true;
-    f.txtParameter(259)->setText("12");
-    f.Loading = false;
+    asLoaded(f, [&] { f.txtParameter(259)->setText("12"); });
     f.CurDecimalPoint = 2;
     f.SetupFormFields();
     EXPECT_EQ(f.txtParameter(259)->Text(), "12"); // hidden: not re-formatted
@@ -259,10 +258,7 @@ TEST_F(ConfigScreenTest, LayoutPassOfGroupOneFollowsTheFixedPointModel)
     FrmConfig& f = open(1, "R"); // XG
     EXPECT_TRUE(shown(f.cbxDecimalPoint(1)) && !f.tabConfig(1)->TabEnabled(4));
     EXPECT_TRUE(shown(f.txtPattHour(0)) && shown(f.txtParameter(0x1028)));
-    f.Loading = true;
-    f.txtPattHour(5)->setText("7");
-    f.txtParameter(0x1001)->setText("5");
-    f.Loading = false;
+    asLoaded(f, [&] { f.txtPattHour(5)->setText("7"); f.txtParameter(0x1001)->setText("5"); });
     f.SetupFormFields();
     EXPECT_EQ(f.txtPattHour(5)->Text(), "07");
     EXPECT_EQ(f.txtParameter(0x1001)->Text(), "5.0");
@@ -310,9 +306,7 @@ TEST_F(ConfigScreenTest, GroupChangeRebuildsOnActivation)
 {
     FrmConfig& f = open(0, "Z");
     f.Show();
-    f.Loading = true;
-    f.txtParameter(258)->setText("321");
-    f.Loading = false;
+    asLoaded(f, [&] { f.txtParameter(258)->setText("321"); });
     gControllerGroup = 1;
     gProtocolCode = "R";
     ReadDefinitionFiles();

@@ -11,6 +11,7 @@
 #include "support/testenv.h"
 
 using namespace modZarn;
+using cfguser::asLoaded;
 
 namespace {
 
@@ -32,15 +33,11 @@ protected:
     // Settings are filled as a read or a file load fills them.
     static void choose(FrmConfig& f, int reg, int index)
     {
-        f.Loading = true;
-        f.cbxParameter(reg)->setListIndex(index);
-        f.Loading = false;
+        asLoaded(f, [&] { f.cbxParameter(reg)->setListIndex(index); });
     }
     static void type(FrmConfig& f, int reg, const QString& text)
     {
-        f.Loading = true;
-        f.txtParameter(reg)->setText(text);
-        f.Loading = false;
+        asLoaded(f, [&] { f.txtParameter(reg)->setText(text); });
     }
     static bool shown(const QWidget* w) { return ctl::Visible(w); }
 
@@ -164,9 +161,7 @@ TEST_F(LayoutRulesTest, GroupOneFieldsAndRampSoakPagesFollowTheSettings)
         {0, -1, 0, 3, 2, "0", "100C 1037 1038 471E", false},
     };
     for (const Row& r : rows) {
-        f.Loading = true;
-        f.cbxInputType(1)->setListIndex(r.input);
-        f.Loading = false;
+        asLoaded(f, [&] { f.cbxInputType(1)->setListIndex(r.input); });
         choose(f, 0x1005, r.method);
         choose(f, 0x1006, r.action);
         choose(f, 0x101C, r.pid);
@@ -203,9 +198,7 @@ TEST_F(LayoutRulesTest, StepTimeAndResetUnitsFollowTheirSettings)
     // Each reset selector on its own: automatic reset in minutes, offset in percent.
     const int modes[] = {0, 1, -1, 0};
     for (int reg = 274; reg <= 277; ++reg) {
-        f.Loading = true;
-        f.cbxReset(reg)->setListIndex(modes[reg - 274]);
-        f.Loading = false;
+        asLoaded(f, [&] { f.cbxReset(reg)->setListIndex(modes[reg - 274]); });
     }
     for (int reg = 775; reg <= 778; ++reg)
         choose(f, reg, 1); // P.I.D.: the reset fields stay
@@ -291,9 +284,7 @@ TEST_F(LayoutRulesTest, InputTypeManualModeAndModelHideTheirFields)
     }
     // The manual outputs need Manual Mode ticked.
     for (int ticked : {0, 1, 0}) {
-        f.Loading = true;
-        f.chkParameter(1037)->setValue(ticked);
-        f.Loading = false;
+        asLoaded(f, [&] { f.chkParameter(1037)->setValue(ticked); });
         f.SetupFormFields();
         EXPECT_EQ(hiddenFields(f, {340, 341, 330, 333}), ticked ? "" : "340 341");
     }
@@ -370,18 +361,14 @@ TEST_F(LayoutRulesTest, NoRuleShowsAFieldTheModelLacks)
                              : f.cbxReset.exists(reg) ? f.cbxReset(reg)
                                                       : f.cbxParameter(reg);
             for (int i = -1; i < list->ListCount(); ++i) {
-                f.Loading = true;
-                list->setListIndex(i);
-                f.Loading = false;
+                asLoaded(f, [&] { list->setListIndex(i); });
                 f.CurInputType = f.cbxInputType(r.group)->ListIndex() + (r.group == 0 ? 1 : 0);
                 expectNothingShown(reg);
             }
         }
         for (const char* text : {"0", "5", ""}) {
             if (r.group == 0) {
-                f.Loading = true;
-                f.chkParameter(1037)->setValue(*text == '5');
-                f.Loading = false;
+                asLoaded(f, [&] { f.chkParameter(1037)->setValue(*text == '5'); });
                 expectNothingShown(1037);
             } else {
                 type(f, r.integral, text);
