@@ -84,14 +84,16 @@ const QString kRsbText = QStringLiteral("A decimal point setting of 0.0 is not a
 
 // Rewrites the text of every register that `take` accepts: its number, as
 // the field reads, becomes `rewrite(number)`. Loading stays set meanwhile.
+// `routine`, when given, names the register being rewritten for the error box.
 template <class Take, class Rewrite>
-void rewriteFields(FrmConfig& f, QString& routine, const QString& base, Take take, Rewrite rewrite)
+void rewriteFields(FrmConfig& f, QString* routine, const QString& base, Take take, Rewrite rewrite)
 {
     f.Loading = true;
     for (int reg = 1; reg <= kMaxRegister; ++reg) {
         if (!take(reg))
             continue;
-        routine = base + QStringLiteral(", Parameter >") + f.GStr(reg);
+        if (routine)
+            *routine = base + QStringLiteral(", Parameter >") + f.GStr(reg);
         TextBox* t = f.txtParameter(reg);
         t->setText(rewrite(float(cfgscale::FieldValue(t->Text()))));
     }
@@ -226,7 +228,7 @@ void FrmConfig::cbxDecimalPoint_Click(int)
         const bool linear = CurInputType >= kLinearInput;
         const bool r7 = ModelID() == QLatin1String("R7");
         rewriteFields(
-            *this, routine, base,
+            *this, &routine, base,
             [&](int reg) {
                 if (gCfgField[std::size_t(reg)][1] != 1)
                     return false;
@@ -248,8 +250,7 @@ void FrmConfig::cbxInputType_Click(int)
     if (Loading)
         return;
     const QString base = QStringLiteral("frmConfig.cbxInputType_Click");
-    QString routine = base;
-    cfgedit::boundary(*this, routine, [&] {
+    cfgedit::boundary(*this, base, [&] {
         const int g = gControllerGroup;
         if (g < 0 || g > 2) {
             SetupFormFields();
@@ -295,10 +296,10 @@ void FrmConfig::cbxInputType_Click(int)
                 return s == DecimalSet::B || (s == DecimalSet::C && !r7);
             };
             if (linear)
-                rewriteFields(*this, routine, base, take,
+                rewriteFields(*this, nullptr, base, take,
                               [scale](float v) { return rt::Format(double(v / scale), QStringLiteral("0.0000")); });
             else
-                rewriteFields(*this, routine, base, take,
+                rewriteFields(*this, nullptr, base, take,
                               [scale](float v) { return rt::Format(double(v * scale), QStringLiteral("0")); });
         }
         Changed = true;

@@ -212,6 +212,11 @@ GroupMap buildGroup0()
 
     // ---- Tuning ----
     b.tab(2);
+    // Focus runs through the tuning control (right) before the PID column (left).
+    b.column("Tuning Control", 4350, 120, 5350, 3250);
+    b.list(775, "Tuning Type:", kTuningTypes, 3);
+    b.text(779, "Damping Factor (0=off):", "3");
+    b.check(1067, 0, "Start Learning (LErn)");
     b.column("PID Parameters", 60, 120, 4200, 2950);
     b.text(269, "Proportional band (Out1):", "8");
     b.text(273, "Proportional band (Out 2):", "12");
@@ -223,10 +228,6 @@ GroupMap buildGroup0()
     b.text(283, "Fuzzy Logic Intensity % (0=off) (Fint):", "0");
     b.text(284, "Fuzzy Logic Error Band (Fbnd):", "0");
     b.text(285, "Fuzzy Logic Rate of Change (FrtE):", "0.00");
-    b.column("Tuning Control", 4350, 120, 5350, 3250);
-    b.list(775, "Tuning Type:", kTuningTypes, 3);
-    b.text(779, "Damping Factor (0=off):", "3");
-    b.check(1067, 0, "Start Learning (LErn)");
     b.column("Input Tuning && Failure Control", 4350, 1300, 5350, 3250);
     b.text(321, "Input Correction (InPC):", "0");
     b.text(791, "Input Digital Filter (0=off) (FiLt):", "2");

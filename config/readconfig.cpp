@@ -131,7 +131,7 @@ private:
             inputType(1, 17, 1);
             if (gRampCfgMode) {
                 float value = 0;
-                f_.RampRegPresent = read(kAlarm2Type, value, true);
+                f_.RampRegPresent = read(kAlarm2Type, value, true, f_.GStr(kAlarm2Type));
             }
             break;
         case 1:

@@ -278,8 +278,14 @@ void FrmLogging::optHoursMins_Click(int Index)
             setTextQuietly(txtDuration, rt::Format(float(rec.LogDuration) / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
-        if (unitChanged)
+        // A stored duration no entry could give (set elsewhere, 0 minutes
+        // ending a session at once) goes through the entry rule now.
+        if (rec.LogDuration < 1 || rec.LogDuration > 28800) {
+            Changed = true;
+            txtDuration_LostFocus();
+        } else if (unitChanged) {
             SaveSystemConfig();
+        }
     } catch (const rt::RtError& e) {
         mb::AppError(this, e, QStringLiteral("frmLogging.optHoursMins_Click"));
     }
@@ -304,8 +310,13 @@ void FrmLogging::optMinSec_Click(int Index)
             setTextQuietly(txtRate, rt::Format(rec.LogRate / 60.0f, QStringLiteral("0.00")));
         }
         Changed = false;
-        if (unitChanged)
+        // Likewise a stored rate no entry could give (0 s cannot be sampled).
+        if (!(rec.LogRate >= 0.1f && rec.LogRate <= 3600)) {
+            Changed = true;
+            txtRate_LostFocus();
+        } else if (unitChanged) {
             SaveSystemConfig();
+        }
     } catch (const rt::RtError& e) {
         mb::AppError(this, e, QStringLiteral("frmLogging.optMinSec_Click"));
     }

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include "config/frmConfig.h"
 #include "core/dispatch.h"
@@ -55,6 +58,54 @@ QLabel* Label(QWidget* parent, const QString& caption, int left, int top, int wi
     auto* l = new QLabel(caption, parent);
     tw::place(l, left, top, width, height);
     return l;
+}
+
+// The heading places its words over their columns with runs of blanks, so
+// it lines up only in a font whose blanks and letters keep the proportions
+// it was written for. The font is narrowed until the last word, "AL2",
+// stands over its column at 6720 twips and the whole line fits its label.
+void FitHeading(QLabel* heading)
+{
+    const QString text = heading->text();
+    const QString lastWord = QStringLiteral("AL2");
+    const int room = tw::px(6720) - heading->x();
+    QFont f = heading->font();
+    for (int stretch = 100; stretch > 50; --stretch) {
+        f.setStretch(stretch);
+        const QFontMetrics fm(f);
+        if (fm.horizontalAdvance(text.left(text.lastIndexOf(lastWord))) <= room &&
+            fm.horizontalAdvance(text) <= heading->width())
+            break;
+    }
+    heading->setFont(f);
+}
+
+// The room a closed drop-down list gives the text it shows.
+int ListTextRoom(const QComboBox* list)
+{
+    QStyleOptionComboBox opt;
+    opt.initFrom(list);
+    opt.editable = false;
+    opt.frame = true;
+    return list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list).width();
+}
+
+// The rows' lists use a fixed-pitch font, so that the columns of the labels
+// line up, at the largest size (up to 8 points) at which the longest label,
+// three address columns, protocol, group, blanks and a 21-character name,
+// is read whole in the closed list.
+QFont RowListFont(const QComboBox* list)
+{
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    const QString longest(7 + 21, QLatin1Char('W'));
+    const int room = ListTextRoom(list);
+    for (double size = 8; size > 5; size -= 0.5) {
+        fixed.setPointSizeF(size);
+        if (QFontMetrics(fixed).horizontalAdvance(longest) <= room)
+            break;
+    }
+    return fixed;
 }
 
 bool IsYellow(const QWidget* w) { return ctl::backColor(w) == color::Yellow; }
@@ -150,7 +201,8 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     cmdStartAll->setFont(tiny);
     cmdStopAll->setFont(tiny);
     lblChangeAll->setFont(tiny);
-    lblHeading = Label(this, kHeading, 120, 480, 7300, 255);
+    lblHeading = Label(this, kHeading, 120, 480, 7320, 255);
+    FitHeading(lblHeading);
     lblRampSoak = Label(this, QStringLiteral("Ramp/Soak"), 7440, 480, 1200, 255);
 
     // The eleven row arrays come from one layout table.
@@ -171,9 +223,7 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     build(cmdRampOff, "cmdRampOff");
     build(shpRampSoak, "shpRampSoak");
 
-    QFont fixed(QStringLiteral("Courier New"));
-    fixed.setPointSize(8);
-    fixed.setStyleHint(QFont::TypeWriter);
+    const QFont fixed = RowListFont(cbxControl(0));
     for (int r = 0; r < kRows; ++r) {
         cbxControl(r)->setFont(fixed);
         for (Shape* s : {shpPoll(r), shpRampSoak(r)}) {
@@ -464,8 +514,11 @@ void FrmMonitor::readRampState(int r, const RowTarget& t, int& errCode, QString&
         setRampVisible(r, true);
         shpRampSoak(r)->setFillColor(held != 0 ? color::Yellow : running != 0 ? color::Green : color::ButtonFace);
     } else if (errCode == 2) {
+        // An instrument without a ramp/soak programme is a good row: its
+        // refusal is no error for the line.
         setRampVisible(r, false);
         errCode = 0;
+        errText.clear();
     }
 }
 
@@ -517,9 +570,10 @@ void FrmMonitor::txtSVText_KeyPress(int index, int& keyAscii)
             ctl::setBackColor(sv, color::Red);
             noInstrument();
             ctl::setBackColor(sv, color::White);
+            const bool busy = gMonitorBusy;
             gMonitorBusy = true;
             sv->setText(QString());
-            gMonitorBusy = false;
+            gMonitorBusy = busy;
             return;
         } else if (!monitor::ReadSetpointText(sv->Text(), typed)) {
             refuseTyped(sv, kUnreadable);

@@ -6,7 +6,6 @@
 #include "core/dispatch.h"
 #include "core/modZarn.h"
 #include "monitor/logging_format.h"
-#include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
@@ -34,8 +33,7 @@ using tool::Label;
 // empty after a good operation.
 void SetErrorLine(const QString& errText)
 {
-    frmMain().lblErrorMessageText->setText(
-        errText.isEmpty() ? QString() : logfmt::GeneralDate(Clock::localNow()) + QStringLiteral(" - ") + errText);
+    frmMain().lblErrorMessageText->setText(logfmt::ErrorLineText(errText));
 }
 
 const QString kCancelTitle = QStringLiteral("Cancel Changes?");
@@ -45,12 +43,14 @@ const QString kCancelText = QStringLiteral("Are sure you wish to cancel your cur
 
 float SetpointFieldValue(const QString& text)
 {
+    // Clamped before it becomes a float, so that a number too large for one
+    // ("1e40") is held at the limit instead of failing.
     double v = 0;
     if (rt::IsNumeric(text, &v))
-        v = rt::Val(rt::Format(v, QStringLiteral("####.0000")));
+        v = rt::Val(rt::Format(std::clamp(v, double(-kLimit), double(kLimit)), QStringLiteral("####.0000")));
     else
         v = rt::Val(text);
-    const float f = rt::CSng(v);
+    const float f = rt::CSng(std::clamp(v, double(-kLimit), double(kLimit)));
     return std::clamp(f, -kLimit, kLimit);
 }
 

@@ -13,8 +13,14 @@
 
 using namespace modZarn;
 
-// The monitor opens beside the screen that asked for it.
-static const Nav::Registration reg(Nav::Target::Monitor, [](Form&) { mdiMonitor().Show(); });
+// The monitor opens beside the screen that asked for it, at its normal size
+// also when it was minimised or maximised before it was hidden (minimising
+// it deactivates it, which hides it).
+static const Nav::Registration reg(Nav::Target::Monitor, [](Form&) {
+    MdiMonitor& m = mdiMonitor();
+    m.setWindowState(m.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    m.Show();
+});
 
 namespace {
 const QString kTemperatures = QStringLiteral("Process Variables");

@@ -78,8 +78,10 @@ QStringList ReadRowFile(const QString& path)
     if (!rt::FileExists(path))
         return rows;
     rt::InputFile f(path);
+    // One row a line, read whole: a comma inside an instrument's name stays
+    // in its label instead of pushing every later row down by one.
     while (rows.size() < kRows && !f.eof())
-        rows << f.inputItem();
+        rows << rt::Trim(f.lineInput());
     f.close();
     return rows;
 }

@@ -49,7 +49,8 @@ bool SameLabel(const QString& stored, const QString& label);
 
 // ---- Monitor.val ----
 QString RowFilePath();
-// The stored row texts, one item per line, at most 40. A missing file gives
+// The stored row texts, one line each with its blanks around it dropped, at
+// most 40. A missing file gives
 // none and a short one what it has: the rows without an item show no
 // instrument. Read failures other than a missing file raise.
 QStringList ReadRowFile(const QString& path);

@@ -324,6 +324,12 @@ void Chart::applyAxes()
                 anyFound = true;
             }
             r = anyFound ? Range{all.lower, all.upper} : Range{0, 1};
+            // A line at the highest or lowest value would lie on the plot's
+            // frame and vanish in it: values get a margin above and below.
+            if (!p.keys && anyFound) {
+                const double margin = (r.upper - r.lower) * 0.05;
+                r = {r.lower - margin, r.upper + margin};
+            }
         }
         r = validRange(r.lower, r.upper);
         p.axis->setRange(r.lower, r.upper);

@@ -77,6 +77,7 @@ TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
                 break;
             case 2:
                 EXPECT_TRUE(f.cbxParameter.exists(reg)) << reg;
+                EXPECT_EQ(field[2], 0) << reg; // list positions count from 0
                 if (f.tabConfig(g)->isAncestorOf(f.cbxParameter(reg))) // other groups' lists stay empty
                     EXPECT_EQ(field[3] + 1, f.cbxParameter(reg)->ListCount()) << reg;
                 break;
@@ -88,11 +89,39 @@ TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
                 EXPECT_FALSE(f.txtParameter.exists(reg) || f.cbxParameter.exists(reg)) << reg;
             }
         }
+        // ... and every field widget has its row of the right kind.
+        for (const auto& [reg, w] : f.txtParameter.items())
+            EXPECT_EQ(gCfgField[std::size_t(reg)][1], 1) << reg;
+        for (const auto& [reg, w] : f.cbxParameter.items())
+            EXPECT_EQ(gCfgField[std::size_t(reg)][1], 2) << reg;
+        for (const auto& [i, w] : f.txtPattHour.items())
+            EXPECT_EQ(gCfgField[std::size_t(cfgmap::kPattTimeFirst + i)][1], 1) << i;
         int bits = 0;
         for (int reg = 1; reg <= kMaxRegister; ++reg)
             if (gCfgField[std::size_t(reg)][1] == 3)
                 bits += gCfgField[std::size_t(reg)][3] - gCfgField[std::size_t(reg)][2] + 1;
         EXPECT_EQ(bits, 79);
+        // A model's field registers all have their widgets on its own group's strip.
+        for (int slot = 1; slot <= gModelCount[std::size_t(g)]; ++slot) {
+            const std::vector<bool>& has = gModelHasRegister[std::size_t(slot)];
+            for (int reg = 1; reg <= kMaxRegister; ++reg) {
+                const auto& field = gCfgField[std::size_t(reg)];
+                if (!has[std::size_t(reg)] || field[1] < 1 || field[1] > 3)
+                    continue;
+                const bool stepTime = reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast;
+                const QWidget* w = nullptr;
+                if (field[1] == 3)
+                    w = f.bitBox(reg, field[2]);
+                else if (field[1] == 2)
+                    w = f.cbxParameter(reg);
+                else if (stepTime)
+                    w = f.txtPattHour(reg - cfgmap::kPattTimeFirst);
+                else
+                    w = f.txtParameter(reg);
+                EXPECT_TRUE(f.tabConfig(g)->isAncestorOf(w))
+                    << gModelID[std::size_t(g)][std::size_t(slot)].toStdString() << " " << reg;
+            }
+        }
         // Every model of the group lays out without an error box (the model
         // warnings aside).
         for (int slot = 1; slot <= gModelCount[std::size_t(g)]; ++slot)
@@ -103,78 +132,139 @@ TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
     }
 }
 
-TEST_F(ConfigScreenTest, FixedListsHoldTheirItemsAndDefaults)
+TEST_F(ConfigScreenTest, FixedListsHoldExactlyTheirItemsAndDefaults)
 {
+    enum Which { Param, Decimal, Input, Reset };
     struct Row {
-        int group, reg; // reg 0: the decimal point, -1: the input type
-        int count, selected;
-        const char* shownText;
-        int probe;
-        const char* probeText;
+        int group;
+        Which which;
+        int reg;
+        QStringList items;
+        int selected;
     };
+    const QStringList alarm0 = {"Off", "Low", "High", "High/Low", "Event"};
+    const QStringList output0 = {"Time Proportioning", "Current or Voltage", "Pulsed Time Prop.", "On/Off"};
+    const QStringList tuning0 = {"Self Tune", "P.I.D.", "Slow", "Normal", "Fast"};
+    const QStringList reset0 = {"Automatic Reset Time", "Man. Offset Correction"};
+    const QStringList alarm2 = {"Alarm Disable",         "Up-Down Limit",        "Up Limit",
+                                "Down Limit",            "Reverse Up-Down Limit", "Absolute Up-Down Limit",
+                                "Absolute Up Limit",     "Absolute Down Limit",  "Standby Up-Down Limit",
+                                "Standby Up Limit",      "Standby Down Limit",   "Hysterics Up Limit",
+                                "Hysterics Down Limit"};
+    const QStringList alarm1 = alarm2 + QStringList{"CT Alarm"};
+    const QStringList patterns = {"Pattern 0", "Pattern 1", "Pattern 2", "Pattern 3",
+                                  "Pattern 4", "Pattern 5", "Pattern 6", "Pattern 7"};
+    const QStringList links = patterns + QStringList{"Pattern End"};
+    QStringList addresses;
+    for (int k = 1; k <= 247; ++k)
+        addresses << QString::asprintf("%03d", k);
+    const QStringList lock = {"OFF", "Lock All", "All but SV"};
     const Row rows[] = {
-        {0, 0, 5, 0, "0", 4, ".0000"},
-        {0, -1, 17, 0, "Type J T/C", 16, "DIFFERENTIAL"},
-        {0, 794, 3, 1, "DEG. F", 0, "NONE"},
-        {0, 798, 5, 2, "High", 4, "Event"},
-        {0, 800, 5, 2, "High", 3, "High/Low"},
-        {0, 790, 4, 0, "Hold", 3, "Go To SP1"},
-        {0, 8, 2, 0, "Sec.", 1, "Min."},
-        {0, 772, 4, 0, "Time Proportioning", 3, "On/Off"},
-        {0, 778, 5, 3, "Normal", 0, "Self Tune"},
-        {0, 810, 3, 0, "Outputs Disabled (Fail)", 2, "Outputs go to presets (Pre)"},
-        {0, 804, 2, 1, "External Contact Closures", 0, "Internal Menu Selection"},
-        {0, 812, 2, 0, "Alarm", 1, "Control"},
-        {1, 0, 2, 0, "0", 1, "0.0"},
-        {1, -1, 18, 0, "K-Type T/C", 17, "0~50mV"},
-        {1, 0x811, 2, 1, "DEG. C", 0, "DEG. F"},
-        {1, 0x4723, 4, 1, "RUN", 3, "Program Hold"},
-        {1, 0x1022, 14, 0, "Alarm Disable", 13, "CT Alarm"},
-        {1, 0x1030, 8, 0, "Pattern 0", 7, "Pattern 7"},
-        {1, 0x1067, 9, 0, "Pattern 0", 8, "Pattern End"},
-        {1, 0x1069, 4, 0, "Heating", 3, "Re-Transmit"},
-        {1, 0x106A, 3, 0, "Heating", 2, "Alarming"},
-        {1, 0x1071, 247, 0, "001", 246, "247"},
-        {1, 0x1072, 2, 0, "Modbus ASCII", 1, "Modbus RTU"},
-        {1, 0x1073, 5, 2, "9600", 4, "38400"},
-        {1, 0x1074, 2, 1, "7", 0, "8"},
-        {1, 0x1075, 3, 1, "Even", 2, "Odd"},
-        {1, 0x1076, 2, 1, "1", 0, "2"},
-        {1, 0x4722, 2, 0, "Leave address as is", 1, "Auto address after power on"},
-        {2, 0, 1, 0, "0", 0, "0"},
-        {2, -1, 19, 14, "Pt100 Type 2 RTD", 18, "Txk-Type T/C"},
-        {2, 0x4716, 13, 0, "Alarm Disable", 12, "Hysterics Down Limit"},
-        {2, 0x4717, 2, 1, "DEG. C", 0, "DEG. F"},
-        {2, 0x4719, 2, 1, "RUN", 0, "STOP"},
-        {2, 0x4731, 3, 0, "OFF", 2, "All but SV"},
+        {0, Decimal, 0, {"0", "0.0", "0.00", "0.000", ".0000"}, 0},
+        {0, Input, 0, {"Type J T/C", "Type K T/C", "Type E T/C", "Type T T/C", "Type L T/C", "Type N T/C",
+                       "Type R T/C", "Type S T/C", "Type B T/C", "Type C T/C", "100 ohm Plat. (P392)",
+                       "120 ohm Nick. (n120)", "100 ohm Plat. (P385)", "1000 ohm Plat. (1P38)", "CURRENT",
+                       "VOLTAGE", "DIFFERENTIAL"}, 0},
+        {0, Param, 0x31A, {"NONE", "DEG. F", "DEG. C"}, 1},
+        {0, Param, 0x31E, alarm0, 2},
+        {0, Param, 0x320, alarm0, 2},
+        {0, Param, 0x316, {"Hold", "Outputs Off", "Loop Again", "Go To SP1"}, 0},
+        {0, Param, 0x8, {"Sec.", "Min."}, 0},
+        {0, Param, 0x301, output0, 0},
+        {0, Param, 0x304, output0, 0},
+        {0, Param, 0x307, tuning0, 3},
+        {0, Param, 0x308, tuning0, 3},
+        {0, Param, 0x309, tuning0, 3},
+        {0, Param, 0x30A, tuning0, 3},
+        {0, Reset, 0x112, reset0, 0},
+        {0, Reset, 0x113, reset0, 0},
+        {0, Reset, 0x114, reset0, 0},
+        {0, Reset, 0x115, reset0, 0},
+        {0, Param, 0x32A, {"Outputs Disabled (Fail)", "Outputs hold last output(Ave)", "Outputs go to presets (Pre)"}, 0},
+        {0, Param, 0x322, {"Process Variable", "Set Variable(SP1)"}, 0},
+        {0, Param, 0x32B, {"Relative to Output Range", "Relative to S#OL / S#OH"}, 0},
+        {0, Param, 0x329, {"SP1 Routed to OUTA", "SP1 Routed to OUTB"}, 0},
+        {0, Param, 0x323, {"Stage 1 (1SP1)", "Stage 2 (2SP1)", "Stage 3 (3SP1)", "Stage 4 (4SP1)"}, 0},
+        {0, Param, 0x324, {"Internal Menu Selection", "External Contact Closures"}, 1},
+        {0, Param, 0x32C, {"Alarm", "Control"}, 0},
+
+        {1, Decimal, 0, {"0", "0.0"}, 0},
+        {1, Input, 0, {"K-Type T/C", "J-Type T/C", "T-Type T/C", "E-Type T/C", "N-Type T/C", "R-Type T/C",
+                       "S-Type T/C", "B-Type T/C", "L-Type T/C", "U-Type T/C", "TXK-Type T/C", "JPt100 RTD",
+                       "Pt100 RTD", "0~5V", "0~10V", "0~20mA", "5~20mA", "0~50mV"}, 0},
+        {1, Param, 0x810, {"DISABLED", "ENABLED"}, 0},
+        {1, Param, 0x811, {"DEG. F", "DEG. C"}, 1},
+        {1, Param, 0x813, {"STOP", "START"}, 0},
+        {1, Param, 0x4723, {"STOP", "RUN", "Program Stop", "Program Hold"}, 1},
+        {1, Param, 0x1005, {"P.I.D", "ON/OFF", "MANUAL", "RAMP/SOAK"}, 0},
+        {1, Param, 0x1006, {"HEATING", "COOLING", "HEAT/COOL", "COOL/HEAT"}, 0},
+        {1, Param, 0x101C, {"PID0", "PID1", "PID2", "PID3", "Auto Tune"}, 0},
+        {1, Param, 0x1020, alarm1, 0},
+        {1, Param, 0x1021, alarm1, 0},
+        {1, Param, 0x1022, alarm1, 0},
+        {1, Param, 0x1023, {"Disable", "Alarm 1", "Alarm 2", "Alarm 3"}, 0},
+        {1, Param, 0x102C, lock, 0},
+        {1, Param, 0x1030, patterns, 0},
+        {1, Param, 0x1060, links, 0},
+        {1, Param, 0x1061, links, 0},
+        {1, Param, 0x1062, links, 0},
+        {1, Param, 0x1063, links, 0},
+        {1, Param, 0x1064, links, 0},
+        {1, Param, 0x1065, links, 0},
+        {1, Param, 0x1066, links, 0},
+        {1, Param, 0x1067, links, 0},
+        {1, Param, 0x1069, {"Heating", "Cooling", "Alarming", "Re-Transmit"}, 0},
+        {1, Param, 0x106A, {"Heating", "Cooling", "Alarming"}, 0},
+        {1, Param, 0x1071, addresses, 0},
+        {1, Param, 0x1072, {"Modbus ASCII", "Modbus RTU"}, 0},
+        {1, Param, 0x1073, {"2400", "4800", "9600", "19200", "38400"}, 2},
+        {1, Param, 0x1074, {"8", "7"}, 1},
+        {1, Param, 0x1075, {"None", "Even", "Odd"}, 1},
+        {1, Param, 0x1076, {"2", "1"}, 1},
+        {1, Param, 0x471E, {"Positive", "Negative"}, 0},
+        {1, Param, 0x4722, {"Leave address as is", "Auto address after power on"}, 0},
+
+        {2, Decimal, 0, {"0"}, 0},
+        {2, Input, 0, {"K-Type 1 T/C", "K-Type 2 T/C", "J-Type 1 T/C", "J-Type 2 T/C", "T-Type 1 T/C",
+                       "T-Type 2 T/C", "E-Type T/C", "N-Type T/C", "R-Type T/C", "S-Type T/C", "B-Type T/C",
+                       "JPt100 Type 1 RTD", "JPt100 Type 2 RTD", "Pt100 Type 1 RTD", "Pt100 Type 2 RTD",
+                       "Pt100 Type 3 RTD", "L-Type T/C", "U-Type T/C", "Txk-Type T/C"}, 14},
+        {2, Param, 0x4711, {"P.I.D", "ON/OFF", "MANUAL"}, 0},
+        {2, Param, 0x4715, alarm2, 0},
+        {2, Param, 0x4716, alarm2, 0},
+        {2, Param, 0x4717, {"DEG. F", "DEG. C"}, 1},
+        {2, Param, 0x4718, {"HEATING", "COOLING"}, 0},
+        {2, Param, 0x4719, {"STOP", "RUN"}, 1},
+        {2, Param, 0x471A, {"DISABLED", "ENABLED"}, 0},
+        {2, Param, 0x4729, {"STOP", "START"}, 0},
+        {2, Param, 0x4731, lock, 0},
     };
     for (int g = 0; g <= 2; ++g) {
         Forms::discardAll();
         FrmConfig& f = open(g, g == 2 ? "A" : "R");
         for (int pass = 0; pass < 2; ++pass) { // a second load builds the same lists
+            int parameterLists = 0;
             for (const Row& r : rows) {
                 if (r.group != g)
                     continue;
-                ComboBox* list = r.reg == 0 ? f.cbxDecimalPoint(g) : r.reg < 0 ? f.cbxInputType(g) : f.cbxParameter(r.reg);
-                EXPECT_EQ(list->ListCount(), r.count) << g << ":" << r.reg;
-                EXPECT_EQ(list->ListIndex(), r.selected) << g << ":" << r.reg;
-                EXPECT_EQ(list->Text(), r.shownText) << g << ":" << r.reg;
-                EXPECT_EQ(list->List(r.probe), r.probeText) << g << ":" << r.reg;
+                ComboBox* list = r.which == Decimal ? f.cbxDecimalPoint(g)
+                    : r.which == Input              ? f.cbxInputType(g)
+                    : r.which == Reset              ? f.cbxReset(r.reg)
+                                                    : f.cbxParameter(r.reg);
+                parameterLists += r.which == Param ? 1 : 0;
+                QStringList items;
+                for (int i = 0; i < list->ListCount(); ++i)
+                    items << list->List(i);
+                EXPECT_EQ(items, r.items) << g << ":" << std::hex << r.reg;
+                EXPECT_EQ(list->ListIndex(), r.selected) << g << ":" << std::hex << r.reg;
             }
+            EXPECT_EQ(parameterLists, onStrip(f, f.cbxParameter, g)); // no list of the group left out
             f.Form_Load();
         }
         EXPECT_EQ(f.CurDecimalPoint, 0);
         EXPECT_EQ(f.CurInputType, g == 0 ? 1 : g == 1 ? 0 : 14);
         EXPECT_FALSE(f.Changed);
         EXPECT_EQ(shown(f.cbxDecimalPoint(g)) && shown(f.lblDecimalPoint(g)), g != 2);
-    }
-    // Reset-mode lists keep only the two loaded items.
-    Forms::discardAll();
-    FrmConfig& g0 = open(0, "R");
-    for (int reg = 274; reg <= 277; ++reg) {
-        ASSERT_EQ(g0.cbxReset(reg)->ListCount(), 2);
-        EXPECT_EQ(g0.cbxReset(reg)->List(0) + "|" + g0.cbxReset(reg)->List(1), "Automatic Reset Time|Man. Offset Correction");
-        EXPECT_EQ(g0.cbxReset(reg)->ListIndex(), 0);
     }
 }
 
@@ -430,6 +520,43 @@ TEST_F(ConfigScreenTest, CodeSetValuesMarkChangesOnlyOutsideLoading)
     f.bitBox(3, 15)->setValue(1);
     EXPECT_TRUE(f.Changed);
     EXPECT_EQ(f.txtParameter(258)->Text(), "13");
+}
+
+TEST_F(ConfigScreenTest, FocusFollowsTheMapAcrossColumnsAndGrids)
+{
+    FrmConfig& f = open(0, "Z");
+    auto next = [](QWidget* w) {
+        QWidget* n = w->nextInFocusChain();
+        while (n != w && !(n->focusPolicy() & Qt::TabFocus))
+            n = n->nextInFocusChain();
+        return n;
+    };
+    struct Row {
+        const char* where;
+        QWidget* from;
+        QWidget* to;
+    };
+    const Row rows[] = {
+        {"tuning control, then PID", f.bitBox(1067, 0), f.txtParameter(269)},
+        {"tuning type, damping", f.cbxParameter(775), f.txtParameter(779)},
+        {"reset mode before its value", f.txtParameter(273), f.cbxReset(274)},
+        {"reset value", f.cbxReset(274), f.txtParameter(274)},
+        {"PID, then input tuning", f.txtParameter(285), f.txtParameter(321)},
+        {"step 1 set point, time", f.txtParameter(290), f.txtParameter(289)},
+        {"step 16 time, programme", f.txtParameter(319), f.bitBox(786, 0)},
+        {"time base, step 1 #1", f.cbxParameter(8), f.bitBox(350, 15)},
+        {"step 8 #1, step 1 #2", f.bitBox(350, 1), f.bitBox(350, 14)},
+        {"step 8 #2, step 9 #1", f.bitBox(350, 0), f.bitBox(351, 15)},
+        {"stage 2, then stage 3", f.txtParameter(279), f.txtParameter(260)},
+        {"alarm 1, then alarm 2", f.bitBox(1031, 0), f.bitBox(801, 0)},
+        {"setpoint 1, then setpoint 2", f.txtParameter(341), f.bitBox(797, 0)},
+        {"start pattern, pattern 0", f.cbxParameter(0x1030), f.txtParameter(0x2000)},
+        {"step time hours, minutes", f.txtPattHour(0), f.txtPattMin(0)},
+        {"step 7, last step", f.txtPattMin(7), f.txtParameter(0x1040)},
+        {"link pattern, next pattern", f.cbxParameter(0x1060), f.txtParameter(0x2008)},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(next(r.from), r.to) << r.where;
 }
 
 TEST_F(ConfigScreenTest, EnterMovesToTheNextField)

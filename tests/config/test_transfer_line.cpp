@@ -244,6 +244,9 @@ TEST_F(TransferTest, SendPutsTheGroupsOrderOnTheWire)
         bool failed = false;
         f.SendControllerParameters(failed, false);
         EXPECT_FALSE(failed);
+        // Every register the model lists has a place in the group's register table.
+        for (const mb::Call& c : boxes_.calls())
+            EXPECT_NE(c.title, "Send to Instrument Communications Error") << c.text.toStdString();
         const std::vector<std::string> sent = wire();
         ASSERT_EQ(sent.size(), expected.size());
         for (std::size_t i = 0; i < sent.size(); ++i)

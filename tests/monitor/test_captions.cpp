@@ -1,12 +1,17 @@
-// Every caption of the logging dialog, the log viewer, the graph screen and
-// its set-up dialog can be read in full, also with the longest texts shown.
+// Every caption of the logging dialog, the log viewer, the system monitor, the
+// graph screen and its set-up dialog can be read in full, also with the
+// longest texts shown.
 #include <QListWidget>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "core/state.h"
 #include "monitor/frmGraph.h"
 #include "monitor/frmGraphCfg.h"
 #include "monitor/frmLogging.h"
+#include "monitor/frmMonitor.h"
+#include "monitor/mdiMonitor.h"
 #include "monitor/frmViewLog.h"
 #include "support/captions.h"
 #include "support/testenv.h"
@@ -56,6 +61,35 @@ TEST_F(LoggingCaptionTest, GraphScreensShowTheirCaptionsWhole)
     g.cmdStopSampling->click();
     frmGraphCfg().Show();
     expectCaptionsFit(&frmGraphCfg(), QStringLiteral("frmGraphCfg"));
+}
+
+TEST_F(LoggingCaptionTest, MonitorShowsItsCaptionsWhole)
+{
+    InstrumentRecord r;
+    r.Address = QStringLiteral("255");
+    r.Name = QStringLiteral("WWWWWWWWWWWWWWWWWWWWW");
+    r.Protocol = QStringLiteral("A");
+    r.Group = 2;
+    gInstruments.Append(r);
+    mdiMonitor().Show();
+    FrmMonitor& m = frmMonitor();
+    // A row as the poll leaves it with the widest texts it writes.
+    for (int r : {0, 39}) {
+        m.cbxControl(r)->setListIndex(0);
+        m.lblTempText(r)->setText(QStringLiteral("-3,276.8  °F"));
+        m.lblAlm1StatText(r)->setText(QStringLiteral("OFF"));
+        m.lblAlm2StatText(r)->setText(QStringLiteral("OFF"));
+        for (QWidget* w : std::initializer_list<QWidget*>{m.cmdRampCfg(r), m.cmdRampOn(r), m.cmdRampHold(r),
+                                                         m.cmdRampOff(r), m.shpRampSoak(r)})
+            w->show();
+    }
+    expectCaptionsFit(&m, QStringLiteral("frmMonitor"));
+    // The closed list shows the longest label whole.
+    ComboBox* list = m.cbxControl(0);
+    QStyleOptionComboBox opt;
+    opt.initFrom(list);
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list);
+    EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(list->Text()), field.width()) << list->Text().toStdString();
 }
 
 } // namespace

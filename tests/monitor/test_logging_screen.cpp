@@ -151,6 +151,13 @@ TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
     f().optHoursMins(1)->click();
     EXPECT_EQ(f().txtRate->text() + " " + f().txtDuration->text(), "90.0 59");
     EXPECT_TRUE(gInstruments[1].LogRate == 90.0f && gInstruments[1].LogDuration == 59);
+
+    // A stored 0 s rate and 0 min duration, which no entry gives, are put right when shown.
+    gInstruments[0].LogRate = 0;
+    gInstruments[0].LogDuration = 0;
+    select(0);
+    EXPECT_EQ(f().txtRate->text() + " " + f().txtDuration->text(), "0.1 1");
+    EXPECT_TRUE(gInstruments[0].LogRate == 0.1f && gInstruments[0].LogDuration == 1);
 }
 
 TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)

@@ -180,17 +180,21 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
 {
     startSim();
     gInstruments.Append(Rec("003", "R", 1, "")); // an empty name: its label ends in a blank
-    QByteArray stored = "001 R1 Line\r\n\r\n003 R1\r\n33  R0 Gone\r\n32  Z0 Oven\r\n";
-    for (int r = 5; r < 40; ++r)
+    gInstruments.Append(Rec("004", "R", 1, "Oven, left"));
+    QByteArray stored =
+        "001 R1 Line\r\n\r\n003 R1\r\n33  R0 Gone\r\n32  Z0 Oven\r\n004 R1 Oven, left\r\n 001 R1 Line \r\n";
+    for (int r = 7; r < 40; ++r)
         stored += "\r\n";
     writeFile("Monitor.val", stored);
     activate();
     FrmMonitor& m = f();
     EXPECT_EQ(boxes_.count(), 0);
-    ASSERT_EQ(m.cbxControl(0)->ListCount(), 7);
-    EXPECT_EQ(m.cbxControl(0)->List(6), kEmptyLabel);
-    const char* const shown[] = {"001 R1 Line", "00      [none]", "003 R1 ", "00      [none]", "32  Z0 Oven"};
-    for (int r = 0; r < 5; ++r)
+    ASSERT_EQ(m.cbxControl(0)->ListCount(), 8);
+    EXPECT_EQ(m.cbxControl(0)->List(7), kEmptyLabel);
+    // A comma inside a name leaves the label and the rows after it whole.
+    const char* const shown[] = {"001 R1 Line", "00      [none]", "003 R1 ",    "00      [none]",
+                                 "32  Z0 Oven", "004 R1 Oven, left", "001 R1 Line", "00      [none]"};
+    for (int r = 0; r < 8; ++r)
         EXPECT_EQ(m.cbxControl(r)->Text(), shown[r]) << r;
     EXPECT_EQ(m.cbxControl(0)->toolTip(), "001 R1 Line");
     EXPECT_TRUE(polling_);
@@ -213,9 +217,11 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
     EXPECT_EQ(lines[39], "00      [none]\r");
 
     // Showing it again rebuilds the rows from the same file.
+    EXPECT_EQ(lines[5], "004 R1 Oven, left\r");
     gInstruments.RemoveAt(0);
     mdiMonitor().Show();
-    EXPECT_EQ(m.cbxControl(0)->ListCount(), 6);
+    EXPECT_EQ(m.cbxControl(0)->ListCount(), 7);
+    EXPECT_EQ(m.cbxControl(5)->Text(), "004 R1 Oven, left");
     EXPECT_EQ(m.cbxControl(2)->Text(), "003 R1 ");
     EXPECT_EQ(m.cbxControl(4)->Text(), kEmptyLabel);
 }
@@ -280,6 +286,15 @@ TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
     EXPECT_TRUE(mdiMonitor().isVisible());
     mdiMonitor().mnuFileClose->trigger();
     EXPECT_FALSE(mdiMonitor().isVisible());
+
+    // Left minimised or maximised, it comes back at its normal size.
+    for (Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
+        mdiMonitor().setWindowState(state);
+        main.Show();
+        main.cmdMonitor->click();
+        EXPECT_TRUE(mdiMonitor().isVisible()) << state;
+        EXPECT_EQ(mdiMonitor().windowState(), Qt::WindowNoState) << state;
+    }
 }
 
 TEST_F(MonitorTest, RefreshPeriodMenusSetAndSaveThePeriods)
@@ -357,6 +372,9 @@ TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
     sim_.must("zcmd 50 0x101 80.0 unit=F");
     tick();
     EXPECT_EQ(m.txtSVText(0)->text(), "80.0 °F");
+    // Instruments without ramp/soak registers are good rows: the set-point
+    // pass leaves no error on the line for them.
+    EXPECT_EQ(errorLine(), "");
 
     // "Never" for both: no tick reads, even right after a row change.
     gPVPollSeconds = gSPPollSeconds = 0;

@@ -125,6 +125,7 @@ TEST_F(SetpointsTest, LeavingAFieldClampsAndFormatsIt)
     const std::pair<const char*, const char*> cases[] = {
         {"12345", "9,999.0"}, {"-20000", "-9,999.0"}, {"", "0.0"},     {"1,234.5", "1,234.5"}, {"12abc", "12.0"},
         {"abc", "0.0"},       {" 7.25 ", "7.3"},      {"1.23456", "1.2"}, {"1e3", "1,000.0"},    {"9999.04", "9,999.0"},
+        {"-1e40", "-9,999.0"},
     };
     for (const auto& [typed, after] : cases) {
         enter(1, QString::fromLatin1(typed));

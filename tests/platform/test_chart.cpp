@@ -178,6 +178,12 @@ TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
     chart.setDrawCommand(Chart::DrawRedraw);
     EXPECT_DOUBLE_EQ(chart.drawnXRange().lower, 0);
     EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
+    // Automatic values keep their extremes off the frame; times do not.
+    put(1, 2, 1, 15);
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, 4.5);
+    EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, 15.5);
+    EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
 
     // Tick counts steer only a range the program set; one tick is drawn as two.
     chart.setXAxisScaling(Chart::ScaleUser);

@@ -3,12 +3,22 @@
 (data/). Run from the repository root: python3 tools/sample-data/make_sample_data.py
 
 The files are plain text with CR LF line ends; every definition file except
-Password.txt starts with five header lines that the program skips."""
+Password.txt starts with five header lines that the program skips.
+
+This script is the only source of those files: edit it, run it, commit both.
+With --check it writes into a scratch folder instead and fails when a
+committed file differs from what it would write (the test suite runs that)."""
+import filecmp
 import math
 import os
+import shutil
 import struct
+import sys
+import tempfile
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data")
+DATA = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data"))
+CHECK = "--check" in sys.argv[1:]
+OUT = tempfile.mkdtemp(prefix="sample-data-") if CHECK else DATA
 CRLF = "\r\n"
 
 
@@ -99,7 +109,11 @@ G1_CONTROL_LIST = [0x813, 0x1005, 0x1006, 0x101C]
 G1_RAMP = [0x1030] + rng(0x1040, 0x1047) + rng(0x1050, 0x1057) + rng(0x1060, 0x1067) \
     + rng(0x2000, 0x203F) + rng(0x2080, 0x20BF)
 G1_COMM = rng(0x1071, 0x1076)
-G1_STATUS = [2, 3, 4, 257, 0x318, 0x31B, 0x702, 0x703]
+# Register 3 (the status word) is left out of the group 1 and 2 models: the
+# configuration screen knows it only as group 0's manual-mode bit, and a model
+# that listed it would have the screen send that bit to an instrument that
+# has no such register.
+G1_STATUS = [2, 4, 257, 0x318, 0x31B, 0x702, 0x703]
 
 # status bits read as coils and inputs; they have no field on the configuration screen
 G1_STATUS_BITS = [0x812, 0x814, 0x815, 0x816]
@@ -115,7 +129,7 @@ TQ_REGS = [r for r in G1_STATUS if r != 0x31B] \
 G2_TEXT = rng(0x4701, 0x4707) + [0x4714, 0x4708, 0x4709, 0x470A, 0x470B, 0x470C, 0x470D, 0x470E,
                                  0x4712, 0x4713, 0x472A]
 G2_LIST = [0x4715, 0x4716, 0x4717, 0x4719, 0x471A, 0x4731, 0x4711, 0x4718, 0x4729]
-XH_REGS = [2, 3, 257, 0x318, 0x702, 0x703] + G2_TEXT + G2_LIST
+XH_REGS = [2, 257, 0x318, 0x702, 0x703] + G2_TEXT + G2_LIST
 
 
 def register_file(model, regs, hexadecimal):
@@ -388,3 +402,17 @@ def bmp(fname, accent):
 
 bmp("Company.bmp", (0, 70, 150))
 bmp("Company-1.bmp", (150, 60, 0))
+
+
+# ------------------------------------------------------------- check -------
+if CHECK:
+    written = sorted(os.listdir(OUT))
+    differing = [n for n in written
+                 if not os.path.exists(os.path.join(DATA, n))
+                 or not filecmp.cmp(os.path.join(OUT, n), os.path.join(DATA, n), shallow=False)]
+    shutil.rmtree(OUT)
+    if differing:
+        print("data/ differs from the generator in: " + ", ".join(differing))
+        print("run python3 tools/sample-data/make_sample_data.py and commit the result")
+        sys.exit(1)
+    print(f"data/ matches the generator ({len(written)} files)")
