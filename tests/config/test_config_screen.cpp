@@ -31,6 +31,15 @@ protected:
         return f;
     }
     static bool shown(const QWidget* w) { return ctl::Visible(w); }
+    // Widgets of an array that stand on the strip of `group`.
+    template <class T>
+    static int onStrip(const FrmConfig& f, const ControlArray<T>& a, int group)
+    {
+        int n = 0;
+        for (const auto& [index, w] : a.items())
+            n += f.tabConfig(group)->isAncestorOf(w) ? 1 : 0;
+        return n;
+    }
 };
 
 } // namespace
