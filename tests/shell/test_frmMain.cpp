@@ -65,6 +65,16 @@ TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
     EXPECT_FALSE(c.Visible());
     EXPECT_EQ(QPoint(m.Left(), m.Top()), QPoint(40, 50));
 
+    // A wider screen taking the place of one at the right edge is moved
+    // only as far as it takes to stay whole on the screen.
+    const QRect area = m.screen()->availableGeometry();
+    m.move(area.right() + 1 - m.frameGeometry().width(), 60);
+    m.cmdConfigureController->click();
+    EXPECT_EQ(c.frameGeometry().right(), area.right());
+    EXPECT_EQ(c.Top(), 60);
+    c.cmdMainMenu->click();
+    m.move(40, 50);
+
     // The main menu's own Main Menu button does nothing.
     m.cmdMainMenu->click();
     EXPECT_TRUE(m.Visible());
