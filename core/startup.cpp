@@ -176,8 +176,7 @@ void SwitchForm(Form& FromForm, Form& ToForm)
 {
     if (&FromForm == &ToForm)
         return;
-    ToForm.setLeft(FromForm.Left());
-    ToForm.setTop(FromForm.Top());
+    ToForm.takePlaceOf(FromForm);
     ToForm.Show();
     FromForm.Hide();
 }

@@ -144,8 +144,7 @@ void FrmGraph::sampleAllPens(double X)
                 const double now = Clock::timer();
                 if (std::fabs(now - LastErrorTime) > 0.5) {
                     LastErrorTime = now;
-                    main.lblErrorMessageText->setText(logfmt::GeneralDate(Clock::localNow()) + QStringLiteral(" - ") +
-                                                      errText);
+                    main.lblErrorMessageText->setText(logfmt::ErrorLineText(errText));
                 }
             } else {
                 lamp->setFillColor(color::ButtonFace);

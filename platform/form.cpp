@@ -258,14 +258,30 @@ void Form::centreOver(const QWidget* owner)
     QScreen* screen = owner ? owner->screen() : this->screen();
     const QRect area = screen ? screen->availableGeometry() : QRect();
     const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
-    QPoint topLeft(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2);
-    // Kept on the screen, top-left corner first, so that the title bar can
-    // always be reached.
+    const QPoint topLeft(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2);
+    placeFrame(onScreen(topLeft, frame, area), border);
+}
+
+QPoint Form::onScreen(QPoint topLeft, QSize frame, const QRect& area)
+{
+    // Top-left corner last, so that the title bar can always be reached.
     if (area.isValid()) {
         topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - frame.width())));
         topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - frame.height())));
     }
-    placeFrame(topLeft, border);
+    return topLeft;
+}
+
+void Form::takePlaceOf(const Form& other)
+{
+    // The new screen stands where the old one stood; a larger one is moved
+    // only as far as it takes to keep it whole on the screen.
+    QSize frame = frameGeometry().size();
+    if (frameBorder().isNull() && other.isWindow())
+        frame = size() + (other.frameGeometry().size() - other.geometry().size());
+    QScreen* screen = other.screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    moveFrameTo(onScreen(QPoint(other.Left(), other.Top()), frame, area));
 }
 
 void Form::Hide()

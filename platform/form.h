@@ -58,6 +58,8 @@ public:
     // Moves the window so that it stands centred over `owner` (over the
     // screen when there is none), kept on the screen.
     void centreOver(const QWidget* owner);
+    // Moves the window to where `other` stands, kept whole on the screen.
+    void takePlaceOf(const Form& other);
 
 signals:
     void closedOrHidden();
@@ -74,6 +76,7 @@ private:
     // Puts the frame's corner at p, given the frame's border: by the client
     // area when the border is known.
     void placeFrame(QPoint p, QPoint border);
+    static QPoint onScreen(QPoint topLeft, QSize frame, const QRect& area);
 
     bool modal_ = false;
     // The frame border the window manager gave the window when it was last

@@ -1,7 +1,5 @@
 #pragma once
-// A user at the configuration screen: opens the page that holds a widget,
-// picks list entries from the drop-down, types into fields, leaves them with
-// Tab and ticks boxes with the mouse.
+// A user at the configuration screen: pages, drop-downs, typing, Tab and clicks.
 #include <QAbstractItemView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -24,8 +22,7 @@ inline void showPageOf(FrmConfig& f, QWidget* w)
     ASSERT_TRUE(w->isVisible()) << w->objectName().toStdString();
 }
 
-// Opens the list, moves to the entry with that text with the arrow keys and
-// takes it with Enter.
+// Opens the list, walks to the entry with the arrow keys, takes it with Enter.
 inline void pick(FrmConfig& f, QComboBox* c, const QString& text)
 {
     showPageOf(f, c);
@@ -78,13 +75,38 @@ inline void tick(FrmConfig& f, QCheckBox* c)
     QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(6, c->height() / 2));
 }
 
-// Opens the screen for a group, shown and active, as the user reaches it.
-inline FrmConfig& openScreen(int group, const char* protocol)
+// Runs `set` as a read or a file load fills the screen: no change handling.
+template <class F>
+void asLoaded(FrmConfig& f, F set)
+{
+    f.Loading = true;
+    set();
+    f.Loading = false;
+}
+
+// Starts a group's definitions and loads the screen, not yet shown.
+inline FrmConfig& loadScreen(int group, const char* protocol)
 {
     modZarn::gControllerGroup = group;
     modZarn::gProtocolCode = protocol;
     modZarn::ReadDefinitionFiles();
-    FrmConfig& f = frmConfig();
+    return frmConfig();
+}
+
+// Chooses a model from code, as a read or a file load does.
+inline void selectModel(FrmConfig& f, const QString& id)
+{
+    ComboBox* list = f.cbxModelID(modZarn::gControllerGroup);
+    for (int i = 0; i < list->ListCount(); ++i)
+        if (list->List(i).right(2) == id)
+            list->setListIndex(i);
+    ASSERT_EQ(f.ModelID(), id);
+}
+
+// Opens the screen for a group, shown and active, as the user reaches it.
+inline FrmConfig& openScreen(int group, const char* protocol)
+{
+    FrmConfig& f = loadScreen(group, protocol);
     f.Show();
     f.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&f));

@@ -1,7 +1,4 @@
-// Editing on the configuration screen, driven as a user does it: the model,
-// decimal point and input type rules with their refusals and rescaling, the
-// lists and boxes that rework the layout, text entry with its limits and
-// formats, and the ramp/soak step times.
+// Editing on the configuration screen, driven as a user does it.
 #include "config/frmConfig.h"
 #include "config_user.h"
 #include "core/helpers.h"
@@ -32,7 +29,6 @@ protected:
     {
         QxTest::SetUp();
         copySampleData();
-        // A multi-voltage model of group 0 and a ramp/soak-only model of group 1 beside the samples.
         writeFile("ModelID.txt", readFile("ModelID.txt") + "7M,QX-71MV,1/16 DIN Multi-Input Controller,0\r\n"
                                                            "RS,Ramp/Soak Only,Ramp/Soak Programme Set-up,1\r\n");
         writeFile("7M.TXT", readFile("TW.TXT"));
@@ -45,23 +41,20 @@ protected:
         EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
         return f;
     }
-    // Model, input type and decimal point chosen as a user does, warnings answered.
-    void setUp0(FrmConfig& f, const char* model, const char* input, const char* point)
+    void setUp(FrmConfig& f, int g, const char* model, const char* input, const char* point)
     {
-        pick(f, f.cbxDecimalPoint(0), "0"); // every input takes no decimals
-        pickModel(f, model);
-        pick(f, f.cbxInputType(0), input);
-        pick(f, f.cbxDecimalPoint(0), point);
-        ASSERT_EQ(f.cbxInputType(0)->Text(), input);
-        ASSERT_EQ(f.cbxDecimalPoint(0)->Text(), point);
+        pick(f, f.cbxDecimalPoint(g), "0"); // every input takes no decimals
+        if (model)
+            pickModel(f, model);
+        pick(f, f.cbxInputType(g), input);
+        pick(f, f.cbxDecimalPoint(g), point);
+        ASSERT_EQ(f.cbxInputType(g)->Text(), input);
+        ASSERT_EQ(f.cbxDecimalPoint(g)->Text(), point);
         boxes_.clear();
     }
-    // Writes a field's text as a file load would (no change event).
     static void fill(FrmConfig& f, int reg, const QString& text)
     {
-        f.Loading = true;
-        f.txtParameter(reg)->setText(text);
-        f.Loading = false;
+        asLoaded(f, [&] { f.txtParameter(reg)->setText(text); });
     }
     QStringList titles() const
     {
@@ -74,49 +67,65 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigEditingTest, Group0RefusesCombinationsAndKeepsTheLastAcceptedEntry)
+TEST_F(ConfigEditingTest, RefusedCombinationsKeepTheLastAcceptedEntry)
 {
     struct Row {
-        const char *model, *input, *point;
+        int group;
+        const char *model, *input, *point; // set up first; no model: the group's first
         bool pointList; // the decimal-point list is changed, else the input type
         const char* chosen;
-        const char *text, *title;
+        const char *text, *title; // nullptr: accepted
     };
+    const char* const mv = "Invalid Input Type For Model 71MV";
     const Row rows[] = {
-        {"TW", "Type J T/C", "0.0", true, "0.00", kTcRtd, kDpTitle},
-        {"TW", "1000 ohm Plat. (1P38)", "0", true, "0.000", kTcRtd, kDpTitle},
-        {"TW", "Type R T/C", "0", true, "0.0", kRsbc, kDpTitle},
-        {"TW", "CURRENT", "0.0", true, ".0000", kFourDecimals, kDpTitle},
-        {"TW", "Type J T/C", "0.0", false, "Type C T/C", kRsbc, kInputTitle},
-        {"TW", "VOLTAGE", "0.00", false, "Type J T/C", kTcRtdFromInput, kInputTitle},
-        {"7M", "Type J T/C", "0", false, "100 ohm Plat. (P392)", k71MV, "Invalid Input Type For Model 71MV"},
-        {"7M", "Type J T/C", "0.0", false, "120 ohm Nick. (n120)", k71MV, "Invalid Input Type For Model 71MV"},
-        {"7M", "Type J T/C", "0", false, "100 ohm Plat. (P385)", k71MV, "Invalid Input Type For Model 71MV"},
+        {0, "TW", "Type J T/C", "0.0", true, "0.00", kTcRtd, kDpTitle},
+        {0, "TW", "1000 ohm Plat. (1P38)", "0", true, "0.000", kTcRtd, kDpTitle},
+        {0, "TW", "Type R T/C", "0", true, "0.0", kRsbc, kDpTitle},
+        {0, "TW", "CURRENT", "0.0", true, ".0000", kFourDecimals, kDpTitle},
+        {0, "TW", "Type J T/C", "0.0", false, "Type C T/C", kRsbc, kInputTitle},
+        {0, "TW", "VOLTAGE", "0.00", false, "Type J T/C", kTcRtdFromInput, kInputTitle},
+        {0, "7M", "Type J T/C", "0", false, "100 ohm Plat. (P392)", k71MV, mv},
+        {0, "7M", "Type J T/C", "0.0", false, "120 ohm Nick. (n120)", k71MV, mv},
+        {0, "7M", "Type J T/C", "0", false, "100 ohm Plat. (P385)", k71MV, mv},
+        {0, "R7", "CURRENT", "0.000", true, ".0000", nullptr, nullptr},
+        {0, "7M", "Type J T/C", "0", false, "1000 ohm Plat. (1P38)", nullptr, nullptr},
+        {1, nullptr, "K-Type T/C", "0", true, "0.0", nullptr, nullptr},
+        {1, nullptr, "K-Type T/C", "0.0", false, "R-Type T/C", kRsb, kInputTitle},
+        {1, nullptr, "K-Type T/C", "0.0", false, "B-Type T/C", kRsb, kInputTitle},
+        {1, nullptr, "K-Type T/C", "0.0", false, "0~10V", nullptr, nullptr},
+        {1, nullptr, "R-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
+        {1, nullptr, "S-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
+        {1, nullptr, "B-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
     };
-    FrmConfig& f = open(0, "R");
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.model) + " " + r.input + " " + r.point + " -> " + r.chosen);
-        setUp0(f, r.model, r.input, r.point);
-        const int point = f.CurDecimalPoint, input = f.CurInputType;
-        pick(f, r.pointList ? f.cbxDecimalPoint(0) : f.cbxInputType(0), r.chosen);
-        ASSERT_EQ(boxes_.count(), 1); // the restored entry passes: no second box, no loop
-        EXPECT_EQ(boxes_.last().text, r.text);
-        EXPECT_EQ(boxes_.last().title, r.title);
-        EXPECT_EQ(boxes_.last().style, mb::Exclamation);
-        EXPECT_EQ(f.cbxDecimalPoint(0)->Text(), r.point);
-        EXPECT_EQ(f.cbxInputType(0)->Text(), r.input);
-        // What a later send or save writes stays what was accepted.
-        EXPECT_EQ(f.CurDecimalPoint, point);
-        EXPECT_EQ(f.CurInputType, input);
+    for (const int g : {0, 1}) {
+        Forms::discardAll();
+        FrmConfig& f = open(g, "R");
+        for (const Row& r : rows) {
+            if (r.group != g)
+                continue;
+            SCOPED_TRACE(std::string(r.model ? r.model : "") + " " + r.input + " " + r.point + " -> " + r.chosen);
+            setUp(f, g, r.model, r.input, r.point);
+            const int point = f.CurDecimalPoint, input = f.CurInputType;
+            f.Changed = false;
+            pick(f, r.pointList ? f.cbxDecimalPoint(g) : f.cbxInputType(g), r.chosen);
+            if (!r.text) {
+                EXPECT_EQ(boxes_.count(), 0);
+                EXPECT_EQ(f.CurDecimalPoint, f.cbxDecimalPoint(g)->ListIndex());
+                EXPECT_EQ(f.CurInputType, f.cbxInputType(g)->ListIndex() + (g == 0 ? 1 : 0));
+                EXPECT_EQ(f.Changed, g == 0 || !r.pointList); // group 1: a decimal point does not mark
+                continue;
+            }
+            ASSERT_EQ(boxes_.count(), 1); // the restored entry passes: no second box, no loop
+            EXPECT_EQ(boxes_.last().text, r.text);
+            EXPECT_EQ(boxes_.last().title, r.title);
+            EXPECT_EQ(boxes_.last().style, mb::Exclamation);
+            EXPECT_EQ(f.cbxDecimalPoint(g)->Text(), r.point);
+            EXPECT_EQ(f.cbxInputType(g)->Text(), r.input);
+            // What a later send or save writes stays what was accepted.
+            EXPECT_EQ(f.CurDecimalPoint, point);
+            EXPECT_EQ(f.CurInputType, input);
+        }
     }
-    // The entries that pass.
-    setUp0(f, "R7", "CURRENT", "0.000");
-    pick(f, f.cbxDecimalPoint(0), ".0000");
-    EXPECT_EQ(f.CurDecimalPoint, 4);
-    setUp0(f, "7M", "Type J T/C", "0");
-    pick(f, f.cbxInputType(0), "1000 ohm Plat. (1P38)");
-    EXPECT_EQ(f.CurInputType, 14);
-    EXPECT_EQ(boxes_.count(), 0);
 }
 
 TEST_F(ConfigEditingTest, RefusalWhoseRestoredEntryFailsTooKeepsTheAcceptedValues)
@@ -124,12 +133,12 @@ TEST_F(ConfigEditingTest, RefusalWhoseRestoredEntryFailsTooKeepsTheAcceptedValue
     // Read from an instrument: an R thermocouple with one decimal, which the
     // rules would not have let the user choose.
     FrmConfig& f = open(0, "R");
-    f.Loading = true;
-    f.cbxInputType(0)->setListIndex(6);
-    f.cbxDecimalPoint(0)->setListIndex(1);
-    f.CurInputType = 7;
-    f.CurDecimalPoint = 1;
-    f.Loading = false;
+    asLoaded(f, [&] {
+        f.cbxInputType(0)->setListIndex(6);
+        f.cbxDecimalPoint(0)->setListIndex(1);
+        f.CurInputType = 7;
+        f.CurDecimalPoint = 1;
+    });
     pick(f, f.cbxDecimalPoint(0), "0.00");
     EXPECT_EQ(titles(), QStringList({kDpTitle, kDpTitle})); // the choice, then the restored entry
     EXPECT_EQ(f.CurDecimalPoint, 1);
@@ -147,13 +156,10 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
         const char *before, *after;
     };
     const Row rows[] = {
-        {"TW", "CURRENT", "0.0", true, "0.00", 258, "12.3", "1.23"},
         {"TW", "CURRENT", "0.0", true, "0.00", 258, "1,234.5", "123.45"},
         {"TW", "CURRENT", "0.0", true, "0.00", 258, "", "0.00"},
         {"TW", "CURRENT", "0.0", true, "0.00", 326, "12.5", "1.25"}, // set B with a linear input
-        {"TW", "CURRENT", "0.0", true, "0.00", 334, "12.5", "1.25"}, // set C with a linear input
         {"TW", "Type J T/C", "0", true, "0.0", 258, "250", "25.0"},
-        {"TW", "Type J T/C", "0", true, "0.0", 346, "5", "0.5"},
         {"TW", "Type J T/C", "0", true, "0.0", 326, "100", "100"}, // set B: no decimals for a thermocouple
         {"TW", "Type J T/C", "0", true, "0.0", 334, "100", "100"}, // set C: only on R7
         {"R7", "Type J T/C", "0", true, "0.0", 334, "100", "10.0"},
@@ -161,13 +167,10 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
         {"TW", "CURRENT", "0.00", true, "0", 258, "1.23", "123"},
         {"TW", "Type J T/C", "0.0", true, "0", 262, "-12.5", "-125"},
         {"TW", "Type J T/C", "0", true, "0.0", 278, "1.25", "1.25"}, // fixed two decimals
-        // A change of input class moves the decimals of sets B and C.
         {"TW", "CURRENT", "0.0", false, "Type J T/C", 326, "12.5", "125"},
-        {"TW", "CURRENT", "0.0", false, "Type J T/C", 270, "12.5", "125"},
         {"TW", "CURRENT", "0.0", false, "Type J T/C", 334, "12.5", "125"},
         {"R7", "CURRENT", "0.0", false, "Type J T/C", 334, "12.5", "12.5"}, // stays scaled on R7
         {"TW", "Type J T/C", "0.0", false, "CURRENT", 326, "125", "12.5"},
-        {"TW", "Type J T/C", "0.0", false, "VOLTAGE", 335, "125", "12.5"},
         {"TW", "CURRENT", "0.0", false, "VOLTAGE", 326, "12.5", "12.5"},    // same class
         {"TW", "CURRENT", "0", false, "Type J T/C", 326, "12", "12"},       // no decimals
         {"TW", "CURRENT", "0.0", false, "Type J T/C", 258, "12.5", "12.5"}, // set A follows the point only
@@ -176,7 +179,7 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.model) + " " + r.input + " " + r.point + " -> " + r.chosen + " "
                      + std::to_string(r.reg));
-        setUp0(f, r.model, r.input, r.point);
+        setUp(f, 0, r.model, r.input, r.point);
         fill(f, r.reg, r.before);
         f.Changed = false;
         pick(f, r.pointList ? f.cbxDecimalPoint(0) : f.cbxInputType(0), r.chosen);
@@ -188,57 +191,8 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
     }
 }
 
-TEST_F(ConfigEditingTest, Groups1And2RulesAndChangedMark)
+TEST_F(ConfigEditingTest, Group2ChecksNothing)
 {
-    FrmConfig& f = open(1, "R");
-    struct Row {
-        bool pointList;
-        const char* chosen;
-        const char *text, *title; // nullptr: accepted
-        bool changed;
-    };
-    // Starting each time from "K-Type T/C" with "0".
-    const Row rows[] = {
-        {true, "0.0", nullptr, nullptr, false}, // an accepted decimal point does not mark the screen
-        {false, "R-Type T/C", kRsb, kInputTitle, true},
-        {false, "B-Type T/C", kRsb, kInputTitle, true},
-        {false, "0~10V", nullptr, nullptr, true},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.chosen);
-        pick(f, f.cbxInputType(1), "K-Type T/C");
-        pick(f, f.cbxDecimalPoint(1), r.pointList ? "0" : "0.0");
-        boxes_.clear();
-        f.Changed = false;
-        const int point = f.CurDecimalPoint, input = f.CurInputType;
-        pick(f, r.pointList ? f.cbxDecimalPoint(1) : f.cbxInputType(1), r.chosen);
-        EXPECT_EQ(f.Changed, r.changed);
-        if (!r.text) {
-            EXPECT_EQ(boxes_.count(), 0);
-            continue;
-        }
-        ASSERT_EQ(boxes_.count(), 1);
-        EXPECT_EQ(boxes_.last().text, r.text);
-        EXPECT_EQ(boxes_.last().title, r.title);
-        EXPECT_EQ(f.cbxInputType(1)->Text(), "K-Type T/C");
-        EXPECT_EQ(f.CurDecimalPoint, point);
-        EXPECT_EQ(f.CurInputType, input);
-    }
-    // With an R, S or B thermocouple no decimal is taken.
-    pick(f, f.cbxDecimalPoint(1), "0");
-    for (const char* input : {"R-Type T/C", "S-Type T/C", "B-Type T/C"}) {
-        pick(f, f.cbxInputType(1), input);
-        boxes_.clear();
-        pick(f, f.cbxDecimalPoint(1), "0.0");
-        ASSERT_EQ(boxes_.count(), 1) << input;
-        EXPECT_EQ(boxes_.last().text, kRsb);
-        EXPECT_EQ(boxes_.last().title, kDpTitle);
-        EXPECT_EQ(f.cbxDecimalPoint(1)->Text(), "0");
-        EXPECT_EQ(f.CurDecimalPoint, 0);
-    }
-
-    // Group 2 checks nothing.
-    Forms::discardAll();
     FrmConfig& h = open(2, "A");
     h.Changed = false;
     pick(h, h.cbxInputType(2), h.cbxInputType(2)->List(3));
@@ -303,17 +257,17 @@ TEST_F(ConfigEditingTest, SelectionsWhileLoadingDoNothing)
 {
     FrmConfig& f = open(0, "R");
     fill(f, 258, "12.5");
-    f.Loading = true;
-    f.cbxDecimalPoint(0)->setListIndex(3); // refused for a thermocouple if it were checked
-    f.cbxInputType(0)->setListIndex(6);
-    f.cbxModelID(0)->setListIndex(2);
-    f.cbxParameter(769)->setListIndex(1);
-    f.cbxReset(274)->setListIndex(1);
-    f.bitBox(3, 15)->setValue(1);
-    f.txtParameter(262)->setText("7");
-    f.txtPattHour(0)->setText("7");
-    f.txtDescription(0)->setText("x");
-    f.Loading = false;
+    asLoaded(f, [&] {
+        f.cbxDecimalPoint(0)->setListIndex(3); // refused for a thermocouple if it were checked
+        f.cbxInputType(0)->setListIndex(6);
+        f.cbxModelID(0)->setListIndex(2);
+        f.cbxParameter(769)->setListIndex(1);
+        f.cbxReset(274)->setListIndex(1);
+        f.bitBox(3, 15)->setValue(1);
+        f.txtParameter(262)->setText("7");
+        f.txtPattHour(0)->setText("7");
+        f.txtDescription(0)->setText("x");
+    });
     EXPECT_EQ(boxes_.count(), 0);
     EXPECT_FALSE(f.Changed);
     EXPECT_EQ(f.CurDecimalPoint, 0);
@@ -330,12 +284,11 @@ TEST_F(ConfigEditingTest, ListsAndBoxesMarkTheScreenAndReworkTheLayout)
     };
     const Row rows[] = {
         {[&] { pick(f, f.cbxParameter(769), f.cbxParameter(769)->List(1)); }, true},
-        {[&] { pick(f, f.cbxParameter(775), f.cbxParameter(775)->List(1)); }, true},
+        {[&] { pick(f, f.cbxParameter(775), f.cbxParameter(775)->List(1)); }, true}, // shows the reset mode
         {[&] { pick(f, f.cbxReset(274), "Man. Offset Correction"); }, true},
         {[&] { tick(f, f.bitBox(3, 15)); }, true},
         {[&] { pick(f, f.cbxParameter(794), "NONE"); }, false},
         {[&] { tick(f, f.bitBox(813, 0)); }, false},
-        {[&] { tick(f, f.bitBox(796, 1)); }, false},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         fill(f, 262, "12.5");
@@ -385,21 +338,19 @@ TEST_F(ConfigEditingTest, CommunicationCombinationsThatNoInstrumentTakesAreRefus
     const Row rows[] = {
         {"7", "Even", "1", 0x1075, "None", "The combination of 7 data bits with None parity and 1 stop bit is invalid."},
         {"7", "None", "1", 0x1072, "Modbus RTU", "The combination of 7 data bits with None parity and 1 stop bit is invalid."},
-        {"7", "None", "1", 0x1073, "19200", "The combination of 7 data bits with None parity and 1 stop bit is invalid."},
         {"8", "Even", "1", 0x1076, "2", "The combination of 8 data bits with Even parity and 2 stop bit is invalid."},
-        {"8", "Odd", "1", 0x1076, "2", "The combination of 8 data bits with Odd parity and 2 stop bit is invalid."},
         {"8", "None", "1", 0x1076, "2", nullptr},
         {"7", "Even", "2", 0x1075, "Odd", nullptr},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.data) + r.parity + r.stop + " " + r.chosen);
-        f.Loading = true;
-        f.cbxParameter(0x1074)->setText(r.data);
-        f.cbxParameter(0x1075)->setText(r.parity);
-        f.cbxParameter(0x1076)->setText(r.stop);
-        f.cbxParameter(0x1072)->setText("Modbus ASCII");
-        f.cbxParameter(0x1073)->setText("9600");
-        f.Loading = false;
+        asLoaded(f, [&] {
+            f.cbxParameter(0x1074)->setText(r.data);
+            f.cbxParameter(0x1075)->setText(r.parity);
+            f.cbxParameter(0x1076)->setText(r.stop);
+            f.cbxParameter(0x1072)->setText("Modbus ASCII");
+            f.cbxParameter(0x1073)->setText("9600");
+        });
         boxes_.clear();
         pick(f, f.cbxParameter(r.changed), r.chosen); // questions answered No
         ASSERT_GE(boxes_.count(), 1);
@@ -466,16 +417,12 @@ TEST_F(ConfigEditingTest, LeavingAFieldClampsAndFormats)
         {"0.0", -1999, 9999, "-250", "-199.9", true},
         {"0.0", -1999, 9999, "1234", "999.9", true},
         {"0.0", -1999, 9999, "999.9", "999.9", false},
-        {"0.0", -1999, 9999, "-199.9", "-199.9", false},
         {"0.0", -1999, 9999, "12.34", "12.3", false},
         {"0.0", -19999, 29999, "1,234.5", "1,234.5", false},
-        {"0.0", -19999, 29999, "1234.56", "1,234.6", false},
         {"0.0", 1, 9999, "abc", "0.1", true},
         {"0.0", -1999, 9999, "abc", "0.0", false},
         {"0", -1999, 9999, "abc", "0", false},
-        {"0", -1999, 9999, "-0", "0", false},
         {"0", 0, 0, "5", "0", true},      // a register without a row: both limits 0
-        {"0", 0, 0, "0", "0", false},
         {"0", -1999, 9999, "", "", false}, // empty stays empty
     };
     FrmConfig& f = open(0, "R");
@@ -508,24 +455,6 @@ TEST_F(ConfigEditingTest, LeavingAFieldClampsAndFormats)
     EXPECT_FALSE(f.Changed);
 }
 
-TEST_F(ConfigEditingTest, ImmediateWriteQuestionOnlyForAFieldWithAValue)
-{
-    FrmConfig& f = open(0, "R");
-    TextBox* t = f.txtParameter(258);
-    type(f, t, "");
-    leave(t);
-    EXPECT_EQ(boxes_.count(), 0); // nothing to send
-    EXPECT_TRUE(f.Changed);
-    type(f, t, "150");
-    leave(t); // answered No
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.last().text, "Do you want to send   Setpoint 1 (SP1)   to the controller right now?");
-    EXPECT_EQ(boxes_.last().title, "Immediate Write of Parameter");
-    EXPECT_EQ(boxes_.last().style, 260);
-    EXPECT_EQ(t->Text(), "150");
-    EXPECT_TRUE(f.lblProgress->text().isEmpty());
-}
-
 TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
 {
     FrmConfig& f = open(1, "R");
@@ -534,13 +463,6 @@ TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
     type(f, t, "123");
     EXPECT_EQ(f.txtParameter(0x1001)->Text(), "12.3"); // laid out before the field is left
     EXPECT_TRUE(f.Changed);
-    // The integral time decides between the two offsets with every keystroke.
-    type(f, t, "0");
-    EXPECT_TRUE(ctl::Visible(f.txtParameter(0x100D)));
-    EXPECT_FALSE(ctl::Visible(f.txtParameter(0x100C)));
-    QTest::keyClick(t, Qt::Key_5);
-    EXPECT_FALSE(ctl::Visible(f.txtParameter(0x100D)));
-    EXPECT_TRUE(ctl::Visible(f.txtParameter(0x100C)));
     struct Row {
         int caret;
         QTest::KeyAction action;
@@ -555,9 +477,7 @@ TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
         {0, QTest::Click, Qt::Key_5, "5,123", 1},
     };
     for (const Row& r : rows) {
-        f.Loading = true;
-        t->setText("123");
-        f.Loading = false;
+        asLoaded(f, [&] { t->setText("123"); });
         t->setCursorPosition(r.caret);
         QTest::keyClick(t, r.key);
         EXPECT_EQ(t->Text(), r.shown);
@@ -578,11 +498,10 @@ TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
         bool beep;
     };
     const Row rows[] = {
-        {true, "20", "15", true},   {true, "15", "15", false},  {true, "7", "07", false},
-        {true, "7.6", "08", false}, {true, "15.4", "15", true}, {true, "-3", "00", true},
-        {true, "abc", "00", false}, {true, "", "", false},      {false, "75", "59", true},
-        {false, "60", "59", true},  {false, "5", "05", false},  {false, "0", "00", false},
-        {false, "59", "59", false}, {false, "", "", false},
+        {true, "20", "15", true},   {true, "15", "15", false}, {true, "7.6", "08", false},
+        {true, "15.4", "15", true}, {true, "-3", "00", true},  {true, "abc", "00", false},
+        {true, "", "", false},      {false, "60", "59", true}, {false, "5", "05", false},
+        {false, "59", "59", false},
     };
     FrmConfig& f = open(1, "R");
     pick(f, f.cbxParameter(0x1005), "RAMP/SOAK"); // opens the programme pages
@@ -599,16 +518,6 @@ TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
         EXPECT_EQ(sound::beepCount(), r.beep ? 1 : 0);
         EXPECT_FALSE(f.Changed);
     }
-    // A field left untouched is still laid out, without marking the screen.
-    f.Loading = true;
-    f.txtPattMin(0)->setText("0");
-    f.Loading = false;
-    f.Changed = false;
-    showPageOf(f, f.txtPattMin(0));
-    f.txtPattMin(0)->setFocus(Qt::OtherFocusReason);
-    leave(f.txtPattMin(0));
-    EXPECT_EQ(f.txtPattMin(0)->Text(), "00");
-    EXPECT_FALSE(f.Changed);
     EXPECT_EQ(boxes_.count(), 0);
 }
 

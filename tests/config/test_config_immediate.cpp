@@ -1,8 +1,5 @@
 // Values the configuration screen writes to the instrument at once, seen on
-// the simulator's line: set points and outputs on leaving their field, and the
-// PID group, run/stop, auto-address flag, address and communication settings
-// of group 1 when their list changes, with the program's own settings
-// following on request.
+// the simulator's line.
 #include "config/frmConfig.h"
 #include "config_user.h"
 #include "core/commport.h"
@@ -41,8 +38,8 @@ protected:
         SimLineTest::SetUp();
         copySampleData();
         startLine(kLine);
-        ReadSystemConfig();     // the sample settings: 9600 baud, no parity, 8 data bits, 1 stop bit
-        gCommPort = 7; // the port the program reopens is the simulator's
+        ReadSystemConfig(); // 9600,N,8,1
+        gCommPort = 7;      // the port the program reopens is the simulator's
     }
     FrmConfig& open(int group, const char* protocol, const char* address)
     {
@@ -52,15 +49,12 @@ protected:
         sim_.clearLog();
         return f;
     }
-    // The user changes a list of group 1 on the communications page of TQ.
+    // Group 1's communications page of TQ, as read: 8 data bits, no parity.
     FrmConfig& openComm()
     {
         FrmConfig& f = open(1, "R", "001");
         pickModel(f, "TQ");
-        f.Loading = true; // as read from the instrument: 8 data bits, no parity, 1 stop bit
-        f.cbxParameter(0x1074)->setText("8");
-        f.cbxParameter(0x1075)->setText("None");
-        f.Loading = false;
+        asLoaded(f, [&] { f.cbxParameter(0x1074)->setText("8"); f.cbxParameter(0x1075)->setText("None"); });
         boxes_.clear();
         return f;
     }
@@ -117,6 +111,9 @@ TEST_F(ConfigImmediateTest, SetPointsAndOutputsAreWrittenInInstrumentUnits)
         leave(t);
         ASSERT_EQ(boxes_.count(), 1) << boxes_.last().text.toStdString();
         EXPECT_EQ(boxes_.last().title, "Immediate Write of Parameter");
+        if (r.reg == 258)
+            EXPECT_EQ(boxes_.last().text, "Do you want to send   Setpoint 1 (SP1)   to the controller right now?");
+        EXPECT_EQ(boxes_.last().style, 260);
         EXPECT_EQ(t->Text(), r.shown);
         EXPECT_EQ(sim_.requests().size(), 1u);
         // Group 0 over Modbus counts the instrument's registers from 0.
@@ -135,6 +132,7 @@ TEST_F(ConfigImmediateTest, NoEmptyFailedOrDemoWriteGoesWrong)
     type(f, t, "");
     leave(t);
     EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_TRUE(f.Changed);
     EXPECT_TRUE(sim_.requests().empty());
     EXPECT_EQ(reg(51, 257), "0");
 

@@ -1,7 +1,7 @@
-// The parameter file: save and load round trips, the loader's refusals, the
-// data lines, a failing save, the file commands and the discard question;
-// and start-up handing its command line to the unattended send.
+// The parameter file: save and load, refusals, data lines, the file commands;
+// start-up handing its command line to the unattended send.
 #include "config/frmConfig.h"
+#include "config_user.h"
 #include "core/autosend.h"
 #include "core/deffiles.h"
 #include "core/helpers.h"
@@ -25,19 +25,12 @@ protected:
     FrmConfig& open(int group, const char* protocol, const QString& model)
     {
         Forms::discardAll();
-        gControllerGroup = group;
-        gProtocolCode = protocol;
-        ReadDefinitionFiles();
-        FrmConfig& f = frmConfig();
-        for (int i = 1; i <= gModelCount[std::size_t(group)]; ++i)
-            if (gModelID[std::size_t(group)][std::size_t(i)] == model)
-                f.cbxModelID(group)->setListIndex(i - 1);
-        EXPECT_EQ(f.ModelID(), model);
+        FrmConfig& f = cfguser::loadScreen(group, protocol);
+        cfguser::selectModel(f, model);
         boxes_.clear();
         return f;
     }
     QString path(const char* name) const { return file(name); }
-    static QList<QByteArray> lines(const QByteArray& text) { return text.split('\n'); }
 };
 
 // A configuration with something of every kind of field on the screen.
@@ -124,8 +117,6 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
     const Case cases[] = {
         {"TW", "\"32\",\"\",\"Modbus RTU-1\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n",
          "Invalid Controller Group and Protocol Parameter", ">Modbus RTU-1 found in parameter file >"},
-        {"TW", "\"32\",\"\",\"Zarn Link-0\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n",
-         "Invalid Controller Group and Protocol Parameter", ">Zarn Link-0 found"},
         {"TW", "\"32\",\"\",\"Serial-0\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n", "", ""},
         {"TW", "\"32\",\"\",\"\"\r\n\"tw\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n", "", ""},
         {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"ZZ\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n", "Invalid Model ID",
@@ -136,8 +127,6 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
         {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",4\r\n\"INP\",16\r\n", "", ""},
         {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"TW\",\"\"\r\n\"DPT\",1\r\n\"INP\",0\r\n",
          "Invalid Input Type Parameter", "The Input Type (INP) setting > 0 found", 1},
-        {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"TW\",\"\"\r\n\"DPT\",1\r\n\"INP\",18\r\n",
-         "Invalid Input Type Parameter", "setting > 18 found", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.head.toStdString());
@@ -185,36 +174,21 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
 TEST_F(ParamFileTest, DataLinesFillTheirWidgets)
 {
     struct Case {
-        int group;
-        const char* model;
         const char* line;
         std::function<void(FrmConfig&)> check;
     };
     const Case cases[] = {
-        {0, "R7", "102H,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "25.0"); }},
+        {"102H,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "25.0"); }},
         // "h" is no hex mark: register 102 has no field and the line is skipped
-        {0, "R7", "102h,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "0.0"); }},
-        {0, "R7", "274,-12.5", [](FrmConfig& f) {
-             EXPECT_EQ(f.cbxReset(274)->ListIndex(), 0);
-             EXPECT_EQ(f.txtParameter(274)->Text(), "12.5");
-         }},
-        {0, "R7", "274,0", [](FrmConfig& f) { EXPECT_EQ(f.cbxReset(274)->ListIndex(), 1); }},
-        {0, "R7", "351,-32768", [](FrmConfig& f) {
-             EXPECT_EQ(f.bitBox(351, 15)->Value(), 1);
-             EXPECT_EQ(f.bitBox(351, 14)->Value(), 0);
-         }},
-        {1, "XG", "2085H,135", [](FrmConfig& f) {
-             EXPECT_EQ(f.txtPattHour(5)->Text(), "02");
-             EXPECT_EQ(f.txtPattMin(5)->Text(), "15");
-         }},
-        {1, "XG", "0810H,1", [](FrmConfig& f) { EXPECT_EQ(f.cbxParameter(0x810)->ListIndex(), 1); }},
+        {"102h,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "0.0"); }},
+        {"274,0", [](FrmConfig& f) { EXPECT_EQ(f.cbxReset(274)->ListIndex(), 1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        FrmConfig& f = open(c.group, "R", c.model);
+        FrmConfig& f = open(0, "R", "R7");
         f.txtParameter(258)->setText("0");
-        writeFile("d.csv", QByteArray("\"32\",\"\",\"Modbus RTU-") + char('0' + c.group) + "\"\r\n\"" + c.model
-                               + "\",\"\"\r\n\"DPT\",1\r\n\"INP\",1\r\n\"Register\",\"Parameter\"\r\n" + c.line + "\r\n");
+        writeFile("d.csv", QByteArray("\"32\",\"\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",1\r\n\"INP\",1\r\n"
+                                      "\"Register\",\"Parameter\"\r\n") + c.line + "\r\n");
         EXPECT_EQ(f.ReadParameterFile(path("d.csv")), 0);
         EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
         c.check(f);
@@ -261,15 +235,13 @@ TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)
         return answer;
     });
 
-    // A cancelled open reads nothing; the save then proposes no file.
-    f.cmdReadFile->click();
+    f.cmdReadFile->click(); // cancelled
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].title, "Read Instrument Configuration File");
     EXPECT_EQ(asked[0].initialDir, programDir());
     EXPECT_EQ(f.ConfigFileName, "");
 
-    // Changes Not Saved, Yes, and the save dialog cancelled: the edits stay
-    // and the screen is not left.
+    // Yes, and the save dialog cancelled: the edits stay.
     f.Changed = true;
     boxes_.push(mb::Yes);
     int cancel = 0;

@@ -1,5 +1,5 @@
-// Reading a configuration from an instrument and sending it back, and the
-// unattended command-line send, against the simulator on a pseudo-terminal.
+// Reading a configuration from an instrument, sending it back, and the
+// command-line send, against the simulator.
 #include <set>
 
 #include "core/autosend.h"
@@ -19,8 +19,7 @@ struct Model {
     bool rampOnly;
 };
 
-// Each group's sample models over a protocol the group speaks; the input
-// types are linear ones, so that the input-scaled fields take decimals.
+// Linear input types, so that the input-scaled fields take decimals.
 const Model kModels[] = {
     {0, "R", "TW", 51, 15, false}, {0, "R", "R7", 51, 16, false}, {0, "R", "Q4", 51, 15, false},
     {0, "R", "RS", 51, 15, true},  {1, "R", "XG", 1, 14, false},  {1, "A", "TQ", 1, 3, false},
@@ -29,8 +28,6 @@ const Model kModels[] = {
 
 class TransferTest : public TransferLineTest {
 protected:
-    // The simulator serving `m`'s instrument (and `extra` lines), the screen
-    // open for its group and pointed at it.
     FrmConfig& serve(const Model& m, const std::string& extra = {})
     {
         Forms::discardAll();
@@ -48,8 +45,7 @@ protected:
         return f;
     }
 
-    // A field's value as the send writes it back after a read: the
-    // instrument's own value (a list's position, a bit field's bits).
+    // A field's value as the send writes it back after a read.
     static int readBack(int reg)
     {
         const auto& fd = field(reg);
@@ -85,8 +81,7 @@ TEST_F(TransferTest, ReadOfEverySampleModelFillsEveryVisibleField)
     }
 }
 
-// The line of the XG without a value for the programme's first set point
-// 2000H: the instrument refuses that one read.
+// The XG without the programme's first set point 2000H.
 std::string WithoutFirstSetPoint(std::string line)
 {
     const auto at = line.find("reg 1 8192 ");
@@ -176,8 +171,6 @@ TEST_F(TransferTest, SendPutsTheGroupsOrderOnTheWire)
         };
         const auto shown = [](const QWidget* w) { return ctl::Visible(w); };
         const auto ticked = [&](int index) { return f.chkParameter(index)->Value() != 0; };
-        // An ordinary register as the per-register step writes it; false for
-        // the ones it passes over.
         const auto step = [&](int reg) {
             if (!has(slot, reg))
                 return;
@@ -197,8 +190,6 @@ TEST_F(TransferTest, SendPutsTheGroupsOrderOnTheWire)
                     W(ticked(reg * 10) ? reg : reg + 1, 1);
                 return;
             }
-            // Text fields and lists go only while the layout shows them,
-            // the programme's step times while its page is enabled.
             const bool stepTime = reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast;
             if ((stepTime && !f.tabConfig(1)->TabEnabled(2))
                 || (!stepTime && field(reg)[1] == 1 && !shown(f.txtParameter(reg)))
@@ -305,8 +296,6 @@ TEST_F(TransferTest, SendErrorsNameTheProgrammeRegistersAndEndOrGoOn)
         ASSERT_TRUE(sim_.start(WithoutFirstSetPoint(lineFor(1, 1, "XG", "R", 14))));
         openLine(7, sim_.ptyPath());
         boxes_.clear();
-        // Other questions of the send (remote changes, manual mode, which
-        // this group's table cannot write) are answered Yes.
         mb::setHandler([answer](const mb::Call& c) { return c.text.contains("(Ramp/Soak)") ? answer : int(mb::Yes); });
         bool failed = false;
         f.SendControllerParameters(failed, false);
@@ -322,8 +311,6 @@ TEST_F(TransferTest, SendErrorsNameTheProgrammeRegistersAndEndOrGoOn)
         EXPECT_EQ(sent.back() == "W 2064=" + std::to_string(f.cbxParameter(0x810)->ListIndex()), answer == mb::Yes);
     }
 }
-
-// ------------------------------------------------------- command-line send
 
 TEST_F(TransferTest, CommandLineSendsTheFileToEveryAddressThenEnds)
 {
@@ -417,8 +404,7 @@ TEST_F(TransferTest, DemonstrationLineServesWholeConfigurations)
         f.ReadControllerParameters();
         EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
         EXPECT_EQ(f.ModelID(), r.id);
-        // Every question answered Yes, also for the targets the sample
-        // tables have no write for (the learning switches' "off" registers).
+        // Yes to all, also for targets the tables have no write for.
         mb::setHandler([](const mb::Call&) { return int(mb::Yes); });
         bool failed = true;
         f.SendControllerParameters(failed, false);
@@ -431,38 +417,30 @@ TEST_F(TransferTest, DemonstrationLineServesWholeConfigurations)
 TEST_F(TransferTest, DemoModeIsLeftOnlyWhenTheUserAgrees)
 {
     const Model& tw = kModels[0];
-    for (const bool send : {false, true}) {
-        for (const int answer : {mb::No, mb::Yes}) {
-            SCOPED_TRACE((send ? "send " : "read ") + std::to_string(answer));
-            FrmConfig& f = serve(tw);
-            if (send) {
-                f.ReadControllerParameters();
-                boxes_.clear();
-            }
-            gDemoMode = true;
-            f.lblDemoMode->setVisible(true);
-            f.lblProgress->setText("before");
-            sim_.clearLog();
-            boxes_.push(answer);
-            bool failed = false;
-            if (send)
-                f.SendControllerParameters(failed, false);
-            else
-                f.ReadControllerParameters();
-            EXPECT_EQ(boxes_.calls().front().title, "Switch out of Demo Mode");
-            EXPECT_EQ(boxes_.calls().front().style, mb::YesNo | mb::DefaultButton2);
-            EXPECT_TRUE(boxes_.calls().front().text.contains(send ? "send the setup to the instrument ?"
-                                                                  : "read from the controller ?"));
-            EXPECT_EQ(gDemoMode, answer == mb::No);
-            EXPECT_EQ(ctl::Visible(f.lblDemoMode), answer == mb::No);
-            EXPECT_EQ(wire().empty(), answer == mb::No);
-            if (answer == mb::No) {
-                EXPECT_EQ(f.lblProgress->text(), "before");
-                if (send)
-                    EXPECT_TRUE(failed);
-            }
-            gDemoMode = false;
-        }
+    for (const int combo : {0, 1, 2, 3}) {
+        const bool send = combo >= 2, no = combo % 2 == 0;
+        SCOPED_TRACE(combo);
+        FrmConfig& f = serve(tw);
+        if (send)
+            f.ReadControllerParameters();
+        boxes_.clear();
+        gDemoMode = true;
+        f.lblDemoMode->setVisible(true);
+        f.lblProgress->setText("before");
+        sim_.clearLog();
+        boxes_.push(no ? mb::No : mb::Yes);
+        bool failed = false;
+        send ? f.SendControllerParameters(failed, false) : f.ReadControllerParameters();
+        EXPECT_EQ(boxes_.calls().front().title, "Switch out of Demo Mode");
+        EXPECT_EQ(boxes_.calls().front().style, mb::YesNo | mb::DefaultButton2);
+        EXPECT_TRUE(boxes_.calls().front().text.contains(send ? "send the setup to the instrument ?"
+                                                              : "read from the controller ?"));
+        EXPECT_EQ(gDemoMode, no);
+        EXPECT_EQ(ctl::Visible(f.lblDemoMode), no);
+        EXPECT_EQ(wire().empty(), no);
+        if (no)
+            EXPECT_TRUE(f.lblProgress->text() == "before" && failed == send);
+        gDemoMode = false;
     }
 }
 
@@ -478,8 +456,7 @@ TEST_F(TransferTest, RampSoakOnlySendSkipsTheModelAndTheSettings)
     EXPECT_FALSE(failed);
     const std::vector<std::string> sent = wire();
     ASSERT_FALSE(sent.empty());
-    // No model read and no input type, decimal point or other settings first:
-    // remote changes on, EEPROM as shown, the programme, remote changes back.
+    // No model read, no input type or decimal point: only the switches and the programme.
     EXPECT_EQ(sent.front(), "W 804=1");
     for (const std::string& frame : sent) {
         EXPECT_NE(frame, "R 1793");

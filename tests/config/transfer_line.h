@@ -1,13 +1,13 @@
 #pragma once
-// The configuration screen on the simulator's line: a line description that
-// gives one instrument a value for every register of a sample model, and the
-// values the screen is expected to show for them.
+// The configuration screen on the simulator's line: an instrument with a value
+// for every register of a sample model, and what the screen should show.
 #include <QStringList>
 #include <map>
 #include <sstream>
 
 #include "config/frmConfig.h"
 #include "config/parammap.h"
+#include "config_user.h"
 #include "core/deffiles.h"
 #include "core/helpers.h"
 #include "core/state.h"
@@ -22,13 +22,7 @@ protected:
         copySampleData();
     }
 
-    static FrmConfig& open(int group, const char* protocol)
-    {
-        modZarn::gControllerGroup = group;
-        modZarn::gProtocolCode = protocol;
-        modZarn::ReadDefinitionFiles();
-        return frmConfig();
-    }
+    static FrmConfig& open(int group, const char* protocol) { return cfguser::loadScreen(group, protocol); }
     static int slotOf(int group, const QString& id)
     {
         for (int i = 1; i <= modZarn::gModelCount[std::size_t(group)]; ++i)
@@ -43,8 +37,7 @@ protected:
     static const std::array<int, 4>& field(int reg) { return modZarn::gCfgField[std::size_t(reg)]; }
     static bool has(int slot, int reg) { return modZarn::gModelHasRegister[std::size_t(slot)][std::size_t(reg)]; }
 
-    // Where a program register lies on the wire: the bank of the simulator
-    // and the register field ("" when the group's table has none).
+    // The simulator's bank and wire register of a program register ("" for none).
     static std::pair<std::string, int> wireOf(int group, int reg)
     {
         if (group == 0)
@@ -59,10 +52,9 @@ protected:
         return {"reg", t};
     }
 
-    // The instrument value chosen for a register of the model: within the
-    // field table's limits, negative for two reset registers (automatic
-    // reset), and for the lists whose instrument values are codes a code
-    // that is not the list position.
+    // The instrument's value for a register: within the field's limits,
+    // negative for two reset registers, and for lists that take codes a code
+    // other than the list position.
     static int rawFor(int reg)
     {
         const auto& f = field(reg);
@@ -91,9 +83,7 @@ protected:
         return it != positions.end() ? it->second : rawFor(reg);
     }
 
-    // A line description for instrument `address` of `group` holding model
-    // `id` with every register of the model, its decimal point 1 and its
-    // input type `inputType` (the instrument's number).
+    // Instrument `address` holding model `id`, decimal point 1 and `inputType`.
     std::string lineFor(int group, int address, const QString& id, const char* protocol, int inputType)
     {
         std::ostringstream d;
@@ -108,9 +98,7 @@ protected:
         put(1794, group == 1 ? (id == "XG" ? 1 : 2) : ascii[0] * 256 + ascii[1]);
         put(795, 1);
         put(792, inputType);
-        // The registers a send writes in place of others (time base, manual
-        // mode, learning) and the remote-change and EEPROM switches it always
-        // writes take writes only once they exist.
+        // The write-only switches a send uses must exist to take writes.
         if (group == 0)
             for (int reg : {1033, 1034, 1055, 1056, 1067, 1068, 1069, 1070, 1071, 1072, 1073, 1074, 805, 813})
                 put(reg, 0);
@@ -121,8 +109,7 @@ protected:
         return d.str();
     }
 
-    // Every field of the model that the screen shows holds what the
-    // instrument gave; returns how many were compared.
+    // Every shown field of the model holds the instrument's value; returns how many.
     int expectFilledFromLine(FrmConfig& f, int slot)
     {
         int compared = 0;
@@ -168,8 +155,7 @@ protected:
         return compared;
     }
 
-    // The requests on the wire since the log was last cleared, one text each:
-    // "R <register field>" for reads, "W <register field>=<value>" for writes.
+    // The requests since the log was cleared: "R <reg>" and "W <reg>=<value>".
     std::vector<std::string> wire() const
     {
         std::vector<std::string> out;

@@ -28,16 +28,8 @@ protected:
     }
     void addInstrument(const QString& addr, const QString& name, const QString& proto, int group, float rate)
     {
-        InstrumentRecord r;
-        r.Address = addr;
-        r.Name = name;
-        r.Protocol = proto;
-        r.Group = group;
-        r.DurationUnits = 1;
-        r.LogDuration = 60;
-        r.RateUnits = 1;
-        r.LogRate = rate;
-        gInstruments.Append(r);
+        gInstruments.Append({.Address = addr, .Name = name, .Protocol = proto, .Group = group, .LogDuration = 60,
+                             .LogRate = rate, .DurationUnits = 1, .RateUnits = 1});
     }
 };
 
@@ -146,22 +138,12 @@ TEST(InstrumentTableTest, AccessOutsideTheTableIsErrorNine)
 TEST(InstrumentTableTest, LabelColumns)
 {
     // Address in columns 1-3, protocol and group in 5 and 6, the name from 8.
-    const struct {
-        const char *address, *protocol;
-        int group;
-        const char *name, *label;
-    } rows[] = {
-        {"32", "Z", 0, "Oven", "32  Z0 Oven"},
-        {"001", "A", 2, "", "001 A2 "},
-        {"1234", "R", 1, "Long", "123 R1 Long"},
-        {"7", "", 1, "X", "7   1  X"},
+    const std::pair<InstrumentRecord, const char*> rows[] = {
+        {{.Address = "32", .Name = "Oven", .Protocol = "Z"}, "32  Z0 Oven"},
+        {{.Address = "001", .Name = "", .Protocol = "A", .Group = 2}, "001 A2 "},
+        {{.Address = "1234", .Name = "Long", .Protocol = "R", .Group = 1}, "123 R1 Long"},
+        {{.Address = "7", .Name = "X", .Protocol = "", .Group = 1}, "7   1  X"},
     };
-    for (const auto& row : rows) {
-        InstrumentRecord r;
-        r.Address = row.address;
-        r.Protocol = row.protocol;
-        r.Group = row.group;
-        r.Name = row.name;
-        EXPECT_EQ(InstrumentLabel(r), row.label) << row.address;
-    }
+    for (const auto& [r, label] : rows)
+        EXPECT_EQ(InstrumentLabel(r), label) << label;
 }

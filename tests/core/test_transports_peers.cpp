@@ -90,78 +90,39 @@ protected:
     }
 };
 
-TEST_F(RtuPeerTest, ReadsAndWritesHoldingRegistersAndCoils)
+// One round trip each way per peer: registers (group 0 sends register - 1) and coils.
+TEST_F(RtuPeerTest, ReadsAndWritesRegistersAndCoils)
 {
-    ModbusRead_R(1, 0, text, code, 1, 5, 3, 3, values);
-    EXPECT_EQ(code, 0) << text.toStdString();
-    EXPECT_EQ(values.mid(1, 3), (QVector<float>{50, 60, 70}));
-    ModbusRead_R(0, 0, text, code, 1, 6, 3, 1, values); // group 0 sends register - 1
-    EXPECT_EQ(values[1], 50.0f);
-
     values[1] = -1;
     values[2] = 1234;
     ModbusWrite_R(1, 0, text, code, 1, 10, 3, 2, values);
     EXPECT_EQ(code, 0) << text.toStdString();
     values.fill(0);
-    ModbusRead_R(1, 0, text, code, 1, 10, 3, 2, values);
-    EXPECT_EQ(values.mid(1, 2), (QVector<float>{-1, 1234}));
+    ModbusRead_R(0, 0, text, code, 1, 11, 3, 3, values);
+    EXPECT_EQ(values.mid(1, 3), (QVector<float>{-1, 1234, 120}));
 
     values[1] = 1;
     ModbusWrite_R(1, 0, text, code, 1, 3, 1, 1, values);
-    EXPECT_EQ(code, 0) << text.toStdString();
     values.fill(5);
     ModbusRead_R(1, 0, text, code, 1, 1, 1, 8, values);
     EXPECT_EQ(values.mid(1, 8), (QVector<float>{0, 0, 1, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(RtuPeerTest, IllegalAddressesComeBackAsExceptionTwo)
+TEST_F(AsciiPeerTest, ReadsAndWritesRegistersAndCoils)
 {
-    ModbusRead_R(1, 300, text, code, 1, 200, 3, 1, values);
-    EXPECT_EQ(code, 2);
-    EXPECT_EQ(text, "Address 001:Illegal Data Address response from instrument for register C8H (300)");
-    ModbusWrite_R(1, 0, text, code, 1, 200, 3, 1, values);
-    EXPECT_EQ(code, 2);
-    ModbusWrite_R(1, 0, text, code, 1, 64, 1, 1, values);
-    EXPECT_EQ(code, 2);
-}
-
-TEST_F(AsciiPeerTest, ReadsAndWritesHoldingRegistersAndCoils)
-{
-    ModbusRead_A(1, 0, text, code, 1, 5, 3, 3, values);
-    EXPECT_EQ(code, 0) << text.toStdString();
-    EXPECT_EQ(values.mid(1, 3), (QVector<float>{50, 60, 70}));
-
     values[1] = -2;
     ModbusWrite_A(1, 0, text, code, 1, 10, 3, 1, values);
     EXPECT_EQ(code, 0) << text.toStdString();
     values.fill(0);
-    ModbusRead_A(1, 0, text, code, 1, 10, 3, 1, values);
-    EXPECT_EQ(values[1], -2.0f);
+    ModbusRead_A(1, 0, text, code, 1, 10, 3, 2, values);
+    EXPECT_EQ(values.mid(1, 2), (QVector<float>{-2, 110}));
 
     values[1] = 1;
     ModbusWrite_A(1, 0, text, code, 1, 3, 1, 1, values);
-    EXPECT_EQ(code, 0) << text.toStdString();
-    EXPECT_EQ(values[1], 1.0f);
     values.fill(5);
     ModbusRead_A(1, 0, text, code, 1, 1, 1, 9, values);
     EXPECT_EQ(code, 0) << text.toStdString();
     EXPECT_EQ(values.mid(1, 9), (QVector<float>{0, 0, 1, 0, 0, 0, 0, 0, 0}));
-}
-
-// Each negative case starts its own server: pymodbus's ASCII server may stop
-// answering after a frame it did not like.
-TEST_F(AsciiPeerTest, IllegalRegisterIsExceptionTwo)
-{
-    ModbusRead_A(1, 300, text, code, 1, 200, 3, 1, values);
-    EXPECT_EQ(code, 2);
-    EXPECT_EQ(text, "Address 001:Illegal Data Address response from instrument for register C8H (300)");
-}
-
-TEST_F(AsciiPeerTest, IllegalCoilIsExceptionTwo)
-{
-    values[1] = 1;
-    ModbusWrite_A(1, 0, text, code, 1, 64, 1, 1, values);
-    EXPECT_EQ(code, 2);
 }
 
 } // namespace

@@ -79,28 +79,21 @@ TEST_F(ChartTest, StoreAccessOutsideItsSetsAndPointsIsRefused)
 TEST_F(ChartTest, EachDataResetClearsOnlyItsPart)
 {
     // code, then what point 3 of set 2 holds: value, flag, X position, legend
-    struct Row {
-        int code;
-        float value;
-        int flag;
-        float x;
-        const char* legend;
-    };
-    const Row rows[] = {
+    const std::tuple<int, float, int, float, const char*> rows[] = {
         {Chart::ResetExtra, -4, 0, 7.25f, "Kiln"},   {Chart::ResetValues, 0, 1, 7.25f, "Kiln"},
         {Chart::ResetXPositions, -4, 1, 3, "Kiln"},  {Chart::ResetLegends, -4, 1, 7.25f, ""},
         {2, -4, 1, 7.25f, "Kiln"},
     };
-    for (const Row& r : rows) {
+    for (const auto& [code, value, flag, x, legend] : rows) {
         chart.setSetCount(2);
         chart.setPointCount(3);
         put(2, 3, 7.25, -4, 1);
         chart.setLegendText(2, "Kiln");
-        chart.setDataReset(r.code);
-        EXPECT_EQ(chart.Value(), r.value) << r.code;
-        EXPECT_EQ(chart.ExtraValue(), r.flag) << r.code;
-        EXPECT_EQ(chart.XPositionOf(3), r.x) << r.code;
-        EXPECT_EQ(chart.LegendText(2), r.legend) << r.code;
+        chart.setDataReset(code);
+        EXPECT_EQ(chart.Value(), value) << code;
+        EXPECT_EQ(chart.ExtraValue(), flag) << code;
+        EXPECT_EQ(chart.XPositionOf(3), x) << code;
+        EXPECT_EQ(chart.LegendText(2), legend) << code;
         EXPECT_EQ(chart.XPositionOf(1), 1.0f) << "an untouched point sits at its number";
     }
     // A set added later holds the current points, all zero.
@@ -153,27 +146,21 @@ TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
     put(1, 2, 1, 5);
     put(1, 3, 2, 900, 1); // missing: not part of the data's extent
 
-    struct Row {
-        const char* what;
-        int mode;
-        float min, max;
-        double lower, upper;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, int, float, float, double, double> rows[] = {
         {"user range", Chart::ScaleUser, -10, 40, -10, 40},
         {"inverted", Chart::ScaleUser, 40, -10, -10, 40},
         {"empty", Chart::ScaleUser, 20, 20, 19, 21},
         {"empty at zero", Chart::ScaleUser, 0, 0, -1, 1},
         {"automatic over constant data", Chart::ScaleAuto, 0, 0, 4.75, 5.25},
     };
-    for (const Row& r : rows) {
-        chart.setYAxisScaling(r.mode);
-        chart.setYAxisMin(r.min);
-        chart.setYAxisMax(r.max);
+    for (const auto& [what, mode, min, max, lower, upper] : rows) {
+        chart.setYAxisScaling(mode);
+        chart.setYAxisMin(min);
+        chart.setYAxisMax(max);
         chart.setDrawCommand(Chart::DrawRedraw);
-        EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, r.lower) << r.what;
-        EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, r.upper) << r.what;
-        EXPECT_EQ(chart.YAxisMin(), r.min) << "the minimum reads back as put: " << r.what;
+        EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, lower) << what;
+        EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, upper) << what;
+        EXPECT_EQ(chart.YAxisMin(), min) << "the minimum reads back as put: " << what;
     }
     chart.setDrawCommand(Chart::DrawRedraw);
     EXPECT_DOUBLE_EQ(chart.drawnXRange().lower, 0);

@@ -74,23 +74,6 @@ TEST_F(TextFileTest, OpenErrors)
     EXPECT_FALSE(FileExists(programDir()));
 }
 
-TEST_F(TextFileTest, PrintLayoutRoundTrips)
-{
-    OutputFile out(file("cfg.txt"), OutputFile::Replace);
-    out.printNumberLine(9600);
-    out.printSingleLine(0.5f);
-    out.printNumberLine(-3);
-    out.printLine("C:\\view app.exe, x");
-    out.close();
-    EXPECT_EQ(readFile("cfg.txt"), " 9600 \r\n .5 \r\n-3 \r\nC:\\view app.exe, x\r\n");
-    InputFile in(file("cfg.txt"));
-    EXPECT_EQ(in.inputNumber(), 9600);
-    EXPECT_EQ(float(in.inputNumber()), 0.5f);
-    EXPECT_EQ(in.inputItem(), "-3");
-    EXPECT_EQ(in.lineInput(), "C:\\view app.exe, x");
-    EXPECT_TRUE(in.eof());
-}
-
 TEST_F(TextFileTest, ReplaceIsAllOrNothing)
 {
     put("keep.txt", "old\r\n");

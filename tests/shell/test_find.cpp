@@ -311,7 +311,7 @@ TEST_F(FindTest, OptionRulesFollowTheGroup)
     EXPECT_EQ(f.cbxStartAddress->currentText() + f.cbxEndAddress->currentText(), "01FF");
 }
 
-TEST_F(FindTest, MainMenuLeadsHereAndBackAndToolsOpenModalWithoutTheLoggingQuestion)
+TEST_F(FindTest, ToolsOpenModalWithoutTheLoggingQuestionAndExitEnds)
 {
     gInstruments.Resize(1);
     gInstruments[0].LogState = 1; // the terminal entry here does not ask about logging
@@ -333,14 +333,6 @@ TEST_F(FindTest, MainMenuLeadsHereAndBackAndToolsOpenModalWithoutTheLoggingQuest
     EXPECT_EQ(opened, QStringList(4, "modal"));
     EXPECT_EQ(gInstruments[0].LogState, 1);
     EXPECT_EQ(boxes_.count(), 0);
-
-    Forms::discardAll();
-    open(pty_.slavePath(), 1);
-    frmMain().Show();
-    frmMain().cmdFind->click();
-    EXPECT_TRUE(frmFind().isVisible() && !frmMain().isVisible());
-    frmFind().cmdMainMenu->click();
-    EXPECT_TRUE(frmMain().isVisible() && !frmFind().isVisible());
     EXPECT_THROW(frmFind().mnuFileExit_Click(), ProgramEnded);
 }
 

@@ -23,34 +23,26 @@ TEST_F(MainMenuTest, LoadShowsTitleVersionAndCentredLogo)
     ASSERT_TRUE(logo.save(file("Company.bmp"), "BMP"));
 
     FrmMain& f = frmMain();
-    EXPECT_EQ(f.windowTitle(), "Plant Line Supervisor");
-    EXPECT_EQ(f.lblTitle->text(), "Plant Line Supervisor");
+    EXPECT_EQ(f.windowTitle() + "|" + f.lblTitle->text(), "Plant Line Supervisor|Plant Line Supervisor");
     EXPECT_EQ(f.lblVersion->text(), "VERSION  2.01.00");
     EXPECT_TRUE(f.lblBeta->isHidden());
-    EXPECT_EQ(f.imgCompany->width(), 200);
-    EXPECT_EQ(f.imgCompany->x(), (640 - 200) / 2);
+    EXPECT_EQ(QPoint(f.imgCompany->x(), f.imgCompany->width()), QPoint((640 - 200) / 2, 200));
     EXPECT_EQ(boxes_.count(), 0);
 }
 
 TEST_F(MainMenuTest, MissingTitleGivesAnEmptyCaptionAndTheEditionReadsItsOwnFile)
 {
     EXPECT_TRUE(frmMain().windowTitle().isEmpty());
-    EXPECT_EQ(boxes_.count(), 0);
     Forms::discardAll();
     writeFile("Apptitle.txt", "Standard\r\n");
     writeFile("Apptitle-1.txt", "Private Label\r\n");
     gKT9PMode = true;
     EXPECT_EQ(frmMain().lblTitle->text(), "Private Label");
-}
+    EXPECT_EQ(boxes_.count(), 0);
 
-TEST_F(MainMenuTest, DemoModeToggleTwiceRestoresFlagAndLabel)
-{
-    FrmMain& f = frmMain();
-    f.Show();
-    f.cmdDemoMode->click();
-    EXPECT_TRUE(gDemoMode && !f.lblDemoMode->isHidden());
-    f.cmdDemoMode->click();
-    EXPECT_FALSE(gDemoMode || !f.lblDemoMode->isHidden());
+    frmMain().cmdDemoMode->click();
+    frmMain().cmdDemoMode->click();
+    EXPECT_FALSE(gDemoMode || !frmMain().lblDemoMode->isHidden());
 }
 
 TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
@@ -72,6 +64,16 @@ TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
     EXPECT_TRUE(m.Visible());
     EXPECT_FALSE(c.Visible());
     EXPECT_EQ(QPoint(m.Left(), m.Top()), QPoint(40, 50));
+
+    // A wider screen taking the place of one at the right edge is moved
+    // only as far as it takes to stay whole on the screen.
+    const QRect area = m.screen()->availableGeometry();
+    m.move(area.right() + 1 - m.frameGeometry().width(), 60);
+    m.cmdConfigureController->click();
+    EXPECT_EQ(c.frameGeometry().right(), area.right());
+    EXPECT_EQ(c.Top(), 60);
+    c.cmdMainMenu->click();
+    m.move(40, 50);
 
     // The main menu's own Main Menu button does nothing.
     m.cmdMainMenu->click();

@@ -1,7 +1,5 @@
 #pragma once
-// Test support: a program folder of the test's own (optionally filled with the
-// shipped sample files), answered message boxes and file dialogs, and an end
-// of the program that throws instead of exiting.
+// A program folder per test, answered boxes and dialogs, an end that throws.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,15 +24,13 @@ struct ProgramEnded {
     int code;
 };
 
-// Answers message boxes in order from a queue; when the queue is empty the
-// default answer is given. Every box is recorded in mb::calls().
+// Answers boxes from a queue, then with their default; every box is recorded.
 class MsgBoxAnswers {
 public:
     MsgBoxAnswers();
     ~MsgBoxAnswers();
     void push(int answer) { answers_.push_back(answer); }
     const std::vector<mb::Call>& calls() const { return mb::calls(); }
-    // The last box, or an empty call when none was shown.
     mb::Call last() const;
     int count() const { return int(mb::calls().size()); }
     void clear() { mb::clearCalls(); }
@@ -43,13 +39,12 @@ private:
     std::deque<int> answers_;
 };
 
-// Base fixture: a fresh program folder, shared state reset, boxes answered;
-// afterwards every window is discarded and the program's line closed.
+// A fresh program folder and shared state; windows and the line closed afterwards.
 class QxTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Copies the shipped sample files (data/) into the program folder.
+    // The shipped sample files (data/) into the program folder.
     void copySampleData();
     QString programDir() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
@@ -74,20 +69,17 @@ int rtErrorOf(F&& f)
     return 0;
 }
 
-// A Modbus RTU frame given in hex with its CRC appended (the CRC routine
-// itself is pinned by a test).
+// A Modbus RTU frame from hex, with its CRC appended.
 QByteArray Rtu(const char* hex);
 
 // Appends an instrument to the table and returns it.
 modZarn::InstrumentRecord& addInstrument(const char* address, const char* protocol, int group,
                                          const QString& name = QString());
 
-// Opens the program's line as COM<com> on `device` at 9600,N,8,1 and marks it
-// usable, with a short poll time-out.
+// The program's line as COM<com> on `device` at 9600,N,8,1, marked usable.
 void openLine(int com, const std::string& device, int pollTimeoutMs = 150);
 
-// Runs the program's events until `cond` holds; false once `ms` milliseconds
-// have passed without it.
+// Runs events until `cond` holds; false after `ms` without it.
 template <class F>
 bool runEventsUntil(F cond, int ms = 2000)
 {
