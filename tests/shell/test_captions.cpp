@@ -30,9 +30,7 @@ protected:
     void SetUp() override
     {
         QxTest::SetUp();
-        copySampleData();
-        ReadSystemConfig();
-        ReadModelFile();
+        useSampleProgram();
     }
 };
 

@@ -17,9 +17,7 @@ protected:
     void SetUp() override
     {
         QxTest::SetUp();
-        copySampleData();
-        ReadSystemConfig();
-        ReadModelFile();
+        useSampleProgram();
         ASSERT_TRUE(pty_.ok());
         qputenv("QUINREX3_COM1", QByteArray::fromStdString(pty_.slavePath()));
         qputenv("QUINREX3_COM3", QByteArray::fromStdString(pty_.slavePath()));

@@ -52,9 +52,7 @@ protected:
     void SetUp() override
     {
         QxTest::SetUp();
-        copySampleData();
-        ReadSystemConfig(); // COM1 at 9600,N,8,1
-        ReadModelFile();
+        useSampleProgram(); // COM1 at 9600,N,8,1
         ReadZarnXrefFile();
         ReadxxGXrefFile();
         ReadxxHXrefFile();

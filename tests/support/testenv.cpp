@@ -3,6 +3,8 @@
 #include <QFile>
 
 #include "core/commport.h"
+#include "core/deffiles.h"
+#include "core/sysconfig.h"
 #include "core/state.h"
 #include "core/transports.h"
 #include "platform/app.h"
@@ -70,6 +72,13 @@ void QxTest::copySampleData()
     QDir src(sourceDir() + QStringLiteral("/data"));
     for (const QString& name : src.entryList(QDir::Files))
         QFile::copy(src.filePath(name), dir_.filePath(name));
+}
+
+void QxTest::useSampleProgram()
+{
+    copySampleData();
+    modZarn::ReadSystemConfig();
+    modZarn::ReadModelFile();
 }
 
 void QxTest::writeFile(const QString& name, const QByteArray& content) const

@@ -46,6 +46,8 @@ protected:
     void TearDown() override;
     // The shipped sample files (data/) into the program folder.
     void copySampleData();
+    // The sample files copied in, the system configuration and model file read.
+    void useSampleProgram();
     QString programDir() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
     void writeFile(const QString& name, const QByteArray& content) const;
