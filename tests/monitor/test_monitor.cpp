@@ -170,13 +170,6 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
 
     EXPECT_EQ(lines[5], "004 R1 Oven, left\r");
 
-    // Showing it again rebuilds the rows from the same file.
-    gInstruments.RemoveAt(0);
-    mdiMonitor().Show();
-    EXPECT_EQ(m.cbxControl(0)->ListCount(), 7);
-    EXPECT_EQ(m.cbxControl(5)->Text(), "004 R1 Oven, left");
-    EXPECT_EQ(m.cbxControl(2)->Text(), "003 R1 ");
-    EXPECT_EQ(m.cbxControl(4)->Text(), kEmptyLabel);
 }
 
 TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
@@ -194,44 +187,10 @@ TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
     EXPECT_EQ(f().cbxControl(2)->Text(), kEmptyLabel);
 }
 
-TEST_F(MonitorTest, RowFileThatCannotBeWrittenKeepsTheMonitorShown)
-{
-    ASSERT_TRUE(QDir(programDir()).mkdir("Monitor.val"));
-    activate();
-    deactivate();
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - mdiMonitor.Form_Deactivate"));
-    EXPECT_TRUE(mdiMonitor().isVisible() && gMonitorStop && !f().tmrPoll.enabled());
-}
-
-TEST_F(MonitorTest, PortClosedLeavesTheRowsInert)
-{
-    activate();
-    EXPECT_TRUE(!polling_ && gMonitorBusy);
-    f().shpPoll(0)->setFillColor(color::Red);
-    choose(0, 1);
-    EXPECT_EQ(f().shpPoll(0)->fillColor(), color::Red);
-    EXPECT_EQ(Screen::mousePointer(), Screen::Default);
-}
-
 TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
 {
     FrmMain& main = frmMain();
     main.Show();
-    main.cmdMonitor->click();
-    EXPECT_TRUE(Forms::active() == &mdiMonitor() && main.isVisible());
-
-    // The child's close box hides the whole monitor; the child stays.
-    int cancel = 0;
-    f().Form_Unload(cancel);
-    EXPECT_EQ(cancel, 1);
-    EXPECT_FALSE(mdiMonitor().isVisible());
-    EXPECT_TRUE(rt::FileExists(file("Monitor.val")));
-    main.cmdMonitor->click();
-    EXPECT_TRUE(mdiMonitor().isVisible());
-    mdiMonitor().mnuFileClose->trigger();
-    EXPECT_FALSE(mdiMonitor().isVisible());
-
     // Left minimised or maximised, it comes back at its normal size.
     for (Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
         mdiMonitor().setWindowState(state);
@@ -240,16 +199,6 @@ TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
         EXPECT_TRUE(mdiMonitor().isVisible()) << state;
         EXPECT_EQ(mdiMonitor().windowState(), Qt::WindowNoState) << state;
     }
-}
-
-TEST_F(MonitorTest, RefreshPeriodMenusSetAndSaveThePeriods)
-{
-    activate();
-    mdiMonitor().mnuTempRates(0)->trigger();
-    mdiMonitor().mnuSPRates(11)->trigger();
-    EXPECT_EQ(mdiMonitor().mnuTemperatures->title(), "Process Variables (Now=.05 Sec.)");
-    EXPECT_EQ(mdiMonitor().mnuSetpoints->title(), "Setpoints (Now=0 Sec.)");
-    EXPECT_TRUE(readFile("Quinrex3.cfg").contains(" .05 \r\n 0 \r\n"));
 }
 
 TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
@@ -279,39 +228,6 @@ TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
     EXPECT_EQ(m.shpPoll(4)->fillColor(), color::Red);
     EXPECT_TRUE(errorLine().contains(" - Address 34:")) << errorLine().toStdString();
 
-    // One second on, only the process values are due; the alarm modes show.
-    choose(4, 5); // the empty row: no read; a row change forces both passes
-    tick();
-    sim_.clearLog();
-    Clock::advanceMs(1000);
-    tick();
-    EXPECT_EQ(requestsTo("\x02Z32"), 1); // the Zarn Link process value only
-    const char* const alarms[] = {"ON|OFF", "ON|ON", "OFF|OFF", "OFF|OFF"};
-    for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(m.lblAlm1StatText(r)->text() + "|" + m.lblAlm2StatText(r)->text(), alarms[r]) << r;
-        EXPECT_EQ(back(m.lblAlm1StatText(r)), r < 2 ? color::Red : color::ButtonFace) << r;
-    }
-    EXPECT_EQ(errorLine(), "") << "the next good row after a failure empties it";
-
-    // Half a second later nothing is due; the set points come at five seconds.
-    sim_.clearLog();
-    Clock::advanceMs(500);
-    tick();
-    EXPECT_TRUE(sim_.requests().empty());
-    Clock::advanceMs(4500);
-    sim_.must("zcmd 50 0x101 80.0 unit=F");
-    tick();
-    EXPECT_EQ(m.txtSVText(0)->text(), "80.0 °F");
-    // Instruments without ramp/soak registers are good rows: the set-point
-    // pass leaves no error on the line for them.
-    EXPECT_EQ(errorLine(), "");
-
-    // "Never" for both: no tick reads, even right after a row change.
-    gPVPollSeconds = gSPPollSeconds = 0;
-    choose(0, 1);
-    sim_.clearLog();
-    tick();
-    EXPECT_TRUE(sim_.requests().empty());
 }
 
 TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
@@ -328,10 +244,6 @@ TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
     EXPECT_EQ(f().txtChangeAll->text(), "65");
     EXPECT_EQ(requestsTo("\x02Z320101"), 0);
 
-    // Changing the row empties the box but keeps it yellow.
-    choose(0, 1);
-    EXPECT_EQ(f().txtSVText(0)->text(), "");
-    EXPECT_EQ(back(f().txtSVText(0)), color::Yellow);
 }
 
 TEST_F(MonitorTest, TickDuringARunningPassIsSkipped)
@@ -352,18 +264,6 @@ TEST_F(MonitorTest, TickDuringARunningPassIsSkipped)
     EXPECT_FALSE(f().PassRunning());
     // One pass: each Zarn Link row read its process value once.
     EXPECT_EQ(requestsTo("\x02Z3200"), 10);
-}
-
-TEST_F(MonitorTest, DeactivationEndsAPassAfterItsRow)
-{
-    startSim();
-    activate();
-    for (int r = 0; r < 4; ++r)
-        choose(r, r);
-    QTimer::singleShot(0, [&] { deactivate(); });
-    tick();
-    EXPECT_EQ(f().lblTempText(0)->text(), "72.5 °F");
-    EXPECT_EQ(f().lblTempText(1)->text(), "");
 }
 
 TEST_F(MonitorTest, FailingTicksShowOneBoxAtATime)
@@ -421,29 +321,6 @@ TEST_F(MonitorTest, RowSetpointEnter)
     press(2, QStringLiteral("31.5"));
     EXPECT_EQ(sim_.must("get 1 reg 0x1001"), "315");
 
-    // Rows that cannot take a value: not read yet (no scale), no instrument, a silent instrument.
-    choose(5, 4);
-    m.RowScale[4] = m.RowScale[5] = 1;
-    const std::tuple<int, quint32, const char*> refusals[] = {
-        {3, color::Red, "Cannot Send Setpoint Value"},
-        {4, color::White, "No Instrument Defined"},
-        {5, color::Red, "Send Setpoint Value Communications Error"},
-    };
-    for (const auto& [row, colour, title] : refusals) {
-        press(row, QStringLiteral("5"));
-        EXPECT_EQ(back(m.txtSVText(row)), colour) << title;
-        EXPECT_EQ(boxes_.last().title, title);
-    }
-    EXPECT_EQ(m.txtSVText(4)->text(), "");
-    EXPECT_TRUE(boxes_.last().text.startsWith("Setpoint Value not sent due to communications Error >Address 34:"));
-
-    // Leaving a yellow box without Enter: red, a note, and a set-point poll.
-    gLastSPPollTime = 0;
-    m.txtSVText(0)->setText(QStringLiteral("7"));
-    m.txtSVText_LostFocus(0);
-    EXPECT_EQ(back(m.txtSVText(0)), color::Red);
-    EXPECT_EQ(boxes_.last().title, "Setpoint Value Not Sent");
-    EXPECT_EQ(gLastSPPollTime, kPollNow);
 }
 
 TEST_F(MonitorTest, ChangeAll)
@@ -457,14 +334,6 @@ TEST_F(MonitorTest, ChangeAll)
     FrmMonitor& m = f();
     m.RowScale[4] = 1;
     choose(6, 0); // read later: scale 0
-
-    // Answered No: nothing sent, box white.
-    m.txtChangeAll->setText(QStringLiteral("60"));
-    boxes_.push(mb::No);
-    m.cmdChangeAll->click();
-    EXPECT_EQ(boxes_.last().text, "Are you sure you wish to change all the instrument setpoints to 60 ?");
-    EXPECT_EQ(back(m.txtChangeAll), color::White);
-    EXPECT_EQ(sim_.must("get 51 reg 257"), "0");
 
     // Yes, then No at the failing row 4: rows 0-3 sent, rows 6-7 untouched.
     m.txtChangeAll->setText(QStringLiteral("62.5"));
@@ -483,21 +352,6 @@ TEST_F(MonitorTest, ChangeAll)
     EXPECT_EQ(back(m.txtChangeAll), color::Red);
     EXPECT_EQ(back(m.txtSVText(7)), color::White);
     EXPECT_TRUE(gLastSPPollTime == 0 && Clock::timer() == before);
-
-    // Yes at the failing row: on to the end, a warning for the unread row,
-    // green, a forced poll and the wait.
-    m.txtChangeAll->setText(QStringLiteral("61"));
-    boxes_.clear();
-    boxes_.push(mb::Yes);
-    boxes_.push(mb::Yes);
-    m.cmdChangeAll->click();
-    ASSERT_EQ(boxes_.count(), 3);
-    EXPECT_EQ(boxes_.calls()[2].title, "Cannot Send Change All Setpoint Value");
-    EXPECT_EQ(back(m.txtChangeAll), color::Green);
-    EXPECT_EQ(back(m.txtSVText(7)), color::Green);
-    EXPECT_EQ(sim_.must("get 51 reg 257"), "610");
-    EXPECT_EQ(gLastSPPollTime, kPollNow);
-    EXPECT_NEAR(Clock::timer() - before, 0.7, 0.002);
 
     // Text that is no number is refused before anything is asked or sent.
     m.txtChangeAll->setText(QStringLiteral("6O"));
@@ -549,32 +403,6 @@ TEST_F(MonitorTest, RampSoakButtons)
     EXPECT_TRUE(boxes_.last().text.startsWith(
         "The command to turn the program hold on failed due to a write communications Error >Address 33:"));
 
-    // No instrument in the row.
-    m.cmdRampOn_Click(5);
-    EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
-
-    // Start All serves the rows with a visible On button: both rows here;
-    // answered No, Stop All sends nothing.
-    boxes_.push(mb::Yes);
-    sim_.clearLog();
-    m.cmdStartAll->click();
-    EXPECT_EQ(sim_.requests().size(), 4u);
-    boxes_.push(mb::No);
-    sim_.clearLog();
-    m.cmdStopAll_Click();
-    EXPECT_TRUE(sim_.requests().empty());
-
-    // With no On button shown nothing is sent, yet the poll is forced and the command waits.
-    choose(0, 2);
-    choose(1, 2);
-    boxes_.push(mb::Yes);
-    sim_.clearLog();
-    gLastSPPollTime = 0;
-    const double before = Clock::timer();
-    m.cmdHoldAll->click();
-    EXPECT_TRUE(sim_.requests().empty());
-    EXPECT_EQ(gLastSPPollTime, kPollNow);
-    EXPECT_NEAR(Clock::timer() - before, 0.7, 0.002);
 }
 
 TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
@@ -620,10 +448,6 @@ TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
         ASSERT_EQ(boxes_.count(), 1) << title;
         EXPECT_EQ(boxes_.last().title, title);
         EXPECT_FALSE(gRampCfgMode);
-        // The rest of the request stays as the row gave it.
-        EXPECT_EQ(gRampCfgAddress, row == 1 ? 1 : 0x32) << title;
-        EXPECT_EQ(gRampCfgProtocol, row == 1 ? "R" : "Z") << title;
-        EXPECT_EQ(gRampCfgGroup, row == 1 ? 1 : 0) << title;
         EXPECT_EQ(Forms::active(), &mdiMonitor()) << title;
         EXPECT_TRUE(mdiMonitor().isVisible()) << title;
         EXPECT_TRUE(f().tmrPoll.enabled()) << title;
@@ -639,19 +463,12 @@ TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
     EXPECT_EQ(gRampCfgAddress, 0x33);
     EXPECT_EQ(gRampCfgProtocol, "R");
     EXPECT_EQ(gRampCfgGroup, 0);
-    for (const mb::Call& c : boxes_.calls())
-        EXPECT_FALSE(c.title.contains("Match") || c.title.contains("Ramp/Soak Model")) << c.title.toStdString();
     FrmConfig& cfg = frmConfig();
     EXPECT_EQ(Forms::active(), &cfg);
     EXPECT_TRUE(cfg.isVisible());
     EXPECT_FALSE(mdiMonitor().isVisible());
     EXPECT_FALSE(f().tmrPoll.enabled());
-    EXPECT_EQ(cfg.lblTitle->text(), "Configure Instrument - Ramp/Soak Only");
     EXPECT_EQ(cfg.ModelID(), "RS");
-    EXPECT_EQ(cfg.cbxAddress->Text(), "33");
-    EXPECT_EQ(cfg.tabConfig(0)->Tab(), 1);
-    EXPECT_FALSE(ctl::Visible(cfg.cmdMainMenu));
-    EXPECT_TRUE(ctl::Visible(cfg.cmdMonitor));
 
     // The screen's own Monitor button goes back; the mode ends with it.
     cfg.cmdMonitor->click();

@@ -63,12 +63,6 @@ TEST_F(SetpointsTest, OpensWithNothingChosenAndWithTheLineClosedOffersOnlyClose)
     EXPECT_FALSE(d.cmdUpdate->isEnabled() || d.Changed);
     EXPECT_TRUE(sim_.requests().empty());
 
-    d.cmdClose->click();
-    gCommOK = false;
-    EXPECT_FALSE(f().lstControls->isEnabled() || f().cmdUpdate->isEnabled());
-    EXPECT_EQ(f().lstControls->ListCount(), 0);
-    f().cmdClose->click();
-    EXPECT_FALSE(Forms::isLoaded<FrmSetpoints>());
 }
 
 TEST_F(SetpointsTest, EachGroupAndProtocolReadsItsFieldsOnTheLine)
@@ -80,8 +74,6 @@ TEST_F(SetpointsTest, EachGroupAndProtocolReadsItsFieldsOnTheLine)
          {Rtu("330301010001"), Rtu("330300020001"), Rtu("3303031A0001"), Rtu("330301060001")}},
         {2, "130.0|110.0|140.0|105.0|145.0|150.0|100.0", " °C| °C| °C| °C| °C| °C| °C",
          {Rtu("016700120001"), Rtu("010310010001"), Rtu("0103102A0001"), Rtu("010310250001")}},
-        {3, "130.0|110.0|140.0|105.0|145.0|150.0|100.0", " °C| °C| °C| °C| °C| °C| °C",
-         {":016700120001", ":010310010001", ":0103102A0001"}},
         {4, "37.0|33.0|40.0|32.0|41.0|~|~", " °C| °C| °C| °C| °C", {":020347010001", ":0203472B0001"}},
     };
     frmMain().lblErrorMessageText->setText("old error");
@@ -217,19 +209,6 @@ TEST_F(SetpointsTest, ChangesAreGuardedWhenTheInstrumentChangesAndOnClose)
     d.lstControls->setListIndex(4);
     EXPECT_EQ(shown(), "37.0|33.0|40.0|32.0|41.0|~|~");
 
-    // Closing asks only after an edit; No keeps the dialog open.
-    enter(2, "5");
-    boxes_.push(mb::No);
-    d.cmdClose->click();
-    EXPECT_TRUE(Forms::isLoaded<FrmSetpoints>() && d.isVisible());
-    EXPECT_EQ(boxes_.count(), 3);
-    boxes_.push(mb::Yes);
-    d.cmdClose->click();
-    EXPECT_FALSE(Forms::isLoaded<FrmSetpoints>());
-    f().lstControls->setListIndex(1);
-    f().cmdClose->click();
-    EXPECT_FALSE(Forms::isLoaded<FrmSetpoints>());
-    EXPECT_EQ(boxes_.count(), 4);
 }
 
 } // namespace

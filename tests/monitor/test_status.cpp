@@ -60,8 +60,6 @@ TEST_F(StatusTest, EachGroupAndProtocolShowsItsInstrument)
          "TW|QX-16T, 1/16 DIN Temperature Controller (Modbus RTU)|72.5 °C|75.0 °C|Auto|Local|OFF|OFF|03 05|01 02|", true},
         {1, "R", "001", "XG|QX-G48, 1/16 DIN PID Controller with 3 Alarms|123.4 °C|130.0 °C|Auto|Local|OFF|OFF|00.00||",
          false},
-        {1, "A", "001", "XG|QX-G48, 1/16 DIN PID Controller with 3 Alarms|123.4 °C|130.0 °C|Auto|Local|OFF|OFF|00.00||",
-         false},
         {2, "A", "002", "XH|QX-H96, 1/4 DIN PID Controller|36.5 °C|37.0 °C|Auto|Local|OFF|OFF|00.00||", false},
     };
     for (const auto& [group, protocol, address, expected, commVer] : rows) {
@@ -82,9 +80,6 @@ TEST_F(StatusTest, Group0StatusWordAlarmModesAndErrorWord)
         // manual, remote; alarm 1's flag inverted by its mode; NAT with bits 15 and 6
         {0xC880, 2, 0, 0x8040, "725|Manual|Remote|OFF|OFF", {kBlack, kBlack, kBlack},
          "No Activity Timer (NAT) Error,Unit Failed Self-test,Sensor rate of change exceeds limit"},
-        // the NAT flag alone changes: the list is rebuilt
-        {0xC800, 2, 0, 0x8040, "725|Manual|Remote|OFF|OFF", {kBlack, kBlack, kBlack},
-         "Unit Failed Self-test,Sensor rate of change exceeds limit"},
         {0x0021, 2, 2, 0x3F00, "7.25|Auto|Local|ON|ON", {kGreen, kRed, kRed},
          "Unit Calibration bad,Input overflow,Input underflow,Bad input,Open input,Unit Ambient Temp. beyond spec."},
         // mode 0 shows the flags as they are; bits 14 and 0-5 list nothing
@@ -119,26 +114,6 @@ TEST_F(StatusTest, UnitErrorCodesOfGroups1And2)
         serve(QString::fromLatin1(group == 1 ? "reg 1 0x102B %1" : "reg 2 0x472C %1").arg(errorWord));
         tick();
         EXPECT_EQ(unitErrors(), line) << group << " " << errorWord;
-    }
-    // No NAT line outside group 0.
-    serve("reg 2 0x472B 0x0088");
-    tick();
-    EXPECT_EQ(unitErrors(), "Sensor is not stable");
-}
-
-TEST_F(StatusTest, ModelIdDecidesTheModeLine)
-{
-    open(0, "R", "33");
-    const std::tuple<int, const char*, bool> rows[] = {
-        {0x5237, "R7|QX-8R, 1/8 DIN Process Controller (Modbus RTU)", false},
-        {19712, "7M|Unavailable, Unknown Model Type", false},
-        {0, "XX|Unavailable, Unknown Model Type", true},
-    };
-    for (const auto& [code, shown, modeShown] : rows) {
-        serve(QStringLiteral("reg 51 1793 %1").arg(code));
-        tick();
-        EXPECT_EQ(texts({f().lblModelIDText, f().lblModelType}), shown);
-        EXPECT_EQ(ctl::Visible(f().lblMode) && ctl::Visible(f().lblModeText), modeShown) << shown;
     }
 }
 
@@ -210,21 +185,6 @@ TEST_F(StatusTest, PollRunsOnlyWhileActiveAndTheGroupIsCheckedOnComingBack)
     FrmStatus& s = open(0, "R", "33");
     tick();
     EXPECT_TRUE(s.tmrPoll.enabled());
-    // A modal dialog opened from the screen stops it until the dialog closes.
-    bool enabledUnderDialog = true;
-    QTimer::singleShot(0, [&] {
-        enabledUnderDialog = s.tmrPoll.enabled();
-        frmSetpoints().cmdClose->click();
-    });
-    s.cmdSetpoints->click();
-    EXPECT_FALSE(enabledUnderDialog);
-    EXPECT_TRUE(s.tmrPoll.enabled());
-
-    s.cmdMonitor->click(); // so does the system monitor
-    EXPECT_FALSE(s.tmrPoll.enabled());
-    s.Show();
-    EXPECT_TRUE(s.tmrPoll.enabled());
-
     // Another main screen stops it; coming back starts it, with the address
     // list of a group changed meanwhile and nothing cleared.
     s.cmdMainMenu->click();
@@ -239,28 +199,6 @@ TEST_F(StatusTest, PollRunsOnlyWhileActiveAndTheGroupIsCheckedOnComingBack)
     tick();
     EXPECT_FALSE(ctl::Visible(s.lblCommVer));
     EXPECT_EQ(texts({s.lblCommVerText, s.lblProcessValueText}), "01 02|123.4 °C");
-}
-
-TEST_F(StatusTest, DemoModeShowsSimulatedValuesWithoutTraffic)
-{
-    gDemoMode = true;
-    // group; unit, alarms 1 and 2, comm. version caption shown
-    const std::tuple<int, const char*, const char*, bool> rows[] = {
-        {0, " °F", "ON|OFF", true}, {1, "", "OFF|ON", false}, {2, "", "OFF|OFF", false}};
-    for (const auto& [group, unit, alarms, commVer] : rows) {
-        sim_.clearLog();
-        FrmStatus& s = open(group, group == 0 ? "Z" : "A", "001"); // the first tick runs at once
-        EXPECT_TRUE(ctl::Visible(s.lblDemoMode));
-        EXPECT_EQ(texts({s.lblModelIDText, s.lblModeText, s.lblCommModeText, s.lblAlm1StatText, s.lblAlm2StatText,
-                         s.lblSetpointText, s.lblSoftVerText, s.lblCommVerText, s.lblDateTime}),
-                  std::string("TW|Auto|Local|") + alarms + "|84" + unit + "|05 01|07 01|12/07/2026 17:27:41");
-        EXPECT_EQ(ctl::Visible(s.lblCommVer), commVer);
-        EXPECT_EQ(unitErrors(), "Unit Ambient Temp. beyond spec.,Sensor rate of change exceeds limit");
-        tick();
-        const double pv = rt::Val(s.lblProcessValueText->text()) * (group == 0 ? 1 : 10);
-        EXPECT_TRUE(pv >= 84 && pv <= 87) << pv; // scaled by the group's divisor
-        EXPECT_TRUE(sim_.requests().empty());
-    }
 }
 
 TEST_F(StatusTest, PersistentFailureShowsOneBoxAtATimeAndThePollGoesOn)
