@@ -112,7 +112,6 @@ TEST_F(ConfigEditingTest, RefusedCombinationsKeepTheLastAcceptedEntry)
             ASSERT_EQ(boxes_.count(), 1); // the restored entry passes: no second box, no loop
             EXPECT_EQ(boxes_.last().text, r.text);
             EXPECT_EQ(boxes_.last().title, r.title);
-            EXPECT_EQ(boxes_.last().style, mb::Exclamation);
             EXPECT_EQ(f.cbxDecimalPoint(g)->Text(), r.point);
             EXPECT_EQ(f.cbxInputType(g)->Text(), r.input);
             // What a later send or save writes stays what was accepted.
@@ -348,7 +347,6 @@ TEST_F(ConfigEditingTest, CommunicationCombinationsThatNoInstrumentTakesAreRefus
         }
         EXPECT_EQ(boxes_.count(), 1);
         EXPECT_EQ(boxes_.last().title, "Invalid Communications Setting");
-        EXPECT_EQ(boxes_.last().style, mb::Exclamation);
         EXPECT_EQ(boxes_.last().text, QString(r.text) + "  It is now recommended that you perform a Read Configuration "
                                                           "from Instrument to put the communications field back to "
                                                           "what is in the controller.");
@@ -376,7 +374,6 @@ TEST_F(ConfigEditingTest, PidGroupQuestionWarnsOfPendingEditsAndAutoTuneOnlyNote
         ASSERT_EQ(boxes_.count(), 1);
         EXPECT_EQ(boxes_.last().text, r.pending ? question + warning : question);
         EXPECT_EQ(boxes_.last().title, "Immediate Write of PID Parameter Group");
-        EXPECT_EQ(boxes_.last().style, 260);
         EXPECT_EQ(f.cbxParameter(0x101C)->Text(), r.chosen);
         EXPECT_EQ(f.txtParameter(0x1001)->Text(), "12.34"); // layout not worked out again
         EXPECT_TRUE(f.Changed);
@@ -385,7 +382,6 @@ TEST_F(ConfigEditingTest, PidGroupQuestionWarnsOfPendingEditsAndAutoTuneOnlyNote
     pick(f, f.cbxParameter(0x101C), "Auto Tune");
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "PID Parameters Will Be Hidden");
-    EXPECT_EQ(boxes_.last().style, 0);
     EXPECT_TRUE(boxes_.last().text.startsWith("Note: Selecting 'Auto Tune' for the PID Parameter Group will now cause "
                                               "the PID parameters to be hidden from the screen.  This is"));
     EXPECT_EQ(f.txtParameter(0x1001)->Text(), "12.3"); // laid out again

@@ -111,7 +111,6 @@ TEST_F(ConfigImmediateTest, SetPointsAndOutputsAreWrittenInInstrumentUnits)
         EXPECT_EQ(boxes_.last().title, "Immediate Write of Parameter");
         if (r.reg == 258)
             EXPECT_EQ(boxes_.last().text, "Do you want to send   Setpoint 1 (SP1)   to the controller right now?");
-        EXPECT_EQ(boxes_.last().style, 260);
         EXPECT_EQ(t->Text(), r.shown);
         EXPECT_EQ(sim_.requests().size(), 1u);
         // Group 0 over Modbus counts the instrument's registers from 0.
@@ -148,7 +147,6 @@ TEST_F(ConfigImmediateTest, NoEmptyFailedOrDemoWriteGoesWrong)
     leave(t);
     ASSERT_EQ(boxes_.count(), 2);
     EXPECT_EQ(boxes_.last().title, "Send to Instrument Communications Error");
-    EXPECT_EQ(boxes_.last().style, mb::Exclamation);
     EXPECT_TRUE(boxes_.last().text.startsWith("Communications Error >Address 33:")) << boxes_.last().text.toStdString();
     EXPECT_TRUE(boxes_.last().text.endsWith(". ") && !boxes_.last().text.contains('\r'));
     EXPECT_EQ(t->Text(), "98");
@@ -193,7 +191,6 @@ TEST_F(ConfigImmediateTest, RunStopAutoAddressAndPidGroupAreWrittenOnYes)
             EXPECT_EQ(boxes_.calls().front().text, r.question);
             EXPECT_EQ(boxes_.calls().front().title, "Immediate Write of Parameter");
         }
-        EXPECT_EQ(boxes_.calls().front().style, 260);
         EXPECT_EQ(reg(1, r.reg), r.written);
         EXPECT_EQ(f.cbxParameter(r.reg)->Text(), r.chosen);
     }
@@ -221,7 +218,6 @@ TEST_F(ConfigImmediateTest, NewAddressIsWrittenAtTheOldOneAndTheScreenFollows)
     EXPECT_TRUE(boxes_.calls()[0].text.startsWith("Do you want to change the address of the controller to  005   "
                                                   "right now?  (If you say 'NO'"));
     EXPECT_EQ(boxes_.calls()[1].title, "Update Communications Address");
-    EXPECT_EQ(boxes_.calls()[1].style, mb::YesNo);
     EXPECT_EQ(reg(1, 0x1071), "5");
     ASSERT_EQ(sim_.requests().size(), 1u);
     EXPECT_EQ(sim_.requests()[0].at(0), '\x01'); // sent to the instrument's old address
@@ -269,7 +265,6 @@ TEST_F(ConfigImmediateTest, CommunicationSettingsAreWrittenAndTheProgramFollowsO
                                                 "Configuration from Instrument to put the field back to what is in "
                                                 "the controller.)");
         EXPECT_EQ(boxes_.calls()[1].title, "Update Communications Parameter");
-        EXPECT_EQ(boxes_.calls()[1].style, mb::YesNo);
         EXPECT_EQ(reg(1, r.reg), r.written);
         EXPECT_EQ(gProtocolCode, r.protocol);
         EXPECT_EQ(CommPort().settings(), r.settings);

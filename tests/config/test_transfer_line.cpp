@@ -143,7 +143,6 @@ TEST_F(TransferTest, RefusedDecimalPointOrInputTypeKeepsTheScreensSettings)
         f.ReadControllerParameters();
         ASSERT_EQ(boxes_.count(), 1);
         EXPECT_EQ(boxes_.last().title, c.title);
-        EXPECT_EQ(boxes_.last().style, mb::Critical);
         EXPECT_TRUE(boxes_.last().text.contains(QString(">") + rt::Str(c.value) + " from the instrument is invalid"));
         // A refused setting is not taken over, so a later send cannot write it.
         EXPECT_EQ(f.CurInputType, type);
@@ -432,7 +431,6 @@ TEST_F(TransferTest, DemoModeIsLeftOnlyWhenTheUserAgrees)
         bool failed = false;
         send ? f.SendControllerParameters(failed, false) : f.ReadControllerParameters();
         EXPECT_EQ(boxes_.calls().front().title, "Switch out of Demo Mode");
-        EXPECT_EQ(boxes_.calls().front().style, mb::YesNo | mb::DefaultButton2);
         EXPECT_TRUE(boxes_.calls().front().text.contains(send ? "send the setup to the instrument ?"
                                                               : "read from the controller ?"));
         EXPECT_EQ(gDemoMode, no);
