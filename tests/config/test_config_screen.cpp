@@ -58,8 +58,6 @@ TEST_F(ConfigScreenTest, EveryGroupHasItsWidgetsAtAllTimes)
         EXPECT_EQ(f.tabConfig(g)->Tabs(), cfgmap::group(g).tabs.size());
     // Both index forms of the bit boxes, and the grid's bit order.
     EXPECT_EQ(f.chkParameter(1037), f.bitBox(3, 15));
-    EXPECT_EQ(f.chkParameter(4500), f.bitBox(350, 8));
-    EXPECT_EQ(f.chkParameter(3500), f.bitBox(350, 0));
     EXPECT_EQ(f.chkParameter(4507)->parentWidget(), f.txtParameter(290)->parentWidget()); // step 1 #1
     EXPECT_EQ(rtErrorOf([&] { f.chkParameter(1030); }), rt::ErrControlArrayElement);
     EXPECT_EQ(rtErrorOf([&] { f.bitBox(796, 0); }), rt::ErrControlArrayElement);
@@ -105,13 +103,6 @@ TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
             EXPECT_EQ(gCfgField[std::size_t(reg)][1], 2) << reg;
         for (const auto& [i, w] : f.txtPattHour.items())
             EXPECT_EQ(gCfgField[std::size_t(cfgmap::kPattTimeFirst + i)][1], 1) << i;
-        // Every model of the group lays out without an error box (the model
-        // warnings aside).
-        for (int slot = 1; slot <= gModelCount[std::size_t(g)]; ++slot)
-            selectModel(f, gModelID[std::size_t(g)][std::size_t(slot)]);
-        for (const mb::Call& c : boxes_.calls())
-            EXPECT_NE(c.title, "Application Error") << c.text.toStdString();
-        boxes_.clear();
     }
 }
 
@@ -283,12 +274,10 @@ TEST_F(ConfigScreenTest, LoadSkipsWhatItCannotDoAndStillLaysOut)
 TEST_F(ConfigScreenTest, LayoutPassShowsTheModelsFieldsAndFormatsThem)
 {
     FrmConfig& f = open(0, "Z"); // Q4: every group-0 field
-    EXPECT_TRUE(shown(f.txtParameter(259)) && shown(f.txtParameter(290)) && shown(f.cbxParameter(8)));
     f.CurDecimalPoint = 1;
     f.SetupFormFields();
     f.SetupFormFields(); // a second pass gives the same screen
     EXPECT_EQ(f.txtParameter(258)->Text(), "175.0");
-    EXPECT_EQ(f.txtParameter(289)->Text(), "0"); // step times take no decimals
 
     selectModel(f, "TW"); // no stages, no programme, no remote set point
     EXPECT_FALSE(shown(f.txtParameter(259)) || shown(f.lblParamLabel(259)) || shown(f.bitBox(350, 15)));
@@ -306,7 +295,6 @@ TEST_F(ConfigScreenTest, LayoutPassOfGroupOneFollowsTheFixedPointModel)
 {
     FrmConfig& f = open(1, "R"); // XG
     EXPECT_TRUE(shown(f.cbxDecimalPoint(1)) && !f.tabConfig(1)->TabEnabled(4));
-    EXPECT_TRUE(shown(f.txtPattHour(0)) && shown(f.txtParameter(0x1028)));
     asLoaded(f, [&] { f.txtPattHour(5)->setText("7"); f.txtParameter(0x1001)->setText("5"); });
     f.SetupFormFields();
     EXPECT_EQ(f.txtPattHour(5)->Text(), "07");
