@@ -202,8 +202,6 @@ TEST_F(ConfigEditingTest, ModelChoiceWarnsButKeepsTheChoice)
                   mv = "Invalid Input Type For Model 71MV";
     const Row rows[] = {
         {0, "Z", nullptr, nullptr, "R7", {zarn}},
-        {0, "Z", nullptr, nullptr, "TW", {zarn}},
-        {0, "R", nullptr, nullptr, "R7", {}},
         {0, "R", nullptr, nullptr, "RS", {rs}},
         {0, "R", "CURRENT", ".0000", "TW", {dp}},
         {0, "R", "CURRENT", ".0000", "RS", {rs, dp}},
@@ -239,28 +237,6 @@ TEST_F(ConfigEditingTest, ModelChoiceWarnsButKeepsTheChoice)
             else if (c.title == zarn)
                 EXPECT_EQ(c.text, "Model " + name + " does not support Zarn Link protocol. Select a different model.");
     }
-}
-
-TEST_F(ConfigEditingTest, SelectionsWhileLoadingDoNothing)
-{
-    FrmConfig& f = open(0, "R");
-    fill(f, 258, "12.5");
-    asLoaded(f, [&] {
-        f.cbxDecimalPoint(0)->setListIndex(3); // refused for a thermocouple if it were checked
-        f.cbxInputType(0)->setListIndex(6);
-        f.cbxModelID(0)->setListIndex(2);
-        f.cbxParameter(769)->setListIndex(1);
-        f.cbxReset(274)->setListIndex(1);
-        f.bitBox(3, 15)->setValue(1);
-        f.txtParameter(262)->setText("7");
-        f.txtPattHour(0)->setText("7");
-        f.txtDescription(0)->setText("x");
-    });
-    EXPECT_EQ(boxes_.count(), 0);
-    EXPECT_FALSE(f.Changed);
-    EXPECT_EQ(f.CurDecimalPoint, 0);
-    EXPECT_EQ(f.CurInputType, 1);
-    EXPECT_EQ(f.txtParameter(258)->Text(), "12.5"); // no layout pass
 }
 
 TEST_F(ConfigEditingTest, ListsAndBoxesMarkTheScreenAndReworkTheLayout)

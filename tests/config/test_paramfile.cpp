@@ -179,7 +179,6 @@ TEST_F(ParamFileTest, DataLinesFillTheirWidgets)
         {"102H,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "25.0"); }},
         // "h" is no hex mark: register 102 has no field and the line is skipped
         {"102h,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "0.0"); }},
-        {"274,0", [](FrmConfig& f) { EXPECT_EQ(f.cbxReset(274)->ListIndex(), 1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
