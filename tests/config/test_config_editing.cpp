@@ -179,16 +179,6 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
     }
 }
 
-TEST_F(ConfigEditingTest, Group2ChecksNothing)
-{
-    FrmConfig& h = open(2, "A");
-    h.Changed = false;
-    pick(h, h.cbxInputType(2), h.cbxInputType(2)->List(3));
-    EXPECT_TRUE(h.Changed);
-    EXPECT_EQ(h.CurInputType, 3);
-    EXPECT_EQ(boxes_.count(), 0);
-}
-
 TEST_F(ConfigEditingTest, ModelChoiceWarnsButKeepsTheChoice)
 {
     struct Row {
