@@ -79,23 +79,17 @@ TEST_F(ConfigEditingTest, RefusedCombinationsKeepTheLastAcceptedEntry)
     const char* const mv = "Invalid Input Type For Model 71MV";
     const Row rows[] = {
         {0, "TW", "Type J T/C", "0.0", true, "0.00", kTcRtd, kDpTitle},
-        {0, "TW", "1000 ohm Plat. (1P38)", "0", true, "0.000", kTcRtd, kDpTitle},
         {0, "TW", "Type R T/C", "0", true, "0.0", kRsbc, kDpTitle},
         {0, "TW", "CURRENT", "0.0", true, ".0000", kFourDecimals, kDpTitle},
         {0, "TW", "Type J T/C", "0.0", false, "Type C T/C", kRsbc, kInputTitle},
         {0, "TW", "VOLTAGE", "0.00", false, "Type J T/C", kTcRtdFromInput, kInputTitle},
         {0, "7M", "Type J T/C", "0", false, "100 ohm Plat. (P392)", k71MV, mv},
-        {0, "7M", "Type J T/C", "0.0", false, "120 ohm Nick. (n120)", k71MV, mv},
-        {0, "7M", "Type J T/C", "0", false, "100 ohm Plat. (P385)", k71MV, mv},
         {0, "R7", "CURRENT", "0.000", true, ".0000", nullptr, nullptr},
         {0, "7M", "Type J T/C", "0", false, "1000 ohm Plat. (1P38)", nullptr, nullptr},
         {1, nullptr, "K-Type T/C", "0", true, "0.0", nullptr, nullptr},
         {1, nullptr, "K-Type T/C", "0.0", false, "R-Type T/C", kRsb, kInputTitle},
-        {1, nullptr, "K-Type T/C", "0.0", false, "B-Type T/C", kRsb, kInputTitle},
         {1, nullptr, "K-Type T/C", "0.0", false, "0~10V", nullptr, nullptr},
         {1, nullptr, "R-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
-        {1, nullptr, "S-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
-        {1, nullptr, "B-Type T/C", "0", true, "0.0", kRsb, kDpTitle},
     };
     for (const int g : {0, 1}) {
         Forms::discardAll();
@@ -118,7 +112,6 @@ TEST_F(ConfigEditingTest, RefusedCombinationsKeepTheLastAcceptedEntry)
             ASSERT_EQ(boxes_.count(), 1); // the restored entry passes: no second box, no loop
             EXPECT_EQ(boxes_.last().text, r.text);
             EXPECT_EQ(boxes_.last().title, r.title);
-            EXPECT_EQ(boxes_.last().style, mb::Exclamation);
             EXPECT_EQ(f.cbxDecimalPoint(g)->Text(), r.point);
             EXPECT_EQ(f.cbxInputType(g)->Text(), r.input);
             // What a later send or save writes stays what was accepted.
@@ -157,20 +150,15 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
     };
     const Row rows[] = {
         {"TW", "CURRENT", "0.0", true, "0.00", 258, "1,234.5", "123.45"},
-        {"TW", "CURRENT", "0.0", true, "0.00", 258, "", "0.00"},
         {"TW", "CURRENT", "0.0", true, "0.00", 326, "12.5", "1.25"}, // set B with a linear input
-        {"TW", "Type J T/C", "0", true, "0.0", 258, "250", "25.0"},
         {"TW", "Type J T/C", "0", true, "0.0", 326, "100", "100"}, // set B: no decimals for a thermocouple
         {"TW", "Type J T/C", "0", true, "0.0", 334, "100", "100"}, // set C: only on R7
         {"R7", "Type J T/C", "0", true, "0.0", 334, "100", "10.0"},
         {"R7", "CURRENT", "0.000", true, ".0000", 326, "1.000", "0.1000"},
-        {"TW", "CURRENT", "0.00", true, "0", 258, "1.23", "123"},
         {"TW", "Type J T/C", "0.0", true, "0", 262, "-12.5", "-125"},
         {"TW", "Type J T/C", "0", true, "0.0", 278, "1.25", "1.25"}, // fixed two decimals
         {"TW", "CURRENT", "0.0", false, "Type J T/C", 326, "12.5", "125"},
-        {"TW", "CURRENT", "0.0", false, "Type J T/C", 334, "12.5", "125"},
         {"R7", "CURRENT", "0.0", false, "Type J T/C", 334, "12.5", "12.5"}, // stays scaled on R7
-        {"TW", "Type J T/C", "0.0", false, "CURRENT", 326, "125", "12.5"},
         {"TW", "CURRENT", "0.0", false, "VOLTAGE", 326, "12.5", "12.5"},    // same class
         {"TW", "CURRENT", "0", false, "Type J T/C", 326, "12", "12"},       // no decimals
         {"TW", "CURRENT", "0.0", false, "Type J T/C", 258, "12.5", "12.5"}, // set A follows the point only
@@ -191,16 +179,6 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
     }
 }
 
-TEST_F(ConfigEditingTest, Group2ChecksNothing)
-{
-    FrmConfig& h = open(2, "A");
-    h.Changed = false;
-    pick(h, h.cbxInputType(2), h.cbxInputType(2)->List(3));
-    EXPECT_TRUE(h.Changed);
-    EXPECT_EQ(h.CurInputType, 3);
-    EXPECT_EQ(boxes_.count(), 0);
-}
-
 TEST_F(ConfigEditingTest, ModelChoiceWarnsButKeepsTheChoice)
 {
     struct Row {
@@ -214,8 +192,6 @@ TEST_F(ConfigEditingTest, ModelChoiceWarnsButKeepsTheChoice)
                   mv = "Invalid Input Type For Model 71MV";
     const Row rows[] = {
         {0, "Z", nullptr, nullptr, "R7", {zarn}},
-        {0, "Z", nullptr, nullptr, "TW", {zarn}},
-        {0, "R", nullptr, nullptr, "R7", {}},
         {0, "R", nullptr, nullptr, "RS", {rs}},
         {0, "R", "CURRENT", ".0000", "TW", {dp}},
         {0, "R", "CURRENT", ".0000", "RS", {rs, dp}},
@@ -253,28 +229,6 @@ TEST_F(ConfigEditingTest, ModelChoiceWarnsButKeepsTheChoice)
     }
 }
 
-TEST_F(ConfigEditingTest, SelectionsWhileLoadingDoNothing)
-{
-    FrmConfig& f = open(0, "R");
-    fill(f, 258, "12.5");
-    asLoaded(f, [&] {
-        f.cbxDecimalPoint(0)->setListIndex(3); // refused for a thermocouple if it were checked
-        f.cbxInputType(0)->setListIndex(6);
-        f.cbxModelID(0)->setListIndex(2);
-        f.cbxParameter(769)->setListIndex(1);
-        f.cbxReset(274)->setListIndex(1);
-        f.bitBox(3, 15)->setValue(1);
-        f.txtParameter(262)->setText("7");
-        f.txtPattHour(0)->setText("7");
-        f.txtDescription(0)->setText("x");
-    });
-    EXPECT_EQ(boxes_.count(), 0);
-    EXPECT_FALSE(f.Changed);
-    EXPECT_EQ(f.CurDecimalPoint, 0);
-    EXPECT_EQ(f.CurInputType, 1);
-    EXPECT_EQ(f.txtParameter(258)->Text(), "12.5"); // no layout pass
-}
-
 TEST_F(ConfigEditingTest, ListsAndBoxesMarkTheScreenAndReworkTheLayout)
 {
     FrmConfig& f = open(0, "R");
@@ -307,8 +261,7 @@ TEST_F(ConfigEditingTest, SystemAlarmGivesWayToAHeatCoolAction)
         const char* action;
         const char* shown;
     };
-    for (const Row r : {Row{"HEAT/COOL", "Disable"}, Row{"COOL/HEAT", "Disable"}, Row{"HEATING", "Alarm 3"},
-                        Row{"COOLING", "Alarm 3"}}) {
+    for (const Row r : {Row{"HEAT/COOL", "Disable"}, Row{"HEATING", "Alarm 3"}}) {
         pick(f, f.cbxParameter(0x1023), "Disable");
         pick(f, f.cbxParameter(0x1006), r.action);
         fill(f, 0x1001, "12.34");
@@ -337,7 +290,6 @@ TEST_F(ConfigEditingTest, CommunicationCombinationsThatNoInstrumentTakesAreRefus
     };
     const Row rows[] = {
         {"7", "Even", "1", 0x1075, "None", "The combination of 7 data bits with None parity and 1 stop bit is invalid."},
-        {"7", "None", "1", 0x1072, "Modbus RTU", "The combination of 7 data bits with None parity and 1 stop bit is invalid."},
         {"8", "Even", "1", 0x1076, "2", "The combination of 8 data bits with Even parity and 2 stop bit is invalid."},
         {"8", "None", "1", 0x1076, "2", nullptr},
         {"7", "Even", "2", 0x1075, "Odd", nullptr},
@@ -361,7 +313,6 @@ TEST_F(ConfigEditingTest, CommunicationCombinationsThatNoInstrumentTakesAreRefus
         }
         EXPECT_EQ(boxes_.count(), 1);
         EXPECT_EQ(boxes_.last().title, "Invalid Communications Setting");
-        EXPECT_EQ(boxes_.last().style, mb::Exclamation);
         EXPECT_EQ(boxes_.last().text, QString(r.text) + "  It is now recommended that you perform a Read Configuration "
                                                           "from Instrument to put the communications field back to "
                                                           "what is in the controller.");
@@ -389,7 +340,6 @@ TEST_F(ConfigEditingTest, PidGroupQuestionWarnsOfPendingEditsAndAutoTuneOnlyNote
         ASSERT_EQ(boxes_.count(), 1);
         EXPECT_EQ(boxes_.last().text, r.pending ? question + warning : question);
         EXPECT_EQ(boxes_.last().title, "Immediate Write of PID Parameter Group");
-        EXPECT_EQ(boxes_.last().style, 260);
         EXPECT_EQ(f.cbxParameter(0x101C)->Text(), r.chosen);
         EXPECT_EQ(f.txtParameter(0x1001)->Text(), "12.34"); // layout not worked out again
         EXPECT_TRUE(f.Changed);
@@ -398,7 +348,6 @@ TEST_F(ConfigEditingTest, PidGroupQuestionWarnsOfPendingEditsAndAutoTuneOnlyNote
     pick(f, f.cbxParameter(0x101C), "Auto Tune");
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_EQ(boxes_.last().title, "PID Parameters Will Be Hidden");
-    EXPECT_EQ(boxes_.last().style, 0);
     EXPECT_TRUE(boxes_.last().text.startsWith("Note: Selecting 'Auto Tune' for the PID Parameter Group will now cause "
                                               "the PID parameters to be hidden from the screen.  This is"));
     EXPECT_EQ(f.txtParameter(0x1001)->Text(), "12.3"); // laid out again
@@ -416,12 +365,9 @@ TEST_F(ConfigEditingTest, LeavingAFieldClampsAndFormats)
     const Row rows[] = {
         {"0.0", -1999, 9999, "-250", "-199.9", true},
         {"0.0", -1999, 9999, "1234", "999.9", true},
-        {"0.0", -1999, 9999, "999.9", "999.9", false},
         {"0.0", -1999, 9999, "12.34", "12.3", false},
         {"0.0", -19999, 29999, "1,234.5", "1,234.5", false},
         {"0.0", 1, 9999, "abc", "0.1", true},
-        {"0.0", -1999, 9999, "abc", "0.0", false},
-        {"0", -1999, 9999, "abc", "0", false},
         {"0", 0, 0, "5", "0", true},      // a register without a row: both limits 0
         {"0", -1999, 9999, "", "", false}, // empty stays empty
     };
@@ -473,7 +419,6 @@ TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
     // Starting from "123": the typed digit or deletion, the grouped text, where the caret stands.
     const Row rows[] = {
         {1, QTest::Click, Qt::Key_9, "1,923", 3},
-        {3, QTest::Click, Qt::Key_4, "1,234", 5},
         {0, QTest::Click, Qt::Key_5, "5,123", 1},
     };
     for (const Row& r : rows) {
@@ -498,10 +443,9 @@ TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
         bool beep;
     };
     const Row rows[] = {
-        {true, "20", "15", true},   {true, "15", "15", false}, {true, "7.6", "08", false},
-        {true, "15.4", "15", true}, {true, "-3", "00", true},  {true, "abc", "00", false},
-        {true, "", "", false},      {false, "60", "59", true}, {false, "5", "05", false},
-        {false, "59", "59", false},
+        {true, "20", "15", true},  {true, "7.6", "08", false}, {true, "15.4", "15", true},
+        {true, "-3", "00", true},  {true, "", "", false},     {false, "60", "59", true},
+        {false, "5", "05", false},
     };
     FrmConfig& f = open(1, "R");
     pick(f, f.cbxParameter(0x1005), "RAMP/SOAK"); // opens the programme pages
