@@ -54,7 +54,6 @@ TEST_F(ChartTest, StoreAccessOutsideItsSetsAndPointsIsRefused)
     const std::pair<const char*, std::function<void()>> rows[] = {
         {"set 0", [&] { chart.setCurrentSet(0); }},
         {"set past count", [&] { chart.setCurrentSet(4); }},
-        {"point 0", [&] { chart.setCurrentPoint(0); }},
         {"point past count", [&] { chart.setCurrentPoint(5); }},
         {"X of point past count", [&] { chart.setXPositionOf(5, 1); }},
         {"legend of set 0", [&] { chart.setLegendText(0, "x"); }},
@@ -177,14 +176,6 @@ TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
     chart.setXTicks(1);
     chart.setDrawCommand(Chart::DrawRedraw);
     EXPECT_EQ(chart.plot()->xAxis->ticker()->tickCount(), 2);
-
-    // grid style: vertical lines belong to the X axis, horizontal to Y
-    for (const auto& [style, vertical, horizontal] : {std::tuple{0, false, false}, {1, false, true}, {2, true, false},
-                                                      {3, true, true}}) {
-        chart.setGridStyle(style);
-        EXPECT_EQ(chart.plot()->xAxis->grid()->visible(), vertical) << style;
-        EXPECT_EQ(chart.plot()->yAxis->grid()->visible(), horizontal) << style;
-    }
 }
 
 TEST_F(ChartTest, PrintsToAPdfFileWhenNoPrinterIsInstalled)
