@@ -165,27 +165,6 @@ TEST_F(FindTest, GroupZeroProbeOrderSkipsTheSpeedItCannotSpeak)
     EXPECT_EQ(rec.probes, expected);
 }
 
-TEST_F(FindTest, DemoModeGroupOneFindsEightAtTheFirstCombination)
-{
-    FrmFind& f = openDemo(1);
-    choose(f, "001", "004", "UNKNOWN", "UNKNOWN", "UNKNOWN", "UNKNOWN", 3);
-    ProbeRecorder rec;
-    f.cmdStartSearch_Click();
-
-    const QString xg = "XG  Type:QX-G48, 1/16 DIN PID Controller with 3 Alarms";
-    const QString tq = "TQ  Type:QX-TQ32, 1/32 DIN Thermocouple Controller";
-    QStringList expected;
-    for (const char* addr : {"001", "002", "003", "004"})
-        for (const char* proto : {"Modbus RTU", "Modbus ASCII"})
-            expected << QStringLiteral("Addr:%1  ID#:%2  9600,E,7,1  %3").arg(addr, addr[2] % 2 ? xg : tq, proto);
-    EXPECT_EQ(results(f), expected);
-    EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 8 instruments.");
-    // 2 stop bits x 5 speeds x 4 addresses x 2 lengths x 3 parities x 2 protocols.
-    EXPECT_EQ(rec.probes.size(), 480);
-    EXPECT_EQ(rec.probes.first(), "Polling Address 001   9600,E,7,1 Modbus RTU");
-    EXPECT_EQ(rec.probes.last(), "Polling Address 004   2400,O,8,2 Modbus ASCII");
-}
-
 TEST_F(FindTest, DownwardRangeAndOutOfRangeAddressesAreHeldToTheLine)
 {
     FrmFind& f = openDemo(1);
