@@ -81,7 +81,6 @@ TEST_F(DispatchLineTest, ZarnLinkValueRules)
     const std::pair<int, float> cases[] = {
         {2, 123},      // 12.3 without its decimal point
         {3, 2068},     // raw 0814H
-        {4, -2},       // raw FFFEH
         {8, 1},        // bit 0 of 13H
         {290, -123},
         {291, 12.3f},  // odd: magnitude of the decoded value
