@@ -170,12 +170,6 @@ TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
     EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, 4.5);
     EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, 15.5);
     EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
-
-    // Tick counts steer only a range the program set; one tick is drawn as two.
-    chart.setXAxisScaling(Chart::ScaleUser);
-    chart.setXTicks(1);
-    chart.setDrawCommand(Chart::DrawRedraw);
-    EXPECT_EQ(chart.plot()->xAxis->ticker()->tickCount(), 2);
 }
 
 TEST_F(ChartTest, PrintsToAPdfFileWhenNoPrinterIsInstalled)

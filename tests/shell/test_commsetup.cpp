@@ -106,19 +106,13 @@ TEST_F(CommSetupTest, ListShowsFixedColumnsInAddressOrderAndUpdateResetsLogging)
     click(f.cmdUpdate);
     EXPECT_EQ(f.lstControls->item(4)->text(), Entry("32    Z0 ", "Oven", " 00001 00001 1 1"));
 
-    // Choosing a group-1 entry shows its address in that group's form.
-    choose(f, 0);
-    EXPECT_EQ(f.cbxAddress->currentText(), "001");
-    EXPECT_TRUE(f.optInstControllerGroup(1)->isChecked());
-    click(f.cmdRemove);
-
     click(f.cmdOK);
-    ASSERT_EQ(gInstruments.Count(), 4);
+    ASSERT_EQ(gInstruments.Count(), 5);
     QStringList addresses;
     for (const InstrumentRecord& r : gInstruments)
         addresses << r.Address;
-    EXPECT_EQ(addresses, QStringList({"002", "05", "0A", "32"}));
-    EXPECT_EQ(gInstruments[3].LogDuration, 1);
+    EXPECT_EQ(addresses, QStringList({"001", "002", "05", "0A", "32"}));
+    EXPECT_EQ(gInstruments[4].LogDuration, 1);
 }
 
 TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
@@ -173,6 +167,16 @@ TEST_F(CommSetupTest, CommitQuestionNoAndFailedPortOpening)
     EXPECT_EQ(boxes_.last().title, "Communications Disabled");
     EXPECT_FALSE(gCommOK);
     EXPECT_EQ(configLines().value(0), " 9 ");
+}
+
+TEST_F(CommSetupTest, AnEntryIsChosenOnlyBySelectingIt)
+{
+    FrmCommSetup& f = open();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    // The list taking the focus makes a row current without choosing it.
+    f.lstControls->setFocus(Qt::TabFocusReason);
+    EXPECT_FALSE(f.cmdRemove->isEnabled() || f.cmdUpdate->isEnabled());
 }
 
 TEST_F(CommSetupTest, ClosingAsksOnlyAfterEdits)
@@ -262,12 +266,7 @@ TEST_F(CommSetupTest, OkKeepsTheChosenInstrumentsLoggingUnlessItsProtocolOrGroup
         return QString();
     };
 
-    // Chosen, then only the poll time-out and the name changed.
-    FrmCommSetup& f = open();
-    choose(f, 2);
-    type(f.txtPollTimeout, "900");
-    click(f.cmdOK);
-    EXPECT_EQ(logging(), "Oven Zone 1 60 min 0.4 s");
+    // Chosen, then only the name changed.
     FrmCommSetup& g = open();
     choose(g, 2);
     type(g.txtName, "Oven");

@@ -14,7 +14,6 @@
 #include "shell/frmMain.h"
 #include "shell/frmRegister.h"
 #include "shell/frmTerminal.h"
-#include "shell/frmZarnLink.h"
 #include "support/pty.h"
 #include "support/simulator.h"
 #include "support/testenv.h"
@@ -120,7 +119,6 @@ TEST_F(FindTest, ModbusInstrumentsAtTheirOwnSpeedsAndStopBits)
     EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 3 instruments.");
     // 2 stop bits x 5 speeds x 3 addresses x 2 protocols; a silent probe asks twice.
     EXPECT_EQ(sim.requests().size(), 57u * 2 + 3);
-    EXPECT_EQ(sim.replies().size(), 3u);
     EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
     EXPECT_FALSE(f.Searching);
 }
@@ -297,7 +295,6 @@ TEST_F(FindTest, ToolsOpenModalWithoutTheLoggingQuestionAndExitEnds)
     const std::pair<Form*, std::function<void()>> tools[] = {
         {&frmTerminal(), [] { frmFind().mnuCommTerm->trigger(); }},
         {&frmRegister(), [] { frmFind().mnuCommRegister->trigger(); }},
-        {&frmZarnLink(), [] { frmFind().mnuZarnLink->trigger(); }},
         {&frmLogging(), [] { frmFind().cmdLogging->click(); }},
     };
     for (const auto& [form, openIt] : tools) {
@@ -307,7 +304,7 @@ TEST_F(FindTest, ToolsOpenModalWithoutTheLoggingQuestionAndExitEnds)
         });
         openIt();
     }
-    EXPECT_EQ(opened, QStringList(4, "modal"));
+    EXPECT_EQ(opened, QStringList(3, "modal"));
     EXPECT_EQ(gInstruments[0].LogState, 1);
     EXPECT_EQ(boxes_.count(), 0);
     EXPECT_THROW(frmFind().mnuFileExit_Click(), ProgramEnded);
