@@ -102,12 +102,6 @@ TEST_F(DefFilesTest, FieldAndCommandTables)
     for (const auto& [reg, col, cmd] : {std::tuple{2, 1, 0}, {2, 2, -1}, {258, 2, 0x202}, {786, 2, -1},
                                         {1794, 1, 0x701}, {3, 1, -1}})
         EXPECT_EQ(gZarnXref[reg][col], cmd) << reg;
-
-    ResetSharedState();
-    QFile::remove(file("CfgField.TXT"));
-    ReadCfgFieldFile();
-    EXPECT_EQ(errorLines(), "An application error has occurred reading CfgField.TXT file:|Routine - modZarn.ReadCfgFieldFile");
-    EXPECT_EQ(gCfgField[258][1], 0);
 }
 
 TEST_F(DefFilesTest, ModbusRegisterTables)

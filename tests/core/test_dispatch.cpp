@@ -64,10 +64,6 @@ TEST_F(DispatchLineTest, ModbusPathsTranslateAndChooseTheFunction)
         EXPECT_TRUE(lastRequest().startsWith(request)) << lastRequest().toHex().data();
     }
 
-    sim_.must("preg 1 0x12 2");
-    EXPECT_EQ(read(1, "A", 1, 0x702), 21585.0f); // TQ
-    sim_.must("preg 1 0x12 7");
-    EXPECT_EQ(read(1, "R", 1, 0x702), 0.0f);
     // Group 2 is always an XH, even when nobody answers.
     EXPECT_EQ(read(2, "A", 2, 0x702), 22600.0f);
     EXPECT_EQ(read(2, "A", 9, 0x702), 22600.0f);
