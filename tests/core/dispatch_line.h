@@ -10,14 +10,11 @@
 inline const char* const kDispatchLine = R"(
 instrument 50 group 0 protocol Z
 zcmd 50 0x00 "08140123"
-zcmd 50 0x05 "FFFE000000"
 zcmd 50 0x08 "13"
 zcmd 50 0x122 -12.3
 zcmd 50 0x123 -12.3
 zcmd 50 0x124 0.53
 zcmd 50 0x30F "12"
-zcmd 50 0x701 1234
-zcmd 50 0x732 "0102000000"
 # register 350, two bits per read in bits 6-7 of the status byte: 2 1 3 0 1 2 3 1
 zcmd 50 0x160 "800000"
 zcmd 50 0x162 "400000"

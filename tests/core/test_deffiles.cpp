@@ -48,14 +48,12 @@ TEST_F(DefFilesTest, ModelFileAndRegisterFiles)
                                           + "is invalid.  This model will perform proper configuration.");
     EXPECT_TRUE(gModelHasRegister[3][5] && !gModelHasRegister[3][6]);
 
-    boxes_.clear();
-    gKT9PMode = true;
+    // Group 0 register files are decimal; register 0 is invalid.
     gControllerGroup = 0;
-    writeDef("ModelID-1.txt", "R7,Private,Proc,0\r\n");
+    writeDef("ModelID.txt", "R7,Private,Proc,0\r\n");
     writeDef("R7.TXT", "102,0,103\r\n");
     ReadModelFile();
-    EXPECT_EQ(gModelFileName, "ModelID-1.txt");
-    EXPECT_TRUE(gModelHasRegister[1][102] && !gModelHasRegister[1][103]); // decimal in group 0
+    EXPECT_TRUE(gModelHasRegister[1][102] && !gModelHasRegister[1][103]);
     EXPECT_TRUE(boxes_.last().text.startsWith("The Modbus Register 0 in file >"));
 }
 
@@ -104,16 +102,6 @@ TEST_F(DefFilesTest, FieldAndCommandTables)
     for (const auto& [reg, col, cmd] : {std::tuple{2, 1, 0}, {2, 2, -1}, {258, 2, 0x202}, {786, 2, -1},
                                         {1794, 1, 0x701}, {3, 1, -1}})
         EXPECT_EQ(gZarnXref[reg][col], cmd) << reg;
-
-    ResetSharedState();
-    QFile::remove(file("CfgField.TXT"));
-    QFile::remove(file("ZarnXref.TXT"));
-    ReadCfgFieldFile();
-    EXPECT_EQ(errorLines(), "An application error has occurred reading CfgField.TXT file:|Routine - modZarn.ReadCfgFieldFile");
-    EXPECT_EQ(gCfgField[258][1], 0);
-    ReadZarnXrefFile();
-    EXPECT_EQ(errorLines(), "An application error has occurred reading ZarnXref.TXT file:|Routine - modZarn.ReadZarnXrefFile");
-    EXPECT_EQ(gZarnXref[258][2], -1);
 }
 
 TEST_F(DefFilesTest, ModbusRegisterTables)
@@ -150,30 +138,4 @@ TEST_F(DefFilesTest, PasswordFile)
     ReadPasswordFile();
     EXPECT_EQ(errorLines(), "An application error has occurred reading Password.txt file:|Routine - modZarn.ReadPasswordFile");
     EXPECT_TRUE(gPassword.isEmpty());
-}
-
-TEST_F(DefFilesTest, ShippedFilesLoadWithoutAnyMessage)
-{
-    copySampleData();
-    for (bool kt9p : {false, true}) {
-        for (int group = 0; group < 3; ++group) {
-            ResetSharedState();
-            gKT9PMode = kt9p;
-            ReadSystemConfig();
-            gControllerGroup = group;
-            ReadDefinitionFiles();
-            ASSERT_EQ(boxes_.count(), 0) << "group " << group << ": " << boxes_.last().text.toStdString();
-            EXPECT_EQ(gInstruments.Count(), 3);
-            EXPECT_EQ(gModelCount[0] * 100 + gModelCount[1] * 10 + gModelCount[2], 421);
-            for (int slot = 1; slot <= gModelCount[group]; ++slot) {
-                const auto& row = gModelHasRegister[slot];
-                EXPECT_GT(std::count(row.begin(), row.end(), true), 10) << gModelID[group][slot].toStdString();
-            }
-        }
-    }
-    EXPECT_EQ(gModelID[0][3] + gModelID[0][4], "RSQ4");
-    EXPECT_EQ(gZarnXref[1794][1], 0x701);
-    EXPECT_EQ(gXrefG[1794], 0x12);
-    EXPECT_EQ(gXrefH[2], 0x4700);
-    EXPECT_FALSE(gPassword.isEmpty());
 }

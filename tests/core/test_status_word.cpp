@@ -14,9 +14,7 @@ TEST(StatusWord, EachGroupHasItsOwnLayout)
         {0, 0x0050, 1, "#,###,###,##0", "", 0, 0},  // 5..7 mean no decimals
         {0, -1, 1, "#,###,###,##0", " Er", -1, -1}, // fields of the 16-bit pattern
         {1, 0x0014, 10, "#,###,###,##0.0", " °C", -1, 0},
-        {1, 0x000A, 10, "#,###,###,##0.0", " °F", 0, -1},
         {2, 0x0014, 10, "#,###,###,##0.0", " °F", 0, -1},
-        {2, 0x0028, 10, "#,###,###,##0.0", " °C", -1, 0},
     };
     for (const auto& [group, word, divisor, format, unit, alarm1, alarm2] : cases) {
         float d = 0;

@@ -64,16 +64,6 @@ TEST_F(SysConfigTest, SaveWritesTheExactLayoutAndReadsItBack)
     EXPECT_EQ(gInstruments[0].Name, "Oven 1");
 }
 
-TEST_F(SysConfigTest, PrivateLabelEditionUsesItsOwnFile)
-{
-    writeFile("Quinrex3.cfg", "untouched");
-    gKT9PMode = true;
-    setSettings();
-    SaveSystemConfig();
-    EXPECT_EQ(readFile("Quinrex3.cfg"), QByteArray("untouched"));
-    EXPECT_EQ(readFile("KT9-P.cfg"), kSettings);
-}
-
 TEST_F(SysConfigTest, FailedSaveIsReportedInTheBox)
 {
     // A folder where the file belongs cannot be replaced.
@@ -114,10 +104,6 @@ TEST_F(SysConfigTest, BrokenOrMissingFiles)
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_TRUE(boxes_.last().text.contains("Error Code 13 - Type mismatch"));
     EXPECT_EQ(gInstruments.Count(), 1);
-
-    EXPECT_TRUE(IsStorableText("Oven \"A\""));
-    EXPECT_FALSE(IsStorableText("Oven, left"));
-    EXPECT_FALSE(IsStorableText("\"Oven"));
 }
 
 TEST(InstrumentTableTest, AccessOutsideTheTableIsErrorNine)

@@ -66,12 +66,6 @@ TEST_F(RtuTest, EachFailedCheckIsRetriedOnceThenReportedWithItsText)
         EXPECT_EQ(values[1], 7.0f);
         EXPECT_EQ(line_.requests().size(), sent += 2);
     }
-    // A bad reply followed by a good one succeeds.
-    line_.reply(Bytes("3203020102ffff"));
-    line_.reply(Rtu("3203020102"));
-    read(1, 258, 50, 0x102, 3, 1);
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(values[1], 258.0f);
 }
 
 TEST_F(RtuTest, ExceptionRepliesEndTheCallAtOnce)
@@ -81,24 +75,19 @@ TEST_F(RtuTest, ExceptionRepliesEndTheCallAtOnce)
     EXPECT_EQ(code, 2);
     EXPECT_EQ(text, "Address 050:Illegal Data Address response from instrument for register 102H");
 
-    line_.reply(Rtu("32830b"));
-    read(0, 0, 50, 0x102, 3, 1);
-    EXPECT_EQ(code, 11);
-    EXPECT_EQ(text, "Address 32:Unknown Error 11 response from instrument for register 258");
-
     // Code 0 is a refusal, not a success.
     line_.reply(Rtu("328300"));
     read(0, 0, 50, 2, 3, 1);
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "Address 32:Unknown Error 0 response from instrument for register 2");
-    EXPECT_EQ(line_.requests().size(), 3);
+    EXPECT_EQ(line_.requests().size(), 2);
 
     // An exception with a bad CRC is a failed attempt.
     line_.reply(Bytes("3283020000"));
     line_.reply(Rtu("3203020001"));
     read(0, 0, 50, 2, 3, 1);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(line_.requests().size(), 5);
+    EXPECT_EQ(line_.requests().size(), 4);
 
     values[1] = 12.5f;
     line_.reply(Rtu("329003"));
@@ -127,13 +116,6 @@ TEST_F(RtuTest, WritesSendTheSixteenBitPatternAndCheckTheEcho)
     write(0, 0, 50, 2, 1, 1);
     EXPECT_EQ(line_.requests().value(2), Rtu("320500010000"));
     EXPECT_EQ(code, 0); // the first echo did not match, the second did
-
-    for (const auto& [echo, what] : {std::pair{"321001030001", "Number"}, {"321001020002", "Count"}}) {
-        line_.reply(Rtu(echo));
-        line_.reply(Rtu(echo));
-        write(1, 0, 50, 0x102, 3, 1);
-        EXPECT_EQ(text, QStringLiteral("Address 050:Incorrect Register %1 Returned from instrument at register 102H").arg(what));
-    }
 
     const int before = line_.requests().size();
     values[2] = 32768;

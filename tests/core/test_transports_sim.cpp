@@ -52,10 +52,7 @@ TEST_F(SimTest, InjectedFaults)
     const std::tuple<int, std::string, int, size_t, int, const char*> cases[] = {
         {1, "split:4", 1, 1, 0, ""},
         {1, "slow:50", 1, 1, 0, ""},
-        {1, "exception:6", 1, 1, 6, "Address 001:Slave Device Is Busy response from instrument for register 102H"},
         {2, "exception:3", 1, 1, 3, "Address 002:Illegal Data Value response from instrument for register 102H"},
-        {50, "noack", 2, 2, -1, "Address 32:Response but no <ACK> received for command 0101"},
-        {50, "nak:10", 1, 1, 2, "Address 32:Undefined command from instrument for command 0101"},
     };
     for (const auto& [address, fault, count, attempts, faultCode, message] : cases) {
         sim_.must("fault " + std::to_string(address) + " " + fault + " count=" + std::to_string(count));

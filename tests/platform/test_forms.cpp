@@ -72,22 +72,6 @@ protected:
 };
 } // namespace
 
-TEST_F(FormTest, OneInstanceLoadedOnFirstUseAndAnewAfterAnUncancelledUnload)
-{
-    FormA& a = Forms::get<FormA>();
-    EXPECT_EQ(&a, &Forms::get<FormA>());
-    EXPECT_EQ(log, QStringList{"A:load"});
-    a.cancelUnload = 1;
-    a.Show();
-    EXPECT_FALSE(a.Unload());
-    EXPECT_TRUE(Forms::isLoaded<FormA>() && a.Visible());
-    a.cancelUnload = 0;
-    EXPECT_TRUE(a.Unload());
-    EXPECT_FALSE(Forms::isLoaded<FormA>());
-    Forms::get<FormA>();
-    EXPECT_EQ(log.count("A:load"), 2);
-}
-
 TEST_F(FormTest, ActivationMovesBetweenOwnWindowsOnly)
 {
     FormA& a = Forms::get<FormA>();

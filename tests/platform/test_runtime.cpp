@@ -97,9 +97,3 @@ TEST(Format, DateTimeTokens)
     EXPECT_EQ(FormatDateTime(night, "mm/dd/yyyy hh:nn:ss AM/PM"), "12/31/2026 12:30:00 AM");
     EXPECT_EQ(FormatDateTime(night, "m/d/yy h:nn"), "12/31/26 0:30");
 }
-
-TEST(Trim, SpacesOnly)
-{
-    EXPECT_EQ(LTrim("  a b  ") + "|" + RTrim("  a b  ") + "|" + Trim("  a b  "), "a b  |  a b|a b");
-    EXPECT_EQ(Trim("\t a \t"), "\t a \t");
-}

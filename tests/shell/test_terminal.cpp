@@ -82,10 +82,6 @@ TEST_F(TerminalTest, CloseKeepsTheTextAndTheCloseBoxEndsThePolling)
     EXPECT_FALSE(f.Visible());
     EXPECT_FALSE(f.tmrReceive.enabled());
 
-    f.Show();
-    pty_.write("!");
-    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->toPlainText() == "hello!"; }));
-
     QPointer<FrmTerminal> closing = &f;
     f.close();
     EXPECT_FALSE(Forms::isLoaded<FrmTerminal>());

@@ -9,7 +9,7 @@
 #error "QX_SIM_PATH must name the instrument simulator"
 #endif
 
-bool SimProcess::start(const std::string& config, const std::vector<std::string>& extraArgs)
+bool SimProcess::start(const std::string& config)
 {
     stop();
     error_.clear();
@@ -21,8 +21,6 @@ bool SimProcess::start(const std::string& config, const std::vector<std::string>
             f.write(QByteArray::fromStdString(config) + '\n');
         args << "--config" << f.fileName();
     }
-    for (const std::string& a : extraArgs)
-        args << QString::fromStdString(a);
 
     proc_ = std::make_unique<QProcess>();
     proc_->setStandardErrorFile(dir_->filePath("stderr.txt"));

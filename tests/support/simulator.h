@@ -16,7 +16,7 @@ public:
 
     // Starts it on a line description ("" for its demonstration line); false
     // with errorText() when it did not come up.
-    bool start(const std::string& config = {}, const std::vector<std::string>& extraArgs = {});
+    bool start(const std::string& config = {});
     void stop();
 
     const std::string& ptyPath() const { return pty_; }
@@ -28,7 +28,6 @@ public:
     std::string must(const std::string& statement);
 
     std::vector<QByteArray> requests() const { return frames("RX"); }
-    std::vector<QByteArray> replies() const { return frames("TX"); }
     void clearLog() const;
     const std::string& errorText() const { return error_; }
 
