@@ -503,16 +503,11 @@ void FrmLogging::cmdView_Click()
         const QString file = rec.LogFile;
         if (!rt::FileExists(file))
             return;
-        QStringList lines;
-        {
-            rt::InputFile f(file);
-            while (!f.eof())
-                lines << f.lineInput();
-        }
+        // The view reads the lines it shows from the file as they are
+        // scrolled into sight, so a long log neither holds up the logging
+        // timer nor fills the memory.
         FrmViewLog& view = frmViewLog();
-        view.txtLog->clear();
-        for (const QString& line : lines)
-            view.txtLog->appendPlainText(line);
+        view.txtLog->open(file);
         view.setWindowTitle(QStringLiteral("View Current Log (Snapshot) - ") + file);
         view.ShowModal();
     } catch (const rt::RtError& e) {

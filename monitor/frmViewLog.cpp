@@ -8,13 +8,8 @@ FrmViewLog::FrmViewLog()
     setWindowTitle(QStringLiteral("View Log"));
     resize(640, 480);
 
-    txtLog = new QPlainTextEdit(this);
+    txtLog = new LineView(this);
     txtLog->setGeometry(10, 10, 620, 420);
-    txtLog->setReadOnly(true);
-    txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont fixed(QStringLiteral("Courier New"));
-    fixed.setStyleHint(QFont::Monospace);
-    txtLog->setFont(fixed);
 
     cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
     cmdClose->setGeometry(530, 440, 100, 30);

@@ -17,6 +17,9 @@ QString describe(int number)
     case ErrDeviceIO: return QStringLiteral("Device I/O error");
     case ErrDiskFull: return QStringLiteral("Disk full");
     case ErrInputPastEnd: return QStringLiteral("Input past end of file");
+    case ErrBadFileName: return QStringLiteral("Bad file name");
+    case ErrTooManyFiles: return QStringLiteral("Too many files");
+    case ErrPathFileAccess: return QStringLiteral("Path/File access error");
     case ErrDeviceUnavailable: return QStringLiteral("Device unavailable");
     case ErrPermissionDenied: return QStringLiteral("Permission denied");
     case ErrPathNotFound: return QStringLiteral("Path not found");

@@ -6,8 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rt {
 
@@ -29,19 +34,6 @@ int openError(const QString& path, int missingFile)
     return ErrPermissionDenied;
 }
 
-int deviceError(const QFileDevice& dev, const QString& path)
-{
-    switch (dev.error()) {
-    case QFileDevice::ResourceError: return ErrDiskFull;
-    case QFileDevice::OpenError:
-    case QFileDevice::PermissionsError:
-    case QFileDevice::RenameError:
-    case QFileDevice::RemoveError:
-    case QFileDevice::CopyError: return openError(path, ErrPermissionDenied);
-    default: return ErrDeviceIO;
-    }
-}
-
 QString decodeBytes(const QByteArray& bytes, bool utf8)
 {
     if (utf8)
@@ -50,14 +42,6 @@ QString decodeBytes(const QByteArray& bytes, bool utf8)
     if (cp1252.isValid())
         return cp1252.decode(bytes);
     return QString::fromLatin1(bytes);
-}
-
-// A failure to open a file for writing: a full disk, else a missing folder or no access.
-int openForWriteError(const QFileDevice& dev, const QString& path)
-{
-    if (dev.error() == QFileDevice::ResourceError)
-        return ErrDiskFull;
-    return openError(path, ErrPermissionDenied);
 }
 
 } // namespace
@@ -212,55 +196,181 @@ void InputFile::skipLines(int n)
 
 // ---- OutputFile ----
 
-OutputFile::OutputFile() = default;
+int SystemError(int sysError)
+{
+    switch (sysError) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return ErrDiskFull; // no room left for the file, whichever limit was met
+    case ENOENT:
+    case ENOTDIR: return ErrPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case ETXTBSY:
+    case EBUSY: return ErrPermissionDenied;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EILSEQ: return ErrBadFileName;
+    case EROFS: return ErrPathFileAccess;
+    case EMFILE:
+    case ENFILE: return ErrTooManyFiles;
+    default: return ErrDeviceIO;
+    }
+}
+
+namespace {
+
+constexpr int kRandomChars = 6;
+const QLatin1StringView kTempSuffix(".tmp");
+// Pending text is handed to the system in pieces of this size at most.
+constexpr qsizetype kWriteChunk = 64 * 1024;
+
+// The start of the temporary names of a target: its file name, shortened
+// so that the temporary name stays within the usual 255-byte name limit.
+QString temporaryStem(const QString& fileName)
+{
+    QString stem = fileName;
+    const qsizetype room = 255 - 1 - kRandomChars - kTempSuffix.size();
+    while (QFile::encodeName(stem).size() > room)
+        stem.chop(1);
+    return stem + QLatin1Char('.');
+}
+
+QByteArray nativePath(const QString& path) { return QFile::encodeName(QDir::toNativeSeparators(path)); }
+
+// Removes the temporary files that saves of `path` killed part-way left.
+void removeStaleTemporaries(const QString& path)
+{
+    const QFileInfo target(path);
+    const QDir dir = target.absoluteDir();
+    const QString stem = temporaryStem(target.fileName());
+    const QStringList names = dir.entryList({QString(stem).replace(QLatin1Char('['), QLatin1String("[[]")) +
+                                             QStringLiteral("*") + kTempSuffix},
+                                            QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names)
+        if (OutputFile::isTemporaryOf(path, name))
+            ::unlink(nativePath(dir.filePath(name)).constData());
+}
+
+void syncFolder(const QString& path)
+{
+    const int dirFd = ::open(nativePath(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd); // best effort: the rename itself has succeeded
+        ::close(dirFd);
+    }
+}
+
+} // namespace
+
+bool OutputFile::isTemporaryOf(const QString& path, const QString& name)
+{
+    const QString stem = temporaryStem(QFileInfo(path).fileName());
+    if (name.size() != stem.size() + kRandomChars + kTempSuffix.size() || !name.startsWith(stem) ||
+        !name.endsWith(kTempSuffix))
+        return false;
+    for (qsizetype i = stem.size(); i < stem.size() + kRandomChars; ++i)
+        if (!name[i].isLetterOrNumber() || name[i].unicode() > 0x7f)
+            return false;
+    return true;
+}
+
 OutputFile::OutputFile(const QString& path, Mode mode) { open(path, mode); }
 
-OutputFile::~OutputFile()
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard()
 {
-    if (save_)
-        save_->cancelWriting();
-    save_.reset();
-    if (append_)
-        append_->close();
-    append_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temp_.isEmpty())
+        ::unlink(nativePath(temp_).constData());
+    temp_.clear();
+    pending_.clear();
 }
 
 void OutputFile::open(const QString& path, Mode mode)
 {
-    close();
+    discard();
     path_ = path;
+    mode_ = mode;
+    if (path.isEmpty())
+        raise(ErrBadFileName);
     if (!folderExists(path))
         raise(ErrPathNotFound);
     if (QFileInfo(path).isDir())
         raise(ErrPermissionDenied);
     if (mode == Replace) {
-        auto f = std::make_unique<QSaveFile>(path);
-        if (!f->open(QIODevice::WriteOnly))
-            raise(openForWriteError(*f, path));
-        save_ = std::move(f);
+        removeStaleTemporaries(path);
+        const QFileInfo target(path);
+        const QString stem = target.absoluteDir().filePath(temporaryStem(target.fileName()));
+        static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            QString name = stem;
+            for (int k = 0; k < kRandomChars; ++k)
+                name += QLatin1Char(kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))]);
+            name += kTempSuffix;
+            fd_ = ::open(nativePath(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ >= 0)
+                temp_ = name;
+            else if (errno != EEXIST)
+                raise(SystemError(errno));
+        }
+        if (fd_ < 0)
+            raise(ErrPermissionDenied);
+        // The new file keeps the old one's permissions.
+        struct stat old{};
+        if (::stat(nativePath(path).constData(), &old) == 0)
+            ::fchmod(fd_, old.st_mode & 07777);
     } else {
-        auto f = std::make_unique<QFile>(path);
-        if (!f->open(QIODevice::WriteOnly | QIODevice::Append))
-            raise(openForWriteError(*f, path));
-        append_ = std::move(f);
+        fd_ = ::open(nativePath(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            raise(SystemError(errno));
+        struct stat st{};
+        if (::fstat(fd_, &st) != 0)
+            fail(errno);
+        regular_ = S_ISREG(st.st_mode);
+        startSize_ = regular_ ? qint64(st.st_size) : 0;
+    }
+}
+
+void OutputFile::fail(int sysError)
+{
+    // Nothing of a failed write may stay: the temporary file goes, and an
+    // append is cut back to where it began.
+    if (mode_ == Append && fd_ >= 0 && regular_)
+        while (::ftruncate(fd_, startSize_) != 0 && errno == EINTR) {
+        }
+    discard();
+    raise(SystemError(sysError));
+}
+
+void OutputFile::writeOut(const char* data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size_t(std::min(size, kWriteChunk)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno);
+        }
+        if (n == 0)
+            fail(EIO);
+        data += n;
+        size -= n;
     }
 }
 
 void OutputFile::write(const QString& text)
 {
-    QFileDevice* dev = save_ ? static_cast<QFileDevice*>(save_.get()) : append_.get();
-    if (!dev)
+    if (fd_ < 0)
         raise(ErrBadFileNumber);
-    const QByteArray bytes = text.toUtf8();
-    if (dev->write(bytes) != bytes.size()) {
-        // Give the file up at once so that a later close() neither raises
-        // again nor puts a half-written file in place of the old one.
-        const int err = deviceError(*dev, path_);
-        if (save_)
-            save_->cancelWriting();
-        save_.reset();
-        append_.reset();
-        raise(err);
+    pending_ += text.toUtf8();
+    if (pending_.size() >= kWriteChunk) {
+        const QByteArray bytes = std::exchange(pending_, {});
+        writeOut(bytes.constData(), bytes.size());
     }
 }
 
@@ -270,32 +380,36 @@ void OutputFile::printSingleLine(float v) { printLine(PrintSingle(v)); }
 
 void OutputFile::flush()
 {
-    QFileDevice* dev = save_ ? static_cast<QFileDevice*>(save_.get()) : append_.get();
-    if (!dev)
+    if (fd_ < 0)
         raise(ErrBadFileNumber);
-    if (!dev->flush()) {
-        const int err = deviceError(*dev, path_);
-        if (save_)
-            save_->cancelWriting();
-        save_.reset();
-        append_.reset();
-        raise(err);
-    }
+    const QByteArray bytes = std::exchange(pending_, {});
+    writeOut(bytes.constData(), bytes.size());
 }
 
 void OutputFile::close()
 {
-    if (save_) {
-        std::unique_ptr<QSaveFile> f = std::move(save_);
-        if (!f->commit())
-            raise(deviceError(*f, path_));
-    } else if (append_) {
-        std::unique_ptr<QFile> f = std::move(append_);
-        const bool flushed = f->flush();
-        const int err = flushed ? 0 : deviceError(*f, path_);
-        f->close();
-        if (!flushed)
-            raise(err);
+    if (fd_ < 0)
+        return;
+    flush();
+    if (mode_ == Replace) {
+        // On the disk before it takes the old file's place, so that a crash
+        // or a full disk later never leaves a cut or empty file there.
+        if (::fsync(fd_) != 0 && errno != EINVAL)
+            fail(errno);
+        const int fd = std::exchange(fd_, -1);
+        if (::close(fd) != 0 && errno != EINTR)
+            fail(errno);
+        if (::rename(nativePath(temp_).constData(), nativePath(path_).constData()) != 0)
+            fail(errno);
+        temp_.clear();
+        syncFolder(path_);
+    } else {
+        const int fd = std::exchange(fd_, -1);
+        if (::close(fd) != 0 && errno != EINTR) {
+            const int err = errno;
+            fd_ = ::open(nativePath(path_).constData(), O_WRONLY | O_CLOEXEC);
+            fail(err);
+        }
     }
 }
 
@@ -306,8 +420,8 @@ void Kill(const QString& path)
     const QFileInfo fi(path);
     if (path.isEmpty() || !fi.isFile())
         raise(folderExists(path) ? ErrFileNotFound : ErrPathNotFound);
-    if (!QFile::remove(path))
-        raise(ErrPermissionDenied);
+    if (::unlink(nativePath(path).constData()) != 0)
+        raise(SystemError(errno));
 }
 
 } // namespace rt

@@ -4,10 +4,6 @@
 // line ends. Paths are native paths.
 #include <QByteArray>
 #include <QString>
-#include <memory>
-
-class QSaveFile;
-class QFile;
 
 namespace rt {
 
@@ -54,15 +50,20 @@ private:
     QString path_;
 };
 
-// Writing. The file is written to a temporary file beside the target and
-// renamed over it on close(), so a failed write never leaves a half-written
-// file behind. Any failure raises a run-time error (ErrPathNotFound,
-// ErrPermissionDenied, ErrDiskFull, ErrDeviceIO).
+// Writing. Replace mode writes a temporary file beside the target
+// ("<name>.XXXXXX.tmp"), pushes it to the disk and renames it over the
+// target on close(): the target is either the complete new file or, after
+// any failure, the old file byte for byte; the temporary file is removed,
+// and so are any left beside the target by a save that was killed. Append
+// mode adds to the end of the file; a failed append cuts the file back to
+// the length it had when opened, so no part of a line is left behind.
+// Every failure raises a run-time error naming what the system said
+// (ErrDiskFull, ErrPathNotFound, ErrPermissionDenied, ErrBadFileName,
+// ErrPathFileAccess, ErrDeviceIO).
 class OutputFile {
 public:
     enum Mode { Replace, Append };
-    // Defined out of line: the members' deleters need the complete file types.
-    OutputFile();
+    OutputFile() = default;
     OutputFile(const QString& path, Mode mode);
     ~OutputFile(); // discards an uncommitted Replace file
     OutputFile(const OutputFile&) = delete;
@@ -76,17 +77,33 @@ public:
     // One number in the print layout (" 9600 ") and CR LF.
     void printNumberLine(double v);
     void printSingleLine(float v);
-    // Append mode: pushes what was written to the operating system now.
+    // Pushes what was written to the operating system now.
     void flush();
-    // Finishes the file: Replace mode renames the temporary file over the
-    // target; Append mode flushes and closes. Raises on failure.
+    // Finishes the file: Replace mode puts the new file in place of the
+    // target; Append mode writes what is left and closes. Raises on failure.
     void close();
 
+    // The temporary file a Replace save of `path` writes, and whether a name
+    // in the folder is one of them.
+    static bool isTemporaryOf(const QString& path, const QString& name);
+
 private:
-    std::unique_ptr<QSaveFile> save_;
-    std::unique_ptr<QFile> append_;
+    void writeOut(const char* data, qsizetype size);
+    [[noreturn]] void fail(int sysError);
+    void discard();
+
+    int fd_ = -1;
+    Mode mode_ = Replace;
     QString path_;
+    QString temp_;
+    QByteArray pending_;
+    qint64 startSize_ = 0;
+    bool regular_ = true;
 };
+
+// The run-time error for an operating-system error number met while
+// working on a file.
+int SystemError(int sysError);
 
 bool FileExists(const QString& path);
 // Deletes a file; raises ErrFileNotFound / ErrPermissionDenied on failure.

@@ -1,0 +1,221 @@
+#include "platform/lineview.h"
+
+#include "platform/rterror.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+
+// One slice of indexing gives way to other events after this long.
+constexpr qint64 kSliceNs = 8'000'000;
+constexpr qint64 kChunk = 1 << 20;
+
+} // namespace
+
+LineView::LineView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::Monospace);
+    setFont(fixed);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    slice_.setInterval(0);
+    slice_.setSingleShot(true);
+    connect(&slice_, &QTimer::timeout, this, [this] { indexSlice(); });
+}
+
+void LineView::clear()
+{
+    slice_.stop();
+    file_.close();
+    size_ = indexed_ = longest_ = 0;
+    starts_.clear();
+    starts_.shrink_to_fit();
+    lastWasCR_ = false;
+    updateScrollBars();
+    viewport()->update();
+}
+
+void LineView::open(const QString& path)
+{
+    clear();
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        rt::raise(QFileInfo::exists(path) ? rt::ErrPermissionDenied : rt::ErrFileNotFound);
+    size_ = file_.size();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    // The first slice runs now, so the first screenful is there at once.
+    indexSlice();
+}
+
+bool LineView::indexChunk(qint64 limit)
+{
+    const qint64 want = std::min({limit, kChunk, size_ - indexed_});
+    if (want <= 0)
+        return false;
+    QByteArray buf(want, Qt::Uninitialized);
+    file_.seek(indexed_);
+    const qint64 got = file_.read(buf.data(), want);
+    if (got <= 0) {
+        size_ = indexed_; // the file was cut short meanwhile: show what was read
+        return false;
+    }
+    if (starts_.empty())
+        starts_.push_back(0);
+    const char* d = buf.constData();
+    for (qint64 k = 0; k < got; ++k) {
+        const char c = d[k];
+        if (c == '\n') {
+            if (lastWasCR_)
+                starts_.back() = indexed_ + k + 1; // CR LF is one line end
+            else
+                starts_.push_back(indexed_ + k + 1);
+            lastWasCR_ = false;
+        } else if (c == '\r') {
+            starts_.push_back(indexed_ + k + 1);
+            lastWasCR_ = true;
+        } else {
+            lastWasCR_ = false;
+        }
+    }
+    // The longest line among those completed in this chunk sets the width.
+    indexed_ += got;
+    return indexed_ < size_;
+}
+
+void LineView::indexSlice()
+{
+    const qint64 before = lineCount();
+    QElapsedTimer t;
+    t.start();
+    bool more = true;
+    while (more && t.nsecsElapsed() < kSliceNs)
+        more = indexChunk(kChunk);
+    if (!more) {
+        // A line end at the very end of the file starts no further line.
+        if (!starts_.empty() && starts_.back() >= size_)
+            starts_.pop_back();
+    }
+    for (qint64 i = std::max<qint64>(before - 1, 0); i + 1 < lineCount(); ++i)
+        longest_ = std::max(longest_, starts_[std::size_t(i + 1)] - starts_[std::size_t(i)]);
+    if (!more && lineCount() > 0)
+        longest_ = std::max(longest_, size_ - starts_.back());
+    updateScrollBars();
+    viewport()->update();
+    if (more)
+        slice_.start();
+    else
+        emit loaded();
+}
+
+void LineView::finishLoading()
+{
+    while (loading()) {
+        slice_.stop();
+        indexSlice();
+    }
+}
+
+QByteArray LineView::readBytes(qint64 from, qint64 to) const
+{
+    if (to <= from || !file_.isOpen())
+        return {};
+    file_.seek(from);
+    return file_.read(to - from);
+}
+
+namespace {
+
+QString lineText(QByteArray bytes)
+{
+    if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    if (bytes.endsWith('\r'))
+        bytes.chop(1);
+    return QString::fromUtf8(bytes);
+}
+
+} // namespace
+
+QString LineView::line(qint64 i) const
+{
+    if (i < 0 || i >= lineCount())
+        return {};
+    const qint64 end = i + 1 < lineCount() ? starts_[std::size_t(i + 1)] : indexed_;
+    return lineText(readBytes(starts_[std::size_t(i)], end));
+}
+
+QString LineView::toPlainText()
+{
+    finishLoading();
+    QStringList lines;
+    for (qint64 i = 0; i < lineCount(); ++i)
+        lines << line(i);
+    return lines.join(QLatin1Char('\n'));
+}
+
+qint64 LineView::topLine() const { return verticalScrollBar()->value(); }
+
+void LineView::updateScrollBars()
+{
+    const int rowHeight = std::max(1, fontMetrics().lineSpacing());
+    const int rows = std::max(1, viewport()->height() / rowHeight);
+    // A scroll bar counts in int, far beyond any log the program writes.
+    const qint64 lines = lineCount();
+    verticalScrollBar()->setRange(0, int(std::min<qint64>(std::max<qint64>(lines - rows, 0), INT_MAX)));
+    verticalScrollBar()->setPageStep(rows);
+    verticalScrollBar()->setSingleStep(1);
+    const qint64 width = longest_ * fontMetrics().horizontalAdvance(QLatin1Char('0')) + 8;
+    horizontalScrollBar()->setRange(0, int(std::min<qint64>(std::max<qint64>(width - viewport()->width(), 0), INT_MAX)));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setSingleStep(fontMetrics().horizontalAdvance(QLatin1Char('0')));
+}
+
+void LineView::resizeEvent(QResizeEvent* e)
+{
+    QAbstractScrollArea::resizeEvent(e);
+    updateScrollBars();
+}
+
+void LineView::paintEvent(QPaintEvent*)
+{
+    QPainter p(viewport());
+    const QFontMetrics fm = fontMetrics();
+    const int rowHeight = std::max(1, fm.lineSpacing());
+    const qint64 first = topLine();
+    const qint64 last = std::min(lineCount(), first + viewport()->height() / rowHeight + 2);
+    if (first >= last)
+        return;
+    // The lines on screen come from the file in one read.
+    const qint64 from = starts_[std::size_t(first)];
+    const qint64 to = last < lineCount() ? starts_[std::size_t(last)] : indexed_;
+    const QByteArray block = readBytes(from, to);
+    const int x = 4 - horizontalScrollBar()->value();
+    p.setPen(palette().color(QPalette::Text));
+    for (qint64 i = first; i < last; ++i) {
+        const qint64 a = starts_[std::size_t(i)] - from;
+        const qint64 b = (i + 1 < lineCount() ? starts_[std::size_t(i + 1)] : indexed_) - from;
+        const QString text = lineText(block.mid(a, b - a));
+        p.drawText(x, int(i - first) * rowHeight + fm.ascent(), text);
+    }
+}
+
+void LineView::keyPressEvent(QKeyEvent* e)
+{
+    if (e->matches(QKeySequence::MoveToStartOfDocument))
+        verticalScrollBar()->setValue(0);
+    else if (e->matches(QKeySequence::MoveToEndOfDocument))
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    else if (e->key() == Qt::Key_Home)
+        horizontalScrollBar()->setValue(0);
+    else if (e->key() == Qt::Key_End)
+        horizontalScrollBar()->setValue(horizontalScrollBar()->maximum());
+    else
+        QAbstractScrollArea::keyPressEvent(e);
+}

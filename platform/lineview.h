@@ -1,0 +1,56 @@
+#pragma once
+// A read-only view of a text file's lines as the file stood when it was
+// opened. Only the lines on screen are read from the file; the line index is
+// built in short slices between other events, so a file of millions of lines
+// shows its first screenful at once, holds a few bytes per line in memory,
+// and never keeps timers or input waiting.
+#include <QAbstractScrollArea>
+#include <QFile>
+#include <QTimer>
+#include <vector>
+
+class LineView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit LineView(QWidget* parent = nullptr);
+
+    // Shows the file's lines up to its present end. A file that cannot be
+    // opened raises ErrFileNotFound or ErrPermissionDenied.
+    void open(const QString& path);
+    void clear();
+
+    // Lines indexed so far; all of them once loading() is false.
+    qint64 lineCount() const { return qint64(starts_.size()); }
+    bool loading() const { return indexed_ < size_; }
+    // Indexes the rest of the file now.
+    void finishLoading();
+    // Line i as it stands in the file, without its line end.
+    QString line(qint64 i) const;
+    // All lines, joined by line feeds (the whole file is indexed first).
+    QString toPlainText();
+    // The first line shown at the top.
+    qint64 topLine() const;
+
+signals:
+    void loaded();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    void indexSlice();
+    // Indexes up to `limit` bytes more; false when the file is done.
+    bool indexChunk(qint64 limit);
+    void updateScrollBars();
+    QByteArray readBytes(qint64 from, qint64 to) const;
+
+    mutable QFile file_;
+    qint64 size_ = 0;    // the file's length when it was opened
+    qint64 indexed_ = 0; // bytes scanned for line ends
+    std::vector<qint64> starts_;
+    bool lastWasCR_ = false;
+    qint64 longest_ = 0; // bytes in the longest line so far
+    QTimer slice_;
+};
