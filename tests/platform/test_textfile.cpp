@@ -1,6 +1,7 @@
 // Sequential text files: item and line input, print output, atomic replace.
 #include <csignal>
-#include <sys/resource.h>
+#include <optional>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/textfile.h"
@@ -17,7 +18,6 @@ protected:
         writeFile(name, bytes);
         return file(name);
     }
-    QStringList entries() const { return QDir(programDir()).entryList(QDir::Files | QDir::Hidden); }
 };
 
 } // namespace
@@ -56,38 +56,81 @@ TEST_F(TextFileTest, OpenErrors)
     EXPECT_FALSE(FileExists(programDir()));
 }
 
-TEST_F(TextFileTest, ReplaceIsAllOrNothing)
+TEST_F(TextFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary)
 {
-    put("keep.txt", "old\r\n");
-    {
-        OutputFile out(file("keep.txt"), OutputFile::Replace);
-        out.printLine("new");
-        // gone without close(): as if the writer failed half-way
+    const QByteArray old = "old\r\n";
+    const QString big(100, u'x');
+    const struct {
+        const char* what;
+        QString path;
+        qint64 room; // bytes a file may grow to; -1 no limit
+        int lines;
+        bool close;
+        int err;
+    } cases[] = {
+        {"abandoned before close", file("keep.txt"), -1, 1, false, 0},
+        {"disk full while writing", file("keep.txt"), 4096, 1000, true, ErrDiskFull},
+        {"disk full at the first byte", file("keep.txt"), 0, 1, true, ErrDiskFull},
+        {"name too long", file(QString(300, u'n')), -1, 1, true, ErrBadFileName},
+        {"no such folder", file("nodir/keep.txt"), -1, 1, true, ErrPathNotFound},
+        {"a folder in the way", file("sub"), -1, 1, true, ErrPermissionDenied},
+    };
+    QDir(programDir()).mkdir("sub");
+    for (const auto& c : cases) {
+        put("keep.txt", old);
+        std::optional<DiskFull> full;
+        if (c.room >= 0)
+            full.emplace(c.room);
+        // raised once, from whichever step met the failure
+        int raised = 0, err = 0;
+        const auto step = [&](auto&& f) {
+            if (const int e = rtErrorOf(f); e && !err)
+                err = e, ++raised;
+            else if (e)
+                ++raised;
+        };
+        {
+            std::optional<OutputFile> out;
+            step([&] { out.emplace(c.path, OutputFile::Replace); });
+            for (int i = 0; out && i < c.lines && !err; ++i)
+                step([&] { out->printLine(big); });
+            if (out && c.close)
+                step([&] { out->close(); });
+        }
+        full.reset();
+        EXPECT_EQ(err, c.err) << c.what;
+        EXPECT_LE(raised, 1) << c.what;
+        EXPECT_EQ(readFile("keep.txt"), old) << c.what;
+        EXPECT_EQ(FilesIn(programDir()), QStringList({"keep.txt"})) << c.what;
     }
-    EXPECT_EQ(readFile("keep.txt"), "old\r\n");
-    EXPECT_EQ(entries(), QStringList({"keep.txt"}));
+}
 
-    // A write that the system refuses (file size limit) raises once, from the
-    // write or else from close(), and leaves the old file with no temporary.
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    OutputFile out(file("keep.txt"), OutputFile::Replace);
-    const int writeErr = rtErrorOf([&] {
-        for (int i = 0; i < 1000; ++i)
-            out.printLine(QString(100, u'x'));
-    });
-    const int closeErr = rtErrorOf([&] { out.close(); });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-    const int err = writeErr ? writeErr : closeErr;
-    EXPECT_TRUE(!writeErr || !closeErr);
-    EXPECT_TRUE(err == ErrDeviceIO || err == ErrDiskFull) << err;
-    EXPECT_EQ(readFile("keep.txt"), "old\r\n");
-    EXPECT_EQ(entries(), QStringList({"keep.txt"}));
+TEST_F(TextFileTest, ASaveKilledPartWayLeavesOneWholeFileAndTheNextSaveTidiesUp)
+{
+    const QString a(1 << 20, u'a'), b(1 << 20, u'b');
+    put("big.txt", a.toLatin1());
+    put("big.txt.backup", "a file of the user's");
+    for (int round = 0; round < 12; ++round) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            for (int k = 0;; ++k) {
+                OutputFile out(file("big.txt"), OutputFile::Replace);
+                out.write(k % 2 ? a : b);
+                out.close();
+            }
+        }
+        usleep(useconds_t(2000 + round * 1500)); // at a different point of a save each round
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        const QByteArray now = readFile("big.txt");
+        EXPECT_TRUE(now == a.toLatin1() || now == b.toLatin1()) << round << ": " << now.size() << " bytes";
+    }
+    put("big.txt.Zz9Yx8.tmp", "left by a save killed before"); // whether or not a kill above left one
+    OutputFile out(file("big.txt"), OutputFile::Replace);
+    out.printLine("done");
+    out.close();
+    EXPECT_EQ(readFile("big.txt"), "done\r\n");
+    EXPECT_EQ(FilesIn(programDir()), QStringList({"big.txt", "big.txt.backup"}));
 }
 
 TEST_F(TextFileTest, AppendFlushReachesTheSystem)

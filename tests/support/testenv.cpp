@@ -1,6 +1,8 @@
 #include "testenv.h"
 
 #include <QFile>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "core/commport.h"
 #include "core/deffiles.h"
@@ -125,3 +127,24 @@ void openLine(int com, const std::string& device, int pollTimeoutMs)
     modZarn::gCommOK = true;
     modZarn::gPollTimeoutMs = pollTimeoutMs;
 }
+
+DiskFull::DiskFull(qint64 bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    saved_ = limit.rlim_cur;
+    handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+DiskFull::~DiskFull()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(saved_);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler_);
+}
+
+QStringList FilesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden); }

@@ -71,6 +71,24 @@ int rtErrorOf(F&& f)
     return 0;
 }
 
+// While it lives, no file of this process can grow beyond `bytes`: writes
+// past that fail as on a full disk (the process's file size limit, with its
+// signal ignored).
+class DiskFull {
+public:
+    explicit DiskFull(qint64 bytes = 0);
+    ~DiskFull();
+    DiskFull(const DiskFull&) = delete;
+    DiskFull& operator=(const DiskFull&) = delete;
+
+private:
+    quint64 saved_;
+    void (*handler_)(int);
+};
+
+// The names of the files in a folder, hidden ones included.
+QStringList FilesIn(const QString& dir);
+
 // A Modbus RTU frame from hex, with its CRC appended.
 QByteArray Rtu(const char* hex);
 
