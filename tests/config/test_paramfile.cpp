@@ -220,6 +220,20 @@ TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
                                             + path("old.csv")));
     EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
     EXPECT_TRUE(f.Changed);
+
+    // A full disk: the same, and the box says so.
+    gModelHasRegister[std::size_t(f.CurModelIndex)][5] = false;
+    boxes_.clear();
+    {
+        DiskFull full(20);
+        f.SaveParameterFile(path("old.csv"));
+    }
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - frmConfig.SaveParameterFile"))
+        << boxes_.last().text.toStdString();
+    EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
+    EXPECT_TRUE(f.Changed);
+    EXPECT_TRUE(QDir(QFileInfo(path("old.csv")).path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)

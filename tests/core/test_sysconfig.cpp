@@ -64,18 +64,36 @@ TEST_F(SysConfigTest, SaveWritesTheExactLayoutAndReadsItBack)
     EXPECT_EQ(gInstruments[0].Name, "Oven 1");
 }
 
-TEST_F(SysConfigTest, FailedSaveIsReportedInTheBox)
+TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
 {
-    // A folder where the file belongs cannot be replaced.
-    ASSERT_TRUE(QDir(programDir()).mkdir("Quinrex3.cfg"));
     setSettings();
     addInstrument("32", "Oven", "Z", 0, 5);
     SaveSystemConfig();
+    const QByteArray old = readFile("Quinrex3.cfg");
+    gCommPort = 3;
+    // full from the first byte, and full a few bytes before the end
+    for (const qint64 room : {qint64(0), qint64(old.size()) - 10}) {
+        boxes_.clear();
+        {
+            DiskFull full(room);
+            SaveSystemConfig();
+        }
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().text, "An application error has occurred writing file Quinrex3.cfg file:\r"
+                                      "Error Code 61 - Disk full\r"
+                                      "Routine - modZarn.SaveSystemConfig");
+        EXPECT_EQ(readFile("Quinrex3.cfg"), old);
+        EXPECT_EQ(FilesIn(programDir()), QStringList{"Quinrex3.cfg"});
+    }
+
+    // A folder where the file belongs cannot be replaced.
+    QFile::remove(file("Quinrex3.cfg"));
+    ASSERT_TRUE(QDir(programDir()).mkdir("Quinrex3.cfg"));
+    boxes_.clear();
+    SaveSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.last().text, "An application error has occurred writing file Quinrex3.cfg file:\r"
-                                  "Error Code 70 - Permission denied\r"
-                                  "Routine - modZarn.SaveSystemConfig");
-    EXPECT_TRUE(QDir(programDir()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 70 - Permission denied\r"));
+    EXPECT_TRUE(FilesIn(programDir()).isEmpty());
 }
 
 TEST_F(SysConfigTest, BrokenOrMissingFiles)

@@ -264,6 +264,46 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     EXPECT_EQ(f().PenLabel[1], "A1  Z0 Oven, left");
 }
 
+TEST_F(GraphScreen, OnAFullDiskEverySaveKeepsTheOldFileAndAutoSaveStops)
+{
+    f().Show();
+    pens({1});
+    start("2 Min.");
+    tickAt(0);
+    tickAt(1800); // half an hour: the first auto-save
+    const QByteArray autoSaved = readFile("AutoGraphSave.csv");
+    ASSERT_FALSE(autoSaved.isEmpty());
+    const auto failedBox = [&](const QString& routine) {
+        EXPECT_EQ(boxes_.count(), 1) << routine.toStdString();
+        EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - " + routine))
+            << boxes_.last().text.toStdString();
+        boxes_.clear();
+    };
+    writeFile("run.csv", "an earlier run\r\n");
+    writeFile("Graph.val", "earlier settings\r\n");
+    boxes_.clear();
+    {
+        DiskFull full;
+        tickAt(3600);
+        failedBox("frmGraph.SaveGraphFile,  File >" + file("AutoGraphSave.csv"));
+        EXPECT_FALSE(f().AutoSaveEnabled);
+
+        answerFile(file("run.csv"));
+        f().cmdSaveData->click();
+        failedBox("frmGraph.SaveGraphFile,  File >" + file("run.csv"));
+
+        f().SettingsDirty = true;
+        f().Form_Deactivate();
+        failedBox("frmGraph.SaveGraphConfig");
+    }
+    tickAt(5400); // no second try for the rest of the run
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_EQ(readFile("AutoGraphSave.csv"), autoSaved);
+    EXPECT_EQ(readFile("run.csv"), "an earlier run\r\n");
+    EXPECT_EQ(readFile("Graph.val"), "earlier settings\r\n");
+    EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
+}
+
 TEST_F(GraphScreen, ManualYScaleKeepsAValidAxis)
 {
     f().Show();

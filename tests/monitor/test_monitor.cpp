@@ -176,6 +176,21 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
     EXPECT_EQ(m.cbxControl(5)->Text(), "004 R1 Oven, left");
     deactivate();
     EXPECT_EQ(readFile("Monitor.val"), saved);
+
+    // On a full disk the old file stays, the box says so and the window stays shown.
+    mdiMonitor().Show();
+    choose(2, 0);
+    boxes_.clear();
+    {
+        DiskFull full(100);
+        deactivate();
+    }
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.endsWith("\rError Code 61 - Disk full\rRoutine - mdiMonitor.Form_Deactivate"))
+        << boxes_.last().text.toStdString();
+    EXPECT_TRUE(mdiMonitor().isVisible() && gMonitorStop);
+    EXPECT_EQ(readFile("Monitor.val"), saved);
+    EXPECT_EQ(FilesIn(programDir()).filter("Monitor.val"), QStringList{"Monitor.val"});
 }
 
 TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
