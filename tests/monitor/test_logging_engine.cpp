@@ -206,6 +206,23 @@ TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
     EXPECT_EQ(lines(0).size(), 1);
 }
 
+TEST_F(LoggingEngine, ALogWhoseDiskFillsMidLineKeepsEveryLineWhole)
+{
+    start(QStringLiteral("01"), 1, 60);
+    tick();
+    {
+        DiskFull full(QFileInfo(gInstruments[0].LogFile).size() + 10); // room for part of a line
+        after(1000);
+        after(1000);
+    }
+    ASSERT_GE(boxes_.count(), 1);
+    for (const mb::Call& box : boxes_.calls()) // from the first failure on
+        EXPECT_TRUE(box.text.contains("\rError Code 61 - Disk full\r")) << box.text.toStdString();
+    EXPECT_TRUE(errorLine().contains("Line not logged, Error Code 61 - Disk full")) << errorLine().toStdString();
+    after(1000); // space is back
+    EXPECT_EQ(lines(), (QStringList{"12/07/2026 05:27:41 PM,1E-10", "12/07/2026 05:27:44 PM,1E-10"}));
+}
+
 TEST_F(LoggingEngine, RateZeroIsSkippedWithOneLineNotABoxPerTick)
 {
     start(QStringLiteral("01"), 0, 1);

@@ -179,3 +179,56 @@ TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
+{
+    gDemoMode = true; // every read succeeds
+    InstrumentRecord& r = gInstruments[0];
+    r.Protocol = QStringLiteral("R");
+    r.LogRate = 0.1f;
+    r.LogFile = file("oven.csv");
+    r.LogStartSec = UtcNow() * 86400;
+    r.LogState = 1;
+    const qsizetype kLines = 1'000'000; // a day at 0.1 s and more
+    writeFile("oven.csv", QByteArray("12/06/2026 05:27:41.0 PM,25.5\r\n").repeated(kLines));
+    select(0);
+
+    // Logging ticks 100 ms apart on the fake clock, run by the event loop of
+    // the open viewer: they keep coming while it is still loading.
+    int ticks = 0, whileLoading = 0;
+    qint64 shown = 0;
+    QTimer driver;
+    driver.setInterval(0);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (!Forms::isLoaded<FrmViewLog>() || !frmViewLog().isVisible())
+            return;
+        LineView* view = frmViewLog().txtLog;
+        if (ticks < 30) {
+            whileLoading += view->loading();
+            Clock::advanceMs(100);
+            frmMain().tmrLogging_Timer();
+            ++ticks;
+        } else if (!view->loading()) {
+            shown = view->lineCount();
+            frmViewLog().cmdClose_Click();
+        }
+    });
+    driver.start();
+    f().cmdView_Click();
+    driver.stop();
+
+    EXPECT_GT(whileLoading, 0);
+    EXPECT_EQ(shown, kLines) << "the snapshot as the file stood when opened";
+    QStringList expected;
+    for (int k = 0; k < 30; ++k)
+        expected << QStringLiteral("12/07/2026 05:27:%1.%2 PM,1E-10").arg(41 + k / 10).arg(k % 10);
+    const QList<QByteArray> logged = readFile("oven.csv").split('\n').mid(kLines, 30);
+    QStringList got;
+    for (const QByteArray& line : logged)
+        got << QString::fromLatin1(line).chopped(1);
+    EXPECT_EQ(got, expected);
+}
+
+} // namespace
