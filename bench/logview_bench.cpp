@@ -1,0 +1,103 @@
+// The log view of "View Current" on logs of 10^5 and 10^6 lines (10^4 and
+// 10^5 with --short or QX_BENCH_SHORT=1): time to the first screenful, time
+// until every line is indexed, the longest time other events (the logging
+// timer) waited meanwhile, and the memory the view added next to the file's
+// size.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <malloc.h>
+
+#include "monitor/frmViewLog.h"
+#include "bench_program.h"
+
+namespace {
+
+double residentMB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}
+
+// A log of a 0.1 s session: n lines of stamp and value.
+qint64 writeLog(const QString& path, qint64 n)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return 0;
+    QByteArray chunk;
+    for (qint64 i = 0; i < n; ++i) {
+        chunk += QStringLiteral("12/07/2026 05:%1:%2.%3 PM,%4\r\n")
+                     .arg((i / 600) % 60, 2, 10, QLatin1Char('0'))
+                     .arg((i / 10) % 60, 2, 10, QLatin1Char('0'))
+                     .arg(i % 10)
+                     .arg(20 + double(i % 1000) / 10)
+                     .toLatin1();
+        if (chunk.size() > (1 << 20))
+            f.write(std::exchange(chunk, {}));
+    }
+    f.write(chunk);
+    return f.size();
+}
+
+void measure(const BenchProgram& program, qint64 lines, bool report = true)
+{
+    const QString path = program.filePath(QStringLiteral("log%1.csv").arg(lines));
+    const qint64 bytes = writeLog(path, lines);
+    FrmViewLog& view = frmViewLog();
+    const double before = residentMB();
+
+    QElapsedTimer t;
+    t.start();
+    view.txtLog->open(path);
+    view.Show();
+    view.repaint(); // the first screenful drawn
+    const double first = t.nsecsElapsed() / 1e6;
+
+    // Other events keep their turn while the rest is indexed.
+    qint64 longestWait = 0, last = t.nsecsElapsed();
+    QTimer other;
+    other.setInterval(0);
+    QObject::connect(&other, &QTimer::timeout, [&] {
+        const qint64 now = t.nsecsElapsed();
+        longestWait = std::max(longestWait, now - last);
+        last = now;
+    });
+    other.start();
+    while (view.txtLog->loading())
+        QCoreApplication::processEvents();
+    other.stop();
+    const double all = t.nsecsElapsed() / 1e6;
+    const double added = residentMB() - before;
+
+    if (report)
+        std::printf("  %9lld lines, %7.1f MB file: first screenful %7.1f ms, all lines %7.1f ms, longest wait of "
+                "other events %5.1f ms, memory added %6.1f MB (%.2f x the file)\n",
+                static_cast<long long>(view.txtLog->lineCount()), bytes / 1048576.0, first, all,
+                longestWait / 1e6, added, added * 1048576.0 / double(bytes));
+    view.Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QFile::remove(path);
+    malloc_trim(0); // the next measurement starts from what is really in use
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool brief = (argc > 1 && std::strcmp(argv[1], "--short") == 0) || qgetenv("QX_BENCH_SHORT") == "1";
+    BenchProgram program(argc, argv);
+    std::printf("View Current log view (targets: first screenful < 1000 ms, memory < 2 x the file)\n");
+    measure(program, 10, false); // fonts and the window first, so that they are not counted below
+    const qint64 base = brief ? 10'000 : 100'000;
+    for (const qint64 lines : {base, base * 10})
+        measure(program, lines);
+    return 0;
+}
