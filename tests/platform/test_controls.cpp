@@ -9,6 +9,7 @@
 
 #include "platform/controls.h"
 #include "platform/form.h"
+#include "platform/lineview.h"
 #include "platform/tabstrip.h"
 #include "platform/twips.h"
 #include "support/testenv.h"
@@ -306,4 +307,30 @@ TEST_F(ControlsTest, CircleLampFillsACircle)
     const QImage img = lamp->grab().toImage();
     EXPECT_EQ(img.pixelColor(12, 12), QColor(255, 0, 0));
     EXPECT_NE(img.pixelColor(1, 1), QColor(255, 0, 0)) << "the corners stay outside the circle";
+}
+
+TEST_F(ControlsTest, LineViewShowsTheFilesLinesAsTheyStoodWhenOpened)
+{
+    const std::pair<QByteArray, QStringList> files[] = {
+        {"a,1\r\nb,2\r\n", {"a,1", "b,2"}},
+        {"a\nb", {"a", "b"}},
+        {"a\r\r\nb\rc\n\n", {"a", "", "b", "c", ""}},
+        {"", {}},
+    };
+    LineView view;
+    view.resize(300, 200);
+    for (const auto& [bytes, lines] : files) {
+        writeFile("log.csv", bytes);
+        view.open(file("log.csv"));
+        QFile more(file("log.csv"));
+        ASSERT_TRUE(more.open(QIODevice::Append));
+        more.write("appended after opening\r\n");
+        more.close();
+        view.finishLoading();
+        EXPECT_EQ(view.lineCount(), lines.size()) << bytes.toStdString();
+        for (int i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(view.line(i), lines[i]) << bytes.toStdString();
+    }
+    EXPECT_EQ(rtErrorOf([&] { view.open(file("none.csv")); }), rt::ErrFileNotFound);
+    EXPECT_EQ(view.lineCount(), 0);
 }
