@@ -2,6 +2,7 @@
 // What a benchmark of the program's screens starts with: offscreen windows,
 // a program folder of its own and the shared state as at the program's start.
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "core/state.h"
@@ -25,3 +26,15 @@ private:
     QApplication app_;
     QTemporaryDir dir_;
 };
+
+// The process's resident memory in MB (-1 where the system does not tell).
+inline double residentMB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}

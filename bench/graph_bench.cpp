@@ -40,17 +40,6 @@ double tickMs(FrmGraph& g, int n)
     return t.nsecsElapsed() / 1e6 / n;
 }
 
-double residentMB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)

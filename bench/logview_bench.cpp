@@ -15,17 +15,6 @@
 
 namespace {
 
-double residentMB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return -1;
-}
-
 // A log of a 0.1 s session: n lines of stamp and value.
 qint64 writeLog(const QString& path, qint64 n)
 {

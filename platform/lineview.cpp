@@ -172,7 +172,8 @@ void LineView::updateScrollBars()
     verticalScrollBar()->setPageStep(rows);
     verticalScrollBar()->setSingleStep(1);
     const qint64 width = longest_ * fontMetrics().horizontalAdvance(QLatin1Char('0')) + 8;
-    horizontalScrollBar()->setRange(0, int(std::min<qint64>(std::max<qint64>(width - viewport()->width(), 0), INT_MAX)));
+    const qint64 hidden = std::max<qint64>(width - viewport()->width(), 0);
+    horizontalScrollBar()->setRange(0, int(std::min<qint64>(hidden, INT_MAX)));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(fontMetrics().horizontalAdvance(QLatin1Char('0')));
 }

@@ -255,7 +255,8 @@ void removeStaleTemporaries(const QString& path)
 
 void syncFolder(const QString& path)
 {
-    const int dirFd = ::open(nativePath(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const QByteArray dir = nativePath(QFileInfo(path).absolutePath());
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd); // best effort: the rename itself has succeeded
         ::close(dirFd);
