@@ -1,9 +1,9 @@
 #include "platform/lineview.h"
 
 #include "platform/rterror.h"
+#include "platform/textfile.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -46,7 +46,7 @@ void LineView::open(const QString& path)
     clear();
     file_.setFileName(path);
     if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        rt::raise(QFileInfo::exists(path) ? rt::ErrPermissionDenied : rt::ErrFileNotFound);
+        rt::raise(rt::OpenError(path));
     size_ = file_.size();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);

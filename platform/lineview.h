@@ -15,7 +15,7 @@ public:
     explicit LineView(QWidget* parent = nullptr);
 
     // Shows the file's lines up to its present end. A file that cannot be
-    // opened raises ErrFileNotFound or ErrPermissionDenied.
+    // opened raises the error the system gave (rt::OpenError).
     void open(const QString& path);
     void clear();
 

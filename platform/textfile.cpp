@@ -23,16 +23,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool folderExists(const QString& path) { return QFileInfo(path).absoluteDir().exists(); }
 
-// The error for a file that cannot be opened: a missing folder, else the
-// given number for a missing file, else no access.
-int openError(const QString& path, int missingFile)
-{
-    if (!folderExists(path))
-        return ErrPathNotFound;
-    if (!QFileInfo::exists(path))
-        return missingFile;
-    return ErrPermissionDenied;
-}
+QByteArray nativePath(const QString& path) { return QFile::encodeName(QDir::toNativeSeparators(path)); }
 
 QString decodeBytes(const QByteArray& bytes, bool utf8)
 {
@@ -57,7 +48,7 @@ void InputFile::open(const QString& path)
     if (QFileInfo(path).isDir())
         raise(ErrPermissionDenied);
     if (!f.open(QIODevice::ReadOnly))
-        raise(openError(path, ErrFileNotFound));
+        raise(OpenError(path));
     QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         raise(ErrDeviceIO);
@@ -196,6 +187,17 @@ void InputFile::skipLines(int n)
 
 // ---- OutputFile ----
 
+int OpenError(const QString& path)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int err = fd < 0 ? errno : EIO;
+    if (fd >= 0)
+        ::close(fd);
+    if (err == ENOENT)
+        return folderExists(path) ? ErrFileNotFound : ErrPathNotFound;
+    return SystemError(err);
+}
+
 int SystemError(int sysError)
 {
     switch (sysError) {
@@ -236,8 +238,6 @@ QString temporaryStem(const QString& fileName)
         stem.chop(1);
     return stem + QLatin1Char('.');
 }
-
-QByteArray nativePath(const QString& path) { return QFile::encodeName(QDir::toNativeSeparators(path)); }
 
 // Removes the temporary files that saves of `path` killed part-way left.
 void removeStaleTemporaries(const QString& path)

@@ -101,6 +101,10 @@ private:
     bool regular_ = true;
 };
 
+// The run-time error for a file that cannot be opened for reading: a
+// missing file or folder, else what the system says.
+int OpenError(const QString& path);
+
 // The run-time error for an operating-system error number met while
 // working on a file.
 int SystemError(int sysError);

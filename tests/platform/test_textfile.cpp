@@ -51,6 +51,7 @@ TEST_F(TextFileTest, OpenErrors)
 {
     EXPECT_EQ(rtErrorOf([&] { InputFile in(file("none.txt")); }), ErrFileNotFound);
     EXPECT_EQ(rtErrorOf([&] { InputFile in(file("nodir/none.txt")); }), ErrPathNotFound);
+    EXPECT_EQ(rtErrorOf([&] { InputFile in(file(QString(300, u'n'))); }), ErrBadFileName);
     EXPECT_EQ(rtErrorOf([&] { OutputFile out(file("nodir/x.txt"), OutputFile::Replace); }), ErrPathNotFound);
     EXPECT_EQ(rtErrorOf([&] { Kill(file("none.txt")); }), ErrFileNotFound);
     EXPECT_FALSE(FileExists(programDir()));
