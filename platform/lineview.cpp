@@ -84,7 +84,12 @@ bool LineView::indexChunk(qint64 limit)
             lastWasCR_ = false;
         }
     }
-    // The longest line among those completed in this chunk sets the width.
+    if (indexed_ == 0 && starts_.size() > 1 && got < size_) {
+        // Room for the whole index at once, judged by the first lines, so
+        // that it is not copied over and over while it grows.
+        const qint64 perLine = std::max<qint64>(1, got / qint64(starts_.size() - 1));
+        starts_.reserve(std::size_t(size_ / perLine + size_ / perLine / 8 + 16));
+    }
     indexed_ += got;
     return indexed_ < size_;
 }

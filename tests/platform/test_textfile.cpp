@@ -1,8 +1,11 @@
 // Sequential text files: item and line input, print output, atomic replace.
 #include <csignal>
 #include <optional>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <QScopeGuard>
 
 #include "platform/textfile.h"
 #include "support/testenv.h"
@@ -104,6 +107,45 @@ TEST_F(TextFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary)
         EXPECT_EQ(readFile("keep.txt"), old) << c.what;
         EXPECT_EQ(FilesIn(programDir()), QStringList({"keep.txt"})) << c.what;
     }
+}
+
+TEST_F(TextFileTest, OnARealSmallFileSystemSavesAndAppendsFailWhole)
+{
+    // A 64 KB file system of its own, where the system allows mounting one.
+    const QString fs = file("fs");
+    QDir().mkpath(fs);
+    if (::mount("tmpfs", QFile::encodeName(fs).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(fs).constData(), MNT_DETACH); });
+    const QString cfg = fs + "/keep.txt", log = fs + "/log.csv";
+    const QString big(200 * 1024, u'x');
+    const auto save = [&](const QString& text) {
+        return rtErrorOf([&] {
+            OutputFile out(cfg, OutputFile::Replace);
+            out.write(text);
+            out.close();
+        });
+    };
+    const auto append = [&](const QString& text) {
+        return rtErrorOf([&] {
+            OutputFile out(log, OutputFile::Append);
+            out.printLine(text);
+            out.close();
+        });
+    };
+    ASSERT_EQ(save("old\r\n"), 0);
+    ASSERT_EQ(append("a,1"), 0);
+    EXPECT_EQ(save(big), ErrDiskFull);
+    EXPECT_EQ(append(big), ErrDiskFull);
+    EXPECT_EQ(append("b,2"), 0); // the room the failed line took is free again
+    ::mount(nullptr, QFile::encodeName(fs).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
+    EXPECT_EQ(save("new\r\n"), ErrPathFileAccess);
+    EXPECT_EQ(append("c,3"), ErrPathFileAccess);
+
+    QFile in(cfg), logIn(log);
+    EXPECT_TRUE(in.open(QIODevice::ReadOnly) && in.readAll() == "old\r\n");
+    EXPECT_TRUE(logIn.open(QIODevice::ReadOnly) && logIn.readAll() == "a,1\r\nb,2\r\n");
+    EXPECT_EQ(FilesIn(fs), QStringList({"keep.txt", "log.csv"}));
 }
 
 TEST_F(TextFileTest, ASaveKilledPartWayLeavesOneWholeFileAndTheNextSaveTidiesUp)
