@@ -295,17 +295,19 @@ void OutputFile::discard()
 void OutputFile::open(const QString& path, Mode mode)
 {
     discard();
-    path_ = path;
+    // A link is followed: the file it names is the one replaced.
+    const QFileInfo link(path);
+    path_ = link.isSymLink() ? link.symLinkTarget() : path;
     mode_ = mode;
-    if (path.isEmpty())
+    if (path_.isEmpty())
         raise(ErrBadFileName);
-    if (!folderExists(path))
+    if (!folderExists(path_))
         raise(ErrPathNotFound);
-    if (QFileInfo(path).isDir())
+    if (QFileInfo(path_).isDir())
         raise(ErrPermissionDenied);
     if (mode == Replace) {
-        removeStaleTemporaries(path);
-        const QFileInfo target(path);
+        removeStaleTemporaries(path_);
+        const QFileInfo target(path_);
         const QString stem = target.absoluteDir().filePath(temporaryStem(target.fileName()));
         static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
         for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
@@ -323,10 +325,10 @@ void OutputFile::open(const QString& path, Mode mode)
             raise(ErrPermissionDenied);
         // The new file keeps the old one's permissions.
         struct stat old{};
-        if (::stat(nativePath(path).constData(), &old) == 0)
+        if (::stat(nativePath(path_).constData(), &old) == 0)
             ::fchmod(fd_, old.st_mode & 07777);
     } else {
-        fd_ = ::open(nativePath(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        fd_ = ::open(nativePath(path_).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
         if (fd_ < 0)
             raise(SystemError(errno));
         struct stat st{};
