@@ -3,10 +3,13 @@
 #include "platform/rterror.h"
 #include "platform/textfile.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <limits>
 
 namespace {
 
@@ -37,6 +40,7 @@ void LineView::clear()
     starts_.clear();
     starts_.shrink_to_fit();
     lastWasCR_ = false;
+    anchor_ = cursor_ = -1;
     updateScrollBars();
     viewport()->update();
 }
@@ -203,18 +207,66 @@ void LineView::paintEvent(QPaintEvent*)
     const qint64 to = last < lineCount() ? starts_[std::size_t(last)] : indexed_;
     const QByteArray block = readBytes(from, to);
     const int x = 4 - horizontalScrollBar()->value();
-    p.setPen(palette().color(QPalette::Text));
+    const qint64 selFirst = std::min(anchor_, cursor_), selLast = std::max(anchor_, cursor_);
     for (qint64 i = first; i < last; ++i) {
         const qint64 a = starts_[std::size_t(i)] - from;
         const qint64 b = (i + 1 < lineCount() ? starts_[std::size_t(i + 1)] : indexed_) - from;
         const QString text = lineText(block.mid(a, b - a));
-        p.drawText(x, int(i - first) * rowHeight + fm.ascent(), text);
+        const int y = int(i - first) * rowHeight;
+        const bool selected = selFirst >= 0 && i >= selFirst && i <= selLast;
+        if (selected)
+            p.fillRect(0, y, viewport()->width(), rowHeight, palette().color(QPalette::Highlight));
+        p.setPen(palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
+        p.drawText(x, y + fm.ascent(), text);
     }
+}
+
+void LineView::selectLines(qint64 from, qint64 to)
+{
+    anchor_ = from;
+    cursor_ = to;
+    viewport()->update();
+}
+
+QString LineView::selectedText()
+{
+    if (anchor_ < 0)
+        return {};
+    finishLoading();
+    QStringList lines;
+    const qint64 last = std::min(std::max(anchor_, cursor_), lineCount() - 1);
+    for (qint64 i = std::min(anchor_, cursor_); i <= last; ++i)
+        lines << line(i);
+    return lines.join(QLatin1Char('\n'));
+}
+
+qint64 LineView::lineAt(int y) const
+{
+    const qint64 i = topLine() + std::max(0, y) / std::max(1, fontMetrics().lineSpacing());
+    return std::min(i, lineCount() - 1);
+}
+
+void LineView::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton || lineCount() == 0)
+        return;
+    const qint64 i = lineAt(int(e->position().y()));
+    selectLines((e->modifiers() & Qt::ShiftModifier) && anchor_ >= 0 ? anchor_ : i, i);
+}
+
+void LineView::mouseMoveEvent(QMouseEvent* e)
+{
+    if ((e->buttons() & Qt::LeftButton) && anchor_ >= 0)
+        selectLines(anchor_, lineAt(int(e->position().y())));
 }
 
 void LineView::keyPressEvent(QKeyEvent* e)
 {
-    if (e->matches(QKeySequence::MoveToStartOfDocument))
+    if (e->matches(QKeySequence::SelectAll))
+        selectLines(0, std::numeric_limits<qint64>::max());
+    else if (e->matches(QKeySequence::Copy))
+        QGuiApplication::clipboard()->setText(selectedText());
+    else if (e->matches(QKeySequence::MoveToStartOfDocument))
         verticalScrollBar()->setValue(0);
     else if (e->matches(QKeySequence::MoveToEndOfDocument))
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());

@@ -30,6 +30,10 @@ public:
     QString toPlainText();
     // The first line shown at the top.
     qint64 topLine() const;
+    // Whole lines are selected with the mouse (Shift extends) or all with
+    // Ctrl+A; Ctrl+C copies them.
+    void selectLines(qint64 from, qint64 to);
+    QString selectedText();
 
 signals:
     void loaded();
@@ -38,6 +42,8 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
 
 private:
     void indexSlice();
@@ -45,6 +51,7 @@ private:
     bool indexChunk(qint64 limit);
     void updateScrollBars();
     QByteArray readBytes(qint64 from, qint64 to) const;
+    qint64 lineAt(int y) const;
 
     mutable QFile file_;
     qint64 size_ = 0;    // the file's length when it was opened
@@ -52,5 +59,6 @@ private:
     std::vector<qint64> starts_;
     bool lastWasCR_ = false;
     qint64 longest_ = 0; // bytes in the longest line so far
+    qint64 anchor_ = -1, cursor_ = -1; // the selected lines, both ends included
     QTimer slice_;
 };

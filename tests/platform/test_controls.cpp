@@ -1,6 +1,7 @@
 // Controls with the one event rule, generated control arrays, the handler
 // boundary, tab strips, twips and lamps, driven as widgets on a shown window.
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QLabel>
 #include <QTabBar>
@@ -331,6 +332,20 @@ TEST_F(ControlsTest, LineViewShowsTheFilesLinesAsTheyStoodWhenOpened)
         for (int i = 0; i < lines.size(); ++i)
             EXPECT_EQ(view.line(i), lines[i]) << bytes.toStdString();
     }
+
+    // Lines chosen with the mouse, or all of them, are copied as they are.
+    writeFile("log.csv", "a,1\r\nb,2\r\nc,3\r\n");
+    view.open(file("log.csv"));
+    view.show();
+    const int row = view.fontMetrics().lineSpacing();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, row / 2));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(5, row + row / 2));
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "a,1\nb,2");
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "a,1\nb,2\nc,3");
+
     EXPECT_EQ(rtErrorOf([&] { view.open(file("none.csv")); }), rt::ErrFileNotFound);
     EXPECT_EQ(view.lineCount(), 0);
 }
