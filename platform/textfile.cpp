@@ -185,7 +185,7 @@ void InputFile::skipLines(int n)
         lineInput();
 }
 
-// ---- OutputFile ----
+// ---- what the system said ----
 
 int OpenError(const QString& path)
 {
@@ -220,6 +220,8 @@ int SystemError(int sysError)
     default: return ErrDeviceIO;
     }
 }
+
+// ---- OutputFile ----
 
 namespace {
 
