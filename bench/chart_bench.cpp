@@ -64,7 +64,10 @@ int main(int argc, char** argv)
     const double tickFull = meanMs(2000, [&](int i) { tick(chart, kPoints - i % 500); });
     // A change to old points (a new time base) makes the plot take every point again.
     const double rebuild = meanMs(20, [&](int) {
-        chart.setDataReset(Chart::ResetExtra);
+        for (int s = 1; s <= kPens; ++s) {
+            chart.setCurrentSet(s);
+            chart.setXPositionOf(1, chart.XPositionOf(1));
+        }
         chart.setDrawCommand(Chart::DrawRedraw);
     });
     const double redraw = meanMs(50, [&](int) { chart.setDrawCommand(Chart::DrawRedraw); });

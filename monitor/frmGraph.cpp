@@ -441,7 +441,8 @@ void FrmGraph::ScaleTheGraph()
 
 void FrmGraph::cbxControl_Click(int Index)
 {
-    shpPoll(Index)->setFillColor(color::ButtonFace);
+    // The pen's lamp keeps the colour of its last read (red after a failure)
+    // until the pen is read again.
     if (Loading)
         return;
     cbxControl(Index)->setToolTip(cbxControl(Index)->Text());

@@ -268,7 +268,7 @@ void FrmGraph::RestoreGraphFile(const QString& FileName)
                 XDataMin = xs;
             if (xs > XDataMax)
                 XDataMax = xs;
-            for (int i = 1; i <= PenCount; ++i) {
+            for (int i = 1; i <= gphGraph->SetCount(); ++i) {
                 const float v = g.values[r * g.pens + i - 1];
                 const int flag = g.flags[r * g.pens + i - 1];
                 if (flag == 0) {

@@ -112,7 +112,9 @@ void FrmGraph::sampleAllPens(double X)
     FrmMain& main = frmMain();
     bool failedThisTick = false;
     const int point = gphGraph->PointCount();
-    for (int i = 1; i <= PenCount; ++i) {
+    // Every set gets the point: one without an instrument (an unused pen,
+    // or the one set of a graph with no pen) as missing.
+    for (int i = 1; i <= gphGraph->SetCount(); ++i) {
         const QString pen = cbxControl(i)->Text();
         const QString protocol = pen.mid(4, 1);
         const int group = int(rt::Val(pen.mid(5, 1)));

@@ -1,6 +1,8 @@
 #include "platform/chart.h"
 
+#include <QGuiApplication>
 #include <QPrinter>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -12,12 +14,16 @@
 
 namespace {
 
-// Pen colours in set order, and the dash patterns that tell the sets apart
-// on a monochrome print.
+// Pen colours in set order: ten hues that stay apart on screen and on a
+// colour print, and the dash patterns that tell the sets apart on a
+// monochrome print.
 const QColor kPenColors[] = {
-    QColor(0, 0, 255),   QColor(255, 0, 0),   QColor(0, 150, 0),   QColor(200, 0, 200), QColor(0, 170, 170),
-    QColor(200, 120, 0), QColor(90, 90, 90),  QColor(120, 0, 0),   QColor(0, 0, 120),   QColor(100, 140, 0),
+    QColor(31, 119, 180), QColor(255, 127, 14), QColor(44, 160, 44),   QColor(214, 39, 40),  QColor(148, 103, 189),
+    QColor(140, 86, 75),  QColor(227, 119, 194), QColor(127, 127, 127), QColor(188, 189, 34), QColor(23, 190, 207),
 };
+// Wide enough that a colour reads at a glance; a full chart still redraws
+// within a refresh tick.
+constexpr int kPenWidth = 2;
 
 QVector<qreal> dashPattern(int set)
 {
@@ -35,7 +41,61 @@ QVector<qreal> dashPattern(int set)
     }
 }
 
+// A set's line. A sample with a gap on both sides has no line to be part of:
+// it is drawn as a dot, so a pen on a flaky line still shows what it read.
+class TrendGraph : public QCPGraph {
+public:
+    using QCPGraph::QCPGraph;
+
+protected:
+    // On screen a solid line goes out as separate segments: the painter draws
+    // those wider than a pixel many times faster than one long polyline. A
+    // print keeps the polyline, along which a dash pattern runs on.
+    void drawLinePlot(QCPPainter* painter, const QVector<QPointF>& lines) const override
+    {
+        if (painter->modes().testFlag(QCPPainter::pmVectorized) || pen().style() != Qt::SolidLine) {
+            QCPGraph::drawLinePlot(painter, lines);
+            return;
+        }
+        QVector<QLineF> segments;
+        segments.reserve(lines.size());
+        for (int i = 1; i < lines.size(); ++i) {
+            const QPointF &a = lines[i - 1], &b = lines[i];
+            if (!std::isnan(a.y()) && !std::isnan(b.y()) && !std::isnan(a.x()) && !std::isnan(b.x()))
+                segments.push_back(QLineF(a, b));
+        }
+        applyDefaultAntialiasingHint(painter);
+        painter->drawLines(segments);
+    }
+
+    void draw(QCPPainter* painter) override
+    {
+        QCPGraph::draw(painter);
+        if (!scatterStyle().isNone() || mDataContainer->isEmpty() || keyAxis()->range().size() <= 0)
+            return; // symbols already mark every sample
+        QCPGraphDataContainer::const_iterator begin, end;
+        getVisibleDataBounds(begin, end, QCPDataRange(0, dataCount()));
+        const auto first = mDataContainer->constBegin();
+        const auto last = mDataContainer->constEnd();
+        const auto gap = [&](QCPGraphDataContainer::const_iterator it) { return it == last || std::isnan(it->value); };
+        const double radius = std::max(1.5, pen().widthF() * 1.25);
+        applyDefaultAntialiasingHint(painter);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(pen().color());
+        for (auto it = begin; it != end; ++it) {
+            if (std::isnan(it->value) || !(it == first || gap(it - 1)) || !gap(it + 1))
+                continue;
+            painter->drawEllipse(coordsToPixels(it->key, it->value), radius, radius);
+        }
+    }
+};
+
 constexpr int kOrientationOption = 11;
+// Text sizes in points: tick numbers and pen names, and the axis title.
+constexpr double kTextPoints = 9;
+constexpr double kTitlePoints = 10;
+// Blank border of a printed page, inside what any printer can reach.
+constexpr double kPageMarginMm = 12.7;
 
 void checkIndex(int i, int count)
 {
@@ -54,7 +114,28 @@ Chart::Chart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)), s
     // points and must redraw within a refresh tick.
     plot_->setNotAntialiasedElements(QCP::aeAll);
     plot_->setAntialiasedElements(QCP::aeLegend | QCP::aeAxes);
-    plot_->legend->setVisible(true);
+    // Fixed text sizes, the same on screen and on paper (a print is laid out
+    // at the screen's resolution).
+    QFont text = plot_->font();
+    text.setPointSizeF(kTextPoints);
+    QFont title = text;
+    title.setPointSizeF(kTitlePoints);
+    for (QCPAxis* a : {plot_->xAxis, plot_->yAxis}) {
+        a->setTickLabelFont(text);
+        a->setLabelFont(title);
+    }
+    // The legend stands beside the plot, at its top, so it never covers the
+    // newest samples.
+    QCPLegend* legend = plot_->legend;
+    legend->setVisible(true);
+    legend->setFont(text);
+    auto* side = new QCPLayoutGrid;
+    plot_->plotLayout()->addElement(0, 1, side);
+    plot_->plotLayout()->setColumnStretchFactor(1, 0.001);
+    side->setMargins(QMargins(0, 8, 6, 0));
+    side->addElement(0, 0, legend);
+    side->addElement(1, 0, new QCPLayoutElement(plot_));
+    side->setRowStretchFactor(0, 0.001);
     setPointCount(1);
     setGridStyle(0);
 }
@@ -83,11 +164,11 @@ void Chart::setPointCount(int n)
         const int old = int(s.value.size());
         if (n < old)
             touch(s, n);
+        // A point not written yet holds no reading: it is missing, at the
+        // time of the point before, so it neither shows nor widens an axis.
         s.value.resize(n, 0.0f);
-        s.extra.resize(n, 0);
-        s.x.resize(n);
-        for (int p = old; p < n; ++p)
-            s.x[p] = p + 1;
+        s.extra.resize(n, 1);
+        s.x.resize(n, old > 0 ? s.x[old - 1] : 0.0);
     }
     points_ = n;
 }
@@ -99,12 +180,12 @@ void Chart::setSetCount(int n)
     const int old = SetCount();
     sets_.resize(n);
     for (int i = old; i < n; ++i) {
+        // A set that did not exist has no readings, at the times of the
+        // points the other sets hold.
         Set& s = sets_[i];
         s.value.assign(points_, 0.0f);
-        s.extra.assign(points_, 0);
-        s.x.resize(points_);
-        for (int p = 0; p < points_; ++p)
-            s.x[p] = p + 1;
+        s.extra.assign(points_, 1);
+        s.x = sets_[0].x;
         s.synced = -1;
     }
 }
@@ -179,7 +260,7 @@ void Chart::setDataReset(int code)
     for (Set& s : sets_) {
         switch (code) {
         case ResetValues: std::fill(s.value.begin(), s.value.end(), 0.0f); break;
-        case ResetExtra: std::fill(s.extra.begin(), s.extra.end(), 0); break;
+        case ResetExtra: std::fill(s.extra.begin(), s.extra.end(), 1); break;
         case ResetXPositions:
             for (int p = 0; p < points_; ++p)
                 s.x[p] = p + 1;
@@ -240,7 +321,7 @@ void Chart::syncPlot()
     while (plot_->graphCount() > SetCount())
         plot_->removeGraph(plot_->graphCount() - 1);
     while (plot_->graphCount() < SetCount())
-        plot_->addGraph();
+        new TrendGraph(plot_->xAxis, plot_->yAxis);
 
     constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
     QVector<QCPGraphData> buf;
@@ -267,14 +348,17 @@ void Chart::syncPlot()
     }
 }
 
-Chart::Range Chart::validRange(double lower, double upper)
+Chart::Range Chart::validRange(double lower, double upper, bool time)
 {
     if (!std::isfinite(lower) || !std::isfinite(upper))
         return {0, 1};
     if (upper < lower)
         std::swap(lower, upper);
     if (upper - lower <= std::max(std::fabs(lower), std::fabs(upper)) * 1e-9) {
-        // An empty range has no scale to draw: open it around its value.
+        // An empty range has no scale to draw: time opens forward from its
+        // point (an empty graph runs from 0 to 1), a value around itself.
+        if (time)
+            return {lower, lower + 1};
         const double half = lower == 0 ? 1 : std::fabs(lower) * 0.05;
         return {lower - half, upper + half};
     }
@@ -331,7 +415,7 @@ void Chart::applyAxes()
                 r = {r.lower - margin, r.upper + margin};
             }
         }
-        r = validRange(r.lower, r.upper);
+        r = validRange(r.lower, r.upper, p.keys);
         p.axis->setRange(r.lower, r.upper);
         // Tick counts only steer a range the program set.
         p.axis->ticker()->setTickCount(p.a.mode == ScaleUser ? std::max(2, p.a.ticks) : 5);
@@ -340,10 +424,12 @@ void Chart::applyAxes()
 
 void Chart::applyStyles(bool mono)
 {
+    // A dash pattern needs a longer sample in the legend than a colour does.
+    plot_->legend->setIconSize(mono ? 64 : 24, 12);
     for (int i = 0; i < plot_->graphCount(); ++i) {
         QCPGraph* g = plot_->graph(i);
         QPen pen(mono ? QColor(Qt::black) : kPenColors[i % 10]);
-        pen.setWidth(mono ? 2 : 1);
+        pen.setWidth(kPenWidth);
         if (mono && i % 10 != 0)
             pen.setDashPattern(dashPattern(i));
         g->setPen(pen);
@@ -369,8 +455,15 @@ void Chart::setDrawCommand(int cmd)
 
 void Chart::printTo(QPrinter& printer)
 {
+    // The plot measures its texts in screen pixels: a page counted in the
+    // same pixels lays the chart out to the page's size and prints every
+    // text at its point size.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    printer.setResolution(screen ? qRound(screen->logicalDotsPerInchY()) : 96);
     printer.setPageOrientation(printOptions_[kOrientationOption] == 1 ? QPageLayout::Landscape
                                                                         : QPageLayout::Portrait);
+    printer.setPageMargins(QMarginsF(kPageMarginMm, kPageMarginMm, kPageMarginMm, kPageMarginMm),
+                           QPageLayout::Millimeter);
     syncPlot();
     applyStyles(printStyle_ == PrintMono);
     applyAxes();
@@ -381,14 +474,10 @@ void Chart::printTo(QPrinter& printer)
     }
     painter.setMode(QCPPainter::pmVectorized);
     painter.setMode(QCPPainter::pmNoCaching);
-    // The chart is laid out at a screen-like size with the page's shape,
-    // then scaled onto the page.
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    constexpr int kLogicalWidth = 1000;
-    const double scale = double(page.width()) / kLogicalWidth;
-    const int logicalHeight = int(page.height() / scale);
-    painter.scale(scale, scale);
-    plot_->toPainter(&painter, kLogicalWidth, logicalHeight);
+    plot_->toPainter(&painter, page.width(), page.height());
     painter.end();
+    // Back to the screen's colours and layout.
     applyStyles(false);
+    plot_->replot(QCustomPlot::rpImmediateRefresh);
 }

@@ -19,11 +19,12 @@ public:
     ~Chart() override;
 
     // ---- the store ----
-    // Points per set (at least 1). Growing adds points of value 0, flag 0
-    // and X position equal to their number; shrinking drops the last ones.
+    // Points per set (at least 1). Growing adds missing points of value 0
+    // at the X position of the last point; shrinking drops the last ones.
     int PointCount() const { return points_; }
     void setPointCount(int n);
-    // Sets shown (at least 1); new sets get the current point count.
+    // Sets shown (at least 1); a new set holds the current points, missing,
+    // at the X positions of set 1.
     int SetCount() const { return int(sets_.size()); }
     void setSetCount(int n);
     // Selectors; outside 1..count is run-time error 9.
@@ -43,7 +44,7 @@ public:
     void setXPositionOf(int p, float x);
     QString LegendText(int s) const;
     void setLegendText(int s, const QString& text);
-    // 1 values to 0, 3 missing flags to 0, 8 X positions to their point
+    // 1 values to 0, 3 every point missing, 8 X positions to their point
     // numbers, 5 legend texts to "". Other codes change nothing.
     enum Reset { ResetValues = 1, ResetExtra = 3, ResetLegends = 5, ResetXPositions = 8 };
     void setDataReset(int code);
@@ -125,7 +126,7 @@ private:
     void touch(Set& s, int index) { if (index < s.synced) s.synced = -1; }
     void applyAxes();
     void applyStyles(bool mono);
-    static Range validRange(double lower, double upper);
+    static Range validRange(double lower, double upper, bool time);
 
     QCustomPlot* plot_;
     std::vector<Set> sets_;

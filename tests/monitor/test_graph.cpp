@@ -1,6 +1,9 @@
 // The graph screen: pens, sampling schedule and limit, Graph.val, saved graph
 // files, time base, scales, auto-save and printing, in demo mode on a fake clock.
 #include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QTimeZone>
 #include <cmath>
@@ -123,6 +126,83 @@ TEST_F(GraphScreen, SamplesLieOnTheGridAndCatchUpByTheRules)
     }
     f().cmdStopSampling->click();
     EXPECT_FALSE(f().tmrGraphSampling.enabled() || f().tmrGraphRefresh.enabled());
+}
+
+TEST_F(GraphScreen, OnlySampledPointsReachTheAxesAndTheSavedFile)
+{
+    struct Row {
+        const char* what;
+        std::initializer_list<int> before; // pens at the start; pen 3 is chosen after two samples
+        std::pair<double, double> x;
+        QByteArray rows;
+    };
+    const Row rows[] = {
+        {"a pen chosen above the highest while sampling", {1}, {0, 3},
+         "#Pens =, 3 ,Time Base =, 0 \r\n"
+         "Log Time,001 R1 Oven 1,00     [none],003 R1 Oven 3,Missing Data-1,Missing Data-2,Missing Data-3\r\n"
+         " 0 , 1100 , 0 , 0 , 0 , 1 , 1 \r\n 1 , 1105 , 0 , 0 , 0 , 1 , 1 \r\n"
+         " 2 , 1110 , 0 , 3330 , 0 , 1 , 0 \r\n 3 , 1115 , 0 , 3345 , 0 , 1 , 0 \r\n"},
+        {"no pen", {}, {0, 3},
+         "#Pens =, 1 ,Time Base =, 0 \r\nLog Time,00     [none],Missing Data-1\r\n"
+         " 0 , 0 , 1 \r\n 1 , 0 , 1 \r\n 2 , 0 , 1 \r\n 3 , 0 , 1 \r\n"},
+    };
+    f().Show();
+    for (const Row& r : rows) {
+        pens(r.before);
+        start("1 Sec.");
+        // The empty graph and the first sample: time runs from 0.
+        EXPECT_EQ(drawn(chart().drawnXRange()), std::pair(0.0, 1.0)) << r.what;
+        tickAt(0);
+        f().cmdRefresh->click();
+        EXPECT_EQ(drawn(chart().drawnXRange()), std::pair(0.0, 1.0)) << r.what;
+        tickAt(1);
+        if (r.before.size() > 0)
+            f().cbxControl(3)->setListIndex(2);
+        tickAt(2);
+        tickAt(3);
+        f().cmdStopSampling->click();
+        EXPECT_EQ(xs(chart().SetCount()), xs(1)) << r.what;
+        EXPECT_EQ(drawn(chart().drawnXRange()), r.x) << r.what;
+        // Values only of what was read: none at all, or from pen 1's 1100 up.
+        const auto y = drawn(chart().drawnYRange());
+        EXPECT_TRUE(r.before.size() ? y.first > 900 && y.second < 3600 : y == std::pair(0.0, 1.0)) << r.what;
+        QFile::remove(file("run.csv"));
+        answerFile(file("run.csv"));
+        f().cmdSaveData->click();
+        EXPECT_EQ(readFile("run.csv"), r.rows) << r.what;
+    }
+    boxes_.push(int(mb::Yes));
+    f().cmdClearData->click();
+    EXPECT_EQ(drawn(chart().drawnXRange()), std::pair(0.0, 1.0)) << "cleared";
+    EXPECT_EQ(drawn(chart().drawnYRange()), std::pair(0.0, 1.0)) << "cleared";
+}
+
+TEST_F(GraphScreen, TheLegendStandsBesideThePlotInTenColours)
+{
+    f().Show();
+    pens({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    start("1 Sec.");
+    for (int t = 0; t <= 90; ++t)
+        tickAt(t);
+    f().cmdRefresh->click();
+
+    const QImage screen = f().grab().toImage();
+    QCustomPlot* plot = chart().plot();
+    const QPoint at = chart().mapTo(&f(), QPoint(0, 0));
+    const QRect legend = plot->legend->outerRect().translated(at);
+    const QRect data = plot->axisRect()->rect().translated(at);
+    EXPECT_FALSE(legend.intersects(data));
+    EXPECT_TRUE(chart().geometry().contains(legend));
+    // Each pen's own colour stands in the legend, its line wider than a pixel.
+    QSet<QRgb> seen;
+    for (int y = legend.top(); y <= legend.bottom(); ++y)
+        for (int x = legend.left(); x <= legend.right(); ++x)
+            seen << screen.pixel(x, y);
+    for (int s = 0; s < 10; ++s) {
+        const QPen pen = plot->graph(s)->pen();
+        EXPECT_GE(pen.widthF(), 2) << s + 1;
+        EXPECT_TRUE(seen.contains(pen.color().rgb())) << "pen " << s + 1;
+    }
 }
 
 TEST_F(GraphScreen, RunsEndAtThePointLimit)
@@ -360,24 +440,128 @@ TEST_F(GraphScreen, AFailingTickShowsOneBoxAtATimeAndSamplingGoesOn)
     EXPECT_EQ(nested, 2) << "the next failure after the box closed is shown";
 }
 
-TEST_F(GraphScreen, PrintsOnlyWhenAsked)
+// A printed page as poppler reads it back: its size and every word with its
+// box, in points from the top left, and the page rendered at 72 dpi without
+// smoothing (one pixel a point, colours as printed).
+struct PdfPage {
+    QSizeF size;
+    QList<std::pair<QString, QRectF>> words;
+    QImage image;
+};
+
+PdfPage readPdf(const QString& pdf)
+{
+    PdfPage page;
+    QProcess text;
+    text.start("pdftotext", {"-bbox", pdf, "-"});
+    if (!text.waitForFinished(30000) || text.exitCode() != 0)
+        ADD_FAILURE() << "pdftotext (Debian poppler-utils) could not read " << pdf.toStdString();
+    const QString html = QString::fromUtf8(text.readAllStandardOutput());
+    const auto m = QRegularExpression("<page width=\"([0-9.]+)\" height=\"([0-9.]+)\"").match(html);
+    page.size = QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+    const QRegularExpression word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
+                                  "yMax=\"([0-9.]+)\">([^<]*)</word>");
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const auto w = it.next();
+        page.words.push_back({w.captured(5), QRectF(QPointF(w.captured(1).toDouble(), w.captured(2).toDouble()),
+                                                    QPointF(w.captured(3).toDouble(), w.captured(4).toDouble()))});
+    }
+    QProcess render;
+    render.start("pdftoppm", {"-r", "72", "-aa", "no", "-aaVector", "no", "-png", "-singlefile", pdf, pdf});
+    render.waitForFinished(30000);
+    page.image.load(pdf + ".png");
+    return page;
+}
+
+// Of the words that read as numbers, the most that lie on one line (the time
+// axis) and the most that end at one column (the value axis).
+std::pair<int, int> tickNumbers(const QList<std::pair<QString, QRectF>>& words)
+{
+    QList<QRectF> numbers;
+    for (const auto& [text, box] : words)
+        if (bool ok = false; QString(text).remove(',').toDouble(&ok), ok)
+            numbers << box;
+    int row = 0, column = 0;
+    for (const QRectF& a : numbers) {
+        int inRow = 0, inColumn = 0;
+        for (const QRectF& b : numbers) {
+            inRow += std::fabs(b.center().y() - a.center().y()) < 1;
+            inColumn += std::fabs(b.right() - a.right()) < 1;
+        }
+        row = std::max(row, inRow);
+        column = std::max(column, inColumn);
+    }
+    return {row, column};
+}
+
+TEST_F(GraphScreen, APrintoutShowsTheWholeChartReadablyOnThePage)
 {
     f().Show();
-    pens({1});
+    pens({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     start("1 Sec.");
-    tickAt(0);
-    tickAt(1);
+    for (int t = 0; t <= 30; ++t)
+        tickAt(t);
     f().cmdStopSampling->click();
 
-    for (const auto& [answer, printed] : {std::pair{int(mb::Cancel), false}, {int(mb::Yes), true}}) {
-        QFile::remove(file("graph.pdf"));
-        answerFile(file("graph.pdf"));
-        boxes_.push(answer);
-        f().cmdPrintMono->click();
-        EXPECT_EQ(boxes_.last().title, "Print Graph");
-        EXPECT_EQ(QFile::exists(file("graph.pdf")), printed);
+    const QString pdf = file("graph.pdf");
+    boxes_.push(int(mb::Cancel));
+    f().cmdPrintColor->click();
+    EXPECT_EQ(boxes_.last().title, "Print Graph");
+    EXPECT_FALSE(QFile::exists(pdf)) << "cancelled";
+    fd::setHandler([](const fd::Request&) { return QString(); });
+    boxes_.push(int(mb::Yes));
+    f().cmdPrintColor->click();
+    EXPECT_TRUE(QDir(programDir()).entryList({"*.pdf"}).isEmpty()) << "no file named";
+    answerFile(pdf);
+
+    struct Row {
+        QPushButton* button;
+        int answer;
+        bool landscape;
+    };
+    for (const Row& r : {Row{f().cmdPrintColor, int(mb::Yes), true}, Row{f().cmdPrintMono, int(mb::No), false}}) {
+        SCOPED_TRACE(r.button->text().toStdString());
+        QFile::remove(pdf);
+        boxes_.push(r.answer);
+        r.button->click();
+        const PdfPage page = readPdf(pdf);
+        EXPECT_EQ(page.size.width() > page.size.height(), r.landscape);
+
+        // Every text at a size read on paper, clear of the page's edges.
+        const QRectF inside(18, 18, page.size.width() - 36, page.size.height() - 36);
+        QStringList all;
+        for (const auto& [text, box] : page.words) {
+            all << text;
+            EXPECT_TRUE(box.height() >= 8 && box.height() <= 14) << text.toStdString() << " " << box.height();
+            EXPECT_TRUE(inside.contains(box)) << text.toStdString();
+        }
+        const QString words = all.join(' ');
+        EXPECT_TRUE(words.contains("Time (sec.)")) << words.toStdString();
+        for (int i = 1; i <= 10; ++i)
+            EXPECT_TRUE(words.contains(QRegularExpression(QStringLiteral("\\bOven %1\\b").arg(i)))) << i;
+        const auto [row, column] = tickNumbers(page.words);
+        EXPECT_GE(row, 4) << "time numbers";
+        EXPECT_GE(column, 4) << "value numbers";
+
+        // The lines are drawn, all of them within the page: in colour one
+        // colour a pen, in mono in black.
+        ASSERT_FALSE(page.image.isNull());
+        QMap<QRgb, int> count;
+        QRect ink;
+        for (int y = 0; y < page.image.height(); ++y)
+            for (int x = 0; x < page.image.width(); ++x) {
+                const QRgb c = page.image.pixel(x, y) & 0xFFFFFF;
+                if (c == 0xFFFFFF)
+                    continue;
+                ++count[c];
+                ink |= QRect(x, y, 1, 1);
+            }
+        EXPECT_TRUE(inside.contains(QRectF(ink))) << "ink reaches the page's edge";
+        for (int s = 0; s < (r.landscape ? 10 : 1); ++s) {
+            const QColor pen = r.landscape ? chart().plot()->graph(s)->pen().color() : QColor(Qt::black);
+            EXPECT_GT(count.value(pen.rgb() & 0xFFFFFF), 300) << "pen " << s + 1;
+        }
     }
-    EXPECT_EQ(chart().PrintStyle(), Chart::PrintMono);
 }
 
 // Pens on the simulator's line: one instrument that answers, one that does not.
@@ -413,6 +597,20 @@ TEST_F(GraphLine, AFailedReadIsAMissingPointOutsideTheRange)
     c.setCurrentSet(2);
     EXPECT_EQ(c.ExtraValue(), 1);
     EXPECT_FLOAT_EQ(g.YDataMax, 123.45f) << "a failed read takes no part in the range";
+
+    // The failed pen's lamp stays red after the run, through a pen choice and
+    // the screen's activation, until the pen is read again.
+    g.cmdStopSampling->click();
+    EXPECT_EQ(g.shpPoll(2)->fillColor(), color::Red);
+    g.cbxControl(1)->setListIndex(1);
+    g.cbxControl(1)->setListIndex(0);
+    g.Form_Activate();
+    EXPECT_EQ(g.shpPoll(2)->fillColor(), color::Red);
+    EXPECT_EQ(g.shpPoll(1)->fillColor(), color::ButtonFace);
+    g.cbxControl(2)->setListIndex(0); // now the instrument that answers
+    g.cmdStartSampling->click();
+    g.tmrGraphSampling.tick();
+    EXPECT_EQ(g.shpPoll(2)->fillColor(), color::ButtonFace);
 }
 
 } // namespace

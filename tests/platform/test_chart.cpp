@@ -1,14 +1,10 @@
-// The trend chart: its sample store, what the plot draws from it, the axis
-// ranges it keeps valid, and printing to a PDF file.
-#include <QFile>
-#include <QRegularExpression>
+// The trend chart: its sample store, what the plot draws from it and the axis
+// ranges it keeps valid (printing: the graph screen's tests).
 #include <cmath>
 #include <functional>
 #include <qcustomplot.h>
 
 #include "platform/chart.h"
-#include "platform/filedialog.h"
-#include "platform/printing.h"
 #include "support/testenv.h"
 
 namespace {
@@ -19,12 +15,6 @@ protected:
     {
         QxTest::SetUp();
         chart.resize(800, 500);
-        printing::setPrinterInstalledOverride(0);
-    }
-    void TearDown() override
-    {
-        printing::setPrinterInstalledOverride(-1);
-        QxTest::TearDown();
     }
     // Puts one point into set s the way sampling does.
     void put(int s, int p, double x, float v, int missing = 0)
@@ -79,26 +69,59 @@ TEST_F(ChartTest, EachDataResetClearsOnlyItsPart)
 {
     // code, then what point 3 of set 2 holds: value, flag, X position, legend
     const std::tuple<int, float, int, float, const char*> rows[] = {
-        {Chart::ResetExtra, -4, 0, 7.25f, "Kiln"},   {Chart::ResetValues, 0, 1, 7.25f, "Kiln"},
-        {Chart::ResetXPositions, -4, 1, 3, "Kiln"},  {Chart::ResetLegends, -4, 1, 7.25f, ""},
-        {2, -4, 1, 7.25f, "Kiln"},
+        {Chart::ResetExtra, -4, 1, 7.25f, "Kiln"},   {Chart::ResetValues, 0, 0, 7.25f, "Kiln"},
+        {Chart::ResetXPositions, -4, 0, 3, "Kiln"},  {Chart::ResetLegends, -4, 0, 7.25f, ""},
+        {2, -4, 0, 7.25f, "Kiln"},
     };
     for (const auto& [code, value, flag, x, legend] : rows) {
         chart.setSetCount(2);
         chart.setPointCount(3);
-        put(2, 3, 7.25, -4, 1);
+        put(2, 3, 7.25, -4);
         chart.setLegendText(2, "Kiln");
         chart.setDataReset(code);
         EXPECT_EQ(chart.Value(), value) << code;
         EXPECT_EQ(chart.ExtraValue(), flag) << code;
         EXPECT_EQ(chart.XPositionOf(3), x) << code;
         EXPECT_EQ(chart.LegendText(2), legend) << code;
-        EXPECT_EQ(chart.XPositionOf(1), 1.0f) << "an untouched point sits at its number";
     }
-    // A set added later holds the current points, all zero.
-    chart.setSetCount(3);
-    chart.setCurrentSet(3);
-    EXPECT_EQ(chart.Value(), 0.0f);
+}
+
+TEST_F(ChartTest, PointsNotWrittenAreMissingAtTheTimesOfTheSamples)
+{
+    chart.setPointCount(3);
+    for (int p = 1; p <= 3; ++p)
+        put(1, p, 10 * p, 5);
+    // A later set and a point not written yet: missing, at the samples' times.
+    chart.setSetCount(2);
+    chart.setPointCount(4);
+    const QList<float> x = {10, 20, 30, 30};
+    for (int s = 1; s <= 2; ++s) {
+        chart.setCurrentSet(s);
+        for (int p = 1; p <= 4; ++p) {
+            chart.setCurrentPoint(p);
+            EXPECT_EQ(chart.XPositionOf(p), x[p - 1]) << s << ":" << p;
+            EXPECT_EQ(chart.ExtraValue(), s == 2 || p == 4) << s << ":" << p;
+        }
+    }
+    chart.setDrawCommand(Chart::DrawRedraw);
+    EXPECT_EQ(drawn(2), QStringList({"10:-", "20:-", "30:-", "30:-"}));
+    EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, 4.75) << "no value of 0 on the axis";
+}
+
+TEST_F(ChartTest, ASampleBetweenGapsIsDrawnAsADot)
+{
+    // Every other read failed: no sample has a line to a neighbour.
+    chart.setPointCount(9);
+    for (int p = 1; p <= 9; ++p)
+        put(1, p, p - 1, float(10 + p), p % 2 == 0);
+    chart.setDrawCommand(Chart::DrawRedraw);
+    const QImage image = chart.grab().toImage();
+    QCPGraph* g = chart.plot()->graph(0);
+    const QColor pen = g->pen().color();
+    for (int p = 3; p <= 7; p += 2) { // inside the frame
+        EXPECT_EQ(image.pixelColor(g->coordsToPixels(p - 1, 10 + p).toPoint()), pen) << "sample " << p;
+        EXPECT_NE(image.pixelColor(g->coordsToPixels(p, 11 + p).toPoint()), pen) << "no line after " << p;
+    }
 }
 
 TEST_F(ChartTest, PlotDrawsFromTheStoreOnlyWhenRedrawnWithGapsForMissingPoints)
@@ -170,43 +193,6 @@ TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
     EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, 4.5);
     EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, 15.5);
     EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
-}
-
-TEST_F(ChartTest, PrintsToAPdfFileWhenNoPrinterIsInstalled)
-{
-    chart.setSetCount(3);
-    chart.setPointCount(50);
-    for (int s = 1; s <= 3; ++s)
-        for (int p = 1; p <= 50; ++p)
-            put(s, p, p, float(s * 100 + p % 7), p == 20);
-
-    const QString pdf = file(QStringLiteral("graph"));
-    QString asked;
-    fd::setHandler([&](const fd::Request& q) {
-        asked = q.filter;
-        return pdf;
-    });
-    chart.setPrintStyle(Chart::PrintMono);
-    chart.setPrintOption(11, 1);
-    chart.setDrawCommand(Chart::DrawPrint);
-    EXPECT_TRUE(asked.contains("*.pdf"));
-    QFile f(pdf + ".pdf");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray body = f.readAll();
-    EXPECT_TRUE(body.startsWith("%PDF"));
-    EXPECT_EQ(body.count("/Type /Page\n") + body.count("/Type /Page\r"), 1) << "one page";
-    // Landscape: the page box is wider than high.
-    const QRegularExpression box(QStringLiteral("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]"));
-    const auto m = box.match(QString::fromLatin1(body));
-    ASSERT_TRUE(m.hasMatch());
-    EXPECT_GT(m.captured(1).toDouble(), m.captured(2).toDouble());
-    // The screen's colours are back after a mono print.
-    EXPECT_NE(chart.plot()->graph(1)->pen().color(), QColor(Qt::black));
-
-    // A cancelled file dialog prints nothing.
-    fd::setHandler([](const fd::Request&) { return QString(); });
-    chart.setDrawCommand(Chart::DrawPrint);
-    EXPECT_EQ(QDir(programDir()).entryList({"*.pdf"}).size(), 1);
 }
 
 } // namespace
