@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <algorithm>
+#include <vector>
 
 namespace ctl {
 namespace {
@@ -17,6 +18,18 @@ constexpr qreal kSmallest = 6.0; // points: the smallest font a text is shrunk t
 bool sameRow(const QRect& a, const QRect& b)
 {
     return std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top()) >= 3;
+}
+
+// The other controls of `w`'s parent that stand in its row.
+std::vector<QWidget*> rowOf(const QWidget* w)
+{
+    std::vector<QWidget*> row;
+    for (QObject* o : w->parentWidget()->children()) {
+        auto* n = qobject_cast<QWidget*>(o);
+        if (n && n != w && !n->isWindow() && sameRow(n->geometry(), w->geometry()))
+            row.push_back(n);
+    }
+    return row;
 }
 
 int advance(const QFont& font, const QString& text) { return QFontMetrics(font).horizontalAdvance(text); }
@@ -73,13 +86,8 @@ void fitList(QComboBox* list)
     // The room on the right, and the caption in front, in the list's row.
     int limit = parent->width();
     QLabel* caption = nullptr;
-    for (QObject* o : parent->children()) {
-        auto* w = qobject_cast<QWidget*>(o);
-        if (!w || w == list || w->isWindow())
-            continue;
+    for (QWidget* w : rowOf(list)) {
         const QRect g = w->geometry();
-        if (!sameRow(g, r))
-            continue;
         auto* l = qobject_cast<QLabel*>(w);
         const auto [begins, ends] = l ? textSpan(l) : std::pair{g.left(), g.right() + 1};
         if (begins >= r.left())
@@ -110,13 +118,8 @@ void fitCentred(QLabel* label)
     if (need > r.width()) {
         // The free room of its row, between the controls either side.
         int left = 0, right = parent->width();
-        for (QObject* o : parent->children()) {
-            auto* w = qobject_cast<QWidget*>(o);
-            if (!w || w == label || w->isWindow())
-                continue;
+        for (QWidget* w : rowOf(label)) {
             const QRect g = w->geometry();
-            if (!sameRow(g, r))
-                continue;
             if (g.center().x() < r.center().x())
                 left = std::max(left, g.right() + 1 + kGap);
             else

@@ -21,7 +21,6 @@
 #include "monitor/mdiMonitor.h"
 #include "shell/frmFind.h"
 #include "shell/frmMain.h"
-#include "shell/frmRegister.h"
 #include "support/testenv.h"
 
 namespace {
@@ -152,6 +151,14 @@ protected:
             GTEST_SKIP() << "needs an X display with a window manager (scripts/with-wm)";
         QxTest::SetUp();
     }
+    // The main menu shown and standing still: its frame (empty when the
+    // window manager put none on it).
+    QRect showMain()
+    {
+        frmMain().Show();
+        return steady(frmMain());
+    }
+    static constexpr const char* kNoFrame = "the window manager put no frame on the window";
 };
 } // namespace
 
@@ -190,24 +197,32 @@ TEST_F(WmTest, TheNewScreenTakesTheOldOnesPlaceOverRepeatedTrips)
 TEST_F(WmTest, ADialogOpensCentredOverItsOpenerFrameIncluded)
 {
     FrmMain& m = frmMain();
-    m.Show();
-    if (!settle([&] { return onScreen(m); }))
-        GTEST_SKIP() << "the window manager put no frame on the window";
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
     dragTo(m, QPoint(200, 150));
     ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(200, 150) && onScreen(m); }));
-    // Twice: the second time the dialog has been shown and hidden before.
-    for (int time = 0; time < 2; ++time) {
-        SCOPED_TRACE(time);
+    const std::pair<const char*, std::function<void()>> openers[] = {
+        {"register access", [&] { m.mnuCommRegister->trigger(); }},
+        {"register access again", [&] { m.mnuCommRegister->trigger(); }}, // shown and hidden before
+        {"set-up", [&] { m.mnuCommSetup->trigger(); }},
+        {"logging", [&] { m.cmdLogging->click(); }},
+    };
+    for (const auto& [name, open] : openers) {
+        SCOPED_TRACE(name);
         QRect dialog;
         QTimer::singleShot(0, [&] {
-            FrmRegister& d = frmRegister();
-            dialog = steady(d);
-            d.Hide();
+            if (auto* d = qobject_cast<Form*>(QApplication::activeModalWidget())) {
+                dialog = steady(*d);
+                d->Hide();
+            }
         });
-        m.mnuCommRegister->trigger();
+        open();
         ASSERT_FALSE(dialog.isNull()) << "the dialog never stood still on the screen";
-        const QPoint off = dialog.center() - frameRect(m).center();
+        // Centred over its opener, unless that would put it past the screen's edge.
+        const QRect opener = frameRect(m);
+        const QPoint off = dialog.topLeft() - wholeAt(opener.center() - QPoint(dialog.width() / 2, dialog.height() / 2), dialog.size());
         EXPECT_LE(off.manhattanLength(), 2) << "off by " << off.x() << "," << off.y();
+        EXPECT_TRUE(screenArea().contains(dialog)) << text(dialog);
     }
 }
 
@@ -216,10 +231,9 @@ TEST_F(WmTest, ADialogOpensCentredOverItsOpenerFrameIncluded)
 TEST_F(WmTest, PlainTripsHandThePlaceOnWholeOnTheScreen)
 {
     FrmMain& m = frmMain();
-    m.Show();
-    const QRect first = steady(m);
+    const QRect first = showMain();
     if (first.isNull())
-        GTEST_SKIP() << "the window manager put no frame on the window";
+        GTEST_SKIP() << kNoFrame;
     EXPECT_TRUE(screenArea().contains(first)) << text(first);
     FrmStatus& s = frmStatus();
     FrmFind& f = frmFind();
@@ -250,10 +264,9 @@ TEST_F(WmTest, PlainTripsHandThePlaceOnWholeOnTheScreen)
 TEST_F(WmTest, ALargerScreenMovesOnlyAsFarAsItMust)
 {
     FrmMain& m = frmMain();
-    m.Show();
-    const QRect main = steady(m);
+    const QRect main = showMain();
     if (main.isNull())
-        GTEST_SKIP() << "the window manager put no frame on the window";
+        GTEST_SKIP() << kNoFrame;
     const QRect area = screenArea();
     const QPoint lowRight = area.bottomRight() - QPoint(main.width() + 9, main.height() + 9);
     dragTo(m, lowRight);
@@ -281,9 +294,8 @@ TEST_F(WmTest, CfgOpensTheConfigurationScreenAndARefusalGivesTheMonitorBack)
     gSPPollSeconds = 0.05f;
     gProtocolCode = QStringLiteral("Z");
     addInstrument("01", "R", 0, QStringLiteral("Oven"));
-    frmMain().Show();
-    if (steady(frmMain()).isNull())
-        GTEST_SKIP() << "the window manager put no frame on the window";
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
     frmMain().cmdMonitor->click();
     MdiMonitor& monitor = mdiMonitor();
     FrmMonitor& rows = frmMonitor();
@@ -321,9 +333,8 @@ TEST_F(WmTest, TheCommandLineSendsBoxesStandOverTheConfigurationScreen)
 {
     copySampleData();
     modZarn::ReadModelFile();
-    frmMain().Show();
-    if (steady(frmMain()).isNull())
-        GTEST_SKIP() << "the window manager put no frame on the window";
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
     const BoxSeen& seen = answerNextBox([] () -> QWidget& { return frmConfig(); });
     EXPECT_THROW(modZarn::AutoSendParameterFile(QStringLiteral("Missing.csv 01")), ProgramEnded);
     ASSERT_FALSE(seen.box.isNull()) << "no box";
