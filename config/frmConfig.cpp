@@ -9,6 +9,7 @@
 #include "core/helpers.h"
 #include "core/startup.h"
 #include "core/state.h"
+#include "platform/fitting.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/twips.h"
@@ -78,6 +79,16 @@ void setFontOf(QWidget* w, double points, bool bold, bool underline = false)
     f.setBold(bold);
     f.setUnderline(underline);
     w->setFont(f);
+}
+
+// The title as designed, widened or in a smaller font where a longer text
+// needs it.
+void showTitle(QLabel* title, const QString& text)
+{
+    tw::place(title, 2760, 0, 3735, 495);
+    setFontOf(title, 18, true);
+    title->setText(text);
+    ctl::fitCentred(title);
 }
 
 // Runs one step of the screen's load: a step that fails is skipped quietly.
@@ -197,10 +208,9 @@ void FrmConfig::buildFixedControls()
     cmdReadControl = button(QStringLiteral("  Read Configuration From an Instrument"), 5880, 600, 1815, 855, "rgb(0,192,192)");
     cmdSaveControl = button(QStringLiteral("  Send Configuration To an Instrument"), 7800, 600, 1815, 855, "rgb(255,128,0)");
 
-    lblTitle = new QLabel(QStringLiteral("Configure Instrument"), client);
-    tw::place(lblTitle, 2760, 0, 3735, 495);
+    lblTitle = new QLabel(client);
     lblTitle->setAlignment(Qt::AlignCenter);
-    setFontOf(lblTitle, 18, true);
+    showTitle(lblTitle, QStringLiteral("Configure Instrument"));
     setColor(lblTitle, kHeadingColor);
     lblTitle->setAutoFillBackground(true);
     {
@@ -456,6 +466,7 @@ void FrmConfig::fillGroupLists(int g)
         for (const QString& s : items)
             list->AddItem(s);
         list->setListIndex(def);
+        ctl::fitList(list);
     };
     // The group's decimal point and input type first, then its parameter lists.
     for (const Entry& e : map.entries) {
@@ -528,7 +539,7 @@ void FrmConfig::Form_Activate()
         const std::array<QPushButton*, 7> navigation = {cmdMainMenu, cmdConfigureController, cmdStatus, cmdFind,
                                                         cmdSetpoints, cmdLogging, cmdGraph};
         if (!gRampCfgMode) {
-            lblTitle->setText(QStringLiteral("Configure Instrument"));
+            showTitle(lblTitle, QStringLiteral("Configure Instrument"));
             tabConfig(g)->setToolTip(QString());
             for (QPushButton* b : navigation)
                 b->setVisible(true);
@@ -571,7 +582,7 @@ void FrmConfig::Form_Activate()
         SetupFormFields();
         cbxAddress->setCurrentText(AddressToText(g, gRampCfgAddress));
         tabConfig(g)->setTab(1);
-        lblTitle->setText(QStringLiteral("Configure Instrument - Ramp/Soak Only"));
+        showTitle(lblTitle, QStringLiteral("Configure Instrument - Ramp/Soak Only"));
         tabConfig(g)->setToolTip(QStringLiteral("Only Ramp/Soak Changes are Allowed"));
         for (QPushButton* b : navigation)
             b->setVisible(false);

@@ -4,6 +4,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <cstdlib>
@@ -83,5 +86,34 @@ void end(int code)
 }
 
 void setEndHandler(std::function<void(int)> handler) { gEndHandler = std::move(handler); }
+
+QIcon icon()
+{
+    static const QIcon drawn = [] {
+        QIcon i;
+        for (int size : {16, 24, 32, 48, 64}) {
+            QPixmap p(size, size);
+            p.fill(Qt::transparent);
+            QPainter g(&p);
+            g.setRenderHint(QPainter::Antialiasing);
+            g.scale(size / 32.0, size / 32.0);
+            g.setPen(Qt::NoPen);
+            g.setBrush(QColor(192, 64, 0));
+            g.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
+            g.setPen(QPen(Qt::white, 1.5));
+            g.drawLine(QPointF(6, 25), QPointF(26, 25));
+            QPainterPath trend(QPointF(6, 21));
+            for (const QPointF pt : {QPointF(11, 14), QPointF(15, 17), QPointF(20, 8), QPointF(26, 11)})
+                trend.lineTo(pt);
+            g.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            g.setBrush(Qt::NoBrush);
+            g.drawPath(trend);
+            g.end();
+            i.addPixmap(p);
+        }
+        return i;
+    }();
+    return drawn;
+}
 
 } // namespace App

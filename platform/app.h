@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+class QIcon;
+
 namespace App {
 
 // The program folder: where the executable lies; every settings and
@@ -30,6 +32,10 @@ void setPrevInstanceOverride(int value); // -1 real, 0 false, 1 true (tests)
 // The command line behind the program's name, as one text.
 QString commandLine();
 void setCommandLine(const QString& text);
+
+// The program's icon: a trend line on the program's heading colour. Every
+// window, box and dialog of the program wears it.
+QIcon icon();
 
 // Ends the program at once: no other window's unload handler runs and nothing
 // more is saved. Tests install a handler (which typically throws) to observe it.

@@ -1,9 +1,11 @@
 #include "platform/form.h"
 
+#include "platform/app.h"
 #include "platform/controls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -51,9 +53,37 @@ Form* formOfWindow(QWindow* w)
 // the later word: the focus that check would read is stale, the platform not
 // having told of the new window yet, so the check is dropped. The platform's
 // report of the new focus queues a fresh one.
+//
+// A window the program shows asks the window manager for the focus, and the
+// manager may first give it elsewhere: a box that closed hands it back to
+// its owner, and that report can arrive after the program has shown another
+// window (a refused request's box, then the monitor). Until the shown window
+// has the focus, or a moment has passed, reports of another form are such
+// leftovers: they are dropped, and the shown window asks again.
 bool gCheckQueued = false;
 unsigned gCodeActivations = 0;
+QPointer<Form> gRequested;
+QElapsedTimer gRequestedAt;
+constexpr int kFocusGraceMs = 1000;
 void switchTo(Form* f);
+bool leftover(Form* f)
+{
+    if (!gRequested)
+        return false;
+    if (f == gRequested || !gRequested->isVisible() || gRequestedAt.elapsed() > kFocusGraceMs) {
+        gRequested = nullptr;
+        return false;
+    }
+    gRequested->activateWindow();
+    return true;
+}
+// Asks the window system to give the focus to window `f`.
+void requestFocus(Form* f)
+{
+    f->activateWindow();
+    gRequested = f;
+    gRequestedAt.start();
+}
 void onFocusWindow(QWindow*)
 {
     if (gCheckQueued)
@@ -66,7 +96,7 @@ void onFocusWindow(QWindow*)
             gCheckQueued = false;
             if (seen != gCodeActivations)
                 return;
-            if (Form* f = formOfWindow(QGuiApplication::focusWindow()))
+            if (Form* f = formOfWindow(QGuiApplication::focusWindow()); f && !leftover(f))
                 switchTo(f);
         },
         Qt::QueuedConnection);
@@ -148,7 +178,13 @@ void discardAll()
 
 } // namespace Forms
 
-Form::Form(QWidget* parent) : QWidget(parent) {}
+Form::Form(QWidget* parent) : QWidget(parent)
+{
+    // Every window of the program, and every box and dialog it opens, wears
+    // the program's icon.
+    if (qApp && QApplication::windowIcon().cacheKey() != App::icon().cacheKey())
+        QApplication::setWindowIcon(App::icon());
+}
 
 Form::~Form()
 {
@@ -167,10 +203,26 @@ void Form::runLoad()
 
 void Form::Show()
 {
-    if (isHidden())
+    if (isHidden()) {
+        if (isWindow() && !modal_) {
+            // A window the program has not placed opens over the window the
+            // user works in (the screen's middle for the first one); one shown
+            // before comes back where it stood. Either way it is whole on the
+            // screen, and the place is the program's own, not one the window
+            // manager picks when the window is mapped.
+            Form* opener = Forms::active();
+            if (!testAttribute(Qt::WA_Moved))
+                centreOver(opener && opener != this && opener->isVisible() ? opener->window() : nullptr);
+            else
+                keepOnScreen();
+        }
         show();
+    }
     raise();
-    activateWindow();
+    if (isWindow())
+        Forms::requestFocus(this);
+    else
+        activateWindow();
     Forms::setActive(this);
 }
 
@@ -198,12 +250,112 @@ void Form::ShowModal()
         Forms::setActive(previous);
 }
 
-QPoint Form::frameBorder() const
+namespace {
+// The margins a window's frame puts around its client area as Qt tells them
+// (nothing while Qt has not heard of a frame, which may stay so a while
+// after the window manager has put one on).
+QMargins liveMargins(const QWidget* w)
+{
+    const QRect client = w->geometry();
+    const QRect frame = w->frameGeometry();
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+// The frame a window wears or will wear: its own when known (a form's is
+// remembered while it is hidden), else that of `like`, else that of another
+// shown window of the program.
+QMargins marginsOf(const QWidget* w, const QWidget* like)
+{
+    auto known = [](const QWidget* x) {
+        if (!x || !x->isWindow())
+            return QMargins();
+        if (auto* f = qobject_cast<const Form*>(x))
+            return f->frameMargins();
+        return liveMargins(x);
+    };
+    QMargins m = known(w);
+    if (m.isNull())
+        m = known(like);
+    for (Form* f : Forms::loaded())
+        if (m.isNull() && f != w && f->isVisible())
+            m = known(f);
+    return m;
+}
+
+QPoint onScreen(QPoint topLeft, QSize frame, const QRect& area)
+{
+    // Top-left corner last, so that the title bar can always be reached.
+    if (area.isValid()) {
+        topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - frame.width())));
+        topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - frame.height())));
+    }
+    return topLeft;
+}
+
+QRect areaOf(const QWidget* w)
+{
+    QScreen* screen = w ? w->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+// Puts the frame's top-left corner of window `w`, whose frame has the
+// margins `m`, at `p`.
+void placeFrame(QWidget* w, QPoint p, const QMargins& m)
+{
+    if (m.isNull()) {
+        // No frame known anywhere: the window system is told the frame's place.
+        w->move(p);
+        return;
+    }
+    const QRect client(p + QPoint(m.left(), m.top()), w->size());
+    QWindow* h = w->windowHandle();
+    if (h && w->isHidden()) {
+        // A hidden window's place reaches the window system only when it is
+        // shown, and only when it differs from the one Qt last gave it. A
+        // window that comes back where it stood, or one first placed by its
+        // frame, would then be mapped without a place of the program's (the
+        // window manager places it itself, anywhere it likes) or with the
+        // place meant as the frame's (one frame border off). Set on the
+        // window itself, and changed there, the client area's place goes
+        // out as the program's own.
+        h->setGeometry(client.translated(1, 0));
+        h->setGeometry(client);
+    }
+    w->setGeometry(client);
+}
+} // namespace
+
+namespace Forms {
+void centre(QWidget* w, const QWidget* owner)
+{
+    if (!w->isWindow())
+        return;
+    const QMargins m = marginsOf(w, owner);
+    const QSize frame = w->size().grownBy(m);
+    const QRect area = areaOf(owner ? owner : w);
+    QPoint centre = area.center();
+    if (owner) {
+        const QMargins om = marginsOf(owner, nullptr);
+        centre = QRect(owner->geometry().topLeft() - QPoint(om.left(), om.top()), owner->size().grownBy(om)).center();
+    }
+    const QPoint topLeft(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2);
+    placeFrame(w, onScreen(topLeft, frame, area), m);
+}
+} // namespace Forms
+
+QMargins Form::frameMargins() const
 {
     if (!isWindow())
         return {};
-    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
-    return border.isNull() ? border_ : border;
+    const QMargins m = liveMargins(this);
+    return m.isNull() ? margins_ : m;
+}
+
+QPoint Form::frameBorder() const
+{
+    const QMargins m = frameMargins();
+    return QPoint(m.left(), m.top());
 }
 
 void Form::moveFrameTo(QPoint p)
@@ -213,22 +365,22 @@ void Form::moveFrameTo(QPoint p)
     // the frame when the window is hidden), and each hide and show moved the
     // window by one frame border. The client area's position means the same to
     // both, so a window whose frame is known is placed by its client area.
-    placeFrame(p, frameBorder());
+    place(p, frameMargins());
 }
 
-void Form::placeFrame(QPoint p, QPoint border)
+void Form::place(QPoint p, const QMargins& m)
 {
-    if (border.isNull())
-        move(p);
-    else
-        setGeometry(QRect(p + border, size()));
+    // A window not shown yet wears the frame it was placed by.
+    if (margins_.isNull())
+        margins_ = m;
+    placeFrame(this, p, m);
 }
 
 void Form::noteBorder()
 {
-    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
-    if (!border.isNull())
-        border_ = border;
+    const QMargins m = liveMargins(this);
+    if (!m.isNull())
+        margins_ = m;
 }
 
 void Form::moveEvent(QMoveEvent* e)
@@ -247,41 +399,24 @@ void Form::centreOver(const QWidget* owner)
 {
     if (!isWindow())
         return;
-    // The frame is centred over the owner's frame. Before its first showing
-    // the window has no frame yet; it will get the one its owner wears.
-    QPoint border = frameBorder();
-    QSize frame = frameGeometry().size();
-    if (border.isNull() && owner && owner->isWindow()) {
-        border = owner->geometry().topLeft() - owner->frameGeometry().topLeft();
-        frame = size() + (owner->frameGeometry().size() - owner->geometry().size());
-    }
-    QScreen* screen = owner ? owner->screen() : this->screen();
-    const QRect area = screen ? screen->availableGeometry() : QRect();
-    const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
-    const QPoint topLeft(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2);
-    placeFrame(onScreen(topLeft, frame, area), border);
+    const QMargins m = marginsOf(this, owner);
+    if (margins_.isNull())
+        margins_ = m;
+    Forms::centre(this, owner);
 }
 
-QPoint Form::onScreen(QPoint topLeft, QSize frame, const QRect& area)
+void Form::keepOnScreen()
 {
-    // Top-left corner last, so that the title bar can always be reached.
-    if (area.isValid()) {
-        topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - frame.width())));
-        topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - frame.height())));
-    }
-    return topLeft;
+    const QMargins m = marginsOf(this, nullptr);
+    place(onScreen(framePos(), size().grownBy(m), areaOf(this)), m);
 }
 
 void Form::takePlaceOf(const Form& other)
 {
     // The new screen stands where the old one stood; a larger one is moved
     // only as far as it takes to keep it whole on the screen.
-    QSize frame = frameGeometry().size();
-    if (frameBorder().isNull() && other.isWindow())
-        frame = size() + (other.frameGeometry().size() - other.geometry().size());
-    QScreen* screen = other.screen();
-    const QRect area = screen ? screen->availableGeometry() : QRect();
-    moveFrameTo(onScreen(QPoint(other.Left(), other.Top()), frame, area));
+    const QMargins m = marginsOf(this, &other);
+    place(onScreen(QPoint(other.Left(), other.Top()), size().grownBy(m), areaOf(&other)), m);
 }
 
 void Form::Hide()

@@ -60,6 +60,11 @@ public:
     void centreOver(const QWidget* owner);
     // Moves the window to where `other` stands, kept whole on the screen.
     void takePlaceOf(const Form& other);
+    // Moves the window as little as it takes to stand whole on the screen.
+    void keepOnScreen();
+    // The margins the window manager's frame puts around the client area,
+    // also while the window is hidden (those it had when last shown).
+    QMargins frameMargins() const;
 
 signals:
     void closedOrHidden();
@@ -73,15 +78,14 @@ protected:
 private:
     void noteBorder();
     QPoint frameBorder() const;
-    // Puts the frame's corner at p, given the frame's border: by the client
-    // area when the border is known.
-    void placeFrame(QPoint p, QPoint border);
-    static QPoint onScreen(QPoint topLeft, QSize frame, const QRect& area);
+    // Puts the frame's corner at p, given the frame's margins: by the client
+    // area when they are known.
+    void place(QPoint p, const QMargins& m);
 
     bool modal_ = false;
-    // The frame border the window manager gave the window when it was last
-    // shown; Qt forgets it while the window is hidden.
-    QPoint border_;
+    // The frame the window manager gave the window when it was last shown;
+    // Qt forgets it while the window is hidden.
+    QMargins margins_;
     bool loaded_ = false;
     bool enterMoves_ = false;
     QSet<QWidget*> keepEnter_;
@@ -102,6 +106,10 @@ void remove(Form* f);
 std::vector<Form*> loaded();
 // Discards every form without running unload handlers (tests).
 void discardAll();
+// Moves top-level window `w` (a form or a box) so that its frame stands
+// centred over `owner`'s (over the screen when there is none), kept whole on
+// the screen.
+void centre(QWidget* w, const QWidget* owner);
 
 template <class T>
 T& get()

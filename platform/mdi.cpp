@@ -4,6 +4,8 @@
 #include <QMdiSubWindow>
 #include <QVBoxLayout>
 
+#include "platform/app.h"
+
 MdiForm::MdiForm(QWidget* parent) : Form(parent)
 {
     layout_ = new QVBoxLayout(this);
@@ -23,6 +25,8 @@ void MdiChildForm::setMdiParent(MdiForm& parent)
         return;
     parent_ = &parent;
     sub_ = parent.area()->addSubWindow(this);
+    // Its frame draws its own icon, which else is the toolkit's.
+    sub_->setWindowIcon(App::icon());
     // The subwindow lives as long as the child: the child's close box asks the
     // child (its unload may refuse), and an unloaded child takes its frame along.
     sub_->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -3,10 +3,34 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/form.h"
 #include "platform/rterror.h"
 
 namespace mb {
 namespace {
+// A box stands centred over the window it belongs to, frame included, and
+// whole on the screen; its size is known only once it is being shown.
+class Box : public QMessageBox {
+public:
+    explicit Box(QWidget* owner) : QMessageBox(owner) {}
+
+protected:
+    void showEvent(QShowEvent* e) override
+    {
+        QMessageBox::showEvent(e);
+        Forms::centre(this, parentWidget() ? parentWidget()->window() : nullptr);
+    }
+};
+
+// A box the caller gave no window belongs to the program's active window.
+QWidget* ownerOf(QWidget* owner)
+{
+    if (owner)
+        return owner;
+    Form* active = Forms::active();
+    return active && active->isVisible() ? active->window() : nullptr;
+}
+
 Handler gHandler;
 std::vector<Call> gCalls;
 int gOpen = 0;
@@ -36,7 +60,7 @@ int MsgBox(const QString& text, int style, const QString& title, QWidget* owner)
     if (gHandler)
         return gHandler(gCalls.back());
 
-    QMessageBox box(owner);
+    Box box(ownerOf(owner));
     box.setWindowTitle(title);
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -1,17 +1,44 @@
-// The configuration screen's frame (its navigation row and menu) shows its
-// captions whole.
+// The configuration screen shows its captions, its title (also in
+// ramp/soak-only mode) and every item of its lists whole, in each group.
 #include "config/frmConfig.h"
+#include "core/deffiles.h"
+#include "core/state.h"
 #include "support/captions.h"
 #include "support/testenv.h"
+
+using namespace modZarn;
 
 namespace {
 
 using ConfigCaptionTest = QxTest;
 
-TEST_F(ConfigCaptionTest, FrameShowsItsCaptionsWhole)
+TEST_F(ConfigCaptionTest, EveryGroupShowsItsCaptionsAndListsWhole)
 {
-    frmConfig().Show();
-    expectCaptionsFit(&frmConfig(), QStringLiteral("frmConfig"));
+    useSampleProgram();
+    gDemoMode = true; // the demo label shows, and the ramp/soak read needs no line
+    for (int g = 0; g <= 2; ++g) {
+        SCOPED_TRACE(g);
+        Forms::discardAll();
+        gControllerGroup = g;
+        gProtocolCode = g == 2 ? QStringLiteral("A") : QStringLiteral("R");
+        ReadModelFile();
+        FrmConfig& f = frmConfig();
+        f.Show();
+        expectCaptionsFit(&f, QStringLiteral("frmConfig-group%1").arg(g));
+    }
+    // The ramp/soak-only title, as the monitor's Cfg button brings it up.
+    Forms::discardAll();
+    gControllerGroup = 0;
+    gProtocolCode = QStringLiteral("R");
+    ReadModelFile();
+    gRampCfgMode = true;
+    gRampCfgAddress = 1;
+    gRampCfgProtocol = QStringLiteral("R");
+    gRampCfgGroup = 0;
+    FrmConfig& f = frmConfig();
+    f.Show();
+    ASSERT_EQ(f.lblTitle->text(), QStringLiteral("Configure Instrument - Ramp/Soak Only"));
+    expectCaptionsFit(&f, QStringLiteral("frmConfig-rampsoak"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "platform/app.h"
 #include "platform/form.h"
 #include "platform/mdi.h"
 #include "platform/msgbox.h"
@@ -160,6 +161,27 @@ TEST_F(FormTest, CodeShowingAFormOutranksAFocusCheckStillPending)
     EXPECT_EQ(Forms::active(), &a);
 }
 
+TEST_F(FormTest, AFocusLeftoverAfterCodeShowedAFormIsDropped)
+{
+    // As the window manager handing the focus back to a closed box's owner
+    // after the handler has already shown another window.
+    FormA& a = Forms::get<FormA>();
+    FormB& b = Forms::get<FormB>();
+    a.Show();
+    ASSERT_TRUE(focusReaches(a));
+    log.clear();
+    b.Show();
+    a.activateWindow();
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+    EXPECT_EQ(Forms::active(), &b);
+    EXPECT_EQ(QGuiApplication::focusWindow(), b.windowHandle()) << "the shown window asks again";
+    EXPECT_EQ(log.join(' '), "A:deactivate B:activate");
+    // Once it has had the focus, the user's changes are followed again.
+    ASSERT_TRUE(focusReaches(a));
+    EXPECT_EQ(Forms::active(), &a);
+}
+
 TEST_F(FormTest, ChildShowsInItsParentAndItsCloseBoxRunsItsOwnUnload)
 {
     FormA& a = Forms::get<FormA>();
@@ -172,6 +194,9 @@ TEST_F(FormTest, ChildShowsInItsParentAndItsCloseBoxRunsItsOwnUnload)
     EXPECT_EQ(c.window(), &p);
     EXPECT_EQ(p.area()->subWindowList().size(), 1);
     EXPECT_EQ(log, (QStringList{"A:deactivate", "parent:activate"}));
+    // Both wear the program's icon, the child's frame too.
+    for (const QWidget* w : {static_cast<QWidget*>(&p), static_cast<QWidget*>(c.subWindow())})
+        EXPECT_EQ(w->windowIcon().cacheKey(), App::icon().cacheKey());
 
     // The child refuses and hides its parent instead.
     log.clear();

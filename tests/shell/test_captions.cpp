@@ -1,6 +1,7 @@
 // Every caption of the shell's screens can be read in full; the caption check
 // itself finds what is cut.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,14 +69,19 @@ TEST(CaptionCheck, FindsEveryKindOfCutCaption)
     auto* frame = at<QGroupBox>(&form, "Select Controller Group", 200, 0, 60, 120);
     at<QRadioButton>(frame, "Modbus", 8, 30, 150, 20);
     at<QCheckBox>(&form, "Save", 380, 200, 100, 20);
+    // ... a list item wider than the closed list ...
+    auto* list = new QComboBox(&form);
+    list->addItems({QStringLiteral("On"), QStringLiteral("Leave address as is")});
+    list->setGeometry(300, 0, 60, 22);
     // ... and a neighbour lying over a word.
     inBlanks->resize(200, 20);
     for (QWidget* w : form.findChildren<QWidget*>())
         w->show();
     QStringList cut = cutCaptions(&form);
-    ASSERT_EQ(cut.size(), 7) << cut.join(u'\n').toStdString();
+    ASSERT_EQ(cut.size(), 8) << cut.join(u'\n').toStdString();
     for (const char* text : {"\"Instruments\"", "\"  Cancel Search\"", "\"Starting Address To Search:\"",
-                             "\"Select Controller Group\"", "\"Modbus\"", "\"Save\"", "msec\": covered by QLineEdit"})
+                             "\"Select Controller Group\"", "\"Modbus\"", "\"Save\"", "msec\": covered by QLineEdit",
+                             "item \"Leave address as is\""})
         EXPECT_EQ(cut.filter(QLatin1String(text)).size(), 1) << text;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontMetrics>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
 #include <QTextDocumentFragment>
 #include <gtest/gtest.h>
@@ -219,6 +221,31 @@ QString describe(const QWidget* w)
 
 QString sizeText(const QRect& r) { return QStringLiteral("%1x%2").arg(r.width()).arg(r.height()); }
 
+// What a closed list shows of an item: all of it, but for a tail put out of
+// sight on purpose behind a long run of blanks (the model list's ID).
+QString shownPart(const QString& item)
+{
+    const qsizetype hidden = item.indexOf(QString(20, u' '));
+    return (hidden < 0 ? item : item.left(hidden)).trimmed();
+}
+
+// The items of a closed list that its field cannot show whole.
+void cutItems(QComboBox* list, QWidget* form, QStringList& cut)
+{
+    QStyleOptionComboBox opt;
+    opt.initFrom(list);
+    opt.editable = list->isEditable();
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list)
+        & visiblePart(list, form);
+    const QFontMetrics fm(list->font());
+    for (int i = 0; i < list->count(); ++i) {
+        const QString text = shownPart(list->itemText(i));
+        const int needs = fm.horizontalAdvance(text);
+        if (needs > field.width())
+            cut << QStringLiteral("%1 item \"%2\": needs %3 wide, has %4").arg(describe(list), text).arg(needs).arg(field.width());
+    }
+}
+
 } // namespace
 
 QStringList cutCaptions(QWidget* form)
@@ -228,6 +255,8 @@ QStringList cutCaptions(QWidget* form)
     const auto children = form->findChildren<QWidget*>();
     for (QWidget* w : children) {
         w->ensurePolished();
+        if (auto* list = qobject_cast<QComboBox*>(w))
+            cutItems(list, form, cut);
         const std::optional<Laid> l = layOut(w);
         if (!l)
             continue;

@@ -1,7 +1,8 @@
 #pragma once
 // Every caption of a form (buttons, check and option boxes, labels, frames;
 // hidden ones too) laid out as its control draws it, and reported when it
-// needs more room than it has or runs past a frame or the form.
+// needs more room than it has or runs past a frame or the form; and every
+// item of its lists that the closed list cannot show whole.
 #include <QString>
 #include <QStringList>
 

@@ -9,9 +9,18 @@
 #include <memory>
 #include <xcb/xcb.h>
 
+#include <QMessageBox>
+#include <QScreen>
+
+#include "config/frmConfig.h"
+#include "core/autosend.h"
+#include "core/deffiles.h"
+#include "monitor/frmGraph.h"
+#include "monitor/frmMonitor.h"
+#include "monitor/frmStatus.h"
+#include "monitor/mdiMonitor.h"
 #include "shell/frmFind.h"
 #include "shell/frmMain.h"
-#include "shell/frmRegister.h"
 #include "support/testenv.h"
 
 namespace {
@@ -67,6 +76,53 @@ bool settle(F done)
     return runEventsUntil(done, 5000);
 }
 
+// The frame once the window is mapped, placed, and still there a moment later.
+QRect steady(QWidget& w)
+{
+    QRect last;
+    const bool ok = settle([&] {
+        const QRect now = onScreen(w) ? frameRect(w) : QRect();
+        const bool still = !now.isNull() && now == last;
+        last = now;
+        return still;
+    });
+    return ok ? last : QRect();
+}
+QRect screenArea() { return QGuiApplication::primaryScreen()->geometry(); }
+// Where a frame of `size` meant for `at` stands whole on the screen.
+QPoint wholeAt(QPoint at, QSize size)
+{
+    const QRect area = screenArea();
+    return {qBound(area.left(), at.x(), area.right() + 1 - size.width()),
+            qBound(area.top(), at.y(), area.bottom() + 1 - size.height())};
+}
+std::string text(const QRect& r)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
+}
+
+// The next box, the real one, answered with Enter once it stands still; where
+// it stood and where its owner stood meanwhile.
+struct BoxSeen {
+    QRect box, owner;
+};
+const BoxSeen& answerNextBox(std::function<QWidget&()> owner)
+{
+    static BoxSeen seen;
+    seen = {};
+    mb::clearHandler();
+    QTimer::singleShot(0, [owner] {
+        settle([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; });
+        auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!b)
+            return;
+        seen.owner = steady(owner());
+        seen.box = steady(*b);
+        QTest::keyClick(b, Qt::Key_Return);
+    });
+    return seen;
+}
+
 // Moves a window's frame the way the user's drag does: the window manager
 // moves it, and the program only hears of it afterwards.
 void dragTo(QWidget& w, QPoint framePos)
@@ -95,6 +151,14 @@ protected:
             GTEST_SKIP() << "needs an X display with a window manager (scripts/with-wm)";
         QxTest::SetUp();
     }
+    // The main menu shown and standing still: its frame (empty when the
+    // window manager put none on it).
+    QRect showMain()
+    {
+        frmMain().Show();
+        return steady(frmMain());
+    }
+    static constexpr const char* kNoFrame = "the window manager put no frame on the window";
 };
 } // namespace
 
@@ -109,12 +173,14 @@ TEST_F(WmTest, TheNewScreenTakesTheOldOnesPlaceOverRepeatedTrips)
     // frame border used to creep in per trip.
     for (int trip = 0; trip < 3; ++trip) {
         SCOPED_TRACE(trip);
+        dragTo(m, QPoint(100 + 10 * trip, 50));
+        ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(100 + 10 * trip, 50) && onScreen(m); }));
         const QPoint mainAt = frameAt(m);
         m.cmdFind->click();
         EXPECT_TRUE(settle([&] { return onScreen(f) && frameAt(f) == mainAt; }))
             << "search screen at " << frameAt(f).x() << "," << frameAt(f).y();
 
-        const QPoint dragged(321 + 10 * trip, 306);
+        const QPoint dragged(61 + 10 * trip, 46);
         dragTo(f, dragged);
         ASSERT_TRUE(settle([&] { return frameAt(f) == dragged && onScreen(f); }));
         const QPoint clientBefore = clientAt(f);
@@ -125,40 +191,153 @@ TEST_F(WmTest, TheNewScreenTakesTheOldOnesPlaceOverRepeatedTrips)
         EXPECT_EQ(clientAt(m), clientBefore);
         EXPECT_FALSE(f.isVisible());
         EXPECT_EQ(m.size(), QSize(640, 470)) << "each screen keeps its own size";
-
-        dragTo(m, QPoint(100 + 10 * trip, 50));
-        ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(100 + 10 * trip, 50) && onScreen(m); }));
     }
 }
 
 TEST_F(WmTest, ADialogOpensCentredOverItsOpenerFrameIncluded)
 {
     FrmMain& m = frmMain();
-    m.Show();
-    if (!settle([&] { return onScreen(m); }))
-        GTEST_SKIP() << "the window manager put no frame on the window";
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
     dragTo(m, QPoint(200, 150));
     ASSERT_TRUE(settle([&] { return frameAt(m) == QPoint(200, 150) && onScreen(m); }));
-    // Twice: the second time the dialog has been shown and hidden before.
-    for (int time = 0; time < 2; ++time) {
-        SCOPED_TRACE(time);
+    const std::pair<const char*, std::function<void()>> openers[] = {
+        {"register access", [&] { m.mnuCommRegister->trigger(); }},
+        {"register access again", [&] { m.mnuCommRegister->trigger(); }}, // shown and hidden before
+        {"set-up", [&] { m.mnuCommSetup->trigger(); }},
+        {"logging", [&] { m.cmdLogging->click(); }},
+    };
+    for (const auto& [name, open] : openers) {
+        SCOPED_TRACE(name);
         QRect dialog;
         QTimer::singleShot(0, [&] {
-            FrmRegister& d = frmRegister();
-            // Mapped, placed, and still there a moment later.
-            QRect last;
-            if (settle([&] {
-                    const QRect now = onScreen(d) ? frameRect(d) : QRect();
-                    const bool steady = !now.isNull() && now == last;
-                    last = now;
-                    return steady;
-                }))
-                dialog = last;
-            d.Hide();
+            if (auto* d = qobject_cast<Form*>(QApplication::activeModalWidget())) {
+                dialog = steady(*d);
+                d->Hide();
+            }
         });
-        m.mnuCommRegister->trigger();
+        open();
         ASSERT_FALSE(dialog.isNull()) << "the dialog never stood still on the screen";
-        const QPoint off = dialog.center() - frameRect(m).center();
+        // Centred over its opener, unless that would put it past the screen's edge.
+        const QRect opener = frameRect(m);
+        const QPoint off = dialog.topLeft() - wholeAt(opener.center() - QPoint(dialog.width() / 2, dialog.height() / 2), dialog.size());
         EXPECT_LE(off.manhattanLength(), 2) << "off by " << off.x() << "," << off.y();
+        EXPECT_TRUE(screenArea().contains(dialog)) << text(dialog);
     }
+}
+
+// Screen switches as a user makes them, nothing dragged: each screen lands
+// where the one before stood, whole on the screen, through every trip.
+TEST_F(WmTest, PlainTripsHandThePlaceOnWholeOnTheScreen)
+{
+    FrmMain& m = frmMain();
+    const QRect first = showMain();
+    if (first.isNull())
+        GTEST_SKIP() << kNoFrame;
+    EXPECT_TRUE(screenArea().contains(first)) << text(first);
+    FrmStatus& s = frmStatus();
+    FrmFind& f = frmFind();
+    struct Trip {
+        const char* name;
+        QPushButton* button;
+        MainScreen& from;
+        MainScreen& to;
+    };
+    const Trip trips[] = {
+        {"main -> status", m.cmdStatus, m, s}, {"status -> main", s.cmdMainMenu, s, m},
+        {"main -> find", m.cmdFind, m, f},     {"find -> main", f.cmdMainMenu, f, m},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const Trip& t : trips) {
+            SCOPED_TRACE(std::string(t.name) + ", round " + std::to_string(round));
+            const QPoint from = frameAt(t.from);
+            t.button->click();
+            const QRect landed = steady(t.to);
+            EXPECT_EQ(landed.topLeft(), wholeAt(from, landed.size())) << text(landed);
+            EXPECT_TRUE(screenArea().contains(landed)) << text(landed);
+            EXPECT_FALSE(t.from.isVisible());
+        }
+}
+
+// A screen larger than the one it replaces at the screen's lower right moves
+// only as far as it takes to stand whole; the way back keeps its place.
+TEST_F(WmTest, ALargerScreenMovesOnlyAsFarAsItMust)
+{
+    FrmMain& m = frmMain();
+    const QRect main = showMain();
+    if (main.isNull())
+        GTEST_SKIP() << kNoFrame;
+    const QRect area = screenArea();
+    const QPoint lowRight = area.bottomRight() - QPoint(main.width() + 9, main.height() + 9);
+    dragTo(m, lowRight);
+    ASSERT_TRUE(settle([&] { return frameAt(m) == lowRight && onScreen(m); }));
+    FrmGraph& g = frmGraph();
+    m.cmdGraph->click();
+    const QRect graph = steady(g);
+    EXPECT_EQ(graph.topLeft(), wholeAt(lowRight, graph.size())) << text(graph);
+    EXPECT_TRUE(area.contains(graph)) << text(graph);
+    g.cmdMainMenu->click();
+    EXPECT_EQ(steady(m).topLeft(), graph.topLeft());
+}
+
+// Cfg on a monitor row opens the configuration screen whole on the screen,
+// over the monitor; a request it refuses ("Protocol Does Not Match") brings
+// the monitor back, active and polling, once the box is answered.
+TEST_F(WmTest, CfgOpensTheConfigurationScreenAndARefusalGivesTheMonitorBack)
+{
+    using namespace modZarn;
+    copySampleData();
+    ReadModelFile();
+    gDemoMode = true;
+    gCommOK = true;
+    gPVPollSeconds = 0.05f;
+    gSPPollSeconds = 0.05f;
+    gProtocolCode = QStringLiteral("Z");
+    addInstrument("01", "R", 0, QStringLiteral("Oven"));
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
+    frmMain().cmdMonitor->click();
+    MdiMonitor& monitor = mdiMonitor();
+    FrmMonitor& rows = frmMonitor();
+    const QRect shown = steady(monitor);
+    EXPECT_TRUE(screenArea().contains(shown)) << text(shown);
+    rows.cbxControl(0)->setListIndex(0);
+    ASSERT_TRUE(settle([&] { return rows.cmdRampCfg(0)->isVisible(); })) << "the poll never reached the row";
+
+    const BoxSeen& seen = answerNextBox([] () -> QWidget& { return frmConfig(); });
+    rows.cmdRampCfg(0)->click();
+    ASSERT_FALSE(seen.box.isNull()) << "no box";
+    const QRect config = seen.owner;
+    EXPECT_TRUE(screenArea().contains(config)) << text(config);
+    const QPoint overMonitor = wholeAt(shown.center() - QPoint(config.width() / 2, config.height() / 2), config.size());
+    EXPECT_LE((config.topLeft() - overMonitor).manhattanLength(), 2) << text(config);
+    EXPECT_LE((seen.box.center() - config.center()).manhattanLength(), 2) << "box at " << text(seen.box);
+
+    rows.lblTempText(0)->clear();
+    // Once the window manager's own focus changes are through, the monitor
+    // is still the active window and it polls.
+    EXPECT_TRUE(settle([&] {
+        return monitor.isVisible() && Forms::active() == &monitor && QGuiApplication::focusWindow() == monitor.windowHandle() &&
+               !rows.lblTempText(0)->text().isEmpty();
+    })) << "monitor shown " << monitor.isVisible() << ", active form " << (Forms::active() ? Forms::active()->objectName().toStdString() : "none");
+    runEventsUntil([] { return false; }, 500);
+    EXPECT_TRUE(monitor.isVisible());
+    EXPECT_EQ(Forms::active(), &monitor);
+    EXPECT_TRUE(rows.tmrPoll.enabled());
+    EXPECT_TRUE(frmConfig().isVisible()) << "the refusing screen stays where it was";
+}
+
+// The command line's send belongs to the configuration screen it opens: its
+// boxes stand over that screen.
+TEST_F(WmTest, TheCommandLineSendsBoxesStandOverTheConfigurationScreen)
+{
+    copySampleData();
+    modZarn::ReadModelFile();
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
+    const BoxSeen& seen = answerNextBox([] () -> QWidget& { return frmConfig(); });
+    EXPECT_THROW(modZarn::AutoSendParameterFile(QStringLiteral("Missing.csv 01")), ProgramEnded);
+    ASSERT_FALSE(seen.box.isNull()) << "no box";
+    EXPECT_TRUE(screenArea().contains(seen.owner)) << text(seen.owner);
+    EXPECT_LE((seen.box.center() - seen.owner.center()).manhattanLength(), 2) << "box at " << text(seen.box);
 }
