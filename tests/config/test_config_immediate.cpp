@@ -1,5 +1,9 @@
 // Values the configuration screen writes to the instrument at once, seen on
 // the simulator's line.
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
 #include "config/frmConfig.h"
 #include "config_user.h"
 #include "core/commport.h"
@@ -162,6 +166,38 @@ TEST_F(ConfigImmediateTest, NoEmptyFailedOrDemoWriteGoesWrong)
     EXPECT_TRUE(sim_.requests().empty());
     EXPECT_TRUE(f.lblProgress->text().isEmpty());
     gDemoMode = false;
+}
+
+TEST_F(ConfigImmediateTest, TypingPastTheQuestionReplacesTheNextField)
+{
+    FrmConfig& f = open(0, "R", "33");
+    TextBox* sp1 = f.txtParameter(258);
+    TextBox* sp2 = f.txtParameter(262);
+    asLoaded(f, [&] { sp2->setText("12.0"); });
+    type(f, sp1, "150");
+
+    // The real question, answered with Enter as the user does.
+    mb::setHandler(nullptr);
+    QString answered;
+    QTimer enter;
+    QObject::connect(&enter, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && QGuiApplication::focusWindow() == box->windowHandle() && answered.isEmpty()) {
+            answered = box->windowTitle();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+    });
+    enter.start(1);
+    QTest::keyClick(sp1, Qt::Key_Tab);
+    enter.stop();
+    EXPECT_EQ(answered, "Immediate Write of Parameter");
+    EXPECT_TRUE(sim_.requests().empty()); // Enter is No
+
+    // The window manager gives the screen its activation back.
+    f.activateWindow();
+    ASSERT_TRUE(runEventsUntil([&] { return QApplication::focusWidget() == sp2 && f.isActiveWindow(); }));
+    QTest::keyClicks(QApplication::focusWidget(), "9");
+    EXPECT_EQ(sp2->Text(), "9");
 }
 
 TEST_F(ConfigImmediateTest, RunStopAutoAddressAndPidGroupAreWrittenOnYes)
