@@ -1,8 +1,6 @@
 // Values the configuration screen writes to the instrument at once, seen on
 // the simulator's line.
 #include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 
 #include "config/frmConfig.h"
 #include "config_user.h"
@@ -177,20 +175,9 @@ TEST_F(ConfigImmediateTest, TypingPastTheQuestionReplacesTheNextField)
     type(f, sp1, "150");
 
     // The real question, answered with Enter as the user does.
-    mb::setHandler(nullptr);
-    QString answered;
-    QTimer enter;
-    QObject::connect(&enter, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box && QGuiApplication::focusWindow() == box->windowHandle() && answered.isEmpty()) {
-            answered = box->windowTitle();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        }
-    });
-    enter.start(1);
+    RealBoxKeys enter(Qt::Key_Return);
     QTest::keyClick(sp1, Qt::Key_Tab);
-    enter.stop();
-    EXPECT_EQ(answered, "Immediate Write of Parameter");
+    EXPECT_EQ(enter.titles, QStringList{"Immediate Write of Parameter"});
     EXPECT_TRUE(sim_.requests().empty()); // Enter is No
 
     // The window manager gives the screen its activation back.

@@ -237,10 +237,21 @@ TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)
     EXPECT_EQ(asked[0].initialDir, programDir());
     EXPECT_EQ(f.ConfigFileName, "");
 
-    // Yes, and the save dialog cancelled: the edits stay.
+    // Enter in the real question is Cancel: the edits stay, no save is offered.
     f.Changed = true;
-    boxes_.push(mb::Yes);
     int cancel = 0;
+    {
+        RealBoxKeys enter(Qt::Key_Return);
+        f.AskIfDiscardChanges(cancel);
+        EXPECT_EQ(enter.titles, QStringList{"Changes Not Saved"});
+    }
+    EXPECT_EQ(cancel, 1);
+    EXPECT_TRUE(f.Changed);
+    EXPECT_EQ(asked.size(), 1u);
+
+    // Yes, and the save dialog cancelled: the edits stay.
+    cancel = 0;
+    boxes_.push(mb::Yes);
     f.AskIfDiscardChanges(cancel);
     EXPECT_EQ(boxes_.last().title, "Changes Not Saved");
     EXPECT_EQ(cancel, 1);
