@@ -15,9 +15,7 @@ struct OpenGuard {
     OpenGuard() { ++gOpen; }
     ~OpenGuard() { --gOpen; }
 };
-} // namespace
 
-namespace {
 struct Button {
     QMessageBox::StandardButton kind;
     int answer;
