@@ -612,7 +612,7 @@ void FrmConfig::AskIfDiscardChanges(int& cancel)
     cancel = 0;
     if (!Changed)
         return;
-    constexpr int kYesNoCancelDefaultCancel = 515;
+    constexpr int kYesNoCancelDefaultCancel = mb::YesNoCancel | mb::DefaultButton3; // 515
     const int answer = mb::MsgBox(QStringLiteral("Changes were made to a configuration that has not been saved to a "
                                                  "file.  Do you want to save the changes ?"),
                                   kYesNoCancelDefaultCancel, QStringLiteral("Changes Not Saved"), this);

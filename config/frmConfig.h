@@ -149,6 +149,9 @@ private:
     // Runs `step` for each bit of the register's bit field, first to last; a
     // fault shows the routine's error box and ends the walk.
     void walkBits(int reg, const QString& routine, const std::function<void(int, CheckBox*)>& step);
+    // One data line of a parameter file into its widgets, or with `write`
+    // false only checked.
+    void loadDataLine(int reg, float value, bool write);
 
     // The lists of group 1 written to the instrument at once.
     void pidGroupChanged(bool wasChanged);

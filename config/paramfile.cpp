@@ -2,7 +2,9 @@
 // five quoted header lines (address, description, protocol and group; model;
 // decimal point; input type; ramp/soak marker), then one line per register
 // of the model with its value in display units.
+#include <QRegularExpression>
 #include <QStringList>
+#include <vector>
 
 #include "config/frmConfig.h"
 #include "config/parammap.h"
@@ -74,8 +76,6 @@ QStringList SplitItems(const QString& line)
     return items;
 }
 
-QString Item(const QStringList& items, int i) { return i < items.size() ? items[i] : QString(); }
-
 QString ProtocolName(const QString& code)
 {
     if (code == QLatin1String("Z"))
@@ -116,6 +116,126 @@ bool InputTypeAccepted(int g, int n)
     case 2: return n >= 0 && n <= 18;
     default: return false;
     }
+}
+
+// A parameter file as read and checked, before anything of it reaches the
+// screen.
+struct ParamFile {
+    QString address, description;
+    int slot = 0;
+    QString typeCaption;
+    int decimalPoint = 0, inputType = 0;
+    bool rampRegPresent = false;
+    struct Line {
+        int reg;
+        float value;
+    };
+    std::vector<Line> lines;
+};
+
+// The items of the next line, which must hold exactly `count`: a missing
+// line or item, or one too many, is a file that cannot be read.
+QStringList LineItems(rt::InputFile& in, int count)
+{
+    const QStringList items = SplitItems(in.lineInput());
+    if (items.size() < count)
+        rt::raise(rt::ErrInputPastEnd);
+    if (items.size() > count)
+        rt::raise(rt::ErrTypeMismatch);
+    return items;
+}
+
+// A number item: the whole item must be a number; an empty item is none.
+double NumberItem(const QString& item)
+{
+    double v = 0;
+    if (!rt::IsNumeric(item, &v))
+        rt::raise(rt::ErrTypeMismatch);
+    return v;
+}
+
+// The register of a data line: hexadecimal before a final "H" in any group,
+// else decimal.
+int RegisterItem(const QString& item)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]+H$"));
+    int reg = 0;
+    if (!item.endsWith(u'H'))
+        reg = rt::CInt(NumberItem(item));
+    else if (hex.match(item).hasMatch())
+        reg = rt::CInt(rt::Val(QStringLiteral("&H") + item.chopped(1)));
+    else
+        rt::raise(rt::ErrTypeMismatch);
+    if (reg < 0 || reg > kMaxRegister)
+        rt::raise(rt::ErrSubscript);
+    return reg;
+}
+
+// Reads the whole file for group `g`; a refusal throws Refusal, a file
+// that cannot be read a run-time error, with `current` the register of the
+// data line being read (0 before them).
+ParamFile ReadParamFile(const QString& fileName, int g, int& current)
+{
+    rt::InputFile in(fileName);
+    ParamFile p;
+
+    const QStringList first = LineItems(in, 3);
+    const QString groupAndProtocol = first[2];
+    const QString upper = groupAndProtocol.toUpper();
+    if (rt::Val(groupAndProtocol.right(1)) != g
+        || (upper.contains(QLatin1String("MODBUS ASCII")) && gProtocolCode != QLatin1String("A"))
+        || (upper.contains(QLatin1String("MODBUS RTU")) && gProtocolCode != QLatin1String("R"))
+        || (upper.contains(QLatin1String("ZARN")) && gProtocolCode != QLatin1String("Z")))
+        throw Refusal{QStringLiteral("Invalid Controller Group and Protocol Parameter"),
+                      QStringLiteral("The Controller Group and/or Protocol Type setting >") + groupAndProtocol
+                          + QStringLiteral(" found in parameter file >") + fileName
+                          + QStringLiteral(" does not match your current communications settings.  This "
+                                           "parameter file cannot be loaded.  To fix this click on the "
+                                           "Communications Menu Option at the top and then Setup.")};
+    p.address = first[0];
+    p.description = first[1];
+
+    const QStringList second = LineItems(in, 2);
+    const QString modelID = gRampCfgMode ? QStringLiteral("RS") : second[0];
+    QString modelName;
+    p.typeCaption = LookupModel(g, modelID, p.slot, modelName);
+    if (p.slot == 0)
+        throw Refusal{QStringLiteral("Invalid Model ID"),
+                      QStringLiteral("The Model ID >") + modelID + QStringLiteral(" found in parameter file >")
+                          + fileName
+                          + QStringLiteral(" does not exist as a valid model ID.  This parameter file cannot "
+                                           "be loaded.")};
+
+    p.decimalPoint = rt::CInt(NumberItem(LineItems(in, 2)[1]));
+    if (!DecimalPointAccepted(g, p.decimalPoint, gModelID[g][std::size_t(p.slot)]))
+        throw Refusal{QStringLiteral("Invalid Decimal Point Parameter"),
+                      QStringLiteral("The Decimal Point (DPT) setting >") + Refused(p.decimalPoint)
+                          + QStringLiteral(" found in parameter file >") + fileName
+                          + QStringLiteral(" is invalid.  This parameter file cannot be loaded.")};
+
+    p.inputType = rt::CInt(NumberItem(LineItems(in, 2)[1]));
+    if (!InputTypeAccepted(g, p.inputType))
+        throw Refusal{QStringLiteral("Invalid Input Type Parameter"),
+                      QStringLiteral("The Input Type (INP) setting >") + Refused(p.inputType)
+                          + QStringLiteral(" found in parameter file >") + fileName
+                          + QStringLiteral(" is invalid.  This parameter file cannot be loaded.")};
+
+    // "1Parameter": the number its leading digits make.
+    p.rampRegPresent = rt::Val(LineItems(in, 2)[1]) == 1;
+
+    while (!in.eof()) {
+        const QString line = in.lineInput();
+        // A blank line holds no register: nothing to load.
+        if (line.trimmed().isEmpty())
+            continue;
+        current = 0;
+        const QStringList items = SplitItems(line);
+        current = RegisterItem(items[0]);
+        if (items.size() != 2)
+            rt::raise(items.size() < 2 ? rt::ErrInputPastEnd : rt::ErrTypeMismatch);
+        p.lines.push_back({current, rt::CSng(NumberItem(items[1]))});
+    }
+    return p;
 }
 
 } // namespace
@@ -184,105 +304,36 @@ int FrmConfig::ReadParameterFile(QString fileName)
     // A file that is refused or fails to load leaves the unsaved-edits mark
     // as it was: what the screen holds has not become a saved configuration.
     const bool changedBefore = Changed;
-    rt::InputFile in;
     try {
-        in.open(fileName);
+        // The whole file is read and checked first: a file that is refused
+        // or cannot be read changes nothing on the screen.
+        const ParamFile file = ReadParamFile(fileName, g, current);
+        for (const ParamFile::Line& l : file.lines) {
+            current = l.reg;
+            loadDataLine(l.reg, l.value, false);
+        }
+        current = 0;
 
-        const QStringList first = SplitItems(in.lineInput());
         Loading = true;
-        const QString groupAndProtocol = Item(first, 2);
-        const QString upper = groupAndProtocol.toUpper();
-        if (rt::Val(groupAndProtocol.right(1)) != g
-            || (upper.contains(QLatin1String("MODBUS ASCII")) && gProtocolCode != QLatin1String("A"))
-            || (upper.contains(QLatin1String("MODBUS RTU")) && gProtocolCode != QLatin1String("R"))
-            || (upper.contains(QLatin1String("ZARN")) && gProtocolCode != QLatin1String("Z")))
-            throw Refusal{QStringLiteral("Invalid Controller Group and Protocol Parameter"),
-                          QStringLiteral("The Controller Group and/or Protocol Type setting >") + groupAndProtocol
-                              + QStringLiteral(" found in parameter file >") + fileName
-                              + QStringLiteral(" does not match your current communications settings.  This "
-                                               "parameter file cannot be loaded.  To fix this click on the "
-                                               "Communications Menu Option at the top and then Setup.")};
         // An address the list does not hold leaves the one shown.
-        const int addressItem = cbxAddress->findText(Item(first, 0), Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        const int addressItem = cbxAddress->findText(file.address, Qt::MatchFixedString | Qt::MatchCaseSensitive);
         if (addressItem >= 0)
             cbxAddress->setListIndex(addressItem);
-        txtDescription(g)->setText(Item(first, 1));
-        Loading = false;
-
-        const QStringList second = SplitItems(in.lineInput());
-        const QString modelID = gRampCfgMode ? QStringLiteral("RS") : Item(second, 0);
-        int slot = 0;
-        QString modelName;
-        const QString typeCaption = LookupModel(g, modelID, slot, modelName);
-        if (slot == 0)
-            throw Refusal{QStringLiteral("Invalid Model ID"),
-                          QStringLiteral("The Model ID >") + modelID + QStringLiteral(" found in parameter file >")
-                              + fileName
-                              + QStringLiteral(" does not exist as a valid model ID.  This parameter file cannot "
-                                               "be loaded.")};
-        Loading = true;
+        txtDescription(g)->setText(file.description);
         // The model list holds the group's models in table order.
-        cbxModelID(g)->setListIndex(slot - 1);
-        lblModelType(g)->setText(typeCaption);
-        CurModelIndex = slot;
-        Loading = false;
-
-        // A refused decimal point or input type is not taken over: a later
-        // send must not write a setting the screen never accepted.
-        const int decimalPoint = rt::CInt(rt::Val(Item(SplitItems(in.lineInput()), 1)));
-        if (!DecimalPointAccepted(g, decimalPoint, ModelID()))
-            throw Refusal{QStringLiteral("Invalid Decimal Point Parameter"),
-                          QStringLiteral("The Decimal Point (DPT) setting >") + Refused(decimalPoint)
-                              + QStringLiteral(" found in parameter file >") + fileName
-                              + QStringLiteral(" is invalid.  This parameter file cannot be loaded.")};
-        Loading = true;
-        cbxDecimalPoint(g)->setListIndex(decimalPoint);
-        CurDecimalPoint = decimalPoint;
-        Loading = false;
-
-        const int inputType = rt::CInt(rt::Val(Item(SplitItems(in.lineInput()), 1)));
-        if (!InputTypeAccepted(g, inputType))
-            throw Refusal{QStringLiteral("Invalid Input Type Parameter"),
-                          QStringLiteral("The Input Type (INP) setting >") + Refused(inputType)
-                              + QStringLiteral(" found in parameter file >") + fileName
-                              + QStringLiteral(" is invalid.  This parameter file cannot be loaded.")};
-        Loading = true;
-        cbxInputType(g)->setListIndex(g == 0 ? inputType - 1 : inputType);
-        CurInputType = inputType;
-        Loading = false;
-
-        RampRegPresent = rt::Val(Item(SplitItems(in.lineInput()), 1)) == 1;
-
-        while (!in.eof()) {
-            const QStringList items = SplitItems(in.lineInput());
-            const QString regText = Item(items, 0);
-            const int reg = rt::CInt(regText.endsWith(u'H') ? rt::Val(QStringLiteral("&H") + regText.chopped(1))
-                                                            : rt::Val(regText));
-            current = reg;
-            float value = rt::CSng(rt::Val(Item(items, 1)));
-            const int kind = FieldKind(reg);
-            Loading = true;
-            if (kind == 1) {
-                if (reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4) {
-                    cbxReset(reg)->setListIndex(value < 0 ? 0 : 1);
-                    value = std::fabs(value);
-                }
-                if (reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast) {
-                    const int i = reg - cfgmap::kPattTimeFirst;
-                    txtPattHour(i)->setText(rt::Format(std::floor(value / 60), QStringLiteral("00")));
-                    txtPattMin(i)->setText(rt::Format(rt::CLng(value) % 60, QStringLiteral("00")));
-                } else {
-                    float factor = 1;
-                    txtParameter(reg)->setText(rt::Format(value, DecimalPointFormat(reg, factor)));
-                }
-            } else if (kind == 2) {
-                cbxParameter(reg)->setListIndex(rt::CInt(value));
-            } else if (kind == 3) {
-                DistributeBits(reg, value);
-            }
-            Loading = false;
+        cbxModelID(g)->setListIndex(file.slot - 1);
+        lblModelType(g)->setText(file.typeCaption);
+        CurModelIndex = file.slot;
+        cbxDecimalPoint(g)->setListIndex(file.decimalPoint);
+        CurDecimalPoint = file.decimalPoint;
+        cbxInputType(g)->setListIndex(g == 0 ? file.inputType - 1 : file.inputType);
+        CurInputType = file.inputType;
+        RampRegPresent = file.rampRegPresent;
+        for (const ParamFile::Line& l : file.lines) {
+            current = l.reg;
+            loadDataLine(l.reg, l.value, true);
         }
-        in.close();
+        Loading = false;
         SetupFormFields();
         Changed = false;
         return 0;
@@ -293,8 +344,58 @@ int FrmConfig::ReadParameterFile(QString fileName)
                      QStringLiteral("frmConfig.ReadParameterFile, Parameter >") + GStr(current)
                          + QStringLiteral(". File >") + fileName);
     }
-    in.close();
     Loading = false;
     Changed = changedBefore;
     return -1;
+}
+
+// One data line into its widgets; with `write` false only what writing
+// would need is checked (the widgets exist, the numbers fit them), so that a
+// line that cannot be loaded is found before anything is written.
+void FrmConfig::loadDataLine(int reg, float value, bool write)
+{
+    const int kind = FieldKind(reg);
+    if (kind == 1) {
+        if (reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4) {
+            ComboBox* mode = cbxReset(reg);
+            const int position = value < 0 ? 0 : 1;
+            if (write)
+                mode->setListIndex(position);
+            else if (position >= mode->ListCount())
+                rt::raise(rt::ErrInvalidPropertyValue);
+            value = std::fabs(value);
+        }
+        if (reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast) {
+            const int i = reg - cfgmap::kPattTimeFirst;
+            const QString hours = rt::Format(std::floor(value / 60), QStringLiteral("00"));
+            const QString minutes = rt::Format(rt::CLng(value) % 60, QStringLiteral("00"));
+            TextBox* hourField = txtPattHour(i);
+            TextBox* minuteField = txtPattMin(i);
+            if (write) {
+                hourField->setText(hours);
+                minuteField->setText(minutes);
+            }
+        } else {
+            TextBox* field = txtParameter(reg);
+            float factor = 1;
+            if (write)
+                field->setText(rt::Format(value, DecimalPointFormat(reg, factor)));
+        }
+    } else if (kind == 2) {
+        ComboBox* list = cbxParameter(reg);
+        const int position = rt::CInt(value);
+        if (write)
+            list->setListIndex(position);
+        else if (position < -1 || position >= list->ListCount())
+            rt::raise(rt::ErrInvalidPropertyValue);
+    } else if (kind == 3) {
+        rt::CLng(value);
+        if (write) {
+            DistributeBits(reg, value);
+        } else {
+            const auto& field = gCfgField[std::size_t(reg)];
+            for (int bit = field[2]; bit <= field[3]; ++bit)
+                indexedBitBox(reg, bit);
+        }
+    }
 }

@@ -645,20 +645,27 @@ void FrmMonitor::cmdChangeAll_Click()
                 mb::Exclamation, QStringLiteral("Cannot Send Change All Setpoint Value"));
             continue;
         }
+        // A row that cannot be sent asks whether to go on, naming the row.
+        const auto goOn = [&](const QString& why, const QString& title) {
+            ctl::setBackColor(txtChangeAll, color::Red);
+            const QString text = QStringLiteral("Setpoint Value not sent to address ") +
+                                 AddressToText(t.group, t.address) + QStringLiteral(" (") + label.mid(7) +
+                                 QStringLiteral(") ") + why + QLatin1Char('\r') +
+                                 QStringLiteral("Do you want to continue with the next instrument?");
+            return box(text, kConfirm, title) != mb::No;
+        };
         if (!monitor::ScaledSetpoint(typed, RowScale[r], value)) {
-            box(OutOfRange(label.left(3)), mb::Exclamation, QStringLiteral("Invalid Setpoint Value"));
+            if (!goOn(QStringLiteral("because it is outside the range the instrument can hold."),
+                      QStringLiteral("Invalid Setpoint Value")))
+                return;
             continue;
         }
         QString errText;
         int errCode = 0;
         WriteInstrumentRegister(t.group, t.protocol, errText, errCode, t.address, kSetpointRegister, value);
         if (errCode != 0) {
-            ctl::setBackColor(txtChangeAll, color::Red);
-            const QString text = QStringLiteral("Setpoint Value not sent to address ") +
-                                 AddressToText(t.group, t.address) + QStringLiteral(" (") + label.mid(7) +
-                                 QStringLiteral(") due to communications Error >") + errText + QStringLiteral(".") +
-                                 QLatin1Char('\r') + QStringLiteral("Do you want to continue with the next instrument?");
-            if (box(text, kConfirm, QStringLiteral("Send Setpoint Value Communications Error")) == mb::No)
+            if (!goOn(QStringLiteral("due to communications Error >") + errText + QStringLiteral("."),
+                      QStringLiteral("Send Setpoint Value Communications Error")))
                 return;
             continue;
         }

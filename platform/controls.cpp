@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QPointer>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <map>
 #include <new>
 
 #include "platform/msgbox.h"
@@ -127,28 +129,9 @@ protected:
             return false;
         switch (e->type()) {
         case QEvent::FocusIn:
-        case QEvent::FocusOut: {
-            // A box, a menu or another window coming up takes no focus from
-            // the field, and getting it back is no new focus: a handler that
-            // shows a box must not run again when the box closes.
-            const auto reason = static_cast<QFocusEvent*>(e)->reason();
-            const bool in = e->type() == QEvent::FocusIn;
-            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
-                if (!in) {
-                    away_ = true;
-                    return false;
-                }
-                if (away_) {
-                    away_ = false;
-                    return false;
-                }
-            }
-            away_ = false;
-            auto& f = in ? gotFocus : lostFocus;
-            if (f)
-                guard(w_->window(), routineName(w_, in ? "GotFocus" : "LostFocus"), f);
+        case QEvent::FocusOut:
+            focus(e->type() == QEvent::FocusIn, static_cast<QFocusEvent*>(e)->reason());
             return false;
-        }
         case QEvent::KeyPress:
             return key(static_cast<QKeyEvent*>(e));
         default:
@@ -157,6 +140,38 @@ protected:
     }
 
 private:
+    // The field that holds its window's focus as the handlers see it: it has
+    // had its GotFocus and not yet its LostFocus. A box, a menu or another
+    // window coming up takes no focus from it, and getting the focus back is
+    // no new focus, so a handler that shows a box does not run again when the
+    // box closes. A field that the focus was moving to while the box was up
+    // is not the holder: when the box has gone and it has the focus, it gets
+    // its GotFocus then, once.
+    static std::map<const QWidget*, QPointer<QWidget>>& holders()
+    {
+        static std::map<const QWidget*, QPointer<QWidget>> h;
+        return h;
+    }
+
+    void focus(bool in, Qt::FocusReason reason)
+    {
+        QPointer<QWidget>& holder = holders()[w_->window()];
+        const bool passing = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (in) {
+            if (holder == w_)
+                return;
+            holder = w_;
+        } else {
+            if (passing)
+                return;
+            if (holder == w_)
+                holder = nullptr;
+        }
+        const auto& f = in ? gotFocus : lostFocus;
+        if (f)
+            guard(w_->window(), routineName(w_, in ? "GotFocus" : "LostFocus"), f);
+    }
+
     bool key(QKeyEvent* k)
     {
         if (!keyPress || retyping_ || k->text().size() != 1 || k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab)
@@ -180,7 +195,6 @@ private:
 
     QWidget* w_;
     bool retyping_ = false;
-    bool away_ = false;
 };
 
 EventTap* tapOf(QWidget* w)

@@ -39,18 +39,37 @@ struct OpenGuard {
     OpenGuard() { ++gOpen; }
     ~OpenGuard() { --gOpen; }
 };
+
+struct Button {
+    QMessageBox::StandardButton kind;
+    int answer;
+};
+
+// The buttons of a style, left to right.
+std::vector<Button> ButtonsOf(int style)
+{
+    switch (style & 7) {
+    case OKCancel: return {{QMessageBox::Ok, OK}, {QMessageBox::Cancel, Cancel}};
+    case YesNoCancel: return {{QMessageBox::Yes, Yes}, {QMessageBox::No, No}, {QMessageBox::Cancel, Cancel}};
+    case YesNo: return {{QMessageBox::Yes, Yes}, {QMessageBox::No, No}};
+    default: return {{QMessageBox::Ok, OK}};
+    }
+}
+
+std::size_t DefaultIndex(int style, std::size_t buttons)
+{
+    const std::size_t named = std::size_t((style & (DefaultButton2 | DefaultButton3)) >> 8);
+    return named < buttons ? named : 0;
+}
+
+// Escape and the close box press the last button.
+int EscapeAnswer(int style) { return ButtonsOf(style).back().answer; }
 } // namespace
 
 int defaultAnswer(int style)
 {
-    const int buttons = style & 7;
-    const bool second = (style & DefaultButton2) != 0;
-    switch (buttons) {
-    case OKCancel: return second ? Cancel : OK;
-    case YesNoCancel: return second ? No : Yes;
-    case YesNo: return second ? No : Yes;
-    default: return OK;
-    }
+    const std::vector<Button> buttons = ButtonsOf(style);
+    return buttons[DefaultIndex(style, buttons.size())].answer;
 }
 
 int MsgBox(const QString& text, int style, const QString& title, QWidget* owner)
@@ -72,41 +91,17 @@ int MsgBox(const QString& text, int style, const QString& title, QWidget* owner)
     case Information: box.setIcon(QMessageBox::Information); break;
     default: box.setIcon(QMessageBox::NoIcon); break;
     }
-    const bool second = (style & DefaultButton2) != 0;
-    QAbstractButton* def = nullptr;
-    std::vector<std::pair<QAbstractButton*, int>> map;
-    auto add = [&](QMessageBox::StandardButton b, int answer, bool isDefault) {
-        QAbstractButton* btn = box.addButton(b);
-        map.emplace_back(btn, answer);
-        if (isDefault)
-            def = btn;
-    };
-    switch (style & 7) {
-    case OKCancel:
-        add(QMessageBox::Ok, OK, !second);
-        add(QMessageBox::Cancel, Cancel, second);
-        break;
-    case YesNoCancel:
-        add(QMessageBox::Yes, Yes, !second);
-        add(QMessageBox::No, No, second);
-        add(QMessageBox::Cancel, Cancel, false);
-        break;
-    case YesNo:
-        add(QMessageBox::Yes, Yes, !second);
-        add(QMessageBox::No, No, second);
-        break;
-    default:
-        add(QMessageBox::Ok, OK, true);
-        break;
-    }
-    if (def)
-        box.setDefaultButton(qobject_cast<QPushButton*>(def));
+    const std::vector<Button> buttons = ButtonsOf(style);
+    std::vector<QAbstractButton*> shownButtons;
+    for (const Button& b : buttons)
+        shownButtons.push_back(box.addButton(b.kind));
+    box.setDefaultButton(qobject_cast<QPushButton*>(shownButtons[DefaultIndex(style, buttons.size())]));
+    box.setEscapeButton(shownButtons.back());
     box.exec();
-    for (auto& [btn, answer] : map)
-        if (box.clickedButton() == btn)
-            return answer;
-    // Closed without a button: the escape answer.
-    return (style & 7) == YesNo ? No : ((style & 7) == OKOnly ? OK : Cancel);
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == shownButtons[i])
+            return buttons[i].answer;
+    return EscapeAnswer(style);
 }
 
 void AppError(const rt::RtError& e, const QString& routine, const QString& firstLine)

@@ -1,8 +1,11 @@
 #pragma once
 // Modal message boxes, and the standard "Application Error" box. A style adds
-// up one button set, one icon and optionally the second button as the
-// default (YesNo + Question + DefaultButton2 is a confirmation whose default
-// is No); the answer names the button pressed. Tests answer and record every box through the hook.
+// up one button set, one icon and which button is the default, the first
+// unless DefaultButton2 or DefaultButton3 names another (YesNo + Question +
+// DefaultButton2 is a confirmation whose default is No); the answer names the
+// button pressed. Enter presses the default button; Escape and the close box
+// press the last one (Cancel, No on a Yes/No question, or the only OK).
+// Tests answer and record every box through the hook.
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -24,6 +27,7 @@ enum Style : int {
     Exclamation = 48,
     Information = 64,
     DefaultButton2 = 256,
+    DefaultButton3 = 512,
 };
 enum Answer : int { OK = 1, Cancel = 2, Yes = 6, No = 7 };
 
@@ -59,8 +63,8 @@ void clearHandler();
 // Recording is always on; tests read and clear it.
 const std::vector<Call>& calls();
 void clearCalls();
-// The answer a box gives when nobody answers: OK for OK styles, the default
-// button (No with DefaultButton2) for questions.
+// The answer of the style's default button (Enter); a default beyond the
+// box's buttons falls back to the first.
 int defaultAnswer(int style);
 // Number of boxes open right now (a handler that is answering counts too).
 int openCount();

@@ -1,5 +1,7 @@
 // Values the configuration screen writes to the instrument at once, seen on
 // the simulator's line.
+#include <QApplication>
+
 #include "config/frmConfig.h"
 #include "config_user.h"
 #include "core/commport.h"
@@ -162,6 +164,31 @@ TEST_F(ConfigImmediateTest, NoEmptyFailedOrDemoWriteGoesWrong)
     EXPECT_TRUE(sim_.requests().empty());
     EXPECT_TRUE(f.lblProgress->text().isEmpty());
     gDemoMode = false;
+}
+
+TEST_F(ConfigImmediateTest, TypingPastTheQuestionReplacesTheNextField)
+{
+    FrmConfig& f = open(0, "R", "33");
+    TextBox* sp1 = f.txtParameter(258);
+    TextBox* sp2 = f.txtParameter(262);
+    for (const Qt::Key leaving : {Qt::Key_Tab, Qt::Key_Return}) {
+        SCOPED_TRACE(leaving);
+        asLoaded(f, [&] { sp2->setText("12.0"); });
+        type(f, sp1, "150");
+        {
+            // The real question, answered with Enter as the user does.
+            RealBoxKeys enter(Qt::Key_Return);
+            QTest::keyClick(sp1, leaving);
+            EXPECT_EQ(enter.titles, QStringList{"Immediate Write of Parameter"});
+        }
+        EXPECT_TRUE(sim_.requests().empty()); // Enter is No
+
+        // The window manager gives the screen its activation back.
+        f.activateWindow();
+        ASSERT_TRUE(runEventsUntil([&] { return QApplication::focusWidget() == sp2 && f.isActiveWindow(); }));
+        QTest::keyClicks(QApplication::focusWidget(), "9");
+        EXPECT_EQ(sp2->Text(), "9");
+    }
 }
 
 TEST_F(ConfigImmediateTest, RunStopAutoAddressAndPidGroupAreWrittenOnYes)

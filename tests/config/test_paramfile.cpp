@@ -112,7 +112,6 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
         QByteArray head;      // the file's first four lines
         const char* title;    // "" = loads
         const char* quoted;   // what the message quotes after ">"
-        int decimalPoint = -1; // taken from the file before the refusal; -1 none
     };
     const Case cases[] = {
         {"TW", "\"32\",\"\",\"Modbus RTU-1\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n",
@@ -126,11 +125,12 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
         // model R7 saves four decimals and loads them again
         {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",4\r\n\"INP\",16\r\n", "", ""},
         {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"TW\",\"\"\r\n\"DPT\",1\r\n\"INP\",0\r\n",
-         "Invalid Input Type Parameter", "The Input Type (INP) setting > 0 found", 1},
+         "Invalid Input Type Parameter", "The Input Type (INP) setting > 0 found"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.head.toStdString());
         FrmConfig& f = open(0, "R", c.model);
+        f.txtDescription(0)->setText("mine");
         f.Changed = true;
         const int dp = f.CurDecimalPoint, type = f.CurInputType;
         writeFile("p.csv", c.head + "\"Register\",\"Parameter\"\r\n");
@@ -146,9 +146,11 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
         ASSERT_EQ(boxes_.count(), 1);
         EXPECT_EQ(boxes_.last().title, c.title);
         EXPECT_TRUE(boxes_.last().text.contains(c.quoted)) << boxes_.last().text.toStdString();
-        // The edits are still unsaved, and no refused setting was taken.
+        // The edits are still unsaved, and nothing of the file was taken.
         EXPECT_TRUE(f.Changed);
-        EXPECT_EQ(f.CurDecimalPoint, c.decimalPoint < 0 ? dp : c.decimalPoint);
+        EXPECT_EQ(f.ModelID(), c.model);
+        EXPECT_EQ(f.txtDescription(0)->Text(), "mine");
+        EXPECT_EQ(f.CurDecimalPoint, dp);
         EXPECT_EQ(f.CurInputType, type);
     }
 
@@ -169,41 +171,57 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
     }
 }
 
-TEST_F(ParamFileTest, DataLinesFillTheirWidgets)
+TEST_F(ParamFileTest, DamagedFilesAreRefusedWholeAndChangeNothing)
 {
+    const QByteArray head = "\"32\",\"loaded\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",1\r\n\"INP\",1\r\n"
+                            "\"Register\",\"Parameter\"\r\n";
+    const auto with = [&](const char* from, const char* to) { return QByteArray(head).replace(from, to); };
     struct Case {
-        const char* line;
-        std::function<void(FrmConfig&)> check;
+        QByteArray file;
+        const char* reg; // the register the box names
     };
     const Case cases[] = {
-        {"102H,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "25.0"); }},
-        // "h" is no hex mark: register 102 has no field and the line is skipped
-        {"102h,25", [](FrmConfig& f) { EXPECT_EQ(f.txtParameter(258)->Text(), "0.0"); }},
+        {head + "262,5\r\n258,two\r\n", " 258"},
+        {head + "262,5\r\n258,\r\n", " 258"},
+        {head + "262,5\r\n258\r\n", " 258"},
+        {head + "262,5\r\nsome notes\r\n", " 0"},
+        {head + "262,5\r\n258,1,2\r\n", " 258"},
+        {head + "262,5\r\n102h,25\r\n", " 0"}, // "h" is no hex mark, and 102h no decimal number
+        {head + "262,5\r\n794,7\r\n", " 794"},  // a list position the list lacks
+        {with("\"DPT\",1", "\"DPT\",two") + "262,5\r\n", " 0"},
+        {with("\"DPT\",1", "\"DPT\",") + "262,5\r\n", " 0"},
+        {with("\"INP\",1", "\"INP\"") + "262,5\r\n", " 0"},
+        {with(",\"Modbus RTU-0\"", "") + "262,5\r\n", " 0"},
+        {with("\"Register\",\"Parameter\"\r\n", ""), " 0"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        FrmConfig& f = open(0, "R", "R7");
-        f.txtParameter(258)->setText("0");
-        writeFile("d.csv", QByteArray("\"32\",\"\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",1\r\n\"INP\",1\r\n"
-                                      "\"Register\",\"Parameter\"\r\n") + c.line + "\r\n");
-        EXPECT_EQ(f.ReadParameterFile(path("d.csv")), 0);
-        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
-        c.check(f);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.file.toStdString());
+        FrmConfig& f = open(0, "R", "TW");
+        f.txtDescription(0)->setText("mine");
+        f.SaveParameterFile(path("before.csv"));
+        const bool changed = i % 2 == 0;
+        f.Changed = changed;
+        writeFile("d.csv", c.file);
+        EXPECT_EQ(f.ReadParameterFile(path("d.csv")), -1);
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, "Application Error");
+        EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmConfig.ReadParameterFile, Parameter >"
+                                                + QString(c.reg) + ". File >" + path("d.csv")))
+            << boxes_.last().text.toStdString();
+        EXPECT_FALSE(f.Loading);
+        EXPECT_EQ(f.Changed, changed);
+        f.SaveParameterFile(path("after.csv"));
+        EXPECT_EQ(readFile("after.csv"), readFile("before.csv"));
     }
 
-    // A register beyond the table, or a list position the list lacks, is an
-    // application error naming the line's register and the file.
-    FrmConfig& f = open(0, "R", "R7");
-    writeFile("e.csv", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"R7\",\"\"\r\n\"DPT\",1\r\n\"INP\",1\r\n"
-                       "\"Register\",\"Parameter\"\r\n794,7\r\n");
-    f.Changed = true;
-    EXPECT_EQ(f.ReadParameterFile(path("e.csv")), -1);
-    EXPECT_EQ(boxes_.last().title, "Application Error");
-    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmConfig.ReadParameterFile, Parameter > 794. File >"
-                                            + path("e.csv")))
-        << boxes_.last().text.toStdString();
-    EXPECT_FALSE(f.Loading);
-    EXPECT_TRUE(f.Changed);
+    // The same lines sound: "102H" is hexadecimal in any group.
+    FrmConfig& f = open(0, "R", "TW");
+    writeFile("d.csv", head + "262,5\r\n102H,25\r\n");
+    EXPECT_EQ(f.ReadParameterFile(path("d.csv")), 0);
+    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    EXPECT_EQ(f.ModelID(), "R7");
+    EXPECT_EQ(f.txtParameter(258)->Text(), "25.0");
 }
 
 TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
@@ -251,10 +269,21 @@ TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)
     EXPECT_EQ(asked[0].initialDir, programDir());
     EXPECT_EQ(f.ConfigFileName, "");
 
-    // Yes, and the save dialog cancelled: the edits stay.
+    // Enter in the real question is Cancel: the edits stay, no save is offered.
     f.Changed = true;
-    boxes_.push(mb::Yes);
     int cancel = 0;
+    {
+        RealBoxKeys enter(Qt::Key_Return);
+        f.AskIfDiscardChanges(cancel);
+        EXPECT_EQ(enter.titles, QStringList{"Changes Not Saved"});
+    }
+    EXPECT_EQ(cancel, 1);
+    EXPECT_TRUE(f.Changed);
+    EXPECT_EQ(asked.size(), 1u);
+
+    // Yes, and the save dialog cancelled: the edits stay.
+    cancel = 0;
+    boxes_.push(mb::Yes);
     f.AskIfDiscardChanges(cancel);
     EXPECT_EQ(boxes_.last().title, "Changes Not Saved");
     EXPECT_EQ(cancel, 1);

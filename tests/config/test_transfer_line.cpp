@@ -340,6 +340,7 @@ TEST_F(TransferTest, CommandLineMessages)
     f.ReadControllerParameters();
     f.SaveParameterFile(file("good.csv"));
     writeFile("bad.csv", "\"33\",\"\",\"Modbus RTU-1\"\r\n");
+    writeFile("damaged.csv", readFile("good.csv") + "258,abc\r\n");
     struct Case {
         const char* commandLine;
         std::vector<int> answers;
@@ -353,6 +354,8 @@ TEST_F(TransferTest, CommandLineMessages)
                                                               "to an instrument does not exist", true},
         {"bad.csv 33", {}, {"Invalid Controller Group and Protocol Parameter", "Auto Send File Not Found"},
          "bad.csv  passed to the program to automatically send to an instrument failed to load properly.", true},
+        {"damaged.csv 33", {}, {"Application Error", "Auto Send File Not Found"}, "damaged.csv  passed to the "
+         "program to automatically send to an instrument failed to load properly.", true},
         {"good.csv   ", {}, {"No Addresses Given"}, "No instrument addresses were given to send file >", true},
         {"good.csv 1FF", {mb::No}, {"Continue With Next Instrument"},
          "The send to instrument address: 1FF is invalid.  Do you want to continue with the next address ?", true},
@@ -362,6 +365,7 @@ TEST_F(TransferTest, CommandLineMessages)
         SCOPED_TRACE(c.commandLine);
         Forms::discardAll();
         boxes_.clear();
+        sim_.clearLog();
         for (int a : c.answers)
             boxes_.push(a);
         bool ended = false;
@@ -378,6 +382,7 @@ TEST_F(TransferTest, CommandLineMessages)
             EXPECT_TRUE(boxes_.last().text.contains(c.lastText)) << boxes_.last().text.toStdString();
         // The screen comes up first, also when nothing is sent.
         EXPECT_TRUE(Forms::isLoaded<FrmConfig>());
+        EXPECT_TRUE(wire().empty());
     }
 }
 

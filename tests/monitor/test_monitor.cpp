@@ -371,6 +371,22 @@ TEST_F(MonitorTest, ChangeAll)
     EXPECT_EQ(back(m.txtSVText(7)), color::White);
     EXPECT_TRUE(gLastSPPollTime == 0 && Clock::timer() == before);
 
+    // A value a row cannot hold asks whether to go on, naming the row; No
+    // ends the command there.
+    m.txtChangeAll->setText(QStringLiteral("4000"));
+    boxes_.clear();
+    boxes_.push(mb::Yes);
+    boxes_.push(mb::No);
+    m.cmdChangeAll->click();
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_EQ(boxes_.last().title, "Invalid Setpoint Value");
+    EXPECT_EQ(boxes_.last().style, mb::YesNo | mb::Question | mb::DefaultButton2);
+    EXPECT_EQ(boxes_.last().text, "Setpoint Value not sent to address 32 (Oven) because it is outside the range the "
+                                  "instrument can hold.\rDo you want to continue with the next instrument?");
+    EXPECT_EQ(back(m.txtChangeAll), color::Red);
+    EXPECT_EQ(sim_.must("get 51 reg 257"), "625");
+    EXPECT_EQ(gLastSPPollTime, 0);
+
     // Text that is no number is refused before anything is asked or sent.
     m.txtChangeAll->setText(QStringLiteral("6O"));
     boxes_.clear();

@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/controls.h"
 #include "platform/form.h"
@@ -202,7 +203,14 @@ TEST_F(ControlsTest, FiveHundredGeneratedControlsWiredWithOneCall)
     ControlArray<TextBox>::Events events;
     events.Change = [&](int i) { seen << QString("change %1").arg(i); };
     events.GotFocus = [&](int i) { seen << QString("got %1").arg(i); };
-    events.LostFocus = [&](int i) { seen << QString("lost %1").arg(i); };
+    bool boxOnLeave = false;
+    events.LostFocus = [&](int i) {
+        seen << QString("lost %1").arg(i);
+        if (std::exchange(boxOnLeave, false)) {
+            QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+            mb::MsgBox("question", mb::OKOnly, "T", form);
+        }
+    };
     events.KeyPress = [&](int, int& k) { k = k == '-' ? 0 : QChar(k).toUpper().unicode(); };
     txtParameter.wire(events);
     showForm();
@@ -225,6 +233,15 @@ TEST_F(ControlsTest, FiveHundredGeneratedControlsWiredWithOneCall)
     ASSERT_EQ(QApplication::focusWidget(), t);
     focus(txtParameter(1499));
     EXPECT_EQ(seen.join(", "), "lost 1000, got 1257, change 1257, lost 1257, got 1499");
+    // A box shown while the focus moves on: once it has gone, the field the
+    // focus went to has got it, once.
+    seen.clear();
+    boxOnLeave = true;
+    focus(txtParameter(1498));
+    form->activateWindow();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), txtParameter(1498));
+    EXPECT_EQ(seen.join(", "), "lost 1499, got 1498");
     EXPECT_EQ(rtErrorOf([&] { txtParameter(999); }), rt::ErrControlArrayElement);
 }
 

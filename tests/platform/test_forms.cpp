@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <utility>
 
 #include "platform/app.h"
 #include "platform/form.h"
@@ -104,6 +105,36 @@ TEST_F(FormTest, ActivationMovesBetweenOwnWindowsOnly)
     // Showing the active window again fires nothing.
     b.Show();
     EXPECT_TRUE(log.isEmpty());
+}
+
+TEST_F(FormTest, BoxesAnswerEnterWithTheirDefaultButtonAndEscapeWithTheLast)
+{
+    FormA& a = Forms::get<FormA>();
+    a.Show();
+    // Every style the program shows, with the answer to Enter and to Escape.
+    struct Row {
+        int style, enter, escape;
+    };
+    const Row rows[] = {
+        {mb::OKOnly, mb::OK, mb::OK},
+        {mb::Critical, mb::OK, mb::OK},
+        {mb::Exclamation, mb::OK, mb::OK},
+        {mb::Information, mb::OK, mb::OK},
+        {mb::YesNo, mb::Yes, mb::No},
+        {mb::YesNo | mb::DefaultButton2, mb::No, mb::No},
+        {mb::YesNo | mb::Question | mb::DefaultButton2, mb::No, mb::No},
+        {mb::YesNoCancel | mb::Question | mb::DefaultButton2, mb::No, mb::Cancel},
+        {mb::YesNoCancel | mb::DefaultButton3, mb::Cancel, mb::Cancel},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.style);
+        EXPECT_EQ(mb::defaultAnswer(r.style), r.enter); // what an unanswered box gives in tests
+        for (const auto& [key, answer] : {std::pair{Qt::Key_Return, r.enter}, std::pair{Qt::Key_Escape, r.escape}}) {
+            RealBoxKeys keys(key);
+            EXPECT_EQ(mb::MsgBox("q", r.style, "T", &a), answer) << key;
+            EXPECT_EQ(keys.titles.size(), 1);
+        }
+    }
 }
 
 TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)

@@ -1,6 +1,8 @@
 #include "testenv.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -21,6 +23,11 @@ MsgBoxAnswers* gActiveAnswers = nullptr;
 MsgBoxAnswers::MsgBoxAnswers()
 {
     mb::clearCalls();
+    install();
+}
+
+void MsgBoxAnswers::install()
+{
     mb::setHandler([this](const mb::Call& c) {
         if (answers_.empty())
             return mb::defaultAnswer(c.style);
@@ -37,6 +44,26 @@ MsgBoxAnswers::~MsgBoxAnswers()
         mb::clearHandler();
         gActiveAnswers = nullptr;
     }
+}
+
+RealBoxKeys::RealBoxKeys(Qt::Key key)
+{
+    mb::setHandler(nullptr);
+    QObject::connect(&timer_, &QTimer::timeout, [this, key] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || QGuiApplication::focusWindow() != box->windowHandle() || box->property("qxKeyed").toBool())
+            return;
+        box->setProperty("qxKeyed", true);
+        titles << box->windowTitle();
+        QTest::keyClick(QApplication::focusWidget(), key);
+    });
+    timer_.start(1);
+}
+
+RealBoxKeys::~RealBoxKeys()
+{
+    if (gActiveAnswers)
+        gActiveAnswers->install();
 }
 
 mb::Call MsgBoxAnswers::last() const

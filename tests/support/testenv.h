@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <deque>
 #include <gtest/gtest.h>
 #include <string>
@@ -35,8 +36,24 @@ public:
     int count() const { return int(mb::calls().size()); }
     void clear() { mb::clearCalls(); }
 
+    // Boxes are answered from the queue again (after RealBoxKeys).
+    void install();
+
 private:
     std::deque<int> answers_;
+};
+
+// While it lives boxes are real, and each is answered by pressing `key`
+// where the focus is once the box has it, as the user does; the titles of
+// the boxes answered are kept.
+class RealBoxKeys {
+public:
+    explicit RealBoxKeys(Qt::Key key);
+    ~RealBoxKeys();
+    QStringList titles;
+
+private:
+    QTimer timer_;
 };
 
 // A fresh program folder and shared state; windows and the line closed afterwards.
