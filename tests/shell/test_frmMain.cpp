@@ -1,4 +1,4 @@
-// The main menu: what it shows, navigation, the terminal's logging guard, ending.
+// The main menu: what it shows, navigation, the terminal's logging guard, the idle lamp, ending.
 #include <QImage>
 #include <QTimer>
 #include <utility>
