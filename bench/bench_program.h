@@ -1,5 +1,6 @@
 #pragma once
-// What a benchmark of the program's screens starts with: offscreen windows,
+// What a benchmark of the program's screens starts with: offscreen windows
+// (unless QT_QPA_PLATFORM names another platform, e.g. under scripts/with-wm),
 // a program folder of its own and the shared state as at the program's start.
 #include <QApplication>
 #include <QFile>
@@ -21,7 +22,11 @@ public:
 private:
     // Set before the application object exists, which picks the platform.
     struct Offscreen {
-        Offscreen() { qputenv("QT_QPA_PLATFORM", "offscreen"); }
+        Offscreen()
+        {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
     } offscreen_;
     QApplication app_;
     QTemporaryDir dir_;

@@ -2,12 +2,15 @@
 // offscreen at 1200 x 700: a redraw after a sampling tick, a redraw that
 // rebuilds the whole plot, and one sampling tick (one point per pen into the
 // store) with few and with all points held.
+//
+//   bench_chart [--short]     (short: the same chart, fewer repetitions)
 #include <QElapsedTimer>
 #include <cmath>
 #include <cstdio>
 
 #include "platform/chart.h"
 #include "bench_program.h"
+#include "bench_run.h"
 
 namespace {
 
@@ -43,6 +46,7 @@ double meanMs(int n, F&& f)
 int main(int argc, char** argv)
 {
     BenchProgram program(argc, argv);
+    const BenchRun run(argc, argv);
     Chart chart;
     chart.resize(1200, 700);
     chart.show();
@@ -54,23 +58,26 @@ int main(int argc, char** argv)
     int p = 1;
     for (; p <= 1000; ++p)
         tick(chart, p);
-    const double tickFew = meanMs(2000, [&](int i) { tick(chart, 1000 - i % 500); });
+    const double tickFew = meanMs(run.pick(2000, 200), [&](int i) { tick(chart, 1000 - i % 500); });
     for (; p <= kPoints - 200; ++p)
         tick(chart, p);
     chart.setDrawCommand(Chart::DrawRedraw);
 
     // Redraw after each tick: the new points join the plot, then it repaints.
-    const double tickRedraw = meanMs(199, [&](int) { tick(chart, p++); chart.setDrawCommand(Chart::DrawRedraw); });
-    const double tickFull = meanMs(2000, [&](int i) { tick(chart, kPoints - i % 500); });
+    const double tickRedraw = meanMs(run.pick(199, 20), [&](int) {
+        tick(chart, p++);
+        chart.setDrawCommand(Chart::DrawRedraw);
+    });
+    const double tickFull = meanMs(run.pick(2000, 200), [&](int i) { tick(chart, kPoints - i % 500); });
     // A change to old points (a new time base) makes the plot take every point again.
-    const double rebuild = meanMs(20, [&](int) {
+    const double rebuild = meanMs(run.pick(20, 3), [&](int) {
         for (int s = 1; s <= kPens; ++s) {
             chart.setCurrentSet(s);
             chart.setXPositionOf(1, chart.XPositionOf(1));
         }
         chart.setDrawCommand(Chart::DrawRedraw);
     });
-    const double redraw = meanMs(50, [&](int) { chart.setDrawCommand(Chart::DrawRedraw); });
+    const double redraw = meanMs(run.pick(50, 5), [&](int) { chart.setDrawCommand(Chart::DrawRedraw); });
 
     std::printf("chart at %d pens x %d points, offscreen 1200x700\n", kPens, chart.PointCount());
     std::printf("  redraw (no new points)         %7.2f ms   target <= 10 ms\n", redraw);

@@ -3,10 +3,8 @@
 // poll time-out each). The CPU time over the run shows whether the wait blocks
 // on the port or spins.
 //
-//   bench_find [addresses]     (default 8; QT_QPA_PLATFORM=offscreen works)
-#include <QApplication>
+//   bench_find [--short] [addresses]     (default 8, short 2)
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <pty.h>
 #include <sys/resource.h>
@@ -20,14 +18,16 @@
 #include "platform/msgbox.h"
 #include "shell/frmFind.h"
 
+#include "bench_program.h"
+#include "bench_run.h"
 #include "cpu_time.h"
 
 using namespace modZarn;
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    const int addresses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 8;
+    BenchProgram program(argc, argv);
+    const int addresses = BenchRun(argc, argv).count(8, 2);
 
     // A line with nobody on it: a pseudo-terminal whose master only listens.
     int master = -1, slave = -1;
@@ -36,8 +36,6 @@ int main(int argc, char** argv)
         std::perror("openpty");
         return 1;
     }
-    QTemporaryDir dir;
-    App::setPath(dir.path());
     qputenv("QUINREX3_COM1", name);
     gCommPort = 1;
     gBaudRate = 9600;

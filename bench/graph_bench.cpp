@@ -2,6 +2,8 @@
 // (10 pens x 12,799 points) on a fake clock: one sampling tick with few and
 // with nearly all points held, the timed redraw of a full graph, and the
 // process's resident memory with the full graph.
+//
+//   bench_graph [--short]     (short: the same graph, fewer repetitions)
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimeZone>
@@ -14,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "bench_program.h"
+#include "bench_run.h"
 
 using namespace modZarn;
 
@@ -45,6 +48,7 @@ double tickMs(FrmGraph& g, int n)
 int main(int argc, char** argv)
 {
     BenchProgram program(argc, argv);
+    const BenchRun run(argc, argv);
     gDefaultFolder = program.path();
     gDemoMode = true;
     mb::setHandler([](const mb::Call&) { return int(mb::OK); });
@@ -70,10 +74,10 @@ int main(int argc, char** argv)
 
     while (g.gphGraph->PointCount() < 1000)
         dueTick(g);
-    const double tickFew = tickMs(g, 500);
+    const double tickFew = tickMs(g, run.pick(500, 50));
     while (g.gphGraph->PointCount() < 12200)
         dueTick(g);
-    const double tickMany = tickMs(g, 500);
+    const double tickMany = tickMs(g, run.pick(500, 50));
     while (g.Sampling)
         dueTick(g);
     const int points = g.gphGraph->PointCount();
@@ -82,10 +86,10 @@ int main(int argc, char** argv)
     g.SetGraphLegends();
     QElapsedTimer t;
     t.start();
-    constexpr int kRedraws = 50;
-    for (int i = 0; i < kRedraws; ++i)
+    const int redraws = run.pick(50, 5);
+    for (int i = 0; i < redraws; ++i)
         g.SetGraphLegends();
-    const double redraw = t.nsecsElapsed() / 1e6 / kRedraws;
+    const double redraw = t.nsecsElapsed() / 1e6 / redraws;
 
     std::printf("graph screen, demo mode, %d pens x %d points\n", g.gphGraph->SetCount(), points);
     std::printf("  timed redraw of the full graph   %7.2f ms   target <= 10 ms\n", redraw);

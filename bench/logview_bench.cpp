@@ -12,6 +12,7 @@
 
 #include "monitor/frmViewLog.h"
 #include "bench_program.h"
+#include "bench_run.h"
 
 namespace {
 
@@ -81,11 +82,11 @@ void measure(const BenchProgram& program, qint64 lines, bool report = true)
 
 int main(int argc, char** argv)
 {
-    const bool brief = (argc > 1 && std::strcmp(argv[1], "--short") == 0) || qgetenv("QX_BENCH_SHORT") == "1";
+    const BenchRun run(argc, argv);
     BenchProgram program(argc, argv);
     std::printf("View Current log view (targets: first screenful < 1000 ms, memory < 2 x the file)\n");
     measure(program, 10, false); // fonts and the window first, so that they are not counted below
-    const qint64 base = brief ? 10'000 : 100'000;
+    const qint64 base = run.pick<qint64>(100'000, 10'000);
     for (const qint64 lines : {base, base * 10})
         measure(program, lines);
     return 0;

@@ -3,12 +3,10 @@
 // pace of a 9600-baud line, next to the wire floor of the very exchanges the
 // pass made; and the CPU the 50 ms poll timer costs between passes.
 //
-//   bench_monitor_pass [passes]     (default 5)
-#include <QApplication>
+//   bench_monitor_pass [--short] [passes]     (default 5, short 1)
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <string>
 
@@ -24,6 +22,8 @@
 #include "sim_line.h"
 #include "support/simulator.h"
 
+#include "bench_program.h"
+#include "bench_run.h"
 #include "cpu_time.h"
 
 using namespace modZarn;
@@ -72,14 +72,13 @@ bool IsRtu(const QByteArray& frame) { return !frame.startsWith(':') && !frame.st
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    QTemporaryDir dir;
-    App::setPath(dir.path());
-    ResetSharedState();
+    BenchProgram program(argc, argv);
+    const BenchRun run(argc, argv);
+    const int passes = run.count(5, 1);
+    const int idleMs = run.pick(3000, 1000);
     for (const char* name : {"ZarnXref.TXT", "xxGXref.TXT", "xxHXref.TXT"})
-        QFile::copy(QStringLiteral(QX_DATA_DIR "/") + QString::fromLatin1(name), dir.filePath(QString::fromLatin1(name)));
+        QFile::copy(QStringLiteral(QX_DATA_DIR "/") + QString::fromLatin1(name),
+                    program.filePath(QString::fromLatin1(name)));
     ReadZarnXrefFile();
     ReadxxGXrefFile();
     ReadxxHXrefFile();
@@ -138,7 +137,7 @@ int main(int argc, char** argv)
     const double c0 = CpuSeconds();
     idle.start();
     QEventLoop loop;
-    QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(idleMs, &loop, &QEventLoop::quit);
     loop.exec();
     const double idleShare = (CpuSeconds() - c0) / (idle.nsecsElapsed() / 1e9);
     m.tmrPoll.setEnabled(false);
@@ -148,7 +147,8 @@ int main(int argc, char** argv)
     std::printf("  pass wall time     : %8.1f ms   (reference: wire floor %8.1f ms; ratio %.3f, goal <= 1.10)\n",
                 wall * 1e3, floorSeconds * 1e3, wall / floorSeconds);
     std::printf("  pass CPU time      : %8.1f ms   (%.1f %% of the pass)\n", cpu * 1e3, 100 * cpu / wall);
-    std::printf("  CPU between passes : %8.3f %%   (reference: 0 %%, timer idle 3 s)\n", idleShare * 100);
+    std::printf("  CPU between passes : %8.3f %%   (reference: 0 %%, timer idle %.0f s)\n", idleShare * 100,
+                idleMs / 1e3);
     CommPort().setPortOpen(false);
     return 0;
 }

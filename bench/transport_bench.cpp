@@ -3,7 +3,7 @@
 // the CPU time our driver spends while it waits for an instrument that never
 // answers.
 //
-//   bench_transport [exchanges]     (default 5000 per side)
+//   bench_transport [--short] [exchanges]     (default 5000 per side, short 200)
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,6 +22,7 @@
 #include "core/transports.h"
 #include "platform/serialport.h"
 
+#include "bench_run.h"
 #include "cpu_time.h"
 
 using namespace modZarn;
@@ -131,13 +132,13 @@ int ExchangeTimes(int n)
     return rc;
 }
 
-int SilentInstrument()
+int SilentInstrument(int timeoutMs)
 {
     int master = -1, slaveFd = -1;
     char name[256];
     if (openpty(&master, &slaveFd, name, nullptr, nullptr) != 0)
         return 1;
-    gPollTimeoutMs = 1000;
+    gPollTimeoutMs = timeoutMs;
     if (!OpenOurPort(QString::fromLocal8Bit(name)))
         return 1;
     QVector<float> v(2, 0);
@@ -149,7 +150,7 @@ int SilentInstrument()
     ModbusRead_R(1, 0, text, code, 1, 5, 3, 1, v); // two attempts, both time out
     const double cpu = CpuSeconds() - cpu0;
     const double seconds = wall.elapsed() / 1000.0;
-    std::printf("silent instrument, time-out 1000 ms, two attempts:\n");
+    std::printf("silent instrument, time-out %d ms, two attempts:\n", timeoutMs);
     std::printf("  waited %.2f s, CPU %.1f ms (%.2f%% of one core)  [%s]\n", seconds, cpu * 1e3,
                 100 * cpu / seconds, qPrintable(text));
     CommPort().setPortOpen(false);
@@ -163,8 +164,8 @@ int SilentInstrument()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 5000;
-    int rc = ExchangeTimes(n);
-    rc |= SilentInstrument();
+    const BenchRun run(argc, argv);
+    int rc = ExchangeTimes(run.count(5000, 200));
+    rc |= SilentInstrument(run.pick(1000, 250));
     return rc;
 }

@@ -466,6 +466,9 @@ Shape::Shape(QWidget* parent) : QFrame(parent)
 
 void Shape::setFillColor(quint32 c)
 {
+    // Lamps are set again on every timer tick; only a change repaints.
+    if (c == fill_)
+        return;
     fill_ = c;
     update();
 }

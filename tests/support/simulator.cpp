@@ -9,7 +9,7 @@
 #error "QX_SIM_PATH must name the instrument simulator"
 #endif
 
-bool SimProcess::start(const std::string& config)
+bool SimProcess::start(const std::string& config, const std::vector<std::string>& options)
 {
     stop();
     error_.clear();
@@ -21,6 +21,8 @@ bool SimProcess::start(const std::string& config)
             f.write(QByteArray::fromStdString(config) + '\n');
         args << "--config" << f.fileName();
     }
+    for (const std::string& o : options)
+        args << QString::fromStdString(o);
 
     proc_ = std::make_unique<QProcess>();
     proc_->setStandardErrorFile(dir_->filePath("stderr.txt"));

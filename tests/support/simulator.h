@@ -14,9 +14,10 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Starts it on a line description ("" for its demonstration line); false
-    // with errorText() when it did not come up.
-    bool start(const std::string& config = {});
+    // Starts it on a line description ("" for its demonstration line) with
+    // further command-line options (e.g. "--wire"); false with errorText()
+    // when it did not come up.
+    bool start(const std::string& config = {}, const std::vector<std::string>& options = {});
     void stop();
 
     const std::string& ptyPath() const { return pty_; }
@@ -28,6 +29,7 @@ public:
     std::string must(const std::string& statement);
 
     std::vector<QByteArray> requests() const { return frames("RX"); }
+    std::vector<QByteArray> replies() const { return frames("TX"); }
     void clearLog() const;
     const std::string& errorText() const { return error_; }
 
