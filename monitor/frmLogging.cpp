@@ -17,13 +17,10 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
-#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmLogging& frmLogging() { return Forms::get<FrmLogging>(); }
-
-static const Nav::Registration reg(Nav::Target::Logging, [](Form&) { frmLogging().ShowModal(); });
 
 int WholeUnits(float entry, int factor)
 {

@@ -9,15 +9,11 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "shell/addresslist.h"
-#include "shell/navigation.h"
 #include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
 FrmStatus& frmStatus() { return Forms::get<FrmStatus>(); }
-
-static const Nav::Registration reg(Nav::Target::Status,
-                                   [](Form& from) { modZarn::SwitchForm(from, frmStatus()); });
 
 namespace {
 
