@@ -427,7 +427,7 @@ void FrmLogging::cmdStart_Click()
         r.filter = kCsvFilter;
         r.initialDir = gDefaultFolder;
         r.initialName = rec.Address + QStringLiteral("_") +
-                        rt::FormatDateTime(Clock::localNow(), QStringLiteral("yyyymmdd")) + QStringLiteral(".csv");
+                        Clock::localNow().toString(u"yyyyMMdd") + QStringLiteral(".csv");
         const QString file = fd::ask(r, this);
         if (file.isEmpty())
             return; // cancelled

@@ -302,7 +302,7 @@ void FrmStatus::ShowUnitErrorLine(int code, const QString& line)
 
 void FrmStatus::tmrPoll_Timer()
 {
-    lblDateTime->setText(rt::FormatDateTime(Clock::localNow(), QStringLiteral("mm/dd/yyyy hh:mm:ss")));
+    lblDateTime->setText(Clock::localNow().toString(u"MM/dd/yyyy HH:mm:ss"));
     if (gDemoMode) {
         DemoTick();
         return;
