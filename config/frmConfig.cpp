@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <array>
 
+#include "config/layoutrules.h"
 #include "config/parammap.h"
 #include "config/scaling.h"
 #include "core/helpers.h"
@@ -14,16 +15,12 @@
 #include "platform/rterror.h"
 #include "platform/twips.h"
 #include "shell/addresslist.h"
-#include "shell/navigation.h"
 
 using namespace modZarn;
 using cfgmap::Editor;
 using cfgmap::Entry;
 
 FrmConfig& frmConfig() { return Forms::get<FrmConfig>(); }
-
-static const Nav::Registration reg(Nav::Target::Configure,
-                                   [](Form& from) { modZarn::SwitchForm(from, frmConfig()); });
 
 namespace {
 
@@ -38,12 +35,6 @@ constexpr int kNavTop = 6360;
 constexpr int kGap = 60;
 
 constexpr int kHeadingColor = 0xC04000;
-
-std::array<FrmConfig::GroupRules, 3>& groupRules()
-{
-    static std::array<FrmConfig::GroupRules, 3> rules;
-    return rules;
-}
 
 // A stored caption as a label shows it: "&&" is one ampersand, a single "&"
 // only marks an access key.
@@ -130,10 +121,6 @@ ctl::ArrayEvents onChange(std::function<void(int)> f)
 }
 
 } // namespace
-
-void FrmConfig::setGroupRules(int group, GroupRules rules) { groupRules().at(std::size_t(group)) = std::move(rules); }
-
-FrmConfig::GroupRules FrmConfig::rulesOf(int group) { return groupRules().at(std::size_t(group)); }
 
 FrmConfig::FrmConfig()
 {
@@ -685,8 +672,7 @@ void FrmConfig::SetupFormFields()
             if (!sharedCaption)
                 lblParamLabel(reg)->setVisible(present);
         }
-        if (g >= 0 && g <= 2 && groupRules()[std::size_t(g)])
-            groupRules()[std::size_t(g)](*this, current);
+        cfgrules::runGroup(g, *this, current);
     } catch (const rt::RtError& e) {
         mb::AppError(this, e, QStringLiteral("frmConfig.SetupFormFields, Parameter >") + GStr(current));
     }

@@ -129,13 +129,6 @@ public:
     // current group's model list text ("" when the group has no list).
     QString ModelID() const;
 
-    // The rules that hide what a group's other settings make meaningless run
-    // after the common pass; `currentRegister` names the register a rule
-    // works on for the error report.
-    using GroupRules = std::function<void(FrmConfig&, int& currentRegister)>;
-    static void setGroupRules(int group, GroupRules rules);
-    static GroupRules rulesOf(int group);
-
 private:
     void wireCommands();
     void leaveAfterAsking(const std::function<void()>& leave);

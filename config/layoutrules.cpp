@@ -1,6 +1,7 @@
 #include "config/layoutrules.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "config/frmConfig.h"
 #include "platform/runtime.h"
@@ -75,9 +76,11 @@ void run(FrmConfig& f, int& current, const std::vector<Rule>& rules)
     }
 }
 
-Registration::Registration(int group, std::function<void(FrmConfig&, int&)> rules)
+void runGroup(int group, FrmConfig& f, int& current)
 {
-    FrmConfig::setGroupRules(group, std::move(rules));
+    constexpr void (*groups[])(FrmConfig&, int&) = {group0, group1, group2};
+    if (group >= 0 && group < int(std::size(groups)))
+        groups[group](f, current);
 }
 
 } // namespace cfgrules

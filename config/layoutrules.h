@@ -67,9 +67,11 @@ void apply(FrmConfig& f, const Arm& arm);
 // Runs the rules in order; a widget fault ends the run (the pass reports it).
 void run(FrmConfig& f, int& current, const std::vector<Rule>& rules);
 
-// Hooks a group's rules into the layout pass: a static object in the group's file.
-struct Registration {
-    Registration(int group, std::function<void(FrmConfig&, int& current)> rules);
-};
+// Each controller group's rules, in the group's own file.
+void group0(FrmConfig& f, int& current);
+void group1(FrmConfig& f, int& current);
+void group2(FrmConfig& f, int& current);
+// The layout pass's last step: the rules of `group` (none outside 0-2).
+void runGroup(int group, FrmConfig& f, int& current);
 
 } // namespace cfgrules

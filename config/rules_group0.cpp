@@ -136,10 +136,11 @@ const std::vector<Rule>& inputsAlarmsAndStages()
     return table;
 }
 
-const Registration registration(0, [](FrmConfig& f, int& current) {
+} // namespace
+
+void cfgrules::group0(FrmConfig& f, int& current)
+{
     run(f, current, unitsAndOutputs());
     resetFields(f);
     run(f, current, inputsAlarmsAndStages());
-});
-
-} // namespace
+}

@@ -62,6 +62,6 @@ const std::vector<Rule>& rules()
     return table;
 }
 
-const Registration registration(1, [](FrmConfig& f, int& current) { run(f, current, rules()); });
-
 } // namespace
+
+void cfgrules::group1(FrmConfig& f, int& current) { run(f, current, rules()); }

@@ -31,6 +31,6 @@ const std::vector<Rule>& rules()
     return table;
 }
 
-const Registration registration(2, [](FrmConfig& f, int& current) { run(f, current, rules()); });
-
 } // namespace
+
+void cfgrules::group2(FrmConfig& f, int& current) { run(f, current, rules()); }

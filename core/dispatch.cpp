@@ -38,17 +38,6 @@ Path PathFor(int group, const QString& code)
     return Path::None;
 }
 
-QString AddressPrefix(int group, int address)
-{
-    return QStringLiteral("Address ") + AddressToText(group, address);
-}
-
-// The register as it ends a refusal text: decimal with its sign blank (" 258").
-QString RegisterText(int reg)
-{
-    return rt::Str(reg);
-}
-
 bool InTableRange(int reg)
 {
     return reg >= 1 && reg <= kMaxRegister;
@@ -183,7 +172,7 @@ void WriteZarnLink(QString& ErrText, int& ErrCode, int Address, int Register, in
             ErrCode = 3;
             ErrText = AddressPrefix(0, Address)
                 + QStringLiteral(":Invalid instrument Write Data Value for Register >")
-                + RegisterText(Register) + QStringLiteral(" (") + Hex4(static_cast<float>(K))
+                + rt::Str(Register) + QStringLiteral(" (") + Hex4(static_cast<float>(K))
                 + QStringLiteral(")") + QStringLiteral(". Value=") + rt::StrSingle(Value);
             return;
         }
@@ -257,7 +246,7 @@ void ReadInstrumentRegister(int Group, const QString& ProtocolCode, QString& Err
 
     if (!InTableRange(Register)) {
         Refuse(ErrText, ErrCode, Group, Address,
-               QStringLiteral(":Invalid instrument Read Register >") + RegisterText(Register));
+               QStringLiteral(":Invalid instrument Read Register >") + rt::Str(Register));
         return;
     }
 
@@ -266,7 +255,7 @@ void ReadInstrumentRegister(int Group, const QString& ProtocolCode, QString& Err
         if (k == -1) {
             Refuse(ErrText, ErrCode, Group, Address,
                    QStringLiteral(":No valid Zarn Link read command found for register >")
-                       + RegisterText(Register));
+                       + rt::Str(Register));
             return;
         }
         ReadZarnLink(ErrText, ErrCode, Address, Register, k, Value);
@@ -277,7 +266,7 @@ void ReadInstrumentRegister(int Group, const QString& ProtocolCode, QString& Err
     if (t == -1) {
         Refuse(ErrText, ErrCode, Group, Address,
                QStringLiteral(":No valid Modbus read command found for register >")
-                   + RegisterText(Register));
+                   + rt::Str(Register));
         return;
     }
 
@@ -315,14 +304,14 @@ void WriteInstrumentRegister(int Group, const QString& ProtocolCode, QString& Er
     if (path == Path::ZarnLink) {
         if (!InTableRange(Register)) {
             Refuse(ErrText, ErrCode, Group, Address,
-                   QStringLiteral(":Invalid instrument Write Register >") + RegisterText(Register));
+                   QStringLiteral(":Invalid instrument Write Register >") + rt::Str(Register));
             return;
         }
         const int k = gZarnXref[Register][2];
         if (k == -1) {
             Refuse(ErrText, ErrCode, Group, Address,
                    QStringLiteral(":No valid Zarn Link write command found for register >")
-                       + RegisterText(Register));
+                       + rt::Str(Register));
             return;
         }
         WriteZarnLink(ErrText, ErrCode, Address, Register, k, Value);
@@ -331,14 +320,14 @@ void WriteInstrumentRegister(int Group, const QString& ProtocolCode, QString& Er
 
     if (!InTableRange(Register)) {
         Refuse(ErrText, ErrCode, Group, Address,
-               QStringLiteral(":Invalid instrument write Register >") + RegisterText(Register));
+               QStringLiteral(":Invalid instrument write Register >") + rt::Str(Register));
         return;
     }
     const int t = path == Path::ModbusTableG ? gXrefG[Register] : gXrefH[Register];
     if (t == -1) {
         Refuse(ErrText, ErrCode, Group, Address,
                QStringLiteral(":No valid Modbus write command found for register >")
-                   + RegisterText(Register));
+                   + rt::Str(Register));
         return;
     }
     const int regType = path == Path::ModbusTableG && IsGroup1BitRegister(t) ? 1 : 3;
@@ -420,14 +409,14 @@ void ReadProcessValue(int Group, const QString& ProtocolCode, QString& ErrText, 
     if (ProtocolCode == QLatin1String("Z")) {
         if (!InTableRange(Register)) {
             Refuse(ErrText, ErrCode, 0, Address,
-                   QStringLiteral(":Invalid instrument Read Register >") + RegisterText(Register));
+                   QStringLiteral(":Invalid instrument Read Register >") + rt::Str(Register));
             return;
         }
         const int k = gZarnXref[Register][1];
         if (k == -1) {
             Refuse(ErrText, ErrCode, 0, Address,
                    QStringLiteral(":No valid Zarn Link read command found for register >")
-                       + RegisterText(Register));
+                       + rt::Str(Register));
             return;
         }
         float raw = 0;

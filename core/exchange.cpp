@@ -162,6 +162,15 @@ float& Item(QVector<float>& values, int i)
     return values[i];
 }
 
+void StoreItems(QVector<float>& values, const QVector<float>& items)
+{
+    const int count = int(items.size());
+    if (count >= 1)
+        Item(values, count);
+    for (int i = 1; i <= count; ++i)
+        Item(values, i) = items[i - 1];
+}
+
 bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& ErrCode,
                  const std::function<Attempt(QString& msg)>& attempt,
                  const std::function<void(const QString& msg, bool last)>& failed)
@@ -193,18 +202,6 @@ void PutWord(QByteArray& bytes, int v)
 }
 
 namespace {
-
-// The register tail of Modbus error texts: " 258" in group 0, " 102H" or
-// " 102H (258)" in groups 1 and 2.
-QString RegisterText(int group, int userReg, int reg)
-{
-    if (group == 0)
-        return QStringLiteral(" ") + rt::CStr(reg);
-    QString t = QStringLiteral(" ") + rt::Hex(reg) + QStringLiteral("H");
-    if (userReg > 0)
-        t += QStringLiteral(" (") + rt::CStr(userReg) + QStringLiteral(")");
-    return t;
-}
 
 // The message of a Modbus exception code (without address and register text).
 QString ExceptionMessage(int code)
@@ -267,8 +264,33 @@ QByteArray RequestHead(const Exchange& x, int group, int reg)
 
 } // namespace
 
-QString Exchange::prefix() const { return QStringLiteral("Address ") + AddressToText(group, address); }
-QString Exchange::regText() const { return RegisterText(group, userReg, reg); }
+QVector<float> UnpackItems(bool bits, int count, const std::function<int(int k)>& dataByte)
+{
+    QVector<float> items;
+    items.reserve(std::max(count, 0));
+    for (int i = 1; i <= count; ++i) {
+        if (bits) {
+            items.append(float((dataByte((i - 1) / 8) >> ((i - 1) % 8)) & 1));
+        } else {
+            int v = 256 * dataByte(2 * i - 2) + dataByte(2 * i - 1);
+            if (v > 32767)
+                v -= 65536;
+            items.append(float(v));
+        }
+    }
+    return items;
+}
+
+QString Exchange::prefix() const { return AddressPrefix(group, address); }
+QString Exchange::regText() const
+{
+    if (group == 0)
+        return QStringLiteral(" ") + rt::CStr(reg);
+    QString t = QStringLiteral(" ") + rt::Hex(reg) + QStringLiteral("H");
+    if (userReg > 0)
+        t += QStringLiteral(" (") + rt::CStr(userReg) + QStringLiteral(")");
+    return t;
+}
 
 bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& framer,
                const std::function<Verdict(Collect, const QByteArray&)>& judge,

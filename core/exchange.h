@@ -89,6 +89,9 @@ void WaitUntilElapsed(double start, double seconds);
 
 // Values(i) of a 1-based array; a missing index is a subscript error.
 float& Item(QVector<float>& values, int i);
+// Puts items[0..] into Values(1..); the whole range must exist before
+// anything is stored.
+void StoreItems(QVector<float>& values, const QVector<float>& items);
 
 // Outcome of one attempt at an exchange.
 enum class Attempt { Good, Refused, Failed, Gone };
@@ -116,6 +119,12 @@ inline const QString kBadCount = QStringLiteral(":Incorrect Register Count Retur
 // Ours: more characters came than the longest reply of the protocol.
 inline const QString kTooLong = QStringLiteral(":Response too long from instrument at register");
 
+// The `count` items of a read reply from its data bytes (`dataByte(k)`, k
+// from 0), the same in both framings: coils and inputs (`bits`) one bit per
+// item, packed low bit first; registers one signed 16-bit word per item,
+// high byte first.
+QVector<float> UnpackItems(bool bits, int count, const std::function<int(int k)>& dataByte);
+
 // Everything a Modbus exchange needs besides the framing.
 struct Exchange {
     int group = 0;
@@ -130,7 +139,8 @@ struct Exchange {
     std::function<QString()> valueTail;
 
     // The head and the register tail of every text, made only when a text is
-    // (a good exchange needs neither).
+    // (a good exchange needs neither). The tail is " 258" in group 0, " 102H"
+    // or " 102H (258)" in groups 1 and 2.
     QString prefix() const;
     QString regText() const;
 };

@@ -43,6 +43,8 @@ QString AddressToText(int Group, int Address)
     return Address < 0 ? QLatin1Char('-') + digits : digits;
 }
 
+QString AddressPrefix(int Group, int Address) { return QStringLiteral("Address ") + AddressToText(Group, Address); }
+
 void ModelFromRegisterValue(int Group, float Code, QString& ModelID, QString& TypeCaption,
                             int& ModelIndex, QString& ModelName)
 {

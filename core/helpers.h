@@ -17,6 +17,8 @@ QString Hex4(float V);
 int AddressToNumber(int Group, const QString& AddressText);
 // "32" in group 0, "050" in groups 1 and 2.
 QString AddressToText(int Group, int Address);
+// The head of every failure text of an exchange: "Address 32", "Address 050".
+QString AddressPrefix(int Group, int Address);
 
 // Model register value (first character in the high byte) to model ID, and
 // the model's type caption, slot (0 = unknown) and name from the model table.

@@ -107,30 +107,14 @@ void ModbusRead_A(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
             summed.append(char(PairAt(r, 6)));
             for (int k = 0; k < dataBytes; ++k)
                 summed.append(char(PairAt(r, 8 + 2 * k)));
-            items.clear();
-            for (int i = 1; i <= Count; ++i) {
-                if (bits) {
-                    // One bit per item, packed as in the RTU reply: the
-                    // instrument's coils and inputs read the same in both framings.
-                    const int data = PairAt(r, 8 + 2 * ((i - 1) / 8));
-                    items.append(float((data >> ((i - 1) % 8)) & 1));
-                } else {
-                    int v = 256 * PairAt(r, 4 * i + 4) + PairAt(r, 4 * i + 6);
-                    if (v > 32767)
-                        v -= 65536;
-                    items.append(float(v));
-                }
-            }
+            items = UnpackItems(bits, Count, [&](int k) { return PairAt(r, 8 + 2 * k); });
             if (r.mid(7 + 2 * dataBytes, 2) != ModbusLRC(summed))
                 return kBadLrc;
             return {};
         };
         if (!Run(x, ErrText, ErrCode))
             return;
-        if (Count >= 1)
-            Item(Values, Count);
-        for (int i = 1; i <= Count; ++i)
-            Item(Values, i) = items[i - 1];
+        StoreItems(Values, items);
         ErrCode = 0;
         ErrText.clear();
     } catch (const rt::RtError& e) {

@@ -104,19 +104,8 @@ void ModbusRead_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
         if (!Run(x, dataBytes + 5, reply, ErrText, ErrCode))
             return;
 
-        if (Count >= 1)
-            Item(Values, Count); // the whole range must exist before anything is stored
-        for (int i = 1; i <= Count; ++i) {
-            if (bits) {
-                const int data = ByteAt(reply, (i - 1) / 8 + 4);
-                Item(Values, i) = (data >> ((i - 1) % 8)) & 1;
-            } else {
-                int v = 256 * ByteAt(reply, 2 * i + 2) + ByteAt(reply, 2 * i + 3);
-                if (v > 32767)
-                    v -= 65536;
-                Item(Values, i) = float(v);
-            }
-        }
+        // The data bytes follow address, function and byte count.
+        StoreItems(Values, UnpackItems(bits, Count, [&](int k) { return ByteAt(reply, 4 + k); }));
         ErrCode = 0;
         ErrText.clear();
     } catch (const rt::RtError& e) {

@@ -33,8 +33,6 @@ double HexValue(const QByteArray& reply, int from, int to)
     return rt::Val(QStringLiteral("&H") + Chars(reply, from, to));
 }
 
-QString Prefix(int address) { return QStringLiteral("Address ") + Hex2(address); }
-
 // A refusal: exactly seven characters with "N" in the fifth place.
 bool IsRefusal(const QByteArray& reply)
 {
@@ -128,7 +126,7 @@ bool ZarnEntry(QString& ErrText, int& ErrCode, QByteArray& Reply, int address, i
     Reply.clear();
     if (gDemoMode)
         return false;
-    prefix = Prefix(address);
+    prefix = AddressPrefix(0, address);
     if (!PortReady(prefix, ErrText, ErrCode))
         return false;
     cmdRef = rt::Str(cmd) + QStringLiteral(" (") + Hex4(float(cmd)) + QStringLiteral(")");

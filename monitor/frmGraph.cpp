@@ -9,7 +9,6 @@
 #include "monitor/frmGraphCfg.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
-#include "shell/navigation.h"
 #include "shell/frmMain.h"
 #include "shell/toolwidgets.h"
 
@@ -18,8 +17,6 @@ using namespace modZarn;
 const QString FrmGraph::kNoPen = QStringLiteral("00     [none]");
 
 FrmGraph& frmGraph() { return Forms::get<FrmGraph>(); }
-
-static const Nav::Registration reg(Nav::Target::Graph, [](Form& from) { SwitchForm(from, frmGraph()); });
 
 float GraphListSeconds(const QString& item)
 {

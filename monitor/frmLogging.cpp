@@ -17,13 +17,10 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
-#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmLogging& frmLogging() { return Forms::get<FrmLogging>(); }
-
-static const Nav::Registration reg(Nav::Target::Logging, [](Form&) { frmLogging().ShowModal(); });
 
 int WholeUnits(float entry, int factor)
 {
@@ -430,7 +427,7 @@ void FrmLogging::cmdStart_Click()
         r.filter = kCsvFilter;
         r.initialDir = gDefaultFolder;
         r.initialName = rec.Address + QStringLiteral("_") +
-                        rt::FormatDateTime(Clock::localNow(), QStringLiteral("yyyymmdd")) + QStringLiteral(".csv");
+                        Clock::localNow().toString(u"yyyyMMdd") + QStringLiteral(".csv");
         const QString file = fd::ask(r, this);
         if (file.isEmpty())
             return; // cancelled

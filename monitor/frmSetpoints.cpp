@@ -10,14 +10,11 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "shell/frmMain.h"
-#include "shell/navigation.h"
 #include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
 FrmSetpoints& frmSetpoints() { return Forms::get<FrmSetpoints>(); }
-
-static const Nav::Registration reg(Nav::Target::Setpoints, [](Form&) { frmSetpoints().ShowModal(); });
 
 const int FrmSetpoints::kRegister[FrmSetpoints::kFields] = {258, 263, 264, 265, 266, 4137, 4136};
 

@@ -9,15 +9,11 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "shell/addresslist.h"
-#include "shell/navigation.h"
 #include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
 FrmStatus& frmStatus() { return Forms::get<FrmStatus>(); }
-
-static const Nav::Registration reg(Nav::Target::Status,
-                                   [](Form& from) { modZarn::SwitchForm(from, frmStatus()); });
 
 namespace {
 
@@ -306,7 +302,7 @@ void FrmStatus::ShowUnitErrorLine(int code, const QString& line)
 
 void FrmStatus::tmrPoll_Timer()
 {
-    lblDateTime->setText(rt::FormatDateTime(Clock::localNow(), QStringLiteral("mm/dd/yyyy hh:mm:ss")));
+    lblDateTime->setText(Clock::localNow().toString(u"MM/dd/yyyy HH:mm:ss"));
     if (gDemoMode) {
         DemoTick();
         return;

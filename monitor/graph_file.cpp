@@ -301,7 +301,7 @@ void FrmGraph::cmdSaveData_Click()
         r.title = QStringLiteral("Save Graph Data");
         r.filter = kGraphFilter;
         r.initialDir = GraphFileName.isEmpty() ? gDefaultFolder : QFileInfo(GraphFileName).path();
-        r.initialName = QStringLiteral("Graph") + rt::FormatDateTime(Clock::localNow(), QStringLiteral("yyyymmdd-hhmm")) +
+        r.initialName = QStringLiteral("Graph") + Clock::localNow().toString(u"yyyyMMdd-HHmm") +
                         QStringLiteral(".csv");
         const QString file = fd::ask(r, this);
         if (file.isEmpty())

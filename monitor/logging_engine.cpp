@@ -40,7 +40,7 @@ QDateTime UtcInstant(double utcSeconds)
 QString TimeStamp(double dueUtcSeconds, float rate)
 {
     const QDateTime local = Clock::toLocal(UtcInstant(dueUtcSeconds));
-    QString stamp = rt::FormatDateTime(local, QStringLiteral("mm/dd/yyyy hh:nn:ss AM/PM"));
+    QString stamp = local.toString(u"MM/dd/yyyy hh:mm:ss AP");
     if (rate < 1) {
         // Below a second: the tenths digit goes before the AM/PM marker.
         const int tenths = local.time().msec() / 100;
@@ -75,7 +75,7 @@ QDateTime FromDateNumber(double day)
 
 QString GeneralDate(const QDateTime& t)
 {
-    return rt::FormatDateTime(t, QStringLiteral("m/d/yyyy h:nn:ss AM/PM"));
+    return t.toString(u"M/d/yyyy h:mm:ss AP");
 }
 
 QString ErrorLineText(const QString& errText)

@@ -9,18 +9,8 @@
 #include "monitor/monitor_rows.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
-#include "shell/navigation.h"
 
 using namespace modZarn;
-
-// The monitor opens beside the screen that asked for it, at its normal size
-// also when it was minimised or maximised before it was hidden (minimising
-// it deactivates it, which hides it).
-static const Nav::Registration reg(Nav::Target::Monitor, [](Form&) {
-    MdiMonitor& m = mdiMonitor();
-    m.setWindowState(m.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-    m.Show();
-});
 
 namespace {
 const QString kTemperatures = QStringLiteral("Process Variables");

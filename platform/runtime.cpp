@@ -310,15 +310,6 @@ QString formatPattern(double v, const QString& fmt)
     return sign + prefix + QString::fromLatin1(out) + suffix;
 }
 
-const char* const kMonthShort[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const kMonthLong[] = {"January", "February", "March", "April", "May", "June",
-                                  "July", "August", "September", "October", "November", "December"};
-const char* const kDayShort[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-const char* const kDayLong[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-
-QString two(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
-
 } // namespace
 
 double Val(const QString& text)
@@ -496,112 +487,6 @@ QString FormatText(const QString& text, const QString& fmt)
     if (!NumericText(text, &v))
         return text;
     return Format(v, fmt);
-}
-
-QString FormatDateTime(const QDateTime& t, const QString& fmt)
-{
-    const QDate date = t.date();
-    const QTime time = t.time();
-    const bool twelveHour = fmt.contains(u"AM/PM", Qt::CaseInsensitive)
-                            || fmt.contains(u"A/P", Qt::CaseInsensitive);
-    int hour = time.hour();
-    if (twelveHour) {
-        hour %= 12;
-        if (hour == 0)
-            hour = 12;
-    }
-    QString out;
-    bool afterHour = false; // "m" right after an hour token means minutes
-    qsizetype i = 0;
-    const qsizetype n = fmt.size();
-    auto run = [&](QChar c) {
-        qsizetype k = i;
-        while (k < n && fmt[k].toLower() == c)
-            ++k;
-        return int(k - i);
-    };
-    while (i < n) {
-        const QChar c = fmt[i];
-        const QChar lc = c.toLower();
-        if (fmt.mid(i, 5).compare(u"AM/PM", Qt::CaseInsensitive) == 0) {
-            const bool pm = time.hour() >= 12;
-            QString marker = pm ? QStringLiteral("PM") : QStringLiteral("AM");
-            if (c.isLower())
-                marker = marker.toLower();
-            out += marker;
-            i += 5;
-            continue;
-        }
-        if (fmt.mid(i, 3).compare(u"A/P", Qt::CaseInsensitive) == 0) {
-            const bool pm = time.hour() >= 12;
-            QChar marker = pm ? u'P' : u'A';
-            out += c.isLower() ? marker.toLower() : marker;
-            i += 3;
-            continue;
-        }
-        if (c == u'"') {
-            const qsizetype close = fmt.indexOf(u'"', i + 1);
-            const qsizetype end = close < 0 ? n : close;
-            out += fmt.mid(i + 1, end - i - 1);
-            i = end + 1;
-            continue;
-        }
-        if (c == u'\\') {
-            if (i + 1 < n)
-                out += fmt[i + 1];
-            i += 2;
-            continue;
-        }
-        int len = 0;
-        if (lc == u'y') {
-            len = run(lc) >= 4 ? 4 : run(lc) >= 2 ? 2 : 1;
-            if (len == 4)
-                out += QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
-            else if (len == 2)
-                out += two(date.year() % 100);
-            else
-                out += QString::number(date.dayOfYear());
-            afterHour = false;
-        } else if (lc == u'm') {
-            len = std::min(run(lc), 4);
-            if (afterHour && len <= 2) {
-                out += len == 2 ? two(time.minute()) : QString::number(time.minute());
-            } else if (len == 1) {
-                out += QString::number(date.month());
-            } else if (len == 2) {
-                out += two(date.month());
-            } else if (date.isValid()) {
-                out += QLatin1String(len == 3 ? kMonthShort[date.month() - 1] : kMonthLong[date.month() - 1]);
-            }
-            afterHour = false;
-        } else if (lc == u'd') {
-            len = std::min(run(lc), 4);
-            if (len == 1)
-                out += QString::number(date.day());
-            else if (len == 2)
-                out += two(date.day());
-            else if (date.isValid())
-                out += QLatin1String(len == 3 ? kDayShort[date.dayOfWeek() - 1] : kDayLong[date.dayOfWeek() - 1]);
-            afterHour = false;
-        } else if (lc == u'h') {
-            len = std::min(run(lc), 2);
-            out += len == 2 ? two(hour) : QString::number(hour);
-            afterHour = true;
-        } else if (lc == u'n') {
-            len = std::min(run(lc), 2);
-            out += len == 2 ? two(time.minute()) : QString::number(time.minute());
-            afterHour = false;
-        } else if (lc == u's') {
-            len = std::min(run(lc), 2);
-            out += len == 2 ? two(time.second()) : QString::number(time.second());
-            afterHour = false;
-        } else {
-            out += c;
-            len = 1;
-        }
-        i += len;
-    }
-    return out;
 }
 
 QString PrintNumber(double v) { return Str(v) + u' '; }

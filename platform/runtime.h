@@ -64,11 +64,6 @@ QString FormatText(const QString& text, const QString& fmt);
 // True when the text reads as a number under the rule of FormatText; its
 // value in `value`.
 bool NumericText(const QString& text, double* value = nullptr);
-// Date and time display with the tokens mm/dd/yyyy/yy hh/h nn ss AM/PM
-// ("mm/dd/yyyy hh:nn:ss AM/PM", "yyyymmdd", "hh:nn:ss"); "mm" after "hh" or
-// "h" is minutes, not months.
-QString FormatDateTime(const QDateTime& t, const QString& fmt);
-
 // The file print statement's layout of one number: the number as Str/StrSingle
 // gives it, followed by one blank (" 9600 ", " .5 ", "-3 ").
 QString PrintNumber(double v);

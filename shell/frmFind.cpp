@@ -12,13 +12,10 @@
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "shell/addresslist.h"
-#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmFind& frmFind() { return Forms::get<FrmFind>(); }
-
-static const Nav::Registration reg(Nav::Target::Find, [](Form& from) { modZarn::SwitchForm(from, frmFind()); });
 
 namespace {
 // Wide enough for the group options' captions on one line each.

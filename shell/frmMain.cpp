@@ -12,13 +12,10 @@
 #include "platform/runtime.h"
 #include "platform/textfile.h"
 #include "shell/frmTerminal.h"
-#include "shell/navigation.h"
 
 using namespace modZarn;
 
 FrmMain& frmMain() { return Forms::get<FrmMain>(); }
-
-static const Nav::Registration reg(Nav::Target::MainMenu, [](Form& from) { SwitchForm(from, frmMain()); });
 
 void FrmMain::tmrLogging_Timer() { LoggingEngineTick(*this); }
 

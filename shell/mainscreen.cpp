@@ -59,7 +59,7 @@ MainScreen::MainScreen()
     connect(mnuCommRegister, &QAction::triggered, this, [this] { mnuCommRegister_Click(); });
     connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
 
-    // A button whose screen is not part of this build stays disabled.
+    // A button is enabled exactly when the navigation table has its screen.
     const std::pair<QPushButton*, Target> row[] = {
         {cmdConfigureController, Target::Configure}, {cmdStatus, Target::Status},
         {cmdFind, Target::Find},                     {cmdGraph, Target::Graph},

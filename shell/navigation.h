@@ -1,11 +1,7 @@
 #pragma once
-// The screens the main screens' navigation row leads to. Each screen
-// registers itself, in its own source file, with what its button does; a
-// main screen enables a button exactly when its screen is registered, so a
-// build without a screen shows that button disabled.
-//
-//   static const Nav::Registration reg(Nav::Target::Find,
-//                                      [](Form& from) { modZarn::SwitchForm(from, frmFind()); });
+// The screens the main screens' navigation row leads to, and what each
+// button does: one table in navigation.cpp. A main screen enables a button
+// exactly when the table has its screen.
 #include <functional>
 
 class Form;
@@ -14,17 +10,24 @@ namespace Nav {
 
 enum class Target { Configure, Status, Find, Graph, MainMenu, Logging, Setpoints, Monitor };
 
-// What the button does; `from` is the main screen whose button was pressed.
-using Opener = std::function<void(Form& from)>;
-
-// A static object of the screen's own source file. A second registration of
-// the same target replaces the first.
-struct Registration {
-    Registration(Target target, Opener opener);
-};
-
 bool available(Target target);
-// Runs the target's opener; nothing happens for a target not registered.
+// Opens the target's screen; `from` is the main screen whose button was
+// pressed. Nothing happens for a target without a screen.
 void open(Target target, Form& from);
+
+// --- test hooks ---
+using Opener = std::function<void(Form& from)>;
+// Runs `opener` in place of the target's screen while the object lives.
+class OpenerOverride {
+public:
+    OpenerOverride(Target target, Opener opener);
+    ~OpenerOverride();
+    OpenerOverride(const OpenerOverride&) = delete;
+    OpenerOverride& operator=(const OpenerOverride&) = delete;
+
+private:
+    Target target_;
+    Opener previous_;
+};
 
 } // namespace Nav

@@ -95,8 +95,7 @@ QString AddressRangeText(int group, const QString& addressText)
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode)
 {
     ErrCode = 2;
-    ErrText = QStringLiteral("Address ") + modZarn::AddressToText(group, address)
-        + QStringLiteral(":Invalid protocol code >") + code;
+    ErrText = modZarn::AddressPrefix(group, address) + QStringLiteral(":Invalid protocol code >") + code;
 }
 
 TraceBox::TraceBox(QWidget* parent) : QPlainTextEdit(parent)

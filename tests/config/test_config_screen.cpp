@@ -360,7 +360,7 @@ TEST_F(ConfigScreenTest, RampSoakRequestIsRefusedWithItsReason)
 {
     // The refusal leads back to the system monitor.
     static int monitorShown = 0;
-    static const Nav::Registration monitor(Nav::Target::Monitor, [](Form&) { ++monitorShown; });
+    const Nav::OpenerOverride monitor(Nav::Target::Monitor, [](Form&) { ++monitorShown; });
     monitorShown = 0;
     struct Row {
         int group;

@@ -71,6 +71,8 @@ TEST_F(LoggingEngine, SamplesOnTheGridFromTheStartAndFinishesAtTheDuration)
 TEST_F(LoggingEngine, TimeStampsAreTheScheduledInstantInLocalTime)
 {
     // Local time an hour ahead; a first tick 0.7 s late must not pull the stamp back a second.
+    // The stamps read the same under any locale of the user's.
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     Clock::setFake(kStart.addMSecs(999), 3600);
     start(QStringLiteral("01"), 1, 60);
     after(700);
@@ -84,6 +86,7 @@ TEST_F(LoggingEngine, TimeStampsAreTheScheduledInstantInLocalTime)
     after(500);
     EXPECT_EQ(lines(1), (QStringList{"12/07/2026 11:59:59.0 PM,1E-10", "12/07/2026 11:59:59.5 PM,1E-10",
                                      "12/08/2026 12:00:00.0 AM,1E-10"}));
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)

@@ -86,14 +86,3 @@ TEST(Format, PatternsWithGroupingAndRounding)
         EXPECT_EQ(Format(value, fmt), text) << fmt;
     QLocale::setDefault(QLocale::c());
 }
-
-TEST(Format, DateTimeTokens)
-{
-    const QDateTime afternoon(QDate(2026, 3, 7), QTime(14, 5, 9));
-    EXPECT_EQ(FormatDateTime(afternoon, "mm/dd/yyyy hh:nn:ss AM/PM"), "03/07/2026 02:05:09 PM");
-    EXPECT_EQ(FormatDateTime(afternoon, "mm/dd/yyyy hh:mm:ss"), "03/07/2026 14:05:09");
-    EXPECT_EQ(FormatDateTime(afternoon, "yyyymmdd-hhmm"), "20260307-1405");
-    const QDateTime night(QDate(2026, 12, 31), QTime(0, 30, 0));
-    EXPECT_EQ(FormatDateTime(night, "mm/dd/yyyy hh:nn:ss AM/PM"), "12/31/2026 12:30:00 AM");
-    EXPECT_EQ(FormatDateTime(night, "m/d/yy h:nn"), "12/31/26 0:30");
-}
