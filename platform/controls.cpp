@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QScopedValueRollback>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <new>
@@ -69,11 +70,7 @@ void OneBox::show(QWidget* owner, int number, const QString& description, const 
 {
     if (open_)
         return;
-    open_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{open_};
+    const QScopedValueRollback open(open_, true);
     mb::AppError(owner, number, description, routine);
 }
 
@@ -265,9 +262,8 @@ namespace {
 template <class F>
 void quietly(bool& flag, F f)
 {
-    flag = true;
+    const QScopedValueRollback quiet(flag, true);
     f();
-    flag = false;
 }
 
 // Runs a control's own handler inside the boundary.
