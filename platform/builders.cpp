@@ -7,14 +7,7 @@ template <class T>
 T* make(QWidget* parent, Kind kind, const QString& name, const QString& caption, int left, int top, int width,
         int height)
 {
-    ControlSpec row;
-    row.kind = kind;
-    row.left = left;
-    row.top = top;
-    row.width = width;
-    row.height = height;
-    row.caption = caption;
-    auto* w = static_cast<T*>(create(parent, row));
+    auto* w = static_cast<T*>(create(parent, {0, kind, left, top, width, height, caption}));
     if (!name.isEmpty())
         w->setObjectName(name);
     return w;
@@ -66,6 +59,13 @@ CheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption,
 Shape* shape(QWidget* parent, const QString& name, int left, int top, int width, int height)
 {
     return make<Shape>(parent, Kind::Shape, name, QString(), left, top, width, height);
+}
+
+ArrayEvents clickEvents(std::function<void(int index)> click)
+{
+    ArrayEvents e;
+    e.Click = std::move(click);
+    return e;
 }
 
 void onClick(QAction* entry, QWidget* form, const QString& name, std::function<void()> handler)

@@ -41,6 +41,9 @@ void on(W* sender, Signal signal, const char* event, std::function<void()> handl
     });
 }
 
+// The events of a control array that answers only Click.
+ArrayEvents clickEvents(std::function<void(int index)> click);
+
 // A menu entry's Triggered, as "<form>.<entry>_Click" in the box.
 void onClick(QAction* entry, QWidget* form, const QString& name, std::function<void()> handler);
 

@@ -168,9 +168,8 @@ private:
             const QChar c(code);
             const int key = code == 13 ? int(Qt::Key_Return) : code == 8 ? int(Qt::Key_Backspace) : int(c.toUpper().unicode());
             QKeyEvent other(QEvent::KeyPress, key, k->modifiers(), QString(c));
-            retyping_ = true;
+            const QScopedValueRollback retyping(retyping_, true);
             QApplication::sendEvent(w_, &other);
-            retyping_ = false;
         }
         return true;
     }

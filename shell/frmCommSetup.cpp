@@ -233,10 +233,10 @@ FrmCommSetup::FrmCommSetup()
     ctl::on(cbxStopBits, &QComboBox::activated, "Click", [this] { cbxStopBits_Click(); });
     // An option's Click fires when it becomes the selected one, by the user
     // or by code.
-    optGlobalControllerGroup.wire({.Click = [this](int i) { optGlobalControllerGroup_Click(i); }});
-    optGlobalProtocol.wire({.Click = [this](int i) { optGlobalProtocol_Click(i); }});
-    optInstControllerGroup.wire({.Click = [this](int i) { optInstControllerGroup_Click(i); }});
-    OptInstProtocol.wire({.Click = [this](int i) { OptInstProtocol_Click(i); }});
+    optGlobalControllerGroup.wire(ctl::clickEvents([this](int i) { optGlobalControllerGroup_Click(i); }));
+    optGlobalProtocol.wire(ctl::clickEvents([this](int i) { optGlobalProtocol_Click(i); }));
+    optInstControllerGroup.wire(ctl::clickEvents([this](int i) { optInstControllerGroup_Click(i); }));
+    OptInstProtocol.wire(ctl::clickEvents([this](int i) { OptInstProtocol_Click(i); }));
     txtCommPort->Change = [this] { txtCommPort_Change(); };
     txtPollTimeout->Change = [this] { txtPollTimeout_Change(); };
     txtViewApp->Change = [this] { txtViewApp_Change(); };

@@ -110,7 +110,7 @@ FrmFind::FrmFind()
         optInstControllerGroup.build(fraControllerGroup, {{g, ctl::Kind::OptionButton, 120, 300 + 330 * g,
                                                            kFormWidth - 600, 300,
                                                            QString::fromLatin1(kGroupCaptions[g])}});
-    optInstControllerGroup.wire({.Click = [this](int g) { optInstControllerGroup_Click(g); }});
+    optInstControllerGroup.wire(ctl::clickEvents([this](int g) { optInstControllerGroup_Click(g); }));
 
     fraInstProtocol = ctl::frame(this, QStringLiteral("Protocol"), 120, 3030, 3000, 1770);
     const char* const protocolCaptions[4] = {"Zarn Link Protocol", "Modbus RTU Protocol",

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "platform/builders.h"
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/tabstrip.h"
@@ -259,6 +260,22 @@ TEST_F(ControlsTest, MixedArraysWireEveryKindAndFailingHandlersGoNoFurther)
     EXPECT_FALSE(texts.exists(5));
     EXPECT_EQ(rtErrorOf([&] { row.build(form, {{1, ctl::Kind::Label, 0, 0, 100, 100, "x"}}); }),
               rt::ErrInvalidPropertyValue);
+}
+
+TEST_F(ControlsTest, BuiltControlsStandInTwipsAndTheirHandlersRunInTheBoundary)
+{
+    CommandButton* cmdGo = ctl::button(form, "cmdGo", "&Go", 300, 450, 1500, 450);
+    TextBox* txtName = ctl::textBox(form, "txtName", 1830, 360, 900, 360);
+    EXPECT_EQ(cmdGo->geometry(), QRect(20, 30, 100, 30));
+    EXPECT_EQ(txtName->geometry(), tw::rect(1830, 360, 900, 360));
+    QAction mnuGo("Go");
+    ctl::on(cmdGo, &QPushButton::clicked, "Click", [] { throw std::bad_alloc(); });
+    ctl::onClick(&mnuGo, form, "mnuGo", [] { throw std::runtime_error("no menu"); });
+    cmdGo->click();
+    mnuGo.trigger();
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 7 - Out of memory\rRoutine - frmTest.cmdGo_Click"));
+    EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 51 - no menu\rRoutine - frmTest.mnuGo_Click"));
 }
 
 TEST_F(ControlsTest, AFailingTimerShowsOneBoxAtATimeAndKeepsRunning)
