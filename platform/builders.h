@@ -44,6 +44,16 @@ void on(W* sender, Signal signal, const char* event, std::function<void()> handl
 // The events of a control array that answers only Click.
 ArrayEvents clickEvents(std::function<void(int index)> click);
 
+// The same where the box must name another routine than the handler
+// ("frmFind.cmdSearch_Click" for the Begin Search button).
+template <class W, class Signal>
+void on(W* sender, Signal signal, const QString& routine, std::function<void()> handler)
+{
+    QObject::connect(sender, signal, sender, [sender, routine, handler = std::move(handler)] {
+        guard(sender->window(), routine, handler);
+    });
+}
+
 // A menu entry's Triggered, as "<form>.<entry>_Click" in the box.
 void onClick(QAction* entry, QWidget* form, const QString& name, std::function<void()> handler);
 

@@ -270,12 +270,15 @@ TEST_F(ControlsTest, BuiltControlsStandInTwipsAndTheirHandlersRunInTheBoundary)
     EXPECT_EQ(txtName->geometry(), tw::rect(1830, 360, 900, 360));
     QAction mnuGo("Go");
     ctl::on(cmdGo, &QPushButton::clicked, "Click", [] { throw std::bad_alloc(); });
+    ctl::on(txtName, &QLineEdit::returnPressed, QStringLiteral("frmTest.Submit"), [] { rt::raise(rt::ErrSubscript); });
+    QTest::keyClick(txtName, Qt::Key_Return);
     ctl::onClick(&mnuGo, form, "mnuGo", [] { throw std::runtime_error("no menu"); });
     cmdGo->click();
     mnuGo.trigger();
-    ASSERT_EQ(boxes_.count(), 2);
-    EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 7 - Out of memory\rRoutine - frmTest.cmdGo_Click"));
-    EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 51 - no menu\rRoutine - frmTest.mnuGo_Click"));
+    ASSERT_EQ(boxes_.count(), 3);
+    EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 9 - Subscript out of range\rRoutine - frmTest.Submit"));
+    EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 7 - Out of memory\rRoutine - frmTest.cmdGo_Click"));
+    EXPECT_TRUE(boxes_.calls()[2].text.endsWith("Error Code 51 - no menu\rRoutine - frmTest.mnuGo_Click"));
 }
 
 TEST_F(ControlsTest, AFailingTimerShowsOneBoxAtATimeAndKeepsRunning)
