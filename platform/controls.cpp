@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <map>
@@ -71,11 +72,7 @@ void OneBox::show(QWidget* owner, int number, const QString& description, const 
 {
     if (open_)
         return;
-    open_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{open_};
+    const QScopedValueRollback open(open_, true);
     mb::AppError(owner, number, description, routine);
 }
 
@@ -186,9 +183,8 @@ private:
             const QChar c(code);
             const int key = code == 13 ? int(Qt::Key_Return) : code == 8 ? int(Qt::Key_Backspace) : int(c.toUpper().unicode());
             QKeyEvent other(QEvent::KeyPress, key, k->modifiers(), QString(c));
-            retyping_ = true;
+            const QScopedValueRollback retyping(retyping_, true);
             QApplication::sendEvent(w_, &other);
-            retyping_ = false;
         }
         return true;
     }
@@ -279,9 +275,8 @@ namespace {
 template <class F>
 void quietly(bool& flag, F f)
 {
-    flag = true;
+    const QScopedValueRollback quiet(flag, true);
     f();
-    flag = false;
 }
 
 // Runs a control's own handler inside the boundary.

@@ -198,7 +198,7 @@ void Form::runLoad()
     if (loaded_)
         return;
     loaded_ = true;
-    Form_Load();
+    fire(this, "Form_Load", [this] { Form_Load(); });
 }
 
 void Form::Show()

@@ -3,7 +3,9 @@
 // first use. Load runs once when the instance is created; Activate and
 // Deactivate fire only when another window of this program becomes the active
 // one (not around a message box or file dialog, and not when the user switches
-// to another application); Unload can be cancelled by the form.
+// to another application); Unload can be cancelled by the form. Each of these
+// events runs inside the handler boundary (ctl::guard): a failing Load shows
+// its box and the form stays loaded with what it built.
 #include <QPointer>
 #include <QSet>
 #include <QWidget>

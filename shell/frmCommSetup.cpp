@@ -1,7 +1,7 @@
 #include "shell/frmCommSetup.h"
 
-#include <QEvent>
 #include <QFont>
+#include <QScopedValueRollback>
 #include <QVariant>
 #include <cmath>
 
@@ -11,11 +11,12 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "core/sysconfig.h"
+#include "platform/builders.h"
 #include "platform/filedialog.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
-#include "shell/toolwidgets.h"
+#include "platform/twips.h"
 
 using namespace modZarn;
 
@@ -71,7 +72,7 @@ bool Carried(const QListWidgetItem* item, LoggingValues& v)
 
 // The allowed protocols of the selected group; the selection moves to an
 // allowed one.
-void ApplyProtocolRules(const ControlArray<QRadioButton>& groups, const ControlArray<QRadioButton>& protocols)
+void ApplyProtocolRules(const ControlArray<OptionButton>& groups, const ControlArray<OptionButton>& protocols)
 {
     for (int g = 0; g <= 2; ++g) {
         if (!groups(g)->isChecked())
@@ -102,13 +103,6 @@ void ApplyProtocolRules(const ControlArray<QRadioButton>& groups, const ControlA
     }
 }
 
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20)
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
-}
-
 const char* const kProtocolCaptions[3] = {"Zarn Link Protocol", "Modbus RTU Protocol", "Modbus ASCII Protocol"};
 const char* const kGlobalGroupCaptions[3] = {
     "Communicate with models  TQW,  RR72, 53K2, 53K3, 4700, 9300, 71K, && 71MV.",
@@ -127,10 +121,11 @@ FrmCommSetup::FrmCommSetup()
 {
     setObjectName(QStringLiteral("frmCommSetup"));
     setWindowTitle(QStringLiteral("Communications Setup"));
-    setFixedSize(980, 640);
+    setFixedSize(tw::px(14700), tw::px(9600));
     setEnterMovesFocus(true);
+    using ctl::label;
 
-    lblTitle = label(this, QStringLiteral("Communications Setup"), 0, 8, 980, 28);
+    lblTitle = label(this, QStringLiteral("Communications Setup"), 0, 120, 14700, 420);
     lblTitle->setAlignment(Qt::AlignCenter);
     QFont tf = lblTitle->font();
     tf.setPointSize(14);
@@ -138,91 +133,80 @@ FrmCommSetup::FrmCommSetup()
     lblTitle->setFont(tf);
 
     // ---- serial line ----
-    auto* fraPort = new QGroupBox(QStringLiteral("Serial Port Settings"), this);
-    fraPort->setGeometry(12, 44, 300, 214);
-    label(fraPort, QStringLiteral("Comm Port:"), 12, 26, 110);
-    txtCommPort = tool::TextBox(fraPort, 122, 24, 60);
-    label(fraPort, QStringLiteral("Baud Rate:"), 12, 56, 110);
-    cbxBaudRate = tool::EditCombo(fraPort, 122, 54, 100);
-    label(fraPort, QStringLiteral("Parity:"), 12, 86, 110);
-    cbxParity = tool::EditCombo(fraPort, 122, 84, 100);
-    label(fraPort, QStringLiteral("Data Length:"), 12, 116, 110);
-    cbxDataLength = tool::EditCombo(fraPort, 122, 114, 100);
-    label(fraPort, QStringLiteral("Stop Bits:"), 12, 146, 110);
-    cbxStopBits = tool::EditCombo(fraPort, 122, 144, 100);
-    label(fraPort, QStringLiteral("Polling Timeout:                  msec"), 12, 176, 280);
-    txtPollTimeout = tool::TextBox(fraPort, 122, 174, 52); // "msec" follows it in the caption
+    QGroupBox* fraPort = ctl::frame(this, QStringLiteral("Serial Port Settings"), 180, 660, 4500, 3210);
+    label(fraPort, QStringLiteral("Comm Port:"), 180, 390, 1650, 300);
+    txtCommPort = ctl::textBox(fraPort, QStringLiteral("txtCommPort"), 1830, 360, 900, 360);
+    label(fraPort, QStringLiteral("Baud Rate:"), 180, 840, 1650, 300);
+    cbxBaudRate = ctl::comboBox(fraPort, QStringLiteral("cbxBaudRate"), 1830, 810, 1500, 360, true);
+    label(fraPort, QStringLiteral("Parity:"), 180, 1290, 1650, 300);
+    cbxParity = ctl::comboBox(fraPort, QStringLiteral("cbxParity"), 1830, 1260, 1500, 360, true);
+    label(fraPort, QStringLiteral("Data Length:"), 180, 1740, 1650, 300);
+    cbxDataLength = ctl::comboBox(fraPort, QStringLiteral("cbxDataLength"), 1830, 1710, 1500, 360, true);
+    label(fraPort, QStringLiteral("Stop Bits:"), 180, 2190, 1650, 300);
+    cbxStopBits = ctl::comboBox(fraPort, QStringLiteral("cbxStopBits"), 1830, 2160, 1500, 360, true);
+    label(fraPort, QStringLiteral("Polling Timeout:                  msec"), 180, 2640, 4200, 300);
+    // "msec" follows it in the caption
+    txtPollTimeout = ctl::textBox(fraPort, QStringLiteral("txtPollTimeout"), 1830, 2610, 780, 360);
 
     lblInfo = label(this,
                     QStringLiteral("The Comm Port number must be the same one that you plug the serial cable into.  "
                                    "The Baud Rate must match the setting of the instrument(s) you are communicating "
                                    "to.  The Polling Timeout should be at least 125 msec."),
-                    12, 264, 300, 96);
+                    180, 3960, 4500, 1440);
     lblInfo->setWordWrap(true);
 
     // ---- current group and protocol ----
-    auto* fraGroup = new QGroupBox(QStringLiteral("Select Controller Group"), this);
-    fraGroup->setGeometry(324, 44, 644, 110);
-    auto* fraProtocol = new QGroupBox(QStringLiteral("Select Communications Protocol"), this);
-    fraProtocol->setGeometry(324, 160, 644, 98);
+    QGroupBox* fraGroup = ctl::frame(this, QStringLiteral("Select Controller Group"), 4860, 660, 9660, 1650);
+    QGroupBox* fraProtocol =
+        ctl::frame(this, QStringLiteral("Select Communications Protocol"), 4860, 2400, 9660, 1470);
+    optGlobalControllerGroup.setName(QStringLiteral("optGlobalControllerGroup"));
+    optGlobalProtocol.setName(QStringLiteral("optGlobalProtocol"));
     for (int i = 0; i <= 2; ++i) {
-        auto* g = new QRadioButton(QString::fromUtf8(kGlobalGroupCaptions[i]), fraGroup);
-        g->setGeometry(12, 22 + 28 * i, 620, 24);
-        optGlobalControllerGroup.add(i, g);
-        auto* p = new QRadioButton(QString::fromUtf8(kProtocolCaptions[i]), fraProtocol);
-        p->setGeometry(12, 22 + 24 * i, 300, 22);
-        optGlobalProtocol.add(i, p);
+        optGlobalControllerGroup.build(fraGroup, {{i, ctl::Kind::OptionButton, 180, 330 + 420 * i, 9300, 360,
+                                                   QString::fromUtf8(kGlobalGroupCaptions[i])}});
+        optGlobalProtocol.build(fraProtocol, {{i, ctl::Kind::OptionButton, 180, 330 + 360 * i, 4500, 330,
+                                               QString::fromUtf8(kProtocolCaptions[i])}});
     }
 
     // ---- viewer and folder ----
-    label(this, QStringLiteral("Application Used to View Hist. Logs:"), 324, 268, 300);
-    txtViewApp = tool::TextBox(this, 324, 290, 600);
-    cmdViewApp = new QPushButton(QStringLiteral("..."), this);
-    cmdViewApp->setGeometry(930, 290, 38, 24);
-    label(this, QStringLiteral("Default Folder for Log Files:"), 324, 320, 300);
-    txtDefaultFolder = tool::TextBox(this, 324, 342, 600);
-    cmdDefaultFolder = new QPushButton(QStringLiteral("..."), this);
-    cmdDefaultFolder->setGeometry(930, 342, 38, 24);
+    label(this, QStringLiteral("Application Used to View Hist. Logs:"), 4860, 4020, 4500, 300);
+    txtViewApp = ctl::textBox(this, QStringLiteral("txtViewApp"), 4860, 4350, 9000, 360);
+    cmdViewApp = ctl::button(this, QStringLiteral("cmdViewApp"), QStringLiteral("..."), 13950, 4350, 570, 360);
+    label(this, QStringLiteral("Default Folder for Log Files:"), 4860, 4800, 4500, 300);
+    txtDefaultFolder = ctl::textBox(this, QStringLiteral("txtDefaultFolder"), 4860, 5130, 9000, 360);
+    cmdDefaultFolder =
+        ctl::button(this, QStringLiteral("cmdDefaultFolder"), QStringLiteral("..."), 13950, 5130, 570, 360);
 
     // ---- instrument list ----
-    auto* fraInst = new QGroupBox(QStringLiteral("INSTRUMENT SETUP"), this);
-    fraInst->setGeometry(12, 376, 956, 210);
+    QGroupBox* fraInst = ctl::frame(this, QStringLiteral("INSTRUMENT SETUP"), 180, 5640, 14340, 3150);
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
-    lblListHeading = label(fraInst, QStringLiteral("Address   P        Name"), 12, 20, 380);
+    lblListHeading = label(fraInst, QStringLiteral("Address   P        Name"), 180, 300, 5700, 300);
     lblListHeading->setFont(fixed);
-    lstControls = new QListWidget(fraInst);
-    lstControls->setGeometry(12, 42, 380, 156);
+    lstControls = ctl::listBox(fraInst, QStringLiteral("lstControls"), 180, 630, 5700, 2340);
     lstControls->setFont(fixed);
     lstControls->setSortingEnabled(true);
-    lstControls->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    label(fraInst, QStringLiteral("Address"), 404, 20, 80);
-    cbxAddress = tool::EditCombo(fraInst, 404, 42, 80);
-    label(fraInst, QStringLiteral("Name"), 494, 20, 80);
-    txtName = tool::TextBox(fraInst, 494, 42, 270);
-    auto* fraInstGroup = new QGroupBox(QStringLiteral("Controller Group"), fraInst);
-    fraInstGroup->setGeometry(404, 72, 366, 100);
-    auto* fraInstProtocol = new QGroupBox(QStringLiteral("Protocol"), fraInst);
-    fraInstProtocol->setGeometry(778, 72, 170, 100);
+    label(fraInst, QStringLiteral("Address"), 6060, 300, 1200, 300);
+    cbxAddress = ctl::comboBox(fraInst, QStringLiteral("cbxAddress"), 6060, 630, 1200, 360, true);
+    label(fraInst, QStringLiteral("Name"), 7410, 300, 1200, 300);
+    txtName = ctl::textBox(fraInst, QStringLiteral("txtName"), 7410, 630, 4050, 360);
+    QGroupBox* fraInstGroup = ctl::frame(fraInst, QStringLiteral("Controller Group"), 6060, 1080, 5490, 1500);
+    QGroupBox* fraInstProtocol = ctl::frame(fraInst, QStringLiteral("Protocol"), 11670, 1080, 2550, 1500);
+    optInstControllerGroup.setName(QStringLiteral("optInstControllerGroup"));
+    OptInstProtocol.setName(QStringLiteral("OptInstProtocol"));
     for (int i = 0; i <= 2; ++i) {
-        auto* g = new QRadioButton(QString::fromUtf8(kInstGroupCaptions[i]), fraInstGroup);
-        g->setGeometry(8, 20 + 26 * i, 350, 22);
-        optInstControllerGroup.add(i, g);
-        auto* p = new QRadioButton(QString::fromUtf8(kProtocolCaptions[i]), fraInstProtocol);
-        p->setGeometry(8, 20 + 26 * i, 156, 22);
-        OptInstProtocol.add(i, p);
+        optInstControllerGroup.build(fraInstGroup, {{i, ctl::Kind::OptionButton, 120, 300 + 390 * i, 5250, 330,
+                                                     QString::fromUtf8(kInstGroupCaptions[i])}});
+        OptInstProtocol.build(fraInstProtocol, {{i, ctl::Kind::OptionButton, 120, 300 + 390 * i, 2340, 330,
+                                                 QString::fromUtf8(kProtocolCaptions[i])}});
     }
-    cmdUpdate = new QPushButton(QStringLiteral("&Update"), fraInst);
-    cmdUpdate->setGeometry(778, 40, 80, 28);
-    cmdRemove = new QPushButton(QStringLiteral("&Remove"), fraInst);
-    cmdRemove->setGeometry(868, 40, 80, 28);
+    cmdUpdate = ctl::button(fraInst, QStringLiteral("cmdUpdate"), QStringLiteral("&Update"), 11670, 600, 1200, 420);
+    cmdRemove = ctl::button(fraInst, QStringLiteral("cmdRemove"), QStringLiteral("&Remove"), 13020, 600, 1200, 420);
 
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setGeometry(740, 598, 100, 32);
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cmdCancel->setGeometry(868, 598, 100, 32);
+    cmdOK = ctl::button(this, QStringLiteral("cmdOK"), QStringLiteral("&OK"), 11100, 8970, 1500, 480);
+    cmdCancel = ctl::button(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), 13020, 8970, 1500, 480);
 
     // As designed: group 0 and Modbus RTU in both option sets.
     optGlobalControllerGroup(0)->setChecked(true);
@@ -231,53 +215,36 @@ FrmCommSetup::FrmCommSetup()
     OptInstProtocol(1)->setChecked(true);
 
     // ---- events ----
-    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
-    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
-    connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdate_Click(); });
-    connect(cmdRemove, &QPushButton::clicked, this, [this] { cmdRemove_Click(); });
-    connect(cmdViewApp, &QPushButton::clicked, this, [this] { cmdViewApp_Click(); });
-    connect(cmdDefaultFolder, &QPushButton::clicked, this, [this] { cmdDefaultFolder_Click(); });
+    ctl::on(cmdOK, &QPushButton::clicked, "Click", [this] { cmdOK_Click(); });
+    ctl::on(cmdCancel, &QPushButton::clicked, "Click", [this] { cmdCancel_Click(); });
+    ctl::on(cmdUpdate, &QPushButton::clicked, "Click", [this] { cmdUpdate_Click(); });
+    ctl::on(cmdRemove, &QPushButton::clicked, "Click", [this] { cmdRemove_Click(); });
+    ctl::on(cmdViewApp, &QPushButton::clicked, "Click", [this] { cmdViewApp_Click(); });
+    ctl::on(cmdDefaultFolder, &QPushButton::clicked, "Click", [this] { cmdDefaultFolder_Click(); });
     // A choice of entry is a change of selection (click or arrow keys); the
-    // list merely taking the focus makes a row current without choosing it.
-    connect(lstControls, &QListWidget::itemSelectionChanged, this, [this] { lstControls_Click(); });
-    connect(cbxAddress, &QComboBox::activated, this, [this] { cbxAddress_Click(); });
-    for (int i = 0; i <= 2; ++i) {
-        // An option's Click fires when it becomes the selected one, by the
-        // user or by code.
-        connect(optGlobalControllerGroup(i), &QRadioButton::toggled, this,
-                [this, i](bool on) { if (on) optGlobalControllerGroup_Click(i); });
-        connect(optGlobalProtocol(i), &QRadioButton::toggled, this,
-                [this, i](bool on) { if (on) optGlobalProtocol_Click(i); });
-        connect(optInstControllerGroup(i), &QRadioButton::toggled, this,
-                [this, i](bool on) { if (on) optInstControllerGroup_Click(i); });
-        connect(OptInstProtocol(i), &QRadioButton::toggled, this,
-                [this, i](bool on) { if (on) OptInstProtocol_Click(i); });
-    }
-    connect(cbxBaudRate, &QComboBox::activated, this, [this] { cbxBaudRate_Click(); });
-    connect(cbxParity, &QComboBox::activated, this, [this] { cbxParity_Click(); });
-    connect(cbxDataLength, &QComboBox::activated, this, [this] { cbxDataLength_Click(); });
-    connect(cbxStopBits, &QComboBox::activated, this, [this] { cbxStopBits_Click(); });
-    connect(txtCommPort, &QLineEdit::textChanged, this, [this] { txtCommPort_Change(); });
-    connect(txtPollTimeout, &QLineEdit::textChanged, this, [this] { txtPollTimeout_Change(); });
-    connect(txtViewApp, &QLineEdit::textChanged, this, [this] { txtViewApp_Change(); });
-    connect(txtDefaultFolder, &QLineEdit::textChanged, this, [this] { txtDefaultFolder_Change(); });
-    connect(txtName, &QLineEdit::textChanged, this, [this] { txtName_Change(); });
-    txtCommPort->installEventFilter(this);
-    txtPollTimeout->installEventFilter(this);
-    txtName->installEventFilter(this);
-}
-
-bool FrmCommSetup::eventFilter(QObject* obj, QEvent* e)
-{
-    if (e->type() == QEvent::FocusOut) {
-        if (obj == txtCommPort)
-            txtCommPort_LostFocus();
-        else if (obj == txtPollTimeout)
-            txtPollTimeout_LostFocus();
-        else if (obj == txtName)
-            txtName_LostFocus();
-    }
-    return Form::eventFilter(obj, e);
+    // list merely taking the focus chooses nothing.
+    lstControls->Click = [this] { lstControls_Click(); };
+    // The lists count only the user's choices: code filling or setting them
+    // is no edit.
+    ctl::on(cbxAddress, &QComboBox::activated, "Click", [this] { cbxAddress_Click(); });
+    ctl::on(cbxBaudRate, &QComboBox::activated, "Click", [this] { cbxBaudRate_Click(); });
+    ctl::on(cbxParity, &QComboBox::activated, "Click", [this] { cbxParity_Click(); });
+    ctl::on(cbxDataLength, &QComboBox::activated, "Click", [this] { cbxDataLength_Click(); });
+    ctl::on(cbxStopBits, &QComboBox::activated, "Click", [this] { cbxStopBits_Click(); });
+    // An option's Click fires when it becomes the selected one, by the user
+    // or by code.
+    optGlobalControllerGroup.wire(ctl::clickEvents([this](int i) { optGlobalControllerGroup_Click(i); }));
+    optGlobalProtocol.wire(ctl::clickEvents([this](int i) { optGlobalProtocol_Click(i); }));
+    optInstControllerGroup.wire(ctl::clickEvents([this](int i) { optInstControllerGroup_Click(i); }));
+    OptInstProtocol.wire(ctl::clickEvents([this](int i) { OptInstProtocol_Click(i); }));
+    txtCommPort->Change = [this] { txtCommPort_Change(); };
+    txtPollTimeout->Change = [this] { txtPollTimeout_Change(); };
+    txtViewApp->Change = [this] { txtViewApp_Change(); };
+    txtDefaultFolder->Change = [this] { txtDefaultFolder_Change(); };
+    txtName->Change = [this] { txtName_Change(); };
+    txtCommPort->LostFocus = [this] { txtCommPort_LostFocus(); };
+    txtPollTimeout->LostFocus = [this] { txtPollTimeout_LostFocus(); };
+    txtName->LostFocus = [this] { txtName_LostFocus(); };
 }
 
 QString FrmCommSetup::InstrumentListEntry(const InstrumentRecord& r)
@@ -296,74 +263,68 @@ QString FrmCommSetup::InstrumentListEntry(const InstrumentRecord& r)
 
 void FrmCommSetup::Form_Load()
 {
-    try {
-        Loading = true;
+    const QScopedValueRollback loading(Loading, true);
 
-        if (gKT9PMode) {
-            // The edition names its groups by the models it ships.
-            for (int g = 0; g <= 2; ++g) {
-                QString global = QStringLiteral("Communicate with models ");
-                QString inst;
-                for (int m = 1; m <= gModelCount[g]; ++m) {
-                    if (gModelName[g][m] == QLatin1String("Ramp/Soak"))
-                        continue;
-                    const QString sep = m == 1 ? QString() : QStringLiteral(", ");
-                    global += sep + gModelName[g][m];
-                    inst += sep + gModelName[g][m];
-                }
-                optGlobalControllerGroup(g)->setText(global);
-                optInstControllerGroup(g)->setText(inst);
+    if (gKT9PMode) {
+        // The edition names its groups by the models it ships.
+        for (int g = 0; g <= 2; ++g) {
+            QString global = QStringLiteral("Communicate with models ");
+            QString inst;
+            for (int m = 1; m <= gModelCount[g]; ++m) {
+                if (gModelName[g][m] == QLatin1String("Ramp/Soak"))
+                    continue;
+                const QString sep = m == 1 ? QString() : QStringLiteral(", ");
+                global += sep + gModelName[g][m];
+                inst += sep + gModelName[g][m];
             }
+            optGlobalControllerGroup(g)->setText(global);
+            optInstControllerGroup(g)->setText(inst);
         }
-
-        cbxBaudRate->clear();
-        cbxBaudRate->addItems({QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("2400"),
-                               QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
-                               QStringLiteral("28800"), QStringLiteral("38400"), QStringLiteral("57600")});
-        cbxParity->clear();
-        cbxParity->addItems({QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd")});
-        cbxDataLength->clear();
-        cbxDataLength->addItems({QStringLiteral("7"), QStringLiteral("8")});
-        cbxStopBits->clear();
-        cbxStopBits->addItems({QStringLiteral("1"), QStringLiteral("2")});
-
-        txtCommPort->setText(rt::Trim(rt::Str(gCommPort)));
-        cbxBaudRate->setCurrentText(rt::Trim(rt::StrSingle(gBaudRate)));
-        cbxParity->setCurrentText(rt::Trim(gParity));
-        cbxDataLength->setCurrentText(rt::Trim(rt::Str(gDataBits)));
-        cbxStopBits->setCurrentText(rt::Trim(rt::Str(gStopBits)));
-        txtPollTimeout->setText(rt::Trim(rt::Str(gPollTimeoutMs)));
-        txtViewApp->setText(gViewApp);
-        txtDefaultFolder->setText(gDefaultFolder);
-
-        if (gControllerGroup >= 0 && gControllerGroup <= 2)
-            optGlobalControllerGroup(gControllerGroup)->setChecked(true);
-        SetGlobalProtocolOptions();
-        // After the group rules: a stored protocol the group does not allow
-        // stays selected until the user changes the group.
-        optGlobalProtocol(ProtocolIndex(gProtocolCode))->setChecked(true);
-
-        SetInstProtocolOptions();
-        FillAddressCombo(cbxAddress, optInstControllerGroup(0)->isChecked(), false);
-
-        lstControls->clear();
-        for (const InstrumentRecord& r : gInstruments) {
-            auto* item = new QListWidgetItem(InstrumentListEntry(r));
-            item->setData(kExactRole, Carry({r.LogDuration, r.LogRate, r.DurationUnits, r.RateUnits}));
-            lstControls->addItem(item);
-        }
-
-        cbxAddress->setCurrentIndex(-1);
-        cbxAddress->setEditText(QString());
-        txtName->clear();
-        cmdUpdate->setEnabled(false);
-        cmdRemove->setEnabled(false);
-        Changed = false;
-        Loading = false;
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(e, QStringLiteral("frmCommSetup.Form_Load"));
     }
+
+    cbxBaudRate->clear();
+    cbxBaudRate->addItems({QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("2400"),
+                           QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
+                           QStringLiteral("28800"), QStringLiteral("38400"), QStringLiteral("57600")});
+    cbxParity->clear();
+    cbxParity->addItems({QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd")});
+    cbxDataLength->clear();
+    cbxDataLength->addItems({QStringLiteral("7"), QStringLiteral("8")});
+    cbxStopBits->clear();
+    cbxStopBits->addItems({QStringLiteral("1"), QStringLiteral("2")});
+
+    txtCommPort->setText(rt::Trim(rt::Str(gCommPort)));
+    cbxBaudRate->setCurrentText(rt::Trim(rt::StrSingle(gBaudRate)));
+    cbxParity->setCurrentText(rt::Trim(gParity));
+    cbxDataLength->setCurrentText(rt::Trim(rt::Str(gDataBits)));
+    cbxStopBits->setCurrentText(rt::Trim(rt::Str(gStopBits)));
+    txtPollTimeout->setText(rt::Trim(rt::Str(gPollTimeoutMs)));
+    txtViewApp->setText(gViewApp);
+    txtDefaultFolder->setText(gDefaultFolder);
+
+    if (gControllerGroup >= 0 && gControllerGroup <= 2)
+        optGlobalControllerGroup(gControllerGroup)->setChecked(true);
+    SetGlobalProtocolOptions();
+    // After the group rules: a stored protocol the group does not allow
+    // stays selected until the user changes the group.
+    optGlobalProtocol(ProtocolIndex(gProtocolCode))->setChecked(true);
+
+    SetInstProtocolOptions();
+    FillAddressCombo(cbxAddress, optInstControllerGroup(0)->isChecked(), false);
+
+    lstControls->clear();
+    for (const InstrumentRecord& r : gInstruments) {
+        auto* item = new QListWidgetItem(InstrumentListEntry(r));
+        item->setData(kExactRole, Carry({r.LogDuration, r.LogRate, r.DurationUnits, r.RateUnits}));
+        lstControls->addItem(item);
+    }
+
+    cbxAddress->setCurrentIndex(-1);
+    cbxAddress->setEditText(QString());
+    txtName->clear();
+    cmdUpdate->setEnabled(false);
+    cmdRemove->setEnabled(false);
+    Changed = false;
 }
 
 void FrmCommSetup::Form_Unload(int& cancel)
@@ -377,7 +338,7 @@ void FrmCommSetup::Form_Unload(int& cancel)
         cancel = 1;
 }
 
-int FrmCommSetup::selectedIndex(const ControlArray<QRadioButton>& options) const
+int FrmCommSetup::selectedIndex(const ControlArray<OptionButton>& options) const
 {
     for (const auto& [i, o] : options.items())
         if (o->isChecked())
@@ -387,18 +348,14 @@ int FrmCommSetup::selectedIndex(const ControlArray<QRadioButton>& options) const
 
 void FrmCommSetup::SetGlobalProtocolOptions()
 {
-    const bool was = Loading;
-    Loading = true;
+    const QScopedValueRollback loading(Loading, true);
     ApplyProtocolRules(optGlobalControllerGroup, optGlobalProtocol);
-    Loading = was;
 }
 
 void FrmCommSetup::SetInstProtocolOptions()
 {
-    const bool was = Loading;
-    Loading = true;
+    const QScopedValueRollback loading(Loading, true);
     ApplyProtocolRules(optInstControllerGroup, OptInstProtocol);
-    Loading = was;
 }
 
 void FrmCommSetup::markChanged()
@@ -483,24 +440,18 @@ void FrmCommSetup::lstControls_Click()
 {
     if (Loading)
         return;
-    try {
-        Loading = true;
-        if (QListWidgetItem* item = selectedEntry()) {
-            const QString entry = item->text();
-            cmdUpdate->setEnabled(true);
-            cmdRemove->setEnabled(true);
-            OptInstProtocol(ProtocolIndex(Mid(entry, 7, 1)))->setChecked(true);
-            const int g = rt::CInt(rt::Val(Mid(entry, 8, 1)));
-            optInstControllerGroup(g)->setChecked(true);
-            SetInstProtocolOptions();
-            FillAddressCombo(cbxAddress, g == 0, false);
-            cbxAddress->setEditText(AddressToText(g, AddressToNumber(g, Mid(entry, 1, 3))));
-            txtName->setText(rt::Trim(Mid(entry, 10, 21)));
-        }
-        Loading = false;
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(e, QStringLiteral("frmCommSetup.lstControls_Click"));
+    const QScopedValueRollback loading(Loading, true);
+    if (QListWidgetItem* item = selectedEntry()) {
+        const QString entry = item->text();
+        cmdUpdate->setEnabled(true);
+        cmdRemove->setEnabled(true);
+        OptInstProtocol(ProtocolIndex(Mid(entry, 7, 1)))->setChecked(true);
+        const int g = rt::CInt(rt::Val(Mid(entry, 8, 1)));
+        optInstControllerGroup(g)->setChecked(true);
+        SetInstProtocolOptions();
+        FillAddressCombo(cbxAddress, g == 0, false);
+        cbxAddress->setEditText(AddressToText(g, AddressToNumber(g, Mid(entry, 1, 3))));
+        txtName->setText(rt::Trim(Mid(entry, 10, 21)));
     }
 }
 
@@ -508,242 +459,213 @@ void FrmCommSetup::cbxAddress_Click()
 {
     if (Loading)
         return;
-    try {
-        Loading = true;
-        const QString address = cbxAddress->currentText();
-        bool found = false;
-        for (int i = 0; i < lstControls->count() && !found; ++i) {
-            lstControls->setCurrentRow(i);
-            found = AddressColumns(lstControls->item(i)->text()) == address;
-        }
-        if (found) {
-            const QString entry = lstControls->currentItem()->text();
-            OptInstProtocol(ProtocolIndex(Mid(entry, 7, 1)))->setChecked(true);
-            txtName->setText(rt::Trim(Mid(entry, 10, 21)));
-            cmdRemove->setEnabled(true);
-        } else {
-            lstControls->setCurrentRow(-1);
-            lstControls->clearSelection();
-            txtName->clear();
-            cmdRemove->setEnabled(false);
-        }
-        cmdUpdate->setEnabled(true);
-        Loading = false;
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(e, QStringLiteral("frmCommSetup.cbxAddress_Click"));
+    const QScopedValueRollback loading(Loading, true);
+    const QString address = cbxAddress->currentText();
+    bool found = false;
+    for (int i = 0; i < lstControls->count() && !found; ++i) {
+        lstControls->setCurrentRow(i);
+        found = AddressColumns(lstControls->item(i)->text()) == address;
     }
+    if (found) {
+        const QString entry = lstControls->currentItem()->text();
+        OptInstProtocol(ProtocolIndex(Mid(entry, 7, 1)))->setChecked(true);
+        txtName->setText(rt::Trim(Mid(entry, 10, 21)));
+        cmdRemove->setEnabled(true);
+    } else {
+        lstControls->setCurrentRow(-1);
+        lstControls->clearSelection();
+        txtName->clear();
+        cmdRemove->setEnabled(false);
+    }
+    cmdUpdate->setEnabled(true);
 }
 
 bool FrmCommSetup::applyUpdate(bool keepLogging)
 {
-    try {
-        const QString address = cbxAddress->currentText();
-        // What the list (and then the settings file) would hold: a comma or a
-        // leading double quote there would split or swallow the fields of the
-        // record when the file is read back.
-        if (!IsStorableText(rt::Trim(address.left(3))) || !IsStorableText(rt::Trim(txtName->text().left(21)))) {
-            mb::MsgBox(QStringLiteral("Instrument names and addresses cannot contain a comma or begin with a "
-                                      "double quote.  Please correct the entry."),
-                       mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Character"), this);
-            return false;
-        }
-        // Only the first three characters are kept, and an address outside
-        // 1..255 (an empty one reads as 0, the broadcast address) would send
-        // the logging and monitor requests to no single instrument.
-        const int group = selectedIndex(optInstControllerGroup);
-        const QString typed = rt::Trim(address);
-        const int number = typed.size() > 3 ? 0 : AddressToNumber(group, typed);
-        if (number < 1 || number > 255) {
-            mb::MsgBox(QStringLiteral("The address must be 01 to FF in controller group 0 and 001 to 255 in "
-                                      "controller groups 1 and 2."),
-                       mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Address"), this);
-            return false;
-        }
-        Changed = true;
-        Loading = true;
-        QString entry(kEntryWidth, QLatin1Char(' '));
-        Put(entry, 1, 3, address);
-        const int p = selectedIndex(OptInstProtocol);
-        if (p >= 0)
-            Put(entry, 7, 1, ProtocolLetter(p));
-        if (group >= 0)
-            Put(entry, 8, 1, QString::number(group));
-        Put(entry, 10, 21, txtName->text());
-        Put(entry, 32, 5, QStringLiteral("00001"));
-        Put(entry, 38, 5, QStringLiteral("00001"));
-        Put(entry, 44, 1, QStringLiteral("1"));
-        Put(entry, 46, 1, QStringLiteral("1"));
-
-        QVariant exact;
-        const QListWidgetItem* chosen = selectedEntry();
-        for (int i = 0; i < lstControls->count(); ++i) {
-            QListWidgetItem* old = lstControls->item(i);
-            if (AddressColumns(old->text()) != address)
-                continue;
-            // The chosen instrument, still at its address, protocol and group:
-            // a new name or a change elsewhere in the window is no reason to
-            // throw its logging rate and duration away.
-            if (keepLogging && old == chosen && Mid(old->text(), 7, 2) == Mid(entry, 7, 2)) {
-                entry.replace(31, kEntryWidth - 31, old->text().mid(31));
-                exact = old->data(kExactRole);
-            }
-            delete lstControls->takeItem(i);
-            break;
-        }
-        auto* item = new QListWidgetItem(entry);
-        if (exact.isValid())
-            item->setData(kExactRole, exact);
-        lstControls->addItem(item);
-
-        for (int i = 0; i < lstControls->count(); ++i)
-            if (AddressColumns(lstControls->item(i)->text()) == address) {
-                lstControls->setCurrentRow(i);
-                break;
-            }
-        cmdRemove->setEnabled(true);
-        Loading = false;
-        return true;
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(e, QStringLiteral("frmCommSetup.cmdUpdate_Click"));
+    const QString address = cbxAddress->currentText();
+    // What the list (and then the settings file) would hold: a comma or a
+    // leading double quote there would split or swallow the fields of the
+    // record when the file is read back.
+    if (!IsStorableText(rt::Trim(address.left(3))) || !IsStorableText(rt::Trim(txtName->text().left(21)))) {
+        mb::MsgBox(QStringLiteral("Instrument names and addresses cannot contain a comma or begin with a "
+                                  "double quote.  Please correct the entry."),
+                   mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Character"), this);
         return false;
     }
+    // Only the first three characters are kept, and an address outside
+    // 1..255 (an empty one reads as 0, the broadcast address) would send
+    // the logging and monitor requests to no single instrument.
+    const int group = selectedIndex(optInstControllerGroup);
+    const QString typed = rt::Trim(address);
+    const int number = typed.size() > 3 ? 0 : AddressToNumber(group, typed);
+    if (number < 1 || number > 255) {
+        mb::MsgBox(QStringLiteral("The address must be 01 to FF in controller group 0 and 001 to 255 in "
+                                  "controller groups 1 and 2."),
+                   mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Address"), this);
+        return false;
+    }
+    Changed = true;
+    const QScopedValueRollback loading(Loading, true);
+    QString entry(kEntryWidth, QLatin1Char(' '));
+    Put(entry, 1, 3, address);
+    const int p = selectedIndex(OptInstProtocol);
+    if (p >= 0)
+        Put(entry, 7, 1, ProtocolLetter(p));
+    if (group >= 0)
+        Put(entry, 8, 1, QString::number(group));
+    Put(entry, 10, 21, txtName->text());
+    Put(entry, 32, 5, QStringLiteral("00001"));
+    Put(entry, 38, 5, QStringLiteral("00001"));
+    Put(entry, 44, 1, QStringLiteral("1"));
+    Put(entry, 46, 1, QStringLiteral("1"));
+
+    QVariant exact;
+    const QListWidgetItem* chosen = selectedEntry();
+    for (int i = 0; i < lstControls->count(); ++i) {
+        QListWidgetItem* old = lstControls->item(i);
+        if (AddressColumns(old->text()) != address)
+            continue;
+        // The chosen instrument, still at its address, protocol and group:
+        // a new name or a change elsewhere in the window is no reason to
+        // throw its logging rate and duration away.
+        if (keepLogging && old == chosen && Mid(old->text(), 7, 2) == Mid(entry, 7, 2)) {
+            entry.replace(31, kEntryWidth - 31, old->text().mid(31));
+            exact = old->data(kExactRole);
+        }
+        delete lstControls->takeItem(i);
+        break;
+    }
+    auto* item = new QListWidgetItem(entry);
+    if (exact.isValid())
+        item->setData(kExactRole, exact);
+    lstControls->addItem(item);
+
+    for (int i = 0; i < lstControls->count(); ++i)
+        if (AddressColumns(lstControls->item(i)->text()) == address) {
+            lstControls->setCurrentRow(i);
+            break;
+        }
+    cmdRemove->setEnabled(true);
+    return true;
 }
 
 void FrmCommSetup::cmdUpdate_Click() { applyUpdate(false); }
 
 void FrmCommSetup::cmdRemove_Click()
 {
-    try {
-        Changed = true;
-        if (QListWidgetItem* item = selectedEntry()) {
-            // Removing moves the current row on; that is no choice by the user.
-            const bool was = Loading;
-            Loading = true;
-            delete lstControls->takeItem(lstControls->row(item));
-            lstControls->setCurrentRow(-1);
-            lstControls->clearSelection();
-            Loading = was;
-        }
-        cmdRemove->setEnabled(false);
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmCommSetup.cmdRemove_Click"));
+    Changed = true;
+    if (QListWidgetItem* item = selectedEntry()) {
+        // Removing moves the current row on; that is no choice by the user.
+        const QScopedValueRollback loading(Loading, true);
+        delete lstControls->takeItem(lstControls->row(item));
+        lstControls->setCurrentRow(-1);
+        lstControls->clearSelection();
     }
+    cmdRemove->setEnabled(false);
 }
 
 void FrmCommSetup::cmdDefaultFolder_Click()
 {
-    try {
-        fd::Request r;
-        r.kind = fd::Folder;
-        r.title = QStringLiteral("Default Log File Folder");
-        r.filter = QStringLiteral("Folders");
-        r.initialDir = FilePath(txtDefaultFolder->text());
-        const QString folder = fd::ask(r, this);
-        // Cancel leaves the field as it was.
-        if (folder.isEmpty())
-            return;
-        const bool ends = folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'));
-        txtDefaultFolder->setText(ends ? folder : folder + QLatin1Char('/'));
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmCommSetup.cmdDefaultFolder_Click"));
-    }
+    fd::Request r;
+    r.kind = fd::Folder;
+    r.title = QStringLiteral("Default Log File Folder");
+    r.filter = QStringLiteral("Folders");
+    r.initialDir = FilePath(txtDefaultFolder->text());
+    const QString folder = fd::ask(r, this);
+    // Cancel leaves the field as it was.
+    if (folder.isEmpty())
+        return;
+    const bool ends = folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'));
+    txtDefaultFolder->setText(ends ? folder : folder + QLatin1Char('/'));
 }
 
 void FrmCommSetup::cmdViewApp_Click()
 {
-    try {
-        fd::Request r;
-        r.kind = fd::Open;
-        r.title = QStringLiteral("Log File Viewer");
-        // Programs on this platform carry no extension of their own.
-        r.filter = QStringLiteral("Programs (*)");
-        r.initialDir = FilePath(txtViewApp->text());
-        r.initialName = NameOfFile(txtViewApp->text());
-        const QString program = fd::ask(r, this);
-        if (program.isEmpty())
-            return;
-        txtViewApp->setText(program);
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmCommSetup.cmdViewApp_Click"));
-    }
+    fd::Request r;
+    r.kind = fd::Open;
+    r.title = QStringLiteral("Log File Viewer");
+    // Programs on this platform carry no extension of their own.
+    r.filter = QStringLiteral("Programs (*)");
+    r.initialDir = FilePath(txtViewApp->text());
+    r.initialName = NameOfFile(txtViewApp->text());
+    const QString program = fd::ask(r, this);
+    if (program.isEmpty())
+        return;
+    txtViewApp->setText(program);
 }
 
 void FrmCommSetup::cmdCancel_Click() { Unload(); }
 
 void FrmCommSetup::cmdOK_Click()
 {
-    try {
-        if (gInstruments.LoggingActive) {
-            const int answer = mb::MsgBox(
-                QStringLiteral("Warning: logging session(s) are currently in progress - changing the system "
-                               "configuration will cause all logging to stop and all logging variables to be "
-                               "reset.  Are you sure you wish to change your system configuration?"),
-                mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Change System Configuration?"),
-                this);
-            if (answer == mb::No)
-                return;
-        }
-        // An instrument still being edited is applied first.
-        if (Changed && cmdUpdate->isEnabled() && cmdRemove->isEnabled() && !applyUpdate(true))
+    if (gInstruments.LoggingActive) {
+        const int answer = mb::MsgBox(
+            QStringLiteral("Warning: logging session(s) are currently in progress - changing the system "
+                           "configuration will cause all logging to stop and all logging variables to be "
+                           "reset.  Are you sure you wish to change your system configuration?"),
+            mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Change System Configuration?"),
+            this);
+        if (answer == mb::No)
             return;
-
-        Loading = true;
-        gCommPort = rt::CInt(rt::Val(txtCommPort->text()));
-        gBaudRate = rt::CSng(rt::Val(cbxBaudRate->currentText()));
-        gParity = cbxParity->currentText();
-        gDataBits = rt::CInt(rt::Val(cbxDataLength->currentText()));
-        gStopBits = rt::CInt(rt::Val(cbxStopBits->currentText()));
-        gPollTimeoutMs = rt::CInt(rt::Val(txtPollTimeout->text()));
-        if (const int g = selectedIndex(optGlobalControllerGroup); g >= 0)
-            gControllerGroup = g;
-        ReadModelFile();
-        if (const int p = selectedIndex(optGlobalProtocol); p >= 0)
-            gProtocolCode = ProtocolLetter(p);
-        gViewApp = txtViewApp->text();
-        gDefaultFolder = txtDefaultFolder->text();
-
-        // The table is rebuilt from the list: every logging session ends.
-        InstrumentTable table;
-        for (int i = 0; i < lstControls->count(); ++i) {
-            const QListWidgetItem* item = lstControls->item(i);
-            const QString entry = item->text();
-            InstrumentRecord r;
-            r.Address = rt::Trim(Mid(entry, 1, 3));
-            r.Protocol = Mid(entry, 7, 1);
-            r.Group = rt::CInt(rt::Val(Mid(entry, 8, 1)));
-            r.Name = rt::Trim(Mid(entry, 10, 21));
-            LoggingValues v;
-            if (!Carried(item, v)) {
-                v.duration = rt::CInt(rt::Val(rt::Trim(Mid(entry, 32, 5))));
-                v.rate = rt::CSng(rt::Val(rt::Trim(Mid(entry, 38, 5))));
-                v.durationUnits = rt::CInt(rt::Val(Mid(entry, 44, 1)));
-                v.rateUnits = rt::CInt(rt::Val(Mid(entry, 46, 1)));
-            }
-            r.LogDuration = v.duration;
-            r.LogRate = v.rate;
-            r.DurationUnits = v.durationUnits;
-            r.RateUnits = v.rateUnits;
-            table.Append(r);
-        }
-        // The records replace the old ones whole, with no logging state of
-        // their own; the engine recomputes LoggingActive at its next tick.
-        table.LoggingActive = gInstruments.LoggingActive;
-        gInstruments = table;
-
-        SaveSystemConfig();
-        bool failed = false;
-        InitComm(CommSettingsString(), failed);
-        if (!gCommOK)
-            mb::MsgBox(QStringLiteral("Communications with the instrument(s) will be disabled until valid comm "
-                                      "port settings are entered."),
-                       mb::OKOnly | mb::Exclamation, QStringLiteral("Communications Disabled"), this);
-        Loading = false;
-        Changed = false;
-        Unload();
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(e, QStringLiteral("frmCommSetup.cmdOK_Click"));
     }
+    // An instrument still being edited is applied first.
+    if (Changed && cmdUpdate->isEnabled() && cmdRemove->isEnabled() && !applyUpdate(true))
+        return;
+    commit();
+    Changed = false;
+    Unload();
+}
+
+void FrmCommSetup::commit()
+{
+    const QScopedValueRollback loading(Loading, true);
+    gCommPort = rt::CInt(rt::Val(txtCommPort->text()));
+    gBaudRate = rt::CSng(rt::Val(cbxBaudRate->currentText()));
+    gParity = cbxParity->currentText();
+    gDataBits = rt::CInt(rt::Val(cbxDataLength->currentText()));
+    gStopBits = rt::CInt(rt::Val(cbxStopBits->currentText()));
+    gPollTimeoutMs = rt::CInt(rt::Val(txtPollTimeout->text()));
+    if (const int g = selectedIndex(optGlobalControllerGroup); g >= 0)
+        gControllerGroup = g;
+    ReadModelFile();
+    if (const int p = selectedIndex(optGlobalProtocol); p >= 0)
+        gProtocolCode = ProtocolLetter(p);
+    gViewApp = txtViewApp->text();
+    gDefaultFolder = txtDefaultFolder->text();
+
+    // The table is rebuilt from the list: every logging session ends.
+    InstrumentTable table;
+    for (int i = 0; i < lstControls->count(); ++i) {
+        const QListWidgetItem* item = lstControls->item(i);
+        const QString entry = item->text();
+        InstrumentRecord r;
+        r.Address = rt::Trim(Mid(entry, 1, 3));
+        r.Protocol = Mid(entry, 7, 1);
+        r.Group = rt::CInt(rt::Val(Mid(entry, 8, 1)));
+        r.Name = rt::Trim(Mid(entry, 10, 21));
+        LoggingValues v;
+        if (!Carried(item, v)) {
+            v.duration = rt::CInt(rt::Val(rt::Trim(Mid(entry, 32, 5))));
+            v.rate = rt::CSng(rt::Val(rt::Trim(Mid(entry, 38, 5))));
+            v.durationUnits = rt::CInt(rt::Val(Mid(entry, 44, 1)));
+            v.rateUnits = rt::CInt(rt::Val(Mid(entry, 46, 1)));
+        }
+        r.LogDuration = v.duration;
+        r.LogRate = v.rate;
+        r.DurationUnits = v.durationUnits;
+        r.RateUnits = v.rateUnits;
+        table.Append(r);
+    }
+    // The records replace the old ones whole, with no logging state of
+    // their own; the engine recomputes LoggingActive at its next tick.
+    table.LoggingActive = gInstruments.LoggingActive;
+    gInstruments = table;
+
+    SaveSystemConfig();
+    bool failed = false;
+    InitComm(CommSettingsString(), failed);
+    if (!gCommOK)
+        mb::MsgBox(QStringLiteral("Communications with the instrument(s) will be disabled until valid comm "
+                                  "port settings are entered."),
+                   mb::OKOnly | mb::Exclamation, QStringLiteral("Communications Disabled"), this);
 }

@@ -3,13 +3,7 @@
 // protocol, the log viewer, the data folder and the instrument list. Nothing
 // reaches the shared state before OK; OK rewrites the settings file, re-reads
 // the model file and reopens the port.
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
 
 #include "core/state.h"
 #include "platform/controls.h"
@@ -24,28 +18,28 @@ public:
     void Form_Unload(int& cancel) override;
 
     // ---- controls ----
-    QLineEdit* txtCommPort;
-    QComboBox* cbxBaudRate;
-    QComboBox* cbxParity;
-    QComboBox* cbxDataLength;
-    QComboBox* cbxStopBits;
-    QLineEdit* txtPollTimeout;
-    ControlArray<QRadioButton> optGlobalControllerGroup;
-    ControlArray<QRadioButton> optGlobalProtocol;
-    QLineEdit* txtViewApp;
-    QPushButton* cmdViewApp;
-    QLineEdit* txtDefaultFolder;
-    QPushButton* cmdDefaultFolder;
+    TextBox* txtCommPort;
+    ComboBox* cbxBaudRate;
+    ComboBox* cbxParity;
+    ComboBox* cbxDataLength;
+    ComboBox* cbxStopBits;
+    TextBox* txtPollTimeout;
+    ControlArray<OptionButton> optGlobalControllerGroup;
+    ControlArray<OptionButton> optGlobalProtocol;
+    TextBox* txtViewApp;
+    CommandButton* cmdViewApp;
+    TextBox* txtDefaultFolder;
+    CommandButton* cmdDefaultFolder;
     QLabel* lblListHeading;
-    QListWidget* lstControls;
-    QComboBox* cbxAddress;
-    ControlArray<QRadioButton> OptInstProtocol;
-    ControlArray<QRadioButton> optInstControllerGroup;
-    QLineEdit* txtName;
-    QPushButton* cmdUpdate;
-    QPushButton* cmdRemove;
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
+    ListBox* lstControls;
+    ComboBox* cbxAddress;
+    ControlArray<OptionButton> OptInstProtocol;
+    ControlArray<OptionButton> optInstControllerGroup;
+    TextBox* txtName;
+    CommandButton* cmdUpdate;
+    CommandButton* cmdRemove;
+    CommandButton* cmdOK;
+    CommandButton* cmdCancel;
     QLabel* lblTitle;
     QLabel* lblInfo;
 
@@ -82,21 +76,21 @@ public:
     // The entry text of one instrument record as the list shows it.
     static QString InstrumentListEntry(const modZarn::InstrumentRecord& record);
 
-protected:
-    bool eventFilter(QObject* obj, QEvent* e) override;
-
 private:
     // The entry the user chose, or nullptr.
     QListWidgetItem* selectedEntry() const;
     void SetGlobalProtocolOptions();
     void SetInstProtocolOptions();
     void markChanged();
-    int selectedIndex(const ControlArray<QRadioButton>& options) const;
+    int selectedIndex(const ControlArray<OptionButton>& options) const;
     // Applies the edit fields to the list; false when they were refused. A
     // new entry logs every second for a minute; with keepLogging, the chosen
     // entry keeps its logging values when its address, protocol and group
     // stay as they were.
     bool applyUpdate(bool keepLogging);
+    // Takes the fields into the shared state, saves the settings and
+    // reopens the port.
+    void commit();
 };
 
 FrmCommSetup& frmCommSetup();

@@ -4,13 +4,15 @@
 
 #include <QCoreApplication>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 
 #include "core/dispatch.h"
 #include "core/modZarn.h"
 #include "core/startup.h"
-#include "platform/msgbox.h"
+#include "platform/builders.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
+#include "platform/twips.h"
 #include "shell/addresslist.h"
 
 using namespace modZarn;
@@ -18,8 +20,8 @@ using namespace modZarn;
 FrmFind& frmFind() { return Forms::get<FrmFind>(); }
 
 namespace {
-// Wide enough for the group options' captions on one line each.
-constexpr int kFormWidth = 700;
+// Wide enough for the group options' captions on one line each (twips).
+constexpr int kFormWidth = 10500;
 // The model register (702H): two characters of the model ID.
 constexpr int kModelRegister = 1794;
 constexpr int kUnknownProtocol = 3;
@@ -66,28 +68,6 @@ float demoModelValue(int group, int address)
     }
 }
 
-QPushButton* button(QWidget* parent, const QString& caption, int x, int y, int w = 96, int h = 40)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setGeometry(x, y, w, h);
-    return b;
-}
-
-QLabel* caption(QWidget* parent, const QString& text, int x, int y, int w)
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, 20);
-    return l;
-}
-
-ComboBox* combo(QWidget* parent, int x, int y, int w, bool editable)
-{
-    auto* c = new ComboBox(parent);
-    c->setGeometry(x, y, w, 24);
-    c->setEditable(editable);
-    return c;
-}
-
 void selectText(QComboBox* c, const QString& text)
 {
     const int i = c->findText(text);
@@ -96,11 +76,7 @@ void selectText(QComboBox* c, const QString& text)
 }
 
 // List positions to try: every entry after "UNKNOWN", else the chosen one.
-struct Range {
-    int first = 0;
-    int last = -1;
-};
-Range listRange(const QComboBox* c)
+FrmFind::Span listRange(const QComboBox* c)
 {
     if (c->currentText() == QLatin1String("UNKNOWN"))
         return {1, c->count() - 1};
@@ -112,78 +88,78 @@ FrmFind::FrmFind()
 {
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("Find Instruments"));
-    setFixedSize(kFormWidth, 600);
-    menuBar->setGeometry(0, 0, kFormWidth, 24);
+    setFixedSize(tw::px(kFormWidth), tw::px(9000));
+    tw::place(menuBar, 0, 0, kFormWidth, 360);
 
-    lblTitle = new QLabel(QStringLiteral("Find Instruments"), this);
-    lblTitle->setGeometry(0, 76, kFormWidth, 26);
+    lblTitle = ctl::label(this, QStringLiteral("Find Instruments"), 0, 1140, kFormWidth, 390);
     lblTitle->setAlignment(Qt::AlignCenter);
     QFont tf = lblTitle->font();
     tf.setPointSize(14);
     tf.setBold(true);
     lblTitle->setFont(tf);
-    lblDemoMode = new QLabel(QStringLiteral("Demo Mode"), this);
-    lblDemoMode->setGeometry(12, 80, 120, 20);
+    lblDemoMode = ctl::label(this, QStringLiteral("Demo Mode"), 180, 1200, 1800, 300);
     lblDemoMode->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
     lblDemoMode->setVisible(false);
 
-    fraControllerGroup = new QGroupBox(QStringLiteral("Select Controller Group"), this);
-    fraControllerGroup->setGeometry(8, 104, kFormWidth - 16, 92);
-    for (int g = 0; g < 3; ++g) {
-        auto* o = new QRadioButton(QString::fromLatin1(kGroupCaptions[g]), fraControllerGroup);
-        o->setGeometry(8, 20 + 22 * g, kFormWidth - 40, 20);
-        optInstControllerGroup.add(g, o);
-        connect(o, &QRadioButton::toggled, this, [this, g](bool on) {
-            if (on)
-                optInstControllerGroup_Click(g);
-        });
-    }
+    fraControllerGroup = ctl::frame(this, QStringLiteral("Select Controller Group"), 120, 1560, kFormWidth - 240, 1380);
+    optInstControllerGroup.setName(QStringLiteral("optInstControllerGroup"));
+    for (int g = 0; g < 3; ++g)
+        optInstControllerGroup.build(fraControllerGroup, {{g, ctl::Kind::OptionButton, 120, 300 + 330 * g,
+                                                           kFormWidth - 600, 300,
+                                                           QString::fromLatin1(kGroupCaptions[g])}});
+    optInstControllerGroup.wire(ctl::clickEvents([this](int g) { optInstControllerGroup_Click(g); }));
 
-    fraInstProtocol = new QGroupBox(QStringLiteral("Protocol"), this);
-    fraInstProtocol->setGeometry(8, 202, 200, 118);
+    fraInstProtocol = ctl::frame(this, QStringLiteral("Protocol"), 120, 3030, 3000, 1770);
     const char* const protocolCaptions[4] = {"Zarn Link Protocol", "Modbus RTU Protocol",
                                              "Modbus ASCII Protocol", "Unknown"};
-    for (int p = 0; p < 4; ++p) {
-        auto* o = new QRadioButton(QString::fromLatin1(protocolCaptions[p]), fraInstProtocol);
-        o->setGeometry(8, 20 + 23 * p, 184, 20);
-        OptInstProtocol.add(p, o);
-    }
+    OptInstProtocol.setName(QStringLiteral("OptInstProtocol"));
+    for (int p = 0; p < 4; ++p)
+        OptInstProtocol.build(fraInstProtocol, {{p, ctl::Kind::OptionButton, 120, 300 + 345 * p, 2760, 300,
+                                                 QString::fromLatin1(protocolCaptions[p])}});
     OptInstProtocol(kUnknownProtocol)->setChecked(true);
 
-    const int lx = 220, cx = 420;
-    caption(this, QStringLiteral("Starting Address To Search:"), lx, 206, 196);
-    cbxStartAddress = combo(this, cx, 204, 90, true);
-    caption(this, QStringLiteral("Ending Address To Search:"), lx, 234, 196);
-    cbxEndAddress = combo(this, cx, 232, 90, true);
-    caption(this, QStringLiteral("Baud Rate:"), lx, 262, 196);
-    cbxBaudRate = combo(this, cx, 260, 110, false);
-    caption(this, QStringLiteral("Parity:"), lx, 290, 196);
-    cbxParity = combo(this, cx, 288, 110, false);
-    caption(this, QStringLiteral("Data Length:"), lx, 318, 196);
-    cbxDataLength = combo(this, cx, 316, 110, false);
-    caption(this, QStringLiteral("Stop Bits:"), lx, 346, 196);
-    cbxStopBits = combo(this, cx, 344, 110, false);
+    // A caption and its list on each line.
+    struct Setting {
+        ComboBox*& list;
+        const char* name;
+        const char* caption;
+        int width;
+        bool editable;
+    };
+    const Setting settings[] = {
+        {cbxStartAddress, "cbxStartAddress", "Starting Address To Search:", 1350, true},
+        {cbxEndAddress, "cbxEndAddress", "Ending Address To Search:", 1350, true},
+        {cbxBaudRate, "cbxBaudRate", "Baud Rate:", 1650, false},
+        {cbxParity, "cbxParity", "Parity:", 1650, false},
+        {cbxDataLength, "cbxDataLength", "Data Length:", 1650, false},
+        {cbxStopBits, "cbxStopBits", "Stop Bits:", 1650, false},
+    };
+    int top = 3060;
+    for (const Setting& r : settings) {
+        ctl::label(this, QString::fromLatin1(r.caption), 3300, top + 30, 2940, 300);
+        r.list = ctl::comboBox(this, QString::fromLatin1(r.name), 6300, top, r.width, 360, r.editable);
+        top += 420;
+    }
 
-    cmdStartSearch = button(this, QStringLiteral("  &Begin  Search"), 30, 330, 150, 34);
-    cmdCancelSearch = button(this, QStringLiteral("  C&ancel Search"), 30, 370, 150, 34);
+    cmdStartSearch =
+        ctl::button(this, QStringLiteral("cmdStartSearch"), QStringLiteral("  &Begin  Search"), 450, 4950, 2250, 510);
+    cmdCancelSearch =
+        ctl::button(this, QStringLiteral("cmdCancelSearch"), QStringLiteral("  C&ancel Search"), 450, 5550, 2250, 510);
 
-    lblProgress = new QLabel(this);
-    lblProgress->setGeometry(8, 412, kFormWidth - 16, 20);
-    caption(this, QStringLiteral("Search Results"), 8, 436, 200);
-    lisSearchResults = new ListBox(this);
-    lisSearchResults->setGeometry(8, 456, kFormWidth - 16, 110);
+    lblProgress = ctl::label(this, QString(), 120, 6180, kFormWidth - 240, 300);
+    ctl::label(this, QStringLiteral("Search Results"), 120, 6540, 3000, 300);
+    lisSearchResults = ctl::listBox(this, QStringLiteral("lisSearchResults"), 120, 6840, kFormWidth - 240, 1650);
     QFont fixed(QStringLiteral("Courier New"), 9);
     fixed.setStyleHint(QFont::TypeWriter); // columns line up in any fixed-pitch font
     lisSearchResults->setFont(fixed);
-    lblErrorMessageText = new QLabel(this);
-    lblErrorMessageText->setGeometry(8, 570, kFormWidth - 16, 24);
+    lblErrorMessageText = ctl::label(this, QString(), 120, 8550, kFormWidth - 240, 360);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 
     cbxDataLength->Click = [this] { cbxDataLength_Click(); };
     cbxParity->Click = [this] { cbxParity_Click(); };
     cbxStopBits->Click = [this] { cbxStopBits_Click(); };
-    connect(cmdStartSearch, &QPushButton::clicked, this, [this] { cmdStartSearch_Click(); });
-    connect(cmdCancelSearch, &QPushButton::clicked, this, [this] { cmdCancelSearch_Click(); });
+    ctl::on(cmdStartSearch, &QPushButton::clicked, "Click", [this] { cmdStartSearch_Click(); });
+    ctl::on(cmdCancelSearch, &QPushButton::clicked, "Click", [this] { cmdCancelSearch_Click(); });
 }
 
 int FrmFind::selectedGroup() const
@@ -206,7 +182,7 @@ void FrmFind::Form_Load()
 {
     // Nothing here may keep the screen from loading: each step swallows its
     // own failure and the next one runs.
-    Filling = true;
+    const QScopedValueRollback filling(Filling, true);
     lblProgress->clear();
     lisSearchResults->clear();
     lblErrorMessageText->clear();
@@ -250,7 +226,6 @@ void FrmFind::Form_Load()
         optInstControllerGroup(gControllerGroup)->setChecked(true);
         UpdateProtocolOptions();
     }
-    Filling = false;
 }
 
 void FrmFind::Form_Activate() { lblDemoMode->setVisible(gDemoMode); }
@@ -279,24 +254,22 @@ void FrmFind::CheckStopBits()
 {
     // Eight data bits with parity and two stop bits is a twelve-bit character
     // the instruments do not speak.
-    Filling = true;
+    const QScopedValueRollback filling(Filling, true);
     const QString parity = cbxParity->currentText();
     if (cbxDataLength->currentText() == QLatin1String("8") && cbxStopBits->currentText() == QLatin1String("2") &&
         (parity == QLatin1String("Odd") || parity == QLatin1String("Even")))
         selectText(cbxStopBits, QStringLiteral("1"));
-    Filling = false;
 }
 
 void FrmFind::ApplyGroupFraming()
 {
     // Group 0 instruments speak only None, 8, 1.
-    Filling = true;
+    const QScopedValueRollback filling(Filling, true);
     if (optInstControllerGroup(0)->isChecked()) {
         selectText(cbxParity, QStringLiteral("None"));
         selectText(cbxDataLength, QStringLiteral("8"));
         selectText(cbxStopBits, QStringLiteral("1"));
     }
-    Filling = false;
 }
 
 void FrmFind::cbxDataLength_Click()
@@ -337,130 +310,136 @@ void FrmFind::cmdStartSearch_Click()
 
     const int group = std::max(selectedGroup(), 0);
     lisSearchResults->clear();
-    Searching = true;
+    // Searching must not stay set whatever leaves this routine.
+    const QScopedValueRollback searching(Searching, true);
     CancelSearch = false;
     int found = 0;
     bool complete = false;
-
-    // Searching must not stay set whatever leaves this routine.
-    struct ClearSearching {
-        bool& flag;
-        ~ClearSearching() { flag = false; }
-    } clearSearching{Searching};
-
-    try {
-        const Range stopRange = listRange(cbxStopBits);
-        const Range baudRange = listRange(cbxBaudRate);
-        const Range dataRange = listRange(cbxDataLength);
-        const Range parityRange = listRange(cbxParity);
-        const bool anyProtocol = OptInstProtocol(kUnknownProtocol)->isChecked();
-        Range protocolRange{0, 2};
-        if (!anyProtocol) {
-            protocolRange = {0, -1};
-            for (int p = 0; p < 3; ++p)
-                if (OptInstProtocol(p)->isChecked())
-                    protocolRange = {p, p};
-        }
-
-        // Address 0 is a broadcast and numbers past 255 are no address at
-        // all: a typed range is held to 1..255, and the lists show what is
-        // searched.
-        const int startAddress = std::clamp(AddressToNumber(group, cbxStartAddress->currentText()), 1, 255);
-        const int endAddress = std::clamp(AddressToNumber(group, cbxEndAddress->currentText()), 1, 255);
-        cbxStartAddress->setCurrentText(AddressToText(group, startAddress));
-        cbxEndAddress->setCurrentText(AddressToText(group, endAddress));
-        const int step = startAddress > endAddress ? -1 : 1;
-
-        // Returns false when the search is to stop.
-        auto probe = [&](int sb, int br, int address, int dl, int pa, int pr) {
-            const QString settings = cbxBaudRate->itemText(br) + QLatin1Char(',') +
-                                     cbxParity->itemText(pa).left(1) + QLatin1Char(',') +
-                                     cbxDataLength->itemText(dl) + QLatin1Char(',') + cbxStopBits->itemText(sb);
-            const QString protocolName = QString::fromLatin1(kProtocolNames[pr]);
-            const QString addressText = AddressToText(group, address);
-            lblProgress->setText(QStringLiteral("Polling Address ") + addressText + QStringLiteral("   ") +
-                                 settings + QLatin1Char(' ') + protocolName);
-
-            bool failed = true;
-            InitComm(settings, failed);
-            if (failed) {
-                CancelSearch = true;
-                return false;
-            }
-
-            QString errText;
-            int errCode = -1;
-            float value = 0;
-            ReadInstrumentRegister(group, ProtocolLetter(pr), errText, errCode, address, kModelRegister, value);
-
-            if (gDemoMode) {
-                // A demo instrument answers at every address, but only at the
-                // first combination of the ranges.
-                const bool first = sb == stopRange.first && br == baudRange.first && dl == dataRange.first &&
-                                   pa == parityRange.first && (anyProtocol || pr == protocolRange.first);
-                if (first) {
-                    errCode = 0;
-                    value = demoModelValue(group, address);
-                } else {
-                    errCode = -1;
-                }
-            }
-
-            lblErrorMessageText->setText(errCode != 0 ? errText : QString());
-
-            if (errCode == 0) {
-                QString modelID, typeCaption, modelName;
-                int modelIndex = 0;
-                ModelFromRegisterValue(group, value, modelID, typeCaption, modelIndex, modelName);
-                lisSearchResults->addItem(QStringLiteral("Addr:") + addressText + QStringLiteral("  ID#:") + modelID +
-                                          QStringLiteral("  Type:") + modelName + QStringLiteral(", ") + typeCaption +
-                                          QStringLiteral("  ") + settings + QStringLiteral("  ") + protocolName);
-                ++found;
-            } else if (errCode == 2) {
-                lisSearchResults->addItem(QStringLiteral("Addr:") + addressText + QStringLiteral("  ID#:??") +
-                                          QStringLiteral("  Type:Possible 53G, 53H, TQN Controller     ") +
-                                          QStringLiteral("  ") + settings + QStringLiteral("  ") + protocolName);
-                ++found;
-            }
-
-            QCoreApplication::processEvents();
-            return !CancelSearch;
-        };
-
-        auto run = [&] {
-            for (int sb = stopRange.first; sb <= stopRange.last; ++sb)
-                for (int br = baudRange.first; br <= baudRange.last; ++br) {
-                    if (!baudAccepted(group, cbxBaudRate->itemText(br)))
-                        continue;
-                    for (int address = startAddress;; address += step) {
-                        for (int dl = dataRange.first; dl <= dataRange.last; ++dl)
-                            for (int pa = parityRange.first; pa <= parityRange.last; ++pa)
-                                for (int pr = protocolRange.first; pr <= protocolRange.last; ++pr) {
-                                    // Protocols the group does not speak are
-                                    // not tried (their options are disabled).
-                                    if (!protocolOfGroup(group, pr))
-                                        continue;
-                                    if (!probe(sb, br, address, dl, pa, pr))
-                                        return false;
-                                }
-                        if (address == endAddress)
-                            break;
-                    }
-                }
-            return true;
-        };
-        complete = run();
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmFind.cmdSearch_Click"));
-        complete = false;
-    }
+    // A failure ends the walk; the search still puts the line back and
+    // tells what it found.
+    ctl::guard(this, QStringLiteral("frmFind.cmdSearch_Click"), [&] { complete = walk(readRanges(group), found); });
 
     // The line goes back to the configured settings however the search ended:
     // other users of the port (logging, graph sampling) expect them.
     bool failed = true;
     InitComm(CommSettingsString(), failed);
-    Searching = false;
+    showSummary(complete, found);
+}
 
+FrmFind::SearchPlan FrmFind::readRanges(int group)
+{
+    SearchPlan plan;
+    plan.group = group;
+    plan.stopBits = listRange(cbxStopBits);
+    plan.baud = listRange(cbxBaudRate);
+    plan.dataLength = listRange(cbxDataLength);
+    plan.parity = listRange(cbxParity);
+    plan.anyProtocol = OptInstProtocol(kUnknownProtocol)->isChecked();
+    plan.protocol = {0, 2};
+    if (!plan.anyProtocol) {
+        plan.protocol = {0, -1};
+        for (int p = 0; p < 3; ++p)
+            if (OptInstProtocol(p)->isChecked())
+                plan.protocol = {p, p};
+    }
+
+    // Address 0 is a broadcast and numbers past 255 are no address at
+    // all: a typed range is held to 1..255, and the lists show what is
+    // searched.
+    plan.startAddress = std::clamp(AddressToNumber(group, cbxStartAddress->currentText()), 1, 255);
+    plan.endAddress = std::clamp(AddressToNumber(group, cbxEndAddress->currentText()), 1, 255);
+    cbxStartAddress->setCurrentText(AddressToText(group, plan.startAddress));
+    cbxEndAddress->setCurrentText(AddressToText(group, plan.endAddress));
+    return plan;
+}
+
+bool FrmFind::walk(const SearchPlan& plan, int& found)
+{
+    const int step = plan.startAddress > plan.endAddress ? -1 : 1;
+    Combination c;
+    for (c.stopBits = plan.stopBits.first; c.stopBits <= plan.stopBits.last; ++c.stopBits)
+        for (c.baud = plan.baud.first; c.baud <= plan.baud.last; ++c.baud) {
+            if (!baudAccepted(plan.group, cbxBaudRate->itemText(c.baud)))
+                continue;
+            for (c.address = plan.startAddress;; c.address += step) {
+                for (c.dataLength = plan.dataLength.first; c.dataLength <= plan.dataLength.last; ++c.dataLength)
+                    for (c.parity = plan.parity.first; c.parity <= plan.parity.last; ++c.parity)
+                        for (c.protocol = plan.protocol.first; c.protocol <= plan.protocol.last; ++c.protocol) {
+                            // Protocols the group does not speak are not
+                            // tried (their options are disabled).
+                            if (!protocolOfGroup(plan.group, c.protocol))
+                                continue;
+                            if (!probe(plan, c, found))
+                                return false;
+                        }
+                if (c.address == plan.endAddress)
+                    break;
+            }
+        }
+    return true;
+}
+
+bool FrmFind::probe(const SearchPlan& plan, const Combination& c, int& found)
+{
+    const QString settings = cbxBaudRate->itemText(c.baud) + QLatin1Char(',') +
+                             cbxParity->itemText(c.parity).left(1) + QLatin1Char(',') +
+                             cbxDataLength->itemText(c.dataLength) + QLatin1Char(',') +
+                             cbxStopBits->itemText(c.stopBits);
+    const QString protocolName = QString::fromLatin1(kProtocolNames[c.protocol]);
+    const QString addressText = AddressToText(plan.group, c.address);
+    lblProgress->setText(QStringLiteral("Polling Address ") + addressText + QStringLiteral("   ") + settings +
+                         QLatin1Char(' ') + protocolName);
+
+    bool failed = true;
+    InitComm(settings, failed);
+    if (failed) {
+        CancelSearch = true;
+        return false;
+    }
+
+    QString errText;
+    int errCode = -1;
+    float value = 0;
+    ReadInstrumentRegister(plan.group, ProtocolLetter(c.protocol), errText, errCode, c.address, kModelRegister,
+                           value);
+
+    if (gDemoMode) {
+        // A demo instrument answers at every address, but only at the
+        // first combination of the ranges.
+        const bool first = c.stopBits == plan.stopBits.first && c.baud == plan.baud.first &&
+                           c.dataLength == plan.dataLength.first && c.parity == plan.parity.first &&
+                           (plan.anyProtocol || c.protocol == plan.protocol.first);
+        if (first) {
+            errCode = 0;
+            value = demoModelValue(plan.group, c.address);
+        } else {
+            errCode = -1;
+        }
+    }
+
+    lblErrorMessageText->setText(errCode != 0 ? errText : QString());
+
+    if (errCode == 0) {
+        QString modelID, typeCaption, modelName;
+        int modelIndex = 0;
+        ModelFromRegisterValue(plan.group, value, modelID, typeCaption, modelIndex, modelName);
+        lisSearchResults->addItem(QStringLiteral("Addr:") + addressText + QStringLiteral("  ID#:") + modelID +
+                                  QStringLiteral("  Type:") + modelName + QStringLiteral(", ") + typeCaption +
+                                  QStringLiteral("  ") + settings + QStringLiteral("  ") + protocolName);
+        ++found;
+    } else if (errCode == 2) {
+        lisSearchResults->addItem(QStringLiteral("Addr:") + addressText + QStringLiteral("  ID#:??") +
+                                  QStringLiteral("  Type:Possible 53G, 53H, TQN Controller     ") +
+                                  QStringLiteral("  ") + settings + QStringLiteral("  ") + protocolName);
+        ++found;
+    }
+
+    QCoreApplication::processEvents();
+    return !CancelSearch;
+}
+
+void FrmFind::showSummary(bool complete, int found)
+{
     const QString n = rt::Str(found);
     if (!complete) {
         lblProgress->setText(QStringLiteral("Search Cancelled"));

@@ -4,12 +4,8 @@
 // address's model register, and lists every instrument that answers. The
 // port carries each probe's settings while the search runs and gets the
 // configured settings back when it ends, however it ends.
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
 
 #include "platform/controls.h"
 #include "shell/mainscreen.h"
@@ -30,17 +26,17 @@ public:
 
     // ---- search controls ----
     QGroupBox* fraControllerGroup;
-    ControlArray<QRadioButton> optInstControllerGroup;
+    ControlArray<OptionButton> optInstControllerGroup;
     QGroupBox* fraInstProtocol;
-    ControlArray<QRadioButton> OptInstProtocol;
+    ControlArray<OptionButton> OptInstProtocol;
     ComboBox* cbxStartAddress;
     ComboBox* cbxEndAddress;
     ComboBox* cbxBaudRate;
     ComboBox* cbxParity;
     ComboBox* cbxDataLength;
     ComboBox* cbxStopBits;
-    QPushButton* cmdStartSearch;
-    QPushButton* cmdCancelSearch;
+    CommandButton* cmdStartSearch;
+    CommandButton* cmdCancelSearch;
     ListBox* lisSearchResults;
     QLabel* lblProgress;
     QLabel* lblErrorMessageText;
@@ -55,7 +51,33 @@ public:
     void cmdStartSearch_Click();
     void cmdCancelSearch_Click();
 
+    // List positions from first to last (none when last < first).
+    struct Span {
+        int first = 0;
+        int last = -1;
+    };
+
 private:
+    // What one search tries.
+    struct SearchPlan {
+        int group = 0;
+        Span stopBits, baud, dataLength, parity, protocol;
+        bool anyProtocol = false; // "Unknown": every protocol of the group
+        int startAddress = 1, endAddress = 1;
+    };
+    // One combination of the walk: list positions, protocol and address.
+    struct Combination {
+        int stopBits = 0, baud = 0, address = 0, dataLength = 0, parity = 0, protocol = 0;
+    };
+    // The search steps: read the ranges from the screen (holding the typed
+    // addresses to 1..255), walk every combination (false when the walk was
+    // cancelled), probe one (false when the search is to stop; answers are
+    // listed and counted in `found`) and word the summary.
+    SearchPlan readRanges(int group);
+    bool walk(const SearchPlan& plan, int& found);
+    bool probe(const SearchPlan& plan, const Combination& c, int& found);
+    void showSummary(bool complete, int found);
+
     void UpdateProtocolOptions();
     void CheckStopBits();
     void ApplyGroupFraming();

@@ -7,10 +7,12 @@
 #include "core/state.h"
 #include "monitor/logging_engine.h"
 #include "platform/app.h"
+#include "platform/builders.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
+#include "platform/twips.h"
 #include "shell/frmTerminal.h"
 
 using namespace modZarn;
@@ -20,74 +22,59 @@ FrmMain& frmMain() { return Forms::get<FrmMain>(); }
 void FrmMain::tmrLogging_Timer() { LoggingEngineTick(*this); }
 
 namespace {
-// Form width the logo is centred in (9600 twips).
-constexpr int kFormWidth = 640;
-
-Shape* lamp(QWidget* parent, int x, int y)
-{
-    auto* s = new Shape(parent);
-    s->setGeometry(x, y, 18, 18);
-    return s;
-}
+// Form width the logo is centred in.
+constexpr int kFormWidth = 9600;
 } // namespace
 
 FrmMain::FrmMain()
     : comPort(CommPort()), tmrLogging(50, [this] { tmrLogging_Timer(); }, this)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setFixedSize(kFormWidth, 470);
+    setFixedSize(tw::px(kFormWidth), tw::px(7050));
 
-    lblTitle = new QLabel(this);
-    lblTitle->setGeometry(0, 32, kFormWidth, 32);
+    lblTitle = ctl::label(this, QString(), 0, 480, kFormWidth, 480);
     lblTitle->setAlignment(Qt::AlignCenter);
     QFont tf = lblTitle->font();
     tf.setPointSize(16);
     tf.setBold(true);
     lblTitle->setFont(tf);
 
-    imgCompany = new QLabel(this);
-    imgCompany->setGeometry((kFormWidth - 240) / 2, 72, 240, 60);
+    imgCompany = ctl::label(this, QString(), (kFormWidth - 3600) / 2, 1080, 3600, 900);
 
-    lblVersion = new QLabel(this);
-    lblVersion->setGeometry(0, 140, kFormWidth, 20);
+    lblVersion = ctl::label(this, QString(), 0, 2100, kFormWidth, 300);
     lblVersion->setAlignment(Qt::AlignCenter);
-    lblBeta = new QLabel(QStringLiteral("BETA"), this);
-    lblBeta->setGeometry(kFormWidth - 80, 140, 60, 20);
+    lblBeta = ctl::label(this, QStringLiteral("BETA"), kFormWidth - 1200, 2100, 900, 300);
     lblBeta->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
-    lblDemoMode = new QLabel(QStringLiteral("Demo Mode"), this);
-    lblDemoMode->setGeometry(20, 140, 120, 20);
+    lblDemoMode = ctl::label(this, QStringLiteral("Demo Mode"), 300, 2100, 1800, 300);
     lblDemoMode->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
     lblDemoMode->setVisible(false);
 
-    const int row1 = 176, row2 = 228;
-    cmdConfigureController->setGeometry(20, row1, 116, 44);
-    cmdStatus->setGeometry(144, row1, 116, 44);
-    cmdFind->setGeometry(268, row1, 116, 44);
-    cmdGraph->setGeometry(392, row1, 116, 44);
-    cmdMainMenu->setGeometry(516, row1, 104, 44);
-    cmdSetpoints->setGeometry(20, row2, 116, 44);
-    cmdLogging->setGeometry(144, row2, 116, 44);
-    cmdMonitor->setGeometry(268, row2, 116, 44);
+    // This screen shows the navigation buttons in two rows.
+    const int row1 = 2640, row2 = 3420;
+    tw::place(cmdConfigureController, 300, row1, 1740, 660);
+    tw::place(cmdStatus, 2160, row1, 1740, 660);
+    tw::place(cmdFind, 4020, row1, 1740, 660);
+    tw::place(cmdGraph, 5880, row1, 1740, 660);
+    tw::place(cmdMainMenu, 7740, row1, 1560, 660);
+    tw::place(cmdSetpoints, 300, row2, 1740, 660);
+    tw::place(cmdLogging, 2160, row2, 1740, 660);
+    tw::place(cmdMonitor, 4020, row2, 1740, 660);
     setTabOrder(cmdMainMenu, cmdSetpoints); // this screen reads its rows left to right
-    cmdDemoMode = new CommandButton(QStringLiteral("Toggle Demo Mode"), this);
-    cmdDemoMode->setGeometry(392, row2, 116, 44);
+    cmdDemoMode = ctl::button(this, QStringLiteral("cmdDemoMode"), QStringLiteral("Toggle Demo Mode"), 5880, row2,
+                              1740, 660);
 
-    shpComms = lamp(this, 40, 300);
-    lblComms = new QLabel(QStringLiteral("Comms Established"), this);
-    lblComms->setGeometry(66, 298, 200, 22);
-    shpLogging = lamp(this, 40, 328);
-    lblLogging = new QLabel(QStringLiteral("Log Session(s) in Progress"), this);
-    lblLogging->setGeometry(66, 326, 240, 22);
-    shpGraphing = lamp(this, 40, 356);
-    lblGraphing = new QLabel(QStringLiteral("Graph Recording in Progress"), this);
-    lblGraphing->setGeometry(66, 354, 240, 22);
+    shpComms = ctl::shape(this, QStringLiteral("shpComms"), 600, 4500, 270, 270);
+    lblComms = ctl::label(this, QStringLiteral("Comms Established"), 990, 4470, 3000, 330);
+    shpLogging = ctl::shape(this, QStringLiteral("shpLogging"), 600, 4920, 270, 270);
+    lblLogging = ctl::label(this, QStringLiteral("Log Session(s) in Progress"), 990, 4890, 3600, 330);
+    shpGraphing = ctl::shape(this, QStringLiteral("shpGraphing"), 600, 5340, 270, 270);
+    lblGraphing = ctl::label(this, QStringLiteral("Graph Recording in Progress"), 990, 5310, 3600, 330);
 
-    lblErrorMessageText = new QLabel(this);
-    lblErrorMessageText->setGeometry(20, 400, kFormWidth - 40, 48);
+    lblErrorMessageText = ctl::label(this, QString(), 300, 6000, kFormWidth - 600, 720);
     lblErrorMessageText->setWordWrap(true);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 
-    connect(cmdDemoMode, &QPushButton::clicked, this, [this] { cmdDemoMode_Click(); });
+    ctl::on(cmdDemoMode, &QPushButton::clicked, "Click", [this] { cmdDemoMode_Click(); });
 }
 
 void FrmMain::Form_Load()
@@ -114,7 +101,7 @@ void FrmMain::Form_Load()
         imgCompany->setPixmap(logo);
         imgCompany->resize(logo.size());
     }
-    imgCompany->move((kFormWidth - imgCompany->width()) / 2, imgCompany->y());
+    imgCompany->move((tw::px(kFormWidth) - imgCompany->width()) / 2, imgCompany->y());
 
     lblErrorMessageText->clear();
 }
@@ -134,21 +121,17 @@ void FrmMain::cmdDemoMode_Click()
 void FrmMain::mnuCommTerm_Click()
 {
     // The terminal shares the serial line with logging, so logging stops first.
-    try {
-        if (gInstruments.LoggingActive) {
-            const int answer = mb::MsgBox(
-                QStringLiteral("Warning: logging session(s) are currently in progress - In order to use the "
-                               "terminal, all logging must be stopped.  Are sure you wish to display the Terminal?"),
-                mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Display Terminal?"), this);
-            if (answer == mb::No)
-                return;
-        }
-        for (InstrumentRecord& r : gInstruments)
-            if (r.LogState == 1)
-                r.LogState = 2;
-        tmrLogging_Timer();
-        frmTerminal().ShowModal();
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmMain.mnuCommTerm_Click"));
+    if (gInstruments.LoggingActive) {
+        const int answer = mb::MsgBox(
+            QStringLiteral("Warning: logging session(s) are currently in progress - In order to use the "
+                           "terminal, all logging must be stopped.  Are sure you wish to display the Terminal?"),
+            mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Display Terminal?"), this);
+        if (answer == mb::No)
+            return;
     }
+    for (InstrumentRecord& r : gInstruments)
+        if (r.LogState == 1)
+            r.LogState = 2;
+    tmrLogging_Timer();
+    frmTerminal().ShowModal();
 }

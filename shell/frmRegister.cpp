@@ -1,6 +1,5 @@
 #include "shell/frmRegister.h"
 
-#include <QGroupBox>
 #include <QVector>
 
 #include "core/dispatch.h"
@@ -8,7 +7,7 @@
 #include "shell/addresslist.h"
 #include "core/state.h"
 #include "core/transports.h"
-#include "platform/msgbox.h"
+#include "platform/builders.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "shell/toolwidgets.h"
@@ -41,44 +40,33 @@ int NativeWriteType(int reg)
 } // namespace
 
 FrmRegister::FrmRegister()
+    : AccessForm(QStringLiteral("frmRegister"), QStringLiteral("Register Access"),
+                 QStringLiteral("Instrument Register Access"), 8400, 7800)
 {
-    setObjectName(QStringLiteral("frmRegister"));
-    setWindowTitle(QStringLiteral("Register Access"));
-    setFixedSize(560, 520);
-    setEnterMovesFocus(true);
+    ctl::label(this, QStringLiteral("Address:"), 300, 900, 1950, 330);
+    cbxAddress = ctl::comboBox(this, QStringLiteral("cbxAddress"), 2400, 870, 1350, 360, true);
+    ctl::label(this, QStringLiteral("Register No.:"), 300, 1380, 1950, 330);
+    txtRegisterNumber = ctl::textBox(this, QStringLiteral("txtRegisterNumber"), 2400, 1350, 1350, 360);
 
-    lblTitle = tool::TitleLabel(this, QStringLiteral("Instrument Register Access"));
-    lblDemoMode = tool::DemoLabel(this);
-
-    tool::Label(this, QStringLiteral("Address:"), 20, 60, 130);
-    cbxAddress = tool::EditCombo(this, 160, 58, 90);
-    tool::Label(this, QStringLiteral("Register No.:"), 20, 92, 130);
-    txtRegisterNumber = tool::TextBox(this, 160, 90, 90);
-
-    auto* fra = new QGroupBox(QStringLiteral("Register No. Interpretation"), this);
-    fra->setGeometry(20, 160, 520, 80);
-    optUseNative.add(0, new QRadioButton(
-                            QStringLiteral("Interprete as native hexadecimal registers, ie. 1000H && 4700H for PV"), fra));
-    optUseNative.add(1, new QRadioButton(
-                            QStringLiteral("Interprete as internal cross referenced decimal registers, ie. 2  for PV"), fra));
-    for (int i = 0; i <= 1; ++i) {
-        optUseNative(i)->setGeometry(10, 22 + 26 * i, 500, 24);
-    }
+    QGroupBox* fra = ctl::frame(this, QStringLiteral("Register No. Interpretation"), 300, 2400, 7800, 1200);
+    optUseNative.setName(QStringLiteral("optUseNative"));
+    optUseNative.build(
+        fra, {
+                 {0, ctl::Kind::OptionButton, 150, 330, 7500, 360,
+                  QStringLiteral("Interprete as native hexadecimal registers, ie. 1000H && 4700H for PV")},
+                 {1, ctl::Kind::OptionButton, 150, 720, 7500, 360,
+                  QStringLiteral("Interprete as internal cross referenced decimal registers, ie. 2  for PV")},
+             });
     optUseNative(0)->setChecked(true);
 
-    tool::Label(this, QStringLiteral("Value:"), 20, 124, 130);
-    txtValue = tool::TextBox(this, 160, 122, 90);
-    tool::Label(this, QStringLiteral("Password To Allow Writes:"), 20, 252, 180);
-    txtPassword = tool::PasswordBox(this, 200, 250, 120);
+    ctl::label(this, QStringLiteral("Value:"), 300, 1860, 1950, 330);
+    txtValue = ctl::textBox(this, QStringLiteral("txtValue"), 2400, 1830, 1350, 360);
+    ctl::label(this, QStringLiteral("Password To Allow Writes:"), 300, 3780, 2700, 330);
+    txtPassword = tool::PasswordBox(this, QStringLiteral("txtPassword"), 3000, 3750, 1800);
 
-    cmdRead = new QPushButton(QStringLiteral("&Read"), this);
-    cmdRead->setGeometry(20, 286, 100, 30);
-    cmdWrite = new QPushButton(QStringLiteral("&Write"), this);
-    cmdWrite->setGeometry(140, 286, 100, 30);
-    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
-    cmdClose->setGeometry(440, 286, 100, 30);
+    buildButtons(4290, 6600);
 
-    lblErrorMessageText = tool::ErrorLabel(this, 20, 324, 520);
+    lblErrorMessageText = tool::ErrorLabel(this, 300, 4860, 7800);
     lblInstruction = tool::Instruction(
         this,
         QStringLiteral("    This screen allows the reading and writing of the registers in the instruments.  It is "
@@ -87,41 +75,28 @@ FrmRegister::FrmRegister()
                        "in use.  An example would be a read from register 2 returns the current process value.  "
                        "Writing to registers could possibly cause the instrument to loose its calibration and "
                        "should be done with EXTREME CAUTION!"),
-        20, 370, 520, 140);
-
-    connect(cmdRead, &QPushButton::clicked, this, [this] { cmdRead_Click(); });
-    connect(cmdWrite, &QPushButton::clicked, this, [this] { cmdWrite_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+        300, 5550, 7800, 2100);
 }
 
 void FrmRegister::Form_Load()
 {
-    try {
-        lblErrorMessageText->clear();
-        txtValue->clear();
-        txtPassword->clear();
-        FillAddressCombo(cbxAddress, gControllerGroup == 0, true);
-        if (gRegLastGroup != gControllerGroup) {
-            txtRegisterNumber->clear();
+    startLoad(gControllerGroup == 0, true);
+    if (gRegLastGroup != gControllerGroup) {
+        txtRegisterNumber->clear();
+    } else {
+        if (!gRegLastAddress.isEmpty())
+            cbxAddress->setEditText(gRegLastAddress);
+        if (!gRegLastRegister.isEmpty()) {
+            txtRegisterNumber->setText(gRegLastRegister);
+            optUseNative(gRegLastNumbering)->setChecked(true);
         } else {
-            if (!gRegLastAddress.isEmpty())
-                cbxAddress->setEditText(gRegLastAddress);
-            if (!gRegLastRegister.isEmpty()) {
-                txtRegisterNumber->setText(gRegLastRegister);
-                optUseNative(gRegLastNumbering)->setChecked(true);
-            } else {
-                txtRegisterNumber->clear();
-            }
+            txtRegisterNumber->clear();
         }
-        // Group 0 has no native numbering of its own.
-        optUseNative(0)->setEnabled(gControllerGroup != 0);
-        optUseNative(1)->setEnabled(gControllerGroup != 0);
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmRegister.Form_Load"));
     }
+    // Group 0 has no native numbering of its own.
+    optUseNative(0)->setEnabled(gControllerGroup != 0);
+    optUseNative(1)->setEnabled(gControllerGroup != 0);
 }
-
-void FrmRegister::Form_Activate() { lblDemoMode->setVisible(gDemoMode); }
 
 void FrmRegister::Form_Unload(int& cancel)
 {
@@ -147,16 +122,16 @@ bool FrmRegister::instrumentAddress(int& address)
 
 void FrmRegister::cmdRead_Click()
 {
-    try {
-        int address = 0;
-        const bool addressOk = instrumentAddress(address);
-        txtValue->clear();
-        if (!addressOk)
-            return;
-        Screen::setMousePointer(Screen::Hourglass);
-        QString errText;
-        int errCode = 0;
-        float value = 0;
+    int address = 0;
+    const bool addressOk = instrumentAddress(address);
+    txtValue->clear();
+    if (!addressOk)
+        return;
+    QString errText;
+    int errCode = 0;
+    float value = 0;
+    {
+        const Screen::Busy busy;
         if (!nativeNumbering()) {
             const int reg = rt::CInt(rt::Val(txtRegisterNumber->text()));
             ReadInstrumentRegister(gControllerGroup, gProtocolCode, errText, errCode, address, reg, value);
@@ -171,31 +146,27 @@ void FrmRegister::cmdRead_Click()
                 tool::RefuseProtocol(gControllerGroup, address, gProtocolCode, errText, errCode);
             value = values[1];
         }
-        Screen::setMousePointer(Screen::Default);
-        if (errCode != 0) {
-            lblErrorMessageText->setText(errText);
-        } else {
-            lblErrorMessageText->clear();
-            txtValue->setText(rt::Trim(rt::StrSingle(value)));
-        }
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        mb::AppError(e, QStringLiteral("frmRegister.cmdRead_Click"));
+    }
+    if (errCode != 0) {
+        lblErrorMessageText->setText(errText);
+    } else {
+        lblErrorMessageText->clear();
+        txtValue->setText(rt::Trim(rt::StrSingle(value)));
     }
 }
 
 void FrmRegister::cmdWrite_Click()
 {
-    try {
-        if (!tool::PasswordAccepted(txtPassword, this))
-            return;
-        int address = 0;
-        if (!instrumentAddress(address))
-            return;
-        const float value = rt::CSng(rt::Val(txtValue->text()));
-        Screen::setMousePointer(Screen::Hourglass);
-        QString errText;
-        int errCode = 0;
+    if (!tool::PasswordAccepted(txtPassword, this))
+        return;
+    int address = 0;
+    if (!instrumentAddress(address))
+        return;
+    const float value = rt::CSng(rt::Val(txtValue->text()));
+    QString errText;
+    int errCode = 0;
+    {
+        const Screen::Busy busy;
         if (!nativeNumbering()) {
             const int reg = rt::CInt(rt::Val(txtRegisterNumber->text()));
             WriteInstrumentRegister(gControllerGroup, gProtocolCode, errText, errCode, address, reg, value);
@@ -210,15 +181,9 @@ void FrmRegister::cmdWrite_Click()
             else
                 tool::RefuseProtocol(gControllerGroup, address, gProtocolCode, errText, errCode);
         }
-        Screen::setMousePointer(Screen::Default);
-        if (errCode != 0)
-            lblErrorMessageText->setText(errText);
-        else
-            lblErrorMessageText->clear();
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        mb::AppError(e, QStringLiteral("frmRegister.cmdWrite_Click"));
     }
+    if (errCode != 0)
+        lblErrorMessageText->setText(errText);
+    else
+        lblErrorMessageText->clear();
 }
-
-void FrmRegister::cmdClose_Click() { Unload(); }

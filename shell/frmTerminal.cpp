@@ -1,11 +1,11 @@
 #include "shell/frmTerminal.h"
 
 #include <QFont>
-#include <QKeyEvent>
+#include <QScopeGuard>
 
 #include "core/state.h"
-#include "platform/msgbox.h"
-#include "platform/rterror.h"
+#include "platform/builders.h"
+#include "platform/twips.h"
 #include "shell/frmMain.h"
 
 FrmTerminal& frmTerminal() { return Forms::get<FrmTerminal>(); }
@@ -14,13 +14,15 @@ FrmTerminal::FrmTerminal() : tmrReceive(kIdlePollMs, [this] { commtest(); }, thi
 {
     setObjectName(QStringLiteral("frmTerminal"));
     setWindowTitle(QStringLiteral("Terminal"));
-    setFixedSize(640, 520);
+    setFixedSize(tw::px(9600), tw::px(7800));
     setEnterMovesFocus(true);
+    tmrReceive.setRoutine(QStringLiteral("frmTerminal.commtest"));
 
     lblTitle = tool::TitleLabel(this, QStringLiteral("Terminal Emulator"));
 
     txtReply = new tool::TraceBox(this);
-    txtReply->setGeometry(20, 50, 600, 250);
+    txtReply->setObjectName(QStringLiteral("txtReply"));
+    tw::place(txtReply, 300, 750, 9000, 3750);
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
@@ -28,13 +30,19 @@ FrmTerminal::FrmTerminal() : tmrReceive(kIdlePollMs, [this] { commtest(); }, thi
     txtReply->setAcceptDrops(false);
     txtReply->setUndoRedoEnabled(false);
     txtReply->setTabChangesFocus(true);
-    txtReply->installEventFilter(this);
+    // Every key typed in the box goes out on the line; only the echo, if
+    // any, is shown. Tab keeps its meaning (the next field).
+    ctl::onKeyPress(txtReply, [this](int& keyAscii) {
+        const int typed = keyAscii;
+        keyAscii = 0;
+        txtReply_KeyPress(typed);
+    });
     // Enter typed in the box goes out on the line.
     keepEnter(txtReply);
 
-    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
-    cmdClose->setGeometry(520, 310, 100, 30);
-    lblNote = tool::Label(this, QStringLiteral("NOTE:  Logging is stopped when this form is viewed."), 20, 314, 480);
+    cmdClose = ctl::button(this, QStringLiteral("cmdClose"), QStringLiteral("C&lose"), 7800, 4650, 1500, 450);
+    lblNote = ctl::label(this, QStringLiteral("NOTE:  Logging is stopped when this form is viewed."), 300, 4710,
+                         7200, 330);
     lblInstruction = tool::Instruction(
         this,
         QStringLiteral("    This screen emulates a serial terminal and can be used to test if a serial port is "
@@ -45,12 +53,12 @@ FrmTerminal::FrmTerminal() : tmrReceive(kIdlePollMs, [this] { commtest(); }, thi
                        "in the box above.  This indicates that the serial port is working properly.  If you type "
                        "AT and press Enter and then the letters OK appears, then you have chosen a serial port "
                        "that is hooked up to a phone modem."),
-        20, 350, 600, 160);
+        300, 5250, 9000, 2400);
     // Shown as written: "&&" is one ampersand.
     lblInstruction->setText(lblInstruction->text().replace(QStringLiteral("&&"), QStringLiteral("&")));
     lblInstruction->setTextFormat(Qt::PlainText);
 
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    ctl::on(cmdClose, &QPushButton::clicked, "Click", [this] { cmdClose_Click(); });
 }
 
 void FrmTerminal::Form_Activate()
@@ -83,47 +91,26 @@ void FrmTerminal::commtest()
         stopReceiving();
         return;
     }
-    try {
-        SerialPortControl& port = frmMain().comPort;
-        int count = 0;
-        while (count < kPassLimit && port.inBufferCount() != 0) {
-            if (txtReply->length() >= kTraceLimit)
-                txtReply->clearTrace();
-            ++count;
-            port.setInputLen(1);
-            for (char c : port.input())
-                txtReply->addChar(c);
-        }
-        // More waiting: the next pass follows as soon as other events have run.
-        tmrReceive.setInterval(port.inBufferCount() != 0 ? 0 : kIdlePollMs);
-    } catch (const rt::RtError& e) {
-        stopReceiving();
-        mb::AppError(e, QStringLiteral("frmTerminal.commtest"));
+    // A failing pass ends the receive loop before its error is shown.
+    auto stop = qScopeGuard([this] { stopReceiving(); });
+    SerialPortControl& port = frmMain().comPort;
+    int count = 0;
+    while (count < kPassLimit && port.inBufferCount() != 0) {
+        if (txtReply->length() >= kTraceLimit)
+            txtReply->clearTrace();
+        ++count;
+        port.setInputLen(1);
+        for (char c : port.input())
+            txtReply->addChar(c);
     }
+    stop.dismiss();
+    // More waiting: the next pass follows as soon as other events have run.
+    tmrReceive.setInterval(port.inBufferCount() != 0 ? 0 : kIdlePollMs);
 }
 
 void FrmTerminal::txtReply_KeyPress(int KeyAscii)
 {
-    try {
-        SerialPortControl& port = frmMain().comPort;
-        if (port.portOpen())
-            port.output(QByteArray(1, char(KeyAscii & 0xFF)));
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmTerminal.txtReply_KeyPress"));
-    }
-}
-
-bool FrmTerminal::eventFilter(QObject* obj, QEvent* e)
-{
-    if (obj == txtReply && e->type() == QEvent::KeyPress) {
-        const auto* k = static_cast<QKeyEvent*>(e);
-        const QString text = k->text();
-        // Tab keeps its meaning (the next field); every other key goes out.
-        if (!text.isEmpty() && k->key() != Qt::Key_Tab && k->key() != Qt::Key_Backtab) {
-            // The key goes out on the line; only the echo, if any, is shown.
-            txtReply_KeyPress(text.at(0).unicode());
-            return true;
-        }
-    }
-    return Form::eventFilter(obj, e);
+    SerialPortControl& port = frmMain().comPort;
+    if (port.portOpen())
+        port.output(QByteArray(1, char(KeyAscii & 0xFF)));
 }

@@ -19,7 +19,7 @@ public:
     void Form_Unload(int& cancel) override;
 
     tool::TraceBox* txtReply;
-    QPushButton* cmdClose;
+    CommandButton* cmdClose;
     QLabel* lblTitle;
     QLabel* lblNote;
     QLabel* lblInstruction;
@@ -40,9 +40,6 @@ public:
     static constexpr int kPassLimit = 50;
     static constexpr int kTraceLimit = 16000;
     static constexpr int kIdlePollMs = 20;
-
-protected:
-    bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
     void stopReceiving();

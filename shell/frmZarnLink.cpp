@@ -4,8 +4,8 @@
 #include "shell/addresslist.h"
 #include "core/state.h"
 #include "core/transports.h"
-#include "platform/controls.h"
-#include "platform/msgbox.h"
+#include "platform/builders.h"
+#include "platform/twips.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 
@@ -15,37 +15,27 @@ using namespace modZarn;
 FrmZarnLink& frmZarnLink() { return Forms::get<FrmZarnLink>(); }
 
 FrmZarnLink::FrmZarnLink()
+    : AccessForm(QStringLiteral("frmZarnLink"), QStringLiteral("Zarn Link Protocol Access"),
+                 QStringLiteral("Zarn Link Protocol Acccess"), 9000, 9000)
 {
-    setObjectName(QStringLiteral("frmZarnLink"));
-    setWindowTitle(QStringLiteral("Zarn Link Protocol Access"));
-    setFixedSize(600, 600);
-    setEnterMovesFocus(true);
+    ctl::label(this, QStringLiteral("Address:"), 300, 900, 1500, 330);
+    cbxAddress = ctl::comboBox(this, QStringLiteral("cbxAddress"), 1950, 870, 1200, 360, true);
+    ctl::label(this, QStringLiteral("Command:"), 300, 1380, 1500, 330);
+    txtCommand = ctl::textBox(this, QStringLiteral("txtCommand"), 1950, 1350, 1200, 360);
+    ctl::label(this, QStringLiteral("Value:"), 300, 1860, 1500, 330);
+    txtValue = ctl::textBox(this, QStringLiteral("txtValue"), 1950, 1830, 1200, 360);
+    chkHexadecimal = ctl::checkBox(this, QStringLiteral("chkHexadecimal"),
+                                   QStringLiteral("Write Value as Hexadecimal"), 3450, 1830, 3750, 360);
+    ctl::label(this, QStringLiteral("Password To Allow Writes:"), 300, 2400, 2700, 330);
+    txtPassword = tool::PasswordBox(this, QStringLiteral("txtPassword"), 3000, 2370, 1800);
 
-    lblTitle = tool::TitleLabel(this, QStringLiteral("Zarn Link Protocol Acccess"));
-    lblDemoMode = tool::DemoLabel(this);
+    buildButtons(2940, 7200);
+    lblErrorMessageText = tool::ErrorLabel(this, 300, 3480, 8400);
 
-    tool::Label(this, QStringLiteral("Address:"), 20, 60, 100);
-    cbxAddress = tool::EditCombo(this, 130, 58, 80);
-    tool::Label(this, QStringLiteral("Command:"), 20, 92, 100);
-    txtCommand = tool::TextBox(this, 130, 90, 80);
-    tool::Label(this, QStringLiteral("Value:"), 20, 124, 100);
-    txtValue = tool::TextBox(this, 130, 122, 80);
-    chkHexadecimal = new QCheckBox(QStringLiteral("Write Value as Hexadecimal"), this);
-    chkHexadecimal->setGeometry(230, 122, 250, 24);
-    tool::Label(this, QStringLiteral("Password To Allow Writes:"), 20, 160, 180);
-    txtPassword = tool::PasswordBox(this, 200, 158, 120);
-
-    cmdRead = new QPushButton(QStringLiteral("&Read"), this);
-    cmdRead->setGeometry(20, 196, 100, 30);
-    cmdWrite = new QPushButton(QStringLiteral("&Write"), this);
-    cmdWrite->setGeometry(140, 196, 100, 30);
-    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
-    cmdClose->setGeometry(480, 196, 100, 30);
-    lblErrorMessageText = tool::ErrorLabel(this, 20, 232, 560);
-
-    tool::Label(this, QStringLiteral("Messages Received:"), 20, 276, 200);
+    ctl::label(this, QStringLiteral("Messages Received:"), 300, 4140, 3000, 330);
     txtReply = new tool::TraceBox(this);
-    txtReply->setGeometry(20, 298, 560, 150);
+    txtReply->setObjectName(QStringLiteral("txtReply"));
+    tw::place(txtReply, 300, 4470, 8400, 2250);
     // Enter goes on to the next field here too, so Tab must move the focus.
     txtReply->setTabChangesFocus(true);
 
@@ -57,29 +47,16 @@ FrmZarnLink::FrmZarnLink()
                        "instrument series in use.  An example would be a read command of 00 returns the current "
                        "process value.  Writing to registers could possibly cause the instrument to loose its "
                        "calibration and should be done with EXTREME CAUTION!"),
-        20, 456, 560, 136);
-
-    connect(cmdRead, &QPushButton::clicked, this, [this] { cmdRead_Click(); });
-    connect(cmdWrite, &QPushButton::clicked, this, [this] { cmdWrite_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+        300, 6840, 8400, 2040);
 }
 
 void FrmZarnLink::Form_Load()
 {
-    try {
-        lblErrorMessageText->clear();
-        txtValue->clear();
-        txtPassword->clear();
-        FillAddressCombo(cbxAddress, true, false);
-        cbxAddress->setEditText(gZarnLinkLastAddress.isEmpty() ? Hex2(50) : gZarnLinkLastAddress);
-        txtCommand->setText(gZarnLinkLastCommand);
-        txtReply->clearTrace();
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("frmZarnLink.Form_Load"));
-    }
+    startLoad(true, false);
+    cbxAddress->setEditText(gZarnLinkLastAddress.isEmpty() ? Hex2(50) : gZarnLinkLastAddress);
+    txtCommand->setText(gZarnLinkLastCommand);
+    txtReply->clearTrace();
 }
-
-void FrmZarnLink::Form_Activate() { lblDemoMode->setVisible(gDemoMode); }
 
 void FrmZarnLink::Form_Unload(int& cancel)
 {
@@ -116,62 +93,52 @@ void FrmZarnLink::trace(const QByteArray& reply)
 
 void FrmZarnLink::cmdRead_Click()
 {
-    try {
-        int address = 0;
-        const bool addressOk = instrumentAddress(address);
-        const int cmd = rt::CInt(rt::Val(QStringLiteral("&H") + txtCommand->text()));
-        txtValue->clear();
-        if (!addressOk)
-            return;
-        Screen::setMousePointer(Screen::Hourglass);
-        QString errText, valueText, unitText, formatText;
-        int errCode = 0, alarm1 = 0, alarm2 = 0;
-        float value = 0, divisor = 0, raw = 0;
-        QByteArray reply;
+    int address = 0;
+    const bool addressOk = instrumentAddress(address);
+    const int cmd = rt::CInt(rt::Val(QStringLiteral("&H") + txtCommand->text()));
+    txtValue->clear();
+    if (!addressOk)
+        return;
+    QString errText, valueText, unitText, formatText;
+    int errCode = 0, alarm1 = 0, alarm2 = 0;
+    float value = 0, divisor = 0, raw = 0;
+    QByteArray reply;
+    {
+        const Screen::Busy busy;
         ZarnLinkRead(errText, errCode, address, cmd, valueText, unitText, formatText, value, divisor, alarm1,
                      alarm2, 0, reply, raw);
-        Screen::setMousePointer(Screen::Default);
-        if (errCode != 0) {
-            lblErrorMessageText->setText(errText);
-        } else {
-            lblErrorMessageText->clear();
-            txtValue->setText(rt::Trim(rt::StrSingle(value)));
-        }
-        trace(reply);
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        mb::AppError(e, QStringLiteral("frmZarnLink.cmdRead_Click"));
     }
+    if (errCode != 0) {
+        lblErrorMessageText->setText(errText);
+    } else {
+        lblErrorMessageText->clear();
+        txtValue->setText(rt::Trim(rt::StrSingle(value)));
+    }
+    trace(reply);
 }
 
 void FrmZarnLink::cmdWrite_Click()
 {
-    try {
-        if (!tool::PasswordAccepted(txtPassword, this))
-            return;
-        int address = 0;
-        const bool addressOk = instrumentAddress(address);
-        const int cmd = rt::CInt(rt::Val(QStringLiteral("&H") + txtCommand->text()));
-        if (!addressOk)
-            return;
-        const bool hex = chkHexadecimal->isChecked();
-        const float value = hex ? rt::CSng(rt::Val(QStringLiteral("&H") + txtValue->text()))
-                                : rt::CSng(rt::Val(txtValue->text()));
-        Screen::setMousePointer(Screen::Hourglass);
-        QString errText;
-        int errCode = 0;
-        QByteArray reply;
+    if (!tool::PasswordAccepted(txtPassword, this))
+        return;
+    int address = 0;
+    const bool addressOk = instrumentAddress(address);
+    const int cmd = rt::CInt(rt::Val(QStringLiteral("&H") + txtCommand->text()));
+    if (!addressOk)
+        return;
+    const bool hex = chkHexadecimal->isChecked();
+    const float value = hex ? rt::CSng(rt::Val(QStringLiteral("&H") + txtValue->text()))
+                            : rt::CSng(rt::Val(txtValue->text()));
+    QString errText;
+    int errCode = 0;
+    QByteArray reply;
+    {
+        const Screen::Busy busy;
         ZarnLinkWrite(errText, errCode, address, cmd, value, 0, reply, hex);
-        Screen::setMousePointer(Screen::Default);
-        if (errCode != 0)
-            lblErrorMessageText->setText(errText);
-        else
-            lblErrorMessageText->clear();
-        trace(reply);
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        mb::AppError(e, QStringLiteral("frmZarnLink.cmdWrite_Click"));
     }
+    if (errCode != 0)
+        lblErrorMessageText->setText(errText);
+    else
+        lblErrorMessageText->clear();
+    trace(reply);
 }
-
-void FrmZarnLink::cmdClose_Click() { Unload(); }

@@ -4,7 +4,8 @@
 #include <QMenuBar>
 
 #include "platform/app.h"
-#include "platform/controls.h"
+#include "platform/builders.h"
+#include "platform/twips.h"
 #include "shell/frmCommSetup.h"
 #include "shell/frmRegister.h"
 #include "shell/frmTerminal.h"
@@ -14,20 +15,13 @@
 using Nav::Target;
 
 namespace {
-constexpr int kFormWidth = 640;
-
-QPushButton* button(QWidget* parent, const QString& caption, int x, int w)
-{
-    auto* b = new CommandButton(caption, parent);
-    b->setGeometry(x, 30, w, 40);
-    return b;
-}
+constexpr int kFormWidth = 9600;
 } // namespace
 
 MainScreen::MainScreen()
 {
     menuBar = new QMenuBar(this);
-    menuBar->setGeometry(0, 0, kFormWidth, 24);
+    tw::place(menuBar, 0, 0, kFormWidth, 360);
     QMenu* mnuFile = menuBar->addMenu(QStringLiteral("&File"));
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     QMenu* mnuComm = menuBar->addMenu(QStringLiteral("Communications"));
@@ -36,28 +30,36 @@ MainScreen::MainScreen()
     mnuCommRegister = mnuComm->addAction(QStringLiteral("Register Access"));
     mnuZarnLink = mnuComm->addAction(QStringLiteral("Zarn Link Access"));
 
-    cmdConfigureController = button(this, QStringLiteral("   &Configure   Instrument"), 8, 84);
-    cmdStatus = button(this, QStringLiteral("   Instrument  &Status"), 94, 74);
-    cmdFind = button(this, QStringLiteral("   F&ind     Instruments"), 172, 74);
-    cmdGraph = button(this, QStringLiteral("&Graphing"), 250, 74);
-    cmdMainMenu = button(this, QStringLiteral("   &Main Menu Screen"), 328, 74);
-    cmdLogging = button(this, QStringLiteral("&Logging"), 406, 70);
-    cmdSetpoints = button(this, QStringLiteral("  &Edit   Setpoints"), 480, 74);
-    cmdMonitor = button(this, QStringLiteral("S&ystem Monitor"), 558, 74);
-
-    connect(cmdConfigureController, &QPushButton::clicked, this, [this] { cmdConfigureController_Click(); });
-    connect(cmdStatus, &QPushButton::clicked, this, [this] { cmdStatus_Click(); });
-    connect(cmdFind, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
-    connect(cmdGraph, &QPushButton::clicked, this, [this] { cmdGraph_Click(); });
-    connect(cmdMainMenu, &QPushButton::clicked, this, [this] { cmdMainMenu_Click(); });
-    connect(cmdLogging, &QPushButton::clicked, this, [this] { cmdLogging_Click(); });
-    connect(cmdSetpoints, &QPushButton::clicked, this, [this] { cmdSetpoints_Click(); });
-    connect(cmdMonitor, &QPushButton::clicked, this, [this] { cmdMonitor_Click(); });
-    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
-    connect(mnuCommSetup, &QAction::triggered, this, [this] { mnuCommSetup_Click(); });
-    connect(mnuCommTerm, &QAction::triggered, this, [this] { mnuCommTerm_Click(); });
-    connect(mnuCommRegister, &QAction::triggered, this, [this] { mnuCommRegister_Click(); });
-    connect(mnuZarnLink, &QAction::triggered, this, [this] { mnuZarnLink_Click(); });
+    // One row under the menu bar; a screen with another layout moves them.
+    struct Row {
+        QPushButton*& button;
+        const char* name;
+        const char* caption;
+        int left, width;
+        void (MainScreen::*handler)();
+    };
+    const Row buttons[] = {
+        {cmdConfigureController, "cmdConfigureController", "   &Configure   Instrument", 120, 1260,
+         &MainScreen::cmdConfigureController_Click},
+        {cmdStatus, "cmdStatus", "   Instrument  &Status", 1410, 1110, &MainScreen::cmdStatus_Click},
+        {cmdFind, "cmdFind", "   F&ind     Instruments", 2580, 1110, &MainScreen::cmdFind_Click},
+        {cmdGraph, "cmdGraph", "&Graphing", 3750, 1110, &MainScreen::cmdGraph_Click},
+        {cmdMainMenu, "cmdMainMenu", "   &Main Menu Screen", 4920, 1110, &MainScreen::cmdMainMenu_Click},
+        {cmdLogging, "cmdLogging", "&Logging", 6090, 1050, &MainScreen::cmdLogging_Click},
+        {cmdSetpoints, "cmdSetpoints", "  &Edit   Setpoints", 7200, 1110, &MainScreen::cmdSetpoints_Click},
+        {cmdMonitor, "cmdMonitor", "S&ystem Monitor", 8370, 1110, &MainScreen::cmdMonitor_Click},
+    };
+    for (const Row& r : buttons) {
+        r.button = ctl::button(this, QString::fromLatin1(r.name), QString::fromLatin1(r.caption), r.left, 450,
+                               r.width, 600);
+        // Virtual: a screen may answer a button its own way.
+        ctl::on(r.button, &QPushButton::clicked, "Click", [this, h = r.handler] { (this->*h)(); });
+    }
+    ctl::onClick(mnuFileExit, this, QStringLiteral("mnuFileExit"), [this] { mnuFileExit_Click(); });
+    ctl::onClick(mnuCommSetup, this, QStringLiteral("mnuCommSetup"), [this] { mnuCommSetup_Click(); });
+    ctl::onClick(mnuCommTerm, this, QStringLiteral("mnuCommTerm"), [this] { mnuCommTerm_Click(); });
+    ctl::onClick(mnuCommRegister, this, QStringLiteral("mnuCommRegister"), [this] { mnuCommRegister_Click(); });
+    ctl::onClick(mnuZarnLink, this, QStringLiteral("mnuZarnLink"), [this] { mnuZarnLink_Click(); });
 
     // A button is enabled exactly when the navigation table has its screen.
     const std::pair<QPushButton*, Target> row[] = {

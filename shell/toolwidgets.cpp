@@ -5,7 +5,9 @@
 
 #include "core/helpers.h"
 #include "core/state.h"
-#include "platform/controls.h"
+#include "platform/builders.h"
+#include "platform/twips.h"
+#include "shell/addresslist.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
 
@@ -13,14 +15,13 @@ namespace tool {
 
 QLabel* Label(QWidget* parent, const QString& text, int x, int y, int w, int h)
 {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
+    constexpr int k = tw::kTwipsPerPixel;
+    return ctl::label(parent, text, x * k, y * k, w * k, h * k);
 }
 
 QLabel* TitleLabel(QWidget* parent, const QString& text)
 {
-    QLabel* l = Label(parent, text, 0, 10, parent->width(), 30);
+    QLabel* l = ctl::label(parent, text, 0, 150, parent->width() * tw::kTwipsPerPixel, 450);
     l->setAlignment(Qt::AlignCenter);
     QFont f = l->font();
     f.setPointSize(14);
@@ -31,47 +32,31 @@ QLabel* TitleLabel(QWidget* parent, const QString& text)
 
 QLabel* DemoLabel(QWidget* parent)
 {
-    QLabel* l = Label(parent, QStringLiteral("Demo Mode"), 10, 10, 110);
+    QLabel* l = ctl::label(parent, QStringLiteral("Demo Mode"), 150, 150, 1650, 330);
     l->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
     l->setVisible(false);
     return l;
 }
 
-QLabel* ErrorLabel(QWidget* parent, int x, int y, int w)
+QLabel* ErrorLabel(QWidget* parent, int left, int top, int width)
 {
-    QLabel* l = Label(parent, QString(), x, y, w, 40);
+    QLabel* l = ctl::label(parent, QString(), left, top, width, 600);
     l->setWordWrap(true);
     l->setStyleSheet(QStringLiteral("color: #a00000"));
     return l;
 }
 
-QLabel* Instruction(QWidget* parent, const QString& text, int x, int y, int w, int h)
+QLabel* Instruction(QWidget* parent, const QString& text, int left, int top, int width, int height)
 {
-    QLabel* l = Label(parent, text, x, y, w, h);
+    QLabel* l = ctl::label(parent, text, left, top, width, height);
     l->setWordWrap(true);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return l;
 }
 
-QLineEdit* TextBox(QWidget* parent, int x, int y, int w)
+TextBox* PasswordBox(QWidget* parent, const QString& name, int left, int top, int width)
 {
-    auto* t = new ::TextBox(parent);
-    t->setGeometry(x, y, w, 24);
-    return t;
-}
-
-QComboBox* EditCombo(QWidget* parent, int x, int y, int w)
-{
-    auto* c = new ComboBox(parent);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setGeometry(x, y, w, 24);
-    return c;
-}
-
-QLineEdit* PasswordBox(QWidget* parent, int x, int y, int w)
-{
-    QLineEdit* t = TextBox(parent, x, y, w);
+    TextBox* t = ctl::textBox(parent, name, left, top, width, 360);
     t->setEchoMode(QLineEdit::Password);
     t->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     return t;
@@ -142,5 +127,37 @@ void TraceBox::addChar(char c)
     afterCR_ = false;
     insert(QString(QChar(uchar(c))));
 }
+
+AccessForm::AccessForm(const QString& name, const QString& caption, const QString& title, int width, int height)
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setFixedSize(tw::px(width), tw::px(height));
+    setEnterMovesFocus(true);
+    lblTitle = TitleLabel(this, title);
+    lblDemoMode = DemoLabel(this);
+}
+
+void AccessForm::buildButtons(int top, int closeLeft)
+{
+    cmdRead = ctl::button(this, QStringLiteral("cmdRead"), QStringLiteral("&Read"), 300, top, 1500, 450);
+    cmdWrite = ctl::button(this, QStringLiteral("cmdWrite"), QStringLiteral("&Write"), 2100, top, 1500, 450);
+    cmdClose = ctl::button(this, QStringLiteral("cmdClose"), QStringLiteral("C&lose"), closeLeft, top, 1500, 450);
+    ctl::on(cmdRead, &QPushButton::clicked, "Click", [this] { cmdRead_Click(); });
+    ctl::on(cmdWrite, &QPushButton::clicked, "Click", [this] { cmdWrite_Click(); });
+    ctl::on(cmdClose, &QPushButton::clicked, "Click", [this] { cmdClose_Click(); });
+}
+
+void AccessForm::startLoad(bool hexAddresses, bool setDefault)
+{
+    lblErrorMessageText->clear();
+    txtValue->clear();
+    txtPassword->clear();
+    modZarn::FillAddressCombo(cbxAddress, hexAddresses, setDefault);
+}
+
+void AccessForm::Form_Activate() { lblDemoMode->setVisible(modZarn::gDemoMode); }
+
+void AccessForm::cmdClose_Click() { Unload(); }
 
 } // namespace tool

@@ -2,24 +2,27 @@
 // What the register, "Zarn Link", terminal and set-up tools share: their
 // common labels and fields, the write password check, the refusals they make before anything
 // is sent, and the trace boxes that show characters as they arrive.
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QString>
 
+#include "platform/controls.h"
+#include "platform/form.h"
+
 namespace tool {
 
+// A label placed in pixels: the monitor screens' hand-placed labels, until
+// they move to ctl::label and twips like the rest.
 QLabel* Label(QWidget* parent, const QString& text, int x, int y, int w, int h = 22);
+// The tools' own labels, placed in twips: the title across the top of the
+// form, "Demo Mode" (hidden until the form shows it), the error line and
+// the instruction text.
 QLabel* TitleLabel(QWidget* parent, const QString& text);
 QLabel* DemoLabel(QWidget* parent);
-QLabel* ErrorLabel(QWidget* parent, int x, int y, int w);
-QLabel* Instruction(QWidget* parent, const QString& text, int x, int y, int w, int h);
-QLineEdit* TextBox(QWidget* parent, int x, int y, int w);
-// A list box that also takes typed text; typing adds nothing to the list.
-QComboBox* EditCombo(QWidget* parent, int x, int y, int w);
-// Shows "*" for each character typed.
-QLineEdit* PasswordBox(QWidget* parent, int x, int y, int w);
+QLabel* ErrorLabel(QWidget* parent, int left, int top, int width);
+QLabel* Instruction(QWidget* parent, const QString& text, int left, int top, int width, int height);
+// A text box that shows "*" for each character typed.
+TextBox* PasswordBox(QWidget* parent, const QString& name, int left, int top, int width);
 
 // Compares the entry with the write password (blanks at both ends and letter
 // case do not count). A wrong entry is told in a box owned by `owner`.
@@ -48,6 +51,39 @@ public:
 private:
     void insert(const QString& s);
     bool afterCR_ = false;
+};
+
+// What the register and "Zarn Link" tools share: an instrument address, a
+// value, the write password, Read, Write and Close, the error line and the
+// demo label.
+class AccessForm : public Form {
+    Q_OBJECT
+public:
+    void Form_Activate() override;
+
+    ComboBox* cbxAddress = nullptr;
+    TextBox* txtValue = nullptr;
+    TextBox* txtPassword = nullptr;
+    CommandButton* cmdRead = nullptr;
+    CommandButton* cmdWrite = nullptr;
+    CommandButton* cmdClose = nullptr;
+    QLabel* lblErrorMessageText = nullptr;
+    QLabel* lblDemoMode = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblInstruction = nullptr;
+
+    virtual void cmdRead_Click() = 0;
+    virtual void cmdWrite_Click() = 0;
+    void cmdClose_Click();
+
+protected:
+    // Names and sizes (twips) the form and builds its title and demo label.
+    AccessForm(const QString& name, const QString& caption, const QString& title, int width, int height);
+    // Read and Write at the left of one row, Close at `closeLeft`.
+    void buildButtons(int top, int closeLeft);
+    // How every load starts: no error, no value, no password, and the
+    // address list filled (see FillAddressCombo).
+    void startLoad(bool hexAddresses, bool setDefault);
 };
 
 } // namespace tool

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/builders.h"
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/lineview.h"
@@ -278,6 +279,25 @@ TEST_F(ControlsTest, MixedArraysWireEveryKindAndFailingHandlersGoNoFurther)
     EXPECT_FALSE(texts.exists(5));
     EXPECT_EQ(rtErrorOf([&] { row.build(form, {{1, ctl::Kind::Label, 0, 0, 100, 100, "x"}}); }),
               rt::ErrInvalidPropertyValue);
+}
+
+TEST_F(ControlsTest, BuiltControlsStandInTwipsAndTheirHandlersRunInTheBoundary)
+{
+    CommandButton* cmdGo = ctl::button(form, "cmdGo", "&Go", 300, 450, 1500, 450);
+    TextBox* txtName = ctl::textBox(form, "txtName", 1830, 360, 900, 360);
+    EXPECT_EQ(cmdGo->geometry(), QRect(20, 30, 100, 30));
+    EXPECT_EQ(txtName->geometry(), tw::rect(1830, 360, 900, 360));
+    QAction mnuGo("Go");
+    ctl::on(cmdGo, &QPushButton::clicked, "Click", [] { throw std::bad_alloc(); });
+    ctl::on(txtName, &QLineEdit::returnPressed, QStringLiteral("frmTest.Submit"), [] { rt::raise(rt::ErrSubscript); });
+    QTest::keyClick(txtName, Qt::Key_Return);
+    ctl::onClick(&mnuGo, form, "mnuGo", [] { throw std::runtime_error("no menu"); });
+    cmdGo->click();
+    mnuGo.trigger();
+    ASSERT_EQ(boxes_.count(), 3);
+    EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 9 - Subscript out of range\rRoutine - frmTest.Submit"));
+    EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 7 - Out of memory\rRoutine - frmTest.cmdGo_Click"));
+    EXPECT_TRUE(boxes_.calls()[2].text.endsWith("Error Code 51 - no menu\rRoutine - frmTest.mnuGo_Click"));
 }
 
 TEST_F(ControlsTest, AFailingTimerShowsOneBoxAtATimeAndKeepsRunning)

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/app.h"
+#include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/mdi.h"
 #include "platform/msgbox.h"
@@ -245,6 +246,25 @@ TEST_F(FormTest, ChildShowsInItsParentAndItsCloseBoxRunsItsOwnUnload)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(Forms::isLoaded<Child>());
     EXPECT_TRUE(p.area()->subWindowList().isEmpty());
+}
+
+TEST_F(FormTest, AFailingLoadShowsOneBoxAndTheFormStaysLoaded)
+{
+    // A load that fails outright, and one that still guards itself.
+    struct Failing : Form {
+        Failing() { setObjectName("frmFailing"); }
+        void Form_Load() override { throw std::bad_alloc(); }
+    };
+    struct SelfGuarded : Form {
+        SelfGuarded() { setObjectName("frmGuarded"); }
+        void Form_Load() override { ctl::guard(this, "frmGuarded.Form_Load", [] { rt::raise(rt::ErrFileNotFound); }); }
+    };
+    Forms::get<Failing>().Show();
+    Forms::get<SelfGuarded>().Show();
+    EXPECT_TRUE(Forms::isLoaded<Failing>() && Forms::isLoaded<SelfGuarded>());
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 7 - Out of memory\rRoutine - frmFailing.Form_Load"));
+    EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 53 - File not found\rRoutine - frmGuarded.Form_Load"));
 }
 
 TEST_F(FormTest, AFailingFormEventShowsTheErrorBoxAndTheSwitchGoesOn)
