@@ -5,6 +5,7 @@
 #include "core/helpers.h"
 #include "core/startup.h"
 #include "platform/app.h"
+#include "platform/builders.h"
 #include "platform/filedialog.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
@@ -27,23 +28,20 @@ QString DialogFolder(const QString& lastFile)
 
 void FrmConfig::wireCommands()
 {
-    const auto wire = [this](QPushButton* button, const char* routine, void (FrmConfig::*handler)()) {
-        connect(button, &QPushButton::clicked, this, [this, routine, handler] {
-            ctl::guard(this, QLatin1String(routine), [this, handler] { (this->*handler)(); });
-        });
-    };
-    wire(cmdReadFile, "frmConfig.cmdReadFile_Click", &FrmConfig::cmdReadFile_Click);
-    wire(cmdSaveFile, "frmConfig.cmdSaveFile_Click", &FrmConfig::cmdSaveFile_Click);
-    wire(cmdReadControl, "frmConfig.cmdReadControl_Click", &FrmConfig::cmdReadControl_Click);
-    wire(cmdSaveControl, "frmConfig.cmdSaveControl_Click", &FrmConfig::cmdSaveControl_Click);
+    ctl::on(cmdReadFile, &QPushButton::clicked, "Click", [this] { cmdReadFile_Click(); });
+    ctl::on(cmdSaveFile, &QPushButton::clicked, "Click", [this] { cmdSaveFile_Click(); });
+    ctl::on(cmdReadControl, &QPushButton::clicked, "Click", [this] { cmdReadControl_Click(); });
+    ctl::on(cmdSaveControl, &QPushButton::clicked, "Click", [this] { cmdSaveControl_Click(); });
 }
 
 // One file command: the dialog (proposing the last file), then `use` with
-// the chosen file; a cancelled dialog ends the command quietly.
+// the chosen file; a cancelled dialog ends the command quietly. A failure
+// names the command and the file it was working on.
 void FrmConfig::fileCommand(bool save, const QString& routine, const std::function<void(const QString&)>& use)
 {
-    QString chosen = save ? ConfigFileName : QString();
-    try {
+    const QString where = QStringLiteral("frmConfig.") + routine + QStringLiteral(", File >");
+    QString failedAt = where + (save ? ConfigFileName : QString());
+    ctl::guard(this, failedAt, [&] {
         fd::Request r;
         r.kind = save ? fd::Save : fd::Open;
         r.title = save ? QStringLiteral("Save Instrument Configuration File")
@@ -52,14 +50,13 @@ void FrmConfig::fileCommand(bool save, const QString& routine, const std::functi
         r.initialDir = DialogFolder(ConfigFileName);
         if (save)
             r.initialName = modZarn::NameOfFile(ConfigFileName);
-        chosen = fd::ask(r, this);
+        const QString chosen = fd::ask(r, this);
+        failedAt = where + chosen;
         if (chosen.isEmpty())
             return;
         ConfigFileName = chosen;
         use(chosen);
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.") + routine + QStringLiteral(", File >") + chosen);
-    }
+    });
 }
 
 void FrmConfig::cmdReadFile_Click()

@@ -2,6 +2,7 @@
 // point and input type rules that keep the decimal-scaled fields standing for
 // the same instrument values, the lists and check boxes that rework the
 // layout, and the lists that are written to the instrument at once.
+#include <QScopedValueRollback>
 #include <cmath>
 
 #include "config/editing.h"
@@ -12,6 +13,7 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "core/sysconfig.h"
+#include "platform/controls.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
 
@@ -19,17 +21,6 @@ using namespace modZarn;
 using cfgscale::DecimalSet;
 
 namespace cfgedit {
-
-void boundary(FrmConfig& f, const QString& routine, const std::function<void()>& body)
-{
-    bool finished = false;
-    ctl::guard(&f, routine, [&] {
-        body();
-        finished = true;
-    });
-    if (!finished)
-        f.Loading = false;
-}
 
 int writeNow(FrmConfig& f, int reg, float value, const QString& advice)
 {
@@ -88,7 +79,7 @@ const QString kRsbText = QStringLiteral("A decimal point setting of 0.0 is not a
 template <class Take, class Rewrite>
 void rewriteFields(FrmConfig& f, QString* routine, const QString& base, Take take, Rewrite rewrite)
 {
-    f.Loading = true;
+    const QScopedValueRollback loading(f.Loading, true);
     for (int reg = 1; reg <= kMaxRegister; ++reg) {
         if (!take(reg))
             continue;
@@ -97,7 +88,6 @@ void rewriteFields(FrmConfig& f, QString* routine, const QString& base, Take tak
         TextBox* t = f.txtParameter(reg);
         t->setText(rewrite(float(cfgscale::FieldValue(t->Text()))));
     }
-    f.Loading = false;
 }
 
 // ---- the communication lists of group 1 ----
@@ -192,7 +182,7 @@ void FrmConfig::cbxDecimalPoint_Click(int)
         return;
     const QString base = QStringLiteral("frmConfig.cbxDecimalPoint_Click");
     QString routine = base;
-    cfgedit::boundary(*this, routine, [&] {
+    ctl::guard(this, routine, [&] {
         const int g = gControllerGroup;
         if (g == 1) {
             const int d = cbxDecimalPoint(1)->ListIndex();
@@ -204,7 +194,6 @@ void FrmConfig::cbxDecimalPoint_Click(int)
             CurDecimalPoint = d;
         }
         if (g != 0) {
-            Loading = false;
             SetupFormFields();
             return;
         }
@@ -250,7 +239,7 @@ void FrmConfig::cbxInputType_Click(int)
     if (Loading)
         return;
     const QString base = QStringLiteral("frmConfig.cbxInputType_Click");
-    cfgedit::boundary(*this, base, [&] {
+    ctl::guard(this, base, [&] {
         const int g = gControllerGroup;
         if (g < 0 || g > 2) {
             SetupFormFields();
@@ -265,7 +254,6 @@ void FrmConfig::cbxInputType_Click(int)
         if (g != 0) {
             Changed = true;
             CurInputType = index;
-            Loading = false;
             SetupFormFields();
             return;
         }
@@ -304,7 +292,6 @@ void FrmConfig::cbxInputType_Click(int)
         }
         Changed = true;
         CurInputType = n;
-        Loading = false;
         SetupFormFields();
     });
 }
@@ -317,7 +304,7 @@ void FrmConfig::cbxParameter_Click(int reg)
         return;
     const bool wasChanged = Changed;
     Changed = true;
-    cfgedit::boundary(*this, QStringLiteral("frmConfig.cbxParameter_Click, Parameter >") + GStr(reg), [&] {
+    ctl::guard(this, QStringLiteral("frmConfig.cbxParameter_Click, Parameter >") + GStr(reg), [&] {
         ComboBox* list = cbxParameter(reg);
         switch (reg) {
         case 8:
@@ -336,9 +323,8 @@ void FrmConfig::cbxParameter_Click(int reg)
         case kSystemAlarm:
             // Alarm 3 serves as the second output of a heat/cool action.
             if (cbxParameter(kControlAction)->ListIndex() >= 2 && list->ListIndex() == 3) {
-                Loading = true;
+                const QScopedValueRollback loading(Loading, true);
                 list->setListIndex(0);
-                Loading = false;
             }
             return;
         case kPidGroup: pidGroupChanged(wasChanged); return;

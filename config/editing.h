@@ -1,18 +1,11 @@
 #pragma once
-// What the screen's change handlers share: their failure boundary and the
-// write of one register to the instrument at once.
+// What the screen's change handlers share: the write of one register to the
+// instrument at once.
 #include <QString>
-#include <functional>
 
 class FrmConfig;
 
 namespace cfgedit {
-
-// Runs the body of one change handler. A failure shows the screen's
-// "Application Error" box with the routine line "Routine - <routine>" and
-// clears Loading, so that no later change is ignored. `routine` is read only
-// when a failure is reported: the body may add the register it works on.
-void boundary(FrmConfig& f, const QString& routine, const std::function<void()>& body);
 
 // Writes `value` (raw instrument units) to register `reg` of the instrument
 // whose address the screen shows, with "Sending Parameter <reg>" on view

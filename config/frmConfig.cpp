@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <array>
 
 #include "config/layoutrules.h"
@@ -10,6 +11,7 @@
 #include "core/helpers.h"
 #include "core/startup.h"
 #include "core/state.h"
+#include "platform/builders.h"
 #include "platform/fitting.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
@@ -72,6 +74,14 @@ void setFontOf(QWidget* w, double points, bool bold, bool underline = false)
     w->setFont(f);
 }
 
+void setWhiteBackground(QWidget* w)
+{
+    w->setAutoFillBackground(true);
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    w->setPalette(p);
+}
+
 // The title as designed, widened or in a smaller font where a longer text
 // needs it.
 void showTitle(QLabel* title, const QString& text)
@@ -80,44 +90,6 @@ void showTitle(QLabel* title, const QString& text)
     setFontOf(title, 18, true);
     title->setText(text);
     ctl::fitCentred(title);
-}
-
-// Runs one step of the screen's load: a step that fails is skipped quietly.
-template <class F>
-void quietly(F&& step)
-{
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
-ControlSpec spec(int index, ctl::Kind kind, int left, int top, int width, int height,
-                 const QString& caption = QString())
-{
-    ControlSpec s;
-    s.index = index;
-    s.kind = kind;
-    s.left = left;
-    s.top = top;
-    s.width = width;
-    s.height = height;
-    s.caption = caption;
-    return s;
-}
-
-ctl::ArrayEvents onClick(std::function<void(int)> f)
-{
-    ctl::ArrayEvents e;
-    e.Click = std::move(f);
-    return e;
-}
-
-ctl::ArrayEvents onChange(std::function<void(int)> f)
-{
-    ctl::ArrayEvents e;
-    e.Change = std::move(f);
-    return e;
 }
 
 } // namespace
@@ -170,52 +142,47 @@ void FrmConfig::buildFixedControls()
     setFixedSize(tw::px(kClientWidth), menuHeight + tw::px(kClientHeight));
     menuBar->setGeometry(0, 0, width(), menuHeight);
 
-    auto button = [this](const QString& caption, int left, int top, int w, int h, const char* bg) {
-        auto* b = new CommandButton(caption, client);
-        tw::place(b, left, top, w, h);
-        if (bg)
-            b->setStyleSheet(QStringLiteral("background-color: %1").arg(QLatin1String(bg)));
-        setFontOf(b, 9.75, false);
-        return b;
+    // The top row: the file commands, the address, the instrument commands.
+    struct Command {
+        QPushButton* FrmConfig::*button;
+        const char* name;
+        const char* caption;
+        int left, width;
+        const char* face;
     };
-    // Focus order of the top row: read file, save file, address, read, send.
-    cmdReadFile = button(QStringLiteral("  Read Configuration From a File"), 120, 600, 1335, 855, "rgb(0,192,0)");
-    cmdSaveFile = button(QStringLiteral("  Save Configuration To a File"), 1560, 600, 1335, 855, "rgb(255,128,128)");
-    lblAddress = new QLabel(QStringLiteral("Address:"), client);
-    tw::place(lblAddress, 3600, 645, 735, 255);
-    lblAddress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblAddress->setAutoFillBackground(true);
-    {
-        QPalette p = lblAddress->palette();
-        p.setColor(QPalette::Window, Qt::white);
-        lblAddress->setPalette(p);
+    const Command commands[] = {
+        {&FrmConfig::cmdReadFile, "cmdReadFile", "  Read Configuration From a File", 120, 1335, "rgb(0,192,0)"},
+        {&FrmConfig::cmdSaveFile, "cmdSaveFile", "  Save Configuration To a File", 1560, 1335, "rgb(255,128,128)"},
+        {&FrmConfig::cmdReadControl, "cmdReadControl", "  Read Configuration From an Instrument", 5880, 1815,
+         "rgb(0,192,192)"},
+        {&FrmConfig::cmdSaveControl, "cmdSaveControl", "  Send Configuration To an Instrument", 7800, 1815,
+         "rgb(255,128,0)"},
+    };
+    for (const Command& c : commands) {
+        QPushButton* b =
+            ctl::button(client, QLatin1String(c.name), QLatin1String(c.caption), c.left, 600, c.width, 855);
+        b->setStyleSheet(QStringLiteral("background-color: %1").arg(QLatin1String(c.face)));
+        setFontOf(b, 9.75, false);
+        this->*c.button = b;
     }
-    cbxAddress = new ComboBox(client);
-    tw::place(cbxAddress, 4440, 600, 855, 315);
-    cmdReadControl = button(QStringLiteral("  Read Configuration From an Instrument"), 5880, 600, 1815, 855, "rgb(0,192,192)");
-    cmdSaveControl = button(QStringLiteral("  Send Configuration To an Instrument"), 7800, 600, 1815, 855, "rgb(255,128,0)");
+    lblAddress = ctl::label(client, QStringLiteral("Address:"), 3600, 645, 735, 255);
+    lblAddress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setWhiteBackground(lblAddress);
+    cbxAddress = ctl::comboBox(client, QStringLiteral("cbxAddress"), 4440, 600, 855, 315);
 
-    lblTitle = new QLabel(client);
+    lblTitle = ctl::label(client, QString(), 2760, 0, 3735, 495);
     lblTitle->setAlignment(Qt::AlignCenter);
     showTitle(lblTitle, QStringLiteral("Configure Instrument"));
     setColor(lblTitle, kHeadingColor);
-    lblTitle->setAutoFillBackground(true);
-    {
-        QPalette p = lblTitle->palette();
-        p.setColor(QPalette::Window, Qt::white);
-        lblTitle->setPalette(p);
-    }
-    lblDemoMode = new QLabel(QStringLiteral("Demo Mode"), client);
-    tw::place(lblDemoMode, 120, 120, 1095, 255);
+    setWhiteBackground(lblTitle);
+    lblDemoMode = ctl::label(client, QStringLiteral("Demo Mode"), 120, 120, 1095, 255);
     setFontOf(lblDemoMode, 0, true);
     setColor(lblDemoMode, 0xFF0000);
-    lblProgress = new QLabel(QStringLiteral("lblProgress"), client);
-    tw::place(lblProgress, 6360, 360, 2775, 255);
+    lblProgress = ctl::label(client, QStringLiteral("lblProgress"), 6360, 360, 2775, 255);
     lblProgress->setAlignment(Qt::AlignCenter);
     setFontOf(lblProgress, 0, true);
     setColor(lblProgress, 0xFF8000);
-    lblAutoSendFileName = new QLabel(QStringLiteral("lblAutoSendFileName"), client);
-    tw::place(lblAutoSendFileName, 600, kNavTop + 660, 7815, 255);
+    lblAutoSendFileName = ctl::label(client, QStringLiteral("lblAutoSendFileName"), 600, kNavTop + 660, 7815, 255);
     lblAutoSendFileName->setAlignment(Qt::AlignCenter);
     setFontOf(lblAutoSendFileName, 0, true);
     setColor(lblAutoSendFileName, 0xFF0000);
@@ -228,6 +195,7 @@ void FrmConfig::buildFixedControls()
         tw::place(nav[i], 360 + int(i) * 1080, kNavTop, 1095, 615);
         nav[i]->show();
     }
+    // Focus runs read file, save file, address, read, send.
     setTabOrder(cmdReadFile, cmdSaveFile);
     setTabOrder(cmdSaveFile, cbxAddress);
     setTabOrder(cbxAddress, cmdReadControl);
@@ -249,15 +217,15 @@ void FrmConfig::buildGroup(int g)
     tabConfig.add(g, strip);
     strip->Click = [this, g](int previous) { tabConfig_Click(g, previous); };
 
-    int nextLabel = lblLabels.uBound() + 1;
-    auto staticLabel = [&](int page, const QString& text, int left, int top, int width, int height) {
-        const int i = nextLabel++;
-        lblLabels.build(strip->page(page), {spec(i, ctl::Kind::Label, left, top, width, height, labelText(text))});
+    // A caption that belongs to no register: the next element of lblLabels.
+    auto caption = [this](QWidget* page, const QString& text, int left, int top, int width, int height) {
+        const int i = lblLabels.uBound() + 1;
+        lblLabels.build(page, {ControlSpec{i, ctl::Kind::Label, left, top, width, height, labelText(text)}});
         return lblLabels(i);
     };
     auto paramLabel = [&](QWidget* page, const Entry& e, int left, int top, int width) {
-        lblParamLabel.build(page, {spec(e.reg, ctl::Kind::Label, left, top, width, cfgmap::kLabelHeight,
-                                        labelText(e.caption))});
+        lblParamLabel.build(page, {ControlSpec{e.reg, ctl::Kind::Label, left, top, width, cfgmap::kLabelHeight,
+                                        labelText(e.caption)}});
         QLabel* l = lblParamLabel(e.reg);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         setColor(l, e.labelColor);
@@ -274,28 +242,28 @@ void FrmConfig::buildGroup(int g)
 
     // The model, its type and the description head page 0.
     QWidget* general = strip->page(0);
-    staticLabel(0, QStringLiteral("Model ID:"), 120, map.modelTop + 30, 1140, cfgmap::kLabelHeight)
+    caption(general, QStringLiteral("Model ID:"), 120, map.modelTop + 30, 1140, cfgmap::kLabelHeight)
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    cbxModelID.build(general, {spec(g, ctl::Kind::ComboBox, 1320, map.modelTop, 2415, cfgmap::kListHeight)});
-    lblModelType.build(general, {spec(g, ctl::Kind::Label, 3840, map.modelTop + 30, 3855, cfgmap::kLabelHeight,
-                                      QStringLiteral("lblModelType"))});
+    cbxModelID.build(general, {ControlSpec{g, ctl::Kind::ComboBox, 1320, map.modelTop, 2415, cfgmap::kListHeight}});
+    lblModelType.build(general, {ControlSpec{g, ctl::Kind::Label, 3840, map.modelTop + 30, 3855, cfgmap::kLabelHeight,
+                                      QStringLiteral("lblModelType")}});
     setFontOf(lblModelType(g), 9.75, false);
     setColor(lblModelType(g), 0x0000C0);
-    staticLabel(0, QStringLiteral("Description:"), 120, map.descriptionTop + 15, 1140, cfgmap::kLabelHeight)
+    caption(general, QStringLiteral("Description:"), 120, map.descriptionTop + 15, 1140, cfgmap::kLabelHeight)
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    txtDescription.build(general, {spec(g, ctl::Kind::TextBox, 1320, map.descriptionTop, 3495, cfgmap::kTextHeight,
-                                        QStringLiteral("txtDescription"))});
+    txtDescription.build(general, {ControlSpec{g, ctl::Kind::TextBox, 1320, map.descriptionTop, 3495, cfgmap::kTextHeight,
+                                        QStringLiteral("txtDescription")}});
 
     for (const cfgmap::Section& s : map.sections) {
         if (s.heading.isEmpty())
             continue;
-        QLabel* h = staticLabel(s.page, s.heading, s.left, s.top, s.width, cfgmap::kLabelHeight);
+        QLabel* h = caption(strip->page(s.page), s.heading, s.left, s.top, s.width, cfgmap::kLabelHeight);
         h->setAlignment(Qt::AlignCenter);
         setFontOf(h, 8.25, true, true);
         setColor(h, kHeadingColor);
     }
     for (const cfgmap::StaticLabel& l : map.labels) {
-        QLabel* w = staticLabel(l.page, l.text, l.left, l.top, l.width, l.height);
+        QLabel* w = caption(strip->page(l.page), l.text, l.left, l.top, l.width, l.height);
         w->setAlignment((l.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
         w->setWordWrap(l.height > cfgmap::kLabelHeight);
         if (l.emphasis) {
@@ -327,8 +295,8 @@ void FrmConfig::buildGroup(int g)
         const int textWidth = e.width > 0 ? e.width : cfgmap::kTextWidth;
         switch (e.editor) {
         case Editor::Text: {
-            txtParameter.build(page, {spec(e.reg, ctl::Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
-                                           e.initial)});
+            txtParameter.build(page, {ControlSpec{e.reg, ctl::Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
+                                           e.initial}});
             txtParameter(e.reg)->setAlignment(Qt::AlignRight);
             if (!e.labelled)
                 break;
@@ -340,7 +308,7 @@ void FrmConfig::buildGroup(int g)
         }
         case Editor::List: {
             const int w = e.width > 0 ? e.width : listWidth(e.items, room);
-            cbxParameter.build(page, {spec(e.reg, ctl::Kind::ComboBox, editorLeft, top, w, cfgmap::kListHeight)});
+            cbxParameter.build(page, {ControlSpec{e.reg, ctl::Kind::ComboBox, editorLeft, top, w, cfgmap::kListHeight}});
             if (!e.labelled)
                 break;
             if (labelWidth > 0)
@@ -353,7 +321,7 @@ void FrmConfig::buildGroup(int g)
             const int index = cfgscale::CheckIndex(e.reg, e.bit);
             const int left = sec ? sec->left + 120 : e.left;
             const int w = sec ? sec->width - 120 : (e.width > 0 ? e.width : 240);
-            chkParameter.build(page, {spec(index, ctl::Kind::CheckBox, left, top, w, 240, e.caption)});
+            chkParameter.build(page, {ControlSpec{index, ctl::Kind::CheckBox, left, top, w, 240, e.caption}});
             CheckBox* c = chkParameter(index);
             c->setValue(e.ticked ? 1 : 0);
             bits_[{e.reg, e.bit}] = c;
@@ -361,22 +329,22 @@ void FrmConfig::buildGroup(int g)
         }
         case Editor::Reset: {
             const int modeWidth = std::min(labelWidth, 2200);
-            cbxReset.build(page, {spec(e.reg, ctl::Kind::ComboBox, editorLeft - kGap - modeWidth, top, modeWidth,
-                                       cfgmap::kListHeight)});
+            cbxReset.build(page, {ControlSpec{e.reg, ctl::Kind::ComboBox, editorLeft - kGap - modeWidth, top, modeWidth,
+                                       cfgmap::kListHeight}});
             for (const char* item : {"Automatic Reset Time:", "Manual Offset Correction:"})
                 cbxReset(e.reg)->AddItem(QString::fromLatin1(item));
-            txtParameter.build(page, {spec(e.reg, ctl::Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
-                                           e.initial)});
+            txtParameter.build(page, {ControlSpec{e.reg, ctl::Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
+                                           e.initial}});
             txtParameter(e.reg)->setAlignment(Qt::AlignRight);
             paramLabel(page, e, editorLeft + textWidth + 30, top + 15, 350)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             break;
         }
         case Editor::PattTime: {
             const int i = e.reg - cfgmap::kPattTimeFirst;
-            txtPattHour.build(page, {spec(i, ctl::Kind::TextBox, editorLeft, top, 300, cfgmap::kTextHeight, e.initial)});
-            staticLabel(e.page, QStringLiteral(":"), editorLeft + 300, top + 15, 90, cfgmap::kLabelHeight)
+            txtPattHour.build(page, {ControlSpec{i, ctl::Kind::TextBox, editorLeft, top, 300, cfgmap::kTextHeight, e.initial}});
+            caption(page, QStringLiteral(":"), editorLeft + 300, top + 15, 90, cfgmap::kLabelHeight)
                 ->setAlignment(Qt::AlignCenter);
-            txtPattMin.build(page, {spec(i, ctl::Kind::TextBox, editorLeft + 390, top, 300, cfgmap::kTextHeight, e.initial)});
+            txtPattMin.build(page, {ControlSpec{i, ctl::Kind::TextBox, editorLeft + 390, top, 300, cfgmap::kTextHeight, e.initial}});
             txtPattHour(i)->setAlignment(Qt::AlignRight);
             txtPattMin(i)->setAlignment(Qt::AlignRight);
             break;
@@ -386,9 +354,9 @@ void FrmConfig::buildGroup(int g)
             const bool dp = e.editor == Editor::DecimalPoint;
             ControlArray<ComboBox>& list = dp ? cbxDecimalPoint : cbxInputType;
             ControlArray<QLabel>& label = dp ? lblDecimalPoint : lblInputType;
-            list.build(page, {spec(g, ctl::Kind::ComboBox, editorLeft, top, std::min(dp ? 855 : 1935, room), cfgmap::kListHeight)});
-            label.build(page, {spec(g, ctl::Kind::Label, labelLeft, top + 30, labelWidth, cfgmap::kLabelHeight,
-                                    labelText(e.caption))});
+            list.build(page, {ControlSpec{g, ctl::Kind::ComboBox, editorLeft, top, std::min(dp ? 855 : 1935, room), cfgmap::kListHeight}});
+            label.build(page, {ControlSpec{g, ctl::Kind::Label, labelLeft, top + 30, labelWidth, cfgmap::kLabelHeight,
+                                    labelText(e.caption)}});
             label(g)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             setColor(label(g), e.labelColor);
             setColor(list(g), e.labelColor);
@@ -400,25 +368,22 @@ void FrmConfig::buildGroup(int g)
 
 void FrmConfig::wireArrays()
 {
-    ctl::ArrayEvents text = onChange([this](int r) { txtParameter_Change(r); });
-    text.GotFocus = [this](int r) { txtParameter_GotFocus(r); };
-    text.LostFocus = [this](int r) { txtParameter_LostFocus(r); };
-    txtParameter.wire(text);
-    cbxParameter.wire(onClick([this](int r) { cbxParameter_Click(r); }));
-    chkParameter.wire(onClick([this](int i) { chkParameter_Click(i); }));
-    cbxReset.wire(onClick([this](int r) { cbxReset_Click(r); }));
-    ctl::ArrayEvents hour = onChange([this](int i) { txtPattHour_Change(i); });
-    hour.GotFocus = [this](int i) { txtPattHour_GotFocus(i); };
-    hour.LostFocus = [this](int i) { txtPattHour_LostFocus(i); };
-    txtPattHour.wire(hour);
-    ctl::ArrayEvents minute = onChange([this](int i) { txtPattMin_Change(i); });
-    minute.GotFocus = [this](int i) { txtPattMin_GotFocus(i); };
-    minute.LostFocus = [this](int i) { txtPattMin_LostFocus(i); };
-    txtPattMin.wire(minute);
-    txtDescription.wire(onChange([this](int g) { txtDescription_Change(g); }));
-    cbxModelID.wire(onClick([this](int g) { cbxModelID_Click(g); }));
-    cbxDecimalPoint.wire(onClick([this](int g) { cbxDecimalPoint_Click(g); }));
-    cbxInputType.wire(onClick([this](int g) { cbxInputType_Click(g); }));
+    txtParameter.wire({.Change = [this](int r) { txtParameter_Change(r); },
+                       .GotFocus = [this](int r) { txtParameter_GotFocus(r); },
+                       .LostFocus = [this](int r) { txtParameter_LostFocus(r); }});
+    txtPattHour.wire({.Change = [this](int i) { txtPattHour_Change(i); },
+                      .GotFocus = [this](int i) { txtPattHour_GotFocus(i); },
+                      .LostFocus = [this](int i) { txtPattHour_LostFocus(i); }});
+    txtPattMin.wire({.Change = [this](int i) { txtPattMin_Change(i); },
+                     .GotFocus = [this](int i) { txtPattMin_GotFocus(i); },
+                     .LostFocus = [this](int i) { txtPattMin_LostFocus(i); }});
+    txtDescription.wire({.Change = [this](int g) { txtDescription_Change(g); }});
+    cbxParameter.wire(ctl::clickEvents([this](int r) { cbxParameter_Click(r); }));
+    chkParameter.wire(ctl::clickEvents([this](int i) { chkParameter_Click(i); }));
+    cbxReset.wire(ctl::clickEvents([this](int r) { cbxReset_Click(r); }));
+    cbxModelID.wire(ctl::clickEvents([this](int g) { cbxModelID_Click(g); }));
+    cbxDecimalPoint.wire(ctl::clickEvents([this](int g) { cbxDecimalPoint_Click(g); }));
+    cbxInputType.wire(ctl::clickEvents([this](int g) { cbxInputType_Click(g); }));
 }
 
 CheckBox* FrmConfig::bitBox(int reg, int bit) const
@@ -448,133 +413,135 @@ QString FrmConfig::DecimalPointFormat(int reg, float& factor) const
 void FrmConfig::fillGroupLists(int g)
 {
     const cfgmap::GroupMap& map = cfgmap::group(g);
+    // A list that cannot be filled is passed over and the next one filled.
     auto fill = [](ComboBox* list, const QStringList& items, int def) {
-        list->Clear();
-        for (const QString& s : items)
-            list->AddItem(s);
-        list->setListIndex(def);
-        ctl::fitList(list);
+        ctl::skipOnFailure([&] {
+            list->Clear();
+            for (const QString& s : items)
+                list->AddItem(s);
+            list->setListIndex(def);
+            ctl::fitList(list);
+        });
     };
     // The group's decimal point and input type first, then its parameter lists.
     for (const Entry& e : map.entries) {
         if (e.editor == Editor::DecimalPoint) {
-            quietly([&] { fill(cbxDecimalPoint(g), e.items, e.defaultIndex); });
+            fill(cbxDecimalPoint(g), e.items, e.defaultIndex);
             if (g == 2) {
-                quietly([&] { cbxDecimalPoint(g)->setVisible(false); });
-                quietly([&] { lblDecimalPoint(g)->setVisible(false); });
+                cbxDecimalPoint(g)->setVisible(false);
+                lblDecimalPoint(g)->setVisible(false);
             }
-            quietly([&] { CurDecimalPoint = cbxDecimalPoint(g)->ListIndex(); });
+            CurDecimalPoint = cbxDecimalPoint(g)->ListIndex();
         }
     }
     for (const Entry& e : map.entries) {
         if (e.editor == Editor::InputType) {
-            quietly([&] { fill(cbxInputType(g), e.items, e.defaultIndex); });
-            quietly([&] { CurInputType = cbxInputType(g)->ListIndex() + (g == 0 ? 1 : 0); });
+            fill(cbxInputType(g), e.items, e.defaultIndex);
+            CurInputType = cbxInputType(g)->ListIndex() + (g == 0 ? 1 : 0);
         }
     }
     for (const Entry& e : map.entries) {
         if (e.editor == Editor::List)
-            quietly([&] { fill(cbxParameter(e.reg), e.items, e.defaultIndex); });
+            fill(cbxParameter(e.reg), e.items, e.defaultIndex);
         else if (e.editor == Editor::Reset)
-            quietly([&] { fill(cbxReset(e.reg), e.items, e.defaultIndex); });
+            fill(cbxReset(e.reg), e.items, e.defaultIndex);
     }
 }
 
+// Builds the screen for the current group. Every step that needs the group's
+// widgets or models is tried on its own: one that fails (a group without
+// widgets, a model table too short) is passed over and the load goes on.
 void FrmConfig::Form_Load()
 {
     const int g = gControllerGroup;
-    quietly([&] { lblDemoMode->setVisible(gDemoMode); });
-    Loading = true;
-    quietly([&] { lblProgress->setText(QString()); });
-    quietly([&] { lblModelType(g)->setText(QString()); });
-    quietly([&] { txtDescription(g)->setText(QString()); });
-    quietly([&] { lblAutoSendFileName->setText(QString()); });
-    quietly([&] { FillAddressCombo(cbxAddress, g == 0, true); });
-    LoadedGroup = g;
-    quietly([&] {
-        for (const auto& [group, strip] : tabConfig.items())
-            strip->setVisible(group == g);
-        tabConfig(g)->raise();
-    });
-    RampSoakModelIndex = 0;
-    quietly([&] {
-        ComboBox* models = cbxModelID(g);
-        models->Clear();
-        for (int i = 1; i <= gModelCount.at(std::size_t(g)); ++i) {
-            models->AddItem(gModelName[std::size_t(g)][std::size_t(i)] + QString(60, u' ')
-                            + gModelID[std::size_t(g)][std::size_t(i)]);
-            if (gModelID[std::size_t(g)][std::size_t(i)] == QLatin1String("RS"))
-                RampSoakModelIndex = i;
-        }
-    });
-    CurModelIndex = (gProtocolCode == QLatin1String("Z") && g == 0) ? 4 : 1;
-    quietly([&] { cbxModelID(g)->setListIndex(CurModelIndex - 1); });
-    quietly([&] { lblModelType(g)->setText(gModelType.at(std::size_t(g)).at(std::size_t(CurModelIndex))); });
-    if (g >= 0 && g <= 2)
-        fillGroupLists(g);
-    Loading = false;
+    const auto step = ctl::skipOnFailure;
+    lblDemoMode->setVisible(gDemoMode);
+    {
+        const QScopedValueRollback loading(Loading, true);
+        lblProgress->setText(QString());
+        step([&] { lblModelType(g)->setText(QString()); });
+        step([&] { txtDescription(g)->setText(QString()); });
+        lblAutoSendFileName->setText(QString());
+        FillAddressCombo(cbxAddress, g == 0, true);
+        LoadedGroup = g;
+        step([&] {
+            for (const auto& [group, strip] : tabConfig.items())
+                strip->setVisible(group == g);
+            tabConfig(g)->raise();
+        });
+        RampSoakModelIndex = 0;
+        step([&] {
+            ComboBox* models = cbxModelID(g);
+            models->Clear();
+            for (int i = 1; i <= gModelCount.at(std::size_t(g)); ++i) {
+                models->AddItem(gModelName[std::size_t(g)][std::size_t(i)] + QString(60, u' ')
+                                + gModelID[std::size_t(g)][std::size_t(i)]);
+                if (gModelID[std::size_t(g)][std::size_t(i)] == QLatin1String("RS"))
+                    RampSoakModelIndex = i;
+            }
+        });
+        CurModelIndex = (gProtocolCode == QLatin1String("Z") && g == 0) ? 4 : 1;
+        step([&] { cbxModelID(g)->setListIndex(CurModelIndex - 1); });
+        step([&] { lblModelType(g)->setText(gModelType.at(std::size_t(g)).at(std::size_t(CurModelIndex))); });
+        if (g >= 0 && g <= 2)
+            fillGroupLists(g);
+    }
     SetupFormFields();
 }
 
 void FrmConfig::Form_Activate()
 {
-    ctl::guard(this, QStringLiteral("frmConfig.Form_Activate"), [this] {
-        const int g = gControllerGroup;
-        lblDemoMode->setVisible(gDemoMode);
-        if (g != LoadedGroup)
-            Form_Load();
-        const std::array<QPushButton*, 7> navigation = {cmdMainMenu, cmdConfigureController, cmdStatus, cmdFind,
-                                                        cmdSetpoints, cmdLogging, cmdGraph};
-        if (!gRampCfgMode) {
-            showTitle(lblTitle, QStringLiteral("Configure Instrument"));
-            tabConfig(g)->setToolTip(QString());
-            for (QPushButton* b : navigation)
-                b->setVisible(true);
-            return;
-        }
-        const QString fix = QStringLiteral(
-            "  The ramp/soak settings cannot be editted.  To fix this click on the Communications Menu Option at "
-            "the top and then Setup.");
-        QString refusal, title;
-        if (gProtocolCode != gRampCfgProtocol) {
-            refusal = QStringLiteral("The protocol of the selected instrument does not match your current "
-                                     "communications settings.")
-                + fix;
-            title = QStringLiteral("Protocol Does Not Match");
-        } else if (gRampCfgGroup != g) {
-            refusal = QStringLiteral("The controller group of the selected instrument does not match your current "
-                                     "communications settings.")
-                + fix;
-            title = QStringLiteral("Controller Group Does Not Match");
-        } else if (RampSoakModelIndex <= 0) {
-            refusal = QStringLiteral("The model type file does not contain a RS type model that allows for "
-                                     "ramp/soak only setup.  This function cannot be performed.");
-            title = QStringLiteral("No Ramp/Soak Model Type");
-        }
-        if (!refusal.isEmpty()) {
-            mb::MsgBox(refusal, mb::Exclamation, title, this);
-            cmdMonitor_Click();
-            return;
-        }
-        Loading = true;
-        CurModelIndex = RampSoakModelIndex;
-        try {
-            cbxModelID(g)->setListIndex(CurModelIndex - 1);
-            lblModelType(g)->setText(gModelType.at(std::size_t(g)).at(std::size_t(CurModelIndex)));
-        } catch (...) {
-            Loading = false;
-            throw;
-        }
-        Loading = false;
-        SetupFormFields();
-        cbxAddress->setCurrentText(AddressToText(g, gRampCfgAddress));
-        tabConfig(g)->setTab(1);
-        showTitle(lblTitle, QStringLiteral("Configure Instrument - Ramp/Soak Only"));
-        tabConfig(g)->setToolTip(QStringLiteral("Only Ramp/Soak Changes are Allowed"));
+    const int g = gControllerGroup;
+    lblDemoMode->setVisible(gDemoMode);
+    if (g != LoadedGroup)
+        Form_Load();
+    const std::array<QPushButton*, 7> navigation = {cmdMainMenu, cmdConfigureController, cmdStatus, cmdFind,
+                                                    cmdSetpoints, cmdLogging, cmdGraph};
+    if (!gRampCfgMode) {
+        showTitle(lblTitle, QStringLiteral("Configure Instrument"));
+        tabConfig(g)->setToolTip(QString());
         for (QPushButton* b : navigation)
-            b->setVisible(false);
-        ReadControllerParameters();
-    });
+            b->setVisible(true);
+        return;
+    }
+    const QString fix = QStringLiteral(
+        "  The ramp/soak settings cannot be editted.  To fix this click on the Communications Menu Option at "
+        "the top and then Setup.");
+    QString refusal, title;
+    if (gProtocolCode != gRampCfgProtocol) {
+        refusal = QStringLiteral("The protocol of the selected instrument does not match your current "
+                                 "communications settings.")
+            + fix;
+        title = QStringLiteral("Protocol Does Not Match");
+    } else if (gRampCfgGroup != g) {
+        refusal = QStringLiteral("The controller group of the selected instrument does not match your current "
+                                 "communications settings.")
+            + fix;
+        title = QStringLiteral("Controller Group Does Not Match");
+    } else if (RampSoakModelIndex <= 0) {
+        refusal = QStringLiteral("The model type file does not contain a RS type model that allows for "
+                                 "ramp/soak only setup.  This function cannot be performed.");
+        title = QStringLiteral("No Ramp/Soak Model Type");
+    }
+    if (!refusal.isEmpty()) {
+        mb::MsgBox(refusal, mb::Exclamation, title, this);
+        cmdMonitor_Click();
+        return;
+    }
+    CurModelIndex = RampSoakModelIndex;
+    {
+        const QScopedValueRollback loading(Loading, true);
+        cbxModelID(g)->setListIndex(CurModelIndex - 1);
+        lblModelType(g)->setText(gModelType.at(std::size_t(g)).at(std::size_t(CurModelIndex)));
+    }
+    SetupFormFields();
+    cbxAddress->setCurrentText(AddressToText(g, gRampCfgAddress));
+    tabConfig(g)->setTab(1);
+    showTitle(lblTitle, QStringLiteral("Configure Instrument - Ramp/Soak Only"));
+    tabConfig(g)->setToolTip(QStringLiteral("Only Ramp/Soak Changes are Allowed"));
+    for (QPushButton* b : navigation)
+        b->setVisible(false);
+    ReadControllerParameters();
 }
 
 void FrmConfig::Form_Deactivate() { gRampCfgMode = false; }
@@ -599,10 +566,9 @@ void FrmConfig::AskIfDiscardChanges(int& cancel)
     cancel = 0;
     if (!Changed)
         return;
-    constexpr int kYesNoCancelDefaultCancel = mb::YesNoCancel | mb::DefaultButton3; // 515
     const int answer = mb::MsgBox(QStringLiteral("Changes were made to a configuration that has not been saved to a "
                                                  "file.  Do you want to save the changes ?"),
-                                  kYesNoCancelDefaultCancel, QStringLiteral("Changes Not Saved"), this);
+                                  mb::YesNoCancel | mb::DefaultButton3, QStringLiteral("Changes Not Saved"), this);
     if (answer == mb::Cancel) {
         cancel = 1;
     } else if (answer == mb::Yes) {
@@ -621,7 +587,7 @@ void FrmConfig::AskIfDiscardChanges(int& cancel)
 void FrmConfig::SetupFormFields()
 {
     int current = 0;
-    Loading = true;
+    const QScopedValueRollback loading(Loading, true);
     try {
         const int g = gControllerGroup;
         if (ModelID() == QLatin1String("TQ")) {
@@ -676,7 +642,6 @@ void FrmConfig::SetupFormFields()
     } catch (const rt::RtError& e) {
         mb::AppError(this, e, QStringLiteral("frmConfig.SetupFormFields, Parameter >") + GStr(current));
     }
-    Loading = false;
 }
 
 // ------------------------------------------------------------- bit fields ----

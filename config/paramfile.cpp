@@ -3,6 +3,7 @@
 // decimal point; input type; ramp/soak marker), then one line per register
 // of the model with its value in display units.
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QStringList>
 #include <vector>
 
@@ -85,9 +86,9 @@ QString ProtocolName(const QString& code)
     return QStringLiteral("Modbus RTU");
 }
 
-// The register as the file names it: decimal in group 0, four hex digits
+// The register key of a data line, as the file names the register: decimal in group 0, four hex digits
 // and "H" in groups 1 and 2.
-QString RegisterText(int reg)
+QString RegisterKey(int reg)
 {
     return gControllerGroup == 0 ? QString::number(reg) : Hex4(float(reg)) + QLatin1Char('H');
 }
@@ -286,7 +287,7 @@ void FrmConfig::SaveParameterFile(QString fileName)
                 CompressBits(reg, packed);
                 value = QString::number(packed);
             }
-            out.printLine(RegisterText(reg) + u',' + value);
+            out.printLine(RegisterKey(reg) + u',' + value);
         }
         out.close();
         Changed = false;
@@ -314,26 +315,27 @@ int FrmConfig::ReadParameterFile(QString fileName)
         }
         current = 0;
 
-        Loading = true;
-        // An address the list does not hold leaves the one shown.
-        const int addressItem = cbxAddress->findText(file.address, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-        if (addressItem >= 0)
-            cbxAddress->setListIndex(addressItem);
-        txtDescription(g)->setText(file.description);
-        // The model list holds the group's models in table order.
-        cbxModelID(g)->setListIndex(file.slot - 1);
-        lblModelType(g)->setText(file.typeCaption);
-        CurModelIndex = file.slot;
-        cbxDecimalPoint(g)->setListIndex(file.decimalPoint);
-        CurDecimalPoint = file.decimalPoint;
-        cbxInputType(g)->setListIndex(g == 0 ? file.inputType - 1 : file.inputType);
-        CurInputType = file.inputType;
-        RampRegPresent = file.rampRegPresent;
-        for (const ParamFile::Line& l : file.lines) {
-            current = l.reg;
-            loadDataLine(l.reg, l.value, true);
+        {
+            const QScopedValueRollback loading(Loading, true);
+            // An address the list does not hold leaves the one shown.
+            const int addressItem = cbxAddress->findText(file.address, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+            if (addressItem >= 0)
+                cbxAddress->setListIndex(addressItem);
+            txtDescription(g)->setText(file.description);
+            // The model list holds the group's models in table order.
+            cbxModelID(g)->setListIndex(file.slot - 1);
+            lblModelType(g)->setText(file.typeCaption);
+            CurModelIndex = file.slot;
+            cbxDecimalPoint(g)->setListIndex(file.decimalPoint);
+            CurDecimalPoint = file.decimalPoint;
+            cbxInputType(g)->setListIndex(g == 0 ? file.inputType - 1 : file.inputType);
+            CurInputType = file.inputType;
+            RampRegPresent = file.rampRegPresent;
+            for (const ParamFile::Line& l : file.lines) {
+                current = l.reg;
+                loadDataLine(l.reg, l.value, true);
+            }
         }
-        Loading = false;
         SetupFormFields();
         Changed = false;
         return 0;
@@ -344,7 +346,6 @@ int FrmConfig::ReadParameterFile(QString fileName)
                      QStringLiteral("frmConfig.ReadParameterFile, Parameter >") + GStr(current)
                          + QStringLiteral(". File >") + fileName);
     }
-    Loading = false;
     Changed = changedBefore;
     return -1;
 }

@@ -1,6 +1,7 @@
 // Reading an instrument's whole configuration into the screen: its model,
 // decimal point and input type, then every register the model has, one
 // synchronous exchange each, in ascending order.
+#include <QScopedValueRollback>
 #include <cmath>
 
 #include "config/frmConfig.h"
@@ -38,10 +39,8 @@ public:
             f_.SetupFormFields();
         } catch (const ReadEnded&) {
         } catch (const rt::RtError& e) {
-            f_.Loading = false;
             mb::AppError(&f_, e, QStringLiteral("frmConfig.ReadControllerParameters, Parameter >") + f_.GStr(current_));
         }
-        f_.Loading = false;
         f_.lblProgress->setText(QString());
     }
 
@@ -295,17 +294,12 @@ private:
             throw ReadEnded{};
     }
 
+    // Fills widgets as read, not as edited: their change handlers stay still.
     template <class F>
     void loading(F&& write)
     {
-        f_.Loading = true;
-        try {
-            write();
-        } catch (...) {
-            f_.Loading = false;
-            throw;
-        }
-        f_.Loading = false;
+        const QScopedValueRollback loading(f_.Loading, true);
+        write();
     }
 
     FrmConfig& f_;

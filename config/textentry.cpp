@@ -2,6 +2,7 @@
 // changed, a field left is clamped to the field table's limits and shown in
 // its display format, set points and outputs may go to the instrument at
 // once, and the ramp/soak step times take hours and minutes within bounds.
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <array>
 
@@ -51,7 +52,7 @@ int caretFromDigits(const QString& text, int n)
 // The step time fields: bounded whole numbers shown with two digits.
 void normaliseTime(FrmConfig& f, TextBox* t, double upper)
 {
-    f.Loading = true;
+    const QScopedValueRollback loading(f.Loading, true);
     if (!t->Text().isEmpty()) {
         if (cfgscale::FieldValue(t->Text()) == 0)
             t->setText(QStringLiteral("0"));
@@ -65,7 +66,6 @@ void normaliseTime(FrmConfig& f, TextBox* t, double upper)
         }
         t->setText(rt::FormatText(t->Text(), QStringLiteral("00")));
     }
-    f.Loading = false;
 }
 
 constexpr double kMaxHours = 15, kMaxMinutes = 59;
@@ -119,28 +119,30 @@ void FrmConfig::txtPattMin_GotFocus(int index) { selectAll(txtPattMin(index)); }
 
 void FrmConfig::txtParameter_LostFocus(int reg)
 {
-    cfgedit::boundary(*this, QStringLiteral("frmConfig.txtParameter_LostFocus"), [&] {
-        Loading = true;
+    ctl::guard(this, QStringLiteral("frmConfig.txtParameter_LostFocus"), [&] {
         float scale = 1;
-        const QString format = DecimalPointFormat(reg, scale);
-        TextBox* t = txtParameter(reg);
-        const auto& field = gCfgField.at(std::size_t(reg));
-        if (!t->Text().isEmpty()) {
-            if (cfgscale::FieldValue(t->Text()) == 0)
-                t->setText(QStringLiteral("0"));
-            const float minimum = float(field[2]) / scale;
-            if (minimum > float(cfgscale::FieldValue(t->Text()))) {
-                t->setText(rt::CStrSingle(minimum));
-                sound::Beep();
+        TextBox* t = nullptr;
+        {
+            const QScopedValueRollback loading(Loading, true);
+            const QString format = DecimalPointFormat(reg, scale);
+            t = txtParameter(reg);
+            const auto& field = gCfgField.at(std::size_t(reg));
+            if (!t->Text().isEmpty()) {
+                if (cfgscale::FieldValue(t->Text()) == 0)
+                    t->setText(QStringLiteral("0"));
+                const float minimum = float(field[2]) / scale;
+                if (minimum > float(cfgscale::FieldValue(t->Text()))) {
+                    t->setText(rt::CStrSingle(minimum));
+                    sound::Beep();
+                }
+                const float maximum = float(field[3]) / scale;
+                if (maximum < float(cfgscale::FieldValue(t->Text()))) {
+                    t->setText(rt::CStrSingle(maximum));
+                    sound::Beep();
+                }
+                t->setText(rt::FormatText(t->Text(), format));
             }
-            const float maximum = float(field[3]) / scale;
-            if (maximum < float(cfgscale::FieldValue(t->Text()))) {
-                t->setText(rt::CStrSingle(maximum));
-                sound::Beep();
-            }
-            t->setText(rt::FormatText(t->Text(), format));
         }
-        Loading = false;
         // An empty field holds no value to send: offering it would write an
         // unchecked 0 to a set point or output.
         if (!writtenAtOnce(reg) || t->Text().isEmpty())
@@ -158,12 +160,12 @@ void FrmConfig::txtParameter_LostFocus(int reg)
 
 void FrmConfig::txtPattHour_LostFocus(int index)
 {
-    cfgedit::boundary(*this, QStringLiteral("frmConfig.txtPattHour_LostFocus"),
+    ctl::guard(this, QStringLiteral("frmConfig.txtPattHour_LostFocus"),
                       [&] { normaliseTime(*this, txtPattHour(index), kMaxHours); });
 }
 
 void FrmConfig::txtPattMin_LostFocus(int index)
 {
-    cfgedit::boundary(*this, QStringLiteral("frmConfig.txtPattMin_LostFocus"),
+    ctl::guard(this, QStringLiteral("frmConfig.txtPattMin_LostFocus"),
                       [&] { normaliseTime(*this, txtPattMin(index), kMaxMinutes); });
 }

@@ -61,6 +61,12 @@ void guard(QWidget* owner, const QString& routine, const std::function<void()>& 
         mb::AppError(owner, number, description, routine);
 }
 
+void skipOnFailure(const std::function<void()>& step)
+{
+    QString ignored;
+    attempt(step, ignored);
+}
+
 void OneBox::guard(QWidget* owner, const QString& routine, const std::function<void()>& body)
 {
     QString description;

@@ -33,6 +33,11 @@ bool Visible(const QWidget* w);
 // routine line "Routine - <routine>", and goes no further.
 void guard(QWidget* owner, const QString& routine, const std::function<void()>& body);
 
+// A step that may be passed over: runs `step`; should it fail, nothing is
+// shown and the caller goes on with its next step. For a routine whose
+// steps are each worth trying (a screen's load fills what it can).
+void skipOnFailure(const std::function<void()>& step);
+
 // The boundary for a handler that can fail again while its box is still up
 // (a timer keeps ticking under an open box): at most one box at a time.
 class OneBox {
