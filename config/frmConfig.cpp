@@ -21,6 +21,7 @@
 using namespace modZarn;
 using cfgmap::Editor;
 using cfgmap::Entry;
+using ctl::Kind;
 
 FrmConfig& frmConfig() { return Forms::get<FrmConfig>(); }
 
@@ -220,11 +221,11 @@ void FrmConfig::buildGroup(int g)
     // A caption that belongs to no register: the next element of lblLabels.
     auto caption = [this](QWidget* page, const QString& text, int left, int top, int width, int height) {
         const int i = lblLabels.uBound() + 1;
-        lblLabels.build(page, {ControlSpec{i, ctl::Kind::Label, left, top, width, height, labelText(text)}});
+        lblLabels.build(page, {ControlSpec{i, Kind::Label, left, top, width, height, labelText(text)}});
         return lblLabels(i);
     };
     auto paramLabel = [&](QWidget* page, const Entry& e, int left, int top, int width) {
-        lblParamLabel.build(page, {ControlSpec{e.reg, ctl::Kind::Label, left, top, width, cfgmap::kLabelHeight,
+        lblParamLabel.build(page, {ControlSpec{e.reg, Kind::Label, left, top, width, cfgmap::kLabelHeight,
                                         labelText(e.caption)}});
         QLabel* l = lblParamLabel(e.reg);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -244,14 +245,14 @@ void FrmConfig::buildGroup(int g)
     QWidget* general = strip->page(0);
     caption(general, QStringLiteral("Model ID:"), 120, map.modelTop + 30, 1140, cfgmap::kLabelHeight)
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    cbxModelID.build(general, {ControlSpec{g, ctl::Kind::ComboBox, 1320, map.modelTop, 2415, cfgmap::kListHeight}});
-    lblModelType.build(general, {ControlSpec{g, ctl::Kind::Label, 3840, map.modelTop + 30, 3855, cfgmap::kLabelHeight,
+    cbxModelID.build(general, {ControlSpec{g, Kind::ComboBox, 1320, map.modelTop, 2415, cfgmap::kListHeight, {}}});
+    lblModelType.build(general, {ControlSpec{g, Kind::Label, 3840, map.modelTop + 30, 3855, cfgmap::kLabelHeight,
                                       QStringLiteral("lblModelType")}});
     setFontOf(lblModelType(g), 9.75, false);
     setColor(lblModelType(g), 0x0000C0);
     caption(general, QStringLiteral("Description:"), 120, map.descriptionTop + 15, 1140, cfgmap::kLabelHeight)
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    txtDescription.build(general, {ControlSpec{g, ctl::Kind::TextBox, 1320, map.descriptionTop, 3495, cfgmap::kTextHeight,
+    txtDescription.build(general, {ControlSpec{g, Kind::TextBox, 1320, map.descriptionTop, 3495, cfgmap::kTextHeight,
                                         QStringLiteral("txtDescription")}});
 
     for (const cfgmap::Section& s : map.sections) {
@@ -295,7 +296,7 @@ void FrmConfig::buildGroup(int g)
         const int textWidth = e.width > 0 ? e.width : cfgmap::kTextWidth;
         switch (e.editor) {
         case Editor::Text: {
-            txtParameter.build(page, {ControlSpec{e.reg, ctl::Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
+            txtParameter.build(page, {ControlSpec{e.reg, Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
                                            e.initial}});
             txtParameter(e.reg)->setAlignment(Qt::AlignRight);
             if (!e.labelled)
@@ -308,7 +309,7 @@ void FrmConfig::buildGroup(int g)
         }
         case Editor::List: {
             const int w = e.width > 0 ? e.width : listWidth(e.items, room);
-            cbxParameter.build(page, {ControlSpec{e.reg, ctl::Kind::ComboBox, editorLeft, top, w, cfgmap::kListHeight}});
+            cbxParameter.build(page, {ControlSpec{e.reg, Kind::ComboBox, editorLeft, top, w, cfgmap::kListHeight, {}}});
             if (!e.labelled)
                 break;
             if (labelWidth > 0)
@@ -321,7 +322,7 @@ void FrmConfig::buildGroup(int g)
             const int index = cfgscale::CheckIndex(e.reg, e.bit);
             const int left = sec ? sec->left + 120 : e.left;
             const int w = sec ? sec->width - 120 : (e.width > 0 ? e.width : 240);
-            chkParameter.build(page, {ControlSpec{index, ctl::Kind::CheckBox, left, top, w, 240, e.caption}});
+            chkParameter.build(page, {ControlSpec{index, Kind::CheckBox, left, top, w, 240, e.caption}});
             CheckBox* c = chkParameter(index);
             c->setValue(e.ticked ? 1 : 0);
             bits_[{e.reg, e.bit}] = c;
@@ -329,11 +330,11 @@ void FrmConfig::buildGroup(int g)
         }
         case Editor::Reset: {
             const int modeWidth = std::min(labelWidth, 2200);
-            cbxReset.build(page, {ControlSpec{e.reg, ctl::Kind::ComboBox, editorLeft - kGap - modeWidth, top, modeWidth,
-                                       cfgmap::kListHeight}});
+            cbxReset.build(page, {ControlSpec{e.reg, Kind::ComboBox, editorLeft - kGap - modeWidth, top, modeWidth,
+                                       cfgmap::kListHeight, {}}});
             for (const char* item : {"Automatic Reset Time:", "Manual Offset Correction:"})
                 cbxReset(e.reg)->AddItem(QString::fromLatin1(item));
-            txtParameter.build(page, {ControlSpec{e.reg, ctl::Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
+            txtParameter.build(page, {ControlSpec{e.reg, Kind::TextBox, editorLeft, top, textWidth, cfgmap::kTextHeight,
                                            e.initial}});
             txtParameter(e.reg)->setAlignment(Qt::AlignRight);
             paramLabel(page, e, editorLeft + textWidth + 30, top + 15, 350)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -341,10 +342,12 @@ void FrmConfig::buildGroup(int g)
         }
         case Editor::PattTime: {
             const int i = e.reg - cfgmap::kPattTimeFirst;
-            txtPattHour.build(page, {ControlSpec{i, ctl::Kind::TextBox, editorLeft, top, 300, cfgmap::kTextHeight, e.initial}});
+            txtPattHour.build(page, {ControlSpec{i, Kind::TextBox, editorLeft, top, 300, cfgmap::kTextHeight,
+                                                 e.initial}});
             caption(page, QStringLiteral(":"), editorLeft + 300, top + 15, 90, cfgmap::kLabelHeight)
                 ->setAlignment(Qt::AlignCenter);
-            txtPattMin.build(page, {ControlSpec{i, ctl::Kind::TextBox, editorLeft + 390, top, 300, cfgmap::kTextHeight, e.initial}});
+            txtPattMin.build(page, {ControlSpec{i, Kind::TextBox, editorLeft + 390, top, 300, cfgmap::kTextHeight,
+                                                e.initial}});
             txtPattHour(i)->setAlignment(Qt::AlignRight);
             txtPattMin(i)->setAlignment(Qt::AlignRight);
             break;
@@ -354,8 +357,9 @@ void FrmConfig::buildGroup(int g)
             const bool dp = e.editor == Editor::DecimalPoint;
             ControlArray<ComboBox>& list = dp ? cbxDecimalPoint : cbxInputType;
             ControlArray<QLabel>& label = dp ? lblDecimalPoint : lblInputType;
-            list.build(page, {ControlSpec{g, ctl::Kind::ComboBox, editorLeft, top, std::min(dp ? 855 : 1935, room), cfgmap::kListHeight}});
-            label.build(page, {ControlSpec{g, ctl::Kind::Label, labelLeft, top + 30, labelWidth, cfgmap::kLabelHeight,
+            const int w = std::min(dp ? 855 : 1935, room);
+            list.build(page, {ControlSpec{g, Kind::ComboBox, editorLeft, top, w, cfgmap::kListHeight, {}}});
+            label.build(page, {ControlSpec{g, Kind::Label, labelLeft, top + 30, labelWidth, cfgmap::kLabelHeight,
                                     labelText(e.caption)}});
             label(g)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             setColor(label(g), e.labelColor);
@@ -368,16 +372,24 @@ void FrmConfig::buildGroup(int g)
 
 void FrmConfig::wireArrays()
 {
-    txtParameter.wire({.Change = [this](int r) { txtParameter_Change(r); },
-                       .GotFocus = [this](int r) { txtParameter_GotFocus(r); },
-                       .LostFocus = [this](int r) { txtParameter_LostFocus(r); }});
-    txtPattHour.wire({.Change = [this](int i) { txtPattHour_Change(i); },
-                      .GotFocus = [this](int i) { txtPattHour_GotFocus(i); },
-                      .LostFocus = [this](int i) { txtPattHour_LostFocus(i); }});
-    txtPattMin.wire({.Change = [this](int i) { txtPattMin_Change(i); },
-                     .GotFocus = [this](int i) { txtPattMin_GotFocus(i); },
-                     .LostFocus = [this](int i) { txtPattMin_LostFocus(i); }});
-    txtDescription.wire({.Change = [this](int g) { txtDescription_Change(g); }});
+    // The text fields answer Change, GotFocus and LostFocus.
+    using Handler = void (FrmConfig::*)(int);
+    const auto textEvents = [this](Handler change, Handler gotFocus, Handler lostFocus) {
+        ctl::ArrayEvents e;
+        e.Change = [this, change](int i) { (this->*change)(i); };
+        if (gotFocus)
+            e.GotFocus = [this, gotFocus](int i) { (this->*gotFocus)(i); };
+        if (lostFocus)
+            e.LostFocus = [this, lostFocus](int i) { (this->*lostFocus)(i); };
+        return e;
+    };
+    txtParameter.wire(textEvents(&FrmConfig::txtParameter_Change, &FrmConfig::txtParameter_GotFocus,
+                                 &FrmConfig::txtParameter_LostFocus));
+    txtPattHour.wire(textEvents(&FrmConfig::txtPattHour_Change, &FrmConfig::txtPattHour_GotFocus,
+                                &FrmConfig::txtPattHour_LostFocus));
+    txtPattMin.wire(textEvents(&FrmConfig::txtPattMin_Change, &FrmConfig::txtPattMin_GotFocus,
+                               &FrmConfig::txtPattMin_LostFocus));
+    txtDescription.wire(textEvents(&FrmConfig::txtDescription_Change, nullptr, nullptr));
     cbxParameter.wire(ctl::clickEvents([this](int r) { cbxParameter_Click(r); }));
     chkParameter.wire(ctl::clickEvents([this](int i) { chkParameter_Click(i); }));
     cbxReset.wire(ctl::clickEvents([this](int r) { cbxReset_Click(r); }));
@@ -588,7 +600,8 @@ void FrmConfig::SetupFormFields()
 {
     int current = 0;
     const QScopedValueRollback loading(Loading, true);
-    try {
+    const auto routine = [&] { return QStringLiteral("frmConfig.SetupFormFields, Parameter >") + GStr(current); };
+    ctl::guard(this, routine, [&] {
         const int g = gControllerGroup;
         if (ModelID() == QLatin1String("TQ")) {
             CurDecimalPoint = 1;
@@ -639,24 +652,23 @@ void FrmConfig::SetupFormFields()
                 lblParamLabel(reg)->setVisible(present);
         }
         cfgrules::runGroup(g, *this, current);
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.SetupFormFields, Parameter >") + GStr(current));
-    }
+    });
 }
 
 // ------------------------------------------------------------- bit fields ----
 
 void FrmConfig::walkBits(int reg, const QString& routine, const std::function<void(int, CheckBox*)>& step)
 {
-    try {
+    const auto where = [&] {
+        return QStringLiteral("frmConfig.") + routine + QStringLiteral(", Parameter >") + GStr(reg);
+    };
+    ctl::guard(this, where, [&] {
         if (reg < 0 || reg > kMaxRegister)
             rt::raise(rt::ErrSubscript);
         const auto& field = gCfgField[std::size_t(reg)];
         for (int bit = field[2]; bit <= field[3]; ++bit)
             step(bit, indexedBitBox(reg, bit));
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmConfig.") + routine + QStringLiteral(", Parameter >") + GStr(reg));
-    }
+    });
 }
 
 CheckBox* FrmConfig::indexedBitBox(int reg, int bit) const

@@ -244,7 +244,11 @@ ParamFile ReadParamFile(const QString& fileName, int g, int& current)
 void FrmConfig::SaveParameterFile(QString fileName)
 {
     int current = 0;
-    try {
+    const auto routine = [&] {
+        return QStringLiteral("frmConfig.SaveParameterFile, Parameter >") + GStr(current) + QStringLiteral(". File >")
+            + fileName;
+    };
+    ctl::guard(this, routine, [&] {
         const int g = gControllerGroup;
         // The file is written beside the target and put in its place only
         // when complete: a failing save leaves the old file as it was.
@@ -291,11 +295,7 @@ void FrmConfig::SaveParameterFile(QString fileName)
         }
         out.close();
         Changed = false;
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e,
-                     QStringLiteral("frmConfig.SaveParameterFile, Parameter >") + GStr(current)
-                         + QStringLiteral(". File >") + fileName);
-    }
+    });
 }
 
 int FrmConfig::ReadParameterFile(QString fileName)

@@ -61,6 +61,13 @@ void guard(QWidget* owner, const QString& routine, const std::function<void()>& 
         mb::AppError(owner, number, description, routine);
 }
 
+void guard(QWidget* owner, const std::function<QString()>& routine, const std::function<void()>& body)
+{
+    QString description;
+    if (const int number = attempt(body, description))
+        mb::AppError(owner, number, description, routine());
+}
+
 void skipOnFailure(const std::function<void()>& step)
 {
     QString ignored;

@@ -32,6 +32,10 @@ bool Visible(const QWidget* w);
 // is shown in the standard "Application Error" box owned by `owner`, with the
 // routine line "Routine - <routine>", and goes no further.
 void guard(QWidget* owner, const QString& routine, const std::function<void()>& body);
+// The same where the routine line tells how far the body got (the register a
+// pass had reached): `routine` is asked for the line only when a failure is
+// shown.
+void guard(QWidget* owner, const std::function<QString()>& routine, const std::function<void()>& body);
 
 // A step that may be passed over: runs `step`; should it fail, nothing is
 // shown and the caller goes on with its next step. For a routine whose
