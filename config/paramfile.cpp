@@ -305,10 +305,21 @@ int FrmConfig::ReadParameterFile(QString fileName)
     // A file that is refused or fails to load leaves the unsaved-edits mark
     // as it was: what the screen holds has not become a saved configuration.
     const bool changedBefore = Changed;
-    try {
+    bool loaded = false;
+    const auto routine = [&] {
+        return QStringLiteral("frmConfig.ReadParameterFile, Parameter >") + GStr(current) + QStringLiteral(". File >")
+            + fileName;
+    };
+    ctl::guard(this, routine, [&] {
         // The whole file is read and checked first: a file that is refused
         // or cannot be read changes nothing on the screen.
-        const ParamFile file = ReadParamFile(fileName, g, current);
+        ParamFile file;
+        try {
+            file = ReadParamFile(fileName, g, current);
+        } catch (const Refusal& r) {
+            mb::MsgBox(r.text, mb::Critical, r.title, this);
+            return;
+        }
         for (const ParamFile::Line& l : file.lines) {
             current = l.reg;
             loadDataLine(l.reg, l.value, false);
@@ -338,14 +349,10 @@ int FrmConfig::ReadParameterFile(QString fileName)
         }
         SetupFormFields();
         Changed = false;
+        loaded = true;
+    });
+    if (loaded)
         return 0;
-    } catch (const Refusal& r) {
-        mb::MsgBox(r.text, mb::Critical, r.title, this);
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e,
-                     QStringLiteral("frmConfig.ReadParameterFile, Parameter >") + GStr(current)
-                         + QStringLiteral(". File >") + fileName);
-    }
     Changed = changedBefore;
     return -1;
 }

@@ -34,13 +34,16 @@ public:
     {
         if (gDemoMode && !cfgxfer::LeaveDemoMode(f_, QStringLiteral("read from the controller")))
             return; // nothing read, nothing changed
-        try {
-            steps();
-            f_.SetupFormFields();
-        } catch (const ReadEnded&) {
-        } catch (const rt::RtError& e) {
-            mb::AppError(&f_, e, QStringLiteral("frmConfig.ReadControllerParameters, Parameter >") + f_.GStr(current_));
-        }
+        const auto routine = [this] {
+            return QStringLiteral("frmConfig.ReadControllerParameters, Parameter >") + f_.GStr(current_);
+        };
+        ctl::guard(&f_, routine, [this] {
+            try {
+                steps();
+                f_.SetupFormFields();
+            } catch (const ReadEnded&) {
+            }
+        });
         f_.lblProgress->setText(QString());
     }
 

@@ -39,26 +39,29 @@ public:
     // True when the whole send succeeded.
     bool run()
     {
-        try {
-            if (gDemoMode && !cfgxfer::LeaveDemoMode(f_, QStringLiteral("send the setup to the instrument")))
-                return false;
-            if (!modelCheck() || !outputCheck(769, 1) || !outputCheck(772, 2))
-                throw SendEnded{};
-            switch (g_) {
-            case 0: group0(); break;
-            case 1: group1(); break;
-            case 2: group2(); break;
-            default: break;
+        if (gDemoMode && !cfgxfer::LeaveDemoMode(f_, QStringLiteral("send the setup to the instrument")))
+            return false;
+        bool sent = false;
+        const auto routine = [this] {
+            return QStringLiteral("frmConfig.SendControllerParameters, Parameter >") + f_.GStr(current_);
+        };
+        ctl::guard(&f_, routine, [&] {
+            try {
+                if (!modelCheck() || !outputCheck(769, 1) || !outputCheck(772, 2))
+                    return;
+                switch (g_) {
+                case 0: group0(); break;
+                case 1: group1(); break;
+                case 2: group2(); break;
+                default: break;
+                }
+                f_.SetupFormFields();
+                sent = true;
+            } catch (const SendEnded&) {
             }
-            f_.SetupFormFields();
-            f_.lblProgress->setText(QString());
-            return true;
-        } catch (const SendEnded&) {
-        } catch (const rt::RtError& e) {
-            mb::AppError(&f_, e, QStringLiteral("frmConfig.SendControllerParameters, Parameter >") + f_.GStr(current_));
-        }
+        });
         f_.lblProgress->setText(QString());
-        return false;
+        return sent;
     }
 
 private:
