@@ -7,8 +7,6 @@
 #include "platform/app.h"
 #include "platform/builders.h"
 #include "platform/filedialog.h"
-#include "platform/msgbox.h"
-#include "platform/rterror.h"
 #include "shell/navigation.h"
 
 namespace {

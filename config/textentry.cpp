@@ -161,11 +161,11 @@ void FrmConfig::txtParameter_LostFocus(int reg)
 void FrmConfig::txtPattHour_LostFocus(int index)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtPattHour_LostFocus"),
-                      [&] { normaliseTime(*this, txtPattHour(index), kMaxHours); });
+               [&] { normaliseTime(*this, txtPattHour(index), kMaxHours); });
 }
 
 void FrmConfig::txtPattMin_LostFocus(int index)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtPattMin_LostFocus"),
-                      [&] { normaliseTime(*this, txtPattMin(index), kMaxMinutes); });
+               [&] { normaliseTime(*this, txtPattMin(index), kMaxMinutes); });
 }
