@@ -343,7 +343,7 @@ void FrmGraph::SetupGraphPens()
             PenCount = i;
     }
     gphGraph->setSetCount(PenCount > 0 ? PenCount : 1);
-    gphGraph->setDataReset(Chart::ResetLegends);
+    gphGraph->clearLegends();
     for (int s = 1; s <= gphGraph->SetCount(); ++s)
         gphGraph->setLegendText(s, names[s]);
     SetGraphLegends();
@@ -353,9 +353,9 @@ void FrmGraph::SetupGraphTicks()
 {
     gphGraph->setPointCount(1);
     GraphEmpty = true;
-    gphGraph->setDataReset(Chart::ResetValues);
-    gphGraph->setDataReset(Chart::ResetExtra);
-    gphGraph->setDataReset(Chart::ResetXPositions);
+    gphGraph->clearValues();
+    gphGraph->markAllMissing();
+    gphGraph->numberXPositions();
     gphGraph->setCurrentSet(1);
     gphGraph->setXPositionOf(1, 0);
     gphGraph->setXAxisMin(0);
@@ -390,7 +390,7 @@ void FrmGraph::SetGraphLegends()
     lblBufferSizeText->setVisible(showBuffer);
     if (chkYAutoScale->Value() == 1)
         writeYBoxes(rt::CStrSingle(YDataMin), rt::CStrSingle(YDataMax));
-    gphGraph->setDrawCommand(Chart::DrawRedraw);
+    gphGraph->redraw();
     DataChanged = false;
     Screen::setMousePointer(Screen::Default);
 }
@@ -593,7 +593,7 @@ void FrmGraph::cmdGraphConfig_Click()
         gGraphCfgChanged = false;
         ApplyGridAndTicks();
         // Show the new ticks and grid lines now, not at the next redraw.
-        gphGraph->setDrawCommand(Chart::DrawRedraw);
+        gphGraph->redraw();
     }
 }
 
@@ -604,9 +604,9 @@ void FrmGraph::printGraph(int style)
                                   this);
     if (answer == mb::Cancel)
         return;
-    gphGraph->setPrintOption(11, answer == mb::Yes ? 1 : 0);
+    gphGraph->setLandscape(answer == mb::Yes);
     gphGraph->setPrintStyle(style);
-    gphGraph->setDrawCommand(Chart::DrawPrint);
+    gphGraph->print();
 }
 
 void FrmGraph::cmdPrintColor_Click() { printGraph(Chart::PrintColor); }
