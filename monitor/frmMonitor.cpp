@@ -46,15 +46,6 @@ constexpr int kConfirm = mb::YesNo | mb::Question | mb::DefaultButton2;
 const QString kHeading = QStringLiteral(
     "Num    Err        Address           Name                                Temperature   Setpoint Value  AL1    AL2");
 
-// A button of the window's top row, in its colour.
-CommandButton* Button(QWidget* parent, const char* name, const QString& caption, quint32 colour, int left, int top,
-                      int width, int height)
-{
-    CommandButton* b = ctl::button(parent, QLatin1String(name), caption, left, top, width, height);
-    ctl::setBackColor(b, colour);
-    return b;
-}
-
 // The heading places its words over their columns with runs of blanks, so
 // it lines up only in a font whose blanks and letters keep the proportions
 // it was written for. The font is narrowed until the last word, "AL2",
@@ -185,10 +176,33 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
 
     lblChangeAll = ctl::label(this, QStringLiteral("Change All Setpoint:"), 3600, 150, 1560, 255);
     txtChangeAll = ctl::textBox(this, QStringLiteral("txtChangeAll"), 5160, 120, 975, 315);
-    cmdChangeAll = Button(this, "cmdChangeAll", QStringLiteral("Change All"), kLightOrange, 6240, 120, 900, 315);
-    cmdStartAll = Button(this, "cmdStartAll", QStringLiteral("Start All Ramps"), kButtonGreen, 7200, 0, 1275, 240);
-    cmdStopAll = Button(this, "cmdStopAll", QStringLiteral("Stop All Ramps"), color::Red, 7200, 240, 1275, 240);
-    cmdHoldAll = Button(this, "cmdHoldAll", QStringLiteral("Hold All"), color::Yellow, 8520, 0, 495, 495);
+    // The top row's buttons, each in its colour. The window sits inside its
+    // parent: the boxes name the child's routines.
+    const struct {
+        CommandButton* FrmMonitor::*member;
+        const char* name;
+        const char* caption;
+        quint32 colour;
+        int left, top, width, height;
+        void (FrmMonitor::*click)();
+    } buttons[] = {
+        {&FrmMonitor::cmdChangeAll, "cmdChangeAll", "Change All", kLightOrange, 6240, 120, 900, 315,
+         &FrmMonitor::cmdChangeAll_Click},
+        {&FrmMonitor::cmdStartAll, "cmdStartAll", "Start All Ramps", kButtonGreen, 7200, 0, 1275, 240,
+         &FrmMonitor::cmdStartAll_Click},
+        {&FrmMonitor::cmdStopAll, "cmdStopAll", "Stop All Ramps", color::Red, 7200, 240, 1275, 240,
+         &FrmMonitor::cmdStopAll_Click},
+        {&FrmMonitor::cmdHoldAll, "cmdHoldAll", "Hold All", color::Yellow, 8520, 0, 495, 495,
+         &FrmMonitor::cmdHoldAll_Click},
+    };
+    for (const auto& b : buttons) {
+        CommandButton* w = ctl::button(this, QLatin1String(b.name), QLatin1String(b.caption), b.left, b.top, b.width,
+                                       b.height);
+        ctl::setBackColor(w, b.colour);
+        ctl::on(w, &QPushButton::clicked, QStringLiteral("frmMonitor.") + QLatin1String(b.name) + QStringLiteral("_Click"),
+                [this, click = b.click] { (this->*click)(); });
+        this->*b.member = w;
+    }
     // These captions fit their places only in a smaller font.
     QFont tiny = small;
     tiny.setPointSize(7);
@@ -253,16 +267,6 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
 
     txtChangeAll->Change = [this] { txtChangeAll_Change(); };
     txtChangeAll->GotFocus = [this] { txtChangeAll_GotFocus(); };
-    // The window sits inside its parent: the boxes name the child's routines.
-    const std::pair<CommandButton*, void (FrmMonitor::*)()> buttons[] = {
-        {cmdChangeAll, &FrmMonitor::cmdChangeAll_Click},
-        {cmdStartAll, &FrmMonitor::cmdStartAll_Click},
-        {cmdHoldAll, &FrmMonitor::cmdHoldAll_Click},
-        {cmdStopAll, &FrmMonitor::cmdStopAll_Click},
-    };
-    for (const auto& [b, click] : buttons)
-        ctl::on(b, &QPushButton::clicked, QStringLiteral("frmMonitor.") + b->objectName() + QStringLiteral("_Click"),
-                [this, click = click] { (this->*click)(); });
 }
 
 void FrmMonitor::Form_Load()
