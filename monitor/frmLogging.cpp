@@ -75,19 +75,26 @@ FrmLogging::FrmLogging()
     lblStatusText->setAutoFillBackground(true);
     lblStartTimeText = ctl::label(this, QString(), 4350, 1560, 5100, 300);
 
-    fraDuration = ctl::frame(this, QStringLiteral("Duration"), 4350, 1980, 2400, 1500);
-    optHoursMins.setName(QStringLiteral("optHoursMins"));
-    optHoursMins.build(fraDuration, {{0, ctl::Kind::OptionButton, 150, 330, 1050, 330, QStringLiteral("Hours")},
-                                     {1, ctl::Kind::OptionButton, 1200, 330, 1125, 330, QStringLiteral("Minutes")}});
-    txtDuration = ctl::textBox(fraDuration, QStringLiteral("txtDuration"), 150, 840, 1350, 360);
-    lblHoursMins = ctl::label(fraDuration, QString(), 1590, 870, 750, 300);
-
-    fraRate = ctl::frame(this, QStringLiteral("Rate"), 6930, 1980, 2490, 1500);
-    optMinSec.setName(QStringLiteral("optMinSec"));
-    optMinSec.build(fraRate, {{0, ctl::Kind::OptionButton, 150, 330, 1125, 330, QStringLiteral("min/log")},
-                              {1, ctl::Kind::OptionButton, 1290, 330, 1125, 330, QStringLiteral("sec/log")}});
-    txtRate = ctl::textBox(fraRate, QStringLiteral("txtRate"), 150, 840, 1350, 360);
-    lblMinSec = ctl::label(fraRate, QString(), 1590, 870, 840, 300);
+    // The two entries in units: a frame with the two unit options, the
+    // entry and its unit label.
+    auto unitFrame = [this](const QString& caption, int left, int width, ControlArray<OptionButton>& options,
+                            const QString& optionsName, const std::vector<ControlSpec>& optionRows,
+                            const QString& boxName, TextBox*& box, QLabel*& unit, int unitWidth) {
+        QGroupBox* frame = ctl::frame(this, caption, left, 1980, width, 1500);
+        options.setName(optionsName);
+        options.build(frame, optionRows);
+        box = ctl::textBox(frame, boxName, 150, 840, 1350, 360);
+        unit = ctl::label(frame, QString(), 1590, 870, unitWidth, 300);
+        return frame;
+    };
+    fraDuration = unitFrame(QStringLiteral("Duration"), 4350, 2400, optHoursMins, QStringLiteral("optHoursMins"),
+                            {{0, ctl::Kind::OptionButton, 150, 330, 1050, 330, QStringLiteral("Hours")},
+                             {1, ctl::Kind::OptionButton, 1200, 330, 1125, 330, QStringLiteral("Minutes")}},
+                            QStringLiteral("txtDuration"), txtDuration, lblHoursMins, 750);
+    fraRate = unitFrame(QStringLiteral("Rate"), 6930, 2490, optMinSec, QStringLiteral("optMinSec"),
+                        {{0, ctl::Kind::OptionButton, 150, 330, 1125, 330, QStringLiteral("min/log")},
+                         {1, ctl::Kind::OptionButton, 1290, 330, 1125, 330, QStringLiteral("sec/log")}},
+                        QStringLiteral("txtRate"), txtRate, lblMinSec, 840);
 
     cmdStart = ctl::button(this, QStringLiteral("cmdStart"), QStringLiteral("&Start Log..."), 4350, 3750, 1500, 450);
     cmdStop = ctl::button(this, QStringLiteral("cmdStop"), QStringLiteral("S&top Log"), 6000, 3750, 1500, 450);
