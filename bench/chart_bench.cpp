@@ -61,12 +61,12 @@ int main(int argc, char** argv)
     const double tickFew = meanMs(run.pick(2000, 200), [&](int i) { tick(chart, 1000 - i % 500); });
     for (; p <= kPoints - 200; ++p)
         tick(chart, p);
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
 
     // Redraw after each tick: the new points join the plot, then it repaints.
     const double tickRedraw = meanMs(run.pick(199, 20), [&](int) {
         tick(chart, p++);
-        chart.setDrawCommand(Chart::DrawRedraw);
+        chart.redraw();
     });
     const double tickFull = meanMs(run.pick(2000, 200), [&](int i) { tick(chart, kPoints - i % 500); });
     // A change to old points (a new time base) makes the plot take every point again.
@@ -75,9 +75,9 @@ int main(int argc, char** argv)
             chart.setCurrentSet(s);
             chart.setXPositionOf(1, chart.XPositionOf(1));
         }
-        chart.setDrawCommand(Chart::DrawRedraw);
+        chart.redraw();
     });
-    const double redraw = meanMs(run.pick(50, 5), [&](int) { chart.setDrawCommand(Chart::DrawRedraw); });
+    const double redraw = meanMs(run.pick(50, 5), [&](int) { chart.redraw(); });
 
     std::printf("chart at %d pens x %d points, offscreen 1200x700\n", kPens, chart.PointCount());
     std::printf("  redraw (no new points)         %7.2f ms   target <= 10 ms\n", redraw);

@@ -1,16 +1,18 @@
 #include "monitor/frmGraph.h"
 
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <cmath>
 #include <cstdlib>
 
 #include "core/startup.h"
 #include "core/state.h"
 #include "monitor/frmGraphCfg.h"
+#include "platform/builders.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
+#include "platform/twips.h"
 #include "shell/frmMain.h"
-#include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
@@ -38,28 +40,18 @@ const QStringList kDurations = {"10 Sec.", "30 Sec.", "60 Sec.",  "2 Min.",   "5
                                 "60 Min.", "2 hours", "5 hours",  "10 hours", "20 hours", "Never Stop"};
 const QStringList kRefreshRates = {"0.5 Sec.", "1 Sec.",  "2 Sec.",   "5 Sec.", "10 Sec.",
                                    "30 Sec.",  "60 Sec.", "120 Sec.", "Never"};
-// Clears a form's Loading flag however the block it guards ends.
-struct LoadingDone {
-    bool& loading;
-    ~LoadingDone() { loading = false; }
-};
-
 // A stored list index outside its list chooses this entry.
 constexpr int kFallbackIndex = 4;
 const QString kTimeTitles[] = {QStringLiteral("Time (sec.)"), QStringLiteral("Time (min.)"),
                                QStringLiteral("Time (hrs.)")};
 constexpr double kTimeFactors[] = {1.0, 1.0 / 60, 1.0 / 3600};
 
-QPushButton* button(QWidget* parent, const QString& caption, int x, int y)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setGeometry(x, y, 104, 30);
-    return b;
-}
-
-QScrollBar* bar(QWidget* parent, Qt::Orientation o, int min, int max, int value)
+// A scroll bar placed in twips, disabled until its axis is scaled by hand.
+QScrollBar* bar(QWidget* parent, const char* name, Qt::Orientation o, int min, int max, int value, const QRect& at)
 {
     auto* b = new QScrollBar(o, parent);
+    b->setObjectName(QLatin1String(name));
+    tw::place(b, at.x(), at.y(), at.width(), at.height());
     b->setRange(min, max);
     b->setValue(value);
     b->setPageStep(10);
@@ -89,128 +81,115 @@ FrmGraph::FrmGraph()
 {
     setObjectName(QStringLiteral("frmGraph"));
     setWindowTitle(QStringLiteral("Real Time Graph"));
-    setFixedSize(1010, 700);
+    setFixedSize(tw::px(15150), tw::px(10500));
     tmrGraphSampling.setRoutine(QStringLiteral("frmGraph.tmrGraphSampling_Timer"));
     tmrGraphRefresh.setRoutine(QStringLiteral("frmGraph.tmrGraphRefresh_Timer"));
 
     gphGraph = new Chart(this);
     gphGraph->setObjectName(QStringLiteral("gphGraph"));
-    gphGraph->setGeometry(56, 80, 650, 470);
+    tw::place(gphGraph, 840, 1200, 9750, 7050);
     gphGraph->setBottomTitle(kTimeTitles[0]);
 
-    vscYAxisOffset = bar(this, Qt::Vertical, 0, 100, 0);
-    vscYAxisOffset->setGeometry(8, 100, 18, 430);
-    vscYAxisSpan = bar(this, Qt::Vertical, 1, 100, 100);
-    vscYAxisSpan->setGeometry(30, 100, 18, 430);
-    hscXAxisOffset = bar(this, Qt::Horizontal, 0, 100, 0);
-    hscXAxisOffset->setGeometry(120, 556, 586, 16);
-    hscXAxisSpan = bar(this, Qt::Horizontal, 1, 100, 100);
-    hscXAxisSpan->setGeometry(120, 576, 586, 16);
-    lblOffset = tool::Label(this, QStringLiteral("OFFSET"), 56, 554, 60);
-    lblSpan = tool::Label(this, QStringLiteral("SPAN"), 56, 574, 60);
+    vscYAxisOffset = bar(this, "vscYAxisOffset", Qt::Vertical, 0, 100, 0, {120, 1500, 270, 6450});
+    vscYAxisSpan = bar(this, "vscYAxisSpan", Qt::Vertical, 1, 100, 100, {450, 1500, 270, 6450});
+    hscXAxisOffset = bar(this, "hscXAxisOffset", Qt::Horizontal, 0, 100, 0, {1800, 8340, 8790, 240});
+    hscXAxisSpan = bar(this, "hscXAxisSpan", Qt::Horizontal, 1, 100, 100, {1800, 8640, 8790, 240});
+    lblOffset = ctl::label(this, QStringLiteral("OFFSET"), 840, 8310, 900, 330);
+    lblSpan = ctl::label(this, QStringLiteral("SPAN"), 840, 8610, 900, 330);
 
-    chkXAutoScale = new CheckBox(QStringLiteral("X Auto-Scaling"), this);
-    chkXAutoScale->setGeometry(56, 600, 130, 22);
-    chkYAutoScale = new CheckBox(QStringLiteral("Y Auto-Scaling"), this);
-    chkYAutoScale->setGeometry(190, 600, 130, 22);
+    chkXAutoScale = ctl::checkBox(this, QStringLiteral("chkXAutoScale"), QStringLiteral("X Auto-Scaling"), 840, 9000,
+                                  1950, 330);
+    chkYAutoScale = ctl::checkBox(this, QStringLiteral("chkYAutoScale"), QStringLiteral("Y Auto-Scaling"), 2850, 9000,
+                                  1950, 330);
     chkXAutoScale->setChecked(true);
     chkYAutoScale->setChecked(true);
-    lblYScaleMin = tool::Label(this, QStringLiteral("MinY:"), 330, 601, 40);
-    txtYScaleMin = new TextBox(this);
-    txtYScaleMin->setGeometry(372, 600, 100, 22);
-    lblYScaleMax = tool::Label(this, QStringLiteral("MaxY:"), 486, 601, 40);
-    txtYScaleMax = new TextBox(this);
-    txtYScaleMax->setGeometry(528, 600, 100, 22);
+    lblYScaleMin = ctl::label(this, QStringLiteral("MinY:"), 4950, 9015, 600, 330);
+    txtYScaleMin = ctl::textBox(this, QStringLiteral("txtYScaleMin"), 5580, 9000, 1500, 330);
+    lblYScaleMax = ctl::label(this, QStringLiteral("MaxY:"), 7290, 9015, 600, 330);
+    txtYScaleMax = ctl::textBox(this, QStringLiteral("txtYScaleMax"), 7920, 9000, 1500, 330);
 
+    // One row a pen: its lamp, then its list in a fixed-width font so that
+    // the address and name columns line up.
+    std::vector<ControlSpec> lamps, pens;
     for (int i = 1; i <= kPens; ++i) {
-        const int y = 80 + (i - 1) * 26;
-        auto* lamp = new Shape(this);
-        lamp->setKind(Shape::Circle);
-        lamp->setGeometry(718, y + 3, 16, 16);
-        shpPoll.add(i, lamp);
-        auto* pen = new ComboBox(this);
-        pen->setObjectName(QStringLiteral("cbxControl"));
-        pen->setGeometry(740, y, 262, 22);
-        QFont fixed(QStringLiteral("Courier New"));
-        fixed.setStyleHint(QFont::Monospace);
-        pen->setFont(fixed);
-        cbxControl.add(i, pen);
+        const int top = 1200 + (i - 1) * 390;
+        lamps.push_back({i, ctl::Kind::Shape, 10770, top + 45, 240, 240, QString()});
+        pens.push_back({i, ctl::Kind::ComboBox, 11100, top, 3930, 330, QString()});
     }
+    shpPoll.build(this, lamps);
     cbxControl.setName(QStringLiteral("cbxControl"));
-
-    lblSampleRate = tool::Label(this, QStringLiteral("Data Sampling Rate:"), 718, 350, 140);
-    cbxSampleRate = new ComboBox(this);
-    cbxSampleRate->setObjectName(QStringLiteral("cbxSampleRate"));
-    cbxSampleRate->setGeometry(862, 348, 140, 22);
-    lblDuration = tool::Label(this, QStringLiteral("Sampling Duration:"), 718, 378, 140);
-    cbxDuration = new ComboBox(this);
-    cbxDuration->setObjectName(QStringLiteral("cbxDuration"));
-    cbxDuration->setGeometry(862, 376, 140, 22);
-    lblRefreshRate = tool::Label(this, QStringLiteral("Graph Refresh Rate:"), 718, 406, 140);
-    cbxRefreshRate = new ComboBox(this);
-    cbxRefreshRate->setObjectName(QStringLiteral("cbxRefreshRate"));
-    cbxRefreshRate->setGeometry(862, 404, 140, 22);
-    chkSymbols = new CheckBox(QStringLiteral("Show Symbols"), this);
-    chkSymbols->setObjectName(QStringLiteral("chkSymbols"));
-    chkSymbols->setGeometry(718, 434, 140, 22);
-
-    lblTimeBase = tool::Label(this, QStringLiteral("Time Base:"), 718, 474, 80);
-    fraTimeBase = new QGroupBox(this);
-    fraTimeBase->setGeometry(800, 460, 202, 44);
-    const QString bases[] = {QStringLiteral("Secs."), QStringLiteral("Min."), QStringLiteral("Hours")};
-    for (int k = 0; k <= 2; ++k) {
-        auto* o = new OptionButton(bases[k], fraTimeBase);
-        o->setObjectName(QStringLiteral("optTimeBase"));
-        o->setGeometry(8 + k * 64, 14, 62, 22);
-        optTimeBase.add(k, o);
+    cbxControl.build(this, pens);
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::Monospace);
+    for (int i = 1; i <= kPens; ++i) {
+        shpPoll(i)->setKind(Shape::Circle);
+        cbxControl(i)->setFont(fixed);
     }
+
+    lblSampleRate = ctl::label(this, QStringLiteral("Data Sampling Rate:"), 10770, 5250, 2100, 330);
+    cbxSampleRate = ctl::comboBox(this, QStringLiteral("cbxSampleRate"), 12930, 5220, 2100, 330);
+    lblDuration = ctl::label(this, QStringLiteral("Sampling Duration:"), 10770, 5670, 2100, 330);
+    cbxDuration = ctl::comboBox(this, QStringLiteral("cbxDuration"), 12930, 5640, 2100, 330);
+    lblRefreshRate = ctl::label(this, QStringLiteral("Graph Refresh Rate:"), 10770, 6090, 2100, 330);
+    cbxRefreshRate = ctl::comboBox(this, QStringLiteral("cbxRefreshRate"), 12930, 6060, 2100, 330);
+    chkSymbols = ctl::checkBox(this, QStringLiteral("chkSymbols"), QStringLiteral("Show Symbols"), 10770, 6510, 2100,
+                               330);
+
+    lblTimeBase = ctl::label(this, QStringLiteral("Time Base:"), 10770, 7110, 1200, 330);
+    fraTimeBase = ctl::frame(this, QString(), 12000, 6900, 3030, 660);
+    optTimeBase.setName(QStringLiteral("optTimeBase"));
+    optTimeBase.build(fraTimeBase, {{0, ctl::Kind::OptionButton, 120, 210, 930, 330, QStringLiteral("Secs.")},
+                                    {1, ctl::Kind::OptionButton, 1080, 210, 930, 330, QStringLiteral("Min.")},
+                                    {2, ctl::Kind::OptionButton, 2040, 210, 930, 330, QStringLiteral("Hours")}});
     optTimeBase(0)->setChecked(true);
 
-    lblSampleCount = tool::Label(this, QStringLiteral("Sample Count:"), 718, 514, 110);
-    lblSampleCountText = tool::Label(this, QString(), 830, 514, 172);
-    lblBufferSize = tool::Label(this, QStringLiteral("Buffer Used:"), 718, 536, 110);
-    lblBufferSizeText = tool::Label(this, QString(), 830, 536, 172);
-    lblSampling = tool::Label(this, QStringLiteral("Sampling in Progress"), 718, 560, 160);
+    lblSampleCount = ctl::label(this, QStringLiteral("Sample Count:"), 10770, 7710, 1650, 330);
+    lblSampleCountText = ctl::label(this, QString(), 12450, 7710, 2580, 330);
+    lblBufferSize = ctl::label(this, QStringLiteral("Buffer Used:"), 10770, 8040, 1650, 330);
+    lblBufferSizeText = ctl::label(this, QString(), 12450, 8040, 2580, 330);
+    lblSampling = ctl::label(this, QStringLiteral("Sampling in Progress"), 10770, 8400, 2400, 330);
     lblSampling->setStyleSheet(QStringLiteral("color: #008000; font-weight: bold"));
     lblSampling->hide();
-    lblDemoMode = tool::Label(this, QStringLiteral("Demo Mode"), 900, 560, 100);
+    lblDemoMode = ctl::label(this, QStringLiteral("Demo Mode"), 13500, 8400, 1500, 330);
     lblDemoMode->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
     lblDemoMode->hide();
 
-    cmdStartSampling = button(this, QStringLiteral("Start Sampling"), 8, 650);
-    cmdStopSampling = button(this, QStringLiteral("Stop Sampling"), 118, 650);
-    cmdClearData = button(this, QStringLiteral("Clear Data"), 228, 650);
-    cmdSaveData = button(this, QStringLiteral("Save Data"), 338, 650);
-    cmdRestoreData = button(this, QStringLiteral("Restore Data"), 448, 650);
-    cmdPrintColor = button(this, QStringLiteral("Print Color"), 558, 650);
-    cmdPrintMono = button(this, QStringLiteral("Print Mono"), 668, 650);
-    cmdGraphConfig = button(this, QStringLiteral("Tick Marks"), 778, 650);
-    cmdRefresh = button(this, QStringLiteral("Refresh"), 888, 650);
+    // The row of buttons along the bottom.
+    const struct {
+        CommandButton* FrmGraph::*member;
+        const char* name;
+        const char* caption;
+        void (FrmGraph::*click)();
+    } buttons[] = {
+        {&FrmGraph::cmdStartSampling, "cmdStartSampling", "Start Sampling", &FrmGraph::cmdStartSampling_Click},
+        {&FrmGraph::cmdStopSampling, "cmdStopSampling", "Stop Sampling", &FrmGraph::cmdStopSampling_Click},
+        {&FrmGraph::cmdClearData, "cmdClearData", "Clear Data", &FrmGraph::cmdClearData_Click},
+        {&FrmGraph::cmdSaveData, "cmdSaveData", "Save Data", &FrmGraph::cmdSaveData_Click},
+        {&FrmGraph::cmdRestoreData, "cmdRestoreData", "Restore Data", &FrmGraph::cmdRestoreData_Click},
+        {&FrmGraph::cmdPrintColor, "cmdPrintColor", "Print Color", &FrmGraph::cmdPrintColor_Click},
+        {&FrmGraph::cmdPrintMono, "cmdPrintMono", "Print Mono", &FrmGraph::cmdPrintMono_Click},
+        {&FrmGraph::cmdGraphConfig, "cmdGraphConfig", "Tick Marks", &FrmGraph::cmdGraphConfig_Click},
+        {&FrmGraph::cmdRefresh, "cmdRefresh", "Refresh", &FrmGraph::cmdRefresh_Click},
+    };
+    int left = 120;
+    for (const auto& b : buttons) {
+        this->*b.member = ctl::button(this, QLatin1String(b.name), QLatin1String(b.caption), left, 9750, 1560, 450);
+        ctl::on(this->*b.member, &QPushButton::clicked, "Click", [this, click = b.click] { (this->*click)(); });
+        left += 1650;
+    }
 
     // ---- events ----
-    ControlArray<ComboBox>::Events pens;
-    pens.Click = [this](int i) { cbxControl_Click(i); };
-    cbxControl.wire(pens);
+    ControlArray<ComboBox>::Events penEvents;
+    penEvents.Click = [this](int i) { cbxControl_Click(i); };
+    cbxControl.wire(penEvents);
     cbxSampleRate->Click = [this] { cbxSampleRate_Click(); };
     cbxDuration->Click = [this] { cbxDuration_Click(); };
     cbxRefreshRate->Click = [this] { cbxRefreshRate_Click(); };
     chkSymbols->Click = [this] { chkSymbols_Click(); };
-    chkXAutoScale->setObjectName(QStringLiteral("chkXAutoScale"));
-    chkYAutoScale->setObjectName(QStringLiteral("chkYAutoScale"));
     chkXAutoScale->Click = [this] { chkXAutoScale_Click(); };
     chkYAutoScale->Click = [this] { chkYAutoScale_Click(); };
-    const std::pair<QScrollBar*, const char*> bars[] = {{hscXAxisOffset, "hscXAxisOffset"},
-                                                        {hscXAxisSpan, "hscXAxisSpan"},
-                                                        {vscYAxisOffset, "vscYAxisOffset"},
-                                                        {vscYAxisSpan, "vscYAxisSpan"}};
-    for (const auto& [b, name] : bars) {
-        b->setObjectName(QLatin1String(name));
-        const QString routine = QStringLiteral("frmGraph.") + QLatin1String(name) + QStringLiteral("_Change");
-        connect(b, &QScrollBar::valueChanged, this,
-                [this, routine] { ctl::guard(this, routine, [this] { scrollBar_Change(); }); });
-    }
-    txtYScaleMin->setObjectName(QStringLiteral("txtYScaleMin"));
-    txtYScaleMax->setObjectName(QStringLiteral("txtYScaleMax"));
+    for (QScrollBar* b : {hscXAxisOffset, hscXAxisSpan, vscYAxisOffset, vscYAxisSpan})
+        ctl::on(b, &QScrollBar::valueChanged, "Change", [this] { scrollBar_Change(); });
     txtYScaleMin->Change = [this] { txtYScaleMin_Change(); };
     txtYScaleMax->Change = [this] { txtYScaleMax_Change(); };
     txtYScaleMin->GotFocus = [this] { txtYScaleMin->selectAll(); };
@@ -220,37 +199,17 @@ FrmGraph::FrmGraph()
     // Enter moves to the other box.
     txtYScaleMin->KeyPress = [this](int& k) { if (k == 13) { k = 0; txtYScaleMax->setFocus(Qt::TabFocusReason); } };
     txtYScaleMax->KeyPress = [this](int& k) { if (k == 13) { k = 0; txtYScaleMin->setFocus(Qt::TabFocusReason); } };
-    optTimeBase.setName(QStringLiteral("optTimeBase"));
-    ControlArray<OptionButton>::Events timeBase;
-    timeBase.Click = [this](int i) { optTimeBase_Click(i); };
-    optTimeBase.wire(timeBase);
-
-    const std::pair<QPushButton*, void (FrmGraph::*)()> buttons[] = {
-        {cmdStartSampling, &FrmGraph::cmdStartSampling_Click}, {cmdStopSampling, &FrmGraph::cmdStopSampling_Click},
-        {cmdClearData, &FrmGraph::cmdClearData_Click},         {cmdSaveData, &FrmGraph::cmdSaveData_Click},
-        {cmdRestoreData, &FrmGraph::cmdRestoreData_Click},     {cmdPrintColor, &FrmGraph::cmdPrintColor_Click},
-        {cmdPrintMono, &FrmGraph::cmdPrintMono_Click},         {cmdGraphConfig, &FrmGraph::cmdGraphConfig_Click},
-        {cmdRefresh, &FrmGraph::cmdRefresh_Click},
-    };
-    const char* names[] = {"cmdStartSampling", "cmdStopSampling", "cmdClearData",  "cmdSaveData", "cmdRestoreData",
-                           "cmdPrintColor",    "cmdPrintMono",    "cmdGraphConfig", "cmdRefresh"};
-    for (size_t k = 0; k < std::size(buttons); ++k) {
-        auto [b, handler] = buttons[k];
-        const QString routine = QStringLiteral("frmGraph.") + QLatin1String(names[k]) + QStringLiteral("_Click");
-        connect(b, &QPushButton::clicked, this, [this, handler, routine] { ctl::guard(this, routine, [&] { (this->*handler)(); }); });
-    }
+    optTimeBase.wire(ctl::clickEvents([this](int i) { optTimeBase_Click(i); }));
 }
 
 // ---------------------------------------------------------------- form events
 
 void FrmGraph::Form_Load()
 {
-    ctl::guard(this, QStringLiteral("frmGraph.Form_Load"), [this] {
-        // A failure part way leaves the later steps undone, but never the
-        // screen deaf to its own handlers.
-        LoadingDone done{Loading};
-        ReadGraphConfig();
-        Loading = true;
+    ReadGraphConfig();
+    {
+        // Filling the lists is no choice of the user's.
+        const QScopedValueRollback loading(Loading, true);
         fillList(cbxSampleRate, kSampleRates, SampleRateIndex);
         SampleInterval = GraphListSeconds(cbxSampleRate->Text());
         fillList(cbxDuration, kDurations, DurationIndex);
@@ -271,9 +230,8 @@ void FrmGraph::Form_Load()
 
         ApplyGridAndTicks();
         TimeFactor = 1;
-        Loading = false;
-        SetupGraphTicks();
-    });
+    }
+    SetupGraphTicks();
 }
 
 void FrmGraph::fillPenLists()
@@ -298,14 +256,13 @@ void FrmGraph::fillPenLists()
 
 void FrmGraph::Form_Activate()
 {
-    ctl::guard(this, QStringLiteral("frmGraph.Form_Activate"), [this] {
-        lblDemoMode->setVisible(gDemoMode);
-        LoadingDone done{Loading};
-        Loading = true;
+    lblDemoMode->setVisible(gDemoMode);
+    {
+        const QScopedValueRollback loading(Loading, true);
         fillPenLists();
         SetupGraphPens();
-        lblSampling->setVisible(Sampling);
-    });
+    }
+    lblSampling->setVisible(Sampling);
 }
 
 void FrmGraph::Form_Deactivate()
@@ -343,7 +300,7 @@ void FrmGraph::SetupGraphPens()
             PenCount = i;
     }
     gphGraph->setSetCount(PenCount > 0 ? PenCount : 1);
-    gphGraph->setDataReset(Chart::ResetLegends);
+    gphGraph->clearLegends();
     for (int s = 1; s <= gphGraph->SetCount(); ++s)
         gphGraph->setLegendText(s, names[s]);
     SetGraphLegends();
@@ -353,9 +310,9 @@ void FrmGraph::SetupGraphTicks()
 {
     gphGraph->setPointCount(1);
     GraphEmpty = true;
-    gphGraph->setDataReset(Chart::ResetValues);
-    gphGraph->setDataReset(Chart::ResetExtra);
-    gphGraph->setDataReset(Chart::ResetXPositions);
+    gphGraph->clearValues();
+    gphGraph->markAllMissing();
+    gphGraph->numberXPositions();
     gphGraph->setCurrentSet(1);
     gphGraph->setXPositionOf(1, 0);
     gphGraph->setXAxisMin(0);
@@ -365,15 +322,14 @@ void FrmGraph::SetupGraphTicks()
 
 void FrmGraph::writeYBoxes(const QString& min, const QString& max)
 {
-    YScaleBySystem = true;
+    const QScopedValueRollback bySystem(YScaleBySystem, true);
     txtYScaleMin->setText(min);
     txtYScaleMax->setText(max);
-    YScaleBySystem = false;
 }
 
 void FrmGraph::SetGraphLegends()
 {
-    Screen::setMousePointer(Screen::Hourglass);
+    const Screen::Busy busy;
     const int points = gphGraph->PointCount();
     const int sets = gphGraph->SetCount();
     lblSampleCountText->setText(rt::Format(points, QStringLiteral("#,###,###,###")));
@@ -390,9 +346,8 @@ void FrmGraph::SetGraphLegends()
     lblBufferSizeText->setVisible(showBuffer);
     if (chkYAutoScale->Value() == 1)
         writeYBoxes(rt::CStrSingle(YDataMin), rt::CStrSingle(YDataMax));
-    gphGraph->setDrawCommand(Chart::DrawRedraw);
+    gphGraph->redraw();
     DataChanged = false;
-    Screen::setMousePointer(Screen::Default);
 }
 
 void FrmGraph::StopSampling()
@@ -407,7 +362,8 @@ void FrmGraph::StopSampling()
 
 void FrmGraph::ScaleTheGraph()
 {
-    try {
+    // A failure is shown here and the caller goes on.
+    ctl::guard(this, QStringLiteral("frmGraph.ScaleTheGraph"), [this] {
         if (chkXAutoScale->Value() != 1) {
             const float range = XDataMax - XDataMin;
             gphGraph->setXAxisMin(XDataMin + hscXAxisOffset->value() * range / 100);
@@ -428,10 +384,7 @@ void FrmGraph::ScaleTheGraph()
             gphGraph->setYAxisMax(gphGraph->YAxisMin() + vscYAxisSpan->value() * range / 100);
         }
         SetGraphLegends();
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        mb::AppError(this, e, QStringLiteral("frmGraph.ScaleTheGraph"));
-    }
+    });
 }
 
 // ---------------------------------------------------------------- handlers
@@ -522,10 +475,9 @@ void FrmGraph::chkYAutoScale_Click()
 void FrmGraph::showWholeRange(QScrollBar* offset, QScrollBar* span)
 {
     // Moved by code: the bars' own handlers stay out of it.
-    Loading = true;
+    const QScopedValueRollback loading(Loading, true);
     span->setValue(100);
     offset->setValue(0);
-    Loading = false;
 }
 
 void FrmGraph::scrollBar_Change()
@@ -559,13 +511,12 @@ void FrmGraph::optTimeBase_Click(int Index)
     TimeFactor = kTimeFactors[Index];
     TimeBase = Index;
     if (factor != 1) {
-        Screen::setMousePointer(Screen::Hourglass);
+        const Screen::Busy busy;
         for (int s = 1; s <= gphGraph->SetCount(); ++s) {
             gphGraph->setCurrentSet(s);
             for (int p = 1; p <= gphGraph->PointCount(); ++p)
                 gphGraph->setXPositionOf(p, float(gphGraph->XPositionOf(p) * factor));
         }
-        Screen::setMousePointer(Screen::Default);
     }
     XDataMin = float(XDataMin * factor);
     XDataMax = float(XDataMax * factor);
@@ -593,7 +544,7 @@ void FrmGraph::cmdGraphConfig_Click()
         gGraphCfgChanged = false;
         ApplyGridAndTicks();
         // Show the new ticks and grid lines now, not at the next redraw.
-        gphGraph->setDrawCommand(Chart::DrawRedraw);
+        gphGraph->redraw();
     }
 }
 
@@ -604,9 +555,9 @@ void FrmGraph::printGraph(int style)
                                   this);
     if (answer == mb::Cancel)
         return;
-    gphGraph->setPrintOption(11, answer == mb::Yes ? 1 : 0);
+    gphGraph->setLandscape(answer == mb::Yes);
     gphGraph->setPrintStyle(style);
-    gphGraph->setDrawCommand(Chart::DrawPrint);
+    gphGraph->print();
 }
 
 void FrmGraph::cmdPrintColor_Click() { printGraph(Chart::PrintColor); }

@@ -6,7 +6,6 @@
 // screens are shown.
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollBar>
 #include <array>
 
@@ -60,15 +59,15 @@ public:
     QLabel* lblBufferSizeText;
     QLabel* lblSampling;
     QLabel* lblDemoMode;
-    QPushButton* cmdStartSampling;
-    QPushButton* cmdStopSampling;
-    QPushButton* cmdClearData;
-    QPushButton* cmdSaveData;
-    QPushButton* cmdRestoreData;
-    QPushButton* cmdPrintColor;
-    QPushButton* cmdPrintMono;
-    QPushButton* cmdGraphConfig;
-    QPushButton* cmdRefresh;
+    CommandButton* cmdStartSampling = nullptr;
+    CommandButton* cmdStopSampling = nullptr;
+    CommandButton* cmdClearData = nullptr;
+    CommandButton* cmdSaveData = nullptr;
+    CommandButton* cmdRestoreData = nullptr;
+    CommandButton* cmdPrintColor = nullptr;
+    CommandButton* cmdPrintMono = nullptr;
+    CommandButton* cmdGraphConfig = nullptr;
+    CommandButton* cmdRefresh = nullptr;
     Timer tmrGraphSampling;
     Timer tmrGraphRefresh;
 

@@ -1,9 +1,12 @@
 #include "monitor/frmGraphCfg.h"
 
+#include <QScopedValueRollback>
 #include <cstdlib>
 
 #include "core/state.h"
+#include "platform/builders.h"
 #include "platform/runtime.h"
+#include "platform/twips.h"
 
 using namespace modZarn;
 
@@ -25,34 +28,24 @@ FrmGraphCfg::FrmGraphCfg()
 {
     setObjectName(QStringLiteral("frmGraphCfg"));
     setWindowTitle(QStringLiteral("Graph Setup"));
-    setFixedSize(330, 200);
+    setFixedSize(tw::px(4950), tw::px(3000));
     setEnterMovesFocus(true);
 
-    lblXAxisTicks = new QLabel(QStringLiteral("X-Axis Ticks:"), this);
-    lblXAxisTicks->setGeometry(16, 16, 90, 22);
-    txtXAxisTicks = new TextBox(this);
-    txtXAxisTicks->setObjectName(QStringLiteral("txtXAxisTicks"));
-    txtXAxisTicks->setGeometry(110, 16, 50, 22);
-    chkShowXGrid = new CheckBox(QStringLiteral("Show Grid Lines"), this);
-    chkShowXGrid->setObjectName(QStringLiteral("chkShowXGrid"));
-    chkShowXGrid->setGeometry(180, 16, 140, 22);
-    lblYAxisTicks = new QLabel(QStringLiteral("Y-Axis Ticks:"), this);
-    lblYAxisTicks->setGeometry(16, 50, 90, 22);
-    txtYAxisTicks = new TextBox(this);
-    txtYAxisTicks->setObjectName(QStringLiteral("txtYAxisTicks"));
-    txtYAxisTicks->setGeometry(110, 50, 50, 22);
-    chkShowYGrid = new CheckBox(QStringLiteral("Show Grid Lines"), this);
-    chkShowYGrid->setObjectName(QStringLiteral("chkShowYGrid"));
-    chkShowYGrid->setGeometry(180, 50, 140, 22);
-    lblNote = new QLabel(QStringLiteral("Note: X &&Y Ticks are only used when not Auto Scaling."), this);
+    lblXAxisTicks = ctl::label(this, QStringLiteral("X-Axis Ticks:"), 240, 240, 1350, 330);
+    txtXAxisTicks = ctl::textBox(this, QStringLiteral("txtXAxisTicks"), 1650, 240, 750, 330);
+    chkShowXGrid = ctl::checkBox(this, QStringLiteral("chkShowXGrid"), QStringLiteral("Show Grid Lines"), 2700, 240,
+                                 2100, 330);
+    lblYAxisTicks = ctl::label(this, QStringLiteral("Y-Axis Ticks:"), 240, 750, 1350, 330);
+    txtYAxisTicks = ctl::textBox(this, QStringLiteral("txtYAxisTicks"), 1650, 750, 750, 330);
+    chkShowYGrid = ctl::checkBox(this, QStringLiteral("chkShowYGrid"), QStringLiteral("Show Grid Lines"), 2700, 750,
+                                 2100, 330);
+    lblNote = ctl::label(this, QStringLiteral("Note: X &&Y Ticks are only used when not Auto Scaling."), 240, 1290,
+                         4500, 600);
     lblNote->setTextFormat(Qt::PlainText);
     lblNote->setText(lblNote->text().replace(QStringLiteral("&&"), QStringLiteral("&")));
-    lblNote->setGeometry(16, 86, 300, 40);
     lblNote->setWordWrap(true);
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setGeometry(60, 146, 90, 30);
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cmdCancel->setGeometry(180, 146, 90, 30);
+    cmdOK = ctl::button(this, QStringLiteral("cmdOK"), QStringLiteral("&OK"), 900, 2190, 1350, 450);
+    cmdCancel = ctl::button(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), 2700, 2190, 1350, 450);
 
     txtXAxisTicks->Change = [this] { txtXAxisTicks_Change(); };
     txtYAxisTicks->Change = [this] { txtYAxisTicks_Change(); };
@@ -62,20 +55,18 @@ FrmGraphCfg::FrmGraphCfg()
     txtYAxisTicks->LostFocus = [this] { txtYAxisTicks_LostFocus(); };
     chkShowXGrid->Click = [this] { chkShowXGrid_Click(); };
     chkShowYGrid->Click = [this] { chkShowYGrid_Click(); };
-    connect(cmdOK, &QPushButton::clicked, this,
-            [this] { ctl::guard(this, QStringLiteral("frmGraphCfg.cmdOK_Click"), [this] { cmdOK_Click(); }); });
-    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+    ctl::on(cmdOK, &QPushButton::clicked, "Click", [this] { cmdOK_Click(); });
+    ctl::on(cmdCancel, &QPushButton::clicked, "Click", [this] { cmdCancel_Click(); });
 }
 
 void FrmGraphCfg::Form_Load()
 {
     gGraphCfgChanged = false;
-    Loading = true;
+    const QScopedValueRollback loading(Loading, true);
     txtXAxisTicks->setText(QString::number(gGraphXTicks));
     txtYAxisTicks->setText(QString::number(gGraphYTicks));
     chkShowXGrid->setValue(std::abs(gGraphXGrid % 2));
     chkShowYGrid->setValue(std::abs(gGraphYGrid % 2));
-    Loading = false;
 }
 
 void FrmGraphCfg::txtXAxisTicks_Change() { if (!Loading) gGraphCfgChanged = true; }

@@ -3,7 +3,6 @@
 // what was edited into the shared graph settings and leaves the changed flag
 // set for the graph screen, which saves and applies them.
 #include <QLabel>
-#include <QPushButton>
 
 #include "platform/controls.h"
 #include "platform/form.h"
@@ -22,8 +21,8 @@ public:
     CheckBox* chkShowXGrid;
     CheckBox* chkShowYGrid;
     QLabel* lblNote;
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
+    CommandButton* cmdOK;
+    CommandButton* cmdCancel;
 
     bool Loading = false;
 

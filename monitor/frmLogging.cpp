@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QEvent>
-#include <QFocusEvent>
 #include <QProcess>
+#include <QScopedValueRollback>
 #include <cmath>
 
 #include "core/helpers.h"
@@ -11,12 +11,14 @@
 #include "core/sysconfig.h"
 #include "monitor/frmViewLog.h"
 #include "monitor/logging_format.h"
+#include "platform/builders.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
+#include "platform/twips.h"
 
 using namespace modZarn;
 
@@ -29,20 +31,6 @@ int WholeUnits(float entry, int factor)
 }
 
 namespace {
-
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20)
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const QString& caption, int x, int y)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setGeometry(x, y, 100, 30);
-    return b;
-}
 
 // A number typed into a field; text that is not a number counts as 0.
 double Entry(const QLineEdit* box)
@@ -59,97 +47,97 @@ FrmLogging::FrmLogging()
 {
     setObjectName(QStringLiteral("frmLogging"));
     setWindowTitle(QStringLiteral("Process Variable Logging"));
-    setFixedSize(640, 400);
+    setFixedSize(tw::px(9600), tw::px(6000));
     setEnterMovesFocus(true);
 
-    lblControls = label(this, QStringLiteral("Address           Name"), 12, 10, 260);
+    lblControls = ctl::label(this, QStringLiteral("Address           Name"), 180, 150, 3900, 300);
+    // A plain list: taking the focus makes its first row current (without
+    // choosing it), which the keyboard user relies on.
     lstControls = new QListWidget(this);
-    lstControls->setGeometry(12, 32, 260, 300);
+    lstControls->setObjectName(QStringLiteral("lstControls"));
+    tw::place(lstControls, 180, 480, 3900, 4500);
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::Monospace);
     lstControls->setFont(fixed);
     lblControls->setFont(fixed);
-    lblInstruction = label(this, QStringLiteral("Click a control in this list box to access logging functions.   "
-                                                "                  <---"),
-                           12, 340, 610, 20);
+    lblInstruction = ctl::label(this,
+                                QStringLiteral("Click a control in this list box to access logging functions.   "
+                                               "                  <---"),
+                                180, 5100, 9150, 300);
 
-    lblAddress = label(this, QStringLiteral("Address:"), 290, 32, 70);
-    lblAddressText = label(this, QString(), 365, 32, 260);
-    lblName = label(this, QStringLiteral("Name:"), 290, 56, 70);
-    lblNameText = label(this, QString(), 365, 56, 260);
-    lblStatus = label(this, QStringLiteral("Status:"), 290, 80, 70);
-    lblStatusText = label(this, QString(), 365, 80, 100);
+    lblAddress = ctl::label(this, QStringLiteral("Address:"), 4350, 480, 1050, 300);
+    lblAddressText = ctl::label(this, QString(), 5475, 480, 3900, 300);
+    lblName = ctl::label(this, QStringLiteral("Name:"), 4350, 840, 1050, 300);
+    lblNameText = ctl::label(this, QString(), 5475, 840, 3900, 300);
+    lblStatus = ctl::label(this, QStringLiteral("Status:"), 4350, 1200, 1050, 300);
+    lblStatusText = ctl::label(this, QString(), 5475, 1200, 1500, 300);
     lblStatusText->setAlignment(Qt::AlignCenter);
     lblStatusText->setAutoFillBackground(true);
-    lblStartTimeText = label(this, QString(), 290, 104, 340);
+    lblStartTimeText = ctl::label(this, QString(), 4350, 1560, 5100, 300);
 
-    fraDuration = new QGroupBox(QStringLiteral("Duration"), this);
-    fraDuration->setGeometry(290, 132, 160, 100);
-    auto* hours = new QRadioButton(QStringLiteral("Hours"), fraDuration);
-    hours->setGeometry(10, 22, 70, 22);
-    auto* minutes = new QRadioButton(QStringLiteral("Minutes"), fraDuration);
-    minutes->setGeometry(80, 22, 75, 22);
-    optHoursMins.add(0, hours);
-    optHoursMins.add(1, minutes);
-    txtDuration = new QLineEdit(fraDuration);
-    txtDuration->setGeometry(10, 56, 90, 24);
-    lblHoursMins = label(fraDuration, QString(), 106, 58, 50);
+    // The two entries in units: a frame with the two unit options, the
+    // entry and its unit label.
+    auto unitFrame = [this](const QString& caption, int left, int width, ControlArray<OptionButton>& options,
+                            const QString& optionsName, const std::vector<ControlSpec>& optionRows,
+                            const QString& boxName, TextBox*& box, QLabel*& unit, int unitWidth) {
+        QGroupBox* frame = ctl::frame(this, caption, left, 1980, width, 1500);
+        options.setName(optionsName);
+        options.build(frame, optionRows);
+        box = ctl::textBox(frame, boxName, 150, 840, 1350, 360);
+        unit = ctl::label(frame, QString(), 1590, 870, unitWidth, 300);
+        return frame;
+    };
+    fraDuration = unitFrame(QStringLiteral("Duration"), 4350, 2400, optHoursMins, QStringLiteral("optHoursMins"),
+                            {{0, ctl::Kind::OptionButton, 150, 330, 1050, 330, QStringLiteral("Hours")},
+                             {1, ctl::Kind::OptionButton, 1200, 330, 1125, 330, QStringLiteral("Minutes")}},
+                            QStringLiteral("txtDuration"), txtDuration, lblHoursMins, 750);
+    fraRate = unitFrame(QStringLiteral("Rate"), 6930, 2490, optMinSec, QStringLiteral("optMinSec"),
+                        {{0, ctl::Kind::OptionButton, 150, 330, 1125, 330, QStringLiteral("min/log")},
+                         {1, ctl::Kind::OptionButton, 1290, 330, 1125, 330, QStringLiteral("sec/log")}},
+                        QStringLiteral("txtRate"), txtRate, lblMinSec, 840);
 
-    fraRate = new QGroupBox(QStringLiteral("Rate"), this);
-    fraRate->setGeometry(462, 132, 166, 100);
-    auto* minLog = new QRadioButton(QStringLiteral("min/log"), fraRate);
-    minLog->setGeometry(10, 22, 75, 22);
-    auto* secLog = new QRadioButton(QStringLiteral("sec/log"), fraRate);
-    secLog->setGeometry(86, 22, 75, 22);
-    optMinSec.add(0, minLog);
-    optMinSec.add(1, secLog);
-    txtRate = new QLineEdit(fraRate);
-    txtRate->setGeometry(10, 56, 90, 24);
-    lblMinSec = label(fraRate, QString(), 106, 58, 56);
-
-    cmdStart = button(this, QStringLiteral("&Start Log..."), 290, 250);
-    cmdStop = button(this, QStringLiteral("S&top Log"), 400, 250);
-    cmdView = button(this, QStringLiteral("&View Current"), 510, 250);
-    cmdViewHist = button(this, QStringLiteral("View &Hist..."), 290, 292);
-    cmdClose = button(this, QStringLiteral("C&lose"), 510, 292);
+    cmdStart = ctl::button(this, QStringLiteral("cmdStart"), QStringLiteral("&Start Log..."), 4350, 3750, 1500, 450);
+    cmdStop = ctl::button(this, QStringLiteral("cmdStop"), QStringLiteral("S&top Log"), 6000, 3750, 1500, 450);
+    cmdView = ctl::button(this, QStringLiteral("cmdView"), QStringLiteral("&View Current"), 7650, 3750, 1500, 450);
+    cmdViewHist =
+        ctl::button(this, QStringLiteral("cmdViewHist"), QStringLiteral("View &Hist..."), 4350, 4380, 1500, 450);
+    cmdClose = ctl::button(this, QStringLiteral("cmdClose"), QStringLiteral("C&lose"), 7650, 4380, 1500, 450);
 
     // Only a chosen entry counts: the list taking the focus makes its first
     // row current without choosing it. A click on the chosen entry shows
     // its state afresh.
     lstControls->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(lstControls, &QListWidget::itemSelectionChanged, this, [this] { lstControls_Click(); });
-    connect(lstControls, &QListWidget::itemClicked, this, [this] { lstControls_Click(); });
+    ctl::on(lstControls, &QListWidget::itemSelectionChanged, "Click", [this] { lstControls_Click(); });
+    ctl::on(lstControls, &QListWidget::itemClicked, "Click", [this] { lstControls_Click(); });
+    // The user's own clicks only: showing an entry's units sets the options
+    // by code and runs their step itself.
     for (int k = 0; k <= 1; ++k) {
-        connect(optHoursMins(k), &QRadioButton::clicked, this, [this, k] { optHoursMins_Click(k); });
-        connect(optMinSec(k), &QRadioButton::clicked, this, [this, k] { optMinSec_Click(k); });
+        ctl::on(optHoursMins(k), &QRadioButton::clicked, "Click", [this, k] { optHoursMins_Click(k); });
+        ctl::on(optMinSec(k), &QRadioButton::clicked, "Click", [this, k] { optMinSec_Click(k); });
     }
-    connect(txtDuration, &QLineEdit::textChanged, this, [this] { txtDuration_Change(); });
-    connect(txtRate, &QLineEdit::textChanged, this, [this] { txtRate_Change(); });
-    txtDuration->installEventFilter(this);
-    txtRate->installEventFilter(this);
+    txtDuration->Change = [this] { txtDuration_Change(); };
+    txtRate->Change = [this] { txtRate_Change(); };
+    // Focus moving to another control of the dialog, not a box or another
+    // window taking it for a while.
+    txtDuration->GotFocus = [this] { txtDuration_GotFocus(); };
+    txtRate->GotFocus = [this] { txtRate_GotFocus(); };
+    txtDuration->LostFocus = [this] { txtDuration_LostFocus(); };
+    txtRate->LostFocus = [this] { txtRate_LostFocus(); };
+    lblNameText->setObjectName(QStringLiteral("lblNameText"));
     lblNameText->installEventFilter(this);
-    connect(cmdStart, &QPushButton::clicked, this, [this] { cmdStart_Click(); });
-    connect(cmdStop, &QPushButton::clicked, this, [this] { cmdStop_Click(); });
-    connect(cmdView, &QPushButton::clicked, this, [this] { cmdView_Click(); });
-    connect(cmdViewHist, &QPushButton::clicked, this, [this] { cmdViewHist_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    const std::pair<CommandButton*, void (FrmLogging::*)()> buttons[] = {
+        {cmdStart, &FrmLogging::cmdStart_Click},       {cmdStop, &FrmLogging::cmdStop_Click},
+        {cmdView, &FrmLogging::cmdView_Click},         {cmdViewHist, &FrmLogging::cmdViewHist_Click},
+        {cmdClose, &FrmLogging::cmdClose_Click},
+    };
+    for (const auto& [b, click] : buttons)
+        ctl::on(b, &QPushButton::clicked, "Click", [this, click = click] { (this->*click)(); });
 }
 
 bool FrmLogging::eventFilter(QObject* obj, QEvent* e)
 {
-    if (obj == txtDuration || obj == txtRate) {
-        if (e->type() == QEvent::FocusIn) {
-            obj == txtDuration ? txtDuration_GotFocus() : txtRate_GotFocus();
-        } else if (e->type() == QEvent::FocusOut) {
-            // Only a move to another control of the dialog, not a message
-            // box or another window taking the focus for a while.
-            const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
-            if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason)
-                obj == txtDuration ? txtDuration_LostFocus() : txtRate_LostFocus();
-        }
-    } else if (obj == lblNameText && e->type() == QEvent::MouseButtonRelease) {
-        lblNameText_Click();
-    }
+    if (obj == lblNameText && e->type() == QEvent::MouseButtonRelease)
+        ctl::guard(this, ctl::routineName(lblNameText, "Click"), [this] { lblNameText_Click(); });
     return Form::eventFilter(obj, e);
 }
 
@@ -174,52 +162,45 @@ void FrmLogging::setFieldsEnabled(bool on)
 void FrmLogging::setTextQuietly(QLineEdit* box, const QString& text)
 {
     // Text written by code is no edit of the user's: it never counts as changed.
-    const bool was = Loading;
-    Loading = true;
+    const QScopedValueRollback loading(Loading, true);
     box->setText(text);
-    Loading = was;
 }
 
 void FrmLogging::Form_Load()
 {
-    try {
-        Loading = true;
-        lblAddressText->clear();
-        lblNameText->clear();
-        lblStatusText->clear();
-        lblStartTimeText->clear();
-        txtDuration->clear();
-        txtRate->clear();
+    const QScopedValueRollback loading(Loading, true);
+    lblAddressText->clear();
+    lblNameText->clear();
+    lblStatusText->clear();
+    lblStartTimeText->clear();
+    txtDuration->clear();
+    txtRate->clear();
 
-        setFieldsEnabled(false);
-        cmdStart->setEnabled(false);
-        cmdStop->setEnabled(false);
-        cmdView->setEnabled(false);
+    setFieldsEnabled(false);
+    cmdStart->setEnabled(false);
+    cmdStop->setEnabled(false);
+    cmdView->setEnabled(false);
 
-        lstControls->clear();
-        for (const InstrumentRecord& r : gInstruments)
-            lstControls->addItem(r.Address + QStringLiteral("     ") + r.Name);
-        lstControls->setCurrentRow(-1);
-        lstControls->clearSelection();
-        SelectedIndex = -1;
-        Loading = false;
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(this, e, QStringLiteral("frmLogging.Form_Load"));
-    }
+    lstControls->clear();
+    for (const InstrumentRecord& r : gInstruments)
+        lstControls->addItem(r.Address + QStringLiteral("     ") + r.Name);
+    lstControls->setCurrentRow(-1);
+    lstControls->clearSelection();
+    SelectedIndex = -1;
 }
 
 void FrmLogging::lstControls_Click()
 {
     if (Loading)
         return;
-    try {
-        Screen::setMousePointer(Screen::Hourglass);
-        Loading = true;
+    const InstrumentRecord* rec = nullptr;
+    {
+        const Screen::Busy busy;
+        const QScopedValueRollback loading(Loading, true);
         const QList<QListWidgetItem*> chosen = lstControls->selectedItems();
         SelectedIndex = chosen.isEmpty() ? -1 : lstControls->row(chosen.first());
         const int i = SelectedIndex;
-        const InstrumentRecord* rec = i >= 0 && i < gInstruments.Count() ? &gInstruments[i] : nullptr;
+        rec = i >= 0 && i < gInstruments.Count() ? &gInstruments[i] : nullptr;
         if (rec) {
             lblAddressText->setText(rec->Address);
             lblNameText->setText(rec->Name);
@@ -237,87 +218,69 @@ void FrmLogging::lstControls_Click()
             cmdStop->setEnabled(state == 1 && gCommOK);
             cmdView->setEnabled(state >= 1 && state <= 3 && gCommOK);
         }
-        Screen::setMousePointer(Screen::Default);
-        Loading = false;
-
-        if (rec) {
-            // The stored values are shown in their units; showing them stores nothing.
-            const int durationUnits = rec->DurationUnits == 1 ? 1 : 0;
-            const int rateUnits = rec->RateUnits == 1 ? 1 : 0;
-            optHoursMins(durationUnits)->setChecked(true);
-            optHoursMins_Click(durationUnits);
-            optMinSec(rateUnits)->setChecked(true);
-            optMinSec_Click(rateUnits);
-        }
-    } catch (const rt::RtError& e) {
-        Screen::setMousePointer(Screen::Default);
-        Loading = false;
-        mb::AppError(this, e, QStringLiteral("frmLogging.lstControls_Click"));
+    }
+    if (rec) {
+        // The stored values are shown in their units; showing them stores
+        // nothing. Each is a step of its own: a failure in one is shown and
+        // the other is still shown.
+        const int durationUnits = rec->DurationUnits == 1 ? 1 : 0;
+        const int rateUnits = rec->RateUnits == 1 ? 1 : 0;
+        optHoursMins(durationUnits)->setChecked(true);
+        ctl::guard(this, QStringLiteral("frmLogging.optHoursMins_Click"), [&] { optHoursMins_Click(durationUnits); });
+        optMinSec(rateUnits)->setChecked(true);
+        ctl::guard(this, QStringLiteral("frmLogging.optMinSec_Click"), [&] { optMinSec_Click(rateUnits); });
     }
 }
 
-void FrmLogging::optHoursMins_Click(int Index)
+// One entry's value in the units its options choose: the duration in hours
+// or minutes, the rate in minutes or seconds a line.
+struct FrmLogging::UnitField {
+    TextBox* FrmLogging::*box;
+    QLabel* FrmLogging::*unitLabel;
+    int InstrumentRecord::*units;     // the chosen option: 0 the larger unit, 1 the smaller
+    float (*stored)(const InstrumentRecord&); // in the smaller unit
+    const char* unitText[2];
+    const char* smallFormat;          // the stored value shown in the smaller unit
+    float min, max;                   // what an entry can give, in the smaller unit
+    void (FrmLogging::*lostFocus)();  // the entry rule
+};
+
+const FrmLogging::UnitField FrmLogging::kDurationField{
+    &FrmLogging::txtDuration, &FrmLogging::lblHoursMins, &InstrumentRecord::DurationUnits,
+    [](const InstrumentRecord& r) { return float(r.LogDuration); }, {"hr", "min"}, "0", 1, 28800,
+    &FrmLogging::txtDuration_LostFocus};
+const FrmLogging::UnitField FrmLogging::kRateField{
+    &FrmLogging::txtRate, &FrmLogging::lblMinSec, &InstrumentRecord::RateUnits,
+    [](const InstrumentRecord& r) { return r.LogRate; }, {"min/log", "sec/log"}, "0.0", 0.1f, 3600,
+    &FrmLogging::txtRate_LostFocus};
+
+void FrmLogging::unitClick(const UnitField& u, int Index)
 {
     if (Loading)
         return;
-    try {
-        const int i = SelectedIndex;
-        if (i < 0 || i >= gInstruments.Count())
-            return;
-        InstrumentRecord& rec = gInstruments[i];
-        const bool unitChanged = rec.DurationUnits != Index;
-        rec.DurationUnits = Index;
-        if (Index == 1) {
-            lblHoursMins->setText(QStringLiteral("min"));
-            setTextQuietly(txtDuration, rt::Format(rec.LogDuration, QStringLiteral("0")));
-        } else {
-            lblHoursMins->setText(QStringLiteral("hr"));
-            setTextQuietly(txtDuration, rt::Format(float(rec.LogDuration) / 60.0f, QStringLiteral("0.00")));
-        }
-        Changed = false;
-        // A stored duration no entry could give (set elsewhere, 0 minutes
-        // ending a session at once) goes through the entry rule now.
-        if (rec.LogDuration < 1 || rec.LogDuration > 28800) {
-            Changed = true;
-            txtDuration_LostFocus();
-        } else if (unitChanged) {
-            SaveSystemConfig();
-        }
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmLogging.optHoursMins_Click"));
+    const int i = SelectedIndex;
+    if (i < 0 || i >= gInstruments.Count())
+        return;
+    InstrumentRecord& rec = gInstruments[i];
+    const bool unitChanged = rec.*u.units != Index;
+    rec.*u.units = Index;
+    const float value = u.stored(rec);
+    (this->*u.unitLabel)->setText(QLatin1String(u.unitText[Index == 1 ? 1 : 0]));
+    setTextQuietly(this->*u.box, Index == 1 ? rt::Format(value, QLatin1String(u.smallFormat))
+                                            : rt::Format(value / 60.0f, QStringLiteral("0.00")));
+    Changed = false;
+    // A stored value no entry could give (set elsewhere: 0 minutes would end
+    // a session at once, 0 s cannot be sampled) goes through the entry rule now.
+    if (!(value >= u.min && value <= u.max)) {
+        Changed = true;
+        ctl::guard(this, ctl::routineName(this->*u.box, "LostFocus"), [&] { (this->*u.lostFocus)(); });
+    } else if (unitChanged) {
+        SaveSystemConfig();
     }
 }
 
-void FrmLogging::optMinSec_Click(int Index)
-{
-    if (Loading)
-        return;
-    try {
-        const int i = SelectedIndex;
-        if (i < 0 || i >= gInstruments.Count())
-            return;
-        InstrumentRecord& rec = gInstruments[i];
-        const bool unitChanged = rec.RateUnits != Index;
-        rec.RateUnits = Index;
-        if (Index == 1) {
-            lblMinSec->setText(QStringLiteral("sec/log"));
-            setTextQuietly(txtRate, rt::Format(rec.LogRate, QStringLiteral("0.0")));
-        } else {
-            lblMinSec->setText(QStringLiteral("min/log"));
-            setTextQuietly(txtRate, rt::Format(rec.LogRate / 60.0f, QStringLiteral("0.00")));
-        }
-        Changed = false;
-        // Likewise a stored rate no entry could give (0 s cannot be sampled).
-        if (!(rec.LogRate >= 0.1f && rec.LogRate <= 3600)) {
-            Changed = true;
-            txtRate_LostFocus();
-        } else if (unitChanged) {
-            SaveSystemConfig();
-        }
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmLogging.optMinSec_Click"));
-    }
-}
+void FrmLogging::optHoursMins_Click(int Index) { unitClick(kDurationField, Index); }
+void FrmLogging::optMinSec_Click(int Index) { unitClick(kRateField, Index); }
 
 void FrmLogging::txtDuration_Change()
 {
@@ -340,12 +303,12 @@ void FrmLogging::txtDuration_LostFocus()
     // is rounded, and storing it back would shift the stored value.
     if (Loading || !Changed)
         return;
-    try {
-        const int i = SelectedIndex;
-        if (i < 0 || i >= gInstruments.Count())
-            return;
-        InstrumentRecord& rec = gInstruments[i];
-        Loading = true;
+    const int i = SelectedIndex;
+    if (i < 0 || i >= gInstruments.Count())
+        return;
+    InstrumentRecord& rec = gInstruments[i];
+    {
+        const QScopedValueRollback loading(Loading, true);
         double d = Entry(txtDuration);
         if (optHoursMins(0)->isChecked()) {
             if (d < 0.01)
@@ -364,14 +327,10 @@ void FrmLogging::txtDuration_LostFocus()
             rec.LogDuration = int(std::floor(float(d)));
             txtDuration->setText(rt::Format(rec.LogDuration, QStringLiteral("0")));
         }
-        Loading = false;
-        if (Changed) {
-            SaveSystemConfig();
-            Changed = false;
-        }
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(this, e, QStringLiteral("frmLogging.txtDuration_LostFocus"));
+    }
+    if (Changed) {
+        SaveSystemConfig();
+        Changed = false;
     }
 }
 
@@ -379,12 +338,12 @@ void FrmLogging::txtRate_LostFocus()
 {
     if (Loading || !Changed)
         return;
-    try {
-        const int i = SelectedIndex;
-        if (i < 0 || i >= gInstruments.Count())
-            return;
-        InstrumentRecord& rec = gInstruments[i];
-        Loading = true;
+    const int i = SelectedIndex;
+    if (i < 0 || i >= gInstruments.Count())
+        return;
+    InstrumentRecord& rec = gInstruments[i];
+    {
+        const QScopedValueRollback loading(Loading, true);
         double r = Entry(txtRate);
         if (optMinSec(0)->isChecked()) {
             if (r < 0.01)
@@ -403,145 +362,130 @@ void FrmLogging::txtRate_LostFocus()
             rec.LogRate = float(r);
             txtRate->setText(rt::Format(float(r), QStringLiteral("0.0")));
         }
-        Loading = false;
-        if (Changed) {
-            SaveSystemConfig();
-            Changed = false;
-        }
-    } catch (const rt::RtError& e) {
-        Loading = false;
-        mb::AppError(this, e, QStringLiteral("frmLogging.txtRate_LostFocus"));
+    }
+    if (Changed) {
+        SaveSystemConfig();
+        Changed = false;
     }
 }
 
 void FrmLogging::cmdStart_Click()
 {
-    try {
-        const int i = SelectedIndex;
-        if (i < 0 || i >= gInstruments.Count())
+    const int i = SelectedIndex;
+    if (i < 0 || i >= gInstruments.Count())
+        return;
+    InstrumentRecord& rec = gInstruments[i];
+    fd::Request r;
+    r.kind = fd::Save;
+    r.title = QStringLiteral("Start Log File");
+    r.filter = kCsvFilter;
+    r.initialDir = gDefaultFolder;
+    r.initialName = rec.Address + QStringLiteral("_") +
+                    Clock::localNow().toString(u"yyyyMMdd") + QStringLiteral(".csv");
+    const QString file = fd::ask(r, this);
+    if (file.isEmpty())
+        return; // cancelled
+
+    // Two sessions in one file would delete the running one's log and
+    // mix two instruments' values with nothing to tell them apart.
+    for (int j = 0; j < gInstruments.Count(); ++j) {
+        const InstrumentRecord& other = gInstruments[j];
+        if (j != i && other.LogState == 1 && QDir::cleanPath(other.LogFile) == QDir::cleanPath(file)) {
+            mb::MsgBox(other.LogFile + QLatin1Char('\r') +
+                           QStringLiteral("This file is currently being logged to and cannot be used for "
+                                          "another log."),
+                       mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);
             return;
-        InstrumentRecord& rec = gInstruments[i];
-        fd::Request r;
-        r.kind = fd::Save;
-        r.title = QStringLiteral("Start Log File");
-        r.filter = kCsvFilter;
-        r.initialDir = gDefaultFolder;
-        r.initialName = rec.Address + QStringLiteral("_") +
-                        Clock::localNow().toString(u"yyyyMMdd") + QStringLiteral(".csv");
-        const QString file = fd::ask(r, this);
-        if (file.isEmpty())
-            return; // cancelled
-
-        // Two sessions in one file would delete the running one's log and
-        // mix two instruments' values with nothing to tell them apart.
-        for (int j = 0; j < gInstruments.Count(); ++j) {
-            const InstrumentRecord& other = gInstruments[j];
-            if (j != i && other.LogState == 1 && QDir::cleanPath(other.LogFile) == QDir::cleanPath(file)) {
-                mb::MsgBox(other.LogFile + QLatin1Char('\r') +
-                               QStringLiteral("This file is currently being logged to and cannot be used for "
-                                              "another log."),
-                           mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);
-                return;
-            }
         }
-
-        // The old file goes first: a session must never append to a log that
-        // could not be replaced.
-        if (rt::FileExists(file)) {
-            try {
-                rt::Kill(file);
-            } catch (const rt::RtError& e) {
-                mb::MsgBox(file + QLatin1Char('\r') + QStringLiteral("The existing file could not be deleted (") +
-                               e.description() + QStringLiteral("), so logging has not been started."),
-                           mb::OKOnly | mb::Exclamation, QStringLiteral("Start Log File"), this);
-                return;
-            }
-        }
-
-        rec.LogFile = file;
-        rec.LogStartDate = logfmt::DateNumber(Clock::localNow());
-        rec.LogStartSec = UtcNow() * 86400;
-        rec.LogNextSec = 0;
-        rec.LogState = 1;
-        lstControls_Click();
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmLogging.cmdStart_Click"));
     }
+
+    // The old file goes first: a session must never append to a log that
+    // could not be replaced.
+    if (rt::FileExists(file)) {
+        try {
+            rt::Kill(file);
+        } catch (const rt::RtError& e) {
+            mb::MsgBox(file + QLatin1Char('\r') + QStringLiteral("The existing file could not be deleted (") +
+                           e.description() + QStringLiteral("), so logging has not been started."),
+                       mb::OKOnly | mb::Exclamation, QStringLiteral("Start Log File"), this);
+            return;
+        }
+    }
+
+    rec.LogFile = file;
+    rec.LogStartDate = logfmt::DateNumber(Clock::localNow());
+    rec.LogStartSec = UtcNow() * 86400;
+    rec.LogNextSec = 0;
+    rec.LogState = 1;
+    showChosen();
 }
 
 void FrmLogging::cmdStop_Click()
 {
-    try {
-        const int i = SelectedIndex;
-        if (i < 0 || i >= gInstruments.Count())
+    const int i = SelectedIndex;
+    if (i < 0 || i >= gInstruments.Count())
+        return;
+    InstrumentRecord& rec = gInstruments[i];
+    if (rec.LogState == 1) {
+        const int answer = mb::MsgBox(QStringLiteral("Are sure you wish to stop the current logging session?"),
+                                      mb::YesNo | mb::DefaultButton2 | mb::Question,
+                                      QStringLiteral("Stop Logging?"), this);
+        if (answer == mb::No)
             return;
-        InstrumentRecord& rec = gInstruments[i];
-        if (rec.LogState == 1) {
-            const int answer = mb::MsgBox(QStringLiteral("Are sure you wish to stop the current logging session?"),
-                                          mb::YesNo | mb::DefaultButton2 | mb::Question,
-                                          QStringLiteral("Stop Logging?"), this);
-            if (answer == mb::No)
-                return;
-            rec.LogState = 2;
-        }
-        lstControls_Click();
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmLogging.cmdStop_Click"));
+        rec.LogState = 2;
     }
+    showChosen();
 }
 
 void FrmLogging::cmdView_Click()
 {
-    try {
-        const int i = SelectedIndex;
-        if (i < 0 || i >= gInstruments.Count())
-            return;
-        InstrumentRecord& rec = gInstruments[i];
-        const QString file = rec.LogFile;
-        if (!rt::FileExists(file))
-            return;
-        // The view reads the lines it shows from the file as they are
-        // scrolled into sight, so a long log neither holds up the logging
-        // timer nor fills the memory.
-        FrmViewLog& view = frmViewLog();
-        view.txtLog->open(file);
-        view.setWindowTitle(QStringLiteral("View Current Log (Snapshot) - ") + file);
-        view.ShowModal();
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmLogging.cmdView_Click"));
-    }
+    const int i = SelectedIndex;
+    if (i < 0 || i >= gInstruments.Count())
+        return;
+    InstrumentRecord& rec = gInstruments[i];
+    const QString file = rec.LogFile;
+    if (!rt::FileExists(file))
+        return;
+    // The view reads the lines it shows from the file as they are
+    // scrolled into sight, so a long log neither holds up the logging
+    // timer nor fills the memory.
+    FrmViewLog& view = frmViewLog();
+    view.txtLog->open(file);
+    view.setWindowTitle(QStringLiteral("View Current Log (Snapshot) - ") + file);
+    view.ShowModal();
 }
 
 void FrmLogging::cmdViewHist_Click()
 {
-    try {
-        fd::Request r;
-        r.kind = fd::Open;
-        r.title = QStringLiteral("View Historical Log");
-        r.filter = kCsvFilter;
-        r.initialDir = gDefaultFolder;
-        const QString file = fd::ask(r, this);
-        if (file.isEmpty())
-            return; // cancelled
+    fd::Request r;
+    r.kind = fd::Open;
+    r.title = QStringLiteral("View Historical Log");
+    r.filter = kCsvFilter;
+    r.initialDir = gDefaultFolder;
+    const QString file = fd::ask(r, this);
+    if (file.isEmpty())
+        return; // cancelled
 
-        for (const InstrumentRecord& rec : gInstruments) {
-            if (file == rec.LogFile && rec.LogState == 1) {
-                mb::MsgBox(rec.LogFile + QLatin1Char('\r') +
-                               QStringLiteral("This file is currently being logged to and cannot be viewed "
-                                              "Historically."),
-                           mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);
-                return;
-            }
+    for (const InstrumentRecord& rec : gInstruments) {
+        if (file == rec.LogFile && rec.LogState == 1) {
+            mb::MsgBox(rec.LogFile + QLatin1Char('\r') +
+                           QStringLiteral("This file is currently being logged to and cannot be viewed "
+                                          "Historically."),
+                       mb::OKOnly | mb::Exclamation, QStringLiteral("File Currently Active"), this);
+            return;
         }
-
-        if (gViewApp.trimmed().isEmpty())
-            rt::raise(rt::ErrIllegalCall);
-        // The viewer runs on its own; the program does not wait for it.
-        if (!QProcess::startDetached(gViewApp, {file}))
-            rt::raise(rt::ErrFileNotFound);
-    } catch (const rt::RtError& e) {
-        mb::AppError(this, e, QStringLiteral("frmLogging.cmdViewHist_Click"));
     }
+
+    if (gViewApp.trimmed().isEmpty())
+        rt::raise(rt::ErrIllegalCall);
+    // The viewer runs on its own; the program does not wait for it.
+    if (!QProcess::startDetached(gViewApp, {file}))
+        rt::raise(rt::ErrFileNotFound);
+}
+
+void FrmLogging::showChosen()
+{
+    ctl::guard(this, QStringLiteral("frmLogging.lstControls_Click"), [this] { lstControls_Click(); });
 }
 
 void FrmLogging::cmdClose_Click() { Unload(); }

@@ -5,10 +5,7 @@
 // viewer program.
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
 
 #include "platform/controls.h"
 #include "platform/form.h"
@@ -31,18 +28,18 @@ public:
     QLabel* lblStatusText;
     QLabel* lblStartTimeText;
     QGroupBox* fraDuration;
-    ControlArray<QRadioButton> optHoursMins; // 0 "Hours", 1 "Minutes"
-    QLineEdit* txtDuration;
+    ControlArray<OptionButton> optHoursMins; // 0 "Hours", 1 "Minutes"
+    TextBox* txtDuration;
     QLabel* lblHoursMins;
     QGroupBox* fraRate;
-    ControlArray<QRadioButton> optMinSec; // 0 "min/log", 1 "sec/log"
-    QLineEdit* txtRate;
+    ControlArray<OptionButton> optMinSec; // 0 "min/log", 1 "sec/log"
+    TextBox* txtRate;
     QLabel* lblMinSec;
-    QPushButton* cmdStart;
-    QPushButton* cmdStop;
-    QPushButton* cmdView;
-    QPushButton* cmdViewHist;
-    QPushButton* cmdClose;
+    CommandButton* cmdStart;
+    CommandButton* cmdStop;
+    CommandButton* cmdView;
+    CommandButton* cmdViewHist;
+    CommandButton* cmdClose;
 
     // Form values.
     bool Loading = false;
@@ -72,6 +69,12 @@ protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
+    struct UnitField;
+    static const UnitField kDurationField, kRateField;
+    // The units step of both entries: one routine, a table each.
+    void unitClick(const UnitField& u, int Index);
+    // lstControls_Click as a step of another handler, with its own box.
+    void showChosen();
     void setStatusColor(quint32 c);
     void setFieldsEnabled(bool on);
     void setTextQuietly(QLineEdit* box, const QString& text);

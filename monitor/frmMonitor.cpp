@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
@@ -13,6 +14,7 @@
 #include "core/state.h"
 #include "monitor/logging_format.h"
 #include "monitor/mdiMonitor.h"
+#include "platform/builders.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
@@ -43,22 +45,6 @@ constexpr int kConfirm = mb::YesNo | mb::Question | mb::DefaultButton2;
 
 const QString kHeading = QStringLiteral(
     "Num    Err        Address           Name                                Temperature   Setpoint Value  AL1    AL2");
-
-CommandButton* Button(QWidget* parent, const QString& caption, quint32 colour, int left, int top, int width,
-                      int height)
-{
-    auto* b = new CommandButton(caption, parent);
-    tw::place(b, left, top, width, height);
-    ctl::setBackColor(b, colour);
-    return b;
-}
-
-QLabel* Label(QWidget* parent, const QString& caption, int left, int top, int width, int height)
-{
-    auto* l = new QLabel(caption, parent);
-    tw::place(l, left, top, width, height);
-    return l;
-}
 
 // The heading places its words over their columns with runs of blanks, so
 // it lines up only in a font whose blanks and letters keep the proportions
@@ -188,22 +174,44 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     small.setPointSize(8);
     setFont(small);
 
-    lblChangeAll = Label(this, QStringLiteral("Change All Setpoint:"), 3600, 150, 1560, 255);
-    txtChangeAll = new TextBox(this);
-    tw::place(txtChangeAll, 5160, 120, 975, 315);
-    cmdChangeAll = Button(this, QStringLiteral("Change All"), kLightOrange, 6240, 120, 900, 315);
-    cmdStartAll = Button(this, QStringLiteral("Start All Ramps"), kButtonGreen, 7200, 0, 1275, 240);
-    cmdStopAll = Button(this, QStringLiteral("Stop All Ramps"), color::Red, 7200, 240, 1275, 240);
-    cmdHoldAll = Button(this, QStringLiteral("Hold All"), color::Yellow, 8520, 0, 495, 495);
+    lblChangeAll = ctl::label(this, QStringLiteral("Change All Setpoint:"), 3600, 150, 1560, 255);
+    txtChangeAll = ctl::textBox(this, QStringLiteral("txtChangeAll"), 5160, 120, 975, 315);
+    // The top row's buttons, each in its colour. The window sits inside its
+    // parent: the boxes name the child's routines.
+    const struct {
+        CommandButton* FrmMonitor::*member;
+        const char* name;
+        const char* caption;
+        quint32 colour;
+        int left, top, width, height;
+        void (FrmMonitor::*click)();
+    } buttons[] = {
+        {&FrmMonitor::cmdChangeAll, "cmdChangeAll", "Change All", kLightOrange, 6240, 120, 900, 315,
+         &FrmMonitor::cmdChangeAll_Click},
+        {&FrmMonitor::cmdStartAll, "cmdStartAll", "Start All Ramps", kButtonGreen, 7200, 0, 1275, 240,
+         &FrmMonitor::cmdStartAll_Click},
+        {&FrmMonitor::cmdStopAll, "cmdStopAll", "Stop All Ramps", color::Red, 7200, 240, 1275, 240,
+         &FrmMonitor::cmdStopAll_Click},
+        {&FrmMonitor::cmdHoldAll, "cmdHoldAll", "Hold All", color::Yellow, 8520, 0, 495, 495,
+         &FrmMonitor::cmdHoldAll_Click},
+    };
+    for (const auto& b : buttons) {
+        CommandButton* w = ctl::button(this, QLatin1String(b.name), QLatin1String(b.caption), b.left, b.top, b.width,
+                                       b.height);
+        ctl::setBackColor(w, b.colour);
+        ctl::on(w, &QPushButton::clicked, QStringLiteral("frmMonitor.") + QLatin1String(b.name) + QStringLiteral("_Click"),
+                [this, click = b.click] { (this->*click)(); });
+        this->*b.member = w;
+    }
     // These captions fit their places only in a smaller font.
     QFont tiny = small;
     tiny.setPointSize(7);
     cmdStartAll->setFont(tiny);
     cmdStopAll->setFont(tiny);
     lblChangeAll->setFont(tiny);
-    lblHeading = Label(this, kHeading, 120, 480, 7320, 255);
+    lblHeading = ctl::label(this, kHeading, 120, 480, 7320, 255);
     FitHeading(lblHeading);
-    lblRampSoak = Label(this, QStringLiteral("Ramp/Soak"), 7440, 480, 1200, 255);
+    lblRampSoak = ctl::label(this, QStringLiteral("Ramp/Soak"), 7440, 480, 1200, 255);
 
     // The eleven row arrays come from one layout table.
     auto build = [this](auto& array, const char* name) {
@@ -259,14 +267,6 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
 
     txtChangeAll->Change = [this] { txtChangeAll_Change(); };
     txtChangeAll->GotFocus = [this] { txtChangeAll_GotFocus(); };
-    auto click = [this](QPushButton* b, const char* routine, void (FrmMonitor::*handler)()) {
-        connect(b, &QPushButton::clicked, this,
-                [this, routine, handler] { ctl::guard(this, QString::fromLatin1(routine), [&] { (this->*handler)(); }); });
-    };
-    click(cmdChangeAll, "frmMonitor.cmdChangeAll_Click", &FrmMonitor::cmdChangeAll_Click);
-    click(cmdStartAll, "frmMonitor.cmdStartAll_Click", &FrmMonitor::cmdStartAll_Click);
-    click(cmdHoldAll, "frmMonitor.cmdHoldAll_Click", &FrmMonitor::cmdHoldAll_Click);
-    click(cmdStopAll, "frmMonitor.cmdStopAll_Click", &FrmMonitor::cmdStopAll_Click);
 }
 
 void FrmMonitor::Form_Load()
@@ -351,7 +351,7 @@ void FrmMonitor::cbxControl_Click(int index)
 {
     if (gMonitorBusy)
         return;
-    gMonitorBusy = true;
+    const QScopedValueRollback busy(gMonitorBusy, true);
     lblTempText(index)->clear();
     txtSVText(index)->setText(QString());
     RowScale[index] = 0;
@@ -367,7 +367,6 @@ void FrmMonitor::cbxControl_Click(int index)
     cbxControl(index)->setToolTip(cbxControl(index)->Text());
     gLastPVPollTime = kPollNow;
     gLastSPPollTime = kPollNow;
-    gMonitorBusy = false;
 }
 
 // ---- the poll ----
@@ -387,11 +386,7 @@ void FrmMonitor::tmrPoll_Timer()
     if (!pvDue && !spDue)
         return;
 
-    passRunning_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{passRunning_};
+    const QScopedValueRollback running(passRunning_, true);
     int errCode = 0;
     QString errText;
     for (int r = 0; r < kRows; ++r) {
@@ -433,7 +428,8 @@ void FrmMonitor::pollRow(int r, bool pvDue, bool spDue, int& errCode, QString& e
             if (errCode != 0 && errCode != 2)
                 return;
             if (errCode == 0) {
-                gMonitorBusy = true;
+                // Shown by code: no edit of the user's.
+                const QScopedValueRollback busy(gMonitorBusy, true);
                 const QString shown = valueText + QLatin1Char(' ') + unitText;
                 txtSVText(r)->setText(shown);
                 ctl::setBackColor(txtSVText(r), color::White);
@@ -442,7 +438,6 @@ void FrmMonitor::pollRow(int r, bool pvDue, bool spDue, int& errCode, QString& e
                     txtChangeAll->setText(shown);
                     ctl::setBackColor(txtChangeAll, color::White);
                 }
-                gMonitorBusy = false;
             }
             readAlarmModes(r, t, errCode, errText);
             if (errCode != 0)
@@ -570,10 +565,8 @@ void FrmMonitor::txtSVText_KeyPress(int index, int& keyAscii)
             ctl::setBackColor(sv, color::Red);
             noInstrument();
             ctl::setBackColor(sv, color::White);
-            const bool busy = gMonitorBusy;
-            gMonitorBusy = true;
+            const QScopedValueRollback busy(gMonitorBusy, true);
             sv->setText(QString());
-            gMonitorBusy = busy;
             return;
         } else if (!monitor::ReadSetpointText(sv->Text(), typed)) {
             refuseTyped(sv, kUnreadable);

@@ -1,16 +1,18 @@
 #include "monitor/frmSetpoints.h"
 
 #include <QEvent>
+#include <QScopedValueRollback>
 #include <algorithm>
 
 #include "core/dispatch.h"
 #include "core/modZarn.h"
 #include "monitor/logging_format.h"
+#include "platform/builders.h"
 #include "platform/msgbox.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
+#include "platform/twips.h"
 #include "shell/frmMain.h"
-#include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
@@ -23,8 +25,6 @@ namespace {
 constexpr int kModelRegister = 1794; // 702H
 constexpr int kBasicFields = 5;      // SV and the two alarms' low and high
 constexpr float kLimit = 9999;
-
-using tool::Label;
 
 // The shared error line of the main form: the date and time before the text,
 // empty after a good operation.
@@ -55,27 +55,25 @@ FrmSetpoints::FrmSetpoints()
 {
     setObjectName(QStringLiteral("frmSetpoints"));
     setWindowTitle(QStringLiteral("Edit Setpoint Values"));
-    setFixedSize(620, 360);
+    setFixedSize(tw::px(9300), tw::px(5400));
     setEnterMovesFocus(true);
 
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
-    lblControls = Label(this, QStringLiteral("Address           Name"), 12, 10, 250);
+    lblControls = ctl::label(this, QStringLiteral("Address           Name"), 180, 150, 3750, 330);
     lblControls->setFont(fixed);
-    lstControls = new ListBox(this);
-    lstControls->setObjectName(QStringLiteral("lstControls"));
-    lstControls->setGeometry(12, 32, 250, 270);
+    lstControls = ctl::listBox(this, QStringLiteral("lstControls"), 180, 480, 3750, 4050);
     lstControls->setFont(fixed);
-    lblInstruction = Label(this,
-                           QStringLiteral("Click a control in this list box to view/edit Setpoint Values.        "
-                                          "                <---"),
-                           12, 310, 576, 40);
+    lblInstruction = ctl::label(this,
+                                QStringLiteral("Click a control in this list box to view/edit Setpoint Values.        "
+                                               "                <---"),
+                                180, 4650, 8640, 600);
     lblInstruction->setWordWrap(true);
 
-    lblAddress = Label(this, QStringLiteral("Address:"), 280, 32, 60);
-    lblAddressText = Label(this, QString(), 344, 32, 264);
-    lblName = Label(this, QStringLiteral("Name:"), 280, 56, 60);
-    lblNameText = Label(this, QString(), 344, 56, 264);
+    lblAddress = ctl::label(this, QStringLiteral("Address:"), 4200, 480, 900, 330);
+    lblAddressText = ctl::label(this, QString(), 5160, 480, 3960, 330);
+    lblName = ctl::label(this, QStringLiteral("Name:"), 4200, 840, 900, 330);
+    lblNameText = ctl::label(this, QString(), 5160, 840, 3960, 330);
 
     // On screen the alarm-3 low field stands above the high one.
     const char* const captions[kFields] = {"SV:",           "Alarm1 Lo SV:", "Alarm1 Hi SV:", "Alarm2 Lo SV:",
@@ -85,12 +83,10 @@ FrmSetpoints::FrmSetpoints()
     txtSV.setName(QStringLiteral("txtSV"));
     for (int row = 0; row < kFields; ++row) {
         const int k = screenOrder[row];
-        const int y = 86 + 28 * row;
-        captionLabels[k] = Label(this, QString::fromLatin1(captions[k]), 280, y, 110);
-        auto* box = new TextBox(this);
-        box->setGeometry(394, y - 1, 100, 24);
-        txtSV.add(k, box);
-        lblUnits.add(k, Label(this, QString(), 500, y, 60));
+        const int top = 1290 + 420 * row;
+        captionLabels[k] = ctl::label(this, QString::fromLatin1(captions[k]), 4200, top, 1650, 330);
+        txtSV.build(this, {{k, ctl::Kind::TextBox, 5910, top - 15, 1500, 360, QString()}});
+        lblUnits.add(k, ctl::label(this, QString(), 7500, top, 900, 330));
     }
     ControlArray<TextBox>::Events events;
     events.Change = [this](int k) { txtSV_Change(k); };
@@ -105,14 +101,12 @@ FrmSetpoints::FrmSetpoints()
     lblAlm3HiSV = captionLabels[5];
     lblAlm3LoSV = captionLabels[6];
 
-    cmdUpdate = new QPushButton(QStringLiteral("&Update"), this);
-    cmdUpdate->setGeometry(280, 286, 100, 30);
-    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
-    cmdClose->setGeometry(394, 286, 100, 30);
+    cmdUpdate = ctl::button(this, QStringLiteral("cmdUpdate"), QStringLiteral("&Update"), 4200, 4290, 1500, 450);
+    cmdClose = ctl::button(this, QStringLiteral("cmdClose"), QStringLiteral("C&lose"), 5910, 4290, 1500, 450);
 
     lstControls->Click = [this] { lstControls_Click(); };
-    connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdate_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    ctl::on(cmdUpdate, &QPushButton::clicked, "Click", [this] { cmdUpdate_Click(); });
+    ctl::on(cmdClose, &QPushButton::clicked, "Click", [this] { cmdClose_Click(); });
     lblName->installEventFilter(this);
 }
 
@@ -121,12 +115,6 @@ bool FrmSetpoints::eventFilter(QObject* obj, QEvent* e)
     if (obj == lblName && e->type() == QEvent::MouseButtonRelease)
         ctl::guard(this, QStringLiteral("frmSetpoints.lblName_Click"), [this] { lblName_Click(); });
     return Form::eventFilter(obj, e);
-}
-
-void FrmSetpoints::Guarded(const char* routine, const std::function<void()>& body)
-{
-    ctl::guard(this, QStringLiteral("frmSetpoints.") + QLatin1String(routine), body);
-    Screen::setMousePointer(Screen::Default);
 }
 
 void FrmSetpoints::ClearFields()
@@ -155,22 +143,19 @@ bool FrmSetpoints::AskCancelChanges()
 
 void FrmSetpoints::Form_Load()
 {
-    Guarded("Form_Load", [this] {
-        Loading = true;
-        ClearFields();
-        ShowAlarm3(false);
-        cmdUpdate->setEnabled(false);
-        if (!gCommOK) {
-            // Nothing can be read or written: only Close is left.
-            lstControls->setEnabled(false);
-            return;
-        }
-        lstControls->Clear();
-        for (const InstrumentRecord& r : gInstruments)
-            lstControls->AddItem(r.Address + QStringLiteral("     ") + r.Name.left(16));
-        Changed = false;
-        Loading = false;
-    });
+    const QScopedValueRollback loading(Loading, true);
+    ClearFields();
+    ShowAlarm3(false);
+    cmdUpdate->setEnabled(false);
+    if (!gCommOK) {
+        // Nothing can be read or written: only Close is left.
+        lstControls->setEnabled(false);
+        return;
+    }
+    lstControls->Clear();
+    for (const InstrumentRecord& r : gInstruments)
+        lstControls->AddItem(r.Address + QStringLiteral("     ") + r.Name.left(16));
+    Changed = false;
 }
 
 void FrmSetpoints::Form_Unload(int& cancel)
@@ -187,16 +172,15 @@ void FrmSetpoints::lstControls_Click()
         if (!AskCancelChanges()) {
             // The edits stay, and so does the instrument they belong to: the
             // list goes back to it, so that it names what Update writes.
-            Loading = true;
-            Guarded("lstControls_Click", [this] { lstControls->setListIndex(SelIndex); });
-            Loading = false;
+            const QScopedValueRollback loading(Loading, true);
+            lstControls->setListIndex(SelIndex);
             return;
         }
         Changed = false;
     }
-    Guarded("lstControls_Click", [this] {
-        Screen::setMousePointer(Screen::Hourglass);
-        Loading = true;
+    {
+        const Screen::Busy busy;
+        const QScopedValueRollback loading(Loading, true);
         ClearFields();
 
         QString errText;
@@ -255,8 +239,7 @@ void FrmSetpoints::lstControls_Click()
             }
         }
         SetErrorLine(errText);
-    });
-    Loading = false;
+    }
 }
 
 void FrmSetpoints::txtSV_Change(int)
@@ -271,18 +254,16 @@ void FrmSetpoints::txtSV_LostFocus(int Index)
 {
     if (Loading)
         return;
-    Loading = true;
-    Guarded("txtSV_LostFocus", [this, Index] {
-        const float v = SetpointFieldValue(txtSV(Index)->text());
-        txtSV(Index)->setText(rt::Format(v, ValueFormat));
-    });
-    Loading = false;
+    const QScopedValueRollback loading(Loading, true);
+    const float v = SetpointFieldValue(txtSV(Index)->text());
+    txtSV(Index)->setText(rt::Format(v, ValueFormat));
 }
 
 void FrmSetpoints::cmdUpdate_Click()
 {
-    Guarded("cmdUpdate_Click", [this] {
-        Screen::setMousePointer(Screen::Hourglass);
+    // The edits count as written however the writes end.
+    ctl::guard(this, QStringLiteral("frmSetpoints.cmdUpdate_Click"), [this] {
+        const Screen::Busy busy;
         QString errText;
         int errCode = 0;
         if (SelIndex >= 0) {

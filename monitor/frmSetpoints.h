@@ -5,7 +5,6 @@
 // group, protocol and address; communication errors go to the main form's
 // shared error line.
 #include <QLabel>
-#include <QPushButton>
 
 #include "platform/controls.h"
 #include "platform/form.h"
@@ -40,8 +39,8 @@ public:
     QLabel* lblAlm3LoSV;
     ControlArray<TextBox> txtSV;
     ControlArray<QLabel> lblUnits;
-    QPushButton* cmdUpdate;
-    QPushButton* cmdClose;
+    CommandButton* cmdUpdate;
+    CommandButton* cmdClose;
 
     // ---- form values ----
     bool Loading = false;
@@ -63,9 +62,6 @@ protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
-    // Runs a handler's body inside the handler boundary; the hourglass and
-    // the Loading flag are put back however it ends.
-    void Guarded(const char* routine, const std::function<void()>& body);
     void ClearFields();
     void ShowAlarm3(bool on);
     bool AskCancelChanges();

@@ -5,11 +5,12 @@
 #include "core/dispatch.h"
 #include "core/modZarn.h"
 #include "core/transports.h"
+#include "platform/builders.h"
 #include "platform/clock.h"
 #include "platform/rterror.h"
 #include "platform/runtime.h"
+#include "platform/twips.h"
 #include "shell/addresslist.h"
-#include "shell/toolwidgets.h"
 
 using namespace modZarn;
 
@@ -17,7 +18,7 @@ FrmStatus& frmStatus() { return Forms::get<FrmStatus>(); }
 
 namespace {
 
-constexpr int kFormWidth = 640;
+constexpr int kFormWidth = 9600; // twips
 
 // Program registers the poll reads.
 constexpr int kModelRegister = 1794;    // 702H: two characters of the model ID
@@ -83,11 +84,6 @@ const char* const kGroup2Codes[8] = {"",
                                      "ADC input error",
                                      "Memory read/write error"};
 
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20)
-{
-    return tool::Label(parent, text, x, y, w, h);
-}
-
 void setTextColor(QLabel* l, quint32 c)
 {
     QPalette p = l->palette();
@@ -123,50 +119,46 @@ FrmStatus::FrmStatus() : tmrPoll(1000, [this] { tmrPoll_Timer(); }, this)
 {
     setObjectName(QStringLiteral("frmStatus"));
     setWindowTitle(QStringLiteral("Controller Status"));
-    setFixedSize(kFormWidth, 520);
+    setFixedSize(tw::px(kFormWidth), tw::px(7800));
 
-    lblTitle = label(this, QStringLiteral("Instrument Status"), 0, 78, kFormWidth, 28);
+    lblTitle = ctl::label(this, QStringLiteral("Instrument Status"), 0, 1170, kFormWidth, 420);
     lblTitle->setAlignment(Qt::AlignCenter);
     QFont tf = lblTitle->font();
     tf.setPointSize(14);
     tf.setBold(true);
     lblTitle->setFont(tf);
-    lblDemoMode = label(this, QStringLiteral("Demo Mode"), 12, 82, 110);
+    lblDemoMode = ctl::label(this, QStringLiteral("Demo Mode"), 180, 1230, 1650, 300);
     lblDemoMode->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
     lblDemoMode->setVisible(false);
 
-    lblAddress = label(this, QStringLiteral("Address:"), 20, 116, 70);
-    cbxAddress = new ComboBox(this);
-    cbxAddress->setObjectName(QStringLiteral("cbxAddress"));
-    cbxAddress->setEditable(true);
-    cbxAddress->setInsertPolicy(QComboBox::NoInsert);
-    cbxAddress->setGeometry(94, 114, 80, 24);
-    lblDateTime = label(this, QString(), 440, 116, 180);
+    lblAddress = ctl::label(this, QStringLiteral("Address:"), 300, 1740, 1050, 300);
+    cbxAddress = ctl::comboBox(this, QStringLiteral("cbxAddress"), 1410, 1710, 1200, 360, true);
+    lblDateTime = ctl::label(this, QString(), 6600, 1740, 2700, 300);
     lblDateTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    fraModelInfo = new QGroupBox(QStringLiteral("Model Info"), this);
-    fraModelInfo->setGeometry(16, 146, kFormWidth - 32, 104);
-    lblLabels.add(0, label(fraModelInfo, QStringLiteral("Model I.D. #:"), 12, 22, 130));
-    lblModelIDText = label(fraModelInfo, QString(), 146, 22, 40);
-    lblModelType = label(fraModelInfo, QString(), 190, 22, kFormWidth - 32 - 200);
-    lblSoftVer = label(fraModelInfo, QStringLiteral("Software Version #:"), 12, 48, 130);
-    lblSoftVerText = label(fraModelInfo, QString(), 146, 48, 120);
-    lblCommVer = label(fraModelInfo, QStringLiteral("Comm. Version #:"), 12, 74, 130);
-    lblCommVerText = label(fraModelInfo, QString(), 146, 74, 120);
+    fraModelInfo = ctl::frame(this, QStringLiteral("Model Info"), 240, 2190, kFormWidth - 480, 1560);
+    lblLabels.add(0, ctl::label(fraModelInfo, QStringLiteral("Model I.D. #:"), 180, 330, 1950, 300));
+    lblModelIDText = ctl::label(fraModelInfo, QString(), 2190, 330, 600, 300);
+    lblModelType = ctl::label(fraModelInfo, QString(), 2850, 330, kFormWidth - 480 - 3000, 300);
+    lblSoftVer = ctl::label(fraModelInfo, QStringLiteral("Software Version #:"), 180, 720, 1950, 300);
+    lblSoftVerText = ctl::label(fraModelInfo, QString(), 2190, 720, 1800, 300);
+    lblCommVer = ctl::label(fraModelInfo, QStringLiteral("Comm. Version #:"), 180, 1110, 1950, 300);
+    lblCommVerText = ctl::label(fraModelInfo, QString(), 2190, 1110, 1800, 300);
 
-    const int cx = 20, vx = 160, y0 = 262, dy = 26;
-    lblLabels.add(1, label(this, QStringLiteral("Process Value:"), cx, y0, 136));
-    lblProcessValueText = label(this, QString(), vx, y0, 150);
-    lblSetpoint = label(this, QStringLiteral("Setpoint  Value:"), cx, y0 + dy, 136);
-    lblSetpointText = label(this, QString(), vx, y0 + dy, 150);
-    lblMode = label(this, QStringLiteral("A/M Mode:"), cx, y0 + 2 * dy, 136);
-    lblModeText = label(this, QString(), vx, y0 + 2 * dy, 150);
-    lblLabels.add(2, label(this, QStringLiteral("Comm. Mode:"), cx, y0 + 3 * dy, 136));
-    lblCommModeText = label(this, QString(), vx, y0 + 3 * dy, 150);
-    lblAlm1Stat = label(this, QStringLiteral("Alarm 1 Output:"), cx, y0 + 4 * dy, 136);
-    lblAlm1StatText = label(this, QString(), vx, y0 + 4 * dy, 150);
-    lblAlm2Stat = label(this, QStringLiteral("Alarm 2 Output:"), cx, y0 + 5 * dy, 136);
-    lblAlm2StatText = label(this, QString(), vx, y0 + 5 * dy, 150);
+    // Captions at cx, values at vx, one row every dy (twips).
+    const int cx = 300, vx = 2400, y0 = 3930, dy = 390, cw = 2040, vw = 2250, h = 300;
+    lblLabels.add(1, ctl::label(this, QStringLiteral("Process Value:"), cx, y0, cw, h));
+    lblProcessValueText = ctl::label(this, QString(), vx, y0, vw, h);
+    lblSetpoint = ctl::label(this, QStringLiteral("Setpoint  Value:"), cx, y0 + dy, cw, h);
+    lblSetpointText = ctl::label(this, QString(), vx, y0 + dy, vw, h);
+    lblMode = ctl::label(this, QStringLiteral("A/M Mode:"), cx, y0 + 2 * dy, cw, h);
+    lblModeText = ctl::label(this, QString(), vx, y0 + 2 * dy, vw, h);
+    lblLabels.add(2, ctl::label(this, QStringLiteral("Comm. Mode:"), cx, y0 + 3 * dy, cw, h));
+    lblCommModeText = ctl::label(this, QString(), vx, y0 + 3 * dy, vw, h);
+    lblAlm1Stat = ctl::label(this, QStringLiteral("Alarm 1 Output:"), cx, y0 + 4 * dy, cw, h);
+    lblAlm1StatText = ctl::label(this, QString(), vx, y0 + 4 * dy, vw, h);
+    lblAlm2Stat = ctl::label(this, QStringLiteral("Alarm 2 Output:"), cx, y0 + 5 * dy, cw, h);
+    lblAlm2StatText = ctl::label(this, QString(), vx, y0 + 5 * dy, vw, h);
     for (QLabel* v : {lblProcessValueText, lblSetpointText, lblModeText, lblCommModeText, lblAlm1StatText,
                       lblAlm2StatText}) {
         QFont f = v->font();
@@ -174,11 +166,10 @@ FrmStatus::FrmStatus() : tmrPoll(1000, [this] { tmrPoll_Timer(); }, this)
         v->setFont(f);
     }
 
-    lblLabels.add(3, label(this, QStringLiteral("Instrument Unit Errors"), 330, y0, 280));
-    lisUnitErrors = new ListBox(this);
-    lisUnitErrors->setGeometry(330, y0 + 22, 290, 134);
+    lblLabels.add(3, ctl::label(this, QStringLiteral("Instrument Unit Errors"), 4950, y0, 4200, h));
+    lisUnitErrors = ctl::listBox(this, QString(), 4950, y0 + 330, 4350, 2010);
 
-    lblErrorMessageText = label(this, QString(), 16, 430, kFormWidth - 32, 44);
+    lblErrorMessageText = ctl::label(this, QString(), 240, 6450, kFormWidth - 480, 660);
     lblErrorMessageText->setWordWrap(true);
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 

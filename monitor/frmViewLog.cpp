@@ -1,19 +1,22 @@
 #include "monitor/frmViewLog.h"
 
+#include "platform/builders.h"
+#include "platform/twips.h"
+
 FrmViewLog& frmViewLog() { return Forms::get<FrmViewLog>(); }
 
 FrmViewLog::FrmViewLog()
 {
     setObjectName(QStringLiteral("frmViewLog"));
     setWindowTitle(QStringLiteral("View Log"));
-    resize(640, 480);
+    resize(tw::px(9600), tw::px(7200));
 
     txtLog = new LineView(this);
-    txtLog->setGeometry(10, 10, 620, 420);
+    txtLog->setObjectName(QStringLiteral("txtLog"));
+    tw::place(txtLog, 150, 150, 9300, 6300);
 
-    cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
-    cmdClose->setGeometry(530, 440, 100, 30);
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    cmdClose = ctl::button(this, QStringLiteral("cmdClose"), QStringLiteral("C&lose"), 7950, 6600, 1500, 450);
+    ctl::on(cmdClose, &QPushButton::clicked, "Click", [this] { cmdClose_Click(); });
 }
 
 void FrmViewLog::cmdClose_Click() { Unload(); }

@@ -1,7 +1,7 @@
 #pragma once
 // A snapshot of a log file as it stood when it was opened.
-#include <QPushButton>
 
+#include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/lineview.h"
 
@@ -11,7 +11,7 @@ public:
     FrmViewLog();
 
     LineView* txtLog;
-    QPushButton* cmdClose;
+    CommandButton* cmdClose;
 
     void cmdClose_Click();
 };

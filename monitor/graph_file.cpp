@@ -2,6 +2,7 @@
 // comma-separated file of every point with its pens and time base).
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <vector>
 
 #include "core/state.h"
@@ -9,6 +10,7 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
+#include "platform/builders.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
@@ -171,8 +173,8 @@ void FrmGraph::SaveGraphFile(const QString& FileName, bool& Failed)
                    mb::OKOnly | mb::Information, QStringLiteral("No Data On Graph"), this);
         return;
     }
-    Screen::setMousePointer(Screen::Hourglass);
     try {
+        const Screen::Busy busy;
         if (FileName.isEmpty())
             rt::raise(rt::ErrFileNotFound);
         rt::OutputFile f(FileName, rt::OutputFile::Replace);
@@ -201,16 +203,14 @@ void FrmGraph::SaveGraphFile(const QString& FileName, bool& Failed)
         f.close();
     } catch (const rt::RtError& e) {
         Failed = true;
-        Screen::setMousePointer(Screen::Default);
         mb::AppError(this, e, QStringLiteral("frmGraph.SaveGraphFile,  File >") + FileName);
     }
-    Screen::setMousePointer(Screen::Default);
 }
 
 void FrmGraph::RestoreGraphFile(const QString& FileName)
 {
-    Screen::setMousePointer(Screen::Hourglass);
     try {
+        const Screen::Busy busy;
         // The whole file is read and checked first: a file that cannot be
         // restored leaves the graph on screen as it was.
         const GraphFile g = ReadGraphFile(FileName);
@@ -225,7 +225,7 @@ void FrmGraph::RestoreGraphFile(const QString& FileName)
         for (int i = 1; i <= kPens; ++i)
             PenLabel[i] = i <= g.pens ? g.labels[i - 1] : kNoPen;
         {
-            Loading = true;
+            const QScopedValueRollback loading(Loading, true);
             QStringList known;
             for (const InstrumentRecord& r : gInstruments)
                 known << InstrumentLabel(r);
@@ -242,7 +242,6 @@ void FrmGraph::RestoreGraphFile(const QString& FileName)
                 pen->setToolTip(pen->Text());
             }
             SetupGraphPens();
-            Loading = false;
         }
 
         YDataMin = 99999;
@@ -286,11 +285,8 @@ void FrmGraph::RestoreGraphFile(const QString& FileName)
         }
         ScaleTheGraph();
     } catch (const rt::RtError& e) {
-        Loading = false;
-        Screen::setMousePointer(Screen::Default);
         mb::AppError(this, e, QStringLiteral("frmGraph.RestoreGraphFile,  File >") + FileName);
     }
-    Screen::setMousePointer(Screen::Default);
 }
 
 void FrmGraph::cmdSaveData_Click()

@@ -4,6 +4,7 @@
 #include "monitor/logging_engine.h"
 
 #include <QDateTime>
+#include <QScopedValueRollback>
 #include <QTimeZone>
 #include <QVector>
 #include <vector>
@@ -230,7 +231,6 @@ void LoggingEngineTick(FrmMain& m)
     // ticking underneath an open box, and one box at a time is enough.
     if (failures.empty() || gLogBoxOpen)
         return;
-    gLogBoxOpen = true;
+    const QScopedValueRollback boxOpen(gLogBoxOpen, true);
     mb::AppError(&m, failures.front().number, failures.front().description, failures.front().routine);
-    gLogBoxOpen = false;
 }

@@ -7,6 +7,7 @@
 #include "core/sysconfig.h"
 #include "monitor/frmMonitor.h"
 #include "monitor/monitor_rows.h"
+#include "platform/builders.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 
@@ -35,14 +36,10 @@ MdiMonitor::MdiMonitor()
         QAction* sp = mnuSetpoints->addAction(captions[i]);
         mnuTempRates.add(i, pv);
         mnuSPRates.add(i, sp);
-        connect(pv, &QAction::triggered, this, [this, i] {
-            ctl::guard(this, QStringLiteral("mdiMonitor.mnuTempRates_Click"), [&] { mnuTempRates_Click(i); });
-        });
-        connect(sp, &QAction::triggered, this, [this, i] {
-            ctl::guard(this, QStringLiteral("mdiMonitor.mnuSPRates_Click"), [&] { mnuSPRates_Click(i); });
-        });
+        ctl::onClick(pv, this, QStringLiteral("mnuTempRates"), [this, i] { mnuTempRates_Click(i); });
+        ctl::onClick(sp, this, QStringLiteral("mnuSPRates"), [this, i] { mnuSPRates_Click(i); });
     }
-    connect(mnuFileClose, &QAction::triggered, this, [this] { mnuFileClose_Click(); });
+    ctl::onClick(mnuFileClose, this, QStringLiteral("mnuFileClose"), [this] { mnuFileClose_Click(); });
 
     resize(tw::px(9375), tw::px(6120) + menuBar->sizeHint().height());
 }
@@ -65,38 +62,31 @@ void MdiMonitor::showRates()
 
 void MdiMonitor::Form_Activate()
 {
-    ctl::guard(this, QStringLiteral("mdiMonitor.Form_Activate"), [this] {
-        FrmMonitor& m = frmMonitor();
-        gMonitorStop = false;
-        Screen::setMousePointer(Screen::Hourglass);
-        gLastPVPollTime = kPollNow;
-        gLastSPPollTime = kPollNow;
-        showRates();
-        gMonitorBusy = true;
-        m.ClearRows();
-        // No file yet (a first run) restores every row empty; a short one
-        // restores the rows it holds.
-        m.RestoreRows(monitor::ReadRowFile(monitor::RowFilePath()));
-        m.tmrPoll.setEnabled(gCommOK);
-        // With the port closed the rows stay inert: choosing an instrument
-        // then changes nothing else in the row.
-        if (gCommOK)
-            gMonitorBusy = false;
-        Screen::setMousePointer(Screen::Default);
-    });
-    if (Screen::mousePointer() == Screen::Hourglass)
-        Screen::setMousePointer(Screen::Default);
+    const Screen::Busy busy;
+    FrmMonitor& m = frmMonitor();
+    gMonitorStop = false;
+    gLastPVPollTime = kPollNow;
+    gLastSPPollTime = kPollNow;
+    showRates();
+    gMonitorBusy = true;
+    m.ClearRows();
+    // No file yet (a first run) restores every row empty; a short one
+    // restores the rows it holds.
+    m.RestoreRows(monitor::ReadRowFile(monitor::RowFilePath()));
+    m.tmrPoll.setEnabled(gCommOK);
+    // With the port closed the rows stay inert: choosing an instrument
+    // then changes nothing else in the row.
+    if (gCommOK)
+        gMonitorBusy = false;
 }
 
 void MdiMonitor::Form_Deactivate()
 {
-    ctl::guard(this, QStringLiteral("mdiMonitor.Form_Deactivate"), [this] {
-        FrmMonitor& m = frmMonitor();
-        gMonitorStop = true;
-        m.tmrPoll.setEnabled(false);
-        monitor::WriteRowFile(monitor::RowFilePath(), m.RowTexts());
-        Hide();
-    });
+    FrmMonitor& m = frmMonitor();
+    gMonitorStop = true;
+    m.tmrPoll.setEnabled(false);
+    monitor::WriteRowFile(monitor::RowFilePath(), m.RowTexts());
+    Hide();
 }
 
 void MdiMonitor::mnuFileClose_Click() { Hide(); }

@@ -90,7 +90,6 @@ protected:
     }
 };
 
-constexpr int kOrientationOption = 11;
 // Text sizes in points: tick numbers and pen names, and the axis title.
 constexpr double kTextPoints = 9;
 constexpr double kTitlePoints = 10;
@@ -255,22 +254,35 @@ void Chart::setLegendText(int s, const QString& text)
     sets_[s - 1].legend = text;
 }
 
-void Chart::setDataReset(int code)
+void Chart::clearValues()
 {
     for (Set& s : sets_) {
-        switch (code) {
-        case ResetValues: std::fill(s.value.begin(), s.value.end(), 0.0f); break;
-        case ResetExtra: std::fill(s.extra.begin(), s.extra.end(), 1); break;
-        case ResetXPositions:
-            for (int p = 0; p < points_; ++p)
-                s.x[p] = p + 1;
-            break;
-        case ResetLegends: s.legend.clear(); break;
-        default: return;
-        }
-        if (code != ResetLegends)
-            s.synced = -1;
+        std::fill(s.value.begin(), s.value.end(), 0.0f);
+        s.synced = -1;
     }
+}
+
+void Chart::markAllMissing()
+{
+    for (Set& s : sets_) {
+        std::fill(s.extra.begin(), s.extra.end(), 1);
+        s.synced = -1;
+    }
+}
+
+void Chart::numberXPositions()
+{
+    for (Set& s : sets_) {
+        for (int p = 0; p < points_; ++p)
+            s.x[p] = p + 1;
+        s.synced = -1;
+    }
+}
+
+void Chart::clearLegends()
+{
+    for (Set& s : sets_)
+        s.legend.clear();
 }
 
 void Chart::setGraphStyle(int style) { graphStyle_ = style == StyleLinesSymbols ? StyleLinesSymbols : StyleLines; }
@@ -300,20 +312,6 @@ void Chart::setBottomTitle(const QString& t)
 {
     bottomTitle_ = t;
     plot_->xAxis->setLabel(t);
-}
-
-void Chart::setPrintOption(int i, int v)
-{
-    if (i < 0 || i >= int(std::size(printOptions_)))
-        rt::raise(rt::ErrSubscript);
-    printOptions_[i] = v;
-}
-
-int Chart::PrintOption(int i) const
-{
-    if (i < 0 || i >= int(std::size(printOptions_)))
-        rt::raise(rt::ErrSubscript);
-    return printOptions_[i];
 }
 
 void Chart::syncPlot()
@@ -439,18 +437,17 @@ void Chart::applyStyles(bool mono)
     }
 }
 
-void Chart::setDrawCommand(int cmd)
+void Chart::redraw()
 {
-    if (cmd == DrawRedraw) {
-        syncPlot();
-        applyStyles(false);
-        applyAxes();
-        plot_->replot(QCustomPlot::rpImmediateRefresh);
-    } else if (cmd == DrawPrint) {
-        QPrinter printer(QPrinter::HighResolution);
-        if (printing::choosePrinter(printer, window()))
-            printTo(printer);
-    }
+    syncPlot();
+    applyStyles(false);
+    applyAxes();
+    plot_->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void Chart::print()
+{
+    printing::print(window(), [this](QPrinter& printer) { printTo(printer); });
 }
 
 void Chart::printTo(QPrinter& printer)
@@ -460,8 +457,7 @@ void Chart::printTo(QPrinter& printer)
     // text at its point size.
     const QScreen* screen = QGuiApplication::primaryScreen();
     printer.setResolution(screen ? qRound(screen->logicalDotsPerInchY()) : 96);
-    printer.setPageOrientation(printOptions_[kOrientationOption] == 1 ? QPageLayout::Landscape
-                                                                        : QPageLayout::Portrait);
+    printer.setPageOrientation(landscape_ ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(kPageMarginMm, kPageMarginMm, kPageMarginMm, kPageMarginMm),
                            QPageLayout::Millimeter);
     syncPlot();
@@ -476,8 +472,10 @@ void Chart::printTo(QPrinter& printer)
     painter.setMode(QCPPainter::pmNoCaching);
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     plot_->toPainter(&painter, page.width(), page.height());
-    painter.end();
+    const bool ended = painter.end();
     // Back to the screen's colours and layout.
     applyStyles(false);
     plot_->replot(QCustomPlot::rpImmediateRefresh);
+    if (!ended)
+        rt::raise(printing::ErrPrinter, QStringLiteral("Printer error"));
 }

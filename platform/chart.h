@@ -3,8 +3,8 @@
 // position, a value and a missing flag) and a plot that draws from it. Sets
 // and points are numbered from 1; the "current" set and point select what the
 // value, missing flag and X position properties refer to. Changing the store
-// never redraws: the draw command does, so a sampling tick costs the same
-// however many points the chart holds.
+// never redraws: redraw() does, so a sampling tick costs the same however
+// many points the chart holds.
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -44,15 +44,16 @@ public:
     void setXPositionOf(int p, float x);
     QString LegendText(int s) const;
     void setLegendText(int s, const QString& text);
-    // 1 values to 0, 3 every point missing, 8 X positions to their point
-    // numbers, 5 legend texts to "". Other codes change nothing.
-    enum Reset { ResetValues = 1, ResetExtra = 3, ResetLegends = 5, ResetXPositions = 8 };
-    void setDataReset(int code);
+    // Resets of every set: values to 0, every point missing, X positions to
+    // their point numbers, legend texts to "".
+    void clearValues();
+    void markAllMissing();
+    void numberXPositions();
+    void clearLegends();
 
     // ---- drawing ----
-    // 3 redraws from the store; 5 prints (see print()). Other codes do nothing.
-    enum Draw { DrawRedraw = 3, DrawPrint = 5 };
-    void setDrawCommand(int cmd);
+    // Draws the plot from the store.
+    void redraw();
     enum Style { StyleLines = 4, StyleLinesSymbols = 5 };
     void setGraphStyle(int style);
     int GraphStyle() const { return graphStyle_; }
@@ -88,9 +89,12 @@ public:
     enum PrintStyles { PrintMono = 2, PrintColor = 3 };
     void setPrintStyle(int s) { printStyle_ = s; }
     int PrintStyle() const { return printStyle_; }
-    // Option 11: 1 landscape, 0 portrait. Other options are kept but unused.
-    void setPrintOption(int i, int v);
-    int PrintOption(int i) const;
+    // Pages across (landscape) or upright (portrait, the default).
+    void setLandscape(bool on) { landscape_ = on; }
+    bool landscape() const { return landscape_; }
+    // Prints the chart where printing::print sends it; a failure raises
+    // (nothing printed, no cut file left).
+    void print();
     // Draws the chart onto one page of the printer in the print style and
     // orientation set.
     void printTo(QPrinter& printer);
@@ -138,5 +142,5 @@ private:
     Axis xAxis_, yAxis_;
     QString bottomTitle_;
     int printStyle_ = PrintColor;
-    int printOptions_[20] = {};
+    bool landscape_ = false;
 };

@@ -86,6 +86,9 @@ public:
     // The temporary file a Replace save of `path` writes, and whether a name
     // in the folder is one of them.
     static bool isTemporaryOf(const QString& path, const QString& name);
+    // The temporary file this Replace save is writing, for a writer of its
+    // own (a printer's PDF) to fill: close() puts it in place all the same.
+    QString temporaryPath() const { return temp_; }
 
 private:
     void writeOut(const char* data, qsizetype size);

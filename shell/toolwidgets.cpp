@@ -13,12 +13,6 @@
 
 namespace tool {
 
-QLabel* Label(QWidget* parent, const QString& text, int x, int y, int w, int h)
-{
-    constexpr int k = tw::kTwipsPerPixel;
-    return ctl::label(parent, text, x * k, y * k, w * k, h * k);
-}
-
 QLabel* TitleLabel(QWidget* parent, const QString& text)
 {
     QLabel* l = ctl::label(parent, text, 0, 150, parent->width() * tw::kTwipsPerPixel, 450);

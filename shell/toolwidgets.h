@@ -11,9 +11,6 @@
 
 namespace tool {
 
-// A label placed in pixels: the monitor screens' hand-placed labels, until
-// they move to ctl::label and twips like the rest.
-QLabel* Label(QWidget* parent, const QString& text, int x, int y, int w, int h = 22);
 // The tools' own labels, placed in twips: the title across the top of the
 // form, "Demo Mode" (hidden until the form shows it), the error line and
 // the instruction text.

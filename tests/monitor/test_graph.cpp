@@ -562,6 +562,21 @@ TEST_F(GraphScreen, APrintoutShowsTheWholeChartReadablyOnThePage)
             EXPECT_GT(count.value(pen.rgb() & 0xFFFFFF), 300) << "pen " << s + 1;
         }
     }
+
+    // A printout the disk cannot take whole: the box names the print, the
+    // earlier printout stays as it was and nothing of the new one is left.
+    const QByteArray earlier = readFile("graph.pdf");
+    boxes_.clear();
+    boxes_.push(int(mb::Yes));
+    {
+        DiskFull full(4096);
+        f().cmdPrintColor->click();
+    }
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - frmGraph.cmdPrintColor_Click"))
+        << boxes_.last().text.toStdString();
+    EXPECT_EQ(readFile("graph.pdf"), earlier);
+    EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
 }
 
 // Pens on the simulator's line: one instrument that answers, one that does not.

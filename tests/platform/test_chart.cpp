@@ -67,18 +67,22 @@ TEST_F(ChartTest, StoreAccessOutsideItsSetsAndPointsIsRefused)
 
 TEST_F(ChartTest, EachDataResetClearsOnlyItsPart)
 {
-    // code, then what point 3 of set 2 holds: value, flag, X position, legend
-    const std::tuple<int, float, int, float, const char*> rows[] = {
-        {Chart::ResetExtra, -4, 1, 7.25f, "Kiln"},   {Chart::ResetValues, 0, 0, 7.25f, "Kiln"},
-        {Chart::ResetXPositions, -4, 0, 3, "Kiln"},  {Chart::ResetLegends, -4, 0, 7.25f, ""},
-        {2, -4, 0, 7.25f, "Kiln"},
+    // reset, then what point 3 of set 2 holds: value, flag, X position, legend
+    using Reset = void (Chart::*)();
+    const std::tuple<const char*, Reset, float, int, float, const char*> rows[] = {
+        {"missing", &Chart::markAllMissing, -4, 1, 7.25f, "Kiln"},
+        {"values", &Chart::clearValues, 0, 0, 7.25f, "Kiln"},
+        {"X positions", &Chart::numberXPositions, -4, 0, 3, "Kiln"},
+        {"legends", &Chart::clearLegends, -4, 0, 7.25f, ""},
+        {"none", nullptr, -4, 0, 7.25f, "Kiln"},
     };
-    for (const auto& [code, value, flag, x, legend] : rows) {
+    for (const auto& [code, reset, value, flag, x, legend] : rows) {
         chart.setSetCount(2);
         chart.setPointCount(3);
         put(2, 3, 7.25, -4);
         chart.setLegendText(2, "Kiln");
-        chart.setDataReset(code);
+        if (reset)
+            (chart.*reset)();
         EXPECT_EQ(chart.Value(), value) << code;
         EXPECT_EQ(chart.ExtraValue(), flag) << code;
         EXPECT_EQ(chart.XPositionOf(3), x) << code;
@@ -103,7 +107,7 @@ TEST_F(ChartTest, PointsNotWrittenAreMissingAtTheTimesOfTheSamples)
             EXPECT_EQ(chart.ExtraValue(), s == 2 || p == 4) << s << ":" << p;
         }
     }
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     EXPECT_EQ(drawn(2), QStringList({"10:-", "20:-", "30:-", "30:-"}));
     EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, 4.75) << "no value of 0 on the axis";
 }
@@ -114,7 +118,7 @@ TEST_F(ChartTest, ASampleBetweenGapsIsDrawnAsADot)
     chart.setPointCount(9);
     for (int p = 1; p <= 9; ++p)
         put(1, p, p - 1, float(10 + p), p % 2 == 0);
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     const QImage image = chart.grab().toImage();
     QCPGraph* g = chart.plot()->graph(0);
     const QColor pen = g->pen().color();
@@ -130,7 +134,7 @@ TEST_F(ChartTest, PlotDrawsFromTheStoreOnlyWhenRedrawnWithGapsForMissingPoints)
     chart.setLegendText(1, "Oven");
     put(1, 1, 0, 10);
     put(2, 1, 0, 20);
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     EXPECT_EQ(drawn(1), QStringList({"0:10"}));
     EXPECT_EQ(chart.plot()->graph(0)->name(), "Oven");
 
@@ -141,7 +145,7 @@ TEST_F(ChartTest, PlotDrawsFromTheStoreOnlyWhenRedrawnWithGapsForMissingPoints)
         put(2, p, p - 1, float(20 * p));
     }
     EXPECT_EQ(drawn(1).size(), 1);
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     EXPECT_EQ(drawn(1), QStringList({"0:10", "1:20", "2:-", "3:40"}));
     EXPECT_EQ(drawn(2), QStringList({"0:20", "1:40", "2:60", "3:80"}));
 
@@ -151,13 +155,13 @@ TEST_F(ChartTest, PlotDrawsFromTheStoreOnlyWhenRedrawnWithGapsForMissingPoints)
         chart.setXPositionOf(p, chart.XPositionOf(p) / 60);
     put(2, 2, 1.0 / 60, 41);
     chart.setPointCount(3);
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     EXPECT_EQ(drawn(1).size(), 3);
     EXPECT_EQ(drawn(1).last(), QString::number(2.0 / 60) + ":-");
     EXPECT_EQ(drawn(2), QStringList({"0:20", QString::number(1.0 / 60) + ":41", "2:60"}));
 
     chart.setSetCount(1);
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     EXPECT_EQ(chart.plot()->graphCount(), 1);
 }
 
@@ -179,17 +183,17 @@ TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
         chart.setYAxisScaling(mode);
         chart.setYAxisMin(min);
         chart.setYAxisMax(max);
-        chart.setDrawCommand(Chart::DrawRedraw);
+        chart.redraw();
         EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, lower) << what;
         EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, upper) << what;
         EXPECT_EQ(chart.YAxisMin(), min) << "the minimum reads back as put: " << what;
     }
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     EXPECT_DOUBLE_EQ(chart.drawnXRange().lower, 0);
     EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
     // Automatic values keep their extremes off the frame; times do not.
     put(1, 2, 1, 15);
-    chart.setDrawCommand(Chart::DrawRedraw);
+    chart.redraw();
     EXPECT_DOUBLE_EQ(chart.drawnYRange().lower, 4.5);
     EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, 15.5);
     EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
