@@ -9,11 +9,16 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPointer>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QShortcutEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <climits>
+#include <cstdlib>
 #include <map>
 #include <new>
+#include <utility>
 
 #include "platform/msgbox.h"
 #include "platform/twips.h"
@@ -124,6 +129,14 @@ QString routineName(const QWidget* control, const char* event)
 }
 
 namespace {
+// The last field left through its LostFocus: where the focus was going, and
+// whether the field stopped it on the way (set it elsewhere, or put a box up).
+struct Leave {
+    QPointer<QWidget> to;
+    bool stopped = false;
+};
+Leave gLeave;
+
 // Focus and key events of one control, delivered to plain functions inside
 // the handler boundary.
 class EventTap : public QObject {
@@ -178,8 +191,18 @@ private:
                 holder = nullptr;
         }
         const auto& f = in ? gotFocus : lostFocus;
+        if (in) {
+            if (f)
+                guard(w_->window(), routineName(w_, "GotFocus"), f);
+            return;
+        }
+        // The focus has already been given to the widget it goes to.
+        const QPointer<QWidget> to = QApplication::focusWidget();
+        const int boxes = mb::shownCount();
         if (f)
-            guard(w_->window(), routineName(w_, in ? "GotFocus" : "LostFocus"), f);
+            guard(w_->window(), routineName(w_, "LostFocus"), f);
+        gLeave.to = to;
+        gLeave.stopped = mb::shownCount() != boxes || !to || to->window()->focusWidget() != to;
     }
 
     bool key(QKeyEvent* k)
@@ -214,6 +237,191 @@ EventTap* tapOf(QWidget* w)
     return new EventTap(w);
 }
 } // namespace
+
+bool takeFocusForClick(QAbstractButton* b)
+{
+    const QPointer<QAbstractButton> button = b;
+    if ((b->focusPolicy() & Qt::ClickFocus) && b->window()->focusWidget() != b) {
+        gLeave = {};
+        b->setFocus(Qt::ShortcutFocusReason);
+        if (!button || (gLeave.to == b && gLeave.stopped) || b->window()->focusWidget() != b)
+            return false;
+    }
+    return button && b->isEnabled() && b->isVisible();
+}
+
+namespace {
+bool takesTab(const QWidget* w, const QWidget* top)
+{
+    return (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->window() == top && w->isEnabled() &&
+           w->isVisibleTo(top) && !w->focusProxy();
+}
+
+// An option button that belongs to a group: the auto-exclusive ones of one frame.
+const QRadioButton* optionOfGroup(const QWidget* w)
+{
+    auto* r = qobject_cast<const QRadioButton*>(w);
+    return r && r->autoExclusive() ? r : nullptr;
+}
+} // namespace
+
+QWidget* nextTabStop(QWidget* from, bool next)
+{
+    if (!from)
+        return nullptr;
+    QWidget* top = from->window();
+    const QRadioButton* fromOption = optionOfGroup(from);
+    QWidget* w = from;
+    for (;;) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == from)
+            return nullptr;
+        if (!takesTab(w, top))
+            continue;
+        const QRadioButton* option = optionOfGroup(w);
+        if (!option)
+            return fromOption ? w : nullptr;
+        if (fromOption && option->parentWidget() == fromOption->parentWidget())
+            continue; // the rest of the group one is leaving
+        for (QObject* o : option->parentWidget()->children())
+            if (auto* chosen = qobject_cast<QRadioButton*>(o);
+                chosen && chosen->isChecked() && chosen->autoExclusive() && takesTab(chosen, top))
+                return chosen;
+        return w;
+    }
+}
+
+QWidget* firstTabStop(QWidget* window)
+{
+    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
+        if (takesTab(w, window)) {
+            QWidget* entered = optionOfGroup(w) ? nextTabStop(w->previousInFocusChain(), true) : nullptr;
+            return entered ? entered : w;
+        }
+    return nullptr;
+}
+
+namespace {
+QString captionText(const QLabel* l)
+{
+    QString t = l->text().simplified();
+    if (t.endsWith(QLatin1Char(':')))
+        t.chop(1);
+    return t.trimmed();
+}
+
+bool isField(const QWidget* w)
+{
+    if (!qobject_cast<const QLineEdit*>(w) && !qobject_cast<const QComboBox*>(w) &&
+        !qobject_cast<const QListWidget*>(w))
+        return false;
+    // The parts of a list (its text, its drop-down) are named by the list.
+    for (const QWidget* p = w->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
+        if (qobject_cast<const QComboBox*>(p))
+            return false;
+    return true;
+}
+
+// A name given by the platform, not by the screen: it follows the caption.
+constexpr const char* kNamedByCaption = "qxNamedByCaption";
+
+void nameOne(QWidget* w)
+{
+    if (!isField(w) || (!w->accessibleName().isEmpty() && !w->property(kNamedByCaption).toBool()))
+        return;
+    w->setAccessibleName(captionOf(w));
+    w->setProperty(kNamedByCaption, true);
+}
+} // namespace
+
+QString captionOf(const QWidget* field)
+{
+    const QWidget* parent = field->parentWidget();
+    if (!parent)
+        return {};
+    const QRect f = field->geometry();
+    const QLabel* left = nullptr;
+    const QLabel* above = nullptr;
+    int leftGap = INT_MAX, aboveGap = INT_MAX;
+    for (QObject* o : parent->children()) {
+        auto* l = qobject_cast<QLabel*>(o);
+        if (!l || !Visible(l) || captionText(l).isEmpty())
+            continue;
+        const QRect r = l->geometry();
+        const bool sameRow = r.top() <= f.center().y() && r.bottom() >= f.center().y();
+        if (sameRow && r.left() < f.left()) {
+            // Right before the field, or under it (a caption whose blanks hold the field).
+            const int gap = std::abs(f.left() - r.right());
+            if (gap < leftGap)
+                left = l, leftGap = gap;
+        } else if (r.bottom() <= f.top() + 2 && r.left() < f.right() && r.right() > f.left()) {
+            const int gap = f.top() - r.bottom();
+            if (gap <= 2 * f.height() && gap < aboveGap)
+                above = l, aboveGap = gap;
+        }
+    }
+    if (const QLabel* caption = left ? left : above)
+        return captionText(caption);
+    // Alone in its frame: the frame's title.
+    if (auto* frame = qobject_cast<const QGroupBox*>(parent)) {
+        QString title = frame->title();
+        title.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&'));
+        return title.replace(QLatin1Char('\x01'), QLatin1Char('&')).simplified();
+    }
+    return {};
+}
+
+void nameByCaption(QWidget* window)
+{
+    for (QWidget* w : window->findChildren<QWidget*>())
+        nameOne(w);
+}
+
+namespace {
+// The rules of installKeyboardRules, seen by every event of the program.
+class KeyboardRules : public QObject {
+protected:
+    bool eventFilter(QObject* obj, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::Shortcut:
+            if (auto* b = qobject_cast<QAbstractButton*>(obj); b && !static_cast<QShortcutEvent*>(e)->isAmbiguous()) {
+                if (takeFocusForClick(b))
+                    b->click();
+                return true;
+            }
+            return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            auto* w = qobject_cast<QWidget*>(obj);
+            if (!w || !e->spontaneous())
+                return false;
+            // The platform has given the focus by now: a field that stopped
+            // it on its way to this button stops the press too.
+            const Leave seen = std::exchange(gLeave, Leave{});
+            auto* b = qobject_cast<QAbstractButton*>(w);
+            return b && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && seen.to == b && seen.stopped;
+        }
+        case QEvent::FocusIn:
+            if (auto* w = qobject_cast<QWidget*>(obj))
+                nameOne(w);
+            return false;
+        default:
+            return false;
+        }
+    }
+};
+} // namespace
+
+void installKeyboardRules()
+{
+    static QPointer<KeyboardRules> rules;
+    if (rules || !qApp)
+        return;
+    rules = new KeyboardRules;
+    rules->setParent(qApp);
+    qApp->installEventFilter(rules);
+}
 
 QWidget* create(QWidget* parent, const ControlSpec& row)
 {

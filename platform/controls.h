@@ -67,6 +67,38 @@ quint32 backColor(const QWidget* w);
 // "<form>.<control>_<event>" for the routine line of the error box.
 QString routineName(const QWidget* control, const char* event);
 
+// The keyboard rules of every window, installed once with the first one:
+// - A button pressed by its access key (Alt + the underlined letter) is
+//   clicked as by the mouse: the focus moves to it first, so the field being
+//   left completes its entry (its LostFocus) before the Click runs. A field
+//   that does not let the focus go stops the Click, by the mouse as by the
+//   key: its LostFocus set the focus elsewhere, or a box came up while it ran
+//   (a question, a warning, an error), which the user answers before acting
+//   again. Menu entries are not buttons and are left as they are.
+// - Text fields and lists without a name of their own are named, for
+//   assistive technology, by their caption (nameByCaption), again each time
+//   they take the focus.
+void installKeyboardRules();
+
+// The focus moves to `b` as a click moves it; true when the click may follow
+// (the field left let the focus go, and `b` is still there to be clicked).
+bool takeFocusForClick(QAbstractButton* b);
+
+// Where Tab (next) or Shift+Tab goes from `from` when a group of option
+// buttons is on the way: a group is one stop, entered at its chosen button.
+// nullptr when no group is involved (the window's own order applies).
+QWidget* nextTabStop(QWidget* from, bool next);
+// Where the tab order of `window` starts (nullptr when nothing takes the focus).
+QWidget* firstTabStop(QWidget* window);
+
+// The caption that names a field: the label that stands to its left on the
+// same row or, failing that, right above it, in the same frame; empty when
+// none does. The access-key mark and a trailing colon are dropped.
+QString captionOf(const QWidget* field);
+// Gives every text field and list of `window` without a name of its own the
+// name of its caption.
+void nameByCaption(QWidget* window);
+
 } // namespace ctl
 
 namespace color {

@@ -184,6 +184,7 @@ Form::Form(QWidget* parent) : QWidget(parent)
     // the program's icon.
     if (qApp && QApplication::windowIcon().cacheKey() != App::icon().cacheKey())
         QApplication::setWindowIcon(App::icon());
+    ctl::installKeyboardRules();
 }
 
 Form::~Form()
@@ -204,6 +205,14 @@ void Form::runLoad()
 void Form::Show()
 {
     if (isHidden()) {
+        if (isWindow() && !opened_) {
+            // A window opens with the focus where its tab order starts,
+            // whatever its building left focused.
+            opened_ = true;
+            if (QWidget* first = ctl::firstTabStop(this))
+                first->setFocus(Qt::TabFocusReason);
+        }
+        ctl::nameByCaption(this);
         if (isWindow() && !modal_) {
             // A window the program has not placed opens over the window the
             // user works in (the screen's middle for the first one); one shown
@@ -455,6 +464,15 @@ void Form::setEnterMovesFocus(bool on)
         qApp->installEventFilter(this);
     else
         qApp->removeEventFilter(this);
+}
+
+bool Form::focusNextPrevChild(bool next)
+{
+    if (QWidget* to = ctl::nextTabStop(QApplication::focusWidget(), next)) {
+        to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 bool Form::eventFilter(QObject* obj, QEvent* e)

@@ -76,6 +76,8 @@ protected:
     void moveEvent(QMoveEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     bool eventFilter(QObject* obj, QEvent* e) override;
+    // Tab passes a group of option buttons as one stop (ctl::nextTabStop).
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void noteBorder();
@@ -89,6 +91,7 @@ private:
     // Qt forgets it while the window is hidden.
     QMargins margins_;
     bool loaded_ = false;
+    bool opened_ = false;
     bool enterMoves_ = false;
     QSet<QWidget*> keepEnter_;
 };

@@ -3,6 +3,8 @@
 #include "platform/rterror.h"
 #include "platform/textfile.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -30,6 +32,7 @@ LineView::LineView(QWidget* parent) : QAbstractScrollArea(parent)
     slice_.setInterval(0);
     slice_.setSingleShot(true);
     connect(&slice_, &QTimer::timeout, this, [this] { indexSlice(); });
+    offerToAssistiveTechnology();
 }
 
 void LineView::clear()
@@ -276,4 +279,184 @@ void LineView::keyPressEvent(QKeyEvent* e)
         horizontalScrollBar()->setValue(horizontalScrollBar()->maximum());
     else
         QAbstractScrollArea::keyPressEvent(e);
+}
+
+// ---- assistive technology ----
+
+QStringList LineView::shownLines() const
+{
+    const int rowHeight = std::max(1, fontMetrics().lineSpacing());
+    const qint64 first = topLine();
+    const qint64 rows = (viewport()->height() + rowHeight - 1) / rowHeight;
+    QStringList lines;
+    for (qint64 i = first; i < std::min(lineCount(), first + rows); ++i)
+        lines << line(i);
+    return lines;
+}
+
+std::pair<qint64, qint64> LineView::selectedLines() const
+{
+    if (anchor_ < 0)
+        return {-1, -1};
+    return {std::min(anchor_, cursor_), std::min(std::max(anchor_, cursor_), lineCount() - 1)};
+}
+
+QRect LineView::lineRect(qint64 i) const
+{
+    const int rowHeight = std::max(1, fontMetrics().lineSpacing());
+    const QPoint origin = viewport()->mapTo(this, QPoint(4 - horizontalScrollBar()->value(), 0));
+    return QRect(origin.x(), origin.y() + int(i - topLine()) * rowHeight, viewport()->width(), rowHeight);
+}
+
+namespace {
+
+// The view as a read-only multi-line text whose text is the lines on screen:
+// offsets count from the top line shown, a line feed between lines.
+class AccessibleLineView : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit AccessibleLineView(LineView* v) : QAccessibleWidget(v, QAccessible::EditableText) {}
+
+    LineView* view() const { return static_cast<LineView*>(widget()); }
+
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        s.multiLine = true;
+        s.selectableText = true;
+        return s;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return shown();
+        return QAccessibleWidget::text(t);
+    }
+
+    // Text
+    QString text(int start, int end) const override
+    {
+        const QString all = shown();
+        start = std::clamp(start, 0, int(all.size()));
+        end = std::clamp(end < 0 ? int(all.size()) : end, start, int(all.size()));
+        return all.mid(start, end - start);
+    }
+    int characterCount() const override { return int(shown().size()); }
+
+    // Selection: the selected lines that are on screen, as one stretch.
+    int selectionCount() const override
+    {
+        int a, b;
+        selection(0, &a, &b);
+        return a < b ? 1 : 0;
+    }
+    void selection(int index, int* start, int* end) const override
+    {
+        *start = *end = 0;
+        const auto [first, last] = view()->selectedLines();
+        if (index != 0 || first < 0)
+            return;
+        const QStringList lines = view()->shownLines();
+        const qint64 top = view()->topLine();
+        const qint64 from = std::max(first, top), to = std::min(last, top + lines.size() - 1);
+        if (from > to)
+            return;
+        *start = offsetOfLine(lines, from - top);
+        *end = offsetOfLine(lines, to - top) + int(lines[int(to - top)].size());
+    }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int) override { view()->selectLines(-1, -1); }
+    void setSelection(int, int start, int end) override
+    {
+        const qint64 top = view()->topLine();
+        view()->selectLines(top + lineOf(start), top + lineOf(std::max(start, end - 1)));
+    }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+
+    // Geometry, on the screen.
+    QRect characterRect(int offset) const override
+    {
+        const QStringList lines = view()->shownLines();
+        const int i = lineOf(offset);
+        const int column = offset - offsetOfLine(lines, i);
+        const int advance = view()->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        const QRect row = view()->lineRect(view()->topLine() + i);
+        return QRect(view()->mapToGlobal(QPoint(row.x() + column * advance, row.y())), QSize(advance, row.height()));
+    }
+    int offsetAtPoint(const QPoint& point) const override
+    {
+        const QStringList lines = view()->shownLines();
+        const QPoint p = view()->mapFromGlobal(point);
+        for (int i = 0; i < lines.size(); ++i) {
+            const QRect row = view()->lineRect(view()->topLine() + i);
+            if (p.y() >= row.top() && p.y() <= row.bottom()) {
+                const int advance = std::max(1, view()->fontMetrics().horizontalAdvance(QLatin1Char('0')));
+                const int column = std::clamp((p.x() - row.x()) / advance, 0, int(lines[i].size()));
+                return offsetOfLine(lines, i) + column;
+            }
+        }
+        return -1;
+    }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+
+private:
+    QString shown() const { return view()->shownLines().join(QLatin1Char('\n')); }
+    static int offsetOfLine(const QStringList& lines, qint64 i)
+    {
+        int offset = 0;
+        for (int k = 0; k < i && k < lines.size(); ++k)
+            offset += int(lines[k].size()) + 1;
+        return offset;
+    }
+    // The shown line that holds `offset`.
+    int lineOf(int offset) const
+    {
+        const QStringList lines = view()->shownLines();
+        int start = 0;
+        for (int i = 0; i < lines.size(); ++i) {
+            start += int(lines[i].size()) + 1;
+            if (offset < start)
+                return i;
+        }
+        return std::max(0, int(lines.size()) - 1);
+    }
+};
+
+QAccessibleInterface* lineViewFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("LineView") && object && object->isWidgetType())
+        return new AccessibleLineView(static_cast<LineView*>(object));
+    return nullptr;
+}
+
+} // namespace
+
+void LineView::offerToAssistiveTechnology()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(lineViewFactory);
+        return true;
+    }();
+    (void)installed;
+    // What is on screen changes as the view scrolls and the file is read.
+    auto tell = [this] {
+        if (QAccessible::isActive()) {
+            QAccessibleEvent e(this, QAccessible::VisibleDataChanged);
+            QAccessible::updateAccessibility(&e);
+        }
+    };
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, tell);
+    connect(this, &LineView::loaded, this, tell);
 }

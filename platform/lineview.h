@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QFile>
 #include <QTimer>
+#include <utility>
 #include <vector>
 
 class LineView : public QAbstractScrollArea {
@@ -35,6 +36,14 @@ public:
     void selectLines(qint64 from, qint64 to);
     QString selectedText();
 
+    // What assistive technology is offered (a screen reader reads the log
+    // through it): the lines on screen, from topLine(), and the selected
+    // lines, first and last (-1 and -1 when none are).
+    QStringList shownLines() const;
+    std::pair<qint64, qint64> selectedLines() const;
+    // The area line `i` is drawn in, in the view's own coordinates.
+    QRect lineRect(qint64 i) const;
+
 signals:
     void loaded();
 
@@ -46,6 +55,7 @@ protected:
     void mouseMoveEvent(QMouseEvent*) override;
 
 private:
+    void offerToAssistiveTechnology();
     void indexSlice();
     // Indexes up to `limit` bytes more; false when the file is done.
     bool indexChunk(qint64 limit);

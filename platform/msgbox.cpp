@@ -34,9 +34,10 @@ QWidget* ownerOf(QWidget* owner)
 Handler gHandler;
 std::vector<Call> gCalls;
 int gOpen = 0;
+int gShown = 0;
 
 struct OpenGuard {
-    OpenGuard() { ++gOpen; }
+    OpenGuard() { ++gOpen, ++gShown; }
     ~OpenGuard() { --gOpen; }
 };
 
@@ -145,5 +146,6 @@ void clearHandler() { gHandler = nullptr; }
 const std::vector<Call>& calls() { return gCalls; }
 void clearCalls() { gCalls.clear(); }
 int openCount() { return gOpen; }
+int shownCount() { return gShown; }
 
 } // namespace mb

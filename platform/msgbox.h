@@ -68,5 +68,7 @@ void clearCalls();
 int defaultAnswer(int style);
 // Number of boxes open right now (a handler that is answering counts too).
 int openCount();
+// Boxes come up since the program started (those a handler answered too).
+int shownCount();
 
 } // namespace mb
