@@ -126,12 +126,14 @@ FrmConfig::FrmConfig()
     wireArrays();
     wireCommands();
     // Focus runs through the top row and the pages before the navigation row.
+    // The order is only set after a widget that takes the focus.
     QWidget* tail = previousInFocusChain();
-    for (QPushButton* b : {cmdMainMenu, cmdConfigureController, cmdStatus, cmdFind, cmdSetpoints, cmdMonitor,
-                           cmdLogging, cmdGraph}) {
+    while (tail != this && tail->focusPolicy() == Qt::NoFocus)
+        tail = tail->previousInFocusChain();
+    // Each button goes right after that widget, the last first.
+    for (QPushButton* b : {cmdGraph, cmdLogging, cmdMonitor, cmdSetpoints, cmdFind, cmdStatus,
+                           cmdConfigureController, cmdMainMenu})
         setTabOrder(tail, b);
-        tail = b;
-    }
     setEnterMovesFocus(true);
 }
 
