@@ -327,10 +327,11 @@ constexpr const char* kNamedByCaption = "qxNamedByCaption";
 
 void nameOne(QWidget* w)
 {
-    if (!isField(w) || (!w->accessibleName().isEmpty() && !w->property(kNamedByCaption).toBool()))
+    if (!isField(w) || (!w->accessibleName().isEmpty() && w->accessibleName() != w->property(kNamedByCaption)))
         return;
-    w->setAccessibleName(captionOf(w));
-    w->setProperty(kNamedByCaption, true);
+    const QString name = captionOf(w);
+    w->setAccessibleName(name);
+    w->setProperty(kNamedByCaption, name);
 }
 } // namespace
 
@@ -348,8 +349,10 @@ QString captionOf(const QWidget* field)
         if (!l || !Visible(l) || captionText(l).isEmpty())
             continue;
         const QRect r = l->geometry();
-        const bool sameRow = r.top() <= f.center().y() && r.bottom() >= f.center().y();
-        if (sameRow && r.left() < f.left()) {
+        const bool sameRow = (r.top() <= f.center().y() && r.bottom() >= f.center().y()) ||
+                             (f.top() <= r.center().y() && f.bottom() >= r.center().y());
+        // A caption is a line or two; a taller text beside the field is a note.
+        if (sameRow && r.left() < f.left() && r.height() <= 3 * f.height()) {
             // Right before the field, or under it (a caption whose blanks hold the field).
             const int gap = std::abs(f.left() - r.right());
             if (gap < leftGap)

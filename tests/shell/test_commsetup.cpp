@@ -1,5 +1,7 @@
 // Communications set-up driven through its controls.
 
+#include <QAccessible>
+
 #include "core/deffiles.h"
 #include "core/sysconfig.h"
 #include "platform/filedialog.h"
@@ -280,3 +282,33 @@ TEST_F(CommSetupTest, OkKeepsTheChosenInstrumentsLoggingUnlessItsProtocolOrGroup
     click(h.cmdOK);
     EXPECT_EQ(logging(), "Oven 1 min 1 s");
 }
+
+namespace {
+
+TEST_F(CommSetupTest, FieldsAreNamedByTheirCaptionsForScreenReaders)
+{
+    FrmCommSetup& f = open();
+    const std::pair<QWidget*, const char*> fields[] = {
+        {f.txtCommPort, "Comm Port"},
+        {f.cbxBaudRate, "Baud Rate"},
+        {f.txtPollTimeout, "Polling Timeout: msec"},
+        {f.txtName, "Name"},
+        {f.cbxAddress, "Address"},
+        {f.txtViewApp, "Application Used to View Hist. Logs"},
+        {f.lstControls, "Address P Name"},
+    };
+    for (const auto& [field, name] : fields) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(field);
+        ASSERT_NE(a, nullptr);
+        // A list's name on this desktop is its value: its caption is the widget's name.
+        EXPECT_EQ(qobject_cast<QComboBox*>(field) ? field->accessibleName() : a->text(QAccessible::Name), name)
+            << field->objectName().toStdString();
+    }
+    // A name the screen gives its field stays.
+    f.Hide();
+    f.txtName->setAccessibleName(QStringLiteral("Instrument name"));
+    f.Show();
+    EXPECT_EQ(f.txtName->accessibleName(), "Instrument name");
+}
+
+} // namespace
