@@ -65,6 +65,18 @@ void press(By by, QAbstractButton* b, char letter)
         QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
 }
 
+// Opens the dialog, types into one of its fields and presses OK: the dialog closes.
+template <class F>
+void typeAndCommit(By by, TextBox* F::*field, const char* typed)
+{
+    F& f = Forms::get<F>();
+    f.Show();
+    typeInto(f.*field, QString::fromLatin1(typed));
+    ASSERT_EQ((f.*field)->text(), typed);
+    press(by, f.cmdOK, 'o');
+    EXPECT_FALSE(Forms::isLoaded<F>());
+}
+
 class Keyboard : public QxTest {
 protected:
     void SetUp() override
@@ -100,11 +112,7 @@ TEST_F(Keyboard, CommSetupOkStoresTheClampedField)
     for (By by : {By::Key, By::Mouse})
         for (const auto& [field, typed, global, stored] : rows) {
             SCOPED_TRACE(std::string(nameOf(by)) + " after " + typed);
-            FrmCommSetup& f = frmCommSetup();
-            f.Show();
-            typeInto(f.*field, QString::fromLatin1(typed));
-            press(by, f.cmdOK, 'o');
-            EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
+            typeAndCommit(by, field, typed);
             EXPECT_EQ(*global, stored);
             ReadSystemConfig(); // what the file keeps
             EXPECT_EQ(*global, stored);
@@ -190,12 +198,7 @@ TEST_F(Keyboard, GraphSetupOkKeepsTheTicksInRange)
         for (const auto& [field, typed, global, stored] : rows) {
             SCOPED_TRACE(std::string(nameOf(by)) + " after " + typed);
             gGraphXTicks = gGraphYTicks = 7;
-            FrmGraphCfg& f = frmGraphCfg();
-            f.Show();
-            typeInto(f.*field, QString::fromLatin1(typed));
-            EXPECT_EQ((f.*field)->text(), typed);
-            press(by, f.cmdOK, 'o');
-            EXPECT_FALSE(Forms::isLoaded<FrmGraphCfg>());
+            typeAndCommit(by, field, typed);
             EXPECT_EQ(*global, stored);
         }
 }
