@@ -1,5 +1,6 @@
 #include "platform/app.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QPainterPath>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleFactory>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
@@ -74,6 +77,36 @@ void setPrevInstanceOverride(int value) { gPrevOverride = value; }
 
 QString commandLine() { return gCommandLine; }
 void setCommandLine(const QString& text) { gCommandLine = text; }
+
+QFont designFont()
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(9);
+    return f;
+}
+
+void useDesignLook()
+{
+    QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (!fusion)
+        return;
+    QApplication::setStyle(fusion);
+    // Every role of every group set, so that nothing falls back to the
+    // desktop's scheme (nor follows it when the desktop changes scheme).
+    const QPalette standard = fusion->standardPalette();
+    QPalette light;
+    for (int g = 0; g < QPalette::NColorGroups; ++g)
+        for (int r = 0; r < QPalette::NColorRoles; ++r) {
+            const auto group = QPalette::ColorGroup(g);
+            const auto role = QPalette::ColorRole(r);
+            if (role == QPalette::NoRole)
+                continue;
+            light.setBrush(group, role, standard.brush(group, role));
+        }
+    QApplication::setPalette(light);
+    QApplication::setFont(designFont());
+}
 
 void end(int code)
 {

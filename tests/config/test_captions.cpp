@@ -1,9 +1,13 @@
 // The configuration screen shows its captions, its title (also in
-// ramp/soak-only mode) and every item of its lists whole, in each group.
+// ramp/soak-only mode) and every item of its lists whole, and every text
+// readable, in each group and on every page, on light and dark desktops at
+// every desktop font size.
 #include "config/frmConfig.h"
 #include "core/deffiles.h"
 #include "core/state.h"
+#include "platform/tabstrip.h"
 #include "support/captions.h"
+#include "support/desktop.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -16,15 +20,24 @@ TEST_F(ConfigCaptionTest, EveryGroupShowsItsCaptionsAndListsWhole)
 {
     useSampleProgram();
     gDemoMode = true; // the demo label shows, and the ramp/soak read needs no line
-    for (int g = 0; g <= 2; ++g) {
-        SCOPED_TRACE(g);
-        Forms::discardAll();
-        gControllerGroup = g;
-        gProtocolCode = g == 2 ? QStringLiteral("A") : QStringLiteral("R");
-        ReadModelFile();
-        FrmConfig& f = frmConfig();
-        f.Show();
-        expectCaptionsFit(&f, QStringLiteral("frmConfig-group%1").arg(g));
+    ReadableOnEveryDesktop check;
+    for (const Desktop& d : everyDesktop()) {
+        SCOPED_TRACE(d.name);
+        const OnDesktop desktop(d);
+        for (int g = 0; g <= 2; ++g) {
+            SCOPED_TRACE(g);
+            Forms::discardAll();
+            gControllerGroup = g;
+            gProtocolCode = g == 2 ? QStringLiteral("A") : QStringLiteral("R");
+            ReadModelFile();
+            FrmConfig& f = frmConfig();
+            f.Show();
+            TabStrip* strip = f.tabConfig(g);
+            for (int t = 0; t < strip->Tabs(); ++t) {
+                strip->setTab(t);
+                check.expect(&f, QStringLiteral("frmConfig-group%1-tab%2").arg(g).arg(t), d);
+            }
+        }
     }
     // The ramp/soak-only title, as the monitor's Cfg button brings it up.
     Forms::discardAll();

@@ -1,5 +1,6 @@
-// Every caption of the shell's screens can be read in full; the caption check
-// itself finds what is cut.
+// Every caption of the shell's screens can be read in full, and every text
+// stands out from its ground, on light and dark desktops at every desktop
+// font size; the caption check itself finds what is cut.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 #include "shell/frmTerminal.h"
 #include "shell/frmZarnLink.h"
 #include "support/captions.h"
+#include "support/desktop.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -96,12 +98,18 @@ TEST_F(CaptionTest, ShellScreensShowTheirCaptionsWhole)
         {"frmTerminal", [] () -> Form& { return frmTerminal(); }},
     };
     gDemoMode = true; // the demo label shows too
-    for (const auto& [name, form] : screens) {
-        SCOPED_TRACE(name);
-        Form& f = form();
-        f.Show();
-        expectCaptionsFit(&f, QString::fromLatin1(name));
-        f.Hide();
+    ReadableOnEveryDesktop check;
+    for (const Desktop& d : everyDesktop()) {
+        SCOPED_TRACE(d.name);
+        const OnDesktop desktop(d);
+        Forms::discardAll();
+        for (const auto& [name, form] : screens) {
+            SCOPED_TRACE(name);
+            Form& f = form();
+            f.Show();
+            check.expect(&f, QString::fromLatin1(name), d);
+            f.Hide();
+        }
     }
 }
 
