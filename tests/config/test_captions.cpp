@@ -24,9 +24,7 @@ TEST_F(ConfigCaptionTest, EveryGroupShowsItsCaptionsAndListsWhole)
     useSampleProgram();
     gDemoMode = true; // the demo label shows, and the ramp/soak read needs no line
     ReadableOnEveryDesktop check;
-    for (const Desktop& d : everyDesktop()) {
-        SCOPED_TRACE(d.name);
-        const OnDesktop desktop(d);
+    check.run([&] {
         for (int g = 0; g <= 2; ++g) {
             SCOPED_TRACE(g);
             Forms::discardAll();
@@ -38,10 +36,10 @@ TEST_F(ConfigCaptionTest, EveryGroupShowsItsCaptionsAndListsWhole)
             TabStrip* strip = f.tabConfig(g);
             for (int t = 0; t < strip->Tabs(); ++t) {
                 strip->setTab(t);
-                check.expect(&f, QStringLiteral("frmConfig-group%1-tab%2").arg(g).arg(t), d);
+                check.expect(&f, QStringLiteral("frmConfig-group%1-tab%2").arg(g).arg(t));
             }
         }
-    }
+    });
     // The ramp/soak-only title, as the monitor's Cfg button brings it up.
     Forms::discardAll();
     gControllerGroup = 0;

@@ -34,42 +34,36 @@ TEST_F(CaptionTest, LoggingScreensShowTheirCaptionsWhole)
     r.LogRate = 9999;
 
     ReadableOnEveryDesktop check;
-    for (const Desktop& d : everyDesktop()) {
-        SCOPED_TRACE(d.name);
-        const OnDesktop desktop(d);
-        Forms::discardAll();
+    check.run([&] {
         FrmLogging& f = frmLogging();
         f.Show();
-        check.expect(&f, QStringLiteral("frmLogging"), d);
+        check.expect(&f, QStringLiteral("frmLogging"));
         QListWidget* l = f.lstControls;
         QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(0)).center());
         ASSERT_EQ(f.lblNameText->text(), kLongestName);
-        check.expect(&f, QStringLiteral("frmLogging-chosen"), d);
+        check.expect(&f, QStringLiteral("frmLogging-chosen"));
         f.Hide();
         frmViewLog().Show();
-        check.expect(&frmViewLog(), QStringLiteral("frmViewLog"), d);
-    }
+        check.expect(&frmViewLog(), QStringLiteral("frmViewLog"));
+    });
 }
 
 TEST_F(CaptionTest, GraphScreensShowTheirCaptionsWhole)
 {
     gDemoMode = true;
     ReadableOnEveryDesktop check;
-    for (const Desktop& d : everyDesktop()) {
-        SCOPED_TRACE(d.name);
-        const OnDesktop desktop(d);
-        Forms::discardAll();
+    check.run([&] {
         FrmGraph& g = frmGraph();
         g.Show();
         g.cbxDuration->setListIndex(g.cbxDuration->ListCount() - 1); // never stop: the buffer label shows
         g.cmdStartSampling->click();
         g.lblSampleCountText->setText(QStringLiteral("12,799"));
         g.lblBufferSizeText->setText(QStringLiteral("127,990 Of 128,000"));
-        check.expect(&g, QStringLiteral("frmGraph"), d);
+        check.expect(&g, QStringLiteral("frmGraph"));
         g.cmdStopSampling->click();
         frmGraphCfg().Show();
-        check.expect(&frmGraphCfg(), QStringLiteral("frmGraphCfg"), d);
-    }
+        check.expect(&frmGraphCfg(), QStringLiteral("frmGraphCfg"));
+    });
 }
 
 TEST_F(CaptionTest, StatusAndSetpointScreensShowTheirCaptionsWhole)
@@ -78,10 +72,7 @@ TEST_F(CaptionTest, StatusAndSetpointScreensShowTheirCaptionsWhole)
     ReadModelFile();
     addInstrument("255", "R", 1, kLongestName);
     ReadableOnEveryDesktop check;
-    for (const Desktop& d : everyDesktop()) {
-        SCOPED_TRACE(d.name);
-        const OnDesktop desktop(d);
-        Forms::discardAll();
+    check.run([&] {
         gDemoMode = true; // the demo label shows and the first tick fills the fields
         gCommOK = false;
         FrmStatus& s = frmStatus();
@@ -91,7 +82,7 @@ TEST_F(CaptionTest, StatusAndSetpointScreensShowTheirCaptionsWhole)
         s.lblSetpointText->setText(QStringLiteral("-1,999,999.0000 °F"));
         s.lblErrorMessageText->setText(
             QStringLiteral("Address 001:Illegal Data Address response from instrument for register 1029H (4137)"));
-        check.expect(&s, QStringLiteral("frmStatus"), d);
+        check.expect(&s, QStringLiteral("frmStatus"));
         s.Hide();
 
         gCommOK = true;
@@ -104,19 +95,16 @@ TEST_F(CaptionTest, StatusAndSetpointScreensShowTheirCaptionsWhole)
         for (QWidget* w : std::initializer_list<QWidget*>{p.lblAlm3HiSV, p.lblAlm3LoSV, p.txtSV(5), p.txtSV(6),
                                                           p.lblUnits(5), p.lblUnits(6)})
             w->show(); // the alarm-3 fields of the three-alarm model
-        check.expect(&p, QStringLiteral("frmSetpoints"), d);
+        check.expect(&p, QStringLiteral("frmSetpoints"));
         p.Hide();
-    }
+    });
 }
 
 TEST_F(CaptionTest, MonitorShowsItsCaptionsWhole)
 {
     addInstrument("255", "A", 2, kLongestName);
     ReadableOnEveryDesktop check;
-    for (const Desktop& d : everyDesktop()) {
-        SCOPED_TRACE(d.name);
-        const OnDesktop desktop(d);
-        Forms::discardAll();
+    check.run([&] {
         mdiMonitor().Show();
         FrmMonitor& m = frmMonitor();
         // A row as the poll leaves it with the widest texts it writes.
@@ -133,8 +121,8 @@ TEST_F(CaptionTest, MonitorShowsItsCaptionsWhole)
         }
         m.txtChangeAll->setText(QStringLiteral("-3,276.8  °F"));
         // The closed lists show the longest label whole too.
-        check.expect(&m, QStringLiteral("frmMonitor"), d);
-    }
+        check.expect(&m, QStringLiteral("frmMonitor"));
+    });
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "captions.h"
 #include "platform/app.h"
+#include "platform/form.h"
 
 namespace {
 
@@ -60,8 +61,22 @@ OnDesktop::OnDesktop(const Desktop& d)
 
 OnDesktop::~OnDesktop() { App::useDesignLook(); }
 
-void ReadableOnEveryDesktop::expect(QWidget* form, const QString& name, const Desktop& on)
+void ReadableOnEveryDesktop::run(const std::function<void()>& show)
 {
+    for (const Desktop& d : everyDesktop()) {
+        SCOPED_TRACE(d.name);
+        const OnDesktop desktop(d);
+        Forms::discardAll();
+        on_ = &d;
+        show();
+    }
+    on_ = nullptr;
+}
+
+void ReadableOnEveryDesktop::expect(QWidget* form, const QString& name)
+{
+    ASSERT_TRUE(on_) << "expect() belongs inside run()";
+    const Desktop& on = *on_;
     const QString shot = name + QLatin1Char('-') + QLatin1String(on.name);
     expectCaptionsFit(form, shot);
     for (const TextContrast& t : textContrasts(form)) {

@@ -5,6 +5,7 @@
 // platform theme does, before the program's start-up sets its own look.
 #include <QMap>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -28,14 +29,19 @@ public:
     OnDesktop& operator=(const OnDesktop&) = delete;
 };
 
-// Checks a screen on each desktop: no caption, item or title cut (the
-// caption checker), and every text at a contrast no lower than on the light
-// reference and, where the control is enabled, at least 2:1.
+// Shows screens on each desktop in turn and checks what they show: no
+// caption, item or title cut (the caption checker), and every text at a
+// contrast no lower than on the light reference and, where the control is
+// enabled, at least 2:1.
 class ReadableOnEveryDesktop {
 public:
-    void expect(QWidget* form, const QString& name, const Desktop& on);
+    // Runs `show` once per desktop, from fresh windows; `show` builds its
+    // screens and calls expect() on each.
+    void run(const std::function<void()>& show);
+    void expect(QWidget* form, const QString& name);
 
 private:
+    const Desktop* on_ = nullptr;
     // Contrast of each control under the light reference, by screen and place.
     QMap<QString, double> reference_;
 };
