@@ -78,14 +78,6 @@ void setPrevInstanceOverride(int value) { gPrevOverride = value; }
 QString commandLine() { return gCommandLine; }
 void setCommandLine(const QString& text) { gCommandLine = text; }
 
-QFont designFont()
-{
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(9);
-    return f;
-}
-
 void useDesignLook()
 {
     QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));
@@ -105,7 +97,10 @@ void useDesignLook()
             light.setBrush(group, role, standard.brush(group, role));
         }
     QApplication::setPalette(light);
-    QApplication::setFont(designFont());
+    QFont text(QStringLiteral("DejaVu Sans"));
+    text.setStyleHint(QFont::SansSerif);
+    text.setPointSizeF(9);
+    QApplication::setFont(text);
 }
 
 void end(int code)

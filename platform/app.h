@@ -4,7 +4,6 @@
 #include <QString>
 #include <functional>
 
-class QFont;
 class QIcon;
 
 namespace App {
@@ -41,13 +40,12 @@ QIcon icon();
 // The look the windows are laid out for, kept whatever the desktop's colour
 // scheme and font: the Fusion style in its light standard palette (every
 // colour a screen gives a control was chosen against it) and text in the
-// design font. The layout is fixed in twips, so a larger view comes from the
-// screen's scale factor, which enlarges layout and text together. Set once,
-// right after the application object is made.
+// design font, DejaVu Sans at 9 points, the face and size the layout was
+// measured in (a screen's own sizes, as a title's, are set on its controls).
+// The layout is fixed in twips, so a larger view comes from the screen's
+// scale factor, which enlarges layout and text together. Set once, right
+// after the application object is made.
 void useDesignLook();
-// The program's text face: DejaVu Sans at 9 points, the face and size the
-// layout was measured in (a screen's own sizes, as a title's, are set on it).
-QFont designFont();
 
 // Ends the program at once: no other window's unload handler runs and nothing
 // more is saved. Tests install a handler (which typically throws) to observe it.

@@ -1,11 +1,11 @@
 #include "platform/fitting.h"
 
 #include <QComboBox>
-#include <numeric>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include "platform/controls.h"
