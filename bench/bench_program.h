@@ -13,6 +13,7 @@ class BenchProgram {
 public:
     BenchProgram(int& argc, char** argv) : app_(argc, argv)
     {
+        App::useDesignLook();
         App::setPath(dir_.path());
         modZarn::ResetSharedState();
     }

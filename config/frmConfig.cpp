@@ -142,6 +142,7 @@ void FrmConfig::buildFixedControls()
     const int menuHeight = menuBar->sizeHint().height();
     client = new QWidget(this);
     client->setGeometry(0, menuHeight, tw::px(kClientWidth), tw::px(kClientHeight));
+    ctl::setBackColor(client, color::WindowBackground);
     setFixedSize(tw::px(kClientWidth), menuHeight + tw::px(kClientHeight));
     menuBar->setGeometry(0, 0, width(), menuHeight);
 
@@ -340,6 +341,7 @@ void FrmConfig::buildGroup(int g)
                                            e.initial}});
             txtParameter(e.reg)->setAlignment(Qt::AlignRight);
             paramLabel(page, e, editorLeft + textWidth + 30, top + 15, 350)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            ctl::fitList(cbxReset(e.reg)); // its items as created, until a load fills the group's own
             break;
         }
         case Editor::PattTime: {
@@ -460,6 +462,9 @@ void FrmConfig::fillGroupLists(int g)
         else if (e.editor == Editor::Reset)
             fill(cbxReset(e.reg), e.items, e.defaultIndex);
     }
+    TabStrip* strip = tabConfig(g);
+    for (int t = 0; t < strip->Tabs(); ++t)
+        ctl::evenListFonts(strip->page(t));
 }
 
 // Builds the screen for the current group. Every step that needs the group's

@@ -11,6 +11,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    App::useDesignLook();
 
     // The command line behind the program's name, as one text (a quoted file
     // name keeps its quotes for the command-line send to parse).

@@ -5,8 +5,6 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 
 #include "config/frmConfig.h"
 #include "core/dispatch.h"
@@ -16,6 +14,7 @@
 #include "monitor/mdiMonitor.h"
 #include "platform/builders.h"
 #include "platform/clock.h"
+#include "platform/fitting.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
 #include "platform/twips.h"
@@ -66,16 +65,6 @@ void FitHeading(QLabel* heading)
     heading->setFont(f);
 }
 
-// The room a closed drop-down list gives the text it shows.
-int ListTextRoom(const QComboBox* list)
-{
-    QStyleOptionComboBox opt;
-    opt.initFrom(list);
-    opt.editable = false;
-    opt.frame = true;
-    return list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list).width();
-}
-
 // The rows' lists use a fixed-pitch font, so that the columns of the labels
 // line up, at the largest size (up to 8 points) at which the longest label,
 // three address columns, protocol, group, blanks and a 21-character name,
@@ -85,7 +74,7 @@ QFont RowListFont(const QComboBox* list)
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     const QString longest(7 + 21, QLatin1Char('W'));
-    const int room = ListTextRoom(list);
+    const int room = ctl::listTextRoom(list);
     for (double size = 8; size > 5; size -= 0.5) {
         fixed.setPointSizeF(size);
         if (QFontMetrics(fixed).horizontalAdvance(longest) <= room)

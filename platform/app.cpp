@@ -1,5 +1,6 @@
 #include "platform/app.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QPainterPath>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleFactory>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
@@ -74,6 +77,31 @@ void setPrevInstanceOverride(int value) { gPrevOverride = value; }
 
 QString commandLine() { return gCommandLine; }
 void setCommandLine(const QString& text) { gCommandLine = text; }
+
+void useDesignLook()
+{
+    QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (!fusion)
+        return;
+    QApplication::setStyle(fusion);
+    // Every role of every group set, so that nothing falls back to the
+    // desktop's scheme (nor follows it when the desktop changes scheme).
+    const QPalette standard = fusion->standardPalette();
+    QPalette light;
+    for (int g = 0; g < QPalette::NColorGroups; ++g)
+        for (int r = 0; r < QPalette::NColorRoles; ++r) {
+            const auto group = QPalette::ColorGroup(g);
+            const auto role = QPalette::ColorRole(r);
+            if (role == QPalette::NoRole)
+                continue;
+            light.setBrush(group, role, standard.brush(group, role));
+        }
+    QApplication::setPalette(light);
+    QFont text(QStringLiteral("DejaVu Sans"));
+    text.setStyleHint(QFont::SansSerif);
+    text.setPointSizeF(9);
+    QApplication::setFont(text);
+}
 
 void end(int code)
 {

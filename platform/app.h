@@ -37,6 +37,16 @@ void setCommandLine(const QString& text);
 // window, box and dialog of the program wears it.
 QIcon icon();
 
+// The look the windows are laid out for, kept whatever the desktop's colour
+// scheme and font: the Fusion style in its light standard palette (every
+// colour a screen gives a control was chosen against it) and text in the
+// design font, DejaVu Sans at 9 points, the face and size the layout was
+// measured in (a screen's own sizes, as a title's, are set on its controls).
+// The layout is fixed in twips, so a larger view comes from the screen's
+// scale factor, which enlarges layout and text together. Set once, right
+// after the application object is made.
+void useDesignLook();
+
 // Ends the program at once: no other window's unload handler runs and nothing
 // more is saved. Tests install a handler (which typically throws) to observe it.
 [[noreturn]] void end(int code = 0);

@@ -670,8 +670,8 @@ namespace color {
 QColor toQColor(quint32 c)
 {
     if (c & 0x80000000u) {
-        // System colours: only the button face is used by the program.
-        return QApplication::palette().color(QPalette::Button);
+        // System colours: the window background and the button face.
+        return QApplication::palette().color(c == WindowBackground ? QPalette::Base : QPalette::Button);
     }
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }

@@ -108,6 +108,7 @@ constexpr quint32 Red = 0x0000FF;
 constexpr quint32 Yellow = 0x00FFFF;
 constexpr quint32 White = 0xFFFFFF;
 constexpr quint32 ButtonFace = 0x8000000F;
+constexpr quint32 WindowBackground = 0x80000005;
 QColor toQColor(quint32 c);
 } // namespace color
 

@@ -5,7 +5,10 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <algorithm>
+#include <numeric>
 #include <vector>
+
+#include "platform/controls.h"
 
 namespace ctl {
 namespace {
@@ -67,18 +70,32 @@ void shrinkFont(QWidget* w, Fits fits)
 
 } // namespace
 
-void fitList(QComboBox* list)
+int listTextRoom(const QComboBox* list)
 {
-    QWidget* parent = list->parentWidget();
-    if (!parent || list->count() == 0)
-        return;
-    list->ensurePolished();
     QStyleOptionComboBox opt;
     opt.initFrom(list);
     opt.editable = list->isEditable();
-    const int field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list).width();
-    const int chrome = list->width() - field;
-    const int need = widestItem(list, list->font()) + chrome;
+    opt.frame = list->hasFrame();
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list);
+    constexpr int kInset = 1; // each side, where the style draws the chosen item
+    constexpr int kClear = 1;
+    return field.width() - 2 * kInset - kClear;
+}
+
+void fitList(QComboBox* list)
+{
+    QWidget* parent = list->parentWidget();
+    if (!parent)
+        return;
+    list->ensurePolished();
+    // Fitted from its own size each time: a list refilled with shorter items
+    // takes its full size again.
+    if (const QVariant own = list->property("qxOwnFont"); own.isValid())
+        list->setFont(own.value<QFont>());
+    else
+        list->setProperty("qxOwnFont", list->font());
+    const int chrome = list->width() - listTextRoom(list);
+    const int need = list->count() ? widestItem(list, list->font()) + chrome : 0;
     QRect r = list->geometry();
     if (need <= r.width())
         return;
@@ -106,6 +123,52 @@ void fitList(QComboBox* list)
     list->setGeometry(r);
     const int room = r.width() - chrome;
     shrinkFont(list, [&](const QFont& f) { return widestItem(list, f) <= room; });
+}
+
+void evenListFonts(QWidget* parent)
+{
+    std::vector<QComboBox*> lists;
+    for (QObject* o : parent->children())
+        if (auto* l = qobject_cast<QComboBox*>(o))
+            lists.push_back(l);
+    // Columns: lists joined by overlapping spans, one group per column.
+    std::vector<std::size_t> column(lists.size());
+    std::iota(column.begin(), column.end(), std::size_t(0));
+    auto root = [&](std::size_t i) {
+        while (column[i] != i)
+            i = column[i] = column[column[i]];
+        return i;
+    };
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        for (std::size_t j = i + 1; j < lists.size(); ++j) {
+            const QRect a = lists[i]->geometry(), b = lists[j]->geometry();
+            if (a.left() <= b.right() && b.left() <= a.right())
+                column[root(j)] = root(i);
+        }
+    std::vector<qreal> smallest(lists.size(), 1e9);
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        smallest[root(i)] = std::min(smallest[root(i)], lists[i]->font().pointSizeF());
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        QFont f = lists[i]->font();
+        if (f.pointSizeF() > smallest[root(i)]) {
+            f.setPointSizeF(smallest[root(i)]);
+            lists[i]->setFont(f);
+        }
+    }
+}
+
+void evenCaptionFonts(const std::vector<CommandButton*>& row)
+{
+    qreal smallest = 1e9;
+    for (const CommandButton* b : row)
+        smallest = std::min(smallest, b->captionFont().pointSizeF());
+    for (CommandButton* b : row) {
+        QFont f = b->font();
+        if (smallest > 0 && f.pointSizeF() != smallest) {
+            f.setPointSizeF(smallest);
+            b->setFont(f);
+        }
+    }
 }
 
 void fitCentred(QLabel* label)

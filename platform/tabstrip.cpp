@@ -18,6 +18,9 @@ TabStrip::TabStrip(QWidget* parent, const QStringList& captions) : QWidget(paren
         bar_->addTab(c);
         stack_->addWidget(new QWidget);
     }
+    // The strip and its pages are drawn in the button face, whatever the
+    // window they stand on is drawn in.
+    ctl::setBackColor(this, color::ButtonFace);
     current_ = captions.isEmpty() ? -1 : 0;
     connect(bar_, &QTabBar::currentChanged, this, [this](int i) {
         const int previous = current_;

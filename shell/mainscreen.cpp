@@ -5,6 +5,7 @@
 
 #include "platform/app.h"
 #include "platform/builders.h"
+#include "platform/fitting.h"
 #include "platform/twips.h"
 #include "shell/frmCommSetup.h"
 #include "shell/frmRegister.h"
@@ -70,6 +71,24 @@ MainScreen::MainScreen()
     };
     for (const auto& [button, target] : row)
         button->setEnabled(Nav::available(target));
+}
+
+void MainScreen::resizeEvent(QResizeEvent* e)
+{
+    Form::resizeEvent(e);
+    menuBar->resize(width(), menuBar->height());
+}
+
+void MainScreen::showEvent(QShowEvent* e)
+{
+    Form::showEvent(e);
+    // Each screen has placed the row by now.
+    std::vector<CommandButton*> row;
+    for (QPushButton* b : {cmdConfigureController, cmdStatus, cmdFind, cmdGraph, cmdMainMenu, cmdLogging,
+                           cmdSetpoints, cmdMonitor})
+        if (auto* c = qobject_cast<CommandButton*>(b))
+            row.push_back(c);
+    ctl::evenCaptionFonts(row);
 }
 
 void MainScreen::Form_Unload(int& cancel)

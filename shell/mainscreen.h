@@ -49,4 +49,9 @@ public:
     virtual void mnuCommTerm_Click();
     virtual void mnuCommRegister_Click();
     virtual void mnuZarnLink_Click();
+
+protected:
+    // The menu bar spans the window, and the navigation row reads in one font.
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 };

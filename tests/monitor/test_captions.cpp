@@ -1,6 +1,8 @@
 // Every caption of the monitor folder's screens can be read in full, also with
-// the longest texts shown.
+// the longest texts shown, and every text stands out from its ground, on light
+// and dark desktops at every desktop font size.
 #include <QListWidget>
+#include <QScopedValueRollback>
 #include <QTest>
 
 #include "core/deffiles.h"
@@ -14,6 +16,7 @@
 #include "monitor/frmStatus.h"
 #include "monitor/frmViewLog.h"
 #include "support/captions.h"
+#include "support/desktop.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -30,79 +33,96 @@ TEST_F(CaptionTest, LoggingScreensShowTheirCaptionsWhole)
     r.LogDuration = 9999;
     r.LogRate = 9999;
 
-    FrmLogging& f = frmLogging();
-    f.Show();
-    expectCaptionsFit(&f, QStringLiteral("frmLogging"));
-    QListWidget* l = f.lstControls;
-    QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(0)).center());
-    ASSERT_EQ(f.lblNameText->text(), kLongestName);
-    expectCaptionsFit(&f, QStringLiteral("frmLogging-chosen"));
-    f.Hide();
-    frmViewLog().Show();
-    expectCaptionsFit(&frmViewLog(), QStringLiteral("frmViewLog"));
+    ReadableOnEveryDesktop check;
+    check.run([&] {
+        FrmLogging& f = frmLogging();
+        f.Show();
+        check.expect(&f, QStringLiteral("frmLogging"));
+        QListWidget* l = f.lstControls;
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(0)).center());
+        ASSERT_EQ(f.lblNameText->text(), kLongestName);
+        check.expect(&f, QStringLiteral("frmLogging-chosen"));
+        f.Hide();
+        frmViewLog().Show();
+        check.expect(&frmViewLog(), QStringLiteral("frmViewLog"));
+    });
 }
 
 TEST_F(CaptionTest, GraphScreensShowTheirCaptionsWhole)
 {
     gDemoMode = true;
-    FrmGraph& g = frmGraph();
-    g.Show();
-    g.cbxDuration->setListIndex(g.cbxDuration->ListCount() - 1); // never stop: the buffer label shows
-    g.cmdStartSampling->click();
-    g.lblSampleCountText->setText(QStringLiteral("12,799"));
-    g.lblBufferSizeText->setText(QStringLiteral("127,990 Of 128,000"));
-    expectCaptionsFit(&g, QStringLiteral("frmGraph"));
-    g.cmdStopSampling->click();
-    frmGraphCfg().Show();
-    expectCaptionsFit(&frmGraphCfg(), QStringLiteral("frmGraphCfg"));
+    ReadableOnEveryDesktop check;
+    check.run([&] {
+        FrmGraph& g = frmGraph();
+        g.Show();
+        g.cbxDuration->setListIndex(g.cbxDuration->ListCount() - 1); // never stop: the buffer label shows
+        g.cmdStartSampling->click();
+        g.lblSampleCountText->setText(QStringLiteral("12,799"));
+        g.lblBufferSizeText->setText(QStringLiteral("127,990 Of 128,000"));
+        check.expect(&g, QStringLiteral("frmGraph"));
+        g.cmdStopSampling->click();
+        frmGraphCfg().Show();
+        check.expect(&frmGraphCfg(), QStringLiteral("frmGraphCfg"));
+    });
 }
 
 TEST_F(CaptionTest, StatusAndSetpointScreensShowTheirCaptionsWhole)
 {
     copySampleData();
     ReadModelFile();
-    gDemoMode = true; // the demo label shows and the first tick fills the fields
-    FrmStatus& s = frmStatus();
-    s.Show();
-    s.lblModelType->setText(QStringLiteral("QX-4Z, 1/4 DIN 4-Stage Ramp/Soak Controller"));
-    s.lblProcessValueText->setText(QStringLiteral("-1,999,999.0000 °F"));
-    s.lblSetpointText->setText(QStringLiteral("-1,999,999.0000 °F"));
-    s.lblErrorMessageText->setText(
-        QStringLiteral("Address 001:Illegal Data Address response from instrument for register 1029H (4137)"));
-    expectCaptionsFit(&s, QStringLiteral("frmStatus"));
-    s.Hide();
-
     addInstrument("255", "R", 1, kLongestName);
-    gCommOK = true;
-    FrmSetpoints& d = frmSetpoints();
-    d.Show();
-    d.lblAddressText->setText(QStringLiteral("255"));
-    d.lblNameText->setText(kLongestName);
-    for (int k = 0; k < FrmSetpoints::kFields; ++k)
-        d.lblUnits(k)->setText(QStringLiteral(" °F"));
-    for (QWidget* w : std::initializer_list<QWidget*>{d.lblAlm3HiSV, d.lblAlm3LoSV, d.txtSV(5), d.txtSV(6),
-                                                      d.lblUnits(5), d.lblUnits(6)})
-        w->show(); // the alarm-3 fields of the three-alarm model
-    expectCaptionsFit(&d, QStringLiteral("frmSetpoints"));
+    ReadableOnEveryDesktop check;
+    check.run([&] {
+        gDemoMode = true; // the demo label shows and the first tick fills the fields
+        gCommOK = false;
+        FrmStatus& s = frmStatus();
+        s.Show();
+        s.lblModelType->setText(QStringLiteral("QX-4Z, 1/4 DIN 4-Stage Ramp/Soak Controller"));
+        s.lblProcessValueText->setText(QStringLiteral("-1,999,999.0000 °F"));
+        s.lblSetpointText->setText(QStringLiteral("-1,999,999.0000 °F"));
+        s.lblErrorMessageText->setText(
+            QStringLiteral("Address 001:Illegal Data Address response from instrument for register 1029H (4137)"));
+        check.expect(&s, QStringLiteral("frmStatus"));
+        s.Hide();
+
+        gCommOK = true;
+        FrmSetpoints& p = frmSetpoints();
+        p.Show();
+        p.lblAddressText->setText(QStringLiteral("255"));
+        p.lblNameText->setText(kLongestName);
+        for (int k = 0; k < FrmSetpoints::kFields; ++k)
+            p.lblUnits(k)->setText(QStringLiteral(" °F"));
+        for (QWidget* w : std::initializer_list<QWidget*>{p.lblAlm3HiSV, p.lblAlm3LoSV, p.txtSV(5), p.txtSV(6),
+                                                          p.lblUnits(5), p.lblUnits(6)})
+            w->show(); // the alarm-3 fields of the three-alarm model
+        check.expect(&p, QStringLiteral("frmSetpoints"));
+        p.Hide();
+    });
 }
 
 TEST_F(CaptionTest, MonitorShowsItsCaptionsWhole)
 {
     addInstrument("255", "A", 2, kLongestName);
-    mdiMonitor().Show();
-    FrmMonitor& m = frmMonitor();
-    // A row as the poll leaves it with the widest texts it writes.
-    for (int r : {0, 39}) {
-        m.cbxControl(r)->setListIndex(0);
-        m.lblTempText(r)->setText(QStringLiteral("-3,276.8  °F"));
-        m.lblAlm1StatText(r)->setText(QStringLiteral("OFF"));
-        m.lblAlm2StatText(r)->setText(QStringLiteral("OFF"));
-        for (QWidget* w : std::initializer_list<QWidget*>{m.cmdRampCfg(r), m.cmdRampOn(r), m.cmdRampHold(r),
-                                                         m.cmdRampOff(r), m.shpRampSoak(r)})
-            w->show();
-    }
-    // The closed lists show the longest label whole too.
-    expectCaptionsFit(&m, QStringLiteral("frmMonitor"));
+    ReadableOnEveryDesktop check;
+    check.run([&] {
+        mdiMonitor().Show();
+        FrmMonitor& m = frmMonitor();
+        // A row as the poll leaves it with the widest texts it writes.
+        const QScopedValueRollback polling(gMonitorBusy, true);
+        for (int r : {0, 39}) {
+            m.cbxControl(r)->setListIndex(0);
+            m.lblTempText(r)->setText(QStringLiteral("-3,276.8  °F"));
+            m.txtSVText(r)->setText(QStringLiteral("-3,276.8  °F"));
+            m.lblAlm1StatText(r)->setText(QStringLiteral("OFF"));
+            m.lblAlm2StatText(r)->setText(QStringLiteral("OFF"));
+            for (QWidget* w : std::initializer_list<QWidget*>{m.cmdRampCfg(r), m.cmdRampOn(r), m.cmdRampHold(r),
+                                                             m.cmdRampOff(r), m.shpRampSoak(r)})
+                w->show();
+        }
+        m.txtChangeAll->setText(QStringLiteral("-3,276.8  °F"));
+        // The closed lists show the longest label whole too.
+        check.expect(&m, QStringLiteral("frmMonitor"));
+    });
 }
 
 } // namespace

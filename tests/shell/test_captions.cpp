@@ -1,17 +1,24 @@
-// Every caption of the shell's screens can be read in full; the caption check
-// itself finds what is cut.
+// Every caption of the shell's screens can be read in full, and every text
+// stands out from its ground, on light and dark desktops at every desktop
+// font size; the caption check itself finds what is cut.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <functional>
 
 #include "core/deffiles.h"
 #include "core/startup.h"
 #include "core/sysconfig.h"
+#include "config/frmConfig.h"
+#include "monitor/frmGraph.h"
+#include "monitor/frmStatus.h"
 #include "platform/controls.h"
 #include "shell/frmCommSetup.h"
 #include "shell/frmFind.h"
@@ -20,6 +27,7 @@
 #include "shell/frmTerminal.h"
 #include "shell/frmZarnLink.h"
 #include "support/captions.h"
+#include "support/desktop.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -73,15 +81,24 @@ TEST(CaptionCheck, FindsEveryKindOfCutCaption)
     auto* list = new QComboBox(&form);
     list->addItems({QStringLiteral("On"), QStringLiteral("Leave address as is")});
     list->setGeometry(300, 0, 60, 22);
+    // ... an item as wide as the field, shaved by the inset the list draws at ...
+    auto* touching = new QComboBox(&form);
+    touching->addItem(QStringLiteral("Time Proportioning"));
+    touching->setGeometry(300, 30, 60, 22);
+    QStyleOptionComboBox opt;
+    opt.initFrom(touching);
+    const int field =
+        touching->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, touching).width();
+    touching->resize(60 + touching->fontMetrics().horizontalAdvance(touching->itemText(0)) - field, 22);
     // ... and a neighbour lying over a word.
     inBlanks->resize(200, 20);
     for (QWidget* w : form.findChildren<QWidget*>())
         w->show();
     QStringList cut = cutCaptions(&form);
-    ASSERT_EQ(cut.size(), 8) << cut.join(u'\n').toStdString();
+    ASSERT_EQ(cut.size(), 9) << cut.join(u'\n').toStdString();
     for (const char* text : {"\"Instruments\"", "\"  Cancel Search\"", "\"Starting Address To Search:\"",
                              "\"Select Controller Group\"", "\"Modbus\"", "\"Save\"", "msec\": covered by QLineEdit",
-                             "item \"Leave address as is\""})
+                             "item \"Leave address as is\"", "item \"Time Proportioning\""})
         EXPECT_EQ(cut.filter(QLatin1String(text)).size(), 1) << text;
 }
 
@@ -96,12 +113,42 @@ TEST_F(CaptionTest, ShellScreensShowTheirCaptionsWhole)
         {"frmTerminal", [] () -> Form& { return frmTerminal(); }},
     };
     gDemoMode = true; // the demo label shows too
-    for (const auto& [name, form] : screens) {
+    ReadableOnEveryDesktop check;
+    check.run([&] {
+        for (const auto& [name, form] : screens) {
+            SCOPED_TRACE(name);
+            Form& f = form();
+            f.Show();
+            check.expect(&f, QString::fromLatin1(name));
+            f.Hide();
+        }
+    });
+}
+
+// The navigation row of every main screen reads in one font, and the menu
+// bar spans the window however wide the screen is.
+TEST_F(CaptionTest, MainScreensShowOneNavigationFontAndAWholeMenuBar)
+{
+    gDemoMode = true;
+    const std::pair<const char*, std::function<MainScreen&()>> screens[] = {
+        {"frmMain", [] () -> MainScreen& { return frmMain(); }},
+        {"frmStatus", [] () -> MainScreen& { return frmStatus(); }},
+        {"frmFind", [] () -> MainScreen& { return frmFind(); }},
+        {"frmGraph", [] () -> MainScreen& { return frmGraph(); }},
+        {"frmConfig", [] () -> MainScreen& { return frmConfig(); }},
+    };
+    for (const auto& [name, screen] : screens) {
         SCOPED_TRACE(name);
-        Form& f = form();
-        f.Show();
-        expectCaptionsFit(&f, QString::fromLatin1(name));
-        f.Hide();
+        MainScreen& s = screen();
+        s.Show();
+        EXPECT_EQ(s.menuBar->geometry(), QRect(0, 0, s.width(), s.menuBar->height()));
+        QStringList sizes;
+        for (QPushButton* b : {s.cmdConfigureController, s.cmdStatus, s.cmdFind, s.cmdGraph, s.cmdMainMenu,
+                               s.cmdLogging, s.cmdSetpoints, s.cmdMonitor})
+            sizes << QString::number(static_cast<CommandButton*>(b)->captionFont().pointSizeF());
+        sizes.removeDuplicates();
+        EXPECT_EQ(sizes.size(), 1) << sizes.join(u' ').toStdString();
+        s.Hide();
     }
 }
 

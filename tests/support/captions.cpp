@@ -1,13 +1,17 @@
 #include "captions.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +20,7 @@
 #include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
 #include <QTextDocumentFragment>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <optional>
 #include <vector>
@@ -229,20 +234,28 @@ QString shownPart(const QString& item)
     return (hidden < 0 ? item : item.left(hidden)).trimmed();
 }
 
-// The items of a closed list that its field cannot show whole.
-void cutItems(QComboBox* list, QWidget* form, QStringList& cut)
+QRect editField(const QComboBox* list)
 {
     QStyleOptionComboBox opt;
     opt.initFrom(list);
     opt.editable = list->isEditable();
-    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list)
-        & visiblePart(list, form);
+    return list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list);
+}
+
+// The items of a closed list that its field cannot show whole: the style
+// draws the chosen item one pixel inside the field and cuts it off one pixel
+// before the field's end, so an item is whole, and clear of the edge, with
+// a pixel to spare after that.
+void cutItems(QComboBox* list, QWidget* form, QStringList& cut)
+{
+    const QRect field = editField(list) & visiblePart(list, form);
+    const int room = field.width() - 2 - 1;
     const QFontMetrics fm(list->font());
     for (int i = 0; i < list->count(); ++i) {
         const QString text = shownPart(list->itemText(i));
         const int needs = fm.horizontalAdvance(text);
-        if (needs > field.width())
-            cut << QStringLiteral("%1 item \"%2\": needs %3 wide, has %4").arg(describe(list), text).arg(needs).arg(field.width());
+        if (needs > room)
+            cut << QStringLiteral("%1 item \"%2\": needs %3 wide, has %4").arg(describe(list), text).arg(needs).arg(room);
     }
 }
 
@@ -295,4 +308,139 @@ void expectCaptionsFit(QWidget* form, const QString& name)
     const QString file = grabForm(form, name);
     for (const QString& c : cutCaptions(form))
         ADD_FAILURE() << "caption cut on " << file.toStdString() << ": " << c.toStdString();
+}
+
+// ---- contrast ----
+
+namespace {
+
+double luminance(const QColor& c)
+{
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+// The places (in w's coordinates) where `w` draws its text, one list per
+// text a reader tells apart (a list box's items); none when it shows no text.
+std::vector<std::vector<QRect>> textAreas(QWidget* w)
+{
+    if (auto* list = qobject_cast<QComboBox*>(w)) {
+        if (list->isEditable() || list->currentText().trimmed().isEmpty())
+            return {}; // an editable list's text is its line edit's
+        return {{editField(list)}};
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        if (edit->text().trimmed().isEmpty() || edit->echoMode() != QLineEdit::Normal)
+            return {};
+        return {{edit->rect().adjusted(3, 3, -3, -3)}};
+    }
+    if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
+        std::vector<std::vector<QRect>> items;
+        const QAbstractItemModel* model = view->model();
+        const QRect shown = view->viewport()->rect();
+        for (int row = 0; model && row < model->rowCount(view->rootIndex()); ++row) {
+            const QModelIndex i = model->index(row, 0, view->rootIndex());
+            const QRect r = view->visualRect(i) & shown;
+            if (!r.isEmpty() && !i.data().toString().trimmed().isEmpty())
+                items.push_back({r.translated(view->viewport()->pos())});
+        }
+        return items;
+    }
+    const std::optional<Laid> l = layOut(w);
+    if (!l)
+        return {};
+    // The ink with a little of the ground about it.
+    std::vector<QRect> around;
+    for (const QRect& r : l->pieces)
+        around.push_back(r.adjusted(-2, -2, 2, 2) & w->rect());
+    return {around};
+}
+
+// Ground and ink of the pixels of `areas` (form pixels).
+std::pair<QColor, QColor> groundAndInk(const QImage& image, const std::vector<QRect>& areas)
+{
+    QHash<QRgb, int> count;
+    for (const QRect& r : areas)
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (image.rect().contains(x, y))
+                    ++count[image.pixel(x, y) & 0xFFFFFF];
+    QRgb ground = 0;
+    int most = -1;
+    for (auto it = count.cbegin(); it != count.cend(); ++it)
+        if (it.value() > most)
+            most = it.value(), ground = it.key();
+    QRgb ink = ground;
+    double best = 1;
+    for (auto it = count.cbegin(); it != count.cend(); ++it) {
+        const double c = contrastRatio(QColor(ground), QColor(it.key()));
+        if (c > best)
+            best = c, ink = it.key();
+    }
+    return {QColor(ground), QColor(ink)};
+}
+
+QString placeOf(const QWidget* w, const QWidget* form)
+{
+    QStringList path;
+    for (const QWidget* a = w; a && a != form; a = a->parentWidget()) {
+        const QString name = describe(a);
+        int nth = 0;
+        if (const QWidget* p = a->parentWidget())
+            for (const QObject* o : p->children()) {
+                if (o == a)
+                    break;
+                if (auto* s = qobject_cast<const QWidget*>(o); s && describe(s) == name)
+                    ++nth;
+            }
+        path.prepend(nth ? QStringLiteral("%1#%2").arg(name).arg(nth) : name);
+    }
+    return path.join(u'/');
+}
+
+} // namespace
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+std::vector<TextContrast> textContrasts(QWidget* form)
+{
+    form->ensurePolished();
+    const QPixmap grab = form->grab();
+    const QImage image = grab.toImage();
+    const qreal ratio = grab.devicePixelRatio();
+    std::vector<TextContrast> found;
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(form))
+            continue;
+        TextContrast worst{placeOf(w, form), {}, {}, 1e9, w->isEnabled()};
+        for (const std::vector<QRect>& text : textAreas(w)) {
+            std::vector<QRect> pixels;
+            for (const QRect& r : text) {
+                const QRect inForm = QRect(w->mapTo(form, r.topLeft()), r.size()) & form->rect();
+                if (!inForm.isEmpty())
+                    pixels.push_back(QRect((inForm.topLeft() * ratio), inForm.size() * ratio));
+            }
+            if (pixels.empty())
+                continue;
+            // Only what stands on top: another control above it hides it.
+            const QPoint centre = w->mapTo(form, text.front().center());
+            QWidget* top = form->childAt(centre);
+            if (top != w && !w->isAncestorOf(top))
+                continue;
+            const auto [ground, ink] = groundAndInk(image, pixels);
+            const double c = contrastRatio(ground, ink);
+            if (c < worst.ratio)
+                worst.text = ink, worst.ground = ground, worst.ratio = c;
+        }
+        if (worst.ratio < 1e9)
+            found.push_back(worst);
+    }
+    return found;
 }

@@ -3,8 +3,10 @@
 // hidden ones too) laid out as its control draws it, and reported when it
 // needs more room than it has or runs past a frame or the form; and every
 // item of its lists that the closed list cannot show whole.
+#include <QColor>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class QWidget;
 
@@ -16,3 +18,22 @@ QString grabForm(QWidget* form, const QString& name = QString());
 
 // Grabs the form, then fails the running test with one message per cut caption.
 void expectCaptionsFit(QWidget* form, const QString& name = QString());
+
+// A text as a reader meets it on the drawn form: the colour of its ink and
+// the colour it stands on, as a grab of the form shows them.
+struct TextContrast {
+    QString control; // the control's place on its form, as "client/cbxParameter#12"
+    QColor text;
+    QColor ground;
+    double ratio = 1;
+    bool enabled = true;
+};
+
+// The contrast ratio of two colours by their relative luminance (1 to 21).
+double contrastRatio(const QColor& a, const QColor& b);
+
+// Every text `form` shows on screen and uncovered (labels, fields, lists,
+// buttons, check and option boxes, frames), measured on one grab of it: the
+// ground is the colour most of the text's box shows, the ink the colour
+// that stands out most from it. A list counts its worst item.
+std::vector<TextContrast> textContrasts(QWidget* form);

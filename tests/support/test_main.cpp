@@ -1,11 +1,14 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/app.h"
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                      : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    App::useDesignLook(); // as the program starts
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

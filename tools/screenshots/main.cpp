@@ -17,6 +17,7 @@ int main(int argc, char** argv)
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    App::useDesignLook();
     if (argc != 3) {
         std::fprintf(stderr, "usage: config-screenshots <data folder> <output folder>\n");
         return 2;
