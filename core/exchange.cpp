@@ -236,6 +236,8 @@ bool ModbusEntry(int group, int userReg, QString& ErrText, int& ErrCode, int add
     x.reg = reg;
     if (!gCommOK)
         return PortReady(x.prefix(), ErrText, ErrCode);
+    if (!AddressAccepted(group, address, ErrText, ErrCode))
+        return false;
     if (reg < 1) {
         ErrCode = -1;
         ErrText = x.prefix() + QStringLiteral(":Invalid Modbus Register >") + x.regText();
