@@ -105,6 +105,38 @@ TEST_F(RegisterTest, NothingIsSentForAWrongPasswordABadAddressOrProtocol)
     EXPECT_EQ(sim_.requests().size(), 1u);
 }
 
+// Typed over the preset, an address that is no instrument's (though its low
+// byte may be one) is refused for reads and writes alike; nothing is sent.
+TEST_F(RegisterTest, TypedAddressesOffTheLineSendNothing)
+{
+    const char* const kGroup0 = ":Invalid instrument address, it must be 01 to FF";
+    const char* const kDecimal = ":Invalid instrument address, it must be 001 to 255";
+    const std::tuple<int, const char*, const char*, const char*> rows[] = {
+        {1, "R", "257", kDecimal}, {1, "R", "256", kDecimal}, {1, "R", "300", kDecimal},
+        {1, "R", "-1", kDecimal},  {1, "R", "0", kDecimal},   {2, "A", "300", kDecimal},
+        {0, "R", "133", kGroup0},  {0, "R", "1FF", kGroup0},  {0, "Z", "0", kGroup0},
+    };
+    for (const auto& [group, protocol, typed, message] : rows) {
+        SCOPED_TRACE(std::string(protocol) + std::to_string(group) + " " + typed);
+        FrmRegister& f = open(group, protocol);
+        ASSERT_TRUE(typeByKeys(f.cbxAddress, typed));
+        EXPECT_EQ(f.cbxAddress->currentText(), typed);
+        f.txtRegisterNumber->setText(group == 0 ? "2" : "1000");
+        f.txtPassword->setText("QX3admin");
+        f.txtValue->setText("5");
+        f.cmdRead->click();
+        EXPECT_EQ(f.lblErrorMessageText->text(), QString("Address ") + typed + message);
+        EXPECT_TRUE(f.txtValue->text().isEmpty());
+        f.txtValue->setText("5");
+        f.lblErrorMessageText->clear();
+        f.cmdWrite->click();
+        EXPECT_EQ(f.lblErrorMessageText->text(), QString("Address ") + typed + message);
+        f.cmdClose->click();
+    }
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_TRUE(sim_.requests().empty());
+}
+
 TEST_F(RegisterTest, ReopeningRestoresWithinTheSameGroup)
 {
     FrmRegister& f = open(1, "R");

@@ -1,4 +1,6 @@
 // "Zarn Link" access against the instrument simulator.
+#include <QPushButton>
+
 #include "shell/frmZarnLink.h"
 #include "tool_line.h"
 
@@ -87,6 +89,39 @@ TEST_F(ZarnLinkToolTest, AddressesOutsideTheLineAndDemoModeSendNothing)
     // The first request that reaches the line is this good read.
     f.cmdRead->click();
     EXPECT_EQ(sim_.requests().size(), 1u);
+}
+
+// What is typed into the address box replaces the preset "32"; an address
+// that is no instrument's sends nothing and says so, without an error box.
+TEST_F(ZarnLinkToolTest, TypedAddressesReplaceThePresetAndOffTheLineSendNothing)
+{
+    const char* const typedAddresses[] = {"100", "1FF", "0", "-1", "133", "FFFF"};
+    for (const char* typed : typedAddresses) {
+        SCOPED_TRACE(typed);
+        gZarnLinkLastAddress.clear();
+        FrmZarnLink& f = open();
+        ASSERT_EQ(f.cbxAddress->currentText(), "32");
+        ASSERT_TRUE(typeByKeys(f.cbxAddress, typed));
+        EXPECT_EQ(f.cbxAddress->currentText(), typed);
+        f.txtPassword->setText("QX3admin");
+        f.txtValue->setText("5");
+        for (QPushButton* action : {static_cast<QPushButton*>(f.cmdRead), static_cast<QPushButton*>(f.cmdWrite)}) {
+            f.lblErrorMessageText->clear();
+            action->click();
+            EXPECT_EQ(f.lblErrorMessageText->text(),
+                      QString("Address %1:Invalid instrument address, it must be 01 to FF").arg(typed));
+        }
+        EXPECT_EQ(boxes_.count(), 0);
+        f.cmdClose->click();
+    }
+    EXPECT_TRUE(sim_.requests().empty());
+
+    // The box typed into at its first field is read as typed: 33 is 51.
+    gZarnLinkLastAddress.clear();
+    FrmZarnLink& f = open();
+    ASSERT_TRUE(typeByKeys(f.cbxAddress, "33"));
+    f.cmdRead->click();
+    EXPECT_EQ(lastRequest(), "\x02Z3300C6\x03");
 }
 
 TEST_F(ZarnLinkToolTest, TraceStartsAnewAt16000Characters)
