@@ -258,7 +258,7 @@ bool InvalidRegisterType(const Exchange& x, int regType, QString& ErrText, int& 
 QByteArray RequestHead(const Exchange& x, int group, int reg)
 {
     QByteArray bytes;
-    bytes.append(char(x.address & 0xFF));
+    bytes.append(char(x.address)); // 1..255: the entry has refused any other
     bytes.append(char(x.function));
     PutWord(bytes, group == 0 ? reg - 1 : reg);
     return bytes;

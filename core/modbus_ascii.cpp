@@ -1,6 +1,7 @@
 // Modbus ASCII: frames of hexadecimal pairs between ":" and CR LF with an LRC,
 // one exchange per call, at most two attempts, exception replies at once.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "core/exchange.h"
@@ -32,14 +33,9 @@ const QString kBadLrc = QStringLiteral(":Checksum error from instrument at regis
 // -1 for any other character or none.
 int Digit(const QByteArray& reply, int pos)
 {
-    const int c = pos >= 1 && pos <= reply.size() ? static_cast<unsigned char>(reply[pos - 1]) : 0;
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    if (pos < 1 || pos > reply.size() || !std::isxdigit(static_cast<unsigned char>(reply[pos - 1])))
+        return -1;
+    return QByteArray(1, reply[pos - 1]).toInt(nullptr, 16);
 }
 
 // The byte spelled by the pair at `pos` (counted from 1); -1 when the pair
