@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <array>
 
@@ -606,7 +607,10 @@ void FrmConfig::AskIfDiscardChanges(int& cancel)
 void FrmConfig::SetupFormFields()
 {
     int current = 0;
-    const QScopedValueRollback loading(Loading, true);
+    // The pass ends with Loading cleared, whatever it was when it began: its
+    // callers have finished filling controls by the time they lay them out.
+    Loading = true;
+    const auto done = qScopeGuard([this] { Loading = false; });
     const auto routine = [&] { return QStringLiteral("frmConfig.SetupFormFields, Parameter >") + GStr(current); };
     ctl::guard(this, routine, [&] {
         const int g = gControllerGroup;

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QStringList>
+#include <cmath>
 #include <vector>
 
 #include "config/frmConfig.h"
@@ -156,17 +157,21 @@ double NumberItem(const QString& item)
 }
 
 // The register of a data line: hexadecimal before a final "H" in any group,
-// else decimal.
-int RegisterItem(const QString& item)
+// else decimal. `current` names the line's register as soon as it has been
+// read, so that a register out of range is reported by its own number.
+int RegisterItem(const QString& item, int& current)
 {
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]+H$"));
-    int reg = 0;
+    double number = 0;
     if (!item.endsWith(u'H'))
-        reg = rt::CInt(NumberItem(item));
+        number = NumberItem(item);
     else if (hex.match(item).hasMatch())
-        reg = rt::CInt(rt::Val(QStringLiteral("&H") + item.chopped(1)));
+        number = rt::Val(QStringLiteral("&H") + item.chopped(1));
     else
         rt::raise(rt::ErrTypeMismatch);
+    if (std::fabs(number) < 1e9)
+        current = int(rt::RoundHalfEven(number));
+    const int reg = rt::CInt(number);
     if (reg < 0 || reg > kMaxRegister)
         rt::raise(rt::ErrSubscript);
     return reg;
@@ -231,7 +236,7 @@ ParamFile ReadParamFile(const QString& fileName, int g, int& current)
             continue;
         current = 0;
         const QStringList items = SplitItems(line);
-        current = RegisterItem(items[0]);
+        current = RegisterItem(items[0], current);
         if (items.size() != 2)
             rt::raise(items.size() < 2 ? rt::ErrInputPastEnd : rt::ErrTypeMismatch);
         p.lines.push_back({current, rt::CSng(NumberItem(items[1]))});

@@ -49,7 +49,7 @@ void Refuse(QString& ErrText, int& ErrCode, int group, int address, const QStrin
     ErrText = AddressPrefix(group, address) + message;
 }
 
-// Checks group and protocol code in that order. A known code that leads
+// Checks group, protocol code and address in that order. A known code that leads
 // nowhere for the group is refused like an unknown one: returning without an
 // error result would let a caller that started from success take its stale
 // value for a good read.
@@ -67,7 +67,9 @@ bool CheckGroupAndProtocol(int Group, const QString& ProtocolCode, QString& ErrT
                QStringLiteral(":Invalid protocol code >") + ProtocolCode);
         return false;
     }
-    return true;
+    // Before the register checks: their refusals (code 2, "not available")
+    // would let a caller pass over an address that reaches no instrument.
+    return AddressAccepted(Group, Address, ErrText, ErrCode);
 }
 
 // Bits 6 and 7 of a "Zarn Link" raw value (0..3).
@@ -405,6 +407,8 @@ void ReadProcessValue(int Group, const QString& ProtocolCode, QString& ErrText, 
                QStringLiteral(":Invalid controller group >") + QString::number(Group));
         return;
     }
+    if (!AddressAccepted(0, Address, ErrText, ErrCode))
+        return;
 
     if (ProtocolCode == QLatin1String("Z")) {
         if (!InTableRange(Register)) {

@@ -236,6 +236,8 @@ bool ModbusEntry(int group, int userReg, QString& ErrText, int& ErrCode, int add
     x.reg = reg;
     if (!gCommOK)
         return PortReady(x.prefix(), ErrText, ErrCode);
+    if (!AddressAccepted(group, address, ErrText, ErrCode))
+        return false;
     if (reg < 1) {
         ErrCode = -1;
         ErrText = x.prefix() + QStringLiteral(":Invalid Modbus Register >") + x.regText();
@@ -256,7 +258,7 @@ bool InvalidRegisterType(const Exchange& x, int regType, QString& ErrText, int& 
 QByteArray RequestHead(const Exchange& x, int group, int reg)
 {
     QByteArray bytes;
-    bytes.append(char(x.address & 0xFF));
+    bytes.append(char(x.address)); // 1..255: the entry has refused any other
     bytes.append(char(x.function));
     PutWord(bytes, group == 0 ? reg - 1 : reg);
     return bytes;

@@ -162,7 +162,8 @@ bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& fra
                QByteArray& reply, QString& ErrText, int& ErrCode);
 
 // Entry of a Modbus read: clears the outputs, then ends the call (false) in
-// demo mode, when the port is not open, when the register is below 1 or when
+// demo mode, when the port is not open, when the address is off the line
+// (AddressAccepted), when the register is below 1 or when
 // the register type is none of 1..5. Otherwise fills the exchange (function
 // 1..4 as the type, 5: 103) and `bytes` with the request before its check:
 // address, function, register field and count.

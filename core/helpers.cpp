@@ -37,13 +37,34 @@ int AddressToNumber(int Group, const QString& AddressText)
 
 QString AddressToText(int Group, int Address)
 {
-    if (Group == 0)
-        return Hex2(Address);
+    if (Group == 0) {
+        if (Address >= 0 && Address <= 255)
+            return Hex2(Address);
+        // The 16-bit pattern the address was read from, all of it.
+        return QString::number(quint16(Address & 0xFFFF), 16).toUpper();
+    }
     const QString digits = QStringLiteral("%1").arg(std::abs(Address), 3, 10, QLatin1Char('0'));
     return Address < 0 ? QLatin1Char('-') + digits : digits;
 }
 
 QString AddressPrefix(int Group, int Address) { return QStringLiteral("Address ") + AddressToText(Group, Address); }
+
+bool AddressOnLine(int Address) { return Address >= 1 && Address <= 255; }
+
+QString AddressRangeText(int Group, const QString& AddressText)
+{
+    return QStringLiteral("Address ") + AddressText + QStringLiteral(":Invalid instrument address, it must be ")
+        + (Group == 0 ? QStringLiteral("01 to FF") : QStringLiteral("001 to 255"));
+}
+
+bool AddressAccepted(int Group, int Address, QString& ErrText, int& ErrCode)
+{
+    if (AddressOnLine(Address))
+        return true;
+    ErrCode = -1;
+    ErrText = AddressRangeText(Group, AddressToText(Group, Address));
+    return false;
+}
 
 void ModelFromRegisterValue(int Group, float Code, QString& ModelID, QString& TypeCaption,
                             int& ModelIndex, QString& ModelName)

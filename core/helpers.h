@@ -15,10 +15,21 @@ QString Hex4(float V);
 // Address text to number: hexadecimal in group 0, decimal otherwise; 0 when
 // the text holds no number. Raises an overflow beyond 16 bits.
 int AddressToNumber(int Group, const QString& AddressText);
-// "32" in group 0, "050" in groups 1 and 2.
+// "32" in group 0, "050" in groups 1 and 2. A group-0 number outside 0..255
+// keeps all its hexadecimal digits ("1FF", -1 "FFFF"), so a text never names
+// the instrument whose address is its low byte.
 QString AddressToText(int Group, int Address);
 // The head of every failure text of an exchange: "Address 32", "Address 050".
 QString AddressPrefix(int Group, int Address);
+
+// An address a request can carry: 1..255 (0 would reach every instrument).
+bool AddressOnLine(int Address);
+// "Address <text>:Invalid instrument address, it must be 01 to FF" (group 0)
+// or "... 001 to 255".
+QString AddressRangeText(int Group, const QString& AddressText);
+// Every read and write checks its address with this before anything is sent:
+// an address off the line gives ErrCode -1 and the range text (false).
+bool AddressAccepted(int Group, int Address, QString& ErrText, int& ErrCode);
 
 // Model register value (first character in the high byte) to model ID, and
 // the model's type caption, slot (0 = unknown) and name from the model table.

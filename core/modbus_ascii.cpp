@@ -1,5 +1,7 @@
 // Modbus ASCII: frames of hexadecimal pairs between ":" and CR LF with an LRC,
 // one exchange per call, at most two attempts, exception replies at once.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "core/exchange.h"
@@ -27,16 +29,38 @@ using namespace xchg;
 const QString kReplyShort = QStringLiteral(":Response too short from instrument at register");
 const QString kBadLrc = QStringLiteral(":Checksum error from instrument at register");
 
-// A reply digit: letters above "9" count from 10 at "A", so replies are
-// expected in upper case.
+// A reply's hexadecimal digit at `pos` (counted from 1), in either case;
+// -1 for any other character or none.
 int Digit(const QByteArray& reply, int pos)
 {
-    const int c = pos >= 1 && pos <= reply.size() ? static_cast<unsigned char>(reply[pos - 1]) : 0;
-    return c > '9' ? c - 55 : c - 48;
+    if (pos < 1 || pos > reply.size() || !std::isxdigit(static_cast<unsigned char>(reply[pos - 1])))
+        return -1;
+    return QByteArray(1, reply[pos - 1]).toInt(nullptr, 16);
 }
 
-// The byte spelled by the pair at `pos` (counted from 1).
-int PairAt(const QByteArray& reply, int pos) { return 16 * Digit(reply, pos) + Digit(reply, pos + 1); }
+// The byte spelled by the pair at `pos` (counted from 1); -1 when the pair
+// is no hexadecimal byte. Replies are compared and summed by these bytes,
+// never by their characters, so the case of the digits does not count.
+int PairAt(const QByteArray& reply, int pos)
+{
+    const int high = Digit(reply, pos), low = Digit(reply, pos + 1);
+    return high < 0 || low < 0 ? -1 : 16 * high + low;
+}
+
+// The LRC byte of `bytes`.
+int LrcByte(const QByteArray& bytes) { return ModbusLRC(bytes).toInt(nullptr, 16); }
+
+// True when the pairs of `reply` from `pos` spell the bytes that `request`
+// carries from the same position (a request is always upper case).
+bool EchoesBytes(const QByteArray& reply, const QByteArray& request, int pos, int pairs)
+{
+    for (int k = 0; k < pairs; ++k) {
+        const int at = pos + 2 * k;
+        if (PairAt(reply, at) < 0 || PairAt(reply, at) != PairAt(request, at))
+            return false;
+    }
+    return true;
+}
 
 QByteArray Pair(int v) { return Hex2(v).toLatin1(); }
 
@@ -54,12 +78,12 @@ Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
         return {Attempt::Failed, kTooLong};
     if (got != Collect::Complete)
         return {Attempt::Failed, reply.isEmpty() ? kNoResponse : kTooShort};
-    if (reply.mid(1, 2) != x.request.mid(1, 2))
+    if (!EchoesBytes(reply, x.request, 2, 1))
         return {Attempt::Failed, kBadAddress};
     if (reply.size() >= 9 && reply[3] == '8' && reply[4] >= '0' && reply[4] <= '9'
         && reply[4] - '0' == x.function)
-        return {Attempt::Refused, {}, Digit(reply, 7)};
-    if (reply.mid(3, 2) != x.request.mid(3, 2))
+        return {Attempt::Refused, {}, std::max(Digit(reply, 7), 0)};
+    if (!EchoesBytes(reply, x.request, 4, 1))
         return {Attempt::Failed, kBadCode};
     const QString msg = x.check(reply);
     return {msg.isEmpty() ? Attempt::Good : Attempt::Failed, msg};
@@ -101,14 +125,19 @@ void ModbusRead_A(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
         x.check = [&](const QByteArray& r) -> QString {
             if (r.size() < 2 * dataBytes + 9)
                 return kReplyShort;
+            // The LRC is over the bytes the pairs spell; a pair that spells
+            // none is noise on the line.
             QByteArray summed;
-            summed.append(char(Address & 0xFF));
+            summed.append(char(Address));
             summed.append(char(x.function));
-            summed.append(char(PairAt(r, 6)));
-            for (int k = 0; k < dataBytes; ++k)
-                summed.append(char(PairAt(r, 8 + 2 * k)));
+            for (int k = 0; k <= dataBytes; ++k) {
+                const int b = PairAt(r, 6 + 2 * k);
+                if (b < 0)
+                    return kBadLrc;
+                summed.append(char(b));
+            }
             items = UnpackItems(bits, Count, [&](int k) { return PairAt(r, 8 + 2 * k); });
-            if (r.mid(7 + 2 * dataBytes, 2) != ModbusLRC(summed))
+            if (PairAt(r, 8 + 2 * dataBytes) != LrcByte(summed))
                 return kBadLrc;
             return {};
         };
@@ -140,14 +169,15 @@ void ModbusWrite_A(int Group, int UserReg, QString& ErrText, int& ErrCode, int A
         }
         x.request = Frame(bytes);
         x.check = [&](const QByteArray& r) -> QString {
-            if (r.mid(5, 4) != x.request.mid(5, 4))
+            if (!EchoesBytes(r, x.request, 6, 2))
                 return kBadRegister;
-            if (r.mid(9, 4) != x.request.mid(9, 4))
+            if (!EchoesBytes(r, x.request, 10, 2))
                 return kBadCount;
+            // Address to data are known good pairs by now.
             QByteArray summed;
             for (int pos = 2; pos <= 12; pos += 2)
                 summed.append(char(PairAt(r, pos)));
-            if (r.mid(13, 2) != ModbusLRC(summed))
+            if (PairAt(r, 14) != LrcByte(summed))
                 return kBadLrc;
             return {};
         };

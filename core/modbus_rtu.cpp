@@ -95,7 +95,7 @@ void ModbusRead_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int Ad
         const int dataBytes = bits ? (Count + 7) / 8 : 2 * Count;
         x.check = [&](const QByteArray& r) -> QString {
             if (!CrcMatches(r)) return kBadCrc;
-            if (ByteAt(r, 1) != (Address & 0xFF)) return kBadAddress;
+            if (ByteAt(r, 1) != Address) return kBadAddress;
             if (ByteAt(r, 2) != x.function) return kBadCode;
             if (ByteAt(r, 3) != dataBytes) return kBadByteCount;
             return {};
@@ -134,7 +134,7 @@ void ModbusWrite_R(int Group, int UserReg, QString& ErrText, int& ErrCode, int A
         request.append(ModbusCRC16(request));
         x.check = [&](const QByteArray& r) -> QString {
             if (!CrcMatches(r)) return kBadCrc;
-            if (ByteAt(r, 1) != (Address & 0xFF)) return kBadAddress;
+            if (ByteAt(r, 1) != Address) return kBadAddress;
             if (ByteAt(r, 2) != x.function) return kBadCode;
             if (r.mid(2, 2) != request.mid(2, 2)) return kBadRegister;
             if (r.mid(4, 2) != request.mid(4, 2)) return kBadCount;

@@ -27,6 +27,31 @@ double RecordNumber(rt::InputFile& f)
     return rt::Val(item);
 }
 
+// Raises an error naming the first value that would not read back as written.
+void CheckStorable()
+{
+    const auto refuse = [](const QString& what, const QString& why) {
+        rt::raise(rt::ErrIllegalCall, QStringLiteral("The ") + what + QStringLiteral(" cannot be stored: it holds ")
+                                          + why);
+    };
+    const QString lineEnd = QStringLiteral("a line end");
+    const QString itemBreak = QStringLiteral("a line end, a comma or a leading double quote");
+    if (!IsStorableText(gParity))
+        refuse(QStringLiteral("parity"), itemBreak);
+    if (!IsStorableText(gProtocolCode))
+        refuse(QStringLiteral("protocol code"), itemBreak);
+    if (!IsStorableLine(gViewApp))
+        refuse(QStringLiteral("log viewer program"), lineEnd);
+    if (!IsStorableLine(gDefaultFolder))
+        refuse(QStringLiteral("data folder"), lineEnd);
+    for (const InstrumentRecord& r : gInstruments) {
+        if (!IsStorableText(r.Address) || !IsStorableText(r.Name) || !IsStorableText(r.Protocol))
+            refuse(QStringLiteral("instrument ") + r.Address.simplified() + QStringLiteral(" ")
+                       + r.Name.simplified(),
+                   itemBreak);
+    }
+}
+
 } // namespace
 
 QString SystemConfigFileName()
@@ -34,9 +59,15 @@ QString SystemConfigFileName()
     return gKT9PMode ? QStringLiteral("KT9-P.cfg") : QStringLiteral("Quinrex3.cfg");
 }
 
+bool IsStorableLine(const QString& text)
+{
+    return !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'));
+}
+
 bool IsStorableText(const QString& text)
 {
-    return !text.contains(QLatin1Char(',')) && !text.startsWith(QLatin1Char('"'));
+    return IsStorableLine(text) && !text.contains(QLatin1Char(','))
+        && !rt::LTrim(text).startsWith(QLatin1Char('"'));
 }
 
 QString CommSettingsString()
@@ -49,6 +80,7 @@ void SaveSystemConfig()
 {
     const QString name = SystemConfigFileName();
     try {
+        CheckStorable();
         rt::OutputFile f(App::file(name), rt::OutputFile::Replace);
         f.printNumberLine(gCommPort);
         f.printSingleLine(gBaudRate);

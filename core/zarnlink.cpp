@@ -115,8 +115,8 @@ QByteArray Request(int address, const QByteArray& body)
 }
 
 // Entry of every read and write: clears the outputs, then ends the call
-// (false) in demo mode, when the port is not open or when the command is
-// negative (`invalid` and the command). Otherwise fills `prefix` and returns
+// (false) in demo mode, when the port is not open, when the address is off
+// the line or when the command is negative (`invalid` and the command). Otherwise fills `prefix` and returns
 // true; `cmdRef` names the command in decimal and hexadecimal.
 bool ZarnEntry(QString& ErrText, int& ErrCode, QByteArray& Reply, int address, int cmd,
                const QString& invalid, QString& prefix, QString& cmdRef)
@@ -128,6 +128,8 @@ bool ZarnEntry(QString& ErrText, int& ErrCode, QByteArray& Reply, int address, i
         return false;
     prefix = AddressPrefix(0, address);
     if (!PortReady(prefix, ErrText, ErrCode))
+        return false;
+    if (!AddressAccepted(0, address, ErrText, ErrCode))
         return false;
     cmdRef = rt::Str(cmd) + QStringLiteral(" (") + Hex4(float(cmd)) + QStringLiteral(")");
     if (cmd < 0) {

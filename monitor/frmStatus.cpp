@@ -174,6 +174,9 @@ FrmStatus::FrmStatus() : tmrPoll(1000, [this] { tmrPoll_Timer(); }, this)
     lblErrorMessageText->setStyleSheet(QStringLiteral("color: #a00000"));
 
     cbxAddress->Click = [this] { cbxAddress_Click(); };
+    // A typed address is a new choice as much as a picked one: nothing of the
+    // instrument shown before may stand beside it.
+    cbxAddress->Change = [this] { cbxAddress_Click(); };
     tmrPoll.setRoutine(QStringLiteral("frmStatus.tmrPoll_Timer"));
 }
 

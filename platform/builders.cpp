@@ -41,6 +41,10 @@ ComboBox* comboBox(QWidget* parent, const QString& name, int left, int top, int 
     if (editable) {
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
+        // The box holds what was typed: completing "1" to the first entry
+        // that starts with it ("100") would reach another instrument than
+        // the one the user means.
+        c->setCompleter(nullptr);
     }
     return c;
 }

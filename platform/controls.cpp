@@ -577,6 +577,13 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent)
     });
 }
 
+void ComboBox::focusInEvent(QFocusEvent* e)
+{
+    QComboBox::focusInEvent(e);
+    if (isEditable() && lineEdit() && e->reason() != Qt::MouseFocusReason)
+        lineEdit()->selectAll();
+}
+
 void ComboBox::setListIndex(int i)
 {
     if (i < -1 || i >= count())

@@ -218,6 +218,13 @@ public:
     std::function<void()> Click;
     std::function<void()> Change;
 
+protected:
+    // An editable list taking the focus by keyboard, by its window or after
+    // its list closes holds its whole text selected, so what is typed
+    // replaces a preset text instead of joining it ("32" then "100" is
+    // "100", not "32100"). A click puts the caret where it was clicked.
+    void focusInEvent(QFocusEvent* e) override;
+
 private:
     bool quiet_ = false;
 };

@@ -20,10 +20,7 @@ void FillAddressCombo(QComboBox* Combo, bool HexMode, bool SetDefault)
 
 int GetComboAddress(QComboBox* Combo)
 {
-    const QString text = Combo->currentText();
-    if (gControllerGroup == 0)
-        return rt::CInt(rt::Val(QStringLiteral("&H") + text));
-    return rt::CInt(rt::Val(text));
+    return AddressToNumber(gControllerGroup, Combo->currentText());
 }
 
 } // namespace modZarn

@@ -572,8 +572,9 @@ void FrmCommSetup::cmdDefaultFolder_Click()
     r.filter = QStringLiteral("Folders");
     r.initialDir = FilePath(txtDefaultFolder->text());
     const QString folder = fd::ask(r, this);
-    // Cancel leaves the field as it was.
-    if (folder.isEmpty())
+    // Cancel leaves the field as it was, and so does a folder the settings
+    // cannot keep.
+    if (folder.isEmpty() || !pathStorable(folder, true))
         return;
     const bool ends = folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'));
     txtDefaultFolder->setText(ends ? folder : folder + QLatin1Char('/'));
@@ -589,15 +590,33 @@ void FrmCommSetup::cmdViewApp_Click()
     r.initialDir = FilePath(txtViewApp->text());
     r.initialName = NameOfFile(txtViewApp->text());
     const QString program = fd::ask(r, this);
-    if (program.isEmpty())
+    if (program.isEmpty() || !pathStorable(program, false))
         return;
     txtViewApp->setText(program);
+}
+
+bool FrmCommSetup::pathStorable(const QString& path, bool folder)
+{
+    if (IsStorableLine(path))
+        return true;
+    if (folder)
+        mb::MsgBox(QStringLiteral("The name of the folder holds a line end, which the settings file cannot "
+                                  "keep.  Please choose or rename another folder for the log files."),
+                   mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Folder"), this);
+    else
+        mb::MsgBox(QStringLiteral("The path of the program holds a line end, which the settings file cannot "
+                                  "keep.  Please choose another program to view the logs."),
+                   mb::OKOnly | mb::Exclamation, QStringLiteral("Invalid Program"), this);
+    return false;
 }
 
 void FrmCommSetup::cmdCancel_Click() { Unload(); }
 
 void FrmCommSetup::cmdOK_Click()
 {
+    // A pasted line end reaches the fields without the dialogs.
+    if (!pathStorable(txtViewApp->text(), false) || !pathStorable(txtDefaultFolder->text(), true))
+        return;
     if (gInstruments.LoggingActive) {
         const int answer = mb::MsgBox(
             QStringLiteral("Warning: logging session(s) are currently in progress - changing the system "

@@ -91,6 +91,10 @@ private:
     // Takes the fields into the shared state, saves the settings and
     // reopens the port.
     void commit();
+    // False, after telling the user, when the viewer path or the data
+    // folder (`folder`) holds a line end, which the settings file cannot
+    // keep on its one line.
+    bool pathStorable(const QString& path, bool folder);
 };
 
 FrmCommSetup& frmCommSetup();

@@ -109,21 +109,10 @@ void FrmRegister::Form_Unload(int& cancel)
 
 bool FrmRegister::nativeNumbering() const { return gControllerGroup != 0 && !optUseNative(1)->isChecked(); }
 
-bool FrmRegister::instrumentAddress(int& address)
-{
-    address = GetComboAddress(cbxAddress);
-    if (address >= 1 && address <= 255)
-        return true;
-    // 0 would reach every instrument on the line at once, anything above 255
-    // is no address at all: nothing is sent.
-    lblErrorMessageText->setText(tool::AddressRangeText(gControllerGroup, cbxAddress->currentText()));
-    return false;
-}
-
 void FrmRegister::cmdRead_Click()
 {
     int address = 0;
-    const bool addressOk = instrumentAddress(address);
+    const bool addressOk = instrumentAddress(gControllerGroup, address);
     txtValue->clear();
     if (!addressOk)
         return;
@@ -160,7 +149,7 @@ void FrmRegister::cmdWrite_Click()
     if (!tool::PasswordAccepted(txtPassword, this))
         return;
     int address = 0;
-    if (!instrumentAddress(address))
+    if (!instrumentAddress(gControllerGroup, address))
         return;
     const float value = rt::CSng(rt::Val(txtValue->text()));
     QString errText;

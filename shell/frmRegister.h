@@ -20,9 +20,6 @@ public:
 
 private:
     bool nativeNumbering() const;
-    // The address of the box, or false with the error text shown when it is
-    // no single instrument's address.
-    bool instrumentAddress(int& address);
 };
 
 FrmRegister& frmRegister();

@@ -65,16 +65,6 @@ void FrmZarnLink::Form_Unload(int& cancel)
     gZarnLinkLastCommand = txtCommand->text();
 }
 
-bool FrmZarnLink::instrumentAddress(int& address)
-{
-    address = rt::CInt(rt::Val(QStringLiteral("&H") + cbxAddress->currentText()));
-    if (address >= 1 && address <= 255)
-        return true;
-    // 00 reaches every instrument on the line at once; nothing is sent.
-    lblErrorMessageText->setText(tool::AddressRangeText(0, cbxAddress->currentText()));
-    return false;
-}
-
 void FrmZarnLink::trace(const QByteArray& reply)
 {
     constexpr char STX = 2;
@@ -94,7 +84,7 @@ void FrmZarnLink::trace(const QByteArray& reply)
 void FrmZarnLink::cmdRead_Click()
 {
     int address = 0;
-    const bool addressOk = instrumentAddress(address);
+    const bool addressOk = instrumentAddress(0, address);
     const int cmd = rt::CInt(rt::Val(QStringLiteral("&H") + txtCommand->text()));
     txtValue->clear();
     if (!addressOk)
@@ -122,7 +112,7 @@ void FrmZarnLink::cmdWrite_Click()
     if (!tool::PasswordAccepted(txtPassword, this))
         return;
     int address = 0;
-    const bool addressOk = instrumentAddress(address);
+    const bool addressOk = instrumentAddress(0, address);
     const int cmd = rt::CInt(rt::Val(QStringLiteral("&H") + txtCommand->text()));
     if (!addressOk)
         return;

@@ -23,7 +23,6 @@ public:
     static constexpr int kTraceLimit = 16000;
 
 private:
-    bool instrumentAddress(int& address);
     void trace(const QByteArray& reply);
 };
 

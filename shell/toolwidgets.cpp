@@ -65,12 +65,6 @@ bool PasswordAccepted(const QLineEdit* entry, QWidget* owner)
     return false;
 }
 
-QString AddressRangeText(int group, const QString& addressText)
-{
-    return QStringLiteral("Address ") + addressText + QStringLiteral(":Invalid instrument address, it must be ")
-        + (group == 0 ? QStringLiteral("01 to FF") : QStringLiteral("001 to 255"));
-}
-
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode)
 {
     ErrCode = 2;
@@ -148,6 +142,15 @@ void AccessForm::startLoad(bool hexAddresses, bool setDefault)
     txtValue->clear();
     txtPassword->clear();
     modZarn::FillAddressCombo(cbxAddress, hexAddresses, setDefault);
+}
+
+bool AccessForm::instrumentAddress(int group, int& address)
+{
+    address = modZarn::AddressToNumber(group, cbxAddress->currentText());
+    if (modZarn::AddressOnLine(address))
+        return true;
+    lblErrorMessageText->setText(modZarn::AddressRangeText(group, cbxAddress->currentText()));
+    return false;
 }
 
 void AccessForm::Form_Activate() { lblDemoMode->setVisible(modZarn::gDemoMode); }

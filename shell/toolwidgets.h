@@ -25,8 +25,6 @@ TextBox* PasswordBox(QWidget* parent, const QString& name, int left, int top, in
 // case do not count). A wrong entry is told in a box owned by `owner`.
 bool PasswordAccepted(const QLineEdit* entry, QWidget* owner);
 
-// The error text for an address box that names no single instrument.
-QString AddressRangeText(int group, const QString& addressText);
 // The error result for a protocol code the tool cannot speak: sending nothing
 // and showing 0 would look like a good read of a zero.
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode);
@@ -81,6 +79,10 @@ protected:
     // How every load starts: no error, no value, no password, and the
     // address list filled (see FillAddressCombo).
     void startLoad(bool hexAddresses, bool setDefault);
+    // The address in the box read in `group`'s form, or false with the error
+    // text (naming the text as typed) shown when it is no single
+    // instrument's address: nothing is to be sent then.
+    bool instrumentAddress(int group, int& address);
 };
 
 } // namespace tool

@@ -417,3 +417,17 @@ TEST_F(LayoutRulesTest, AFaultInARuleNamesTheRegisterTheRuleWorksOn)
         ReadDefinitionFiles(); // the field table back for the next row
     }
 }
+
+TEST_F(LayoutRulesTest, ThePassEndsWithLoadingClearedWhateverItWas)
+{
+    for (const bool before : {false, true}) {
+        FrmConfig& f = open(1, "XG");
+        f.Loading = before;
+        f.SetupFormFields();
+        EXPECT_FALSE(f.Loading) << before;
+        // Controls are live again: an edit after the pass marks the screen.
+        f.Changed = false;
+        f.txtParameter(0x100A)->setText("7");
+        EXPECT_TRUE(f.Changed) << before;
+    }
+}

@@ -188,6 +188,11 @@ TEST_F(ParamFileTest, DamagedFilesAreRefusedWholeAndChangeNothing)
         {head + "262,5\r\n258,1,2\r\n", " 258"},
         {head + "262,5\r\n102h,25\r\n", " 0"}, // "h" is no hex mark, and 102h no decimal number
         {head + "262,5\r\n794,7\r\n", " 794"},  // a list position the list lacks
+        // A register out of range is named by its own number.
+        {head + "262,5\r\n20481,1\r\n", " 20481"},
+        {head + "262,5\r\n-5,1\r\n", "-5"},
+        {head + "262,5\r\n5001H,1\r\n", " 20481"},
+        {head + "262,5\r\n99999,1\r\n", " 99999"},
         {with("\"DPT\",1", "\"DPT\",two") + "262,5\r\n", " 0"},
         {with("\"DPT\",1", "\"DPT\",") + "262,5\r\n", " 0"},
         {with("\"INP\",1", "\"INP\"") + "262,5\r\n", " 0"},

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "core/modZarn.h"
 #include "platform/app.h"
 #include "support/testenv.h"
@@ -94,6 +96,43 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_TRUE(boxes_.last().text.contains("\rError Code 70 - Permission denied\r"));
     EXPECT_TRUE(FilesIn(programDir()).isEmpty());
+}
+
+TEST_F(SysConfigTest, ValuesThatWouldNotReadBackAreRefusedAndTheOldFileStays)
+{
+    struct Case {
+        std::function<void()> spoil;
+        const char* description;
+    };
+    const Case cases[] = {
+        {[] { gDefaultFolder = "/data/new\nlogs/"; }, "The data folder cannot be stored: it holds a line end"},
+        {[] { gViewApp = "/opt/view\r"; }, "The log viewer program cannot be stored: it holds a line end"},
+        {[] { gInstruments[0].Name = "Oven, left"; },
+         "The instrument 32 Oven, left cannot be stored: it holds a line end, a comma or a leading double quote"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        ResetSharedState();
+        setSettings();
+        addInstrument("32", "Oven", "Z", 0, 5);
+        SaveSystemConfig();
+        const QByteArray old = readFile("Quinrex3.cfg");
+        boxes_.clear();
+        c.spoil();
+        SaveSystemConfig();
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().text, QStringLiteral("An application error has occurred writing file Quinrex3.cfg "
+                                                     "file:\rError Code 5 - %1\r"
+                                                     "Routine - modZarn.SaveSystemConfig")
+                                          .arg(c.description));
+        EXPECT_EQ(readFile("Quinrex3.cfg"), old);
+        // What stays is a file the next start reads whole.
+        boxes_.clear();
+        ResetSharedState();
+        ReadSystemConfig();
+        EXPECT_EQ(boxes_.count(), 0);
+        EXPECT_EQ(gDefaultFolder + QString::number(gInstruments.Count()), "/data/logs/1");
+    }
 }
 
 TEST_F(SysConfigTest, BrokenOrMissingFiles)

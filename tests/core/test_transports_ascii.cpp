@@ -81,4 +81,43 @@ TEST_F(AsciiTest, WritesSendOneValueAndKeepTheCallersValue)
     EXPECT_EQ(line_.requests().size(), 5);
 }
 
+TEST_F(AsciiTest, ReplyDigitsCountInEitherCase)
+{
+    // Frames written out by hand: the LRC is over the bytes, whatever the
+    // case of the digits that spell them.
+    const std::pair<const char*, float> reads[] = {
+        {":01030204d224\r\n", 1234}, // 01+03+02+04+D2 = DC, LRC 24
+        {":0103020001f9\r\n", 1},    // 01+03+02+00+01 = 07, LRC F9
+        {":010302fffffc\r\n", -1},   // 01+03+02+FF+FF = 04 (mod 256), LRC FC
+        {":01030204D2FC\r\n", 0},    // FC is no LRC of these bytes, in either case
+    };
+    for (const auto& [reply, value] : reads) {
+        values[1] = 7;
+        line_.reply(reply);
+        if (value == 0)
+            line_.reply(reply); // the second attempt
+        read(0x102, 3, 1);
+        if (value == 0) {
+            EXPECT_EQ(code, -1) << reply;
+            EXPECT_EQ(text, "Address 001:Checksum error from instrument at register 102H");
+            EXPECT_EQ(values[1], 7.0f);
+        } else {
+            EXPECT_EQ(code, 0) << reply;
+            EXPECT_EQ(values[1], value) << reply;
+        }
+    }
+    // A character that is no hexadecimal digit is noise, not a number.
+    line_.reply(":01030204Z224\r\n");
+    line_.reply(":01030204Z224\r\n");
+    read(0x102, 3, 1);
+    EXPECT_EQ(text, "Address 001:Checksum error from instrument at register 102H");
+
+    // A write's echo in lower case is the same echo.
+    values[1] = -1;
+    line_.reply(":01060102fffff8\r\n");
+    write(0x102, 3, 1);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text, "");
+}
+
 } // namespace

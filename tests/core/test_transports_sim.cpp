@@ -1,6 +1,8 @@
 // The drivers against the instrument simulator, whose framing is written independently of ours.
 #include <QElapsedTimer>
+#include <functional>
 
+#include "core/dispatch.h"
 #include "core/transports.h"
 #include "support/simline.h"
 
@@ -90,6 +92,61 @@ TEST_F(SimTest, EndlessRepliesFailEachAttemptAtOnce)
             EXPECT_EQ(reply.size(), 255); // what the last attempt kept
         EXPECT_LE(CommPort().inBufferCount(), 64 * 1024) << message;
     }
+}
+
+// Every read and write routine refuses an address that is no instrument's,
+// also where its low byte would be one (257 is 001, -1 is 255, 133H is 33H):
+// nothing reaches the line, and the text names the address as it was given.
+TEST_F(SimTest, AddressesOffTheLineAreRefusedBeforeAnythingIsSent)
+{
+    // The address, as group 0 writes it, as groups 1 and 2 write it.
+    const std::tuple<int, const char*, const char*> addresses[] = {
+        {0, "00", "000"},     {256, "100", "256"},   {257, "101", "257"},   {300, "12C", "300"},
+        {-1, "FFFF", "-001"}, {0x1FF, "1FF", "511"}, {0x133, "133", "307"},
+    };
+    float spare = 7;
+    QString more, units, formats;
+    const std::tuple<const char*, int, std::function<void(int)>> routines[] = {
+        {"ModbusRead_R", 1, [&](int a) { ModbusRead_R(1, 0, text, code, a, 0x102, 3, 1, values); }},
+        {"ModbusWrite_R", 1, [&](int a) { ModbusWrite_R(1, 0, text, code, a, 0x102, 3, 1, values); }},
+        {"ModbusRead_A", 2, [&](int a) { ModbusRead_A(2, 0, text, code, a, 0x102, 3, 1, values); }},
+        {"ModbusWrite_A", 2, [&](int a) { ModbusWrite_A(2, 0, text, code, a, 0x102, 1, 1, values); }},
+        {"ZarnLinkRead", 0,
+         [&](int a) {
+             ZarnLinkRead(text, code, a, 0x101, valueText, unit, format, value, divisor, alarm1, alarm2, 0, reply,
+                          raw);
+         }},
+        {"ZarnLinkWrite", 0, [&](int a) { ZarnLinkWrite(text, code, a, 0x201, 5, 0, reply, false); }},
+        {"read, group 0 Z", 0, [&](int a) { ReadInstrumentRegister(0, "Z", text, code, a, 2, spare); }},
+        {"write, group 0 R", 0, [&](int a) { WriteInstrumentRegister(0, "R", text, code, a, 2, 5); }},
+        {"read, group 1 A", 1, [&](int a) { ReadInstrumentRegister(1, "A", text, code, a, 20481, spare); }},
+        {"write, group 2 A", 2, [&](int a) { WriteInstrumentRegister(2, "A", text, code, a, 2, 5); }},
+        {"process value, group 0 R", 0,
+         [&](int a) {
+             ReadProcessValue(0, "R", text, code, a, 2, more, units, formats, spare, divisor, alarm1, alarm2);
+         }},
+    };
+    sim_.clearLog();
+    for (const auto& [routine, group, call] : routines) {
+        for (const auto& [address, hex, decimal] : addresses) {
+            SCOPED_TRACE(std::string(routine) + " " + std::to_string(address));
+            code = 99;
+            text.clear();
+            values[1] = 7;
+            call(address);
+            EXPECT_EQ(code, -1);
+            EXPECT_EQ(text, group == 0 ? QStringLiteral("Address %1:Invalid instrument address, it must be 01 to FF").arg(hex)
+                                       : QStringLiteral("Address %1:Invalid instrument address, it must be 001 to 255")
+                                             .arg(decimal));
+            EXPECT_EQ(values[1], 7.0f);
+            EXPECT_EQ(spare, 7.0f);
+        }
+    }
+    EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toHex().toStdString();
+    // The line itself is sound: the first good address is answered.
+    readFrom(1);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(sim_.requests().size(), 1u);
 }
 
 } // namespace

@@ -131,7 +131,12 @@ TEST_F(StatusTest, NotAvailableFieldsKeepTheirText)
              reg 51 2 0)");
     FrmStatus& s = open(0, "R", "33");
     tick();
-    s.cbxAddress->setText("34");
+    {
+        // The address changes behind the screen's back, so the labels that
+        // 33H filled stand: the tick must leave alarm 1's alone.
+        const QSignalBlocker quiet(s.cbxAddress);
+        s.cbxAddress->setText("34");
+    }
     tick();
     // Alarm 1 keeps its text and colour, alarm 2 is read, the set point hidden.
     EXPECT_EQ(texts({s.lblAlm1StatText, s.lblAlm2StatText, s.lblSoftVerText, s.lblErrorMessageText}),
@@ -157,6 +162,42 @@ TEST_F(StatusTest, ChoosingAnotherAddressEmptiesEveryField)
     EXPECT_TRUE(unitErrors().isEmpty() && s.lblDateTime->text().isEmpty() && s.LastErrorWord == 0);
     tick();
     EXPECT_EQ(s.lblErrorMessageText->text().left(11), "Address 34:");
+}
+
+// A typed address that is no instrument's reaches none: the tick shows the
+// refusal, and nothing of the instrument shown before stays beside it.
+TEST_F(StatusTest, TypedAddressesOffTheLineShowTheRefusalAndNoValues)
+{
+    const char* const kGroup0 = ":Invalid instrument address, it must be 01 to FF";
+    const char* const kDecimal = ":Invalid instrument address, it must be 001 to 255";
+    const std::tuple<int, const char*, const char*, const char*, QString> rows[] = {
+        {1, "R", "001", "257", QString("Address 257") + kDecimal}, // 001 by its low byte
+        {1, "R", "001", "256", QString("Address 256") + kDecimal},
+        {1, "R", "001", "0", QString("Address 000") + kDecimal},
+        {1, "R", "001", "300", QString("Address 300") + kDecimal},
+        {1, "A", "001", "-1", QString("Address -001") + kDecimal},
+        {2, "A", "002", "300", QString("Address 300") + kDecimal},
+        {0, "R", "33", "133", QString("Address 133") + kGroup0}, // 33H by its low byte
+        {0, "R", "33", "1FF", QString("Address 1FF") + kGroup0},
+        {0, "Z", "32", "1ff", QString("Address 1FF") + kGroup0},
+        {0, "Z", "32", "0", QString("Address 00") + kGroup0},
+    };
+    for (const auto& [group, protocol, good, typed, error] : rows) {
+        SCOPED_TRACE(std::string(protocol) + std::to_string(group) + " " + typed);
+        FrmStatus& s = open(group, protocol, good);
+        tick();
+        ASSERT_TRUE(s.lblErrorMessageText->text().isEmpty()) << s.lblErrorMessageText->text().toStdString();
+        ASSERT_FALSE(s.lblProcessValueText->text().isEmpty());
+        ASSERT_TRUE(typeByKeys(s.cbxAddress, ""));
+        s.tmrPoll.setEnabled(false); // the test ticks by itself from here
+        sim_.clearLog();
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+        EXPECT_EQ(s.cbxAddress->Text(), typed);
+        tick();
+        EXPECT_EQ(fields(), "||||||||||" + error.toStdString());
+        EXPECT_TRUE(unitErrors().isEmpty());
+        EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+    }
 }
 
 TEST_F(StatusTest, PollRunsOnlyWhileActiveAndTheGroupIsCheckedOnComingBack)

@@ -257,6 +257,27 @@ TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
     EXPECT_EQ(f.txtDefaultFolder->text(), "/data/logs/");
 }
 
+TEST_F(CommSetupTest, AFolderOrViewerWhoseNameHoldsALineEndIsRefused)
+{
+    FrmCommSetup& f = open();
+    QString answer;
+    fd::setHandler([&](const fd::Request&) { return answer; });
+    const std::tuple<QPushButton*, QLineEdit*, const char*, const char*> cases[] = {
+        {f.cmdDefaultFolder, f.txtDefaultFolder, "/data/new\nlogs", "Invalid Folder"},
+        {f.cmdDefaultFolder, f.txtDefaultFolder, "/data/new\rlogs/", "Invalid Folder"},
+        {f.cmdViewApp, f.txtViewApp, "/opt/view\nlog", "Invalid Program"},
+    };
+    for (const auto& [button, field, chosen, title] : cases) {
+        boxes_.clear();
+        const QString shown = field->text();
+        answer = QString::fromLatin1(chosen);
+        button->click();
+        ASSERT_EQ(boxes_.count(), 1) << chosen;
+        EXPECT_EQ(boxes_.last().title, title);
+        EXPECT_EQ(field->text(), shown);
+    }
+}
+
 TEST_F(CommSetupTest, OkKeepsTheChosenInstrumentsLoggingUnlessItsProtocolOrGroupChanged)
 {
     ASSERT_EQ(gInstruments[0].Address, "32"); // 60 minutes, 5 s per sample in the sample file

@@ -83,12 +83,17 @@ TEST_F(RegisterTest, NothingIsSentForAWrongPasswordABadAddressOrProtocol)
     EXPECT_EQ(boxes_.last().text, "The password entered is not correct to allow writes.");
 
     f.txtPassword->setText("QX3admin");
-    for (const char* address : {"0", "256", ""}) {
-        f.cbxAddress->setEditText(address);
+    // 257 and -1 would be 001 and 255 by their low byte.
+    for (const char* address : {"0", "256", "257", "300", "-1", ""}) {
+        f.cbxAddress->setEditText("");
+        ASSERT_TRUE(typeByKeys(f.cbxAddress, address));
         f.txtValue->setText("5");
-        f.cmdRead->click();
-        EXPECT_EQ(f.lblErrorMessageText->text(),
-                  QString("Address %1:Invalid instrument address, it must be 001 to 255").arg(address));
+        for (CommandButton* action : {f.cmdWrite, f.cmdRead}) {
+            f.lblErrorMessageText->clear();
+            action->click();
+            EXPECT_EQ(f.lblErrorMessageText->text(),
+                      QString("Address %1:Invalid instrument address, it must be 001 to 255").arg(address));
+        }
         EXPECT_TRUE(f.txtValue->text().isEmpty());
     }
     // A protocol the native path cannot speak is an error, not a value 0.
@@ -124,7 +129,10 @@ TEST_F(RegisterTest, ReopeningRestoresWithinTheSameGroup)
     FrmRegister& k = open(0, "R");
     EXPECT_EQ(k.cbxAddress->currentText(), "32");
     EXPECT_TRUE(k.txtRegisterNumber->text().isEmpty());
-    k.cbxAddress->setEditText("100");
-    k.cmdRead->click();
-    EXPECT_EQ(k.lblErrorMessageText->text(), "Address 100:Invalid instrument address, it must be 01 to FF");
+    for (const char* address : {"100", "133", "1FF"}) {
+        k.cbxAddress->setEditText(address);
+        k.cmdRead->click();
+        EXPECT_EQ(k.lblErrorMessageText->text(),
+                  QString("Address %1:Invalid instrument address, it must be 01 to FF").arg(address));
+    }
 }

@@ -89,6 +89,28 @@ TEST_F(ZarnLinkToolTest, AddressesOutsideTheLineAndDemoModeSendNothing)
     EXPECT_EQ(sim_.requests().size(), 1u);
 }
 
+// Typing into the address box replaces the preset "32" ("100", not
+// "32100"); an address that is no instrument's sends nothing, without a box.
+TEST_F(ZarnLinkToolTest, TypedAddressesReplaceThePreset)
+{
+    for (const char* typed : {"100", "1FF", "-1", "FFFF", "33"}) {
+        gZarnLinkLastAddress.clear();
+        FrmZarnLink& f = open();
+        ASSERT_TRUE(typeByKeys(f.cbxAddress, typed));
+        EXPECT_EQ(f.cbxAddress->currentText(), typed);
+        f.cmdRead->click();
+        if (QString(typed) != "33")
+            EXPECT_EQ(f.lblErrorMessageText->text(),
+                      QString("Address %1:Invalid instrument address, it must be 01 to FF").arg(typed));
+        f.cmdClose->click();
+    }
+    EXPECT_EQ(boxes_.count(), 0);
+    // Only 33H was asked (twice: nothing answers there).
+    for (const QByteArray& request : sim_.requests())
+        EXPECT_EQ(request, "\x02Z3300C6\x03");
+    EXPECT_FALSE(sim_.requests().empty());
+}
+
 TEST_F(ZarnLinkToolTest, TraceStartsAnewAt16000Characters)
 {
     FrmZarnLink& f = open();

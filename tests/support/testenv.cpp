@@ -175,3 +175,21 @@ DiskFull::~DiskFull()
 }
 
 QStringList FilesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden); }
+
+bool typeByKeys(QWidget* box, const QString& text)
+{
+    QWidget* window = box->window();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        return false;
+    const auto focused = [box] {
+        QWidget* w = QApplication::focusWidget();
+        return w && (w == box || box->isAncestorOf(w));
+    };
+    for (int presses = 0; !focused() && presses < 200; ++presses)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
+    if (!focused())
+        return false;
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    return true;
+}

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 #include <deque>
 #include <gtest/gtest.h>
 #include <string>
@@ -129,3 +130,9 @@ bool runEventsUntil(F cond, int ms = 2000)
     }
     return true;
 }
+
+// Activates `box`'s window, lets it take the focus the way the window gives
+// it (its first field on opening, otherwise Tab presses until it is reached)
+// and types `text` there with real key events. False when the box never
+// got the focus.
+bool typeByKeys(QWidget* box, const QString& text);
