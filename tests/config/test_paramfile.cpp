@@ -1,5 +1,9 @@
 // The parameter file: save and load, refusals, data lines, the file commands;
 // start-up handing its command line to the unattended send.
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "config/frmConfig.h"
 #include "config_user.h"
 #include "core/autosend.h"
@@ -239,19 +243,59 @@ TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
     EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
     EXPECT_TRUE(f.Changed);
 
-    // A full disk: the same, and the box says so.
+    // A full disk, and a file the user made read-only: the same, and the
+    // box says why.
     gModelHasRegister[std::size_t(f.CurModelIndex)][5] = false;
-    boxes_.clear();
-    {
-        DiskFull full(20);
-        f.SaveParameterFile(path("old.csv"));
+    for (const bool readOnly : {false, true}) {
+        boxes_.clear();
+        {
+            std::optional<DiskFull> full;
+            if (readOnly)
+                QFile::setPermissions(path("old.csv"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+            else
+                full.emplace(20);
+            f.SaveParameterFile(path("old.csv"));
+        }
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_TRUE(boxes_.last().text.contains(readOnly ? "\rError Code 70 - Permission denied\rRoutine - "
+                                                           "frmConfig.SaveParameterFile, Parameter > 0. File >"
+                                                         : "\rError Code 61 - Disk full\rRoutine - "
+                                                           "frmConfig.SaveParameterFile"))
+            << boxes_.last().text.toStdString();
+        EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
+        EXPECT_TRUE(f.Changed);
+        EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty());
     }
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - frmConfig.SaveParameterFile"))
-        << boxes_.last().text.toStdString();
-    EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
-    EXPECT_TRUE(f.Changed);
-    EXPECT_TRUE(QDir(QFileInfo(path("old.csv")).path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(ParamFileTest, ReadingWhatIsNoParameterFileGivesTheBoxAtOnce)
+{
+    ::mkfifo(QFile::encodeName(path("pipe.csv")).constData(), 0666);
+    QDir().mkdir(path("folder.csv"));
+    writeFile("huge.csv", "");
+    ASSERT_EQ(::truncate(QFile::encodeName(path("huge.csv")).constData(), off_t(8) << 30), 0);
+    const std::pair<QString, const char*> cases[] = {
+        {path("pipe.csv"), "Error Code 75 - Path/File access error (a named pipe, not a file)"},
+        {QStringLiteral("/dev/zero"), "Error Code 75 - Path/File access error (a device, not a file)"},
+        {path("folder.csv"), "Error Code 70 - Permission denied (a folder, not a file)"},
+        {path("huge.csv"), "Error Code 75 - Path/File access error (a file of 8.0 GB, more than the 4.0 MB such a "
+                           "file can hold)"},
+    };
+    FrmConfig& f = open(0, "R", "TW");
+    f.txtDescription(0)->setText("mine");
+    for (const auto& [name, says] : cases) {
+        // In a copy of the program that may take 256 MB more and is stopped
+        // after ten seconds.
+        const QString got = InChild(
+            [&, name = name] {
+                boxes_.clear();
+                const int result = f.ReadParameterFile(name);
+                return QString::number(result) + ' ' + boxes_.last().text + ' ' + f.txtDescription(0)->Text();
+            },
+            10, 256);
+        EXPECT_EQ(got, "-1 An application error has occurred:\r" + QString(says) +
+                           "\rRoutine - frmConfig.ReadParameterFile, Parameter > 0. File >" + name + " mine");
+    }
 }
 
 TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)

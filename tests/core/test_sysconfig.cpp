@@ -92,7 +92,7 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
     boxes_.clear();
     SaveSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 70 - Permission denied\r"));
+    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 70 - Permission denied (a folder, not a file)\r"));
     EXPECT_TRUE(FilesIn(programDir()).isEmpty());
 }
 

@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QTimeZone>
 #include <cmath>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <qcustomplot.h>
 
@@ -344,44 +347,94 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     EXPECT_EQ(f().PenLabel[1], "A1  Z0 Oven, left");
 }
 
-TEST_F(GraphScreen, OnAFullDiskEverySaveKeepsTheOldFileAndAutoSaveStops)
+TEST_F(GraphScreen, OnAFullDiskOrOnReadOnlyFilesEverySaveKeepsTheOldFileAndAutoSaveStops)
+{
+    const struct {
+        const char* says;
+        bool readOnly; // the files made read-only, else the disk full
+    } cases[] = {
+        {"Error Code 61 - Disk full", false},
+        {"Error Code 70 - Permission denied", true},
+    };
+    f().Show();
+    pens({1});
+    for (const auto& c : cases) {
+        f().cmdClearData->click();
+        start("2 Min.");
+        tickAt(0);
+        tickAt(1800); // half an hour: the first auto-save
+        const QByteArray autoSaved = readFile("AutoGraphSave.csv");
+        ASSERT_FALSE(autoSaved.isEmpty()) << c.says;
+        const auto failedBox = [&](const QString& routine) {
+            EXPECT_EQ(boxes_.count(), 1) << routine.toStdString();
+            EXPECT_TRUE(boxes_.last().text.contains("\r" + QString(c.says) + "\rRoutine - " + routine))
+                << boxes_.last().text.toStdString();
+            boxes_.clear();
+        };
+        writeFile("run.csv", "an earlier run\r\n");
+        writeFile("Graph.val", "earlier settings\r\n");
+        boxes_.clear();
+        {
+            std::optional<DiskFull> full;
+            if (c.readOnly)
+                for (const char* name : {"AutoGraphSave.csv", "run.csv", "Graph.val"})
+                    QFile::setPermissions(file(name), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+            else
+                full.emplace();
+            tickAt(3600);
+            failedBox("frmGraph.SaveGraphFile,  File >" + file("AutoGraphSave.csv"));
+            EXPECT_FALSE(f().AutoSaveEnabled);
+
+            answerFile(file("run.csv"));
+            f().cmdSaveData->click();
+            failedBox("frmGraph.SaveGraphFile,  File >" + file("run.csv"));
+
+            f().SettingsDirty = true;
+            f().Form_Deactivate();
+            failedBox("frmGraph.SaveGraphConfig");
+        }
+        tickAt(5400); // no second try for the rest of the run
+        EXPECT_EQ(boxes_.count(), 0);
+        f().cmdStopSampling->click();
+        EXPECT_EQ(readFile("AutoGraphSave.csv"), autoSaved);
+        EXPECT_EQ(readFile("run.csv"), "an earlier run\r\n");
+        EXPECT_EQ(readFile("Graph.val"), "earlier settings\r\n");
+        EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
+        for (const char* name : {"AutoGraphSave.csv", "run.csv", "Graph.val"})
+            QFile::remove(file(name));
+        f().AutoSaveEnabled = true;
+    }
+}
+
+TEST_F(GraphScreen, RestoringFromWhatIsNoGraphFileGivesTheBoxAtOnce)
 {
     f().Show();
     pens({1});
-    start("2 Min.");
-    tickAt(0);
-    tickAt(1800); // half an hour: the first auto-save
-    const QByteArray autoSaved = readFile("AutoGraphSave.csv");
-    ASSERT_FALSE(autoSaved.isEmpty());
-    const auto failedBox = [&](const QString& routine) {
-        EXPECT_EQ(boxes_.count(), 1) << routine.toStdString();
-        EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - " + routine))
-            << boxes_.last().text.toStdString();
-        boxes_.clear();
+    ::mkfifo(QFile::encodeName(file("pipe.csv")).constData(), 0666);
+    QDir().mkdir(file("folder.csv"));
+    writeFile("huge.csv", "");
+    ASSERT_EQ(::truncate(QFile::encodeName(file("huge.csv")).constData(), off_t(8) << 30), 0);
+    const std::pair<QString, const char*> cases[] = {
+        {file("pipe.csv"), "Error Code 75 - Path/File access error (a named pipe, not a file)"},
+        {QStringLiteral("/dev/zero"), "Error Code 75 - Path/File access error (a device, not a file)"},
+        {file("folder.csv"), "Error Code 70 - Permission denied (a folder, not a file)"},
+        {file("huge.csv"), "Error Code 75 - Path/File access error (a file of 8.0 GB, more than the 64.0 MB such a "
+                           "file can hold)"},
     };
-    writeFile("run.csv", "an earlier run\r\n");
-    writeFile("Graph.val", "earlier settings\r\n");
-    boxes_.clear();
-    {
-        DiskFull full;
-        tickAt(3600);
-        failedBox("frmGraph.SaveGraphFile,  File >" + file("AutoGraphSave.csv"));
-        EXPECT_FALSE(f().AutoSaveEnabled);
-
-        answerFile(file("run.csv"));
-        f().cmdSaveData->click();
-        failedBox("frmGraph.SaveGraphFile,  File >" + file("run.csv"));
-
-        f().SettingsDirty = true;
-        f().Form_Deactivate();
-        failedBox("frmGraph.SaveGraphConfig");
+    for (const auto& [path, says] : cases) {
+        // In a copy of the program that may take 256 MB more and is stopped
+        // after ten seconds.
+        const QString got = InChild(
+            [&, path = path] {
+                answerFile(path);
+                boxes_.clear();
+                f().cmdRestoreData->click();
+                return boxes_.last().text + (f().cbxControl(1)->Text() == "001 R1 Oven 1" ? "" : " (pens changed)");
+            },
+            10, 256);
+        EXPECT_EQ(got, "An application error has occurred:\r" + QString(says) +
+                           "\rRoutine - frmGraph.RestoreGraphFile,  File >" + path);
     }
-    tickAt(5400); // no second try for the rest of the run
-    EXPECT_EQ(boxes_.count(), 0);
-    EXPECT_EQ(readFile("AutoGraphSave.csv"), autoSaved);
-    EXPECT_EQ(readFile("run.csv"), "an earlier run\r\n");
-    EXPECT_EQ(readFile("Graph.val"), "earlier settings\r\n");
-    EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
 }
 
 TEST_F(GraphScreen, ManualYScaleKeepsAValidAxis)

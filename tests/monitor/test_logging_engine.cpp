@@ -198,10 +198,11 @@ TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
     after(400);
     EXPECT_EQ(boxes_.count(), 2); // a new box once the first was closed
 
-    // A full disk on flushing is a failure too, never a logged line.
+    // A device is no log file: refused, never a logged line.
     gInstruments[0].LogFile = QStringLiteral("/dev/full");
     after(1000);
-    EXPECT_TRUE(errorLine().contains("Error Code 61 - Disk full")) << errorLine().toStdString();
+    EXPECT_TRUE(errorLine().contains("Error Code 75 - Path/File access error (a device, not a file)"))
+        << errorLine().toStdString();
     QDir().mkpath(file("gone"));
     gInstruments[0].LogFile = file("gone/log.csv");
     after(1000);

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QMessageBox>
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/commport.h"
 #include "core/deffiles.h"
@@ -175,3 +178,61 @@ DiskFull::~DiskFull()
 }
 
 QStringList FilesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden); }
+
+QString InChild(const std::function<QString()>& f, unsigned seconds, qint64 memoryMB, unsigned uid)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("no fork");
+    if (pid == 0) {
+        ::close(out[0]);
+        ::alarm(seconds);
+        QByteArray text;
+        try {
+            if (memoryMB > 0) {
+                QFile statm(QStringLiteral("/proc/self/statm"));
+                const qint64 pages = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
+                const rlimit limit{rlim_t(pages * ::sysconf(_SC_PAGESIZE) + (memoryMB << 20)),
+                                   rlim_t(pages * ::sysconf(_SC_PAGESIZE) + (memoryMB << 20))};
+                ::setrlimit(RLIMIT_AS, &limit);
+            }
+            if (uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid_t(uid)) != 0 || ::setuid(uid_t(uid)) != 0))
+                text = "cannot become the other user";
+            else
+                text = f().toUtf8();
+        } catch (const std::bad_alloc&) {
+            text = "out of memory";
+        } catch (const rt::RtError& e) {
+            text = QByteArray("raised ") + e.what();
+        } catch (...) {
+            text = "raised something";
+        }
+        for (qsizetype done = 0; done < text.size();) {
+            const ssize_t n = ::write(out[1], text.constData() + done, size_t(text.size() - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    QByteArray text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        text.append(buf, n);
+    }
+    ::close(out[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status))
+        return QStringLiteral("killed by signal %1").arg(WTERMSIG(status));
+    return QString::fromUtf8(text);
+}

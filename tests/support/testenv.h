@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <tuple>
@@ -102,6 +103,17 @@ private:
     quint64 saved_;
     void (*handler_)(int);
 };
+
+// Runs `f` in a forked copy of this process and returns the text it
+// returned. A copy still running after `seconds` is killed, and its text
+// says so ("killed by signal 14"), as does one that ends otherwise. With
+// `memoryMB` above 0 the copy can take at most that much memory more than
+// this process has; with a `uid` other than 0 it runs as that user (and
+// group of the same number).
+QString InChild(const std::function<QString()>& f, unsigned seconds = 10, qint64 memoryMB = 0, unsigned uid = 0);
+
+// The user the two-user cases run as beside the superuser (nobody).
+constexpr unsigned kOtherUser = 65534;
 
 // The names of the files in a folder, hidden ones included.
 QStringList FilesIn(const QString& dir);
