@@ -1,5 +1,6 @@
 // The logging engine driven tick by tick on a frozen clock.
 #include <QTimeZone>
+#include <sys/stat.h>
 
 #include "core/exchange.h"
 #include "core/helpers.h"
@@ -208,6 +209,46 @@ TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
     after(1000);
     EXPECT_EQ(errorLine(), "");
     EXPECT_EQ(lines(0).size(), 1);
+}
+
+TEST_F(LoggingEngine, ALogFileThatIsNoFileOrReadOnlyIsRefusedAtOnceAndTheOtherSessionsLogOn)
+{
+    ::mkfifo(QFile::encodeName(file("pipe.csv")).constData(), 0666);
+    QDir().mkdir(file("folder.csv"));
+    writeFile("kept.csv", "an earlier log\r\n");
+    QFile::setPermissions(file("kept.csv"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const std::pair<QString, const char*> cases[] = {
+        {file("pipe.csv"), "Error Code 75 - Path/File access error (a named pipe, not a file)"},
+        {QStringLiteral("/dev/zero"), "Error Code 75 - Path/File access error (a device, not a file)"},
+        {file("folder.csv"), "Error Code 70 - Permission denied (a folder, not a file)"},
+        {file("kept.csv"), "Error Code 70 - Permission denied"},
+    };
+    for (const auto& [path, says] : cases) {
+        // In a copy of the program that may take 256 MB more and is stopped
+        // after ten seconds: a second of 0.1 s sessions, one on the odd file.
+        const QString got = InChild(
+            [&, path = path] {
+                start(QStringLiteral("01"), 0.1f, 60);
+                start(QStringLiteral("02"), 0.1f, 60, QFileInfo(path).baseName() + "-other.csv");
+                gInstruments[0].LogFile = path;
+                for (int k = 0; k < 10; ++k)
+                    after(k ? 100 : 0);
+                QStringList says = {QString::number(boxes_.count()), boxes_.last().text, errorLine(),
+                                    QString::number(lines(1).size())};
+                return says.join('|');
+            },
+            10, 256);
+        EXPECT_EQ(got, QStringList({"10", // one a tick: every lost line is told
+                                    "An application error has occurred:\r" + QString(says) +
+                                        "\rRoutine - frmMain.tmrLogging_Timer, File >" + path,
+                                    "12/7/2026 5:27:41 PM - Address 01:Line not logged, " + QString(says) +
+                                        ", File >" + path,
+                                    "10"})
+                           .join('|'));
+    }
+    EXPECT_EQ(readFile("kept.csv"), "an earlier log\r\n");
+    struct stat st{};
+    EXPECT_TRUE(::lstat(QFile::encodeName(file("pipe.csv")).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
 TEST_F(LoggingEngine, ALogWhoseDiskFillsMidLineKeepsEveryLineWhole)

@@ -1,4 +1,6 @@
 // The logging dialog: states, entry rules, Start, Stop, View Current and View Hist.
+#include <QApplication>
+#include <QClipboard>
 #include <QTimeZone>
 #include <QTimer>
 
@@ -229,6 +231,75 @@ TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
     for (const QByteArray& line : logged)
         got << QString::fromLatin1(line).chopped(1);
     EXPECT_EQ(got, expected);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LoggingScreen, CopyingAllOfALargeLogHoldsUpNoSession)
+{
+    gDemoMode = true; // every read succeeds
+    InstrumentRecord& r = gInstruments[0];
+    r.Protocol = QStringLiteral("R");
+    r.LogRate = 0.1f;
+    r.LogFile = file("oven.csv");
+    r.LogStartSec = UtcNow() * 86400;
+    r.LogState = 1;
+    InstrumentRecord& kiln = gInstruments[1]; // a finished session's large log
+    kiln.LogFile = file("kiln.csv");
+    kiln.LogState = 3;
+    const qsizetype kLines = 1'000'000;
+    const QByteArray line = "12/06/2026 05:27:41.0 PM,25.5";
+    writeFile("kiln.csv", (line + "\r\n").repeated(kLines));
+    select(1);
+
+    // Ctrl+A, Ctrl+C at once in the open viewer; then a logging tick 100 ms
+    // apart on the fake clock at every turn of its event loop, until the
+    // clipboard has the lines.
+    int ticks = 0, whileCopying = 0;
+    bool keying = false;
+    QTimer driver;
+    driver.setInterval(0);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (!Forms::isLoaded<FrmViewLog>() || !frmViewLog().isVisible())
+            return;
+        LineView* view = frmViewLog().txtLog;
+        if (keying)
+            return;
+        if (ticks == 0) {
+            keying = true;
+            frmViewLog().activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&frmViewLog()));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+            keying = false;
+            ASSERT_EQ(QApplication::focusWidget(), view);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        }
+        whileCopying += LineView::copying();
+        Clock::advanceMs(100);
+        frmMain().tmrLogging_Timer();
+        if (++ticks > 1 && !LineView::copying())
+            frmViewLog().cmdClose_Click();
+    });
+    QGuiApplication::clipboard()->clear();
+    driver.start();
+    f().cmdView_Click();
+    driver.stop();
+
+    EXPECT_GT(whileCopying, 1) << "the copy took turns with the timers";
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(copied.size(), kLines * (line.size() + 1) - 1);
+    EXPECT_TRUE(copied == QString::fromLatin1((line + "\n").repeated(kLines).chopped(1))) << "every line, as it is";
+    QStringList expected;
+    for (int k = 0; k < ticks; ++k)
+        expected << QStringLiteral("12/07/2026 05:%1:%2.%3 PM,1E-10")
+                        .arg(27 + (41 + k / 10) / 60)
+                        .arg((41 + k / 10) % 60, 2, 10, QLatin1Char('0'))
+                        .arg(k % 10);
+    EXPECT_EQ(QString::fromLatin1(readFile("oven.csv")).split("\r\n", Qt::SkipEmptyParts), expected)
+        << "a line for every 0.1 s";
 }
 
 } // namespace
