@@ -20,6 +20,8 @@ namespace {
 // One slice of indexing gives way to other events after this long.
 constexpr qint64 kSliceNs = 8'000'000;
 constexpr qint64 kChunk = 1 << 20;
+// A copy to the clipboard reads in smaller steps, which cost more each.
+constexpr qint64 kCopyStep = 256 << 10;
 
 } // namespace
 
@@ -199,26 +201,33 @@ public:
             return finish(true); // the file's end, or cut short meanwhile: what was read
         if (used_ + got > out_.size())
             out_.resize(used_ + got);
-        char* out = out_.data() + used_;
-        const char* in = buf.constData();
-        for (ssize_t k = 0; k < got; ++k) {
-            const char c = in[k];
-            if (c == '\r' || c == '\n') {
-                const bool second = c == '\n' && lastWasCR_; // CR LF is one line end
-                lastWasCR_ = c == '\r';
-                if (second)
-                    continue;
-                if (pos_ + k >= lastStart_) {
-                    used_ = out - out_.data();
-                    return finish(false);
-                }
-                *out++ = '\n';
-            } else {
-                lastWasCR_ = false;
+        // Locals, not members, in the loop: the bytes written may alias them.
+        char* const start = out_.data();
+        char* out = start + used_;
+        const char* const base = buf.constData();
+        const char* in = base;
+        const char* const stop = in + got;
+        const qint64 lastEnd = lastStart_ - pos_; // a line end from here on ends the copy
+        bool cr = lastWasCR_;
+        while (in < stop) {
+            const char c = *in++;
+            if (c != '\r' && c != '\n') {
                 *out++ = c;
+                cr = false;
+                continue;
             }
+            const bool second = c == '\n' && cr; // CR LF is one line end
+            cr = c == '\r';
+            if (second)
+                continue;
+            if (in - 1 - base >= lastEnd) {
+                used_ = out - start;
+                return finish(false);
+            }
+            *out++ = '\n';
         }
-        used_ = out - out_.data();
+        lastWasCR_ = cr;
+        used_ = out - start;
         pos_ += got;
         return true;
     }
@@ -295,7 +304,7 @@ public:
         t.start();
         bool more = true;
         while (more && t.nsecsElapsed() < kSliceNs)
-            more = copy_->step(kChunk);
+            more = copy_->step(kCopyStep);
         if (more) {
             timer_.start();
             return;

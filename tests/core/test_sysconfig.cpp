@@ -1,3 +1,5 @@
+#include <optional>
+
 #include "core/modZarn.h"
 #include "platform/app.h"
 #include "support/testenv.h"
@@ -71,17 +73,23 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
     SaveSystemConfig();
     const QByteArray old = readFile("Quinrex3.cfg");
     gCommPort = 3;
-    // full from the first byte, and full a few bytes before the end
-    for (const qint64 room : {qint64(0), qint64(old.size()) - 10}) {
+    // full from the first byte, full a few bytes before the end, and the
+    // file made read-only
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    for (const qint64 room : {qint64(0), qint64(old.size()) - 10, qint64(-1)}) {
         boxes_.clear();
         {
-            DiskFull full(room);
+            std::optional<DiskFull> full;
+            if (room >= 0)
+                full.emplace(room);
+            else
+                QFile::setPermissions(file("Quinrex3.cfg"), readOnly);
             SaveSystemConfig();
         }
         ASSERT_EQ(boxes_.count(), 1);
-        EXPECT_EQ(boxes_.last().text, "An application error has occurred writing file Quinrex3.cfg file:\r"
-                                      "Error Code 61 - Disk full\r"
-                                      "Routine - modZarn.SaveSystemConfig");
+        EXPECT_EQ(boxes_.last().text, QString("An application error has occurred writing file Quinrex3.cfg file:\r") +
+                                          (room >= 0 ? "Error Code 61 - Disk full\r" : "Error Code 70 - Permission denied\r") +
+                                          "Routine - modZarn.SaveSystemConfig");
         EXPECT_EQ(readFile("Quinrex3.cfg"), old);
         EXPECT_EQ(FilesIn(programDir()), QStringList{"Quinrex3.cfg"});
     }

@@ -616,20 +616,29 @@ TEST_F(GraphScreen, APrintoutShowsTheWholeChartReadablyOnThePage)
         }
     }
 
-    // A printout the disk cannot take whole: the box names the print, the
-    // earlier printout stays as it was and nothing of the new one is left.
+    // A printout the disk cannot take whole, or over one made read-only:
+    // the box names the print and says why, the earlier printout stays as it
+    // was and nothing of the new one is left.
     const QByteArray earlier = readFile("graph.pdf");
-    boxes_.clear();
-    boxes_.push(int(mb::Yes));
-    {
-        DiskFull full(4096);
-        f().cmdPrintColor->click();
+    for (const bool readOnly : {false, true}) {
+        boxes_.clear();
+        boxes_.push(int(mb::Yes));
+        {
+            std::optional<DiskFull> full;
+            if (readOnly)
+                QFile::setPermissions(pdf, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+            else
+                full.emplace(4096);
+            f().cmdPrintColor->click();
+        }
+        ASSERT_EQ(boxes_.count(), 2);
+        EXPECT_TRUE(boxes_.last().text.contains(QString(readOnly ? "\rError Code 70 - Permission denied"
+                                                                 : "\rError Code 61 - Disk full") +
+                                                "\rRoutine - frmGraph.cmdPrintColor_Click"))
+            << boxes_.last().text.toStdString();
+        EXPECT_EQ(readFile("graph.pdf"), earlier);
+        EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
     }
-    ASSERT_EQ(boxes_.count(), 2);
-    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - frmGraph.cmdPrintColor_Click"))
-        << boxes_.last().text.toStdString();
-    EXPECT_EQ(readFile("graph.pdf"), earlier);
-    EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
 }
 
 // Pens on the simulator's line: one instrument that answers, one that does not.

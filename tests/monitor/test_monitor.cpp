@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QTimeZone>
 #include <QTimer>
+#include <optional>
 
 #include "config/frmConfig.h"
 #include "core/deffiles.h"
@@ -177,20 +178,30 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
     deactivate();
     EXPECT_EQ(readFile("Monitor.val"), saved);
 
-    // On a full disk the old file stays, the box says so and the window stays shown.
-    mdiMonitor().Show();
-    choose(2, 0);
-    boxes_.clear();
-    {
-        DiskFull full(100);
-        deactivate();
+    // On a full disk, or with the file made read-only, the old file stays,
+    // the box says so and the window stays shown.
+    for (const bool readOnly : {false, true}) {
+        mdiMonitor().Show();
+        choose(2, readOnly ? 1 : 0);
+        boxes_.clear();
+        {
+            std::optional<DiskFull> full;
+            if (readOnly)
+                QFile::setPermissions(file("Monitor.val"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+            else
+                full.emplace(100);
+            deactivate();
+        }
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_TRUE(boxes_.last().text.endsWith(readOnly ? "\rError Code 70 - Permission denied\rRoutine - "
+                                                           "mdiMonitor.Form_Deactivate"
+                                                         : "\rError Code 61 - Disk full\rRoutine - "
+                                                           "mdiMonitor.Form_Deactivate"))
+            << boxes_.last().text.toStdString();
+        EXPECT_TRUE(mdiMonitor().isVisible() && gMonitorStop);
+        EXPECT_EQ(readFile("Monitor.val"), saved);
+        EXPECT_EQ(FilesIn(programDir()).filter("Monitor.val"), QStringList{"Monitor.val"});
     }
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.endsWith("\rError Code 61 - Disk full\rRoutine - mdiMonitor.Form_Deactivate"))
-        << boxes_.last().text.toStdString();
-    EXPECT_TRUE(mdiMonitor().isVisible() && gMonitorStop);
-    EXPECT_EQ(readFile("Monitor.val"), saved);
-    EXPECT_EQ(FilesIn(programDir()).filter("Monitor.val"), QStringList{"Monitor.val"});
 }
 
 TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)
