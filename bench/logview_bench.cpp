@@ -63,17 +63,8 @@ qint64 longestWaitWhile(F busy)
     return std::max(longest, t.nsecsElapsed() - last);
 }
 
-// The peak of resident memory in MB since the last reset (-1 where unknown).
-double peakMB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return -1;
-}
+// The peak of resident memory in MB since the last reset.
+double peakMB() { return memoryMB("VmHWM"); }
 
 void resetPeak()
 {

@@ -1,8 +1,6 @@
 // The parameter file: save and load, refusals, data lines, the file commands;
 // start-up handing its command line to the unattended send.
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "config/frmConfig.h"
 #include "config_user.h"
@@ -251,7 +249,7 @@ TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
         {
             std::optional<DiskFull> full;
             if (readOnly)
-                QFile::setPermissions(path("old.csv"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+                MakeReadOnly(path("old.csv"));
             else
                 full.emplace(20);
             f.SaveParameterFile(path("old.csv"));
@@ -270,31 +268,20 @@ TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
 
 TEST_F(ParamFileTest, ReadingWhatIsNoParameterFileGivesTheBoxAtOnce)
 {
-    ::mkfifo(QFile::encodeName(path("pipe.csv")).constData(), 0666);
-    QDir().mkdir(path("folder.csv"));
-    writeFile("huge.csv", "");
-    ASSERT_EQ(::truncate(QFile::encodeName(path("huge.csv")).constData(), off_t(8) << 30), 0);
-    const std::pair<QString, const char*> cases[] = {
-        {path("pipe.csv"), "Error Code 75 - Path/File access error (a named pipe, not a file)"},
-        {QStringLiteral("/dev/zero"), "Error Code 75 - Path/File access error (a device, not a file)"},
-        {path("folder.csv"), "Error Code 70 - Permission denied (a folder, not a file)"},
-        {path("huge.csv"), "Error Code 75 - Path/File access error (a file of 8.0 GB, more than the 4.0 MB such a "
-                           "file can hold)"},
-    };
     FrmConfig& f = open(0, "R", "TW");
     f.txtDescription(0)->setText("mine");
-    for (const auto& [name, says] : cases) {
+    for (const NotAFile& c : NotFilesIn(programDir())) {
         // In a copy of the program that may take 256 MB more and is stopped
         // after ten seconds.
         const QString got = InChild(
-            [&, name = name] {
+            [&] {
                 boxes_.clear();
-                const int result = f.ReadParameterFile(name);
+                const int result = f.ReadParameterFile(c.path);
                 return QString::number(result) + ' ' + boxes_.last().text + ' ' + f.txtDescription(0)->Text();
             },
             10, 256);
-        EXPECT_EQ(got, "-1 An application error has occurred:\r" + QString(says) +
-                           "\rRoutine - frmConfig.ReadParameterFile, Parameter > 0. File >" + name + " mine");
+        EXPECT_EQ(got, "-1 An application error has occurred:\rError Code " + c.says +
+                           "\rRoutine - frmConfig.ReadParameterFile, Parameter > 0. File >" + c.path + " mine");
     }
 }
 

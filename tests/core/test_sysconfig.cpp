@@ -75,7 +75,6 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
     gCommPort = 3;
     // full from the first byte, full a few bytes before the end, and the
     // file made read-only
-    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     for (const qint64 room : {qint64(0), qint64(old.size()) - 10, qint64(-1)}) {
         boxes_.clear();
         {
@@ -83,7 +82,7 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
             if (room >= 0)
                 full.emplace(room);
             else
-                QFile::setPermissions(file("Quinrex3.cfg"), readOnly);
+                MakeReadOnly(file("Quinrex3.cfg"));
             SaveSystemConfig();
         }
         ASSERT_EQ(boxes_.count(), 1);

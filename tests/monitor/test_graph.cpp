@@ -8,8 +8,6 @@
 #include <QTimeZone>
 #include <cmath>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <qcustomplot.h>
 
@@ -378,7 +376,7 @@ TEST_F(GraphScreen, OnAFullDiskOrOnReadOnlyFilesEverySaveKeepsTheOldFileAndAutoS
             std::optional<DiskFull> full;
             if (c.readOnly)
                 for (const char* name : {"AutoGraphSave.csv", "run.csv", "Graph.val"})
-                    QFile::setPermissions(file(name), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+                    MakeReadOnly(file(name));
             else
                 full.emplace();
             tickAt(3600);
@@ -410,30 +408,19 @@ TEST_F(GraphScreen, RestoringFromWhatIsNoGraphFileGivesTheBoxAtOnce)
 {
     f().Show();
     pens({1});
-    ::mkfifo(QFile::encodeName(file("pipe.csv")).constData(), 0666);
-    QDir().mkdir(file("folder.csv"));
-    writeFile("huge.csv", "");
-    ASSERT_EQ(::truncate(QFile::encodeName(file("huge.csv")).constData(), off_t(8) << 30), 0);
-    const std::pair<QString, const char*> cases[] = {
-        {file("pipe.csv"), "Error Code 75 - Path/File access error (a named pipe, not a file)"},
-        {QStringLiteral("/dev/zero"), "Error Code 75 - Path/File access error (a device, not a file)"},
-        {file("folder.csv"), "Error Code 70 - Permission denied (a folder, not a file)"},
-        {file("huge.csv"), "Error Code 75 - Path/File access error (a file of 8.0 GB, more than the 64.0 MB such a "
-                           "file can hold)"},
-    };
-    for (const auto& [path, says] : cases) {
+    for (const NotAFile& c : NotFilesIn(programDir(), QStringLiteral("64.0 MB"))) {
         // In a copy of the program that may take 256 MB more and is stopped
         // after ten seconds.
         const QString got = InChild(
-            [&, path = path] {
-                answerFile(path);
+            [&] {
+                answerFile(c.path);
                 boxes_.clear();
                 f().cmdRestoreData->click();
                 return boxes_.last().text + (f().cbxControl(1)->Text() == "001 R1 Oven 1" ? "" : " (pens changed)");
             },
             10, 256);
-        EXPECT_EQ(got, "An application error has occurred:\r" + QString(says) +
-                           "\rRoutine - frmGraph.RestoreGraphFile,  File >" + path);
+        EXPECT_EQ(got, "An application error has occurred:\rError Code " + c.says +
+                           "\rRoutine - frmGraph.RestoreGraphFile,  File >" + c.path);
     }
 }
 
@@ -626,7 +613,7 @@ TEST_F(GraphScreen, APrintoutShowsTheWholeChartReadablyOnThePage)
         {
             std::optional<DiskFull> full;
             if (readOnly)
-                QFile::setPermissions(pdf, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+                MakeReadOnly(pdf);
             else
                 full.emplace(4096);
             f().cmdPrintColor->click();

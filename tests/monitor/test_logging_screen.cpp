@@ -33,6 +33,18 @@ protected:
         frmLogging().Show();
     }
     FrmLogging& f() { return frmLogging(); }
+    // Instrument i logs every 0.1 s from now into `name`, reading 1E-10 (demo mode).
+    InstrumentRecord& logTenTimesASecond(int i, const char* name)
+    {
+        gDemoMode = true;
+        InstrumentRecord& r = gInstruments[i];
+        r.Protocol = QStringLiteral("R");
+        r.LogRate = 0.1f;
+        r.LogFile = file(name);
+        r.LogStartSec = UtcNow() * 86400;
+        r.LogState = 1;
+        return r;
+    }
     void select(int i)
     {
         QListWidget* l = f().lstControls;
@@ -186,13 +198,7 @@ namespace {
 
 TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
 {
-    gDemoMode = true; // every read succeeds
-    InstrumentRecord& r = gInstruments[0];
-    r.Protocol = QStringLiteral("R");
-    r.LogRate = 0.1f;
-    r.LogFile = file("oven.csv");
-    r.LogStartSec = UtcNow() * 86400;
-    r.LogState = 1;
+    logTenTimesASecond(0, "oven.csv");
     const qsizetype kLines = 1'000'000; // a day at 0.1 s and more
     writeFile("oven.csv", QByteArray("12/06/2026 05:27:41.0 PM,25.5\r\n").repeated(kLines));
     select(0);
@@ -239,13 +245,7 @@ namespace {
 
 TEST_F(LoggingScreen, CopyingAllOfALargeLogHoldsUpNoSession)
 {
-    gDemoMode = true; // every read succeeds
-    InstrumentRecord& r = gInstruments[0];
-    r.Protocol = QStringLiteral("R");
-    r.LogRate = 0.1f;
-    r.LogFile = file("oven.csv");
-    r.LogStartSec = UtcNow() * 86400;
-    r.LogState = 1;
+    logTenTimesASecond(0, "oven.csv");
     InstrumentRecord& kiln = gInstruments[1]; // a finished session's large log
     kiln.LogFile = file("kiln.csv");
     kiln.LogState = 3;

@@ -187,7 +187,7 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
         {
             std::optional<DiskFull> full;
             if (readOnly)
-                QFile::setPermissions(file("Monitor.val"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+                MakeReadOnly(file("Monitor.val"));
             else
                 full.emplace(100);
             deactivate();

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -235,4 +236,27 @@ QString InChild(const std::function<QString()>& f, unsigned seconds, qint64 memo
     if (WIFSIGNALED(status))
         return QStringLiteral("killed by signal %1").arg(WTERMSIG(status));
     return QString::fromUtf8(text);
+}
+
+std::vector<NotAFile> NotFilesIn(const QString& dir, const QString& limit)
+{
+    const QString pipe = dir + QStringLiteral("/pipe.csv"), folder = dir + QStringLiteral("/folder.csv"),
+                  huge = dir + QStringLiteral("/huge.csv");
+    ::mkfifo(QFile::encodeName(pipe).constData(), 0666);
+    QDir().mkdir(folder);
+    QFile(huge).open(QIODevice::WriteOnly);
+    if (::truncate(QFile::encodeName(huge).constData(), off_t(8) << 30) != 0)
+        ADD_FAILURE() << "no file of 8 GB";
+    return {
+        {pipe, QStringLiteral("75 - Path/File access error (a named pipe, not a file)")},
+        {QStringLiteral("/dev/zero"), QStringLiteral("75 - Path/File access error (a device, not a file)")},
+        {folder, QStringLiteral("70 - Permission denied (a folder, not a file)")},
+        {huge, QStringLiteral("75 - Path/File access error (a file of 8.0 GB, more than the ") + limit +
+                   QStringLiteral(" such a file can hold)")},
+    };
+}
+
+void MakeReadOnly(const QString& path)
+{
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
 }

@@ -112,6 +112,20 @@ private:
 // group of the same number).
 QString InChild(const std::function<QString()>& f, unsigned seconds = 10, qint64 memoryMB = 0, unsigned uid = 0);
 
+// What stands where a file is expected, made in `dir`: a named pipe, a
+// folder, a file of 8 GB with nothing of it on the disk (`huge`), and
+// /dev/zero; each with what a reader of it says after the error's number
+// ("75 - Path/File access error (a named pipe, not a file)"), for a reader
+// that takes at most `limit` (as "4.0 MB").
+struct NotAFile {
+    QString path;
+    QString says;
+};
+std::vector<NotAFile> NotFilesIn(const QString& dir, const QString& limit = QStringLiteral("4.0 MB"));
+
+// Takes every write permission from a file.
+void MakeReadOnly(const QString& path);
+
 // The user the two-user cases run as beside the superuser (nobody).
 constexpr unsigned kOtherUser = 65534;
 
