@@ -1,7 +1,5 @@
 // The parameter file: save and load, refusals, data lines, the file commands;
 // start-up handing its command line to the unattended send.
-#include <optional>
-
 #include "config/frmConfig.h"
 #include "config_user.h"
 #include "core/autosend.h"
@@ -247,11 +245,7 @@ TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
     for (const bool readOnly : {false, true}) {
         boxes_.clear();
         {
-            std::optional<DiskFull> full;
-            if (readOnly)
-                MakeReadOnly(path("old.csv"));
-            else
-                full.emplace(20);
+            const FailingSaves failing(readOnly, {path("old.csv")}, 20);
             f.SaveParameterFile(path("old.csv"));
         }
         ASSERT_EQ(boxes_.count(), 1);

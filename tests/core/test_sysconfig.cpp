@@ -1,5 +1,3 @@
-#include <optional>
-
 #include "core/modZarn.h"
 #include "platform/app.h"
 #include "support/testenv.h"
@@ -78,11 +76,7 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
     for (const qint64 room : {qint64(0), qint64(old.size()) - 10, qint64(-1)}) {
         boxes_.clear();
         {
-            std::optional<DiskFull> full;
-            if (room >= 0)
-                full.emplace(room);
-            else
-                MakeReadOnly(file("Quinrex3.cfg"));
+            const FailingSaves failing(room < 0, {file("Quinrex3.cfg")}, room);
             SaveSystemConfig();
         }
         ASSERT_EQ(boxes_.count(), 1);

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <QTimeZone>
 #include <cmath>
-#include <optional>
 
 #include <qcustomplot.h>
 
@@ -373,12 +372,7 @@ TEST_F(GraphScreen, OnAFullDiskOrOnReadOnlyFilesEverySaveKeepsTheOldFileAndAutoS
         writeFile("Graph.val", "earlier settings\r\n");
         boxes_.clear();
         {
-            std::optional<DiskFull> full;
-            if (c.readOnly)
-                for (const char* name : {"AutoGraphSave.csv", "run.csv", "Graph.val"})
-                    MakeReadOnly(file(name));
-            else
-                full.emplace();
+            const FailingSaves failing(c.readOnly, {file("AutoGraphSave.csv"), file("run.csv"), file("Graph.val")});
             tickAt(3600);
             failedBox("frmGraph.SaveGraphFile,  File >" + file("AutoGraphSave.csv"));
             EXPECT_FALSE(f().AutoSaveEnabled);
@@ -611,11 +605,7 @@ TEST_F(GraphScreen, APrintoutShowsTheWholeChartReadablyOnThePage)
         boxes_.clear();
         boxes_.push(int(mb::Yes));
         {
-            std::optional<DiskFull> full;
-            if (readOnly)
-                MakeReadOnly(pdf);
-            else
-                full.emplace(4096);
+            const FailingSaves failing(readOnly, {pdf}, 4096);
             f().cmdPrintColor->click();
         }
         ASSERT_EQ(boxes_.count(), 2);

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QTimeZone>
 #include <QTimer>
+#include <functional>
 
 #include "core/helpers.h"
 #include "monitor/frmLogging.h"
@@ -33,6 +34,30 @@ protected:
         frmLogging().Show();
     }
     FrmLogging& f() { return frmLogging(); }
+    // What a turn of the viewer's event loop does after `turn` has run.
+    enum class Next { Log, Wait, Close };
+    // View Current for the selected instrument; at every turn of the open
+    // viewer's event loop `turn` runs, then a logging tick 100 ms on the
+    // fake clock (Log), nothing (Wait) or the viewer's Close (Close).
+    void viewCurrent(const std::function<Next(LineView*)>& turn)
+    {
+        QTimer driver;
+        driver.setInterval(0);
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (!Forms::isLoaded<FrmViewLog>() || !frmViewLog().isVisible())
+                return;
+            switch (turn(frmViewLog().txtLog)) {
+            case Next::Log:
+                Clock::advanceMs(100);
+                frmMain().tmrLogging_Timer();
+                break;
+            case Next::Close: frmViewLog().cmdClose_Click(); break;
+            case Next::Wait: break;
+            }
+        });
+        driver.start();
+        f().cmdView_Click();
+    }
     // Instrument i logs every 0.1 s from now into `name`, reading 1E-10 (demo mode).
     InstrumentRecord& logTenTimesASecond(int i, const char* name)
     {
@@ -207,25 +232,15 @@ TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
     // the open viewer: they keep coming while it is still loading.
     int ticks = 0, whileLoading = 0;
     qint64 shown = 0;
-    QTimer driver;
-    driver.setInterval(0);
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!Forms::isLoaded<FrmViewLog>() || !frmViewLog().isVisible())
-            return;
-        LineView* view = frmViewLog().txtLog;
+    viewCurrent([&](LineView* view) {
         if (ticks < 30) {
             whileLoading += view->loading();
-            Clock::advanceMs(100);
-            frmMain().tmrLogging_Timer();
             ++ticks;
-        } else if (!view->loading()) {
-            shown = view->lineCount();
-            frmViewLog().cmdClose_Click();
+            return Next::Log;
         }
+        shown = view->lineCount();
+        return view->loading() ? Next::Wait : Next::Close;
     });
-    driver.start();
-    f().cmdView_Click();
-    driver.stop();
 
     EXPECT_GT(whileLoading, 0);
     EXPECT_EQ(shown, kLines) << "the snapshot as the file stood when opened";
@@ -259,34 +274,26 @@ TEST_F(LoggingScreen, CopyingAllOfALargeLogHoldsUpNoSession)
     // clipboard has the lines.
     int ticks = 0, whileCopying = 0;
     bool keying = false;
-    QTimer driver;
-    driver.setInterval(0);
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!Forms::isLoaded<FrmViewLog>() || !frmViewLog().isVisible())
-            return;
-        LineView* view = frmViewLog().txtLog;
+    QGuiApplication::clipboard()->clear();
+    viewCurrent([&](LineView* view) {
         if (keying)
-            return;
+            return Next::Wait;
         if (ticks == 0) {
             keying = true;
             frmViewLog().activateWindow();
             EXPECT_TRUE(QTest::qWaitForWindowActive(&frmViewLog()));
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
             keying = false;
-            ASSERT_EQ(QApplication::focusWidget(), view);
+            EXPECT_EQ(QApplication::focusWidget(), view);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
         }
         whileCopying += LineView::copying();
-        Clock::advanceMs(100);
-        frmMain().tmrLogging_Timer();
-        if (++ticks > 1 && !LineView::copying())
-            frmViewLog().cmdClose_Click();
+        if (ticks > 0 && !LineView::copying())
+            return Next::Close;
+        ++ticks;
+        return Next::Log;
     });
-    QGuiApplication::clipboard()->clear();
-    driver.start();
-    f().cmdView_Click();
-    driver.stop();
 
     EXPECT_GT(whileCopying, 1) << "the copy took turns with the timers";
     const QString copied = QGuiApplication::clipboard()->text();

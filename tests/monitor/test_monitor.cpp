@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QTimeZone>
 #include <QTimer>
-#include <optional>
 
 #include "config/frmConfig.h"
 #include "core/deffiles.h"
@@ -185,11 +184,7 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
         choose(2, readOnly ? 1 : 0);
         boxes_.clear();
         {
-            std::optional<DiskFull> full;
-            if (readOnly)
-                MakeReadOnly(file("Monitor.val"));
-            else
-                full.emplace(100);
+            const FailingSaves failing(readOnly, {file("Monitor.val")}, 100);
             deactivate();
         }
         ASSERT_EQ(boxes_.count(), 1);

@@ -260,3 +260,12 @@ void MakeReadOnly(const QString& path)
 {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
 }
+
+FailingSaves::FailingSaves(bool readOnly, const QStringList& files, qint64 room)
+{
+    if (!readOnly)
+        full_.emplace(room);
+    else
+        for (const QString& f : files)
+            MakeReadOnly(f);
+}

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 #include <string>
 #include <tuple>
@@ -125,6 +126,16 @@ std::vector<NotAFile> NotFilesIn(const QString& dir, const QString& limit = QStr
 
 // Takes every write permission from a file.
 void MakeReadOnly(const QString& path);
+
+// While it lives, saves fail: with `readOnly` because the files named are
+// read-only (they stay so), else as on a disk with room for `room` bytes.
+class FailingSaves {
+public:
+    FailingSaves(bool readOnly, const QStringList& files, qint64 room = 0);
+
+private:
+    std::optional<DiskFull> full_;
+};
 
 // The user the two-user cases run as beside the superuser (nobody).
 constexpr unsigned kOtherUser = 65534;
