@@ -33,14 +33,18 @@ private:
     QTemporaryDir dir_;
 };
 
-// The process's resident memory in MB (-1 where the system does not tell).
-inline double residentMB()
+// One of the process's memory figures in MB, as "VmRSS" (-1 where the
+// system does not tell).
+inline double memoryMB(const QByteArray& figure)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+        if (line.startsWith(figure + ':'))
+            return line.mid(figure.size() + 1).trimmed().split(' ').first().toDouble() / 1024;
     return -1;
 }
+
+// The process's resident memory in MB.
+inline double residentMB() { return memoryMB("VmRSS"); }

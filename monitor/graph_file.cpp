@@ -21,6 +21,10 @@ namespace {
 
 const QString kGraphFilter = QStringLiteral("Graph Files (*.csv)");
 constexpr int kPointLimit = 127980;
+// The largest graph file read: as many rows as the restore can take, each
+// as wide as ten pens with every number at its widest (about 250 bytes),
+// with room to spare for the blanks of a file made by hand.
+constexpr qint64 kMaxFileBytes = qint64(64) << 20;
 
 // A number item: blanks around it are dropped and an empty item is 0, but
 // text that is no number is a type mismatch, not a silent 0.
@@ -86,7 +90,7 @@ GraphFile ReadGraphFile(const QString& path)
 {
     if (path.isEmpty())
         rt::raise(rt::ErrFileNotFound);
-    rt::InputFile f(path);
+    rt::InputFile f(path, kMaxFileBytes);
     GraphFile g;
     const QStringList head = f.lineInput().split(QLatin1Char(','));
     if (head.size() < 4)

@@ -6,18 +6,24 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <limits>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
 // One slice of indexing gives way to other events after this long.
 constexpr qint64 kSliceNs = 8'000'000;
 constexpr qint64 kChunk = 1 << 20;
+// A copy to the clipboard reads in smaller steps, which cost more each.
+constexpr qint64 kCopyStep = 256 << 10;
 
 } // namespace
 
@@ -51,9 +57,11 @@ void LineView::clear()
 void LineView::open(const QString& path)
 {
     clear();
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        rt::raise(rt::OpenError(path));
+    const int fd = rt::OpenForReading(path);
+    if (!file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        rt::raise(rt::ErrDeviceIO);
+    }
     size_ = file_.size();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -163,13 +171,166 @@ QString LineView::line(qint64 i) const
     return lineText(readBytes(starts_[std::size_t(i)], end));
 }
 
+// Lines of the file as the view copies them: from the start of one line
+// up to the end of another, each line end (CR LF, LF or CR) made one line
+// feed, without the last line's own line end. Read in steps of a bounded
+// size, into one buffer the size of the bytes copied.
+class LineCopy {
+public:
+    // `lastStart`: where the last line begins (`end` for the rest of the
+    // file); `end`: the file's length as the view knows it.
+    LineCopy(int fd, qint64 from, qint64 lastStart, qint64 end, qint64 room)
+        : fd_(::dup(fd)), pos_(from), lastStart_(lastStart), end_(end)
+    {
+        out_.resize(qsizetype(std::max<qint64>(room, 0)));
+    }
+    ~LineCopy()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    LineCopy(const LineCopy&) = delete;
+    LineCopy& operator=(const LineCopy&) = delete;
+
+    // Copies up to `bytes` more; false once the last line is done.
+    bool step(qint64 bytes)
+    {
+        if (done_)
+            return false;
+        const qint64 want = std::min(bytes, end_ - pos_);
+        QByteArray buf(qsizetype(std::max<qint64>(want, 0)), Qt::Uninitialized);
+        const ssize_t got = want > 0 && fd_ >= 0 ? ::pread(fd_, buf.data(), size_t(want), off_t(pos_)) : 0;
+        if (got <= 0)
+            return finish(true); // the file's end, or cut short meanwhile: what was read
+        if (used_ + got > out_.size())
+            out_.resize(used_ + got);
+        // Locals, not members, in the loop: the bytes written may alias them.
+        char* const start = out_.data();
+        char* out = start + used_;
+        const char* const base = buf.constData();
+        const char* in = base;
+        const char* const stop = in + got;
+        const qint64 lastEnd = lastStart_ - pos_; // a line end from here on ends the copy
+        bool cr = lastWasCR_;
+        while (in < stop) {
+            const char c = *in++;
+            if (c != '\r' && c != '\n') {
+                *out++ = c;
+                cr = false;
+                continue;
+            }
+            const bool second = c == '\n' && cr; // CR LF is one line end
+            cr = c == '\r';
+            if (second)
+                continue;
+            if (in - 1 - base >= lastEnd) {
+                used_ = out - start;
+                return finish(false);
+            }
+            *out++ = '\n';
+        }
+        lastWasCR_ = cr;
+        used_ = out - start;
+        pos_ += got;
+        return true;
+    }
+    QByteArray take() { return std::exchange(out_, {}); }
+
+private:
+    bool finish(bool atEnd)
+    {
+        // The line end of the file's last line starts no further line.
+        if (atEnd && used_ > 0 && out_[used_ - 1] == '\n')
+            --used_;
+        out_.truncate(used_);
+        out_.squeeze();
+        done_ = true;
+        return false;
+    }
+
+    int fd_;
+    qint64 pos_, lastStart_, end_;
+    QByteArray out_;
+    qsizetype used_ = 0;
+    bool lastWasCR_ = false;
+    bool done_ = false;
+};
+
+LineCopy* LineView::startCopy(qint64 first, qint64 last) const
+{
+    if (!file_.isOpen() || lineCount() == 0 || first >= lineCount())
+        return nullptr;
+    first = std::max<qint64>(first, 0);
+    const qint64 from = starts_[std::size_t(first)];
+    // Lines past those indexed so far (all of them, while loading) run to
+    // the end of the file as it stood when opened.
+    const bool toEnd = last >= lineCount() - (loading() ? 0 : 1);
+    const qint64 lastStart = toEnd ? size_ : starts_[std::size_t(last)];
+    const qint64 room = (toEnd || last + 1 >= lineCount() ? size_ : starts_[std::size_t(last + 1)]) - from;
+    return new LineCopy(file_.handle(), from, lastStart, size_, room);
+}
+
+namespace {
+
+QString copyAll(LineCopy* c)
+{
+    if (!c)
+        return {};
+    while (c->step(kChunk)) {
+    }
+    const QString text = QString::fromUtf8(c->take());
+    delete c;
+    return text;
+}
+
+// A copy to the clipboard being read, slice by slice; it outlives the
+// view, so that closing the window does not lose what was copied.
+class ClipboardJob : public QObject {
+public:
+    explicit ClipboardJob(LineCopy* c) : QObject(QCoreApplication::instance()), copy_(c)
+    {
+        delete std::exchange(current_, this);
+        timer_.setInterval(0);
+        timer_.setSingleShot(true);
+        connect(&timer_, &QTimer::timeout, this, [this] { slice(); });
+    }
+    ~ClipboardJob() override
+    {
+        if (current_ == this)
+            current_ = nullptr;
+    }
+    static bool running() { return current_ != nullptr; }
+    // Reads for one slice of time; the clipboard gets the text when done.
+    void slice()
+    {
+        QElapsedTimer t;
+        t.start();
+        bool more = true;
+        while (more && t.nsecsElapsed() < kSliceNs)
+            more = copy_->step(kCopyStep);
+        if (more) {
+            timer_.start();
+            return;
+        }
+        auto* data = new QMimeData;
+        data->setData(QStringLiteral("text/plain"), copy_->take());
+        QGuiApplication::clipboard()->setMimeData(data);
+        current_ = nullptr;
+        deleteLater();
+    }
+
+private:
+    static inline ClipboardJob* current_ = nullptr;
+    std::unique_ptr<LineCopy> copy_;
+    QTimer timer_;
+};
+
+} // namespace
+
 QString LineView::toPlainText()
 {
     finishLoading();
-    QStringList lines;
-    for (qint64 i = 0; i < lineCount(); ++i)
-        lines << line(i);
-    return lines.join(QLatin1Char('\n'));
+    return copyAll(startCopy(0, std::numeric_limits<qint64>::max()));
 }
 
 qint64 LineView::topLine() const { return verticalScrollBar()->value(); }
@@ -231,17 +392,27 @@ void LineView::selectLines(qint64 from, qint64 to)
     viewport()->update();
 }
 
-QString LineView::selectedText()
+QString LineView::selectedText() const
 {
     if (anchor_ < 0)
         return {};
-    finishLoading();
-    QStringList lines;
-    const qint64 last = std::min(std::max(anchor_, cursor_), lineCount() - 1);
-    for (qint64 i = std::min(anchor_, cursor_); i <= last; ++i)
-        lines << line(i);
-    return lines.join(QLatin1Char('\n'));
+    return copyAll(startCopy(std::min(anchor_, cursor_), std::max(anchor_, cursor_)));
 }
+
+void LineView::copySelection()
+{
+    if (anchor_ < 0)
+        return;
+    LineCopy* c = startCopy(std::min(anchor_, cursor_), std::max(anchor_, cursor_));
+    if (!c) {
+        QGuiApplication::clipboard()->setText(QString());
+        return;
+    }
+    // The first slice now: a few lines are on the clipboard at once.
+    (new ClipboardJob(c))->slice();
+}
+
+bool LineView::copying() { return ClipboardJob::running(); }
 
 qint64 LineView::lineAt(int y) const
 {
@@ -268,7 +439,7 @@ void LineView::keyPressEvent(QKeyEvent* e)
     if (e->matches(QKeySequence::SelectAll))
         selectLines(0, std::numeric_limits<qint64>::max());
     else if (e->matches(QKeySequence::Copy))
-        QGuiApplication::clipboard()->setText(selectedText());
+        copySelection();
     else if (e->matches(QKeySequence::MoveToStartOfDocument))
         verticalScrollBar()->setValue(0);
     else if (e->matches(QKeySequence::MoveToEndOfDocument))

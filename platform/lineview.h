@@ -16,7 +16,7 @@ public:
     explicit LineView(QWidget* parent = nullptr);
 
     // Shows the file's lines up to its present end. A file that cannot be
-    // opened raises the error the system gave (rt::OpenError).
+    // opened raises the error the system gave (rt::OpenForReading).
     void open(const QString& path);
     void clear();
 
@@ -32,9 +32,18 @@ public:
     // The first line shown at the top.
     qint64 topLine() const;
     // Whole lines are selected with the mouse (Shift extends) or all with
-    // Ctrl+A; Ctrl+C copies them.
+    // Ctrl+A; Ctrl+C copies them (copySelection).
     void selectLines(qint64 from, qint64 to);
-    QString selectedText();
+    // The selected lines, joined by line feeds.
+    QString selectedText() const;
+    // Puts the selected lines on the clipboard, joined by line feeds. They
+    // are read from the file in short slices between other events, so a
+    // selection of any size holds up neither the window nor the timers, and
+    // the clipboard gets them at once when they are all read; a copy that is
+    // still being read when the next begins is dropped.
+    void copySelection();
+    // A copy is still being read.
+    static bool copying();
 
     // What assistive technology is offered (a screen reader reads the log
     // through it): the lines on screen, from topLine(), and the selected
@@ -62,6 +71,8 @@ private:
     void updateScrollBars();
     QByteArray readBytes(qint64 from, qint64 to) const;
     qint64 lineAt(int y) const;
+    // Reads lines first to last (the last one past the end: all of them).
+    class LineCopy* startCopy(qint64 first, qint64 last) const;
 
     mutable QFile file_;
     qint64 size_ = 0;    // the file's length when it was opened

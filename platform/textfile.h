@@ -5,19 +5,25 @@
 #include <QByteArray>
 #include <QString>
 
+#include "platform/rterror.h"
+
 namespace rt {
 
 // Reading. Opening a missing file raises ErrFileNotFound (53); reading past
-// the end raises ErrInputPastEnd (62).
+// the end raises ErrInputPastEnd (62). Only a regular file is read (see
+// OpenForReading), and only up to `maxBytes`: a larger file is refused
+// whole, as no settings, definition or parameter file comes near that size.
 class InputFile {
 public:
+    static constexpr qint64 kMaxBytes = 4 << 20;
+
     InputFile() = default;
-    explicit InputFile(const QString& path) { open(path); }
+    explicit InputFile(const QString& path, qint64 maxBytes = kMaxBytes) { open(path, maxBytes); }
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    void open(const QString& path);
+    void open(const QString& path, qint64 maxBytes = kMaxBytes);
     void close();
     bool isOpen() const { return open_; }
     // True once nothing but the end of the file is left.
@@ -53,13 +59,24 @@ private:
 // Writing. Replace mode writes a temporary file beside the target
 // ("<name>.XXXXXX.tmp"), pushes it to the disk and renames it over the
 // target on close(): the target is either the complete new file or, after
-// any failure, the old file byte for byte; the temporary file is removed,
-// and so are any left beside the target by a save that was killed. Append
-// mode adds to the end of the file; a failed append cuts the file back to
-// the length it had when opened, so no part of a line is left behind.
-// Every failure raises a run-time error naming what the system said
-// (ErrDiskFull, ErrPathNotFound, ErrPermissionDenied, ErrBadFileName,
-// ErrPathFileAccess, ErrDeviceIO).
+// any failure, the old file byte for byte; the temporary file is removed.
+// The writer holds a lock on its temporary file for as long as it writes,
+// so a save removes only those left by a save that was killed, never one
+// another copy of the program is still writing. Append mode adds to the end
+// of the file; a failed append cuts the file back to the length it had when
+// opened, so no part of a line is left behind.
+//
+// Only a regular file is written, and only one the user may write: a file
+// without write permission for the user is refused as the system refuses
+// it (ErrPermissionDenied), and for the superuser, whom the system lets
+// write anything, a file with no write permission for anyone is refused
+// the same way, as it was made read-only on purpose. A symbolic link is
+// followed only where the system's rule for shared folders would let an
+// ordinary open follow it: in a folder that everyone may write and whose
+// entries only their owners may remove (as /tmp), only a link of the user's
+// own or of the folder's owner. Every failure raises a run-time error naming
+// what the system said (ErrDiskFull, ErrPathNotFound, ErrPermissionDenied,
+// ErrBadFileName, ErrPathFileAccess, ErrDeviceIO).
 class OutputFile {
 public:
     enum Mode { Replace, Append };
@@ -101,16 +118,18 @@ private:
     QString temp_;
     QByteArray pending_;
     qint64 startSize_ = 0;
-    bool regular_ = true;
 };
 
-// The run-time error for a file that cannot be opened for reading: a
-// missing file or folder, else what the system says.
-int OpenError(const QString& path);
+// Opens a file for reading and returns its descriptor; raises the run-time
+// error when it cannot: a missing file or folder, a folder, a named pipe, a
+// device or a socket (none of them a file that can be read as text; the
+// opening never waits for a writer), else what the system said.
+int OpenForReading(const QString& path);
 
 // The run-time error for an operating-system error number met while
-// working on a file.
-int SystemError(int sysError);
+// working on a file, with the system's reason where the number alone
+// would mislead.
+RtError SystemError(int sysError);
 
 bool FileExists(const QString& path);
 // Deletes a file; raises ErrFileNotFound / ErrPermissionDenied on failure.

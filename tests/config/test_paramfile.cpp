@@ -244,19 +244,44 @@ TEST_F(ParamFileTest, FailingSaveLeavesTheOldFileWhole)
     EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
     EXPECT_TRUE(f.Changed);
 
-    // A full disk: the same, and the box says so.
+    // A full disk, and a file the user made read-only: the same, and the
+    // box says why.
     gModelHasRegister[std::size_t(f.CurModelIndex)][5] = false;
-    boxes_.clear();
-    {
-        DiskFull full(20);
-        f.SaveParameterFile(path("old.csv"));
+    for (const bool readOnly : {false, true}) {
+        boxes_.clear();
+        {
+            const FailingSaves failing(readOnly, {path("old.csv")}, 20);
+            f.SaveParameterFile(path("old.csv"));
+        }
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_TRUE(boxes_.last().text.contains(readOnly ? "\rError Code 70 - Permission denied\rRoutine - "
+                                                           "frmConfig.SaveParameterFile, Parameter > 0. File >"
+                                                         : "\rError Code 61 - Disk full\rRoutine - "
+                                                           "frmConfig.SaveParameterFile"))
+            << boxes_.last().text.toStdString();
+        EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
+        EXPECT_TRUE(f.Changed);
+        EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty());
     }
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - frmConfig.SaveParameterFile"))
-        << boxes_.last().text.toStdString();
-    EXPECT_EQ(readFile("old.csv"), "the configuration saved before\r\n");
-    EXPECT_TRUE(f.Changed);
-    EXPECT_TRUE(QDir(QFileInfo(path("old.csv")).path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(ParamFileTest, ReadingWhatIsNoParameterFileGivesTheBoxAtOnce)
+{
+    FrmConfig& f = open(0, "R", "TW");
+    f.txtDescription(0)->setText("mine");
+    for (const NotAFile& c : NotFilesIn(programDir())) {
+        // In a copy of the program that may take 256 MB more and is stopped
+        // after ten seconds.
+        const QString got = InChild(
+            [&] {
+                boxes_.clear();
+                const int result = f.ReadParameterFile(c.path);
+                return QString::number(result) + ' ' + boxes_.last().text + ' ' + f.txtDescription(0)->Text();
+            },
+            10, 256);
+        EXPECT_EQ(got, "-1 An application error has occurred:\rError Code " + c.says +
+                           "\rRoutine - frmConfig.ReadParameterFile, Parameter > 0. File >" + c.path + " mine");
+    }
 }
 
 TEST_F(ParamFileTest, FileCommandsAndTheDiscardQuestion)

@@ -73,17 +73,18 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
     SaveSystemConfig();
     const QByteArray old = readFile("Quinrex3.cfg");
     gCommPort = 3;
-    // full from the first byte, and full a few bytes before the end
-    for (const qint64 room : {qint64(0), qint64(old.size()) - 10}) {
+    // full from the first byte, full a few bytes before the end, and the
+    // file made read-only
+    for (const qint64 room : {qint64(0), qint64(old.size()) - 10, qint64(-1)}) {
         boxes_.clear();
         {
-            DiskFull full(room);
+            const FailingSaves failing(room < 0, {file("Quinrex3.cfg")}, room);
             SaveSystemConfig();
         }
         ASSERT_EQ(boxes_.count(), 1);
-        EXPECT_EQ(boxes_.last().text, "An application error has occurred writing file Quinrex3.cfg file:\r"
-                                      "Error Code 61 - Disk full\r"
-                                      "Routine - modZarn.SaveSystemConfig");
+        EXPECT_EQ(boxes_.last().text, QString("An application error has occurred writing file Quinrex3.cfg file:\r") +
+                                          (room >= 0 ? "Error Code 61 - Disk full\r" : "Error Code 70 - Permission denied\r") +
+                                          "Routine - modZarn.SaveSystemConfig");
         EXPECT_EQ(readFile("Quinrex3.cfg"), old);
         EXPECT_EQ(FilesIn(programDir()), QStringList{"Quinrex3.cfg"});
     }
@@ -94,7 +95,7 @@ TEST_F(SysConfigTest, FailedSaveIsReportedInTheBoxAndKeepsTheOldFile)
     boxes_.clear();
     SaveSystemConfig();
     ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 70 - Permission denied\r"));
+    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 70 - Permission denied (a folder, not a file)\r"));
     EXPECT_TRUE(FilesIn(programDir()).isEmpty());
 }
 

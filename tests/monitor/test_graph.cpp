@@ -344,44 +344,78 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     EXPECT_EQ(f().PenLabel[1], "A1  Z0 Oven, left");
 }
 
-TEST_F(GraphScreen, OnAFullDiskEverySaveKeepsTheOldFileAndAutoSaveStops)
+TEST_F(GraphScreen, OnAFullDiskOrOnReadOnlyFilesEverySaveKeepsTheOldFileAndAutoSaveStops)
+{
+    const struct {
+        const char* says;
+        bool readOnly; // the files made read-only, else the disk full
+    } cases[] = {
+        {"Error Code 61 - Disk full", false},
+        {"Error Code 70 - Permission denied", true},
+    };
+    f().Show();
+    pens({1});
+    for (const auto& c : cases) {
+        f().cmdClearData->click();
+        start("2 Min.");
+        tickAt(0);
+        tickAt(1800); // half an hour: the first auto-save
+        const QByteArray autoSaved = readFile("AutoGraphSave.csv");
+        ASSERT_FALSE(autoSaved.isEmpty()) << c.says;
+        const auto failedBox = [&](const QString& routine) {
+            EXPECT_EQ(boxes_.count(), 1) << routine.toStdString();
+            EXPECT_TRUE(boxes_.last().text.contains("\r" + QString(c.says) + "\rRoutine - " + routine))
+                << boxes_.last().text.toStdString();
+            boxes_.clear();
+        };
+        writeFile("run.csv", "an earlier run\r\n");
+        writeFile("Graph.val", "earlier settings\r\n");
+        boxes_.clear();
+        {
+            const FailingSaves failing(c.readOnly, {file("AutoGraphSave.csv"), file("run.csv"), file("Graph.val")});
+            tickAt(3600);
+            failedBox("frmGraph.SaveGraphFile,  File >" + file("AutoGraphSave.csv"));
+            EXPECT_FALSE(f().AutoSaveEnabled);
+
+            answerFile(file("run.csv"));
+            f().cmdSaveData->click();
+            failedBox("frmGraph.SaveGraphFile,  File >" + file("run.csv"));
+
+            f().SettingsDirty = true;
+            f().Form_Deactivate();
+            failedBox("frmGraph.SaveGraphConfig");
+        }
+        tickAt(5400); // no second try for the rest of the run
+        EXPECT_EQ(boxes_.count(), 0);
+        f().cmdStopSampling->click();
+        EXPECT_EQ(readFile("AutoGraphSave.csv"), autoSaved);
+        EXPECT_EQ(readFile("run.csv"), "an earlier run\r\n");
+        EXPECT_EQ(readFile("Graph.val"), "earlier settings\r\n");
+        EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
+        for (const char* name : {"AutoGraphSave.csv", "run.csv", "Graph.val"})
+            QFile::remove(file(name));
+        f().AutoSaveEnabled = true;
+    }
+}
+
+TEST_F(GraphScreen, RestoringFromWhatIsNoGraphFileGivesTheBoxAtOnce)
 {
     f().Show();
     pens({1});
-    start("2 Min.");
-    tickAt(0);
-    tickAt(1800); // half an hour: the first auto-save
-    const QByteArray autoSaved = readFile("AutoGraphSave.csv");
-    ASSERT_FALSE(autoSaved.isEmpty());
-    const auto failedBox = [&](const QString& routine) {
-        EXPECT_EQ(boxes_.count(), 1) << routine.toStdString();
-        EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - " + routine))
-            << boxes_.last().text.toStdString();
-        boxes_.clear();
-    };
-    writeFile("run.csv", "an earlier run\r\n");
-    writeFile("Graph.val", "earlier settings\r\n");
-    boxes_.clear();
-    {
-        DiskFull full;
-        tickAt(3600);
-        failedBox("frmGraph.SaveGraphFile,  File >" + file("AutoGraphSave.csv"));
-        EXPECT_FALSE(f().AutoSaveEnabled);
-
-        answerFile(file("run.csv"));
-        f().cmdSaveData->click();
-        failedBox("frmGraph.SaveGraphFile,  File >" + file("run.csv"));
-
-        f().SettingsDirty = true;
-        f().Form_Deactivate();
-        failedBox("frmGraph.SaveGraphConfig");
+    for (const NotAFile& c : NotFilesIn(programDir(), QStringLiteral("64.0 MB"))) {
+        // In a copy of the program that may take 256 MB more and is stopped
+        // after ten seconds.
+        const QString got = InChild(
+            [&] {
+                answerFile(c.path);
+                boxes_.clear();
+                f().cmdRestoreData->click();
+                return boxes_.last().text + (f().cbxControl(1)->Text() == "001 R1 Oven 1" ? "" : " (pens changed)");
+            },
+            10, 256);
+        EXPECT_EQ(got, "An application error has occurred:\rError Code " + c.says +
+                           "\rRoutine - frmGraph.RestoreGraphFile,  File >" + c.path);
     }
-    tickAt(5400); // no second try for the rest of the run
-    EXPECT_EQ(boxes_.count(), 0);
-    EXPECT_EQ(readFile("AutoGraphSave.csv"), autoSaved);
-    EXPECT_EQ(readFile("run.csv"), "an earlier run\r\n");
-    EXPECT_EQ(readFile("Graph.val"), "earlier settings\r\n");
-    EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
 }
 
 TEST_F(GraphScreen, ManualYScaleKeepsAValidAxis)
@@ -563,20 +597,25 @@ TEST_F(GraphScreen, APrintoutShowsTheWholeChartReadablyOnThePage)
         }
     }
 
-    // A printout the disk cannot take whole: the box names the print, the
-    // earlier printout stays as it was and nothing of the new one is left.
+    // A printout the disk cannot take whole, or over one made read-only:
+    // the box names the print and says why, the earlier printout stays as it
+    // was and nothing of the new one is left.
     const QByteArray earlier = readFile("graph.pdf");
-    boxes_.clear();
-    boxes_.push(int(mb::Yes));
-    {
-        DiskFull full(4096);
-        f().cmdPrintColor->click();
+    for (const bool readOnly : {false, true}) {
+        boxes_.clear();
+        boxes_.push(int(mb::Yes));
+        {
+            const FailingSaves failing(readOnly, {pdf}, 4096);
+            f().cmdPrintColor->click();
+        }
+        ASSERT_EQ(boxes_.count(), 2);
+        EXPECT_TRUE(boxes_.last().text.contains(QString(readOnly ? "\rError Code 70 - Permission denied"
+                                                                 : "\rError Code 61 - Disk full") +
+                                                "\rRoutine - frmGraph.cmdPrintColor_Click"))
+            << boxes_.last().text.toStdString();
+        EXPECT_EQ(readFile("graph.pdf"), earlier);
+        EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
     }
-    ASSERT_EQ(boxes_.count(), 2);
-    EXPECT_TRUE(boxes_.last().text.contains("\rError Code 61 - Disk full\rRoutine - frmGraph.cmdPrintColor_Click"))
-        << boxes_.last().text.toStdString();
-    EXPECT_EQ(readFile("graph.pdf"), earlier);
-    EXPECT_TRUE(FilesIn(programDir()).filter(".tmp").isEmpty()) << FilesIn(programDir()).join(" ").toStdString();
 }
 
 // Pens on the simulator's line: one instrument that answers, one that does not.

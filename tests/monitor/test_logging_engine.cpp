@@ -1,5 +1,6 @@
 // The logging engine driven tick by tick on a frozen clock.
 #include <QTimeZone>
+#include <sys/stat.h>
 
 #include "core/exchange.h"
 #include "core/helpers.h"
@@ -198,15 +199,51 @@ TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
     after(400);
     EXPECT_EQ(boxes_.count(), 2); // a new box once the first was closed
 
-    // A full disk on flushing is a failure too, never a logged line.
+    // A device is no log file: refused, never a logged line.
     gInstruments[0].LogFile = QStringLiteral("/dev/full");
     after(1000);
-    EXPECT_TRUE(errorLine().contains("Error Code 61 - Disk full")) << errorLine().toStdString();
+    EXPECT_TRUE(errorLine().contains("Error Code 75 - Path/File access error (a device, not a file)"))
+        << errorLine().toStdString();
     QDir().mkpath(file("gone"));
     gInstruments[0].LogFile = file("gone/log.csv");
     after(1000);
     EXPECT_EQ(errorLine(), "");
     EXPECT_EQ(lines(0).size(), 1);
+}
+
+TEST_F(LoggingEngine, ALogFileThatIsNoFileOrReadOnlyIsRefusedAtOnceAndTheOtherSessionsLogOn)
+{
+    writeFile("kept.csv", "an earlier log\r\n");
+    MakeReadOnly(file("kept.csv"));
+    std::vector<NotAFile> cases = NotFilesIn(programDir());
+    cases.pop_back(); // a large file is a log like any other
+    cases.push_back({file("kept.csv"), QStringLiteral("70 - Permission denied")});
+    for (const NotAFile& c : cases) {
+        // In a copy of the program that may take 256 MB more and is stopped
+        // after ten seconds: a second of 0.1 s sessions, one on the odd file.
+        const QString got = InChild(
+            [&] {
+                start(QStringLiteral("01"), 0.1f, 60);
+                start(QStringLiteral("02"), 0.1f, 60, QFileInfo(c.path).baseName() + "-other.csv");
+                gInstruments[0].LogFile = c.path;
+                for (int k = 0; k < 10; ++k)
+                    after(k ? 100 : 0);
+                QStringList says = {QString::number(boxes_.count()), boxes_.last().text, errorLine(),
+                                    QString::number(lines(1).size())};
+                return says.join('|');
+            },
+            10, 256);
+        EXPECT_EQ(got, QStringList({"10", // one a tick: every lost line is told
+                                    "An application error has occurred:\rError Code " + c.says +
+                                        "\rRoutine - frmMain.tmrLogging_Timer, File >" + c.path,
+                                    "12/7/2026 5:27:41 PM - Address 01:Line not logged, Error Code " + c.says +
+                                        ", File >" + c.path,
+                                    "10"})
+                           .join('|'));
+    }
+    EXPECT_EQ(readFile("kept.csv"), "an earlier log\r\n");
+    struct stat st{};
+    EXPECT_TRUE(::lstat(QFile::encodeName(file("pipe.csv")).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
 TEST_F(LoggingEngine, ALogWhoseDiskFillsMidLineKeepsEveryLineWhole)

@@ -1,8 +1,11 @@
 // The logging dialog: states, entry rules, Start, Stop, View Current and View Hist.
 #include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QTimeZone>
 #include <QTimer>
+#include <functional>
 
 #include "core/helpers.h"
 #include "monitor/frmLogging.h"
@@ -33,6 +36,42 @@ protected:
         frmLogging().Show();
     }
     FrmLogging& f() { return frmLogging(); }
+    // What a turn of the viewer's event loop does after `turn` has run.
+    enum class Next { Log, Wait, Close };
+    // View Current for the selected instrument; at every turn of the open
+    // viewer's event loop `turn` runs, then a logging tick 100 ms on the
+    // fake clock (Log), nothing (Wait) or the viewer's Close (Close).
+    void viewCurrent(const std::function<Next(LineView*)>& turn)
+    {
+        QTimer driver;
+        driver.setInterval(0);
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (!Forms::isLoaded<FrmViewLog>() || !frmViewLog().isVisible())
+                return;
+            switch (turn(frmViewLog().txtLog)) {
+            case Next::Log:
+                Clock::advanceMs(100);
+                frmMain().tmrLogging_Timer();
+                break;
+            case Next::Close: frmViewLog().cmdClose_Click(); break;
+            case Next::Wait: break;
+            }
+        });
+        driver.start();
+        f().cmdView_Click();
+    }
+    // Instrument i logs every 0.1 s from now into `name`, reading 1E-10 (demo mode).
+    InstrumentRecord& logTenTimesASecond(int i, const char* name)
+    {
+        gDemoMode = true;
+        InstrumentRecord& r = gInstruments[i];
+        r.Protocol = QStringLiteral("R");
+        r.LogRate = 0.1f;
+        r.LogFile = file(name);
+        r.LogStartSec = UtcNow() * 86400;
+        r.LogState = 1;
+        return r;
+    }
     void select(int i)
     {
         QListWidget* l = f().lstControls;
@@ -232,13 +271,7 @@ namespace {
 
 TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
 {
-    gDemoMode = true; // every read succeeds
-    InstrumentRecord& r = gInstruments[0];
-    r.Protocol = QStringLiteral("R");
-    r.LogRate = 0.1f;
-    r.LogFile = file("oven.csv");
-    r.LogStartSec = UtcNow() * 86400;
-    r.LogState = 1;
+    logTenTimesASecond(0, "oven.csv");
     const qsizetype kLines = 1'000'000; // a day at 0.1 s and more
     writeFile("oven.csv", QByteArray("12/06/2026 05:27:41.0 PM,25.5\r\n").repeated(kLines));
     select(0);
@@ -247,25 +280,15 @@ TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
     // the open viewer: they keep coming while it is still loading.
     int ticks = 0, whileLoading = 0;
     qint64 shown = 0;
-    QTimer driver;
-    driver.setInterval(0);
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!Forms::isLoaded<FrmViewLog>() || !frmViewLog().isVisible())
-            return;
-        LineView* view = frmViewLog().txtLog;
+    viewCurrent([&](LineView* view) {
         if (ticks < 30) {
             whileLoading += view->loading();
-            Clock::advanceMs(100);
-            frmMain().tmrLogging_Timer();
             ++ticks;
-        } else if (!view->loading()) {
-            shown = view->lineCount();
-            frmViewLog().cmdClose_Click();
+            return Next::Log;
         }
+        shown = view->lineCount();
+        return view->loading() ? Next::Wait : Next::Close;
     });
-    driver.start();
-    f().cmdView_Click();
-    driver.stop();
 
     EXPECT_GT(whileLoading, 0);
     EXPECT_EQ(shown, kLines) << "the snapshot as the file stood when opened";
@@ -277,6 +300,61 @@ TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
     for (const QByteArray& line : logged)
         got << QString::fromLatin1(line).chopped(1);
     EXPECT_EQ(got, expected);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LoggingScreen, CopyingAllOfALargeLogHoldsUpNoSession)
+{
+    logTenTimesASecond(0, "oven.csv");
+    InstrumentRecord& kiln = gInstruments[1]; // a finished session's large log
+    kiln.LogFile = file("kiln.csv");
+    kiln.LogState = 3;
+    const qsizetype kLines = 1'000'000;
+    const QByteArray line = "12/06/2026 05:27:41.0 PM,25.5";
+    writeFile("kiln.csv", (line + "\r\n").repeated(kLines));
+    select(1);
+
+    // Ctrl+A, Ctrl+C at once in the open viewer; then a logging tick 100 ms
+    // apart on the fake clock at every turn of its event loop, until the
+    // clipboard has the lines.
+    int ticks = 0, whileCopying = 0;
+    bool keying = false;
+    QGuiApplication::clipboard()->clear();
+    viewCurrent([&](LineView* view) {
+        if (keying)
+            return Next::Wait;
+        if (ticks == 0) {
+            keying = true;
+            frmViewLog().activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&frmViewLog()));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+            keying = false;
+            EXPECT_EQ(QApplication::focusWidget(), view);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        }
+        whileCopying += LineView::copying();
+        if (ticks > 0 && !LineView::copying())
+            return Next::Close;
+        ++ticks;
+        return Next::Log;
+    });
+
+    EXPECT_GT(whileCopying, 1) << "the copy took turns with the timers";
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(copied.size(), kLines * (line.size() + 1) - 1);
+    EXPECT_TRUE(copied == QString::fromLatin1((line + "\n").repeated(kLines).chopped(1))) << "every line, as it is";
+    QStringList expected;
+    for (int k = 0; k < ticks; ++k)
+        expected << QStringLiteral("12/07/2026 05:%1:%2.%3 PM,1E-10")
+                        .arg(27 + (41 + k / 10) / 60)
+                        .arg((41 + k / 10) % 60, 2, 10, QLatin1Char('0'))
+                        .arg(k % 10);
+    EXPECT_EQ(QString::fromLatin1(readFile("oven.csv")).split("\r\n", Qt::SkipEmptyParts), expected)
+        << "a line for every 0.1 s";
 }
 
 } // namespace

@@ -177,20 +177,26 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
     deactivate();
     EXPECT_EQ(readFile("Monitor.val"), saved);
 
-    // On a full disk the old file stays, the box says so and the window stays shown.
-    mdiMonitor().Show();
-    choose(2, 0);
-    boxes_.clear();
-    {
-        DiskFull full(100);
-        deactivate();
+    // On a full disk, or with the file made read-only, the old file stays,
+    // the box says so and the window stays shown.
+    for (const bool readOnly : {false, true}) {
+        mdiMonitor().Show();
+        choose(2, readOnly ? 1 : 0);
+        boxes_.clear();
+        {
+            const FailingSaves failing(readOnly, {file("Monitor.val")}, 100);
+            deactivate();
+        }
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_TRUE(boxes_.last().text.endsWith(readOnly ? "\rError Code 70 - Permission denied\rRoutine - "
+                                                           "mdiMonitor.Form_Deactivate"
+                                                         : "\rError Code 61 - Disk full\rRoutine - "
+                                                           "mdiMonitor.Form_Deactivate"))
+            << boxes_.last().text.toStdString();
+        EXPECT_TRUE(mdiMonitor().isVisible() && gMonitorStop);
+        EXPECT_EQ(readFile("Monitor.val"), saved);
+        EXPECT_EQ(FilesIn(programDir()).filter("Monitor.val"), QStringList{"Monitor.val"});
     }
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.endsWith("\rError Code 61 - Disk full\rRoutine - mdiMonitor.Form_Deactivate"))
-        << boxes_.last().text.toStdString();
-    EXPECT_TRUE(mdiMonitor().isVisible() && gMonitorStop);
-    EXPECT_EQ(readFile("Monitor.val"), saved);
-    EXPECT_EQ(FilesIn(programDir()).filter("Monitor.val"), QStringList{"Monitor.val"});
 }
 
 TEST_F(MonitorTest, MissingOrShortRowFileStillPolls)

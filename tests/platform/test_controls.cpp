@@ -371,7 +371,7 @@ TEST_F(ControlsTest, LineViewShowsTheFilesLinesAsTheyStoodWhenOpened)
     }
 
     // Lines chosen with the mouse, or all of them, are copied as they are.
-    writeFile("log.csv", "a,1\r\nb,2\r\nc,3\r\n");
+    writeFile("log.csv", "a,1\r\nb,2\r\nc,3 \xc2\xb0" "C\r\n");
     view.open(file("log.csv"));
     view.show();
     const int row = view.fontMetrics().lineSpacing();
@@ -381,7 +381,7 @@ TEST_F(ControlsTest, LineViewShowsTheFilesLinesAsTheyStoodWhenOpened)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "a,1\nb,2");
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "a,1\nb,2\nc,3");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("a,1\nb,2\nc,3 \u00b0C"));
 
     EXPECT_EQ(rtErrorOf([&] { view.open(file("none.csv")); }), rt::ErrFileNotFound);
     EXPECT_EQ(view.lineCount(), 0);

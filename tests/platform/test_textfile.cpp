@@ -1,12 +1,20 @@
 // Sequential text files: item and line input, print output, atomic replace.
 #include <csignal>
+#include <cstring>
 #include <optional>
+#include <thread>
+#include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QMap>
 #include <QScopeGuard>
 
+#include "platform/lineview.h"
 #include "platform/textfile.h"
 #include "support/testenv.h"
 
@@ -183,11 +191,253 @@ TEST_F(TextFileTest, AppendFlushReachesTheSystem)
     log.flush();
     EXPECT_EQ(readFile("log.csv"), "a,1\r\n"); // visible before close
     log.close();
+}
 
-    if (QFile::exists("/dev/full")) {
-        OutputFile full("/dev/full", OutputFile::Append);
-        full.printLine("x");
-        EXPECT_EQ(rtErrorOf([&] { full.flush(); }), ErrDiskFull);
-        EXPECT_NO_THROW(full.close());
+namespace {
+
+// A socket beside the files, listening for no one.
+struct Socket {
+    explicit Socket(const QString& path)
+    {
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        std::strncpy(a.sun_path, QFile::encodeName(path).constData(), sizeof a.sun_path - 1);
+        fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
+    ~Socket() { ::close(fd); }
+    int fd = -1;
+};
+
+// What a run-time error says, or "" when `f` raises none.
+template <class F>
+QString errorText(F&& f)
+{
+    try {
+        f();
+    } catch (const RtError& e) {
+        return QString::fromStdString(e.what());
+    }
+    return {};
+}
+
+} // namespace
+
+TEST_F(TextFileTest, OnlyRegularFilesAreReadOrWrittenAndNothingWaitsForAWriter)
+{
+    std::vector<NotAFile> cases = NotFilesIn(programDir());
+    const Socket socket(file("socket.csv"));
+    cases.push_back({file("socket.csv"), "75 - Path/File access error (a socket, not a file)"});
+    for (const NotAFile& c : cases) {
+        // In a copy of the program that may take 256 MB more and is stopped
+        // after ten seconds: neither waiting nor reading without end passes.
+        const QString got = InChild(
+            [&] {
+                QStringList says;
+                says << errorText([&] { InputFile in(c.path); });
+                says << errorText([&] { LineView().open(c.path); });
+                says << errorText([&] { OutputFile(c.path, OutputFile::Append).close(); });
+                says << errorText([&] { OutputFile(c.path, OutputFile::Replace).close(); });
+                return says.join('|');
+            },
+            10, 256);
+        // A large file is no settings file, but a log like any other.
+        const QString refused = "Error " + c.says, others = c.path.endsWith("huge.csv") ? QString() : refused;
+        EXPECT_EQ(got, QStringList({refused, others, others, others}).join('|')) << c.path.toStdString();
+    }
+    struct stat st{};
+    EXPECT_TRUE(::lstat(QFile::encodeName(file("pipe.csv")).constData(), &st) == 0 && S_ISFIFO(st.st_mode))
+        << "no save put a file in the pipe's place";
+
+    // A file of the largest size allowed reads; one byte more does not.
+    put("full.cfg", QByteArray(InputFile::kMaxBytes - 2, 'x') + "\r\n");
+    EXPECT_EQ(InputFile(file("full.cfg")).lineInput().size(), InputFile::kMaxBytes - 2);
+    put("over.cfg", QByteArray(InputFile::kMaxBytes + 1, 'x'));
+    EXPECT_EQ(rtErrorOf([&] { InputFile in(file("over.cfg")); }), ErrPathFileAccess);
+    EXPECT_EQ(rtErrorOf([&] { InputFile in(file("over.cfg"), InputFile::kMaxBytes + 1); }), 0);
+}
+
+namespace {
+
+// Saves `text` to `path` in the mode given; the error raised, or 0.
+int save(const QString& path, const QString& text, OutputFile::Mode mode = OutputFile::Replace)
+{
+    return rtErrorOf([&] {
+        OutputFile out(path, mode);
+        out.write(text);
+        out.close();
+    });
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+} // namespace
+
+TEST_F(TextFileTest, AFileTheUserMayNotWriteIsNeverReplacedOrAppendedTo)
+{
+    // The other user reaches into a folder of its own inside the test's.
+    ::chmod(QFile::encodeName(programDir()).constData(), 0755);
+    const QString dir = file("shared");
+    QDir().mkdir(dir);
+    ::chmod(QFile::encodeName(dir).constData(), 0777);
+    const struct {
+        mode_t mode;
+        unsigned owner, saver; // 0 the superuser
+        bool refused;
+    } cases[] = {
+        {0444, 0, 0, true},             // made read-only: even the superuser leaves it
+        {0400, 0, 0, true},
+        {0644, 0, 0, false},
+        {0464, kOtherUser, 0, false},   // someone may write it: the superuser may
+        {0444, kOtherUser, kOtherUser, true},
+        {0644, 0, kOtherUser, true},    // another's file the user may only read
+        {0664, kOtherUser, kOtherUser, false},
+        {0666, 0, kOtherUser, false},
+    };
+    for (const auto& c : cases)
+        for (const OutputFile::Mode mode : {OutputFile::Replace, OutputFile::Append}) {
+            const QString path = dir + "/Quinrex3.cfg";
+            QFile::remove(path);
+            {
+                QFile f(path);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write("old\r\n");
+            }
+            ::chown(QFile::encodeName(path).constData(), c.owner, c.owner);
+            ::chmod(QFile::encodeName(path).constData(), c.mode);
+            const auto what = [&] {
+                return QStringLiteral("mode %1 of %2 saved by %3, %4")
+                    .arg(c.mode, 0, 8).arg(c.owner).arg(c.saver)
+                    .arg(mode == OutputFile::Replace ? "replace" : "append").toStdString();
+            };
+            const QString got = c.saver == 0 ? QString::number(save(path, "new\r\n", mode))
+                                             : InChild([&] { return QString::number(save(path, "new\r\n", mode)); },
+                                                       10, 0, c.saver);
+            EXPECT_EQ(got, c.refused ? "70" : "0") << what();
+            const QByteArray expected = !c.refused ? (mode == OutputFile::Replace ? "new\r\n" : "old\r\nnew\r\n")
+                                                   : "old\r\n";
+            EXPECT_EQ(contents(path), expected) << what();
+            struct stat st{};
+            ::stat(QFile::encodeName(path).constData(), &st);
+            EXPECT_EQ(st.st_mode & 07777, c.mode) << what();
+            EXPECT_EQ(FilesIn(dir), QStringList({"Quinrex3.cfg"})) << what();
+        }
+}
+
+TEST_F(TextFileTest, ALinkIsFollowedOnlyWhereTheSystemsRuleForSharedFoldersAllows)
+{
+    ::chmod(QFile::encodeName(programDir()).constData(), 0755);
+    // The user's own file elsewhere, which a planted link must not reach (in
+    // a folder where either user may save).
+    QDir().mkdir(file("home"));
+    ::chmod(QFile::encodeName(file("home")).constData(), 0777);
+    const QString mine = file("home/mine.csv");
+    const unsigned third = kOtherUser - 1; // a user who owns a shared folder
+    const struct {
+        const char* what;
+        mode_t folderMode;
+        unsigned folderOwner, linkOwner, saver;
+        bool followed;
+    } cases[] = {
+        {"planted by another user in a shared folder", 01777, 0, kOtherUser, 0, false},
+        {"the user's own link in a shared folder", 01777, 0, 0, 0, true},
+        {"the shared folder's owner's link", 01777, kOtherUser, kOtherUser, 0, true},
+        {"another's link in a folder that is not sticky", 0777, 0, kOtherUser, 0, true},
+        {"another's link in a sticky folder only its owner writes", 01755, kOtherUser, third, 0, true},
+        {"the superuser's link, saved by the other user", 01777, third, 0, kOtherUser, false},
+        {"the other user's own link", 01777, third, kOtherUser, kOtherUser, true},
+    };
+    for (const auto& c : cases) {
+        const QString folder = file("tmp");
+        QDir(folder).removeRecursively();
+        QDir().mkdir(folder);
+        ::chown(QFile::encodeName(folder).constData(), c.folderOwner, c.folderOwner);
+        ::chmod(QFile::encodeName(folder).constData(), c.folderMode);
+        put("home/mine.csv", "the user's own\r\n");
+        ::chmod(QFile::encodeName(mine).constData(), 0666);
+        const QString link = folder + "/p.csv";
+        ASSERT_TRUE(QFile::link(mine, link));
+        ::lchown(QFile::encodeName(link).constData(), c.linkOwner, c.linkOwner);
+        const auto run = [&] {
+            const int saved = save(link, "saved\r\n");
+            return QStringLiteral("%1 %2").arg(saved).arg(save(link, "line\r\n", OutputFile::Append));
+        };
+        const QString got = c.saver == 0 ? run() : InChild(run, 10, 0, c.saver);
+        EXPECT_EQ(got, c.followed ? "0 0" : "70 70") << c.what;
+        EXPECT_EQ(contents(mine), c.followed ? "saved\r\nline\r\n" : "the user's own\r\n") << c.what;
+        EXPECT_TRUE(QFileInfo(link).isSymLink()) << c.what;
+        EXPECT_EQ(FilesIn(folder), QStringList({"p.csv"})) << c.what;
+        EXPECT_EQ(FilesIn(file("home")), QStringList({"mine.csv"})) << c.what;
+    }
+    QDir().mkdir(file("tmp2"));
+    ::chmod(QFile::encodeName(file("tmp2")).constData(), 01777);
+    ASSERT_TRUE(QFile::link(mine, file("tmp2/p.csv")));
+    ::lchown(QFile::encodeName(file("tmp2/p.csv")).constData(), kOtherUser, kOtherUser);
+    EXPECT_EQ(errorText([&] { OutputFile(file("tmp2/p.csv"), OutputFile::Replace); }),
+              "Error 70 - Permission denied (a link another user made in a shared folder)");
+}
+
+TEST_F(TextFileTest, ALoopOfLinksSaysSo)
+{
+    ASSERT_TRUE(QFile::link(file("b.cfg"), file("a.cfg")));
+    ASSERT_TRUE(QFile::link(file("a.cfg"), file("b.cfg")));
+    const QString says = "Error 76 - Path not found (a loop of symbolic links)";
+    EXPECT_EQ(errorText([&] { InputFile in(file("a.cfg")); }), says);
+    EXPECT_EQ(errorText([&] { OutputFile(file("a.cfg"), OutputFile::Replace); }), says);
+    EXPECT_EQ(errorText([&] { OutputFile(file("a.cfg"), OutputFile::Append); }), says);
+    EXPECT_TRUE(QFileInfo(file("a.cfg")).isSymLink() && QFileInfo(file("b.cfg")).isSymLink());
+    EXPECT_EQ(FilesIn(programDir()), QStringList());
+}
+
+TEST_F(TextFileTest, TwoProgramsSavingOneFileLeaveEachOthersTemporaryFilesAlone)
+{
+    // On a file system in memory where one can be mounted: a thousand saves
+    // each, not a thousand trips to the disk.
+    QString dir = file("fs");
+    QDir().mkpath(dir);
+    const bool mounted = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=16m") == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
+    });
+    const QString path = dir + "/Monitor.val";
+    const QString a = QString("a").repeated(20000), b = QString("b").repeated(30000);
+    const auto saver = [&](const QString& text) {
+        return [&, text] {
+            QMap<int, int> failures;
+            for (int k = 0; k < 1000; ++k)
+                if (const int e = save(path, text))
+                    ++failures[e];
+            QStringList out;
+            for (auto it = failures.begin(); it != failures.end(); ++it)
+                out << QStringLiteral("%1 x error %2").arg(it.value()).arg(it.key());
+            return out.join(", ");
+        };
+    };
+    // A save killed before, whose temporary file is stale.
+    QFile stale(path + ".Zz9Yx8.tmp");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    QString first, second;
+    std::thread other([&] { second = InChild(saver(b), 120); });
+    first = InChild(saver(a), 120);
+    other.join();
+    EXPECT_EQ(first, "");
+    EXPECT_EQ(second, "");
+    const QByteArray now = contents(path);
+    EXPECT_TRUE(now == a.toLatin1() || now == b.toLatin1()) << now.size();
+    EXPECT_EQ(FilesIn(dir), QStringList({"Monitor.val"}));
+
+    // The lock of a save in progress, and none once it is done.
+    OutputFile out(path, OutputFile::Replace);
+    const QString temp = out.temporaryPath();
+    EXPECT_EQ(InChild([&] { return QString::number(save(path, "meanwhile\r\n")); }), "0");
+    EXPECT_TRUE(QFile::exists(temp)) << "the other save left it";
+    out.write("last\r\n");
+    out.close();
+    EXPECT_EQ(contents(path), "last\r\n");
 }

@@ -4,7 +4,11 @@
 #include <QFile>
 #include <QMessageBox>
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/commport.h"
 #include "core/deffiles.h"
@@ -192,4 +196,94 @@ bool typeByKeys(QWidget* box, const QString& text)
         return false;
     QTest::keyClicks(QApplication::focusWidget(), text);
     return true;
+}
+
+QString InChild(const std::function<QString()>& f, unsigned seconds, qint64 memoryMB, unsigned uid)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("no fork");
+    if (pid == 0) {
+        ::close(out[0]);
+        ::alarm(seconds);
+        QByteArray text;
+        try {
+            if (memoryMB > 0) {
+                QFile statm(QStringLiteral("/proc/self/statm"));
+                const qint64 pages = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
+                const rlimit limit{rlim_t(pages * ::sysconf(_SC_PAGESIZE) + (memoryMB << 20)),
+                                   rlim_t(pages * ::sysconf(_SC_PAGESIZE) + (memoryMB << 20))};
+                ::setrlimit(RLIMIT_AS, &limit);
+            }
+            if (uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid_t(uid)) != 0 || ::setuid(uid_t(uid)) != 0))
+                text = "cannot become the other user";
+            else
+                text = f().toUtf8();
+        } catch (const std::bad_alloc&) {
+            text = "out of memory";
+        } catch (const rt::RtError& e) {
+            text = QByteArray("raised ") + e.what();
+        } catch (...) {
+            text = "raised something";
+        }
+        for (qsizetype done = 0; done < text.size();) {
+            const ssize_t n = ::write(out[1], text.constData() + done, size_t(text.size() - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    QByteArray text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        text.append(buf, n);
+    }
+    ::close(out[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status))
+        return QStringLiteral("killed by signal %1").arg(WTERMSIG(status));
+    return QString::fromUtf8(text);
+}
+
+std::vector<NotAFile> NotFilesIn(const QString& dir, const QString& limit)
+{
+    const QString pipe = dir + QStringLiteral("/pipe.csv"), folder = dir + QStringLiteral("/folder.csv"),
+                  huge = dir + QStringLiteral("/huge.csv");
+    ::mkfifo(QFile::encodeName(pipe).constData(), 0666);
+    QDir().mkdir(folder);
+    QFile(huge).open(QIODevice::WriteOnly);
+    if (::truncate(QFile::encodeName(huge).constData(), off_t(8) << 30) != 0)
+        ADD_FAILURE() << "no file of 8 GB";
+    return {
+        {pipe, QStringLiteral("75 - Path/File access error (a named pipe, not a file)")},
+        {QStringLiteral("/dev/zero"), QStringLiteral("75 - Path/File access error (a device, not a file)")},
+        {folder, QStringLiteral("70 - Permission denied (a folder, not a file)")},
+        {huge, QStringLiteral("75 - Path/File access error (a file of 8.0 GB, more than the ") + limit +
+                   QStringLiteral(" such a file can hold)")},
+    };
+}
+
+void MakeReadOnly(const QString& path)
+{
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+}
+
+FailingSaves::FailingSaves(bool readOnly, const QStringList& files, qint64 room)
+{
+    if (!readOnly)
+        full_.emplace(room);
+    else
+        for (const QString& f : files)
+            MakeReadOnly(f);
 }

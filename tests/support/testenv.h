@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <deque>
+#include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 #include <string>
 #include <tuple>
@@ -103,6 +105,41 @@ private:
     quint64 saved_;
     void (*handler_)(int);
 };
+
+// Runs `f` in a forked copy of this process and returns the text it
+// returned. A copy still running after `seconds` is killed, and its text
+// says so ("killed by signal 14"), as does one that ends otherwise. With
+// `memoryMB` above 0 the copy can take at most that much memory more than
+// this process has; with a `uid` other than 0 it runs as that user (and
+// group of the same number).
+QString InChild(const std::function<QString()>& f, unsigned seconds = 10, qint64 memoryMB = 0, unsigned uid = 0);
+
+// What stands where a file is expected, made in `dir`: a named pipe, a
+// folder, a file of 8 GB with nothing of it on the disk (`huge`), and
+// /dev/zero; each with what a reader of it says after the error's number
+// ("75 - Path/File access error (a named pipe, not a file)"), for a reader
+// that takes at most `limit` (as "4.0 MB").
+struct NotAFile {
+    QString path;
+    QString says;
+};
+std::vector<NotAFile> NotFilesIn(const QString& dir, const QString& limit = QStringLiteral("4.0 MB"));
+
+// Takes every write permission from a file.
+void MakeReadOnly(const QString& path);
+
+// While it lives, saves fail: with `readOnly` because the files named are
+// read-only (they stay so), else as on a disk with room for `room` bytes.
+class FailingSaves {
+public:
+    FailingSaves(bool readOnly, const QStringList& files, qint64 room = 0);
+
+private:
+    std::optional<DiskFull> full_;
+};
+
+// The user the two-user cases run as beside the superuser (nobody).
+constexpr unsigned kOtherUser = 65534;
 
 // The names of the files in a folder, hidden ones included.
 QStringList FilesIn(const QString& dir);
