@@ -1,5 +1,7 @@
 #include "core/autosend.h"
 
+#include <algorithm>
+
 #include "config/frmConfig.h"
 #include "core/helpers.h"
 #include "core/state.h"
@@ -13,10 +15,10 @@ namespace modZarn {
 namespace {
 
 // Ends the program after a message: nothing else is unloaded or saved.
-[[noreturn]] void EndWith(const QString& title, const QString& text)
+[[noreturn]] void EndWith(const QString& title, const QString& text, int status)
 {
     mb::MsgBox(text, mb::Exclamation, title);
-    App::end(0);
+    App::end(status);
 }
 
 bool AskNextInstrument(const QString& text)
@@ -24,16 +26,17 @@ bool AskNextInstrument(const QString& text)
     return mb::MsgBox(text, mb::YesNo | mb::DefaultButton2, QStringLiteral("Continue With Next Instrument")) == mb::Yes;
 }
 
-// Sends the loaded configuration to one address text; false when the user
-// chose to stop.
-void SendTo(FrmConfig& f, QString address, const QString& file, bool moreFollows)
+// Sends the loaded configuration to one address text; `status` takes the
+// worst outcome so far. Ends the program when the user chose to stop.
+void SendTo(FrmConfig& f, QString address, const QString& file, bool moreFollows, int& status)
 {
     const int g = gControllerGroup;
     const int number = AddressToNumber(g, address);
     if (number < 1 || number > 255) {
+        status = std::max<int>(status, kAddressProblem);
         if (!AskNextInstrument(QStringLiteral("The send to instrument address: ") + address
                                + QStringLiteral(" is invalid.  Do you want to continue with the next address ?")))
-            App::end(0);
+            App::end(status);
         f.lblAutoSendFileName->setText(QString());
         return;
     }
@@ -55,10 +58,12 @@ void SendTo(FrmConfig& f, QString address, const QString& file, bool moreFollows
     }
     bool failed = true;
     f.SendControllerParameters(failed, true);
+    if (failed)
+        status = kSendFailed;
     if (failed && moreFollows
         && !AskNextInstrument(QStringLiteral("The send to instrument address ") + address
                               + QStringLiteral(" failed.  Do you want to continue with the next address ?")))
-        App::end(0);
+        App::end(status);
     f.lblAutoSendFileName->setText(QString());
 }
 
@@ -66,6 +71,9 @@ void SendTo(FrmConfig& f, QString address, const QString& file, bool moreFollows
 
 void AutoSendParameterFile(QString CommandLine)
 {
+    // What a run-time error leaves unfinished: the file, then the addresses.
+    int stage = kFileProblem;
+    int status = kSent; // the worst outcome of the addresses sent so far
     try {
         FrmConfig& f = frmConfig();
         f.Show();
@@ -97,35 +105,42 @@ void AutoSendParameterFile(QString CommandLine)
             EndWith(QStringLiteral("Auto Send File Not Found"),
                     QStringLiteral("The file name >") + file
                         + QStringLiteral("  passed to the program to automatically send to an instrument does not "
-                                         "exist or needs the folder path name.  This program will terminate."));
+                                         "exist or needs the folder path name.  This program will terminate."),
+                    kFileProblem);
         if (f.ReadParameterFile(file) != 0)
             EndWith(QStringLiteral("Auto Send File Not Found"),
                     QStringLiteral("The file name >") + file
                         + QStringLiteral("  passed to the program to automatically send to an instrument failed to "
-                                         "load properly.  This program will terminate."));
+                                         "load properly.  This program will terminate."),
+                    kFileProblem);
         const QString rest = CommandLine.mid(pos).toUpper();
         if (rest.trimmed().isEmpty())
             EndWith(QStringLiteral("No Addresses Given"),
                     QStringLiteral("No instrument addresses were given to send file >") + file
-                        + QStringLiteral("  to an instrument.  This program will terminate."));
+                        + QStringLiteral("  to an instrument.  This program will terminate."),
+                    kAddressProblem);
 
         // Addresses: hexadecimal digits collected, a blank ends one, any
         // other character dropped (so "01,02" is the one address 0102).
+        stage = kAddressProblem;
         QString address;
         for (qsizetype i = 0; i < rest.size(); ++i) {
             const QChar c = rest[i];
             if ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')) {
                 address += c;
             } else if (c == u' ' && !address.isEmpty()) {
-                SendTo(f, address, file, !rest.mid(i + 1).trimmed().isEmpty());
+                SendTo(f, address, file, !rest.mid(i + 1).trimmed().isEmpty(), status);
                 address.clear();
             }
         }
         if (!address.isEmpty())
-            SendTo(f, address, file, false);
-        App::end(0);
+            SendTo(f, address, file, false, status);
+        App::end(status);
     } catch (const rt::RtError& e) {
         mb::AppError(e, QStringLiteral("modZarn.AutoSendParameterFile"));
+        // The program stays running; when it ends, its status tells that
+        // the send did not complete.
+        App::setExitStatus(std::max(stage, status));
     }
 }
 

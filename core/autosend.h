@@ -10,4 +10,15 @@ namespace modZarn {
 // leaves the program running.
 void AutoSendParameterFile(QString CommandLine);
 
+// The exit statuses of a command line that names a file. A send that fails
+// outranks an invalid address; a run-time error leaves the program running,
+// and it ends later with the status of the stage that failed.
+enum AutoSendStatus : int {
+    kSent = 0,           // the file was loaded and sent to every address
+    kNotSent = 1,        // the program ended before the send (another copy, answered No)
+    kFileProblem = 2,    // the file is missing or did not load
+    kAddressProblem = 3, // no address given, or an address outside 1..255
+    kSendFailed = 4,     // a send to an address failed
+};
+
 } // namespace modZarn

@@ -29,8 +29,9 @@ void main()
                                "Do you want to continue ?  (If yes then you must run the programs out of "
                                "different directories and select different serial comm ports.)"),
                 mb::YesNo | mb::DefaultButton2 | mb::Question, QStringLiteral("Program Already Running"));
+            // A send asked for on the command line is then not made.
             if (answer == mb::No)
-                App::end(0);
+                App::end(App::commandLine().isEmpty() ? 0 : kNotSent);
         }
 
         // The edition decides the names of the settings and model files, so
@@ -156,9 +157,11 @@ void InitComm(const QString& settings, bool& Failed)
         case rt::ErrCommHardware:
         case rt::ErrCommNoDevice:
         case rt::ErrDeviceUnavailable:
+            // The device tried and why it failed, on a line of its own.
             mb::MsgBox(QStringLiteral("The selected communications port, COM") + QString::number(gCommPort) +
                            QStringLiteral(", either does not exist or is in use.  All functions that require "
-                                          "communications to the instruments(s) will be disabled."),
+                                          "communications to the instruments(s) will be disabled.") +
+                           QLatin1Char('\r') + e.description(),
                        mb::Critical, QStringLiteral("InitComm"));
             break;
         default:

@@ -480,7 +480,8 @@ void FrmLogging::cmdViewHist_Click()
         rt::raise(rt::ErrIllegalCall);
     // The viewer runs on its own; the program does not wait for it.
     if (!QProcess::startDetached(gViewApp, {file}))
-        rt::raise(rt::ErrFileNotFound);
+        rt::raise(rt::ErrFileNotFound,
+                  rt::describe(rt::ErrFileNotFound) + QStringLiteral(": the log viewer program >") + gViewApp);
 }
 
 void FrmLogging::showChosen()

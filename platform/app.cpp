@@ -4,16 +4,21 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
-#include <QLockFile>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleFactory>
+#include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
-#include <memory>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace App {
@@ -23,8 +28,47 @@ QString gExeName;
 QString gCommandLine;
 int gPrevOverride = -1;
 std::function<void(int)> gEndHandler;
-std::unique_ptr<QLockFile> gInstanceLock;
 int gPrevInstance = -1;
+int gExitStatus = 0;
+
+// A folder only this user can reach: the runtime folder when it is one of
+// ours, else <temp>/quinrex3-<uid> made (or found) with mode 0700 and owned
+// by us. "" when neither can be had: a folder someone else made, a link, an
+// unwritable temporary folder.
+QString privateFolder()
+{
+    const auto ours = [](const QByteArray& dir, bool fix) {
+        struct stat st {};
+        if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+            return false;
+        if ((st.st_mode & 077) != 0 && (!fix || ::chmod(dir.constData(), 0700) != 0))
+            return false;
+        return ::access(dir.constData(), W_OK | X_OK) == 0;
+    };
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && ours(runtime, false))
+        return QFile::decodeName(runtime);
+    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/quinrex3-" + QByteArray::number(::geteuid());
+    ::mkdir(own.constData(), 0700);
+    return ours(own, true) ? QFile::decodeName(own) : QString();
+}
+
+// ---- the end, however it comes ----
+std::array<void (*)(), 8> gAtEnd{};
+volatile sig_atomic_t gAtEndCount = 0;
+
+void runAtEnd()
+{
+    for (sig_atomic_t i = 0; i < gAtEndCount; ++i)
+        gAtEnd[std::size_t(i)]();
+}
+
+void endBySignal(int sig)
+{
+    runAtEnd();
+    std::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
 } // namespace
 
 QString path()
@@ -60,15 +104,22 @@ bool prevInstance()
     if (gPrevOverride >= 0)
         return gPrevOverride != 0;
     if (gPrevInstance < 0) {
+        gPrevInstance = 0;
         // One lock per program file: another copy of the same executable holds it.
         const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
                                                          : QStringLiteral("Quinrex3");
         const QString key = QString::fromLatin1(
             QCryptographicHash::hash(exe.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
-        const QString dir = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-        gInstanceLock = std::make_unique<QLockFile>(dir + QStringLiteral("/quinrex3-") + key + QStringLiteral(".lock"));
-        gInstanceLock->setStaleLockTime(0);
-        gPrevInstance = gInstanceLock->tryLock(0) ? 0 : 1;
+        const QString dir = privateFolder();
+        if (!dir.isEmpty()) {
+            const QByteArray name = QFile::encodeName(dir + QStringLiteral("/quinrex3-") + key + QStringLiteral(".lock"));
+            // Kept open for the whole run (and not handed to programs it starts).
+            const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                gPrevInstance = errno == EWOULDBLOCK ? 1 : 0;
+                ::close(fd);
+            }
+        }
     }
     return gPrevInstance == 1;
 }
@@ -103,17 +154,57 @@ void useDesignLook()
     QApplication::setFont(text);
 }
 
+QString commandLineOf(const QStringList& arguments)
+{
+    QStringList quoted = arguments;
+    for (QString& a : quoted)
+        if (a.isEmpty() || a.contains(QLatin1Char(' ')))
+            a = QLatin1Char('"') + a + QLatin1Char('"');
+    return quoted.join(QLatin1Char(' '));
+}
+
 void end(int code)
 {
+    if (code == 0)
+        code = gExitStatus;
     if (gEndHandler)
         gEndHandler(code);
     // Immediate: no window's unload handler runs and nothing more is saved.
     // Log lines are flushed as they are written, so nothing is lost here.
+    runAtEnd();
     std::fflush(nullptr);
     ::_exit(code);
 }
 
 void setEndHandler(std::function<void(int)> handler) { gEndHandler = std::move(handler); }
+
+int exitStatus() { return gExitStatus; }
+void setExitStatus(int status) { gExitStatus = status; }
+
+void atEnd(void (*routine)())
+{
+    for (sig_atomic_t i = 0; i < gAtEndCount; ++i)
+        if (gAtEnd[std::size_t(i)] == routine)
+            return;
+    if (std::size_t(gAtEndCount) == gAtEnd.size())
+        return;
+    if (gAtEndCount == 0) {
+        std::atexit(&runAtEnd);
+        // Signals that would end the program without a word; one that is
+        // ignored (nohup) stays ignored.
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+            struct sigaction old {};
+            if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+                struct sigaction sa {};
+                sa.sa_handler = &endBySignal;
+                sigemptyset(&sa.sa_mask);
+                ::sigaction(sig, &sa, nullptr);
+            }
+        }
+    }
+    gAtEnd[std::size_t(gAtEndCount)] = routine;
+    gAtEndCount = gAtEndCount + 1;
+}
 
 QIcon icon()
 {

@@ -2,6 +2,7 @@
 // The application object: program folder, edition name, version, another
 // running copy, and ending the program at once.
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QIcon;
@@ -24,14 +25,22 @@ int major();
 int minor();
 int revision();
 
-// True when another copy of the same program file is running. The first call
-// takes a lock that lasts for the process.
+// True when another copy of the same program file runs for this user. The
+// first call takes a lock that lasts for the process and that the system
+// releases when the process ends, however it ends: a flock on a file in the
+// user's runtime folder ($XDG_RUNTIME_DIR), else in a folder of the user's
+// own (mode 0700) in the temporary folder. Where no lock can be made, no
+// other copy is assumed.
 bool prevInstance();
 void setPrevInstanceOverride(int value); // -1 real, 0 false, 1 true (tests)
 
 // The command line behind the program's name, as one text.
 QString commandLine();
 void setCommandLine(const QString& text);
+// That text from the program's arguments: an argument that is empty or holds
+// blanks is put in double quotes (so that "" stays a command line that
+// names an empty file).
+QString commandLineOf(const QStringList& arguments);
 
 // The program's icon: a trend line on the program's heading colour. Every
 // window, box and dialog of the program wears it.
@@ -48,8 +57,21 @@ QIcon icon();
 void useDesignLook();
 
 // Ends the program at once: no other window's unload handler runs and nothing
-// more is saved. Tests install a handler (which typically throws) to observe it.
+// more is saved. A normal end (code 0) exits with the status set by
+// setExitStatus(). Tests install a handler (which typically throws) to
+// observe it.
 [[noreturn]] void end(int code = 0);
 void setEndHandler(std::function<void(int)> handler);
+
+// The status a normal end exits with: 0 unless something that did not
+// complete (an unattended send stopped by an error) set another.
+int exitStatus();
+void setExitStatus(int status);
+
+// Work that must be done however the program ends: at end(), at a normal
+// exit, and on a signal that ends it (SIGTERM, SIGINT, SIGHUP, SIGQUIT).
+// The routine may run from a signal handler (async-signal-safe calls only)
+// and more than once.
+void atEnd(void (*routine)());
 
 } // namespace App

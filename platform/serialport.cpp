@@ -1,18 +1,29 @@
 #include "platform/serialport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QSerialPort>
 #include <QStringList>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <limits.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
-#include <termios.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "platform/app.h"
 #include "platform/rterror.h"
+#include "platform/serialspeed.h"
 
 namespace {
 
@@ -59,35 +70,305 @@ bool parseSettings(const QString& text, ParsedSettings& out)
     return true;
 }
 
-QSerialPort::Parity toQtParity(char p)
+speed_t speedOf(qint32 baud)
 {
-    switch (p) {
-    case 'E': return QSerialPort::EvenParity;
-    case 'O': return QSerialPort::OddParity;
-    case 'M': return QSerialPort::MarkParity;
-    case 'S': return QSerialPort::SpaceParity;
-    default: return QSerialPort::NoParity;
+    static const struct {
+        qint32 baud;
+        speed_t speed;
+    } table[] = {{50, B50},         {75, B75},         {110, B110},         {134, B134},         {150, B150},
+                 {200, B200},       {300, B300},       {600, B600},         {1200, B1200},       {1800, B1800},
+                 {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},     {38400, B38400},
+                 {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800},   {500000, B500000},
+                 {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+                 {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000},
+                 {4000000, B4000000}};
+    for (const auto& e : table)
+        if (e.baud == baud)
+            return e.speed;
+    return B0; // a rate without a code: set through the kernel's own interface
+}
+
+// ---- the locks of other serial programs, and our own ----
+
+QString fromErrno(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// The folders of UUCP lock files: both usual places (one folder when one is
+// a link to the other), or the one folder the environment names.
+QStringList lockDirs()
+{
+    const QByteArray env = qgetenv("QUINREX3_LOCK_DIR");
+    if (!env.isEmpty())
+        return {QString::fromLocal8Bit(env)};
+    QStringList dirs;
+    for (const char* d : {"/run/lock", "/var/lock"}) {
+        const QString canonical = QFileInfo(QString::fromLatin1(d)).canonicalFilePath();
+        if (!canonical.isEmpty() && !dirs.contains(canonical))
+            dirs << canonical;
+    }
+    return dirs;
+}
+
+// The names other programs give the lock file of a device: the path below
+// /dev with "/" as "_" (LCK..ttyUSB0, LCK..pts_3) and the bare file name
+// (LCK..3), for the device's real path and for the path as configured (a
+// link such as /dev/serial/by-id/...). The first is the name we write.
+QStringList lockNames(const QString& path)
+{
+    QStringList names;
+    const auto add = [&names](const QString& p) {
+        QString below = p.startsWith(QLatin1String("/dev/")) ? p.mid(5) : QFileInfo(p).fileName();
+        below.replace(QLatin1Char('/'), QLatin1Char('_'));
+        for (const QString& n : {below, QFileInfo(p).fileName()}) {
+            const QString name = QStringLiteral("LCK..") + n;
+            if (!n.isEmpty() && !names.contains(name))
+                names << name;
+        }
+    };
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (!canonical.isEmpty())
+        add(canonical);
+    add(QDir::cleanPath(path));
+    return names;
+}
+
+// The process a lock file names, 0 when it names none. Programs write the PID
+// in ASCII (blanks, digits, a line end, maybe more words) or as the four
+// bytes of a binary integer (whose top byte is then 0: PIDs stay far below).
+pid_t lockOwner(const QString& file, bool& exists)
+{
+    exists = false;
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        exists = errno != ENOENT;
+        return 0;
+    }
+    exists = true;
+    char buf[64];
+    ssize_t n;
+    do {
+        n = ::read(fd, buf, sizeof buf - 1);
+    } while (n < 0 && errno == EINTR);
+    ::close(fd);
+    if (n == 4 && std::memchr(buf, 0, 4)) {
+        int pid = 0;
+        std::memcpy(&pid, buf, sizeof pid);
+        return pid > 0 ? pid : 0;
+    }
+    if (n <= 0)
+        return 0;
+    buf[n] = 0;
+    const long pid = std::strtol(buf, nullptr, 10); // skips leading blanks
+    return pid > 0 && pid <= INT_MAX ? pid_t(pid) : 0;
+}
+
+bool processRuns(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
+
+// "PID 812 (minicom)", or without the name when the system does not tell it.
+QString describeProcess(pid_t pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    QString name;
+    if (comm.open(QIODevice::ReadOnly))
+        name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+    return QStringLiteral("PID %1").arg(pid) + (name.isEmpty() ? QString() : QStringLiteral(" (") + name + u')');
+}
+
+// The process that holds a flock on the device, 0 when the system's lock
+// table does not say.
+pid_t flockHolder(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return 0;
+    const QString inode = QStringLiteral("%1:%2:%3")
+                              .arg(major(st.st_dev), 2, 16, QLatin1Char('0'))
+                              .arg(minor(st.st_dev), 2, 16, QLatin1Char('0'))
+                              .arg(qulonglong(st.st_ino));
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        // "1: FLOCK  ADVISORY  WRITE 812 00:19:6 0 EOF"; waiters add "->".
+        const QStringList f = QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (f.size() >= 6 && f[1] == QLatin1String("FLOCK") && f[5] == inode)
+            return pid_t(f[4].toInt());
+    }
+    return 0;
+}
+
+[[noreturn]] void fail(int number, const QString& device, const QString& reason)
+{
+    rt::raise(number, device + QStringLiteral(": ") + reason);
+}
+
+// The reason an open() of the device failed, as the user can act on it.
+[[noreturn]] void failOpen(const QString& device, int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        fail(rt::ErrCommInvalidPort, device, QStringLiteral("no such device"));
+    case EBUSY:
+        fail(rt::ErrCommHardware, device, QStringLiteral("busy, opened for exclusive use by another program"));
+    case EACCES:
+    case EPERM: {
+        // Serial devices belong to a group (dialout on Debian) whose members may use them.
+        struct stat st {};
+        QString groupName = QStringLiteral("dialout");
+        if (::stat(QFile::encodeName(device).constData(), &st) == 0 && st.st_gid != 0)
+            if (const struct group* g = ::getgrgid(st.st_gid))
+                groupName = QString::fromLocal8Bit(g->gr_name);
+        fail(rt::ErrCommHardware, device,
+             QStringLiteral("permission denied (add the user to the group %1: sudo usermod -aG %1 $USER, "
+                            "then log in again)")
+                 .arg(groupName));
+    }
+    default:
+        fail(rt::ErrDeviceUnavailable, device, fromErrno(err));
     }
 }
 
-QSerialPort::StopBits toQtStopBits(int s)
+// The lock files and exclusive descriptors this process holds, released
+// however it ends: fixed tables that a signal handler may walk.
+constexpr int kMaxHeld = 16;
+char gHeld[kMaxHeld][PATH_MAX];
+volatile sig_atomic_t gHeldUsed[kMaxHeld];
+volatile sig_atomic_t gExclusive[kMaxHeld] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+void releaseHeld() // async-signal-safe
 {
-    switch (s) {
-    case 2: return QSerialPort::TwoStop;
-    case 3: return QSerialPort::OneAndHalfStop;
-    default: return QSerialPort::OneStop;
+    for (int i = 0; i < kMaxHeld; ++i) {
+        if (gHeldUsed[i]) {
+            ::unlink(gHeld[i]);
+            gHeldUsed[i] = 0;
+        }
+        // A pseudo-terminal keeps the mode after its last opener is gone.
+        if (gExclusive[i] >= 0) {
+            ::ioctl(gExclusive[i], TIOCNXCL);
+            gExclusive[i] = -1;
+        }
     }
+}
+
+void registerRelease()
+{
+    static bool registered = false;
+    if (!registered) {
+        App::atEnd(&releaseHeld);
+        registered = true;
+    }
+}
+
+void noteHeld(const QString& file, bool held)
+{
+    registerRelease();
+    const QByteArray name = QFile::encodeName(file);
+    for (int i = 0; i < kMaxHeld; ++i) {
+        if (held && !gHeldUsed[i] && name.size() < PATH_MAX) {
+            std::memcpy(gHeld[i], name.constData(), size_t(name.size()) + 1);
+            gHeldUsed[i] = 1;
+            return;
+        }
+        if (!held && gHeldUsed[i] && name == gHeld[i]) {
+            gHeldUsed[i] = 0;
+            return;
+        }
+    }
+}
+
+void noteExclusive(int fd, bool held)
+{
+    registerRelease();
+    for (int i = 0; i < kMaxHeld; ++i)
+        if (gExclusive[i] == (held ? -1 : fd)) {
+            gExclusive[i] = held ? fd : -1;
+            return;
+        }
+}
+
+// Refuses the device when a process that runs holds one of its lock files;
+// removes those of processes that are gone (where the folder lets us).
+void checkLockFiles(const QString& device, const QStringList& dirs, const QStringList& names)
+{
+    for (const QString& dir : dirs)
+        for (const QString& name : names) {
+            const QString file = dir + u'/' + name;
+            bool exists = false;
+            const pid_t owner = lockOwner(file, exists);
+            if (!exists)
+                continue;
+            if (processRuns(owner))
+                fail(rt::ErrCommHardware, device,
+                     QStringLiteral("busy, locked by ") + describeProcess(owner) + QStringLiteral(" in ") + file);
+            ::unlink(QFile::encodeName(file).constData()); // stale
+        }
+}
+
+enum class Made { Yes, Taken, No };
+
+// Writes our lock file in one step: it appears whole, with our PID as the
+// ten-character ASCII number other programs expect, or not at all.
+Made makeLockFile(const QString& file)
+{
+    const QByteArray target = QFile::encodeName(file);
+    char text[16];
+    const int len = std::snprintf(text, sizeof text, "%10d\n", int(::getpid()));
+    QByteArray tmp = QFile::encodeName(QFileInfo(file).path()) + "/.LCK.XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0)
+        return Made::No;
+    const bool written = ::write(fd, text, size_t(len)) == len && ::fchmod(fd, 0644) == 0;
+    ::close(fd);
+    int linked = written ? ::link(tmp.constData(), target.constData()) : -1;
+    const int err = errno;
+    ::unlink(tmp.constData());
+    if (linked == 0)
+        return Made::Yes;
+    if (written && err == EEXIST)
+        return Made::Taken;
+    if (written && err != EEXIST) {
+        // A folder on a file system without links: an exclusive create.
+        const int x = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (x >= 0) {
+            linked = ::write(x, text, size_t(len)) == len ? 0 : -1;
+            ::close(x);
+            if (linked == 0)
+                return Made::Yes;
+            ::unlink(target.constData());
+        } else if (errno == EEXIST) {
+            return Made::Taken;
+        }
+    }
+    return Made::No;
+}
+
+// Takes the device's lock file in the first folder that lets us write one;
+// "" when none does (the flock and the exclusive mode still keep the device
+// ours). Raises when another process took it in the meantime.
+QString takeLockFile(const QString& device, const QStringList& dirs, const QStringList& names)
+{
+    for (const QString& dir : dirs) {
+        const QString file = dir + u'/' + names.first();
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const Made made = makeLockFile(file);
+            if (made == Made::Yes) {
+                noteHeld(file, true);
+                return file;
+            }
+            if (made == Made::No)
+                break;
+            checkLockFiles(device, {dir}, {names.first()}); // raises for a live owner
+        }
+    }
+    return QString();
 }
 
 } // namespace
 
 SerialPortControl::SerialPortControl(QObject* parent) : QObject(parent) {}
 
-SerialPortControl::~SerialPortControl()
-{
-    if (port_ && port_->isOpen())
-        port_->close();
-}
+SerialPortControl::~SerialPortControl() { release(); }
 
 QString SerialPortControl::devicePath(int n)
 {
@@ -100,7 +381,8 @@ QString SerialPortControl::devicePath(int n)
 void SerialPortControl::setCommPort(int n)
 {
     if (n < 1 || n > 16)
-        rt::raise(rt::ErrCommInvalidPort);
+        rt::raise(rt::ErrCommInvalidPort,
+                  QStringLiteral("COM%1: no such port (the ports are COM1 to COM16)").arg(n));
     if (portOpen())
         rt::raise(rt::ErrCommPortOpen);
     commPort_ = n;
@@ -124,12 +406,32 @@ void SerialPortControl::applySettings()
 {
     // A pseudo-terminal or an adapter may refuse a rate or a parity mode; the
     // line then keeps what it had, as a real port would keep its last mode.
-    port_->setBaudRate(baud_);
-    port_->setParity(toQtParity(parity_));
-    port_->setDataBits(QSerialPort::DataBits(dataBits_));
-    port_->setStopBits(toQtStopBits(stopBits_));
-    port_->setFlowControl(QSerialPort::NoFlowControl);
-    port_->clearError();
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0)
+        return;
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY | INPCK);
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag |= sizes[std::clamp(dataBits_, 5, 8) - 5];
+    switch (parity_) {
+    case 'E': t.c_cflag |= PARENB; break;
+    case 'O': t.c_cflag |= PARENB | PARODD; break;
+    case 'M': t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case 'S': t.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+    }
+    if (stopBits_ == 2)
+        t.c_cflag |= CSTOPB; // 1.5 stop bits have no code here: one is sent
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    const speed_t s = speedOf(baud_);
+    if (s != B0)
+        ::cfsetspeed(&t, s);
+    ::tcsetattr(fd_, TCSANOW, &t);
+    if (s == B0)
+        serial::setAnySpeed(fd_, baud_);
 }
 
 void SerialPortControl::setRTSEnable(bool on)
@@ -138,16 +440,13 @@ void SerialPortControl::setRTSEnable(bool on)
     if (portOpen()) {
         // Pseudo-terminals have no modem lines; the request fails there and
         // is of no consequence.
-        port_->setRequestToSend(on);
-        port_->clearError();
+        int bit = TIOCM_RTS;
+        ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
     }
 }
 
 // The port reads and writes its descriptor itself: each exchange then costs
-// a handful of system calls, and bytes never wait in a second buffer for an
-// event loop that does not run during an exchange. The serial port object
-// opens and sets up the line and may still take bytes while the event loop
-// runs; those are taken over first.
+// a handful of system calls, and bytes never wait in a second buffer.
 namespace {
 // Bound on what waits unread in our buffer: a line that streams without end
 // cannot grow it further (the drivers never need more than a frame).
@@ -161,25 +460,42 @@ bool isGone(int err)
 }
 } // namespace
 
-bool SerialPortControl::isOpen() const { return port_ && port_->isOpen(); }
+bool SerialPortControl::isOpen() const { return fd_ >= 0; }
+
+void SerialPortControl::release()
+{
+    if (fd_ >= 0) {
+        // The mode the line had, and the device open to others again; the
+        // flock goes with the descriptor.
+        noteExclusive(fd_, false);
+        ::ioctl(fd_, TIOCNXCL);
+        ::tcsetattr(fd_, TCSANOW, &saved_);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!lockFile_.isEmpty()) {
+        bool exists = false;
+        if (lockOwner(lockFile_, exists) == ::getpid())
+            ::unlink(QFile::encodeName(lockFile_).constData());
+        noteHeld(lockFile_, false);
+        lockFile_.clear();
+    }
+}
 
 void SerialPortControl::vanished()
 {
     rx_.clear();
-    if (port_ && port_->isOpen())
-        port_->close();
+    release();
 }
 
 void SerialPortControl::readDriver()
 {
-    if (port_->bytesAvailable() > 0)
-        rx_ += port_->readAll();
     if (rx_.size() >= kInputCap)
         return;
     char buf[kReadChunk];
     ssize_t n;
     do {
-        n = ::read(int(port_->handle()), buf, sizeof buf);
+        n = ::read(fd_, buf, sizeof buf);
     } while (n < 0 && errno == EINTR);
     if (n > 0)
         rx_.append(buf, n);
@@ -191,10 +507,8 @@ void SerialPortControl::service()
 {
     if (!isOpen())
         return;
-    if (port_->bytesAvailable() > 0)
-        rx_ += port_->readAll(); // taken while an event loop ran
     pollfd p{};
-    p.fd = int(port_->handle());
+    p.fd = fd_;
     p.events = POLLIN;
     int r;
     do {
@@ -218,54 +532,57 @@ void SerialPortControl::setPortOpen(bool open)
 {
     if (!open) {
         rx_.clear();
-        if (port_ && port_->isOpen())
-            port_->close();
+        release();
         return;
     }
     if (portOpen())
         rt::raise(rt::ErrCommPortOpen);
 
     const QString path = devicePath(commPort_);
-    if (!QFileInfo::exists(path))
-        rt::raise(rt::ErrCommInvalidPort);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        failOpen(path, errno);
 
-    port_ = std::make_unique<QSerialPort>();
-    port_->setPortName(path);
-    port_->setBaudRate(baud_);
-    port_->setParity(toQtParity(parity_));
-    port_->setDataBits(QSerialPort::DataBits(dataBits_));
-    port_->setStopBits(toQtStopBits(stopBits_));
-    port_->setFlowControl(QSerialPort::NoFlowControl);
-    if (!port_->open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError e = port_->error();
-        const QString why = port_->errorString();
-        port_.reset();
-        switch (e) {
-        case QSerialPort::DeviceNotFoundError:
-            rt::raise(rt::ErrCommInvalidPort);
-        case QSerialPort::PermissionError:
-        case QSerialPort::OpenError:
-            rt::raise(rt::ErrCommHardware);
-        default:
-            rt::raise(rt::ErrDeviceUnavailable, rt::describe(rt::ErrDeviceUnavailable) + QStringLiteral(" (") + why
-                                                   + QLatin1Char(')'));
+    // Lock files first: opening a line another program uses may already
+    // disturb it (the modem lines rise).
+    const QStringList dirs = lockDirs(), names = lockNames(path);
+    checkLockFiles(path, dirs, names);
+    lockFile_ = takeLockFile(path, dirs, names);
+    try {
+        int fd;
+        do {
+            fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            failOpen(path, errno);
+        fd_ = fd;
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK)
+                fail(rt::ErrDeviceUnavailable, path, fromErrno(errno));
+            const pid_t holder = flockHolder(fd_);
+            fail(rt::ErrCommHardware, path,
+                 QStringLiteral("busy, locked by ") +
+                     (holder > 0 ? describeProcess(holder) : QStringLiteral("another program")));
         }
+        if (::tcgetattr(fd_, &saved_) != 0)
+            fail(rt::ErrDeviceUnavailable, path, QStringLiteral("not a serial device"));
+        // Later openers are refused (all but the system's administrator).
+        if (::ioctl(fd_, TIOCEXCL) == 0)
+            noteExclusive(fd_, true);
+    } catch (const rt::RtError&) {
+        saved_ = termios{};
+        if (fd_ >= 0) {
+            ::close(fd_); // not ours: its mode stays as it was
+            fd_ = -1;
+        }
+        release();
+        throw;
     }
-    // The serial port object's own reads (while an event loop runs) report a
-    // hung-up device, but also a read that found nothing because we had
-    // taken the bytes first; only our own look at the line decides.
-    connect(port_.get(), &QSerialPort::errorOccurred, this,
-            [this](QSerialPort::SerialPortError e) {
-                if (e == QSerialPort::NoError || !isOpen())
-                    return;
-                port_->clearError();
-                service();
-            },
-            Qt::QueuedConnection);
+    applySettings();
     rx_.clear();
     if (rts_)
-        port_->setRequestToSend(true);
-    port_->clearError();
+        setRTSEnable(true);
 }
 
 QByteArray SerialPortControl::input()
@@ -290,13 +607,10 @@ bool SerialPortControl::discardInput()
     rx_.clear();
     if (!isOpen())
         return false;
-    if (port_->bytesAvailable() > 0)
-        port_->readAll();
     // Asking costs less than flushing, and mostly nothing waits.
     int waiting = 0;
-    const int fd = int(port_->handle());
-    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting > 0)
-        ::tcflush(fd, TCIFLUSH);
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0 || waiting > 0)
+        ::tcflush(fd_, TCIFLUSH);
     return true;
 }
 
@@ -307,7 +621,7 @@ void SerialPortControl::output(const QByteArray& data)
         rt::raise(rt::ErrCommNotOpen);
     QElapsedTimer clock;
     clock.start();
-    const int fd = int(port_->handle());
+    const int fd = fd_;
     for (qsizetype done = 0; done < data.size();) {
         const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
         if (n > 0) {
@@ -346,16 +660,12 @@ bool SerialPortControl::waitForInput(int msecs)
         return false;
     if (!rx_.isEmpty())
         return true;
-    if (port_->bytesAvailable() > 0) {
-        rx_ += port_->readAll();
-        return true;
-    }
     QElapsedTimer clock;
     clock.start();
     for (;;) {
         const qint64 left = qMax<qint64>(0, msecs - clock.elapsed());
         pollfd p{};
-        p.fd = int(port_->handle());
+        p.fd = fd_;
         p.events = POLLIN;
         const int r = ::poll(&p, 1, int(left));
         if (r < 0) {

@@ -5,12 +5,20 @@
 //
 // COM<n> opens the device named by the environment variable QUINREX3_COM<n>
 // when it is set, else /dev/ttyS<n-1>.
+//
+// The port is never shared with another program. An opening honours every
+// lock Linux serial programs take: a UUCP lock file (LCK..<name> in /run/lock
+// or /var/lock, the owner's PID in ASCII or as a binary integer) of a process
+// that still runs, a flock on the device and the terminal's exclusive mode
+// (TIOCEXCL). While open the port holds the same three itself: a lock file
+// with its PID in ASCII, a flock and the exclusive mode; closing the port, a
+// lost device and the program's end release them (a lock file of a killed
+// process names a process that is gone, and the next opener takes it over).
+// QUINREX3_LOCK_DIR, when set, is the one folder of lock files instead.
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <memory>
-
-class QSerialPort;
+#include <termios.h>
 
 class SerialPortControl : public QObject {
     Q_OBJECT
@@ -35,8 +43,11 @@ public:
     // (unplugged adapter, closed pseudo-terminal) reads as closed.
     bool portOpen();
     // Opening a missing device raises ErrCommInvalidPort (8002); a device that
-    // is busy or not accessible raises ErrCommHardware (8010); other failures
-    // ErrDeviceUnavailable (68). Setting True while open raises ErrCommPortOpen.
+    // is busy (locked or opened by another program) or not accessible raises
+    // ErrCommHardware (8010); other failures ErrDeviceUnavailable (68). The
+    // error's description is one line, the device and the system's reason
+    // ("/dev/ttyUSB0: busy, locked by PID 812 (minicom)"). Setting True while
+    // open raises ErrCommPortOpen.
     void setPortOpen(bool open);
 
     // The most characters the next read of input() takes; 0 means all.
@@ -68,9 +79,13 @@ public:
 
     // The device path COM<n> maps to.
     static QString devicePath(int n);
+    // The lock file the open port holds ("" when closed, or when no lock
+    // folder could take one).
+    QString lockFile() const { return lockFile_; }
 
 private:
     void applySettings();
+    void release();
     // Looks at the line without waiting: takes what has arrived, closes the
     // port when its device has gone.
     void service();
@@ -80,7 +95,9 @@ private:
     void vanished();
     bool isOpen() const;
 
-    std::unique_ptr<QSerialPort> port_;
+    int fd_ = -1;
+    termios saved_{}; // the line's mode before we opened it, put back on close
+    QString lockFile_;
     QByteArray rx_; // received and not yet taken
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");

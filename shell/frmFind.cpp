@@ -7,6 +7,7 @@
 #include <QScopedValueRollback>
 
 #include "core/dispatch.h"
+#include "core/exchange.h"
 #include "core/modZarn.h"
 #include "core/startup.h"
 #include "platform/builders.h"
@@ -309,6 +310,8 @@ void FrmFind::cmdStartSearch_Click()
         return;
 
     const int group = std::max(selectedGroup(), 0);
+    // A line that worked (or was lost and waited for) before the search.
+    const bool lineWasUp = gCommOK || xchg::LineGone();
     lisSearchResults->clear();
     // Searching must not stay set whatever leaves this routine.
     const QScopedValueRollback searching(Searching, true);
@@ -323,6 +326,10 @@ void FrmFind::cmdStartSearch_Click()
     // other users of the port (logging, graph sampling) expect them.
     bool failed = true;
     InitComm(CommSettingsString(), failed);
+    // A device that went away during the search is a lost line like any
+    // other: it is tried again every second until it is back.
+    if (failed && lineWasUp)
+        CommLost();
     showSummary(complete, found);
 }
 

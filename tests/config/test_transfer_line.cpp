@@ -3,7 +3,9 @@
 #include <set>
 
 #include "core/autosend.h"
+#include "core/commport.h"
 #include "platform/app.h"
+#include "support/program.h"
 #include "transfer_line.h"
 
 using namespace modZarn;
@@ -384,6 +386,70 @@ TEST_F(TransferTest, CommandLineMessages)
         EXPECT_TRUE(Forms::isLoaded<FrmConfig>());
         EXPECT_TRUE(wire().empty());
     }
+}
+
+// The program itself run from a script: its exit status tells a send that
+// went through from a file problem, an address problem and a failed send.
+TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
+{
+    const Model& tw = kModels[0];
+    open(0, "R");
+    FrmConfig& f = serve(tw, lineFor(0, 52, "TW", "R", 15) + lineFor(0, 53, "TW", "R", 15));
+    f.ReadControllerParameters();
+    f.txtParameter(258)->setText("123.4");
+    f.SaveParameterFile(file("zone one.csv"));
+    writeFile("bad.csv", "\"33\",\"\",\"Modbus RTU-1\"\r\n");
+    Forms::discardAll();
+    // The line is the child's now.
+    CommPort().setPortOpen(false);
+    writeFile("Quinrex3.cfg", " 1 \r\n 9600 \r\nNone\r\n 8 \r\n 1 \r\n 150 \r\n 0 \r\nR\r\n 1 \r\n 1 \r\n"
+                              "viewer\r\n/tmp/\r\n");
+    ASSERT_TRUE(ProgramRun::install(programDir()));
+
+    struct Case {
+        QStringList args;
+        const char* next; // the answer to "Continue With Next Instrument"
+        int status;
+        std::vector<int> sent; // the addresses that took the file
+    };
+    const Case cases[] = {
+        {{"zone one.csv", "34", "35"}, "", kSent, {52, 53}},
+        {{"missing.csv", "34"}, "", kFileProblem, {}},
+        {{"bad.csv", "34"}, "", kFileProblem, {}},
+        {{"zone one.csv"}, "", kAddressProblem, {}},
+        {{"zone one.csv", "1FF"}, "No", kAddressProblem, {}},
+        {{"zone one.csv", "1FF", "34"}, "Yes", kAddressProblem, {52}},
+        {{"zone one.csv", "36"}, "", kSendFailed, {}},
+        {{"zone one.csv", "36", "35"}, "Yes", kSendFailed, {53}},
+        {{"zone one.csv", "36", "35"}, "No", kSendFailed, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.args.join(' ') + " / " + c.next).toStdString());
+        for (int address : {52, 53})
+            sim_.must("reg " + std::to_string(address) + " 257 1");
+        ProgramRun run;
+        run.env().insert(QStringLiteral("QUINREX3_COM1"), QString::fromStdString(sim_.ptyPath()));
+        ASSERT_TRUE(run.start(programDir(), c.args));
+        const int status = run.finish([&](const QString& box) {
+            if (box.startsWith(QLatin1String("Continue With Next Instrument")))
+                return QString::fromLatin1(c.next);
+            // The remote-change questions wait for their answer like every box.
+            return box.startsWith(QLatin1String("Remote Change")) ? QStringLiteral("Yes") : QString();
+        });
+        EXPECT_EQ(status, c.status) << run.log().toStdString();
+        for (int address : {52, 53})
+            EXPECT_EQ(sim_.must("get " + std::to_string(address) + " reg 257"),
+                      std::count(c.sent.begin(), c.sent.end(), address) ? "1234" : "1")
+                << address;
+    }
+
+    // A run-time error leaves the program running; its end then tells that
+    // the send did not complete.
+    Forms::discardAll();
+    boxes_.clear();
+    AutoSendParameterFile("\"zone one.csv\" 10000");
+    EXPECT_EQ(boxes_.last().title, "Application Error");
+    EXPECT_EQ(App::exitStatus(), kAddressProblem);
 }
 
 TEST_F(TransferTest, DemonstrationLineServesAWholeZarnLinkConfiguration)

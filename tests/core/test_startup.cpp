@@ -58,7 +58,8 @@ TEST_F(StartupTest, MissingFilesNeverStopStartUp)
     const auto& calls = boxes_.calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back().text, "The selected communications port, COM0, either does not exist or is in use.  "
-                                 "All functions that require communications to the instruments(s) will be disabled.");
+                                 "All functions that require communications to the instruments(s) will be disabled."
+                                 "\rCOM0: no such port (the ports are COM1 to COM16)");
     EXPECT_FALSE(gCommOK);
 }
 
@@ -88,4 +89,19 @@ TEST_F(StartupTest, InitCommSuccessAndFailureKeepFlagTimerAndLampInStep)
     EXPECT_EQ(f.shpComms->fillColor(), color::ButtonFace);
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_TRUE(boxes_.last().text.startsWith("The selected communications port, COM3, either"));
+    // The device tried and the reason, on a line of their own.
+    EXPECT_TRUE(boxes_.last().text.endsWith(
+        "will be disabled.\r/dev/quinrex3-no-such-device: no such device"));
+}
+
+TEST_F(StartupTest, CommandLineKeepsEmptyAndBlankArgumentsQuoted)
+{
+    const std::pair<QStringList, QString> cases[] = {
+        {{}, ""},
+        {{""}, "\"\""},
+        {{"zone one.csv", "01", "02"}, "\"zone one.csv\" 01 02"},
+        {{"a.csv", "", "01"}, "a.csv \"\" 01"},
+    };
+    for (const auto& [args, line] : cases)
+        EXPECT_EQ(App::commandLineOf(args), line) << args.join('|').toStdString();
 }

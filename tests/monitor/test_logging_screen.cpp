@@ -200,6 +200,19 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     EXPECT_EQ(f().lblStatusText->text(), "STOPPED");
 }
 
+TEST_F(LoggingScreen, MissingViewerIsNamedInItsBox)
+{
+    gViewApp = file("no-such-viewer");
+    writeFile("old.csv", "line\r\n");
+    fd::setHandler([&](const fd::Request&) { return file("old.csv"); });
+    boxes_.clear();
+    f().cmdViewHist->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.contains("Error Code 53 - File not found: the log viewer program >" +
+                                            file("no-such-viewer")))
+        << boxes_.last().text.toStdString();
+}
+
 TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
 {
     gInstruments[0].LogState = 1;

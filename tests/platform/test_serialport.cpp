@@ -1,10 +1,17 @@
 // The serial port control on the slave side of a pseudo-terminal.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/serialport.h"
+#include "support/program.h"
 #include "support/pty.h"
 #include "support/testenv.h"
 
@@ -162,4 +169,130 @@ TEST_F(SerialPortTest, OpeningErrorsAreNumbered)
     EXPECT_EQ(rtErrorOf([&] { port.setCommPort(17); }), rt::ErrCommInvalidPort);
     EXPECT_EQ(port.commPort(), 9);
     EXPECT_EQ(SerialPortControl::devicePath(3), QStringLiteral("/dev/ttyS2"));
+}
+
+namespace {
+
+// What another process sees of the device: whether it could flock it now,
+// and whether the terminal is in exclusive mode.
+struct Seen {
+    bool flockFree;
+    bool exclusive;
+};
+Seen seenFromOutside(const std::string& device)
+{
+    Seen seen{false, false};
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return seen;
+    int excl = 0;
+    seen.exclusive = ::ioctl(fd, TIOCGEXCL, &excl) == 0 && excl != 0;
+    // flock conflicts between open files, also of one process.
+    seen.flockFree = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return seen;
+}
+
+QString lockPath(const std::string& device, bool baseName = false)
+{
+    const QString dev = QString::fromStdString(device); // /dev/pts/N
+    return LockDir() + (baseName ? QStringLiteral("/LCK..") + QFileInfo(dev).fileName()
+                                 : QStringLiteral("/LCK..pts_") + QFileInfo(dev).fileName());
+}
+
+QByteArray contents(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Another program's lock of a process that runs keeps the port closed to us
+// and is left as it was; once that process is gone, the lock is stale and
+// the port is ours.
+TEST_F(SerialPortTest, LocksOfOtherProgramsAreHonouredAndLeftAlone)
+{
+    const std::string dev = pty.slavePath();
+    struct Case {
+        const char* what;
+        bool flock;         // the other program flocks the device
+        bool binary;        // else its lock file
+        bool baseName;      // LCK..<N> rather than LCK..pts_<N>
+        const char* words;  // text after the PID in the lock file
+    };
+    const Case cases[] = {
+        {"lock file, ASCII PID", false, false, false, ""},
+        {"lock file, binary PID, base name", false, true, true, ""},
+        {"lock file with the program's name", false, false, false, " minicom root"},
+        {"flock", true, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = lockPath(dev, c.baseName);
+        const std::string path = dev;
+        OtherProcess other([&] {
+            if (c.flock) {
+                const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+                ::flock(fd, LOCK_EX | LOCK_NB);
+            }
+        });
+        QByteArray before;
+        if (!c.flock) {
+            WriteLockFile(file, other.pid(), c.binary);
+            if (*c.words) {
+                QFile f(file);
+                f.open(QIODevice::Append);
+                f.write(c.words);
+            }
+            before = contents(file);
+        }
+        try {
+            port.setPortOpen(true);
+            ADD_FAILURE() << "opened a port another program holds";
+        } catch (const rt::RtError& e) {
+            EXPECT_EQ(e.number(), rt::ErrCommHardware);
+            EXPECT_TRUE(e.description().startsWith(QString::fromStdString(dev) + QStringLiteral(": busy, locked by PID ") +
+                                                    QString::number(other.pid())))
+                << e.description().toStdString();
+        }
+        EXPECT_FALSE(port.portOpen());
+        if (c.flock)
+            EXPECT_FALSE(seenFromOutside(dev).flockFree);
+        else
+            EXPECT_EQ(contents(file), before);
+        EXPECT_EQ(QFile::exists(lockPath(dev)), !c.flock && !c.baseName); // none of ours left behind
+
+        other.end(); // gone: what it left is stale
+        EXPECT_EQ(rtErrorOf([&] { port.setPortOpen(true); }), 0);
+        EXPECT_TRUE(port.portOpen());
+        EXPECT_FALSE(QFile::exists(lockPath(dev, true)));
+        port.setPortOpen(false);
+    }
+}
+
+TEST_F(SerialPortTest, OwnLocksAreHeldWhileOpenAndReleasedOnCloseAndLoss)
+{
+    const std::string dev = pty.slavePath();
+    const QString file = lockPath(dev);
+    WriteLockFile(file, DeadPid()); // a stale one is taken over
+    port.setPortOpen(true);
+    EXPECT_EQ(port.lockFile(), file);
+    EXPECT_EQ(contents(file), QStringLiteral("%1\n").arg(::getpid(), 10).toLatin1());
+    Seen seen = seenFromOutside(dev);
+    EXPECT_FALSE(seen.flockFree);
+    EXPECT_TRUE(seen.exclusive);
+
+    port.setPortOpen(false);
+    EXPECT_FALSE(QFile::exists(file));
+    seen = seenFromOutside(dev);
+    EXPECT_TRUE(seen.flockFree);
+    EXPECT_FALSE(seen.exclusive);
+
+    // A device that goes away releases them too.
+    port.setPortOpen(true);
+    ASSERT_TRUE(QFile::exists(file));
+    pty.closeMaster();
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_FALSE(QFile::exists(file));
 }

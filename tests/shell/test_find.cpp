@@ -1,6 +1,9 @@
 // Find Instruments against the instrument simulator, and in demo mode.
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QTimeZone>
+#include <QDateTime>
+#include <QFile>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWindow>
@@ -10,6 +13,7 @@
 #include "core/startup.h"
 #include "core/sysconfig.h"
 #include "monitor/frmLogging.h"
+#include "platform/clock.h"
 #include "shell/frmFind.h"
 #include "shell/frmMain.h"
 #include "shell/frmRegister.h"
@@ -194,6 +198,47 @@ TEST_F(FindTest, CancelByLeavingKeepsTheCountAndRestoresTheLine)
     EXPECT_EQ(f.lblProgress->text(), "Found 1 instrument.");
     EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
     EXPECT_FALSE(f.Searching);
+}
+
+// The adapter pulled out during a search: the search ends as after a failed
+// opening, and the configured line comes back once the adapter is plugged
+// in again, as after any loss.
+TEST_F(FindTest, DeviceLostDuringASearchIsReopenedWhenItReturns)
+{
+    Clock::setFake(QDateTime(QDate(2026, 12, 7), QTime(17, 27, 40), QTimeZone::utc()));
+    const QString link = file(QStringLiteral("adapter"));
+    const auto plugIn = [&](SimProcess& sim) {
+        ASSERT_TRUE(sim.start("instrument 1 group 1 protocol A settings 9600,E,7,1\npreg 1 0x12 1\n"))
+            << sim.errorText();
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(QString::fromStdString(sim.ptyPath()), link));
+    };
+    SimProcess first, second;
+    plugIn(first);
+    FrmFind& f = open(link.toStdString(), 1);
+    choose(f, "001", "255", "9600", "Even", "7", "1", 2);
+    ProbeRecorder rec([&](int n) {
+        if (n == 2) {
+            first.stop();
+            QFile::remove(link);
+        }
+    });
+    boxes_.clear();
+    f.cmdStartSearch_Click();
+    EXPECT_EQ(f.lblProgress->text(), "Found 1 instrument.");
+    // The probe's opening and the closing one each told of the device.
+    ASSERT_EQ(boxes_.count(), 2);
+    for (const mb::Call& c : boxes_.calls())
+        EXPECT_EQ(c.title, "InitComm");
+    EXPECT_TRUE(!gCommOK && ReopenTimer().enabled());
+
+    plugIn(second);
+    Clock::advanceMs(1000);
+    ReopenLostPort();
+    EXPECT_TRUE(gCommOK && frmMain().tmrLogging.enabled() && !ReopenTimer().enabled());
+    EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+    EXPECT_EQ(boxes_.count(), 2);
+    qunsetenv("QUINREX3_COM1");
 }
 
 // A click as the window system delivers it: press and release queued for the

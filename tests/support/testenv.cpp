@@ -84,6 +84,7 @@ void QxTest::SetUp()
     App::setPath(dir_.path());
     App::setExeName(QStringLiteral("Quinrex3"));
     App::setPrevInstanceOverride(0);
+    App::setExitStatus(0);
     App::setCommandLine(QString());
     App::setEndHandler([](int code) { throw ProgramEnded{code}; });
     Clock::useReal();

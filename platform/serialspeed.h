@@ -1,0 +1,8 @@
+#pragma once
+// Rates without a Bxxx code of the C library (28800 baud): the kernel's
+// termios2 carries any rate, but cannot share a translation unit with
+// <termios.h>.
+namespace serial {
+// Sets the line's input and output rate to `baud`; false when the driver refuses.
+bool setAnySpeed(int fd, int baud);
+} // namespace serial
