@@ -9,7 +9,6 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleFactory>
 #include <array>
