@@ -96,12 +96,9 @@ void FrmTerminal::commtest()
     SerialPortControl& port = frmMain().comPort;
     int count = 0;
     while (count < kPassLimit && port.inBufferCount() != 0) {
-        if (txtReply->length() >= kTraceLimit)
-            txtReply->clearTrace();
         ++count;
         port.setInputLen(1);
-        for (char c : port.input())
-            txtReply->addChar(c);
+        txtReply->add(port.input());
     }
     stop.dismiss();
     // More waiting: the next pass follows as soon as other events have run.
