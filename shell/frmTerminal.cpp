@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QScopeGuard>
 
+#include "core/commport.h"
 #include "core/state.h"
 #include "platform/builders.h"
 #include "platform/twips.h"
@@ -93,7 +94,7 @@ void FrmTerminal::commtest()
     }
     // A failing pass ends the receive loop before its error is shown.
     auto stop = qScopeGuard([this] { stopReceiving(); });
-    SerialPortControl& port = frmMain().comPort;
+    SerialPortControl& port = modZarn::CommPort();
     int count = 0;
     while (count < kPassLimit && port.inBufferCount() != 0) {
         ++count;
@@ -107,7 +108,7 @@ void FrmTerminal::commtest()
 
 void FrmTerminal::txtReply_KeyPress(int KeyAscii)
 {
-    SerialPortControl& port = frmMain().comPort;
+    SerialPortControl& port = modZarn::CommPort();
     if (port.portOpen())
         port.output(QByteArray(1, char(KeyAscii & 0xFF)));
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTextCursor>
 
+#include "core/commport.h"
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"
 #include "shell/toolwidgets.h"
@@ -28,7 +29,7 @@ protected:
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
         QApplication::sendEvent(w, &press);
     }
-    SerialPortControl& port() { return frmMain().comPort; }
+    SerialPortControl& port() { return CommPort(); }
 
     PtyPair pty_;
 };
