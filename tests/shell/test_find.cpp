@@ -16,7 +16,7 @@
 #include "shell/frmRegister.h"
 #include "shell/frmTerminal.h"
 #include "support/pty.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
