@@ -9,8 +9,6 @@
 #include <QElapsedTimer>
 #include <atomic>
 #include <cstdio>
-#include <pty.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -18,6 +16,7 @@
 #include "shell/frmTerminal.h"
 #include "shell/toolwidgets.h"
 
+#include "bench_line.h"
 #include "bench_program.h"
 #include "bench_run.h"
 #include "cpu_time.h"
@@ -107,19 +106,9 @@ int main(int argc, char** argv)
     BenchProgram program(argc, argv);
     const int n = BenchRun(argc, argv).count(200000, 20000);
 
-    int master = -1, slave = -1;
-    char name[128];
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
+    const BenchLine pty(1);
+    if (!pty.ok())
         return 1;
-    }
-    // Raw from the start: nothing echoed or translated on the way.
-    termios raw{};
-    if (::tcgetattr(master, &raw) == 0) {
-        ::cfmakeraw(&raw);
-        ::tcsetattr(master, TCSANOW, &raw);
-    }
-    qputenv("QUINREX3_COM1", name);
     SerialPortControl& port = modZarn::CommPort();
     port.setCommPort(1);
     port.setSettings(QStringLiteral("115200,N,8,1"));
@@ -128,13 +117,11 @@ int main(int argc, char** argv)
     frmTerminal().Show();
     std::printf("terminal: characters per second until shown (a 9600-baud line carries %.0f, 115200 baud %.0f)\n",
                 kRate9600, kRate115200);
-    const Result line = feed(master, oneLine(n));
+    const Result line = feed(pty.master(), oneLine(n));
     report("one line without line ends", n, line);
-    const Result lines = feed(master, shortLines(n));
+    const Result lines = feed(pty.master(), shortLines(n));
     report("80-character lines", n, lines);
 
     port.setPortOpen(false);
-    ::close(slave);
-    ::close(master);
     return line.complete && lines.complete ? 0 : 1;
 }
