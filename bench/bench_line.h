@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <pty.h>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 
 class BenchLine {
@@ -19,12 +18,7 @@ public:
             return;
         }
         name_ = name;
-        // Raw from the start: nothing echoed or translated on the way.
-        termios raw{};
-        if (::tcgetattr(master_, &raw) == 0) {
-            ::cfmakeraw(&raw);
-            ::tcsetattr(master_, TCSANOW, &raw);
-        }
+        // The line is raw once the program opens it: the port sets that mode.
         qputenv(("QUINREX3_COM" + std::to_string(com)).c_str(), QByteArray::fromStdString(name_));
     }
     ~BenchLine()

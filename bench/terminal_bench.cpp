@@ -104,15 +104,14 @@ void report(const char* what, int n, const Result& r)
 int main(int argc, char** argv)
 {
     BenchProgram program(argc, argv);
-    const int n = BenchRun(argc, argv).count(200000, 20000);
-
     const BenchLine pty(1);
-    if (!pty.ok())
-        return 1;
     SerialPortControl& port = modZarn::CommPort();
     port.setCommPort(1);
     port.setSettings(QStringLiteral("115200,N,8,1"));
+    if (!pty.ok())
+        return 1;
     port.setPortOpen(true);
+    const int n = BenchRun(argc, argv).count(200000, 20000);
 
     frmTerminal().Show();
     std::printf("terminal: characters per second until shown (a 9600-baud line carries %.0f, 115200 baud %.0f)\n",
