@@ -6,7 +6,6 @@
 //   bench_find [--short] [addresses]     (default 8, short 2)
 #include <QElapsedTimer>
 #include <cstdio>
-#include <pty.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "platform/msgbox.h"
 #include "shell/frmFind.h"
 
+#include "bench_line.h"
 #include "bench_program.h"
 #include "bench_run.h"
 #include "cpu_time.h"
@@ -30,13 +30,9 @@ int main(int argc, char** argv)
     const int addresses = BenchRun(argc, argv).count(8, 2);
 
     // A line with nobody on it: a pseudo-terminal whose master only listens.
-    int master = -1, slave = -1;
-    char name[128];
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
+    const BenchLine line(1);
+    if (!line.ok())
         return 1;
-    }
-    qputenv("QUINREX3_COM1", name);
     gCommPort = 1;
     gBaudRate = 9600;
     gParity = QStringLiteral("None");
@@ -47,7 +43,7 @@ int main(int argc, char** argv)
     bool failed = true;
     InitComm(CommSettingsString(), failed);
     if (failed) {
-        std::fprintf(stderr, "cannot open %s\n", name);
+        std::fprintf(stderr, "cannot open %s\n", line.name());
         return 1;
     }
 
@@ -71,7 +67,5 @@ int main(int argc, char** argv)
     std::printf("  CPU per probe    %8.2f ms   (%.1f%% of wall time)\n", cpu * 1000 / addresses,
                 100 * cpu / seconds);
     std::printf("  outcome          %s\n", qPrintable(f.lblProgress->text()));
-    ::close(slave);
-    ::close(master);
     return 0;
 }

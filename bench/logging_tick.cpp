@@ -20,7 +20,7 @@
 #include "platform/clock.h"
 #include "shell/frmMain.h"
 #include "sim_line.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 #include "bench_program.h"
 #include "bench_run.h"
 #include "cpu_time.h"

@@ -20,7 +20,7 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "sim_line.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 
 #include "bench_program.h"
 #include "bench_run.h"

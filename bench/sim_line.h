@@ -7,7 +7,7 @@
 
 #include "core/startup.h"
 #include "core/state.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 
 inline bool OpenSimLine(SimProcess& sim, const std::string& description, const std::vector<std::string>& args = {})
 {

@@ -84,8 +84,8 @@ void setWhiteBackground(QWidget* w)
     w->setPalette(p);
 }
 
-// The title as designed, widened or in a smaller font where a longer text
-// needs it.
+// The title at its usual place and size, widened or in a smaller font where
+// a longer text needs it.
 void showTitle(QLabel* title, const QString& text)
 {
     tw::place(title, 2760, 0, 3735, 495);

@@ -2,6 +2,6 @@
 #include "platform/serialport.h"
 
 namespace modZarn {
-// The one serial line of the program (the main form's comPort is this object).
+// The one serial line of the program: every screen and driver reaches it here.
 SerialPortControl& CommPort();
 } // namespace modZarn

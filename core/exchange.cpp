@@ -304,7 +304,7 @@ bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& fra
             ReplyFramer f = framer;
             const Collect got = TheLine().exchange(wire, f);
             reply = f.reply();
-            const Verdict v = got == Collect::Gone ? Verdict{Attempt::Gone} : judge(got, reply);
+            const Verdict v = got == Collect::Gone ? Verdict{Attempt::Gone, {}, 0} : judge(got, reply);
             msg = v.msg;
             if (v.attempt == Attempt::Refused) {
                 // A code of 0 is no success: the instrument refused the request.

@@ -1,6 +1,7 @@
 #include "core/helpers.h"
 
 #include <QDate>
+#include <QDir>
 #include <cmath>
 
 #include "core/state.h"
@@ -134,26 +135,23 @@ qsizetype LastSeparator(const QString& path)
 
 QString FilePath(const QString& Path)
 {
-    try {
-        const qsizetype pos = LastSeparator(Path);
-        if (pos > 0)
-            return Path.left(pos + 1);
-        return App::path();
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("modZarn.FilePath"));
-        return QString();
-    }
+    const qsizetype pos = LastSeparator(Path);
+    if (pos > 0)
+        return Path.left(pos + 1);
+    return App::path();
 }
 
 QString NameOfFile(const QString& Path)
 {
-    try {
-        const qsizetype pos = LastSeparator(Path);
-        return pos < 0 ? Path : Path.mid(pos + 1);
-    } catch (const rt::RtError& e) {
-        mb::AppError(e, QStringLiteral("modZarn.NameOfFile"));
-        return QString();
-    }
+    const qsizetype pos = LastSeparator(Path);
+    return pos < 0 ? Path : Path.mid(pos + 1);
+}
+
+QString DataFolder()
+{
+    const QString folder = QDir(App::path()).filePath(gDefaultFolder);
+    QDir().mkpath(folder);
+    return folder;
 }
 
 bool BitState(int Bit, float WordToCheck)

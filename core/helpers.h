@@ -50,6 +50,12 @@ int ProtocolIndex(const QString& Code);
 QString FilePath(const QString& Path);
 // The text after the last "\", "/" or ":".
 QString NameOfFile(const QString& Path);
+// The default folder for log and graph files as a path to use: a relative
+// setting ("logs/") lies in the program folder, wherever the program was
+// started from, and an empty one is the program folder itself. The folder is
+// made when it is missing (a folder that cannot be made shows when its file
+// is written).
+QString DataFolder();
 
 // True when bit Bit (0..15) of the word is set; bit 15 is set for every
 // negative word and every word of 32768 or more.

@@ -5,7 +5,6 @@
 #include "core/sysconfig.h" // system configuration file, CommSettingsString
 #include "core/deffiles.h"  // definition file readers
 #include "core/helpers.h"   // addresses, models, protocol codes, paths, bits, clocks
-// To come, owned by others:
 #include "core/transports.h" // Modbus RTU, Modbus ASCII and "Zarn Link" transports
 #include "core/dispatch.h"   // register dispatch, status word, process value
 #include "core/startup.h"    // main, InitComm

@@ -73,7 +73,7 @@ constexpr int kLongestReply = 1 + 2 * 255 + 1;
 Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
 {
     if (got == Collect::Gone)
-        return {Attempt::Gone};
+        return {Attempt::Gone, {}, 0};
     if (got == Collect::TooLong)
         return {Attempt::Failed, kTooLong};
     if (got != Collect::Complete)

@@ -62,7 +62,7 @@ Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
         const QString msg = x.check(reply);
         return {msg.isEmpty() ? Attempt::Good : Attempt::Failed, msg};
     }
-    case Collect::Gone: return {Attempt::Gone};
+    case Collect::Gone: return {Attempt::Gone, {}, 0};
     case Collect::TooLong: return {Attempt::Failed, kTooLong};
     case Collect::TimedOut: break;
     }

@@ -116,7 +116,7 @@ void ReopenLostPort()
     if (std::fabs(now - gLastReopenTry) < 1.0)
         return;
     gLastReopenTry = now;
-    SerialPortControl& port = frmMain().comPort;
+    SerialPortControl& port = CommPort();
     try {
         // The same device with the settings it had: nothing of the port
         // control was changed by the loss.
@@ -138,7 +138,7 @@ void ReopenLostPort()
 void InitComm(const QString& settings, bool& Failed)
 {
     Failed = true;
-    SerialPortControl& port = frmMain().comPort;
+    SerialPortControl& port = CommPort();
     // Whatever was lost before, this opening decides the state from now on.
     xchg::SetLineGone(false);
     ReopenTimer().setEnabled(false);

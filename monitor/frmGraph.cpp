@@ -287,7 +287,8 @@ void FrmGraph::ApplyGridAndTicks()
         gphGraph->setXTicks(gGraphXTicks);
     if (gGraphYTicks >= 1 && gGraphYTicks <= 99)
         gphGraph->setYTicks(gGraphYTicks);
-    gphGraph->setGridStyle(std::abs(gGraphXGrid % 2) * 2 + std::abs(gGraphYGrid % 2));
+    // The stored flags are 0 or 1 (an odd value counts as set).
+    gphGraph->setGrid(gGraphXGrid % 2 != 0, gGraphYGrid % 2 != 0);
 }
 
 void FrmGraph::SetupGraphPens()

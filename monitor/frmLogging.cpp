@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QProcess>
 #include <QScopedValueRollback>
+#include <algorithm>
 #include <cmath>
 
 #include "core/helpers.h"
@@ -233,26 +234,30 @@ void FrmLogging::lstControls_Click()
 }
 
 // One entry's value in the units its options choose: the duration in hours
-// or minutes, the rate in minutes or seconds a line.
+// or minutes, the rate in minutes or seconds a line. The larger unit is 60 of
+// the smaller, entered with two decimals and stored in whole smaller units.
 struct FrmLogging::UnitField {
     TextBox* FrmLogging::*box;
     QLabel* FrmLogging::*unitLabel;
-    int InstrumentRecord::*units;     // the chosen option: 0 the larger unit, 1 the smaller
-    float (*stored)(const InstrumentRecord&); // in the smaller unit
+    ControlArray<OptionButton> FrmLogging::*options; // 0 the larger unit, 1 the smaller
+    int InstrumentRecord::*units;     // the chosen option
+    float (*stored)(const InstrumentRecord&);       // in the smaller unit
+    void (*store)(InstrumentRecord&, float value);  // in the smaller unit
     const char* unitText[2];
     const char* smallFormat;          // the stored value shown in the smaller unit
     float min, max;                   // what an entry can give, in the smaller unit
-    void (FrmLogging::*lostFocus)();  // the entry rule
+    double largeMin, largeMax;        // what an entry in the larger unit can give
 };
 
 const FrmLogging::UnitField FrmLogging::kDurationField{
-    &FrmLogging::txtDuration, &FrmLogging::lblHoursMins, &InstrumentRecord::DurationUnits,
-    [](const InstrumentRecord& r) { return float(r.LogDuration); }, {"hr", "min"}, "0", 1, 28800,
-    &FrmLogging::txtDuration_LostFocus};
+    &FrmLogging::txtDuration, &FrmLogging::lblHoursMins, &FrmLogging::optHoursMins, &InstrumentRecord::DurationUnits,
+    [](const InstrumentRecord& r) { return float(r.LogDuration); },
+    [](InstrumentRecord& r, float minutes) { r.LogDuration = int(std::floor(minutes)); }, {"hr", "min"}, "0", 1,
+    28800, 0.01, 480};
 const FrmLogging::UnitField FrmLogging::kRateField{
-    &FrmLogging::txtRate, &FrmLogging::lblMinSec, &InstrumentRecord::RateUnits,
-    [](const InstrumentRecord& r) { return r.LogRate; }, {"min/log", "sec/log"}, "0.0", 0.1f, 3600,
-    &FrmLogging::txtRate_LostFocus};
+    &FrmLogging::txtRate, &FrmLogging::lblMinSec, &FrmLogging::optMinSec, &InstrumentRecord::RateUnits,
+    [](const InstrumentRecord& r) { return r.LogRate; }, [](InstrumentRecord& r, float seconds) { r.LogRate = seconds; },
+    {"min/log", "sec/log"}, "0.0", 0.1f, 3600, 0.01, 60};
 
 void FrmLogging::unitClick(const UnitField& u, int Index)
 {
@@ -273,7 +278,7 @@ void FrmLogging::unitClick(const UnitField& u, int Index)
     // a session at once, 0 s cannot be sampled) goes through the entry rule now.
     if (!(value >= u.min && value <= u.max)) {
         Changed = true;
-        ctl::guard(this, ctl::routineName(this->*u.box, "LostFocus"), [&] { (this->*u.lostFocus)(); });
+        ctl::guard(this, ctl::routineName(this->*u.box, "LostFocus"), [&] { entryRule(u); });
     } else if (unitChanged) {
         SaveSystemConfig();
     }
@@ -297,7 +302,10 @@ void FrmLogging::txtRate_Change()
 void FrmLogging::txtDuration_GotFocus() { txtDuration->selectAll(); }
 void FrmLogging::txtRate_GotFocus() { txtRate->selectAll(); }
 
-void FrmLogging::txtDuration_LostFocus()
+void FrmLogging::txtDuration_LostFocus() { entryRule(kDurationField); }
+void FrmLogging::txtRate_LostFocus() { entryRule(kRateField); }
+
+void FrmLogging::entryRule(const UnitField& u)
 {
     // Only the user's own edits go through the entry rules: the shown text
     // is rounded, and storing it back would shift the stored value.
@@ -309,58 +317,16 @@ void FrmLogging::txtDuration_LostFocus()
     InstrumentRecord& rec = gInstruments[i];
     {
         const QScopedValueRollback loading(Loading, true);
-        double d = Entry(txtDuration);
-        if (optHoursMins(0)->isChecked()) {
-            if (d < 0.01)
-                d = 0.01;
-            if (d > 480)
-                d = 480;
-            const float hours = float(d);
-            // At least a minute: a session of 0 minutes would end at once.
-            rec.LogDuration = std::max(1, WholeUnits(hours, 60));
-            txtDuration->setText(rt::Format(hours, QStringLiteral("0.00")));
+        const double v = Entry(this->*u.box);
+        if ((this->*u.options)(0)->isChecked()) {
+            const float large = float(std::clamp(v, u.largeMin, u.largeMax));
+            // At least one smaller unit: a session of 0 minutes would end at
+            // once, a rate of 0 s cannot be sampled.
+            u.store(rec, float(std::max(1, WholeUnits(large, 60))));
+            (this->*u.box)->setText(rt::Format(large, QStringLiteral("0.00")));
         } else {
-            if (!(d >= 1))
-                d = 1;
-            if (d > 28800)
-                d = 28800;
-            rec.LogDuration = int(std::floor(float(d)));
-            txtDuration->setText(rt::Format(rec.LogDuration, QStringLiteral("0")));
-        }
-    }
-    if (Changed) {
-        SaveSystemConfig();
-        Changed = false;
-    }
-}
-
-void FrmLogging::txtRate_LostFocus()
-{
-    if (Loading || !Changed)
-        return;
-    const int i = SelectedIndex;
-    if (i < 0 || i >= gInstruments.Count())
-        return;
-    InstrumentRecord& rec = gInstruments[i];
-    {
-        const QScopedValueRollback loading(Loading, true);
-        double r = Entry(txtRate);
-        if (optMinSec(0)->isChecked()) {
-            if (r < 0.01)
-                r = 0.01;
-            if (r > 60)
-                r = 60;
-            const float minutes = float(r);
-            // Whole seconds, at least one: a rate of 0 cannot be sampled.
-            rec.LogRate = float(std::max(1, WholeUnits(minutes, 60)));
-            txtRate->setText(rt::Format(minutes, QStringLiteral("0.00")));
-        } else {
-            if (r < 0.1)
-                r = 0.1;
-            if (r > 3600)
-                r = 3600;
-            rec.LogRate = float(r);
-            txtRate->setText(rt::Format(float(r), QStringLiteral("0.0")));
+            u.store(rec, float(std::clamp(v, double(u.min), double(u.max))));
+            (this->*u.box)->setText(rt::Format(u.stored(rec), QLatin1String(u.smallFormat)));
         }
     }
     if (Changed) {
@@ -379,7 +345,7 @@ void FrmLogging::cmdStart_Click()
     r.kind = fd::Save;
     r.title = QStringLiteral("Start Log File");
     r.filter = kCsvFilter;
-    r.initialDir = gDefaultFolder;
+    r.initialDir = DataFolder();
     r.initialName = rec.Address + QStringLiteral("_") +
                     Clock::localNow().toString(u"yyyyMMdd") + QStringLiteral(".csv");
     const QString file = fd::ask(r, this);
@@ -461,7 +427,7 @@ void FrmLogging::cmdViewHist_Click()
     r.kind = fd::Open;
     r.title = QStringLiteral("View Historical Log");
     r.filter = kCsvFilter;
-    r.initialDir = gDefaultFolder;
+    r.initialDir = DataFolder();
     const QString file = fd::ask(r, this);
     if (file.isEmpty())
         return; // cancelled

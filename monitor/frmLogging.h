@@ -73,6 +73,9 @@ private:
     static const UnitField kDurationField, kRateField;
     // The units step of both entries: one routine, a table each.
     void unitClick(const UnitField& u, int Index);
+    // The LostFocus step of both entries: the entry kept within its unit's
+    // limits, stored and shown as stored.
+    void entryRule(const UnitField& u);
     // lstControls_Click as a step of another handler, with its own box.
     void showChosen();
     void setStatusColor(quint32 c);

@@ -237,16 +237,11 @@ FrmMonitor::FrmMonitor() : tmrPoll(50, [this] { tmrPoll_Timer(); }, this)
     }
     ctl::setBackColor(txtChangeAll, color::White);
 
-    auto clicks = [](std::function<void(int)> f) {
-        ControlArray<QWidget>::Events e;
-        e.Click = std::move(f);
-        return e;
-    };
-    cbxControl.wire(clicks([this](int i) { cbxControl_Click(i); }));
-    cmdRampCfg.wire(clicks([this](int i) { cmdRampCfg_Click(i); }));
-    cmdRampOn.wire(clicks([this](int i) { cmdRampOn_Click(i); }));
-    cmdRampHold.wire(clicks([this](int i) { cmdRampHold_Click(i); }));
-    cmdRampOff.wire(clicks([this](int i) { cmdRampOff_Click(i); }));
+    cbxControl.wire(ctl::clickEvents([this](int i) { cbxControl_Click(i); }));
+    cmdRampCfg.wire(ctl::clickEvents([this](int i) { cmdRampCfg_Click(i); }));
+    cmdRampOn.wire(ctl::clickEvents([this](int i) { cmdRampOn_Click(i); }));
+    cmdRampHold.wire(ctl::clickEvents([this](int i) { cmdRampHold_Click(i); }));
+    cmdRampOff.wire(ctl::clickEvents([this](int i) { cmdRampOff_Click(i); }));
     ControlArray<TextBox>::Events sv;
     sv.Change = [this](int i) { txtSVText_Change(i); };
     sv.GotFocus = [this](int i) { txtSVText_GotFocus(i); };

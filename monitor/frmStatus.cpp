@@ -190,17 +190,11 @@ void FrmStatus::FillAddresses()
 
 void FrmStatus::Form_Load()
 {
-    // Nothing here may keep the screen from loading: each step swallows its
-    // own failure and the next one runs.
-    try {
-        FillAddresses();
-    } catch (const std::exception&) {
-    }
+    // Nothing here may keep the screen from loading: a step that fails is
+    // passed over and the next one runs.
+    ctl::skipOnFailure([this] { FillAddresses(); });
     LoadedGroup = gControllerGroup;
-    try {
-        ClearAllFields();
-    } catch (const std::exception&) {
-    }
+    ctl::skipOnFailure([this] { ClearAllFields(); });
 }
 
 void FrmStatus::Form_Activate()

@@ -5,6 +5,7 @@
 #include <QScopedValueRollback>
 #include <vector>
 
+#include "core/helpers.h"
 #include "core/state.h"
 #include "monitor/frmGraph.h"
 #include "platform/app.h"
@@ -300,7 +301,7 @@ void FrmGraph::cmdSaveData_Click()
         r.kind = fd::Save;
         r.title = QStringLiteral("Save Graph Data");
         r.filter = kGraphFilter;
-        r.initialDir = GraphFileName.isEmpty() ? gDefaultFolder : QFileInfo(GraphFileName).path();
+        r.initialDir = GraphFileName.isEmpty() ? DataFolder() : QFileInfo(GraphFileName).path();
         r.initialName = QStringLiteral("Graph") + Clock::localNow().toString(u"yyyyMMdd-HHmm") +
                         QStringLiteral(".csv");
         const QString file = fd::ask(r, this);
@@ -327,7 +328,7 @@ void FrmGraph::cmdRestoreData_Click()
         r.kind = fd::Open;
         r.title = QStringLiteral("Restore Graph Data");
         r.filter = kGraphFilter;
-        r.initialDir = GraphFileName.isEmpty() ? gDefaultFolder : QFileInfo(GraphFileName).path();
+        r.initialDir = GraphFileName.isEmpty() ? DataFolder() : QFileInfo(GraphFileName).path();
         const QString file = fd::ask(r, this);
         if (file.isEmpty())
             return; // cancelled: the graph stays as it is

@@ -101,7 +101,7 @@ void FrmGraph::tmrGraphSampling_Timer()
     if (AutoSaveEnabled && ElapsedSeconds(LastAutoSaveTime) >= kAutoSaveSeconds && SampleInterval > 60 && !GraphEmpty) {
         LastAutoSaveTime = Clock::timer();
         bool failed = false;
-        SaveGraphFile(QDir(gDefaultFolder).filePath(QStringLiteral("AutoGraphSave.csv")), failed);
+        SaveGraphFile(QDir(DataFolder()).filePath(QStringLiteral("AutoGraphSave.csv")), failed);
         if (failed)
             AutoSaveEnabled = false;
     }

@@ -136,7 +136,7 @@ Chart::Chart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)), s
     side->addElement(1, 0, new QCPLayoutElement(plot_));
     side->setRowStretchFactor(0, 0.001);
     setPointCount(1);
-    setGridStyle(0);
+    setGrid(false, false);
 }
 
 Chart::~Chart() = default;
@@ -287,11 +287,12 @@ void Chart::clearLegends()
 
 void Chart::setGraphStyle(int style) { graphStyle_ = style == StyleLinesSymbols ? StyleLinesSymbols : StyleLines; }
 
-void Chart::setGridStyle(int style)
+void Chart::setGrid(bool vertical, bool horizontal)
 {
-    gridStyle_ = style & 3;
-    plot_->xAxis->grid()->setVisible((gridStyle_ & 2) != 0);
-    plot_->yAxis->grid()->setVisible((gridStyle_ & 1) != 0);
+    verticalGrid_ = vertical;
+    horizontalGrid_ = horizontal;
+    plot_->xAxis->grid()->setVisible(vertical);
+    plot_->yAxis->grid()->setVisible(horizontal);
 }
 
 void Chart::setXTicks(int n)

@@ -57,9 +57,10 @@ public:
     enum Style { StyleLines = 4, StyleLinesSymbols = 5 };
     void setGraphStyle(int style);
     int GraphStyle() const { return graphStyle_; }
-    // 0 none, 1 horizontal lines, 2 vertical lines, 3 both.
-    void setGridStyle(int style);
-    int GridStyle() const { return gridStyle_; }
+    // Grid lines across the X axis (vertical) and across the Y axis (horizontal).
+    void setGrid(bool vertical, bool horizontal);
+    bool verticalGrid() const { return verticalGrid_; }
+    bool horizontalGrid() const { return horizontalGrid_; }
     // 1 automatic (the range follows the data), 2 the range set below.
     enum Scaling { ScaleAuto = 1, ScaleUser = 2 };
     void setXAxisScaling(int mode) { xAxis_.mode = mode; }
@@ -138,7 +139,7 @@ private:
     int set_ = 1;
     int point_ = 1;
     int graphStyle_ = StyleLines;
-    int gridStyle_ = 0;
+    bool verticalGrid_ = false, horizontalGrid_ = false;
     Axis xAxis_, yAxis_;
     QString bottomTitle_;
     int printStyle_ = PrintColor;

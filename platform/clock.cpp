@@ -59,6 +59,4 @@ void advanceMs(qint64 ms) { gFakeUtc = gFakeUtc.addMSecs(ms); }
 
 void useReal() { gFake = false; }
 
-bool isFake() { return gFake; }
-
 } // namespace Clock

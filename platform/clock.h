@@ -25,6 +25,5 @@ void wait(double seconds);
 void setFake(const QDateTime& utc, int localOffsetSeconds = 0);
 void advanceMs(qint64 ms);
 void useReal();
-bool isFake();
 
 } // namespace Clock

@@ -65,18 +65,6 @@ void TabStrip::setTabEnabled(int i, bool on)
     stack_->setCurrentIndex(current_);
 }
 
-QString TabStrip::TabCaption(int i) const
-{
-    check(i);
-    return bar_->tabText(i);
-}
-
-void TabStrip::setTabCaption(int i, const QString& caption)
-{
-    check(i);
-    bar_->setTabText(i, caption);
-}
-
 QWidget* TabStrip::page(int i) const
 {
     check(i);

@@ -23,8 +23,6 @@ public:
     int Tabs() const;
     bool TabEnabled(int i) const;
     void setTabEnabled(int i, bool on);
-    QString TabCaption(int i) const;
-    void setTabCaption(int i, const QString& caption);
     QWidget* page(int i) const;
     // The height of the tabs themselves, in twips.
     void setTabHeight(int twips);

@@ -201,20 +201,6 @@ QString InputFile::inputItem()
     return decodeBytes(data_.mid(start, end - start), utf8_);
 }
 
-double InputFile::inputNumber()
-{
-    QString quoted;
-    if (startItem(quoted))
-        return Val(quoted);
-    const qsizetype start = pos_;
-    while (pos_ < data_.size() && data_[pos_] != ',' && !isLineEnd(data_[pos_]) && !isBlank(data_[pos_]))
-        ++pos_;
-    const QByteArray text = data_.mid(start, pos_ - start);
-    skipBlanks(data_, pos_);
-    consumeDelimiter(data_, pos_);
-    return Val(QString::fromLatin1(text));
-}
-
 QString InputFile::lineInput()
 {
     if (!open_)

@@ -36,9 +36,6 @@ public:
     // blanks are dropped. The comma or line end that ends the item is
     // consumed. An empty line gives an empty item.
     QString inputItem();
-    // One item read as a number (the item text through the number reading
-    // rule; a number item also ends at a blank).
-    double inputNumber();
     // One whole line, unchanged, without its line end (CR LF, LF or CR).
     QString lineInput();
     // Skip n whole lines.

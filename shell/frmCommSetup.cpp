@@ -208,7 +208,7 @@ FrmCommSetup::FrmCommSetup()
     cmdOK = ctl::button(this, QStringLiteral("cmdOK"), QStringLiteral("&OK"), 11100, 8970, 1500, 480);
     cmdCancel = ctl::button(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), 13020, 8970, 1500, 480);
 
-    // As designed: group 0 and Modbus RTU in both option sets.
+    // Before the settings are shown: group 0 and Modbus RTU in both option sets.
     optGlobalControllerGroup(0)->setChecked(true);
     optGlobalProtocol(1)->setChecked(true);
     optInstControllerGroup(0)->setChecked(true);

@@ -181,15 +181,15 @@ void FrmFind::fillAddressLists(int group)
 
 void FrmFind::Form_Load()
 {
-    // Nothing here may keep the screen from loading: each step swallows its
-    // own failure and the next one runs.
+    // Nothing here may keep the screen from loading: a step that fails is
+    // passed over and the next one runs.
     const QScopedValueRollback filling(Filling, true);
     lblProgress->clear();
     lisSearchResults->clear();
     lblErrorMessageText->clear();
 
     if (gKT9PMode) {
-        try {
+        ctl::skipOnFailure([this] {
             for (int g = 0; g < 3; ++g) {
                 QString text;
                 for (int m = 1; m <= gModelCount[g]; ++m) {
@@ -201,14 +201,10 @@ void FrmFind::Form_Load()
                 }
                 optInstControllerGroup(g)->setText(text + QString::fromLatin1(kGroupHints[g]));
             }
-        } catch (const rt::RtError&) {
-        }
+        });
     }
 
-    try {
-        fillAddressLists(gControllerGroup);
-    } catch (const rt::RtError&) {
-    }
+    ctl::skipOnFailure([this] { fillAddressLists(gControllerGroup); });
 
     cbxBaudRate->clear();
     cbxBaudRate->addItems({"UNKNOWN", "9600", "19200", "38400", "28800", "57600", "4800", "2400"});

@@ -2,7 +2,6 @@
 
 #include <QPixmap>
 
-#include "core/commport.h"
 #include "core/startup.h"
 #include "core/state.h"
 #include "monitor/logging_engine.h"
@@ -27,7 +26,7 @@ constexpr int kFormWidth = 9600;
 } // namespace
 
 FrmMain::FrmMain()
-    : comPort(CommPort()), tmrLogging(50, [this] { tmrLogging_Timer(); }, this)
+    : tmrLogging(50, [this] { tmrLogging_Timer(); }, this)
 {
     setObjectName(QStringLiteral("frmMain"));
     setFixedSize(tw::px(kFormWidth), tw::px(7050));
@@ -79,14 +78,13 @@ FrmMain::FrmMain()
 
 void FrmMain::Form_Load()
 {
-    // Nothing here may stop the main menu from showing: every step swallows
-    // its own failure and the next one runs.
+    // Nothing here may stop the main menu from showing: a step that fails is
+    // passed over and the next one runs.
     QString title;
-    try {
+    ctl::skipOnFailure([&] {
         rt::InputFile f(App::file(gKT9PMode ? QStringLiteral("Apptitle-1.txt") : QStringLiteral("Apptitle.txt")));
         title = f.lineInput();
-    } catch (const rt::RtError&) {
-    }
+    });
     setWindowTitle(title);
     lblTitle->setText(title);
 

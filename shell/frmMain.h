@@ -6,7 +6,6 @@
 #include <QPushButton>
 
 #include "platform/controls.h"
-#include "platform/serialport.h"
 #include "shell/mainscreen.h"
 
 class FrmMain : public MainScreen {
@@ -18,7 +17,6 @@ public:
     void Form_Activate() override;
 
     // ---- program-wide controls ----
-    SerialPortControl& comPort;
     Timer tmrLogging;
     Shape* shpComms;
     Shape* shpLogging;

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QScopeGuard>
 
+#include "core/commport.h"
 #include "core/state.h"
 #include "platform/builders.h"
 #include "platform/twips.h"
@@ -93,15 +94,12 @@ void FrmTerminal::commtest()
     }
     // A failing pass ends the receive loop before its error is shown.
     auto stop = qScopeGuard([this] { stopReceiving(); });
-    SerialPortControl& port = frmMain().comPort;
+    SerialPortControl& port = modZarn::CommPort();
     int count = 0;
     while (count < kPassLimit && port.inBufferCount() != 0) {
-        if (txtReply->length() >= kTraceLimit)
-            txtReply->clearTrace();
         ++count;
         port.setInputLen(1);
-        for (char c : port.input())
-            txtReply->addChar(c);
+        txtReply->add(port.input());
     }
     stop.dismiss();
     // More waiting: the next pass follows as soon as other events have run.
@@ -110,7 +108,7 @@ void FrmTerminal::commtest()
 
 void FrmTerminal::txtReply_KeyPress(int KeyAscii)
 {
-    SerialPortControl& port = frmMain().comPort;
+    SerialPortControl& port = modZarn::CommPort();
     if (port.portOpen())
         port.output(QByteArray(1, char(KeyAscii & 0xFF)));
 }

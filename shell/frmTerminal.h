@@ -38,7 +38,6 @@ public:
     void commtest();
 
     static constexpr int kPassLimit = 50;
-    static constexpr int kTraceLimit = 16000;
     static constexpr int kIdlePollMs = 20;
 
 private:

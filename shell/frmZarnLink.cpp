@@ -33,7 +33,8 @@ FrmZarnLink::FrmZarnLink()
     lblErrorMessageText = tool::ErrorLabel(this, 300, 3480, 8400);
 
     ctl::label(this, QStringLiteral("Messages Received:"), 300, 4140, 3000, 330);
-    txtReply = new tool::TraceBox(this);
+    // Every reply starts a line of its own.
+    txtReply = new tool::TraceBox(this, tool::TraceBox::Stx::StartsLine);
     txtReply->setObjectName(QStringLiteral("txtReply"));
     tw::place(txtReply, 300, 4470, 8400, 2250);
     // Enter goes on to the next field here too, so Tab must move the focus.
@@ -65,22 +66,6 @@ void FrmZarnLink::Form_Unload(int& cancel)
     gZarnLinkLastCommand = txtCommand->text();
 }
 
-void FrmZarnLink::trace(const QByteArray& reply)
-{
-    constexpr char STX = 2;
-    for (char c : reply) {
-        if (txtReply->length() >= kTraceLimit)
-            txtReply->clearTrace();
-        if (c == STX) {
-            // Every reply starts a line of its own.
-            if (txtReply->length() > 0)
-                txtReply->addLineEnd();
-        } else {
-            txtReply->addChar(c);
-        }
-    }
-}
-
 void FrmZarnLink::cmdRead_Click()
 {
     int address = 0;
@@ -104,7 +89,7 @@ void FrmZarnLink::cmdRead_Click()
         lblErrorMessageText->clear();
         txtValue->setText(rt::Trim(rt::StrSingle(value)));
     }
-    trace(reply);
+    txtReply->add(reply);
 }
 
 void FrmZarnLink::cmdWrite_Click()
@@ -130,5 +115,5 @@ void FrmZarnLink::cmdWrite_Click()
         lblErrorMessageText->setText(errText);
     else
         lblErrorMessageText->clear();
-    trace(reply);
+    txtReply->add(reply);
 }

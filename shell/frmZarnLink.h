@@ -18,12 +18,6 @@ public:
 
     void cmdRead_Click() override;
     void cmdWrite_Click() override;
-
-    // The trace holds at most this many characters before it starts anew.
-    static constexpr int kTraceLimit = 16000;
-
-private:
-    void trace(const QByteArray& reply);
 };
 
 FrmZarnLink& frmZarnLink();

@@ -61,16 +61,6 @@ MainScreen::MainScreen()
     ctl::onClick(mnuCommTerm, this, QStringLiteral("mnuCommTerm"), [this] { mnuCommTerm_Click(); });
     ctl::onClick(mnuCommRegister, this, QStringLiteral("mnuCommRegister"), [this] { mnuCommRegister_Click(); });
     ctl::onClick(mnuZarnLink, this, QStringLiteral("mnuZarnLink"), [this] { mnuZarnLink_Click(); });
-
-    // A button is enabled exactly when the navigation table has its screen.
-    const std::pair<QPushButton*, Target> row[] = {
-        {cmdConfigureController, Target::Configure}, {cmdStatus, Target::Status},
-        {cmdFind, Target::Find},                     {cmdGraph, Target::Graph},
-        {cmdMainMenu, Target::MainMenu},             {cmdLogging, Target::Logging},
-        {cmdSetpoints, Target::Setpoints},           {cmdMonitor, Target::Monitor},
-    };
-    for (const auto& [button, target] : row)
-        button->setEnabled(Nav::available(target));
 }
 
 void MainScreen::resizeEvent(QResizeEvent* e)

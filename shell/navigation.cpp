@@ -60,8 +60,6 @@ std::map<Target, Opener>& overrides()
 
 } // namespace
 
-bool available(Target target) { return find(target) != nullptr; }
-
 void open(Target target, Form& from)
 {
     if (const auto it = overrides().find(target); it != overrides().end() && it->second) {

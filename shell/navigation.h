@@ -1,7 +1,6 @@
 #pragma once
 // The screens the main screens' navigation row leads to, and what each
-// button does: one table in navigation.cpp. A main screen enables a button
-// exactly when the table has its screen.
+// button does: one table in navigation.cpp.
 #include <functional>
 
 class Form;
@@ -10,9 +9,8 @@ namespace Nav {
 
 enum class Target { Configure, Status, Find, Graph, MainMenu, Logging, Setpoints, Monitor };
 
-bool available(Target target);
 // Opens the target's screen; `from` is the main screen whose button was
-// pressed. Nothing happens for a target without a screen.
+// pressed.
 void open(Target target, Form& from);
 
 // --- test hooks ---

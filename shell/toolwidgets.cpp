@@ -2,6 +2,9 @@
 
 #include <QFont>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <utility>
 
 #include "core/helpers.h"
 #include "core/state.h"
@@ -71,49 +74,95 @@ void RefuseProtocol(int group, int address, const QString& code, QString& ErrTex
     ErrText = modZarn::AddressPrefix(group, address) + QStringLiteral(":Invalid protocol code >") + code;
 }
 
-TraceBox::TraceBox(QWidget* parent) : QPlainTextEdit(parent)
+TraceBox::TraceBox(QWidget* parent, Stx stx) : QPlainTextEdit(parent), stx_(stx)
 {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    show_.setSingleShot(true);
+    connect(&show_, &QTimer::timeout, this, &TraceBox::flush);
+    sinceShown_.start();
 }
 
-int TraceBox::length() const { return int(toPlainText().size()) + blockCount() - 1; }
+// Each block is one line; all but the last end in a line end of two.
+int TraceBox::shownLength() const
+{
+    const QTextDocument* d = document();
+    return d->characterCount() - 1 + d->blockCount() - 1;
+}
+
+int TraceBox::length() const { return (emptyFirst_ ? 0 : shownLength()) + waitingLength_; }
+
+QString TraceBox::text()
+{
+    flush();
+    return toPlainText();
+}
 
 void TraceBox::clearTrace()
 {
+    show_.stop();
+    waiting_.clear();
+    waitingLength_ = 0;
+    emptyFirst_ = false;
+    afterCR_ = false;
     clear();
-    afterCR_ = false;
 }
 
-void TraceBox::insert(const QString& s)
+void TraceBox::add(const QByteArray& chars)
 {
-    QTextCursor c = textCursor();
-    c.insertText(s);
-    setTextCursor(c);
-}
-
-void TraceBox::addLineEnd()
-{
-    QTextCursor c = textCursor();
-    c.insertBlock();
-    setTextCursor(c);
-    afterCR_ = false;
-}
-
-void TraceBox::addChar(char c)
-{
-    if (c == '\n' && afterCR_) {
+    constexpr char STX = 2;
+    int held = length();
+    const auto lineEnd = [&] {
+        waiting_ += QLatin1Char('\n');
+        waitingLength_ += 2;
+        held += 2;
         afterCR_ = false;
-        return;
+    };
+    for (const char c : chars) {
+        if (held >= kLimit) {
+            waiting_.clear();
+            waitingLength_ = 0;
+            emptyFirst_ = true;
+            afterCR_ = false;
+            held = 0;
+        }
+        if (c == STX && stx_ == Stx::StartsLine) {
+            if (held > 0)
+                lineEnd();
+        } else if (c == '\n' && afterCR_) {
+            afterCR_ = false;
+        } else if (c == '\r' || c == '\n') {
+            lineEnd();
+            afterCR_ = c == '\r';
+        } else {
+            waiting_ += QChar(uchar(c));
+            ++waitingLength_;
+            ++held;
+            afterCR_ = false;
+        }
     }
-    if (c == '\r' || c == '\n') {
-        addLineEnd();
-        afterCR_ = c == '\r';
+    if ((emptyFirst_ || !waiting_.isEmpty()) && !show_.isActive())
+        show_.start(int(std::max<qint64>(0, kShowMs - sinceShown_.elapsed())));
+}
+
+void TraceBox::flush()
+{
+    show_.stop();
+    if (!emptyFirst_ && waiting_.isEmpty())
         return;
-    }
-    afterCR_ = false;
-    insert(QString(QChar(uchar(c))));
+    // One edit: what was emptied goes with the same step.
+    QTextCursor c = textCursor();
+    if (std::exchange(emptyFirst_, false))
+        c.select(QTextCursor::Document);
+    if (waiting_.isEmpty())
+        c.removeSelectedText();
+    else
+        c.insertText(waiting_);
+    setTextCursor(c);
+    waiting_.clear();
+    waitingLength_ = 0;
+    sinceShown_.start();
 }
 
 AccessForm::AccessForm(const QString& name, const QString& caption, const QString& title, int width, int height)

@@ -3,8 +3,10 @@
 // common labels and fields, the write password check, the refusals they make before anything
 // is sent, and the trace boxes that show characters as they arrive.
 #include <QLabel>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTimer>
 
 #include "platform/controls.h"
 #include "platform/form.h"
@@ -29,23 +31,45 @@ bool PasswordAccepted(const QLineEdit* entry, QWidget* owner);
 // and showing 0 would look like a good read of a zero.
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode);
 
-// A box that shows received characters. Its length counts every line end as
-// the two characters CR LF, as the line delivered them.
+// A box that shows received characters, as they arrive, at the insertion
+// point (the end of the text unless the user moved the caret). Its length
+// counts every line end as the two characters CR LF, as the line delivered
+// them; before each character is added, a box that holds kLimit characters
+// or more is emptied, so a line without line ends starts over there.
+//
+// What arrives is shown at most every kShowMs in one edit: a long line is
+// laid out again at each edit, so one edit per character would cost more
+// the longer the line grew.
 class TraceBox : public QPlainTextEdit {
     Q_OBJECT
 public:
-    explicit TraceBox(QWidget* parent = nullptr);
+    static constexpr int kLimit = 16000;
+    static constexpr int kShowMs = 40;
+    // How an STX (character 2) is taken: shown as it is, or as the start of
+    // a reply, which begins a line of its own and is not shown.
+    enum class Stx { Shown, StartsLine };
+
+    explicit TraceBox(QWidget* parent = nullptr, Stx stx = Stx::Shown);
+    // Characters held, shown or still to be shown.
     int length() const;
+    // The whole text, with what is still to be shown.
+    QString text();
     void clearTrace();
-    // Adds one character at the insertion point: a CR, an LF or a CR LF pair
-    // is one line end; every other character is shown as it is.
-    void addChar(char c);
-    // Adds a line end at the insertion point.
-    void addLineEnd();
+    // Adds the characters one by one: a CR, an LF or a CR LF pair is one
+    // line end; every other character is shown as it is.
+    void add(const QByteArray& chars);
+    // Shows at once what waits to be shown.
+    void flush();
 
 private:
-    void insert(const QString& s);
+    int shownLength() const;
+    Stx stx_;
     bool afterCR_ = false;
+    QString waiting_;         // added and not yet shown, line ends as LF
+    int waitingLength_ = 0;   // its length, line ends counted as two
+    bool emptyFirst_ = false; // the box was emptied since the last edit
+    QTimer show_;
+    QElapsedTimer sinceShown_;
 };
 
 // What the register and "Zarn Link" tools share: an instrument address, a

@@ -1,4 +1,5 @@
 #include <QDateTime>
+#include <QDir>
 
 #include "core/modZarn.h"
 #include "platform/app.h"
@@ -63,6 +64,25 @@ TEST_F(HelpersTest, PathSplitting)
         EXPECT_EQ(NameOfFile(path), "log.csv") << path;
     EXPECT_EQ(NameOfFile("D:\\data\\"), "");
     EXPECT_EQ(boxes_.count(), 0);
+}
+
+TEST_F(HelpersTest, ARelativeDataFolderLiesInTheProgramFolderAndIsMadeOnUse)
+{
+    const QString elsewhere = QDir::currentPath();
+    const QString other = QDir(programDir()).filePath("other");
+    const std::pair<QString, QString> folders[] = {
+        {"logs/", QDir(programDir()).filePath("logs/")},
+        {"logs/graphs", QDir(programDir()).filePath("logs/graphs")},
+        {"", QDir(programDir()).path()},
+        {other + "/", other + "/"},
+    };
+    for (const auto& [setting, folder] : folders) {
+        gDefaultFolder = setting;
+        EXPECT_EQ(DataFolder(), folder) << setting.toStdString();
+        EXPECT_TRUE(QDir(folder).exists()) << setting.toStdString();
+    }
+    EXPECT_EQ(QDir::currentPath(), elsewhere);
+    EXPECT_FALSE(QDir(elsewhere).exists("logs/graphs"));
 }
 
 TEST_F(HelpersTest, BitState)

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "support/program.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 #include "support/testenv.h"
 
 namespace {

@@ -1,4 +1,5 @@
 // Start-up order and the opening of the serial port.
+#include "core/commport.h"
 #include "core/startup.h"
 #include "platform/app.h"
 #include "platform/controls.h"
@@ -85,7 +86,7 @@ TEST_F(StartupTest, InitCommSuccessAndFailureKeepFlagTimerAndLampInStep)
     boxes_.clear();
     InitComm("9600,N,8,1", failed);
     EXPECT_TRUE(failed);
-    EXPECT_FALSE(gCommOK || f.comPort.portOpen() || f.tmrLogging.enabled());
+    EXPECT_FALSE(gCommOK || CommPort().portOpen() || f.tmrLogging.enabled());
     EXPECT_EQ(f.shpComms->fillColor(), color::ButtonFace);
     ASSERT_EQ(boxes_.count(), 1);
     EXPECT_TRUE(boxes_.last().text.startsWith("The selected communications port, COM3, either"));

@@ -328,7 +328,8 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     f().Show();
     EXPECT_EQ(f().cbxSampleRate->Text(), "2 Min.");
     EXPECT_EQ(chart().GraphStyle(), Chart::StyleLinesSymbols);
-    EXPECT_TRUE(chart().XTicks() == 8 && chart().GridStyle() == 1);
+    EXPECT_EQ(chart().XTicks(), 8);
+    EXPECT_TRUE(!chart().verticalGrid() && chart().horizontalGrid());
     EXPECT_EQ(f().cbxControl(3)->Text(), "003 R1 Oven 3");
 
     // Indices outside their lists choose the fifth entry; a grid of -1 counts
@@ -339,7 +340,7 @@ TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
     f().Show();
     EXPECT_EQ(f().cbxSampleRate->Text() + f().cbxDuration->Text() + f().cbxRefreshRate->Text(),
               "5 Sec.5 Min.10 Sec.");
-    EXPECT_EQ(chart().GridStyle(), 2);
+    EXPECT_TRUE(chart().verticalGrid() && !chart().horizontalGrid());
     EXPECT_EQ(chart().XTicks(), 5) << "100 ticks are not handed to the chart";
     EXPECT_EQ(f().PenLabel[1], "A1  Z0 Oven, left");
 }

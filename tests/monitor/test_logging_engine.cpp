@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 #include "support/testenv.h"
 
 using namespace modZarn;

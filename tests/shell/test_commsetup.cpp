@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 
+#include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/sysconfig.h"
 #include "platform/filedialog.h"
@@ -137,7 +138,7 @@ TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
     EXPECT_EQ(boxes_.last().title, "Change System Configuration?");
     EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
 
-    SerialPortControl& port = frmMain().comPort;
+    SerialPortControl& port = CommPort();
     EXPECT_TRUE(port.portOpen() && port.commPort() == 3);
     EXPECT_EQ(port.settings(), "19200,E,8,2");
     EXPECT_EQ(gModelID[1][1], "XG"); // model file read again for group 1
@@ -250,7 +251,7 @@ TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
     fd::setHandler([&](const fd::Request&) { return answer; });
     f.cmdDefaultFolder->click();
     f.cmdViewApp->click();
-    EXPECT_EQ(f.txtDefaultFolder->text(), "/tmp/");
+    EXPECT_EQ(f.txtDefaultFolder->text(), "logs/");
     EXPECT_EQ(f.txtViewApp->text(), "/usr/bin/xdg-open");
     answer = "/data/logs";
     f.cmdDefaultFolder->click();

@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <functional>
 
+#include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/startup.h"
 #include "core/sysconfig.h"
@@ -19,7 +20,7 @@
 #include "shell/frmRegister.h"
 #include "shell/frmTerminal.h"
 #include "support/pty.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -123,7 +124,7 @@ TEST_F(FindTest, ModbusInstrumentsAtTheirOwnSpeedsAndStopBits)
     EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 3 instruments.");
     // 2 stop bits x 5 speeds x 3 addresses x 2 protocols; a silent probe asks twice.
     EXPECT_EQ(sim.requests().size(), 57u * 2 + 3);
-    EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+    EXPECT_EQ(CommPort().settings(), "9600,N,8,1");
     EXPECT_FALSE(f.Searching);
 }
 
@@ -149,7 +150,7 @@ TEST_F(FindTest, GroupZeroZarnLinkAndRtuIncludingOddSpeedsAndUnknownModels)
         "Addr:01  ID#:TW  Type:QX-16T, 1/16 DIN Temperature Controller (Modbus RTU)  28800,N,8,1  Zarn Link",
         "Addr:03  ID#:??  Type:Possible 53G, 53H, TQN Controller       57600,N,8,1  Zarn Link",
     }));
-    EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+    EXPECT_EQ(CommPort().settings(), "9600,N,8,1");
 }
 
 TEST_F(FindTest, GroupZeroProbeOrderSkipsTheSpeedItCannotSpeak)
@@ -196,7 +197,7 @@ TEST_F(FindTest, CancelByLeavingKeepsTheCountAndRestoresTheLine)
     EXPECT_EQ(rec.probes.size(), 2);
     EXPECT_EQ(results(f).size(), 1);
     EXPECT_EQ(f.lblProgress->text(), "Found 1 instrument.");
-    EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+    EXPECT_EQ(CommPort().settings(), "9600,N,8,1");
     EXPECT_FALSE(f.Searching);
 }
 
@@ -236,7 +237,7 @@ TEST_F(FindTest, DeviceLostDuringASearchIsReopenedWhenItReturns)
     Clock::advanceMs(1000);
     ReopenLostPort();
     EXPECT_TRUE(gCommOK && frmMain().tmrLogging.enabled() && !ReopenTimer().enabled());
-    EXPECT_EQ(frmMain().comPort.settings(), "9600,N,8,1");
+    EXPECT_EQ(CommPort().settings(), "9600,N,8,1");
     EXPECT_EQ(boxes_.count(), 2);
     qunsetenv("QUINREX3_COM1");
 }
@@ -302,7 +303,7 @@ TEST_F(FindTest, RunTimeErrorStillReopensTheConfiguredSettings)
     f.cbxStartAddress->setCurrentText("FFFFF"); // overflows the address number
     f.cmdStartSearch_Click();
     EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmFind.cmdSearch_Click"));
-    EXPECT_EQ(frmMain().comPort.settings(), "19200,N,8,1");
+    EXPECT_EQ(CommPort().settings(), "19200,N,8,1");
     EXPECT_FALSE(f.Searching);
     EXPECT_EQ(f.lblProgress->text(), "Zero instruments found.");
 }

@@ -8,7 +8,6 @@
 #include "platform/controls.h"
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"
-#include "shell/navigation.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -69,22 +68,6 @@ TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
     m.cmdConfigureController->click();
     EXPECT_EQ(c.frameGeometry().right(), area.right());
     EXPECT_EQ(c.Top(), 60);
-}
-
-TEST_F(MainMenuTest, NavigationButtonsAreEnabledExactlyForRegisteredScreens)
-{
-    // Each button is enabled exactly when its screen is registered; the
-    // switch case shows a registered one opening.
-    using Nav::Target;
-    FrmMain& m = frmMain();
-    const std::pair<QPushButton*, Target> row[] = {
-        {m.cmdConfigureController, Target::Configure}, {m.cmdStatus, Target::Status},
-        {m.cmdFind, Target::Find},                     {m.cmdGraph, Target::Graph},
-        {m.cmdMainMenu, Target::MainMenu},             {m.cmdLogging, Target::Logging},
-        {m.cmdSetpoints, Target::Setpoints},           {m.cmdMonitor, Target::Monitor},
-    };
-    for (const auto& [button, target] : row)
-        EXPECT_EQ(button->isEnabled(), Nav::available(target)) << button->text().toStdString();
 }
 
 TEST_F(MainMenuTest, ExitOrClosingAMainScreenEndsTheProgram)

@@ -1,7 +1,7 @@
 #pragma once
 // A test on the instrument simulator's line: the simulator serves a line
 // description on a pseudo-terminal that the program opens as COM7.
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 #include "support/testenv.h"
 
 class SimLineTest : public QxTest {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/serialport.h"
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 
 namespace {
 

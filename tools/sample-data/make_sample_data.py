@@ -352,7 +352,7 @@ def num(v):
 
 def system_config(fname, instruments):
     lines = [num(1), num(9600), "None", num(8), num(1), num(500), num(0), "Z", num(1), num(5),
-             "/usr/bin/xdg-open", "/tmp/"]
+             "/usr/bin/xdg-open", "logs/"]
     for addr, name, proto, group, dunits, dur, runits, rate in instruments:
         lines += [addr, name, proto, num(group), num(dunits), num(dur), num(runits), num(rate)]
     write(fname, lines)

@@ -1,4 +1,4 @@
-#include "support/simulator.h"
+#include "sim-driver/simulator.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
