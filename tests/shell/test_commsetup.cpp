@@ -296,9 +296,9 @@ TEST_F(CommSetupTest, OkPressedAgainOrTheWindowUnloadedUnderItsOwnBox)
     const std::pair<const char*, bool> cases[] = {{"pressed again", false}, {"unloaded by a timer", true}};
     for (const auto& [name, unload] : cases) {
         SCOPED_TRACE(name);
+        gCommPort = 9; // a port that cannot open; nothing edited
         FrmCommSetup& f = open();
         QPointer<FrmCommSetup> alive = &f;
-        type(f.txtCommPort, "9"); // a port that cannot open
         mb::setHandler(nullptr);
         QStringList keyed;
         bool acted = false;
