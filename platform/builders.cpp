@@ -77,7 +77,7 @@ void onClick(QAction* entry, QWidget* form, const QString& name, std::function<v
     QObject::connect(entry, &QAction::triggered, form, [form, name, handler = std::move(handler)] {
         // The form's name is read when the entry fires: a screen names
         // itself after its base has built the menus.
-        guard(form, form->objectName() + QLatin1Char('.') + name + QStringLiteral("_Click"), handler);
+        press(form, form->objectName() + QLatin1Char('.') + name + QStringLiteral("_Click"), handler);
     });
 }
 

@@ -32,12 +32,13 @@ CheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption,
 Shape* shape(QWidget* parent, const QString& name, int left, int top, int width, int height);
 
 // Runs `handler` inside the handler boundary whenever `sender` emits
-// `signal`; the box names the routine "<form>.<control>_<event>".
+// `signal`, as a press (ctl::press); the box names the routine
+// "<form>.<control>_<event>".
 template <class W, class Signal>
 void on(W* sender, Signal signal, const char* event, std::function<void()> handler)
 {
     QObject::connect(sender, signal, sender, [sender, event, handler = std::move(handler)] {
-        guard(sender->window(), routineName(sender, event), handler);
+        press(sender->window(), routineName(sender, event), handler);
     });
 }
 
@@ -50,7 +51,7 @@ template <class W, class Signal>
 void on(W* sender, Signal signal, const QString& routine, std::function<void()> handler)
 {
     QObject::connect(sender, signal, sender, [sender, routine, handler = std::move(handler)] {
-        guard(sender->window(), routine, handler);
+        press(sender->window(), routine, handler);
     });
 }
 

@@ -20,6 +20,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/form.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 
@@ -37,9 +38,12 @@ bool Visible(const QWidget* w)
 }
 
 namespace {
+int gDepth = 0;
+
 // Runs body; a failure comes back as (number, description), 0 when none.
 int attempt(const std::function<void()>& body, QString& description)
 {
+    const QScopedValueRollback inside(gDepth, gDepth + 1);
     try {
         if (body)
             body();
@@ -72,6 +76,14 @@ void guard(QWidget* owner, const std::function<QString()>& routine, const std::f
     if (const int number = attempt(body, description))
         mb::AppError(owner, number, description, routine());
 }
+
+void press(QWidget* owner, const QString& routine, const std::function<void()>& body)
+{
+    if (!Forms::blockedByBox(owner))
+        guard(owner, routine, body);
+}
+
+int depth() { return gDepth; }
 
 void skipOnFailure(const std::function<void()>& step)
 {
@@ -481,7 +493,7 @@ void wire(QWidget* element, int index, const QString& name, const ArrayEvents& e
         o->Click = bind(e.Click);
     } else if (auto* b = dynamic_cast<QAbstractButton*>(element); b && e.Click) {
         QObject::connect(b, &QAbstractButton::clicked, b,
-                         [b, f = bind(e.Click)] { guard(b->window(), routineName(b, "Click"), f); });
+                         [b, f = bind(e.Click)] { press(b->window(), routineName(b, "Click"), f); });
     }
     if (e.GotFocus || e.LostFocus || e.KeyPress) {
         EventTap* tap = tapOf(element);

@@ -37,6 +37,17 @@ void guard(QWidget* owner, const QString& routine, const std::function<void()>& 
 // shown.
 void guard(QWidget* owner, const std::function<QString()>& routine, const std::function<void()>& body);
 
+// The boundary for a press: a button's or menu entry's Click, a list's
+// user-only activation. As guard, but a press into a window whose box or
+// file dialog is open does nothing when it comes straight from that box's
+// loop: the box blocks the mouse and the keys, and so a screen reader's
+// "press" too, and the handler that opened the box is still running.
+void press(QWidget* owner, const QString& routine, const std::function<void()>& body);
+
+// How many handler boundaries are running right now (a box notes it to tell
+// the presses of its own loop from events raised by code).
+int depth();
+
 // A step that may be passed over: runs `step`; should it fail, nothing is
 // shown and the caller goes on with its next step. For a routine whose
 // steps are each worth trying (a screen's load fills what it can).

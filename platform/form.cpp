@@ -5,10 +5,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QWindow>
 
@@ -165,6 +167,67 @@ std::vector<Form*> loaded()
     return v;
 }
 
+QWidget* ownerFor(QWidget* owner)
+{
+    if (owner)
+        return owner;
+    Form* f = active();
+    return f && f->isVisible() ? f->window() : nullptr;
+}
+
+namespace {
+// The boxes, dialogs and modal windows open now, innermost last.
+std::vector<ModalScope*> gModal;
+// Forms unloaded while one of them was open.
+std::vector<QPointer<Form>> gDiscarded;
+} // namespace
+
+ModalScope::ModalScope(QWidget* owner, QDialog* dialog) : owner_(owner), dialog_(dialog), depth_(ctl::depth())
+{
+    gModal.push_back(this);
+}
+
+ModalScope::~ModalScope()
+{
+    std::erase(gModal, this);
+    if (!gModal.empty())
+        return;
+    // Back in the loop that was running before the first of them opened:
+    // the handler that opened it is still on the stack, and a deferred
+    // delete posted from here waits until it has returned.
+    const std::vector<QPointer<Form>> discarded = std::move(gDiscarded);
+    gDiscarded.clear();
+    for (const QPointer<Form>& f : discarded)
+        if (f)
+            f->deleteLater();
+}
+
+bool blockedByBox(const QWidget* control)
+{
+    if (!control)
+        return false;
+    const QWidget* window = control->window();
+    for (const ModalScope* s : gModal)
+        if (s->owner_ && s->owner_->window() == window && s->depth_ == ctl::depth())
+            return true;
+    return false;
+}
+
+void closeBoxesOver(const Form* f)
+{
+    for (const ModalScope* s : std::vector<ModalScope*>(gModal))
+        if (s->dialog_ && s->owner_ && (s->owner_ == f || f->isAncestorOf(s->owner_)))
+            s->dialog_->reject();
+}
+
+void discard(Form* f)
+{
+    if (gModal.empty())
+        f->deleteLater();
+    else
+        gDiscarded.emplace_back(f);
+}
+
 void discardAll()
 {
     auto all = loaded();
@@ -190,8 +253,7 @@ Form::Form(QWidget* parent) : QWidget(parent)
 Form::~Form()
 {
     Forms::remove(this);
-    if (enterMoves_ && qApp)
-        qApp->removeEventFilter(this);
+    delete keyPreview_;
 }
 
 void Form::runLoad()
@@ -248,8 +310,10 @@ void Form::ShowModal()
     QEventLoop loop;
     connect(this, &Form::closedOrHidden, &loop, &QEventLoop::quit);
     Show();
-    if (isVisible())
+    if (isVisible()) {
+        const Forms::ModalScope open(nullptr, nullptr);
         loop.exec(QEventLoop::DialogExec);
+    }
     if (self) {
         modal_ = false;
         setWindowModality(Qt::NonModal);
@@ -438,13 +502,24 @@ void Form::Hide()
 
 bool Form::Unload()
 {
+    if (unloaded_)
+        return true;
+    if (unloading_)
+        return false;
     int cancel = 0;
-    fire(this, "Form_Unload", [this, &cancel] { Form_Unload(cancel); });
+    {
+        const QScopedValueRollback asking(unloading_, true);
+        fire(this, "Form_Unload", [this, &cancel] { Form_Unload(cancel); });
+    }
     if (cancel)
         return false;
+    unloaded_ = true;
+    // A box still open over the window answers as Escape would, and its
+    // caller goes on with the form still there.
+    Forms::closeBoxesOver(this);
     Hide();
     Forms::remove(this);
-    deleteLater();
+    Forms::discard(this);
     return true;
 }
 
@@ -455,15 +530,29 @@ void Form::closeEvent(QCloseEvent* e)
     Unload();
 }
 
+namespace {
+class KeyPreview : public QObject {
+public:
+    KeyPreview(std::function<bool(QObject*, QEvent*)> filter) : filter_(std::move(filter)) {}
+    bool eventFilter(QObject* obj, QEvent* e) override { return filter_(obj, e); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> filter_;
+};
+} // namespace
+
 void Form::setEnterMovesFocus(bool on)
 {
     if (on == enterMoves_ || !qApp)
         return;
     enterMoves_ = on;
-    if (on)
-        qApp->installEventFilter(this);
-    else
-        qApp->removeEventFilter(this);
+    if (on) {
+        keyPreview_ = new KeyPreview([this](QObject* obj, QEvent* e) { return enterMovesFocus(obj, e); });
+        qApp->installEventFilter(keyPreview_);
+    } else {
+        delete keyPreview_;
+        keyPreview_ = nullptr;
+    }
 }
 
 bool Form::focusNextPrevChild(bool next)
@@ -475,9 +564,9 @@ bool Form::focusNextPrevChild(bool next)
     return QWidget::focusNextPrevChild(next);
 }
 
-bool Form::eventFilter(QObject* obj, QEvent* e)
+bool Form::enterMovesFocus(QObject* obj, QEvent* e)
 {
-    if (enterMoves_ && e->type() == QEvent::KeyPress) {
+    if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         auto* w = qobject_cast<QWidget*>(obj);
         if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && w && w->window() == window() &&
@@ -488,5 +577,5 @@ bool Form::eventFilter(QObject* obj, QEvent* e)
             return true;
         }
     }
-    return QWidget::eventFilter(obj, e);
+    return false;
 }

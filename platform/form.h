@@ -6,12 +6,20 @@
 // to another application); Unload can be cancelled by the form. Each of these
 // events runs inside the handler boundary (ctl::guard): a failing Load shows
 // its box and the form stays loaded with what it built.
+//
+// A form is never deleted under a loop that one of its handlers started: an
+// unloaded form is hidden and leaves the registry at once, but while a box,
+// file dialog or modal window of the program is open it is deleted only once
+// the last of them has closed. Its own boxes and file dialogs close first,
+// with their cancel answer.
 #include <QPointer>
 #include <QSet>
 #include <QWidget>
 #include <functional>
 #include <typeindex>
 #include <unordered_map>
+
+class QDialog;
 
 class Form : public QWidget {
     Q_OBJECT
@@ -32,8 +40,10 @@ public:
     // returns when it is hidden or unloaded.
     void ShowModal();
     virtual void Hide();
-    // Runs Form_Unload; unless cancelled, hides the form and discards the
-    // instance (the next use creates a new one). Returns true when unloaded.
+    // Runs Form_Unload; unless cancelled, closes the form's open boxes and
+    // file dialogs, hides the form and discards the instance (the next use
+    // creates a new one). Returns true when unloaded; a form already
+    // unloaded is not asked again.
     bool Unload();
 
     bool isModalShown() const { return modal_; }
@@ -75,11 +85,12 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void hideEvent(QHideEvent* e) override;
-    bool eventFilter(QObject* obj, QEvent* e) override;
     // Tab passes a group of option buttons as one stop (ctl::nextTabStop).
     bool focusNextPrevChild(bool next) override;
 
 private:
+    // Enter in a field of this window as Tab (the key preview).
+    bool enterMovesFocus(QObject* obj, QEvent* e);
     void noteBorder();
     QPoint frameBorder() const;
     // Puts the frame's corner at p, given the frame's margins: by the client
@@ -92,7 +103,14 @@ private:
     QMargins margins_;
     bool loaded_ = false;
     bool opened_ = false;
+    bool unloading_ = false;
+    bool unloaded_ = false;
     bool enterMoves_ = false;
+    // The key preview's filter on the whole program, an object of its own:
+    // the form's own eventFilter, which a form may use for its controls, is
+    // never asked about every event of the program, nor while the form is
+    // still being built or already being torn down.
+    QObject* keyPreview_ = nullptr;
     QSet<QWidget*> keepEnter_;
 };
 
@@ -111,6 +129,37 @@ void remove(Form* f);
 std::vector<Form*> loaded();
 // Discards every form without running unload handlers (tests).
 void discardAll();
+// The window a box or dialog stands over: `owner`, or when none is given the
+// program's active window.
+QWidget* ownerFor(QWidget* owner);
+
+// A box, file dialog or modal window of the program, for as long as its loop
+// runs. `owner` is the window it stands over, whose presses it blocks (none
+// for a modal window: its own Unload ends it); `dialog`, when given, is
+// closed with its cancel answer when its owner is unloaded.
+class ModalScope {
+public:
+    ModalScope(QWidget* owner, QDialog* dialog);
+    ~ModalScope();
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+private:
+    friend bool blockedByBox(const QWidget* control);
+    friend void closeBoxesOver(const Form* f);
+    QPointer<QWidget> owner_;
+    QPointer<QDialog> dialog_;
+    int depth_;
+};
+// True when a press on `control` comes straight from the loop of a box or
+// file dialog that stands over the control's window (a screen reader can
+// press what the box blocks for the mouse and the keys), not from code.
+bool blockedByBox(const QWidget* control);
+// Closes the boxes and file dialogs that stand over `f` or a window inside it.
+void closeBoxesOver(const Form* f);
+// Deletes an unloaded form once no box, dialog or modal window is open.
+void discard(Form* f);
+
 // Moves top-level window `w` (a form or a box) so that its frame stands
 // centred over `owner`'s (over the screen when there is none), kept whole on
 // the screen.

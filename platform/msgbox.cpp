@@ -1,6 +1,7 @@
 #include "platform/msgbox.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include "platform/form.h"
@@ -22,24 +23,9 @@ protected:
     }
 };
 
-// A box the caller gave no window belongs to the program's active window.
-QWidget* ownerOf(QWidget* owner)
-{
-    if (owner)
-        return owner;
-    Form* active = Forms::active();
-    return active && active->isVisible() ? active->window() : nullptr;
-}
-
 Handler gHandler;
 std::vector<Call> gCalls;
-int gOpen = 0;
 int gShown = 0;
-
-struct OpenGuard {
-    OpenGuard() { ++gOpen, ++gShown; }
-    ~OpenGuard() { --gOpen; }
-};
 
 struct Button {
     QMessageBox::StandardButton kind;
@@ -76,33 +62,48 @@ int defaultAnswer(int style)
 int MsgBox(const QString& text, int style, const QString& title, QWidget* owner)
 {
     gCalls.push_back(Call{text, title, style, owner != nullptr});
-    OpenGuard open;
-    if (gHandler)
+    ++gShown;
+    // A box the caller gave no window belongs to the program's active window.
+    owner = Forms::ownerFor(owner);
+    if (gHandler) {
+        const Forms::ModalScope open(owner, nullptr);
         return gHandler(gCalls.back());
+    }
 
-    Box box(ownerOf(owner));
-    box.setWindowTitle(title);
+    // On the heap and watched: the box is its owner's child, and should the
+    // owner go while the box is open the box goes with it.
+    QPointer<Box> box = new Box(owner);
+    box->setWindowTitle(title);
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    box.setText(shown);
+    box->setText(shown);
     switch (style & 0x70) {
-    case Critical: box.setIcon(QMessageBox::Critical); break;
-    case Question: box.setIcon(QMessageBox::Question); break;
-    case Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Information: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case Critical: box->setIcon(QMessageBox::Critical); break;
+    case Question: box->setIcon(QMessageBox::Question); break;
+    case Exclamation: box->setIcon(QMessageBox::Warning); break;
+    case Information: box->setIcon(QMessageBox::Information); break;
+    default: box->setIcon(QMessageBox::NoIcon); break;
     }
     const std::vector<Button> buttons = ButtonsOf(style);
     std::vector<QAbstractButton*> shownButtons;
     for (const Button& b : buttons)
-        shownButtons.push_back(box.addButton(b.kind));
-    box.setDefaultButton(qobject_cast<QPushButton*>(shownButtons[DefaultIndex(style, buttons.size())]));
-    box.setEscapeButton(shownButtons.back());
-    box.exec();
-    for (std::size_t i = 0; i < buttons.size(); ++i)
-        if (box.clickedButton() == shownButtons[i])
-            return buttons[i].answer;
-    return EscapeAnswer(style);
+        shownButtons.push_back(box->addButton(b.kind));
+    box->setDefaultButton(qobject_cast<QPushButton*>(shownButtons[DefaultIndex(style, buttons.size())]));
+    box->setEscapeButton(shownButtons.back());
+    {
+        const Forms::ModalScope open(owner, box);
+        box->exec();
+    }
+    // A box closed by its owner's unload, or gone with its owner, answers
+    // as Escape would.
+    int answer = EscapeAnswer(style);
+    if (box) {
+        for (std::size_t i = 0; i < buttons.size(); ++i)
+            if (box->clickedButton() == shownButtons[i])
+                answer = buttons[i].answer;
+        delete box;
+    }
+    return answer;
 }
 
 void AppError(const rt::RtError& e, const QString& routine, const QString& firstLine)
@@ -145,7 +146,6 @@ void setHandler(Handler h) { gHandler = std::move(h); }
 void clearHandler() { gHandler = nullptr; }
 const std::vector<Call>& calls() { return gCalls; }
 void clearCalls() { gCalls.clear(); }
-int openCount() { return gOpen; }
 int shownCount() { return gShown; }
 
 } // namespace mb

@@ -4,7 +4,8 @@
 // unless DefaultButton2 or DefaultButton3 names another (YesNo + Question +
 // DefaultButton2 is a confirmation whose default is No); the answer names the
 // button pressed. Enter presses the default button; Escape and the close box
-// press the last one (Cancel, No on a Yes/No question, or the only OK).
+// press the last one (Cancel, No on a Yes/No question, or the only OK), and
+// a box that its window's unload closes answers the same.
 // Tests answer and record every box through the hook.
 #include <QString>
 #include <QStringList>
@@ -66,8 +67,6 @@ void clearCalls();
 // The answer of the style's default button (Enter); a default beyond the
 // box's buttons falls back to the first.
 int defaultAnswer(int style);
-// Number of boxes open right now (a handler that is answering counts too).
-int openCount();
 // Boxes come up since the program started (those a handler answered too).
 int shownCount();
 

@@ -1,6 +1,9 @@
 // Window life cycle: loading, activation through real focus changes (also
 // of the multiple-document window), modal dialogs and their placement.
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
@@ -9,7 +12,9 @@
 #include <utility>
 
 #include "platform/app.h"
+#include "platform/builders.h"
 #include "platform/controls.h"
+#include "platform/filedialog.h"
 #include "platform/form.h"
 #include "platform/mdi.h"
 #include "platform/msgbox.h"
@@ -284,4 +289,68 @@ TEST_F(FormTest, AFailingFormEventShowsTheErrorBoxAndTheSwitchGoesOn)
     ASSERT_EQ(boxes_.count(), 2);
     EXPECT_TRUE(boxes_.calls()[0].text.endsWith("Error Code 53 - File not found\rRoutine - frmFailing.Form_Activate"));
     EXPECT_TRUE(boxes_.calls()[1].text.endsWith("Error Code 51 - disk gone\rRoutine - frmFailing.Form_Unload"));
+}
+
+namespace {
+// A window whose Go button asks with a box or a file dialog and then goes on
+// with its own members, as the program's handlers do.
+struct Asking : Form {
+    bool useFileDialog = false;
+    int clicks = 0;
+    int answer = 0;
+    QString chosen = "unset";
+    QPushButton* cmdGo = new QPushButton("Go", this);
+    Asking()
+    {
+        ctl::on(cmdGo, &QPushButton::clicked, "Click", [this] {
+            ++clicks;
+            if (useFileDialog)
+                chosen = fd::ask(fd::Request{fd::Open, "Open", "All Files (*)", QDir::tempPath(), {}}, this);
+            else
+                answer = mb::MsgBox("Go on?", mb::YesNo | mb::DefaultButton2 | mb::Question, "Q", this);
+        });
+    }
+};
+} // namespace
+
+// Unloaded from a timer while its box or file dialog is open, a window closes
+// it first with its cancel answer; it is deleted only once the handler under
+// the box is through. A press into it from the box's loop does nothing.
+TEST_F(FormTest, AWindowUnloadedUnderItsOwnBoxOrDialogClosesItAndOutlivesItsHandler)
+{
+    mb::setHandler(nullptr);
+    fd::clearHandler();
+    for (const bool fileDialog : {false, true}) {
+        SCOPED_TRACE(fileDialog ? "file dialog" : "box");
+        Asking& f = Forms::get<Asking>();
+        f.useFileDialog = fileDialog;
+        f.Show();
+        QPointer<Asking> alive = &f;
+        int step = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!QApplication::activeModalWidget())
+                return;
+            if (step == 0) // a screen reader's press while the box is up
+                QAccessible::queryAccessibleInterface(f.cmdGo)->actionInterface()->doAction(
+                    QAccessibleActionInterface::pressAction());
+            else if (step == 1)
+                f.Unload();
+            ++step;
+        });
+        poll.start(1);
+        QTest::mouseClick(f.cmdGo, Qt::LeftButton);
+        poll.stop();
+        EXPECT_GE(step, 2);
+        ASSERT_TRUE(alive) << "deleted under its own handler";
+        EXPECT_EQ(f.clicks, 1);
+        if (fileDialog)
+            EXPECT_EQ(f.chosen, "");
+        else
+            EXPECT_EQ(f.answer, mb::No);
+        EXPECT_FALSE(Forms::isLoaded<Asking>());
+        EXPECT_TRUE(f.isHidden());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(alive);
+    }
 }

@@ -1,6 +1,9 @@
 // Communications set-up driven through its controls.
-
 #include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 
 #include "core/commport.h"
 #include "core/deffiles.h"
@@ -334,3 +337,57 @@ TEST_F(CommSetupTest, FieldsAreNamedByTheirCaptionsForScreenReaders)
 }
 
 } // namespace
+
+// While the "Communications Disabled" box of OK is open, a screen reader
+// presses OK again (its "press" reaches a button the box blocks for the mouse
+// and the keys), or a timer unloads the window: the second press does
+// nothing, an unload closes the box as Escape would, and the window outlives
+// the handler still running under the box.
+TEST_F(CommSetupTest, OkPressedAgainOrTheWindowUnloadedUnderItsOwnBox)
+{
+    const std::pair<const char*, bool> cases[] = {{"pressed again", false}, {"unloaded by a timer", true}};
+    for (const auto& [name, unload] : cases) {
+        SCOPED_TRACE(name);
+        gCommPort = 9; // a port that cannot open; nothing edited
+        FrmCommSetup& f = open();
+        QPointer<FrmCommSetup> alive = &f;
+        mb::setHandler(nullptr);
+        QStringList keyed;
+        bool acted = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || QGuiApplication::focusWindow() != box->windowHandle())
+                return;
+            if (box->windowTitle() == "Communications Disabled" && !acted) {
+                acted = true;
+                if (unload)
+                    f.Unload();
+                else
+                    QAccessible::queryAccessibleInterface(f.cmdOK)->actionInterface()->doAction(
+                        QAccessibleActionInterface::pressAction());
+                return;
+            }
+            if (box->property("qxKeyed").toBool())
+                return;
+            box->setProperty("qxKeyed", true);
+            keyed << box->windowTitle();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        poll.start(1);
+        mb::clearCalls();
+        click(f.cmdOK);
+        poll.stop();
+        boxes_.install();
+        EXPECT_TRUE(acted);
+        QStringList titles;
+        for (const mb::Call& c : mb::calls())
+            titles << c.title;
+        EXPECT_EQ(titles, (QStringList{"InitComm", "Communications Disabled"})) << "OK ran once";
+        EXPECT_EQ(keyed, unload ? QStringList{"InitComm"} : (QStringList{"InitComm", "Communications Disabled"}));
+        EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
+        EXPECT_EQ(configLines().value(0), " 9 ");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(alive);
+    }
+}

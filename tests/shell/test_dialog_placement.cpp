@@ -38,9 +38,10 @@ TEST_F(DialogPlacementTest, EveryDialogOpensWithItsCentreOverItsOpener)
             const QRect owner = m.frameGeometry();
             EXPECT_TRUE(owner.contains(dialog.center())) << name << " (" << title.toStdString() << ")";
             // Centred on each axis, unless that would put it past the
-            // screen's edge: then it stands against that edge.
+            // screen's edge: then it stands against that edge, and one
+            // larger than the screen against its top or left edge.
             auto centred = [](int ownerCentre, int size, int low, int high) {
-                return qBound(low, ownerCentre - size / 2, high + 1 - size);
+                return qMax(low, qMin(ownerCentre - size / 2, high + 1 - size));
             };
             const QPoint expected(centred(owner.center().x(), dialog.width(), screen.left(), screen.right()),
                                   centred(owner.center().y(), dialog.height(), screen.top(), screen.bottom()));

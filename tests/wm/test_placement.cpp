@@ -89,12 +89,13 @@ QRect steady(QWidget& w)
     return ok ? last : QRect();
 }
 QRect screenArea() { return QGuiApplication::primaryScreen()->geometry(); }
-// Where a frame of `size` meant for `at` stands whole on the screen.
+// Where a frame of `size` meant for `at` stands whole on the screen (one
+// larger than the screen against its top or left edge).
 QPoint wholeAt(QPoint at, QSize size)
 {
     const QRect area = screenArea();
-    return {qBound(area.left(), at.x(), area.right() + 1 - size.width()),
-            qBound(area.top(), at.y(), area.bottom() + 1 - size.height())};
+    return {qMax(area.left(), qMin(at.x(), area.right() + 1 - size.width())),
+            qMax(area.top(), qMin(at.y(), area.bottom() + 1 - size.height()))};
 }
 std::string text(const QRect& r)
 {
