@@ -1,5 +1,6 @@
 #include "shell/frmCommSetup.h"
 
+#include <QDir>
 #include <QFont>
 #include <QScopedValueRollback>
 #include <QVariant>
@@ -11,6 +12,7 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "core/sysconfig.h"
+#include "platform/app.h"
 #include "platform/builders.h"
 #include "platform/filedialog.h"
 #include "platform/msgbox.h"
@@ -570,7 +572,8 @@ void FrmCommSetup::cmdDefaultFolder_Click()
     r.kind = fd::Folder;
     r.title = QStringLiteral("Default Log File Folder");
     r.filter = QStringLiteral("Folders");
-    r.initialDir = FilePath(txtDefaultFolder->text());
+    // A relative folder lies in the program folder, wherever the program was started.
+    r.initialDir = QDir(App::path()).filePath(FilePath(txtDefaultFolder->text()));
     const QString folder = fd::ask(r, this);
     // Cancel leaves the field as it was, and so does a folder the settings
     // cannot keep.

@@ -2,12 +2,14 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 
 #include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/sysconfig.h"
+#include "platform/app.h"
 #include "platform/filedialog.h"
 #include "shell/frmCommSetup.h"
 #include "shell/frmMain.h"
@@ -251,9 +253,15 @@ TEST_F(CommSetupTest, BadNamesAndAddressesAreRefusedAndDialogCancelLeavesFields)
     EXPECT_EQ(readFile("Quinrex3.cfg"), before);
 
     QString answer; // "" is Cancel
-    fd::setHandler([&](const fd::Request&) { return answer; });
+    QStringList startedIn;
+    fd::setHandler([&](const fd::Request& r) {
+        startedIn << r.initialDir;
+        return answer;
+    });
     f.cmdDefaultFolder->click();
     f.cmdViewApp->click();
+    // The relative folder opens where the program keeps it, not where it was started.
+    EXPECT_EQ(startedIn.value(0), QDir(App::path()).filePath("logs/"));
     EXPECT_EQ(f.txtDefaultFolder->text(), "logs/");
     EXPECT_EQ(f.txtViewApp->text(), "/usr/bin/xdg-open");
     answer = "/data/logs";
