@@ -152,15 +152,12 @@ TEST_F(ConfigEditingTest, DecimalPointAndInputClassKeepTheInstrumentValuesOfScal
         {"TW", "CURRENT", "0.0", true, "0.00", 258, "1,234.5", "123.45"},
         {"TW", "CURRENT", "0.0", true, "0.00", 326, "12.5", "1.25"}, // set B with a linear input
         {"TW", "Type J T/C", "0", true, "0.0", 326, "100", "100"}, // set B: no decimals for a thermocouple
-        {"TW", "Type J T/C", "0", true, "0.0", 334, "100", "100"}, // set C: only on R7
         {"R7", "Type J T/C", "0", true, "0.0", 334, "100", "10.0"},
         {"R7", "CURRENT", "0.000", true, ".0000", 326, "1.000", "0.1000"},
         {"TW", "Type J T/C", "0.0", true, "0", 262, "-12.5", "-125"},
         {"TW", "Type J T/C", "0", true, "0.0", 278, "1.25", "1.25"}, // fixed two decimals
         {"TW", "CURRENT", "0.0", false, "Type J T/C", 326, "12.5", "125"},
         {"R7", "CURRENT", "0.0", false, "Type J T/C", 334, "12.5", "12.5"}, // stays scaled on R7
-        {"TW", "CURRENT", "0.0", false, "VOLTAGE", 326, "12.5", "12.5"},    // same class
-        {"TW", "CURRENT", "0", false, "Type J T/C", 326, "12", "12"},       // no decimals
         {"TW", "CURRENT", "0.0", false, "Type J T/C", 258, "12.5", "12.5"}, // set A follows the point only
     };
     FrmConfig& f = open(0, "R");
@@ -193,7 +190,6 @@ TEST_F(ConfigEditingTest, ModelChoiceWarnsButKeepsTheChoice)
     const Row rows[] = {
         {0, "Z", nullptr, nullptr, "R7", {zarn}},
         {0, "R", nullptr, nullptr, "RS", {rs}},
-        {0, "R", "CURRENT", ".0000", "TW", {dp}},
         {0, "R", "CURRENT", ".0000", "RS", {rs, dp}},
         {0, "R", "100 ohm Plat. (P392)", "0", "7M", {mv}},
         {1, "R", nullptr, nullptr, "RS", {rs}},

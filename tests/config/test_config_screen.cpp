@@ -31,216 +31,20 @@ protected:
         return f;
     }
     static bool shown(const QWidget* w) { return ctl::Visible(w); }
-    // Widgets of an array that stand on the strip of `group`.
-    template <class T>
-    static int onStrip(const FrmConfig& f, const ControlArray<T>& a, int group)
-    {
-        int n = 0;
-        for (const auto& [index, w] : a.items())
-            n += f.tabConfig(group)->isAncestorOf(w) ? 1 : 0;
-        return n;
-    }
 };
 
 } // namespace
 
-TEST_F(ConfigScreenTest, EveryGroupHasItsWidgetsAtAllTimes)
+TEST_F(ConfigScreenTest, BitBoxIndexFormsAndShownAmpersands)
 {
     FrmConfig& f = open(0, "Z");
-    EXPECT_EQ(f.txtParameter.items().size(), 220u);
-    EXPECT_EQ(f.cbxParameter.items().size(), 58u);
-    EXPECT_EQ(f.chkParameter.items().size(), 79u);
-    EXPECT_EQ(f.lblParamLabel.items().size(), 190u);
-    EXPECT_EQ(f.cbxReset.items().size(), 4u);
-    EXPECT_EQ(f.txtPattHour.items().size(), 64u);
-    EXPECT_EQ(f.txtPattMin.items().size(), 64u);
-    for (int g = 0; g <= 2; ++g)
-        EXPECT_EQ(f.tabConfig(g)->Tabs(), cfgmap::group(g).tabs.size());
-    // Both index forms of the bit boxes, and the grid's bit order.
     EXPECT_EQ(f.chkParameter(1037), f.bitBox(3, 15));
     EXPECT_EQ(f.chkParameter(4507)->parentWidget(), f.txtParameter(290)->parentWidget()); // step 1 #1
     EXPECT_EQ(rtErrorOf([&] { f.chkParameter(1030); }), rt::ErrControlArrayElement);
     EXPECT_EQ(rtErrorOf([&] { f.bitBox(796, 0); }), rt::ErrControlArrayElement);
-    EXPECT_EQ(rtErrorOf([&] { f.lblParamLabel(0x1040); }), rt::ErrControlArrayElement);
-    EXPECT_TRUE(f.cbxReset.exists(274) && f.txtParameter.exists(274) && f.lblParamLabel.exists(274));
     // An ampersand in a caption is shown, not taken as a mnemonic.
     EXPECT_EQ(f.lblParamLabel(811)->text(), "Manual & % Display Adjustment (APCt):");
     EXPECT_EQ(f.bitBox(783, 0)->text(), "Apply reset, rate, && fuzzy to SP2 (Pid2)");
-}
-
-TEST_F(ConfigScreenTest, SampleFieldTableNamesExactlyTheScreensFields)
-{
-    for (int g = 0; g <= 2; ++g) {
-        Forms::discardAll();
-        FrmConfig& f = open(g, g == 2 ? "A" : "R");
-        for (int reg = 1; reg <= kMaxRegister; ++reg) {
-            const auto& field = gCfgField[std::size_t(reg)];
-            switch (field[1]) {
-            case 1:
-                if (reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast)
-                    EXPECT_TRUE(f.txtPattHour.exists(reg - cfgmap::kPattTimeFirst)) << reg;
-                else
-                    EXPECT_TRUE(f.txtParameter.exists(reg)) << reg;
-                break;
-            case 2:
-                EXPECT_TRUE(f.cbxParameter.exists(reg)) << reg;
-                EXPECT_EQ(field[2], 0) << reg; // list positions count from 0
-                if (f.tabConfig(g)->isAncestorOf(f.cbxParameter(reg))) // other groups' lists stay empty
-                    EXPECT_EQ(field[3] + 1, f.cbxParameter(reg)->ListCount()) << reg;
-                break;
-            case 3:
-                for (int bit = field[2]; bit <= field[3]; ++bit)
-                    EXPECT_EQ(rtErrorOf([&] { f.bitBox(reg, bit); }), 0) << reg << " bit " << bit;
-                break;
-            default:
-                EXPECT_FALSE(f.txtParameter.exists(reg) || f.cbxParameter.exists(reg)) << reg;
-            }
-        }
-        // ... and every field widget has its row of the right kind.
-        for (const auto& [reg, w] : f.txtParameter.items())
-            EXPECT_EQ(gCfgField[std::size_t(reg)][1], 1) << reg;
-        for (const auto& [reg, w] : f.cbxParameter.items())
-            EXPECT_EQ(gCfgField[std::size_t(reg)][1], 2) << reg;
-        for (const auto& [i, w] : f.txtPattHour.items())
-            EXPECT_EQ(gCfgField[std::size_t(cfgmap::kPattTimeFirst + i)][1], 1) << i;
-    }
-}
-
-TEST_F(ConfigScreenTest, FixedListsHoldExactlyTheirItemsAndDefaults)
-{
-    enum Which { Param, Decimal, Input, Reset };
-    struct Row {
-        int group;
-        Which which;
-        std::vector<int> regs; // lists that hold the same items
-        QStringList items;
-        int selected;
-    };
-    const QStringList alarm0 = {"Off", "Low", "High", "High/Low", "Event"};
-    const QStringList output0 = {"Time Proportioning", "Current or Voltage", "Pulsed Time Prop.", "On/Off"};
-    const QStringList tuning0 = {"Self Tune", "P.I.D.", "Slow", "Normal", "Fast"};
-    const QStringList reset0 = {"Automatic Reset Time", "Man. Offset Correction"};
-    const QStringList alarm2 = {"Alarm Disable",         "Up-Down Limit",        "Up Limit",
-                                "Down Limit",            "Reverse Up-Down Limit", "Absolute Up-Down Limit",
-                                "Absolute Up Limit",     "Absolute Down Limit",  "Standby Up-Down Limit",
-                                "Standby Up Limit",      "Standby Down Limit",   "Hysterics Up Limit",
-                                "Hysterics Down Limit"};
-    const QStringList alarm1 = alarm2 + QStringList{"CT Alarm"};
-    const QStringList patterns = {"Pattern 0", "Pattern 1", "Pattern 2", "Pattern 3",
-                                  "Pattern 4", "Pattern 5", "Pattern 6", "Pattern 7"};
-    const QStringList links = patterns + QStringList{"Pattern End"};
-    QStringList addresses;
-    for (int k = 1; k <= 247; ++k)
-        addresses << QString::asprintf("%03d", k);
-    const QStringList lock = {"OFF", "Lock All", "All but SV"};
-    const Row rows[] = {
-        {0, Decimal, {0}, {"0", "0.0", "0.00", "0.000", ".0000"}, 0},
-        {0, Input, {0}, {"Type J T/C", "Type K T/C", "Type E T/C", "Type T T/C", "Type L T/C", "Type N T/C",
-                       "Type R T/C", "Type S T/C", "Type B T/C", "Type C T/C", "100 ohm Plat. (P392)",
-                       "120 ohm Nick. (n120)", "100 ohm Plat. (P385)", "1000 ohm Plat. (1P38)", "CURRENT",
-                       "VOLTAGE", "DIFFERENTIAL"}, 0},
-        {0, Param, {0x31A}, {"NONE", "DEG. F", "DEG. C"}, 1},
-        {0, Param, {0x31E, 0x320}, alarm0, 2},
-        {0, Param, {0x316}, {"Hold", "Outputs Off", "Loop Again", "Go To SP1"}, 0},
-        {0, Param, {0x8}, {"Sec.", "Min."}, 0},
-        {0, Param, {0x301, 0x304}, output0, 0},
-        {0, Param, {0x307, 0x308, 0x309, 0x30A}, tuning0, 3},
-        {0, Reset, {0x112, 0x113, 0x114, 0x115}, reset0, 0},
-        {0, Param, {0x32A}, {"Outputs Disabled (Fail)", "Outputs hold last output(Ave)", "Outputs go to presets (Pre)"}, 0},
-        {0, Param, {0x322}, {"Process Variable", "Set Variable(SP1)"}, 0},
-        {0, Param, {0x32B}, {"Relative to Output Range", "Relative to S#OL / S#OH"}, 0},
-        {0, Param, {0x329}, {"SP1 Routed to OUTA", "SP1 Routed to OUTB"}, 0},
-        {0, Param, {0x323}, {"Stage 1 (1SP1)", "Stage 2 (2SP1)", "Stage 3 (3SP1)", "Stage 4 (4SP1)"}, 0},
-        {0, Param, {0x324}, {"Internal Menu Selection", "External Contact Closures"}, 1},
-        {0, Param, {0x32C}, {"Alarm", "Control"}, 0},
-
-        {1, Decimal, {0}, {"0", "0.0"}, 0},
-        {1, Input, {0}, {"K-Type T/C", "J-Type T/C", "T-Type T/C", "E-Type T/C", "N-Type T/C", "R-Type T/C",
-                       "S-Type T/C", "B-Type T/C", "L-Type T/C", "U-Type T/C", "TXK-Type T/C", "JPt100 RTD",
-                       "Pt100 RTD", "0~5V", "0~10V", "0~20mA", "5~20mA", "0~50mV"}, 0},
-        {1, Param, {0x810}, {"DISABLED", "ENABLED"}, 0},
-        {1, Param, {0x811}, {"DEG. F", "DEG. C"}, 1},
-        {1, Param, {0x813}, {"STOP", "START"}, 0},
-        {1, Param, {0x4723}, {"STOP", "RUN", "Program Stop", "Program Hold"}, 1},
-        {1, Param, {0x1005}, {"P.I.D", "ON/OFF", "MANUAL", "RAMP/SOAK"}, 0},
-        {1, Param, {0x1006}, {"HEATING", "COOLING", "HEAT/COOL", "COOL/HEAT"}, 0},
-        {1, Param, {0x101C}, {"PID0", "PID1", "PID2", "PID3", "Auto Tune"}, 0},
-        {1, Param, {0x1020, 0x1021, 0x1022}, alarm1, 0},
-        {1, Param, {0x1023}, {"Disable", "Alarm 1", "Alarm 2", "Alarm 3"}, 0},
-        {1, Param, {0x102C}, lock, 0},
-        {1, Param, {0x1030}, patterns, 0},
-        {1, Param, {0x1060, 0x1061, 0x1062, 0x1063, 0x1064, 0x1065, 0x1066, 0x1067}, links, 0},
-        {1, Param, {0x1069}, {"Heating", "Cooling", "Alarming", "Re-Transmit"}, 0},
-        {1, Param, {0x106A}, {"Heating", "Cooling", "Alarming"}, 0},
-        {1, Param, {0x1071}, addresses, 0},
-        {1, Param, {0x1072}, {"Modbus ASCII", "Modbus RTU"}, 0},
-        {1, Param, {0x1073}, {"2400", "4800", "9600", "19200", "38400"}, 2},
-        {1, Param, {0x1074}, {"8", "7"}, 1},
-        {1, Param, {0x1075}, {"None", "Even", "Odd"}, 1},
-        {1, Param, {0x1076}, {"2", "1"}, 1},
-        {1, Param, {0x471E}, {"Positive", "Negative"}, 0},
-        {1, Param, {0x4722}, {"Leave address as is", "Auto address after power on"}, 0},
-
-        {2, Decimal, {0}, {"0"}, 0},
-        {2, Input, {0}, {"K-Type 1 T/C", "K-Type 2 T/C", "J-Type 1 T/C", "J-Type 2 T/C", "T-Type 1 T/C",
-                       "T-Type 2 T/C", "E-Type T/C", "N-Type T/C", "R-Type T/C", "S-Type T/C", "B-Type T/C",
-                       "JPt100 Type 1 RTD", "JPt100 Type 2 RTD", "Pt100 Type 1 RTD", "Pt100 Type 2 RTD",
-                       "Pt100 Type 3 RTD", "L-Type T/C", "U-Type T/C", "Txk-Type T/C"}, 14},
-        {2, Param, {0x4711}, {"P.I.D", "ON/OFF", "MANUAL"}, 0},
-        {2, Param, {0x4715, 0x4716}, alarm2, 0},
-        {2, Param, {0x4717}, {"DEG. F", "DEG. C"}, 1},
-        {2, Param, {0x4718}, {"HEATING", "COOLING"}, 0},
-        {2, Param, {0x4719}, {"STOP", "RUN"}, 1},
-        {2, Param, {0x471A}, {"DISABLED", "ENABLED"}, 0},
-        {2, Param, {0x4729}, {"STOP", "START"}, 0},
-        {2, Param, {0x4731}, lock, 0},
-    };
-    for (int g = 0; g <= 2; ++g) {
-        Forms::discardAll();
-        FrmConfig& f = open(g, g == 2 ? "A" : "R");
-        for (int pass = 0; pass < 2; ++pass) { // a second load builds the same lists
-            int parameterLists = 0;
-            for (const Row& r : rows) {
-                if (r.group != g)
-                    continue;
-                for (int reg : r.regs) {
-                    ComboBox* list = r.which == Decimal ? f.cbxDecimalPoint(g)
-                        : r.which == Input              ? f.cbxInputType(g)
-                        : r.which == Reset              ? f.cbxReset(reg)
-                                                        : f.cbxParameter(reg);
-                    parameterLists += r.which == Param ? 1 : 0;
-                    QStringList items;
-                    for (int i = 0; i < list->ListCount(); ++i)
-                        items << list->List(i);
-                    EXPECT_EQ(items, r.items) << g << ":" << std::hex << reg;
-                    EXPECT_EQ(list->ListIndex(), r.selected) << g << ":" << std::hex << reg;
-                }
-            }
-            EXPECT_EQ(parameterLists, onStrip(f, f.cbxParameter, g)); // no list of the group left out
-            f.Form_Load();
-        }
-        EXPECT_EQ(f.CurDecimalPoint, 0);
-        EXPECT_EQ(f.CurInputType, g == 0 ? 1 : g == 1 ? 0 : 14);
-        EXPECT_FALSE(f.Changed);
-        EXPECT_EQ(shown(f.cbxDecimalPoint(g)) && shown(f.lblDecimalPoint(g)), g != 2);
-    }
-}
-
-TEST_F(ConfigScreenTest, LoadPicksAddressFormAndDefaultModel)
-{
-    FrmConfig& z = open(0, "Z");
-    EXPECT_EQ(z.cbxAddress->Text(), "32");
-    EXPECT_EQ(z.CurModelIndex, 4);
-    EXPECT_EQ(z.RampSoakModelIndex, 3);
-    EXPECT_FALSE(z.Loading);
-
-    Forms::discardAll();
-    FrmConfig& r = open(0, "R");
-    EXPECT_EQ(r.CurModelIndex, 1);
-    EXPECT_EQ(r.cbxModelID(0)->ListIndex(), 0);
-
-    Forms::discardAll();
-    EXPECT_EQ(open(1, "R").RampSoakModelIndex, 0);
 }
 
 TEST_F(ConfigScreenTest, LoadSkipsWhatItCannotDoAndStillLaysOut)
@@ -441,41 +245,6 @@ TEST_F(ConfigScreenTest, UnloadAsksAboutUnsavedEdits)
     boxes_.push(mb::No);
     EXPECT_THROW(f.Unload(), ProgramEnded);
     EXPECT_FALSE(f.Changed);
-}
-
-TEST_F(ConfigScreenTest, CodeSetValuesMarkChangesOnlyOutsideLoading)
-{
-    FrmConfig& f = open(0, "Z");
-    f.txtParameter(262)->setText(f.txtParameter(262)->Text()); // no change, no event
-    EXPECT_FALSE(f.Changed);
-}
-
-TEST_F(ConfigScreenTest, FocusFollowsTheMapAcrossColumnsAndGrids)
-{
-    FrmConfig& f = open(0, "Z");
-    auto next = [](QWidget* w) {
-        QWidget* n = w->nextInFocusChain();
-        while (n != w && !(n->focusPolicy() & Qt::TabFocus))
-            n = n->nextInFocusChain();
-        return n;
-    };
-    struct Row {
-        const char* where;
-        QWidget* from;
-        QWidget* to;
-    };
-    const Row rows[] = {
-        {"tuning control, then PID", f.bitBox(1067, 0), f.txtParameter(269)},
-        {"reset mode before its value", f.txtParameter(273), f.cbxReset(274)},
-        {"step 1 set point, time", f.txtParameter(290), f.txtParameter(289)},
-        {"time base, step 1 #1", f.cbxParameter(8), f.bitBox(350, 15)},
-        {"step 8 #2, step 9 #1", f.bitBox(350, 0), f.bitBox(351, 15)},
-        {"alarm 1, then alarm 2", f.bitBox(1031, 0), f.bitBox(801, 0)},
-        {"start pattern, pattern 0", f.cbxParameter(0x1030), f.txtParameter(0x2000)},
-        {"step time hours, minutes", f.txtPattHour(0), f.txtPattMin(0)},
-    };
-    for (const Row& r : rows)
-        EXPECT_EQ(next(r.from), r.to) << r.where;
 }
 
 TEST_F(ConfigScreenTest, EnterMovesToTheNextField)

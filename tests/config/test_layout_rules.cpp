@@ -89,7 +89,6 @@ TEST_F(LayoutRulesTest, GroupTwoControlPageFollowsMethodAndIntegralTime)
         {2, "260", "4708 4709 470A 470B 470E 4713 4729"},
         {0, "7", "470B 470C 470D 4713 472A"}, // back from MANUAL: the P.I.D values return
         {-1, "", "470E"},
-        {-1, "-3", "470E"},
         {-1, " 2 s", "4713"},
     };
     for (const Row& r : rows) {
@@ -102,40 +101,6 @@ TEST_F(LayoutRulesTest, GroupTwoControlPageFollowsMethodAndIntegralTime)
             << r.method << " " << r.integral;
     }
     EXPECT_FALSE(f.Changed);
-}
-
-TEST_F(LayoutRulesTest, IntegralTimeIsReadAsTypedAndWhereverItStands)
-{
-    struct Row {
-        int group;
-        const char* model;
-        int integral, integralOffset, proportionalOffset;
-    };
-    for (const Row r : {Row{2, "XH", 0x4709, 0x470E, 0x4713}, Row{1, "XG", 0x100A, 0x100C, 0x100D}}) {
-        FrmConfig& f = open(r.group, r.model);
-        f.Show();
-        type(f, r.integral, QString());
-        f.SetupFormFields();
-        TextBox* t = f.txtParameter(r.integral);
-        QTest::keyClicks(t, "0");
-        EXPECT_FALSE(shown(f.txtParameter(r.integralOffset)));
-        EXPECT_TRUE(shown(f.txtParameter(r.proportionalOffset)) && shown(f.lblParamLabel(r.proportionalOffset)));
-        QTest::keyClicks(t, "5");
-        EXPECT_TRUE(shown(f.txtParameter(r.integralOffset)) && shown(f.lblParamLabel(r.integralOffset)));
-        EXPECT_FALSE(shown(f.txtParameter(r.proportionalOffset)) || shown(f.lblParamLabel(r.proportionalOffset)));
-        EXPECT_TRUE(f.Changed);
-        // A model without the integral time: its text, not formatted to whole units, still decides.
-        gModelHasRegister[std::size_t(f.CurModelIndex)][std::size_t(r.integral)] = false;
-        for (const char* text : {"0.1", "0", "0.1"}) {
-            type(f, r.integral, text);
-            f.SetupFormFields();
-            const bool positive = QLatin1String(text) == QLatin1String("0.1");
-            EXPECT_FALSE(shown(t));
-            EXPECT_EQ(t->Text(), text);
-            EXPECT_EQ(shown(f.txtParameter(r.integralOffset)), positive) << text;
-            EXPECT_EQ(shown(f.txtParameter(r.proportionalOffset)), !positive) << text;
-        }
-    }
 }
 
 TEST_F(LayoutRulesTest, GroupOneFieldsAndRampSoakPagesFollowTheSettings)
@@ -306,7 +271,6 @@ TEST_F(LayoutRulesTest, SecondAlarmOutputOfTheStepsOnlyWhereItExists)
     const Row rows[] = {
         {"Q4", false, false, false}, {"X3", false, false, true}, {"RS", false, false, false},
         {"RS", true, false, true},   {"Q4", true, true, true},   {"Q4", false, true, false},
-        {"Q4", true, false, false},  {"X3", false, true, true},
     };
     for (const Row& r : rows) {
         FrmConfig& f = open(0, r.model);
@@ -374,48 +338,6 @@ TEST_F(LayoutRulesTest, NoRuleShowsAFieldTheModelLacks)
         }
     }
     EXPECT_EQ(boxes_.count(), 0);
-}
-
-TEST_F(LayoutRulesTest, AFaultInARuleNamesTheRegisterTheRuleWorksOn)
-{
-    // The common pass touches nothing here, so every fault comes from a rule;
-    // each row takes one array away.
-    struct Row {
-        int group;
-        const char* model;
-        int method; // control method set first (-1 none), groups 1 and 2
-        char array; // 'l' the parameter lists, 't' the text fields, 'i' the input types, 'c' the check boxes
-        const char* named;
-    };
-    const Row rows[] = {
-        {2, "XH", 0, 'l', " 4711H"},  {2, "XH", -1, 't', " 4709H"}, {1, "XG", 0, 'i', " 0001H"},
-        {1, "XG", 0, 'l', " 1005H"},  {1, "XG", -1, 't', " 100AH"}, {0, "Q4", 0, 'l', " 20480"},
-        {0, "Q4", 0, 't', " 20480"},  {0, "Q4", 0, 'c', " 340"},
-    };
-    for (const Row& r : rows) {
-        FrmConfig& f = open(r.group, r.model);
-        if (r.group == 1)
-            choose(f, 0x1005, r.method);
-        if (r.group == 2)
-            choose(f, 0x4711, r.method);
-        for (auto& field : gCfgField)
-            field[1] = 0;
-        switch (r.array) {
-        case 'l': f.cbxParameter.clear(); break;
-        case 't': f.txtParameter.clear(); break;
-        case 'i': f.cbxInputType.clear(); break;
-        case 'c': f.chkParameter.clear(); break;
-        }
-        boxes_.clear();
-        f.SetupFormFields();
-        ASSERT_EQ(boxes_.count(), 1) << r.named;
-        EXPECT_TRUE(boxes_.last().text.endsWith(QStringLiteral("Error Code 340 - Control array element doesn't exist\r"
-                                                               "Routine - frmConfig.SetupFormFields, Parameter >")
-                                                + r.named))
-            << boxes_.last().text.toStdString();
-        EXPECT_FALSE(f.Loading);
-        ReadDefinitionFiles(); // the field table back for the next row
-    }
 }
 
 TEST_F(LayoutRulesTest, ThePassEndsWithLoadingClearedWhateverItWas)

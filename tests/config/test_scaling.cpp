@@ -1,5 +1,5 @@
-// Display formats and factors by register, message texts of registers, the
-// check-box index rule and the number formatting of field texts.
+// Display formats and factors by register, the check-box index limit and
+// the number formatting of field texts.
 #include "config/scaling.h"
 #include "support/testenv.h"
 
@@ -40,26 +40,12 @@ TEST(ConfigScaling, FormatAndFactorFollowTheRegisterClass)
     }
 }
 
-TEST(ConfigScaling, RegisterTextsPerGroup)
+TEST(ConfigScaling, CheckIndexStopsAtItsSixteenBitLimit)
 {
-    EXPECT_EQ(GStr(0, 258), " 258");
-    EXPECT_EQ(GStr(0, -1), "-1");
-    EXPECT_EQ(GStr(1, 4097), " 1001H");
-    EXPECT_EQ(GStr(2, 2064), " 0810H");
-    EXPECT_EQ(GStr(1, 0), " 0000H");
-}
-
-TEST(ConfigScaling, CheckIndexRuleAndItsSixteenBitLimit)
-{
-    EXPECT_EQ(CheckIndex(3, 15), 1037);
-    EXPECT_EQ(CheckIndex(350, 8), 4500);
-    EXPECT_EQ(CheckIndex(350, 0), 3500);
-    EXPECT_EQ(CheckIndex(351, 15), 4517);
     EXPECT_EQ(CheckIndex(3276, 7), 32767);
     EXPECT_EQ(CheckIndex(3176, 15), 32767);
-    EXPECT_EQ(rtErrorOf([] { CheckIndex(3277, 0); }), rt::ErrOverflow);
-    EXPECT_EQ(rtErrorOf([] { CheckIndex(3177, 8); }), rt::ErrOverflow);
-    EXPECT_EQ(rtErrorOf([] { CheckIndex(3276, 8); }), rt::ErrOverflow);
+    for (const auto& [reg, bit] : {std::pair{3277, 0}, {3177, 8}, {3276, 8}})
+        EXPECT_EQ(rtErrorOf([&] { CheckIndex(reg, bit); }), rt::ErrOverflow) << reg << "." << bit;
 }
 
 TEST(ConfigScaling, FieldTextsAreFormattedOnlyWhenTheyAreNumbers)
