@@ -1,7 +1,6 @@
 // The trend chart: its sample store, what the plot draws from it and the axis
 // ranges it keeps valid (printing: the graph screen's tests).
 #include <cmath>
-#include <functional>
 #include <qcustomplot.h>
 
 #include "platform/chart.h"
@@ -36,59 +35,6 @@ protected:
     }
     Chart chart;
 };
-
-TEST_F(ChartTest, StoreAccessOutsideItsSetsAndPointsIsRefused)
-{
-    chart.setSetCount(3);
-    chart.setPointCount(4);
-    const std::pair<const char*, std::function<void()>> rows[] = {
-        {"set 0", [&] { chart.setCurrentSet(0); }},
-        {"set past count", [&] { chart.setCurrentSet(4); }},
-        {"point past count", [&] { chart.setCurrentPoint(5); }},
-        {"X of point past count", [&] { chart.setXPositionOf(5, 1); }},
-        {"legend of set 0", [&] { chart.setLegendText(0, "x"); }},
-        {"value after shrinking", [&] { chart.setCurrentPoint(4); chart.setPointCount(2); chart.setValue(1); }},
-        {"flag after fewer sets", [&] { chart.setPointCount(4); chart.setCurrentSet(3); chart.setSetCount(2); (void)chart.ExtraValue(); }},
-    };
-    for (const auto& [what, f] : rows)
-        EXPECT_EQ(rtErrorOf(f), rt::ErrSubscript) << what;
-
-    const std::pair<const char*, std::function<void()>> invalid[] = {
-        {"no points", [&] { chart.setPointCount(0); }},
-        {"no sets", [&] { chart.setSetCount(0); }},
-        {"0 ticks", [&] { chart.setXTicks(0); }},
-        {"100 ticks", [&] { chart.setYTicks(100); }},
-    };
-    for (const auto& [what, f] : invalid)
-        EXPECT_EQ(rtErrorOf(f), rt::ErrInvalidPropertyValue) << what;
-    EXPECT_EQ(chart.SetCount(), 2);
-    EXPECT_EQ(chart.PointCount(), 4);
-}
-
-TEST_F(ChartTest, EachDataResetClearsOnlyItsPart)
-{
-    // reset, then what point 3 of set 2 holds: value, flag, X position, legend
-    using Reset = void (Chart::*)();
-    const std::tuple<const char*, Reset, float, int, float, const char*> rows[] = {
-        {"missing", &Chart::markAllMissing, -4, 1, 7.25f, "Kiln"},
-        {"values", &Chart::clearValues, 0, 0, 7.25f, "Kiln"},
-        {"X positions", &Chart::numberXPositions, -4, 0, 3, "Kiln"},
-        {"legends", &Chart::clearLegends, -4, 0, 7.25f, ""},
-        {"none", nullptr, -4, 0, 7.25f, "Kiln"},
-    };
-    for (const auto& [code, reset, value, flag, x, legend] : rows) {
-        chart.setSetCount(2);
-        chart.setPointCount(3);
-        put(2, 3, 7.25, -4);
-        chart.setLegendText(2, "Kiln");
-        if (reset)
-            (chart.*reset)();
-        EXPECT_EQ(chart.Value(), value) << code;
-        EXPECT_EQ(chart.ExtraValue(), flag) << code;
-        EXPECT_EQ(chart.XPositionOf(3), x) << code;
-        EXPECT_EQ(chart.LegendText(2), legend) << code;
-    }
-}
 
 TEST_F(ChartTest, PointsNotWrittenAreMissingAtTheTimesOfTheSamples)
 {
@@ -128,43 +74,6 @@ TEST_F(ChartTest, ASampleBetweenGapsIsDrawnAsADot)
     }
 }
 
-TEST_F(ChartTest, PlotDrawsFromTheStoreOnlyWhenRedrawnWithGapsForMissingPoints)
-{
-    chart.setSetCount(2);
-    chart.setLegendText(1, "Oven");
-    put(1, 1, 0, 10);
-    put(2, 1, 0, 20);
-    chart.redraw();
-    EXPECT_EQ(drawn(1), QStringList({"0:10"}));
-    EXPECT_EQ(chart.plot()->graph(0)->name(), "Oven");
-
-    // Points appended after a redraw reach the plot only with the next one.
-    for (int p = 2; p <= 4; ++p) {
-        chart.setPointCount(p);
-        put(1, p, p - 1, float(10 * p), p == 3);
-        put(2, p, p - 1, float(20 * p));
-    }
-    EXPECT_EQ(drawn(1).size(), 1);
-    chart.redraw();
-    EXPECT_EQ(drawn(1), QStringList({"0:10", "1:20", "2:-", "3:40"}));
-    EXPECT_EQ(drawn(2), QStringList({"0:20", "1:40", "2:60", "3:80"}));
-
-    // Changing points already drawn (a new time base) redraws them all.
-    chart.setCurrentSet(1);
-    for (int p = 1; p <= 4; ++p)
-        chart.setXPositionOf(p, chart.XPositionOf(p) / 60);
-    put(2, 2, 1.0 / 60, 41);
-    chart.setPointCount(3);
-    chart.redraw();
-    EXPECT_EQ(drawn(1).size(), 3);
-    EXPECT_EQ(drawn(1).last(), QString::number(2.0 / 60) + ":-");
-    EXPECT_EQ(drawn(2), QStringList({"0:20", QString::number(1.0 / 60) + ":41", "2:60"}));
-
-    chart.setSetCount(1);
-    chart.redraw();
-    EXPECT_EQ(chart.plot()->graphCount(), 1);
-}
-
 TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
 {
     chart.setPointCount(3);
@@ -188,9 +97,6 @@ TEST_F(ChartTest, AxisRangesAreAlwaysDrawnValid)
         EXPECT_DOUBLE_EQ(chart.drawnYRange().upper, upper) << what;
         EXPECT_EQ(chart.YAxisMin(), min) << "the minimum reads back as put: " << what;
     }
-    chart.redraw();
-    EXPECT_DOUBLE_EQ(chart.drawnXRange().lower, 0);
-    EXPECT_DOUBLE_EQ(chart.drawnXRange().upper, 2);
     // Automatic values keep their extremes off the frame; times do not.
     put(1, 2, 1, 15);
     chart.redraw();

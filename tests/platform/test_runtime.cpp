@@ -54,24 +54,6 @@ TEST(NumberText, DoubleLayout)
     EXPECT_EQ(PrintNumber(-3), "-3 ");
 }
 
-TEST(NumberText, SingleUsesSevenDigits)
-{
-    EXPECT_EQ(StrSingle(0.1f) + StrSingle(1.f / 3) + StrSingle(1234567.f) + StrSingle(12345678.f),
-              " .1 .3333333 1234567 1.234568E+07");
-    EXPECT_EQ(CStrSingle(-0.05f), "-.05");
-    EXPECT_EQ(PrintSingle(0.5f), " .5 ");
-    EXPECT_EQ(PrintSingle(0.f), " 0 ");
-}
-
-TEST(NumberText, Hex)
-{
-    const std::pair<double, const char*> cases[] = {{255, "FF"}, {0, "0"}, {-1, "FFFF"}, {-32768, "8000"},
-        {65535, "FFFF"}, {65536, "10000"}, {-32769, "FFFF7FFF"}, {2.5, "2"}, {3.5, "4"}};
-    for (const auto& [value, text] : cases)
-        EXPECT_EQ(Hex(value), text) << value;
-    EXPECT_EQ(rtErrorOf([] { Hex(4294967296.0); }), ErrOverflow);
-}
-
 TEST(Format, PatternsWithGroupingAndRounding)
 {
     QLocale::setDefault(QLocale(QLocale::German)); // separators must not follow the locale

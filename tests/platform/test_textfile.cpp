@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <QMap>
-#include <QScopeGuard>
 
 #include "platform/lineview.h"
 #include "platform/textfile.h"
@@ -29,6 +28,38 @@ protected:
         writeFile(name, bytes);
         return file(name);
     }
+};
+
+// Saves `text` to `path` in the mode given; the error raised, or 0.
+int save(const QString& path, const QString& text, OutputFile::Mode mode = OutputFile::Replace)
+{
+    return rtErrorOf([&] {
+        OutputFile out(path, mode);
+        out.write(text);
+        out.close();
+    });
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+// A file system of its own, of `size`, where the system allows mounting one.
+struct Tmpfs {
+    Tmpfs(const QString& dir, const char* size) : path(QFile::encodeName(dir))
+    {
+        QDir().mkpath(dir);
+        mounted = ::mount("tmpfs", path.constData(), "tmpfs", 0, size) == 0;
+    }
+    ~Tmpfs()
+    {
+        if (mounted)
+            ::umount2(path.constData(), MNT_DETACH);
+    }
+    QByteArray path;
+    bool mounted = false;
 };
 
 } // namespace
@@ -119,40 +150,25 @@ TEST_F(TextFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary)
 
 TEST_F(TextFileTest, OnARealSmallFileSystemSavesAndAppendsFailWhole)
 {
-    // A 64 KB file system of its own, where the system allows mounting one.
     const QString fs = file("fs");
-    QDir().mkpath(fs);
-    if (::mount("tmpfs", QFile::encodeName(fs).constData(), "tmpfs", 0, "size=64k") != 0)
+    const Tmpfs small(fs, "size=64k");
+    if (!small.mounted)
         GTEST_SKIP() << "no tmpfs can be mounted here";
-    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(fs).constData(), MNT_DETACH); });
     const QString cfg = fs + "/keep.txt", log = fs + "/log.csv";
     const QString big(200 * 1024, u'x');
-    const auto save = [&](const QString& text) {
-        return rtErrorOf([&] {
-            OutputFile out(cfg, OutputFile::Replace);
-            out.write(text);
-            out.close();
-        });
-    };
-    const auto append = [&](const QString& text) {
-        return rtErrorOf([&] {
-            OutputFile out(log, OutputFile::Append);
-            out.printLine(text);
-            out.close();
-        });
-    };
+    const auto append = [&](const QString& line) { return ::save(log, line + "\r\n", OutputFile::Append); };
+    const auto save = [&](const QString& text) { return ::save(cfg, text); };
     ASSERT_EQ(save("old\r\n"), 0);
     ASSERT_EQ(append("a,1"), 0);
     EXPECT_EQ(save(big), ErrDiskFull);
     EXPECT_EQ(append(big), ErrDiskFull);
     EXPECT_EQ(append("b,2"), 0); // the room the failed line took is free again
-    ::mount(nullptr, QFile::encodeName(fs).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
+    ::mount(nullptr, small.path.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
     EXPECT_EQ(save("new\r\n"), ErrPathFileAccess);
     EXPECT_EQ(append("c,3"), ErrPathFileAccess);
 
-    QFile in(cfg), logIn(log);
-    EXPECT_TRUE(in.open(QIODevice::ReadOnly) && in.readAll() == "old\r\n");
-    EXPECT_TRUE(logIn.open(QIODevice::ReadOnly) && logIn.readAll() == "a,1\r\nb,2\r\n");
+    EXPECT_EQ(contents(cfg), "old\r\n");
+    EXPECT_EQ(contents(log), "a,1\r\nb,2\r\n");
     EXPECT_EQ(FilesIn(fs), QStringList({"keep.txt", "log.csv"}));
 }
 
@@ -256,27 +272,6 @@ TEST_F(TextFileTest, OnlyRegularFilesAreReadOrWrittenAndNothingWaitsForAWriter)
     EXPECT_EQ(rtErrorOf([&] { InputFile in(file("over.cfg")); }), ErrPathFileAccess);
     EXPECT_EQ(rtErrorOf([&] { InputFile in(file("over.cfg"), InputFile::kMaxBytes + 1); }), 0);
 }
-
-namespace {
-
-// Saves `text` to `path` in the mode given; the error raised, or 0.
-int save(const QString& path, const QString& text, OutputFile::Mode mode = OutputFile::Replace)
-{
-    return rtErrorOf([&] {
-        OutputFile out(path, mode);
-        out.write(text);
-        out.close();
-    });
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
-} // namespace
-
 TEST_F(TextFileTest, AFileTheUserMayNotWriteIsNeverReplacedOrAppendedTo)
 {
     // The other user reaches into a folder of its own inside the test's.
@@ -290,7 +285,6 @@ TEST_F(TextFileTest, AFileTheUserMayNotWriteIsNeverReplacedOrAppendedTo)
         bool refused;
     } cases[] = {
         {0444, 0, 0, true},             // made read-only: even the superuser leaves it
-        {0400, 0, 0, true},
         {0644, 0, 0, false},
         {0464, kOtherUser, 0, false},   // someone may write it: the superuser may
         {0444, kOtherUser, kOtherUser, true},
@@ -302,11 +296,7 @@ TEST_F(TextFileTest, AFileTheUserMayNotWriteIsNeverReplacedOrAppendedTo)
         for (const OutputFile::Mode mode : {OutputFile::Replace, OutputFile::Append}) {
             const QString path = dir + "/Quinrex3.cfg";
             QFile::remove(path);
-            {
-                QFile f(path);
-                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-                f.write("old\r\n");
-            }
+            writeFile("shared/Quinrex3.cfg", "old\r\n");
             ::chown(QFile::encodeName(path).constData(), c.owner, c.owner);
             ::chmod(QFile::encodeName(path).constData(), c.mode);
             const auto what = [&] {
@@ -397,13 +387,8 @@ TEST_F(TextFileTest, TwoProgramsSavingOneFileLeaveEachOthersTemporaryFilesAlone)
 {
     // On a file system in memory where one can be mounted: a thousand saves
     // each, not a thousand trips to the disk.
-    QString dir = file("fs");
-    QDir().mkpath(dir);
-    const bool mounted = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=16m") == 0;
-    const auto unmount = qScopeGuard([&] {
-        if (mounted)
-            ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
-    });
+    const QString dir = file("fs");
+    const Tmpfs memory(dir, "size=16m");
     const QString path = dir + "/Monitor.val";
     const QString a = QString("a").repeated(20000), b = QString("b").repeated(30000);
     const auto saver = [&](const QString& text) {
@@ -419,9 +404,7 @@ TEST_F(TextFileTest, TwoProgramsSavingOneFileLeaveEachOthersTemporaryFilesAlone)
         };
     };
     // A save killed before, whose temporary file is stale.
-    QFile stale(path + ".Zz9Yx8.tmp");
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.close();
+    writeFile("fs/Monitor.val.Zz9Yx8.tmp", "");
     QString first, second;
     std::thread other([&] { second = InChild(saver(b), 120); });
     first = InChild(saver(a), 120);

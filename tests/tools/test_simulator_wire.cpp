@@ -28,10 +28,6 @@ zcmd 50 0x102 200 unit=C
 zcmd 50 0x700 "V1.02"
 instrument 3 group 2
 reg 3 0x0102 1234
-instrument 2 group 1 protocol R
-reg 2 0 5
-instrument 7 group 1 protocol R settings 19200,O,8,2
-reg 7 0 7
 )";
 
 class SimulatorWire : public ::testing::Test {
@@ -84,16 +80,6 @@ TEST_F(SimulatorWire, ModbusRtuReadsWritesAndExceptions)
     EXPECT_EQ(sim.requests().at(5), hex("01 10 01 02 00 01 02 FF FF B6 C2"));
 }
 
-TEST_F(SimulatorWire, RtuLineStaysSilentForOthersAndResynchronises)
-{
-    EXPECT_EQ(silent(hex("32 03 00 01 00 01 D0 09")), QByteArray()); // nobody at 50 speaks RTU
-    EXPECT_EQ(silent(hex("01 03 00 00 00 01 84 0B")), QByteArray()); // bad CRC
-    EXPECT_EQ(silent(hex("01 03 00")), QByteArray());                // torn frame, ended by the gap
-    // Address 2 starts with the STX byte: still an RTU frame.
-    EXPECT_EQ(rtu("02 03 00 00 00 01 84 39", 7), hex("02 03 02 00 05 3C 47"));
-    EXPECT_EQ(sim.requests().at(2), hex("01 03 00"));
-}
-
 TEST_F(SimulatorWire, ModbusAsciiFrames)
 {
     EXPECT_EQ(exchange(":030301020001F6\r\n", 0, '\n'), QByteArray(":03030204D222\r\n"));
@@ -122,44 +108,6 @@ TEST_F(SimulatorWire, ZarnLinkReadsWritesAndRefusals)
     EXPECT_EQ(exchange(zarn("Z3277" "D3", ETX), 0, ACK), zarn("Z32N10", ACK));
     EXPECT_EQ(exchange(zarn("Z320201" "28", ETX), 0, ACK), zarn("Z32N05", ACK));
     EXPECT_EQ(silent(zarn("Z3300C6", ETX)), QByteArray()); // nobody at 33H
-}
-
-// Each fault's effect on the drivers is tested against them; here only the
-// queue itself.
-TEST_F(SimulatorWire, QueuedFaultsSpoilTheNextAnswersAndCanBeDropped)
-{
-    const char* read = "01 03 00 00 00 01 84 0A";
-    const QByteArray good = hex("01 03 02 04 D2 3A D9");
-    sim.must("fault 1 next=silence count=2");
-    EXPECT_EQ(silent(hex(read)), QByteArray());
-    EXPECT_EQ(silent(hex(read)), QByteArray());
-    EXPECT_EQ(rtu(read, 7), good);
-    sim.must("fault 1 badcrc");
-    EXPECT_EQ(rtu(read, 7), hex("01 03 02 04 D2 3A 26"));
-    sim.must("fault 1 silence count=0");
-    sim.must("clear 1");
-    EXPECT_EQ(rtu(read, 7), good);
-    EXPECT_EQ(sim.command("fault 1 thunder").rfind("ERR", 0), 0u);
-}
-
-TEST_F(SimulatorWire, InstrumentWithSettingsAnswersOnlyAtThem)
-{
-    const char* read = "07 03 00 00 00 01 84 6C";
-    const QByteArray good = hex("07 03 02 00 07 71 86");
-
-    // A pseudo-terminal shows neither the data length nor parity enable.
-    for (const auto& [settings, answers] : {std::pair{"9600,N,8,1", false}, {"19200,O,8,2", true},
-                                            {"19200,O,8,1", false}, {"19200,E,8,2", false}, {"19200,O,7,2", true}}) {
-        port.setSettings(settings);
-        EXPECT_EQ(exchange(hex(read), answers ? 7 : 0), answers ? good : QByteArray()) << settings;
-    }
-
-    // "*" answers at any settings again; a malformed one is refused.
-    sim.must("instrument 7 settings *");
-    port.setSettings("9600,N,8,1");
-    EXPECT_EQ(rtu(read, 7), good);
-    EXPECT_EQ(sim.command("instrument 7 settings 19200,X,8,1").rfind("ERR", 0), 0u);
-    EXPECT_EQ(sim.command("instrument 7 settings 19200,E,8").rfind("ERR", 0), 0u);
 }
 
 TEST(SimulatorStart, DescriptionErrorsNameTheLine)
