@@ -17,7 +17,8 @@
 #include "platform/msgbox.h"
 #include "shell/frmFind.h"
 
-#include "bench_line.h"
+#include "sim-driver/pty.h"
+
 #include "bench_program.h"
 #include "bench_run.h"
 #include "cpu_time.h"
@@ -30,7 +31,8 @@ int main(int argc, char** argv)
     const int addresses = BenchRun(argc, argv).count(8, 2);
 
     // A line with nobody on it: a pseudo-terminal whose master only listens.
-    const BenchLine line(1);
+    PtyPair line;
+    line.bindCom(1);
     if (!line.ok())
         return 1;
     gCommPort = 1;
@@ -43,7 +45,7 @@ int main(int argc, char** argv)
     bool failed = true;
     InitComm(CommSettingsString(), failed);
     if (failed) {
-        std::fprintf(stderr, "cannot open %s\n", line.name());
+        std::fprintf(stderr, "cannot open %s\n", line.slavePath().c_str());
         return 1;
     }
 

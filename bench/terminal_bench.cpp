@@ -16,7 +16,8 @@
 #include "shell/frmTerminal.h"
 #include "shell/toolwidgets.h"
 
-#include "bench_line.h"
+#include "sim-driver/pty.h"
+
 #include "bench_program.h"
 #include "bench_run.h"
 #include "cpu_time.h"
@@ -52,7 +53,7 @@ struct Result {
 // Writes `data` on the master side from a thread of its own (the writes
 // block while the line's buffer is full) and runs the program's events until
 // the terminal shows what a box given the same characters shows.
-Result feed(int master, const QByteArray& data)
+Result feed(PtyPair& line, const QByteArray& data)
 {
     FrmTerminal& f = frmTerminal();
     f.txtReply->clearTrace();
@@ -66,14 +67,7 @@ Result feed(int master, const QByteArray& data)
     t.start();
     std::atomic<bool> written{false};
     std::thread writer([&] {
-        qsizetype done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(master, data.constData() + done, size_t(data.size() - done));
-            if (n > 0)
-                done += n;
-            else if (n < 0 && errno != EINTR)
-                break;
-        }
+        line.write(data);
         written = true;
     });
     while (t.elapsed() < 600000) {
@@ -104,7 +98,8 @@ void report(const char* what, int n, const Result& r)
 int main(int argc, char** argv)
 {
     BenchProgram program(argc, argv);
-    const BenchLine pty(1);
+    PtyPair pty;
+    pty.bindCom(1);
     SerialPortControl& port = modZarn::CommPort();
     port.setCommPort(1);
     port.setSettings(QStringLiteral("115200,N,8,1"));
@@ -116,9 +111,9 @@ int main(int argc, char** argv)
     frmTerminal().Show();
     std::printf("terminal: characters per second until shown (a 9600-baud line carries %.0f, 115200 baud %.0f)\n",
                 kRate9600, kRate115200);
-    const Result line = feed(pty.master(), oneLine(n));
+    const Result line = feed(pty, oneLine(n));
     report("one line without line ends", n, line);
-    const Result lines = feed(pty.master(), shortLines(n));
+    const Result lines = feed(pty, shortLines(n));
     report("80-character lines", n, lines);
 
     port.setPortOpen(false);

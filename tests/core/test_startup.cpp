@@ -4,7 +4,7 @@
 #include "platform/app.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
-#include "support/pty.h"
+#include "sim-driver/pty.h"
 #include "support/testenv.h"
 
 using namespace modZarn;

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "core/transports.h"
-#include "support/pty.h"
+#include "sim-driver/pty.h"
 #include "support/testenv.h"
 
 class ScriptedLine {

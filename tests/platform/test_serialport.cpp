@@ -12,7 +12,7 @@
 
 #include "platform/serialport.h"
 #include "support/program.h"
-#include "support/pty.h"
+#include "sim-driver/pty.h"
 #include "support/testenv.h"
 
 namespace {

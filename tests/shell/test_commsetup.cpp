@@ -13,7 +13,7 @@
 #include "platform/filedialog.h"
 #include "shell/frmCommSetup.h"
 #include "shell/frmMain.h"
-#include "support/pty.h"
+#include "sim-driver/pty.h"
 #include "support/testenv.h"
 
 using namespace modZarn;

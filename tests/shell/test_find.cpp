@@ -19,7 +19,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmRegister.h"
 #include "shell/frmTerminal.h"
-#include "support/pty.h"
+#include "sim-driver/pty.h"
 #include "sim-driver/simulator.h"
 #include "support/testenv.h"
 

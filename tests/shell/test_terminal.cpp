@@ -8,7 +8,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmTerminal.h"
 #include "shell/toolwidgets.h"
-#include "support/pty.h"
+#include "sim-driver/pty.h"
 #include "support/testenv.h"
 
 using namespace modZarn;

@@ -1,6 +1,7 @@
-#include "support/pty.h"
+#include "sim-driver/pty.h"
 
 #include <cerrno>
+#include <string>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -35,6 +36,11 @@ PtyPair::~PtyPair()
     if (slaveHold_ >= 0)
         ::close(slaveHold_);
     closeMaster();
+}
+
+void PtyPair::bindCom(int n) const
+{
+    qputenv(("QUINREX3_COM" + std::to_string(n)).c_str(), QByteArray::fromStdString(slavePath_));
 }
 
 bool PtyPair::write(const QByteArray& data)

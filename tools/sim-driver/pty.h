@@ -12,6 +12,8 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     bool ok() const { return master_ >= 0; }
+    // Names the slave as the program's port COM<n>.
+    void bindCom(int n) const;
     const std::string& slavePath() const { return slavePath_; }
 
     bool write(const QByteArray& data);
