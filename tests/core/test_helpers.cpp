@@ -43,23 +43,3 @@ TEST_F(HelpersTest, ARelativeDataFolderLiesInTheProgramFolderAndIsMadeOnUse)
     EXPECT_EQ(QDir::currentPath(), elsewhere);
     EXPECT_FALSE(QDir(elsewhere).exists("logs/graphs"));
 }
-
-TEST_F(HelpersTest, Clocks)
-{
-    // Local time = UTC + 0: a quarter second after midnight.
-    const QDateTime midnight(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC);
-    Clock::setFake(midnight.addMSecs(250));
-    EXPECT_DOUBLE_EQ(ElapsedSeconds(86400 - 0.5), 0.75);
-    EXPECT_DOUBLE_EQ(ElapsedSeconds(0.24), 0);
-    EXPECT_DOUBLE_EQ(ElapsedSeconds(-99999), 0.25 + 99999);
-
-    Clock::setFake(QDateTime(QDate(2000, 1, 1), QTime(6, 0, 0, 500), Qt::UTC));
-    EXPECT_DOUBLE_EQ(UtcNow(), 36526 + 0.25 + 0.5 / 86400.0);
-    Clock::setFake(QDateTime(QDate(1899, 12, 30), QTime(12, 0), Qt::UTC));
-    EXPECT_DOUBLE_EQ(UtcNow(), 0.5);
-
-    const double now = UtcNow() * 86400;
-    EXPECT_NEAR(ElapsedSecondsUtc(now - 30), 30.01, 1e-6);
-    // The clock was set back: the start lies ahead of it.
-    EXPECT_NEAR(ElapsedSecondsUtc(now + 10), -10 + 0.01 + 3600, 1e-6);
-}
