@@ -1,9 +1,7 @@
-#include <QDateTime>
 #include <QDir>
 
 #include "core/modZarn.h"
 #include "platform/app.h"
-#include "platform/clock.h"
 #include "support/testenv.h"
 
 using namespace modZarn;

@@ -1,6 +1,4 @@
 // "Zarn Link" driver on a scripted pseudo-terminal line.
-#include <QElapsedTimer>
-
 #include "transport_line.h"
 
 using namespace modZarn;
