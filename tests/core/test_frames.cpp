@@ -7,45 +7,8 @@
 using namespace modZarn;
 using xchg::Collect;
 using xchg::ReplyFramer;
-using Step = ReplyFramer::Step;
 
 namespace {
-
-// Feeds `bytes` and returns the steps, one letter each: m(ore), c(omplete), t(oo long).
-std::string Feed(ReplyFramer& f, const QByteArray& bytes)
-{
-    std::string steps;
-    for (char c : bytes)
-        steps += "mct"[int(f.take(c))];
-    return steps;
-}
-
-TEST(ReplyFramerTest, LengthTerminatorAndLimit)
-{
-    // RTU: complete at the expected length; five bytes of this address's
-    // exception reply are complete only once the line falls silent.
-    ReplyFramer rtu = ReplyFramer::Length(7, 0x32, 0x83);
-    EXPECT_EQ(Feed(rtu, QByteArray::fromHex("328302")), "mmm");
-    EXPECT_FALSE(rtu.completeWhenIdle());
-    EXPECT_EQ(Feed(rtu, QByteArray::fromHex("c0f1")), "mm");
-    EXPECT_TRUE(rtu.completeWhenIdle());
-    EXPECT_EQ(rtu.room(), 2);
-    EXPECT_EQ(Feed(rtu, QByteArray::fromHex("0000")), "mc");
-    ReplyFramer other = ReplyFramer::Length(7, 0x32, 0x83);
-    Feed(other, QByteArray::fromHex("3383020000"));
-    EXPECT_FALSE(other.completeWhenIdle());
-
-    // ASCII and "Zarn Link": the terminator ends the reply and is not kept;
-    // one character past the limit without it is too long.
-    ReplyFramer lf = ReplyFramer::Terminated('\n', 4);
-    EXPECT_EQ(Feed(lf, ":01\r\n"), "mmmmc");
-    EXPECT_EQ(lf.reply(), ":01\r");
-    ReplyFramer endless = ReplyFramer::Terminated('\x06', 4);
-    EXPECT_EQ(endless.room(), 5);
-    EXPECT_EQ(Feed(endless, "AAAAA"), "mmmmt");
-    EXPECT_EQ(endless.reply(), "AAAA");
-    EXPECT_FALSE(endless.completeWhenIdle());
-}
 
 // A line that answers every exchange as told and counts the exchanges.
 class FakeLine : public xchg::Line {

@@ -3,39 +3,6 @@
 
 using namespace modZarn;
 
-TEST(StatusWord, EachGroupHasItsOwnLayout)
-{
-    // group, word, divisor, format, unit, alarm 1, alarm 2
-    const std::tuple<int, int, float, const char*, const char*, int, int> cases[] = {
-        {0, 0x0021, 100, "#,###,###,##0.00", "", 0, 0},
-        {0, 0x0814, 10, "#,###,###,##0.0", " °C", -1, 0},
-        {0, 0x0402, 1, "#,###,###,##0", " °F", 0, -1},
-        {0, 0x0046, 10000, "#,###,###,##0.0000", " Er", 0, 0},
-        {0, 0x0050, 1, "#,###,###,##0", "", 0, 0},  // 5..7 mean no decimals
-        {0, -1, 1, "#,###,###,##0", " Er", -1, -1}, // fields of the 16-bit pattern
-        {1, 0x0014, 10, "#,###,###,##0.0", " °C", -1, 0},
-        {2, 0x0014, 10, "#,###,###,##0.0", " °F", 0, -1},
-    };
-    for (const auto& [group, word, divisor, format, unit, alarm1, alarm2] : cases) {
-        float d = 0;
-        QString f, u;
-        int a1 = 5, a2 = 5;
-        DecodeStatusWord(group, word, d, f, u, a1, a2);
-        SCOPED_TRACE(testing::Message() << "group " << group << " word " << word);
-        EXPECT_EQ(d, divisor);
-        EXPECT_EQ(f, QString::fromLatin1(format));
-        EXPECT_EQ(u, QString::fromUtf8(unit));
-        EXPECT_EQ(a1 * 10 + a2, alarm1 * 10 + alarm2);
-    }
-    // An unknown group leaves everything as it was.
-    float d = -5;
-    QString f, u;
-    int a1 = 5, a2 = 5;
-    DecodeStatusWord(3, 0x0814, d, f, u, a1, a2);
-    EXPECT_EQ(d, -5.0f);
-    EXPECT_EQ(a1, 5);
-}
-
 class ProcessValueTest : public DispatchLineTest {
 protected:
     // Reads and returns "<value text>|<unit>|<alarm 1>|<alarm 2>".
@@ -89,13 +56,4 @@ TEST_F(ProcessValueTest, GroupsOneAndTwoAndZarnLink)
     // A failed value read changes nothing but the error result.
     EXPECT_EQ(pv(2, "A", 9, 2), "12.3|°C|-1|0");
     EXPECT_EQ(err, -1);
-}
-
-TEST_F(ProcessValueTest, PathsWithoutAnInstrumentRouteSayWhy)
-{
-    sim_.clearLog();
-    EXPECT_EQ(pv(0, "A", 1, 2), "?|?|5|5");
-    EXPECT_EQ(err, 2);
-    EXPECT_EQ(text, QStringLiteral("Address 01:Invalid protocol code >A"));
-    EXPECT_TRUE(sim_.requests().empty());
 }

@@ -163,31 +163,3 @@ TEST_F(SysConfigTest, BrokenOrMissingFiles)
     EXPECT_TRUE(boxes_.last().text.contains("Error Code 13 - Type mismatch"));
     EXPECT_EQ(gInstruments.Count(), 1);
 }
-
-TEST(InstrumentTableTest, AccessOutsideTheTableIsErrorNine)
-{
-    InstrumentTable t;
-    EXPECT_EQ(rtErrorOf([&] { (void)t[0]; }), rt::ErrSubscript);
-    t.Resize(2);
-    t[1].Name = "Kiln";
-    EXPECT_EQ(t[1].LogState, 0); // fresh records are idle
-    for (int bad : {-1, 2})
-        EXPECT_EQ(rtErrorOf([&] { (void)std::as_const(t)[bad]; }), rt::ErrSubscript) << bad;
-    EXPECT_EQ(rtErrorOf([&] { t.RemoveAt(2); }), rt::ErrSubscript);
-    t.RemoveAt(0);
-    EXPECT_EQ(t.Count(), 1);
-    EXPECT_EQ(t[0].Name, "Kiln");
-}
-
-TEST(InstrumentTableTest, LabelColumns)
-{
-    // Address in columns 1-3, protocol and group in 5 and 6, the name from 8.
-    const std::pair<InstrumentRecord, const char*> rows[] = {
-        {{.Address = "32", .Name = "Oven", .Protocol = "Z"}, "32  Z0 Oven"},
-        {{.Address = "001", .Name = "", .Protocol = "A", .Group = 2}, "001 A2 "},
-        {{.Address = "1234", .Name = "Long", .Protocol = "R", .Group = 1}, "123 R1 Long"},
-        {{.Address = "7", .Name = "X", .Protocol = "", .Group = 1}, "7   1  X"},
-    };
-    for (const auto& [r, label] : rows)
-        EXPECT_EQ(InstrumentLabel(r), label) << label;
-}

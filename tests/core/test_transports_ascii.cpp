@@ -41,25 +41,6 @@ TEST_F(AsciiTest, ReadsWithTheExactFrameAndDecodesWords)
     EXPECT_EQ(values[70], -1.0f);
 }
 
-TEST_F(AsciiTest, FailedChecksAreRetriedOnceAndLeaveTheValues)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {":01030204D225\r\n", "Checksum error"},
-        {":02030204D223\r\n", "Incorrect Address Returned"},
-        {":010302\r\n", "Response too short"},
-        {":01030204D224", "Too short of response"},
-    };
-    for (const auto& [bad, message] : cases) {
-        line_.reply(bad);
-        line_.reply(bad);
-        read(0x102, 3, 1);
-        EXPECT_EQ(code, -1);
-        EXPECT_EQ(text, QStringLiteral("Address 001:%1 from instrument at register 102H").arg(message));
-        EXPECT_EQ(values[1], 7.0f);
-    }
-    EXPECT_EQ(line_.requests().size(), 8);
-}
-
 TEST_F(AsciiTest, WritesSendOneValueAndKeepTheCallersValue)
 {
     const std::tuple<float, int, const char*> writes[] = {

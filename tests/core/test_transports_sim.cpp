@@ -48,24 +48,6 @@ protected:
     QVector<float> values = QVector<float>(4, 0);
 };
 
-TEST_F(SimTest, InjectedFaults)
-{
-    // A fault spoils `count` answers; the driver makes `attempts` requests.
-    const std::tuple<int, std::string, int, size_t, int, const char*> cases[] = {
-        {1, "split:4", 1, 1, 0, ""},
-        {1, "slow:50", 1, 1, 0, ""},
-        {2, "exception:3", 1, 1, 3, "Address 002:Illegal Data Value response from instrument for register 102H"},
-    };
-    for (const auto& [address, fault, count, attempts, faultCode, message] : cases) {
-        sim_.must("fault " + std::to_string(address) + " " + fault + " count=" + std::to_string(count));
-        sim_.clearLog();
-        readFrom(address);
-        EXPECT_EQ(code, faultCode) << fault;
-        EXPECT_EQ(text, message) << fault;
-        EXPECT_EQ(sim_.requests().size(), attempts) << fault;
-    }
-}
-
 // A line that answers with characters faster than they are taken and never
 // ends the reply: each attempt fails as soon as the reply is longer than any
 // the protocol sends, well inside the time-outs, and nothing grows without

@@ -1,6 +1,4 @@
 // "Zarn Link" driver on a scripted pseudo-terminal line.
-#include <QElapsedTimer>
-
 #include "transport_line.h"
 
 using namespace modZarn;
@@ -56,24 +54,6 @@ TEST_F(ZarnTest, ReadsTheProcessValueWithItsStatus)
     EXPECT_EQ(text, "Address 32:Returned message too short for reading for register 2 (00)");
 }
 
-TEST_F(ZarnTest, DecodesTheDataField)
-{
-    const QString deg(QChar(0xB0));
-    const std::tuple<const char*, float, float, QString, const char*, const char*> cases[] = {
-        {"110123", -12.3f, 10, "", "#,##0.0", "-12.3"},
-        {"040200", 200, 1, deg + "C", "#,##0", "200"},
-        {"161234", 123.4f, 10, "Er", "#,##0.0", "123.4"},
-    };
-    for (const auto& [data, value, divisor, unit, format, shown] : cases) {
-        float v = 0, d = 0;
-        QString u, f;
-        EXPECT_EQ(Decode(data, v, d, u, f), shown) << data;
-        EXPECT_FLOAT_EQ(v, value);
-        EXPECT_EQ(d, divisor);
-        EXPECT_EQ(u + f, unit + format);
-    }
-}
-
 TEST_F(ZarnTest, RefusalsReturnAtOnceWithTheirCodes)
 {
     const std::tuple<const char*, int, const char*> cases[] = {
@@ -93,28 +73,6 @@ TEST_F(ZarnTest, RefusalsReturnAtOnceWithTheirCodes)
     write(0x201, 12, false, 9);
     EXPECT_EQ(code, 3);
     EXPECT_EQ(text, "Address 32:Illegal Data Value response from instrument for register 9 (0201). Value= 12");
-}
-
-TEST_F(ZarnTest, FailedAttemptsAreRetriedOnce)
-{
-    line_.reply("\x02Z3205");
-    line_.reply("\x02Z3205");
-    read(0x101);
-    EXPECT_EQ(code, -1);
-    EXPECT_EQ(text, "Address 32:Response but no <ACK> received for command 0101");
-    EXPECT_EQ(reply, "\x02Z3205");
-
-    line_.reply("\x02Z32001234FF\x06");
-    line_.reply(Reply("041234"));
-    read(0x101);
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(valueText, "1,234");
-
-    line_.reply("\x02Z\x06");
-    line_.silence();
-    read(0x101);
-    EXPECT_EQ(text, "Address 32:No response from instrument for command 0101");
-    EXPECT_EQ(line_.requests().size(), 6);
 }
 
 TEST_F(ZarnTest, WritesCarryTheirDataForm)
@@ -140,43 +98,6 @@ TEST_F(ZarnTest, WritesCarryTheirDataForm)
     write(0x201, 10000, false);
     EXPECT_EQ(code, 3);
     EXPECT_EQ(line_.requests().size(), 4);
-}
-
-TEST_F(ZarnTest, RefusalsBeforeSending)
-{
-    read(-1);
-    EXPECT_EQ(text, "Address 32:Invalid Zarn Link Read Register >-1 (FFFF)");
-    read(0x201);
-    EXPECT_EQ(text, "Address 32:Invalid Zarn Link Read Register (It is a write command.) > 513 (0201)");
-    write(-2, 0, false);
-    EXPECT_EQ(text, "Address 32:Invalid Write Zarn Link Register >-2 (FFFE)");
-    EXPECT_TRUE(line_.requests().isEmpty());
-}
-
-// With the flag file present, reads of the same address keep more than 0.1 s
-// apart, except command 0; other addresses are not held back.
-TEST_F(ZarnTest, CommandGapOnlyForTheSameAddress)
-{
-    gCmdGapRequired = true;
-    for (const char* data : {"041234", "041234", "00041234", "041234"})
-        line_.reply(Reply(data));
-    // Each exchange on the scripted line takes a few milliseconds.
-    QElapsedTimer t;
-    const auto timed = [&](int cmd, int address) {
-        t.start();
-        read(cmd, 0, address);
-        EXPECT_EQ(code, 0);
-        return t.elapsed();
-    };
-    EXPECT_LT(timed(0x101, 50), 100);
-    EXPECT_LT(timed(0x101, 51), 100); // another address
-    EXPECT_LT(timed(0, 51), 100);     // command 0 is never held back, but stamps
-    // Held back until more than 0.1 s after that stamp (t still runs from
-    // the start of the command-0 call).
-    read(0x101, 0, 51);
-    EXPECT_EQ(code, 0);
-    EXPECT_GE(t.elapsed(), 100);
-    EXPECT_EQ(gLastZarnReadAddress, 51);
 }
 
 } // namespace
