@@ -5,13 +5,9 @@
 // user's keys do. Run through scripts/with-wm; skipped without an X display.
 #include <QApplication>
 #include <QGuiApplication>
-#include <algorithm>
 
-#include "config/frmConfig.h"
-#include "config/config_user.h"
 #include "core/sysconfig.h"
 #include "monitor/demo_line.h"
-#include "monitor/frmGraphCfg.h"
 #include "monitor/frmLogging.h"
 #include "monitor/frmSetpoints.h"
 #include "platform/builders.h"
@@ -187,60 +183,6 @@ TEST_F(KeyboardOnLine, SetpointsUpdateWritesTheClampedValue)
     }
 }
 
-TEST_F(Keyboard, GraphSetupOkKeepsTheTicksInRange)
-{
-    const std::tuple<TextBox* FrmGraphCfg::*, const char*, int*, int> rows[] = {
-        {&FrmGraphCfg::txtXAxisTicks, "1", &gGraphXTicks, 5},
-        {&FrmGraphCfg::txtYAxisTicks, "21", &gGraphYTicks, 5},
-        {&FrmGraphCfg::txtYAxisTicks, "12", &gGraphYTicks, 12},
-    };
-    for (By by : {By::Key, By::Mouse})
-        for (const auto& [field, typed, global, stored] : rows) {
-            SCOPED_TRACE(std::string(nameOf(by)) + " after " + typed);
-            gGraphXTicks = gGraphYTicks = 7;
-            typeAndCommit(by, field, typed);
-            EXPECT_EQ(*global, stored);
-        }
-}
-
-TEST_F(Keyboard, ConfigurationFieldsCompleteBeforeTheNavigationRowActs)
-{
-    copySampleData();
-    FrmConfig& f = cfguser::loadScreen(0, "R");
-    f.Show();
-    activate(f);
-    cfguser::pick(f, f.cbxDecimalPoint(0), "0.0");
-    gCfgField[262] = {0, 1, -1999, 9999};
-    for (By by : {By::Key, By::Mouse}) {
-        SCOPED_TRACE(nameOf(by));
-        // The field is clamped when the question about leaving comes up.
-        QString seen;
-        mb::setHandler([&](const mb::Call& c) {
-            if (c.title == QLatin1String("Changes Not Saved"))
-                seen = f.txtParameter(262)->text();
-            return int(mb::Cancel);
-        });
-        cfguser::showPageOf(f, f.txtParameter(262));
-        typeInto(f.txtParameter(262), QStringLiteral("1234"));
-        press(by, f.cmdMainMenu, 'm');
-        EXPECT_EQ(seen, "999.9");
-        EXPECT_TRUE(f.isVisible());
-
-        // An immediate-write field answered No keeps the user on the field's screen:
-        // the click is not made, and no question about leaving comes.
-        boxes_.clear();
-        mb::setHandler([](const mb::Call&) { return int(mb::No); });
-        cfguser::showPageOf(f, f.txtParameter(258));
-        typeInto(f.txtParameter(258), QStringLiteral("99"));
-        press(by, f.cmdMainMenu, 'm');
-        ASSERT_EQ(boxes_.count(), 1);
-        EXPECT_EQ(boxes_.last().title, "Immediate Write of Parameter");
-        EXPECT_TRUE(f.isVisible());
-        boxes_.install();
-    }
-    f.Changed = false;
-}
-
 // A field whose LostFocus refuses stops the click, by key and by mouse alike;
 // one that lets the focus go is completed before the click.
 class Probe : public Form {
@@ -294,52 +236,6 @@ TEST_F(Keyboard, ARefusingFieldStopsTheClick)
                 EXPECT_EQ(p.events, letter == 'g' ? "go " : "keep ");
             }
         }
-}
-
-TEST_F(Keyboard, WindowsOpenAtTheirFirstStopAndTabEntersAnOptionGroupAtItsChoice)
-{
-    useSampleProgram();
-    gControllerGroup = 2;
-    gProtocolCode = "A";
-    FrmCommSetup& s = frmCommSetup();
-    s.Show();
-    activate(s);
-    QWidget* first = QApplication::focusWidget();
-    EXPECT_EQ(first, s.txtCommPort);
-    // Once round the window with Tab, then back with Shift+Tab.
-    auto round = [&](Qt::Key key) {
-        std::vector<QWidget*> stops;
-        do {
-            QTest::keyClick(QApplication::focusWidget(), key);
-            stops.push_back(QApplication::focusWidget());
-        } while (stops.back() != first && stops.size() < 200);
-        return stops;
-    };
-    const std::vector<QWidget*> forth = round(Qt::Key_Tab);
-    ASSERT_EQ(forth.back(), first);
-    // Each group is one stop, at its chosen option: the group and protocol the settings name.
-    for (const auto* options : {&s.optGlobalControllerGroup, &s.optGlobalProtocol, &s.optInstControllerGroup,
-                                &s.OptInstProtocol}) {
-        int stops = 0;
-        for (const auto& [index, o] : options->items())
-            stops += int(std::count(forth.begin(), forth.end(), o));
-        EXPECT_EQ(stops, 1) << options->name().toStdString();
-    }
-    for (QWidget* w : forth)
-        if (auto* o = qobject_cast<QRadioButton*>(w))
-            EXPECT_TRUE(o->isChecked()) << o->text().toStdString();
-    EXPECT_NE(std::find(forth.begin(), forth.end(), s.optGlobalControllerGroup(2)), forth.end());
-    EXPECT_NE(std::find(forth.begin(), forth.end(), s.optGlobalProtocol(2)), forth.end());
-    std::vector<QWidget*> back = round(Qt::Key_Backtab);
-    std::reverse(back.begin(), back.end() - 1);
-    EXPECT_EQ(back, forth);
-    s.Changed = false;
-    s.Unload();
-
-    FrmConfig& c = cfguser::loadScreen(2, "A");
-    c.Show();
-    activate(c);
-    EXPECT_EQ(QApplication::focusWidget(), c.cmdReadFile);
 }
 
 } // namespace
