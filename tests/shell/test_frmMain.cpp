@@ -1,9 +1,6 @@
-// The main menu: what it shows, navigation, the terminal's logging guard, the idle lamp, ending.
-#include <QImage>
+// The main menu: the terminal's logging guard.
 #include <QTimer>
-#include <utility>
 
-#include "config/frmConfig.h"
 #include "core/helpers.h"
 #include "platform/controls.h"
 #include "shell/frmMain.h"
@@ -13,69 +10,6 @@
 using namespace modZarn;
 
 using MainMenuTest = QxTest;
-
-namespace {
-// Counts the paint events of the widgets it filters.
-struct PaintCount : QObject {
-    int n = 0;
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        n += e->type() == QEvent::Paint;
-        return false;
-    }
-};
-} // namespace
-
-TEST_F(MainMenuTest, MissingTitleGivesAnEmptyCaptionAndTheEditionReadsItsOwnFile)
-{
-    EXPECT_TRUE(frmMain().windowTitle().isEmpty());
-    Forms::discardAll();
-    writeFile("Apptitle.txt", "Standard\r\n");
-    writeFile("Apptitle-1.txt", "Private Label\r\n");
-    gKT9PMode = true;
-    EXPECT_EQ(frmMain().lblTitle->text(), "Private Label");
-    EXPECT_EQ(boxes_.count(), 0);
-
-    frmMain().cmdDemoMode->click();
-    frmMain().cmdDemoMode->click();
-    EXPECT_FALSE(gDemoMode || !frmMain().lblDemoMode->isHidden());
-}
-
-TEST_F(MainMenuTest, SwitchKeepsThePositionAndOwnSize)
-{
-    FrmMain& m = frmMain();
-    m.Show();
-    m.move(123, 87);
-    const QSize configSize = frmConfig().size();
-    m.cmdConfigureController->click();
-    FrmConfig& c = frmConfig();
-    EXPECT_TRUE(c.Visible());
-    EXPECT_FALSE(m.Visible());
-    EXPECT_EQ(QPoint(c.Left(), c.Top()), QPoint(123, 87));
-    EXPECT_EQ(c.size(), configSize);
-    EXPECT_EQ(Forms::active(), &c);
-
-    c.move(40, 50);
-    c.cmdMainMenu->click();
-    EXPECT_TRUE(m.Visible());
-    EXPECT_FALSE(c.Visible());
-    EXPECT_EQ(QPoint(m.Left(), m.Top()), QPoint(40, 50));
-
-    // A wider screen taking the place of one at the right edge is moved
-    // only as far as it takes to stay whole on the screen.
-    const QRect area = m.screen()->availableGeometry();
-    m.move(area.right() + 1 - m.frameGeometry().width(), 60);
-    m.cmdConfigureController->click();
-    EXPECT_EQ(c.frameGeometry().right(), area.right());
-    EXPECT_EQ(c.Top(), 60);
-}
-
-TEST_F(MainMenuTest, ExitOrClosingAMainScreenEndsTheProgram)
-{
-    frmMain().Show();
-    EXPECT_THROW(frmMain().mnuFileExit->trigger(), ProgramEnded);
-    EXPECT_THROW(frmConfig().close(), ProgramEnded);
-}
 
 TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
 {
@@ -116,30 +50,4 @@ TEST_F(MainMenuTest, TerminalGuardStopsLoggingOnlyAfterYes)
     EXPECT_EQ(gInstruments[0].LogState * 10 + gInstruments[1].LogState, 23); // the running session stopped, the other kept
     EXPECT_FALSE(gInstruments.LoggingActive);
     EXPECT_EQ(f.shpLogging->fillColor(), color::ButtonFace);
-}
-
-TEST_F(MainMenuTest, LoggingTickRepaintsTheLampOnlyWhenItChanges)
-{
-    // The tick sets the logging lamp 20 times a second: the idle program
-    // must not repaint each time.
-    FrmMain& m = frmMain();
-    m.Show();
-    QCoreApplication::processEvents();
-    PaintCount paints;
-    m.shpLogging->installEventFilter(&paints);
-    const auto tick = [&] {
-        m.tmrLogging_Timer();
-        QCoreApplication::processEvents();
-        return std::exchange(paints.n, 0);
-    };
-    EXPECT_EQ(tick() + tick(), 0);
-
-    gInstruments.Resize(1);
-    gInstruments[0].LogState = 1;
-    gInstruments[0].LogStartSec = UtcNow() * 86400;
-    gInstruments[0].LogDuration = 60;
-    gInstruments[0].LogRate = 1;
-    gInstruments[0].LogFile = file("log.csv");
-    EXPECT_GT(tick(), 0);
-    EXPECT_EQ(m.shpLogging->fillColor(), color::Green);
 }

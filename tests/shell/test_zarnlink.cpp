@@ -71,24 +71,6 @@ TEST_F(ZarnLinkToolTest, WritesInBothDataFormsBehindThePassword)
     EXPECT_EQ(f.txtReply->text(), Shown("") + "\n" + Shown(""));
 }
 
-TEST_F(ZarnLinkToolTest, AddressesOutsideTheLineAndDemoModeSendNothing)
-{
-    FrmZarnLink& f = open();
-    f.txtPassword->setText("QX3admin");
-    f.cbxAddress->setEditText("00");
-    f.cmdRead->click();
-    f.cmdWrite->click();
-    f.cbxAddress->setEditText("32");
-    gDemoMode = true;
-    f.cmdRead->click();
-    EXPECT_EQ(f.txtValue->text(), "0");
-    gDemoMode = false;
-
-    // The first request that reaches the line is this good read.
-    f.cmdRead->click();
-    EXPECT_EQ(sim_.requests().size(), 1u);
-}
-
 // Typing into the address box replaces the preset "32" ("100", not
 // "32100"); an address that is no instrument's sends nothing, without a box.
 TEST_F(ZarnLinkToolTest, TypedAddressesReplaceThePreset)
@@ -109,14 +91,4 @@ TEST_F(ZarnLinkToolTest, TypedAddressesReplaceThePreset)
     for (const QByteArray& request : sim_.requests())
         EXPECT_EQ(request, "\x02Z3300C6\x03");
     EXPECT_FALSE(sim_.requests().empty());
-}
-
-TEST_F(ZarnLinkToolTest, TraceStartsAnewAt16000Characters)
-{
-    FrmZarnLink& f = open();
-    // Line end (two characters) and "Z32" fill the box to 16000; the rest of
-    // the reply continues in the emptied box.
-    f.txtReply->setPlainText(QString(15995, 'x'));
-    f.cmdRead->click();
-    EXPECT_EQ(f.txtReply->text(), Shown("0C110123").mid(3));
 }
