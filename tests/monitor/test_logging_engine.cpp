@@ -90,41 +90,6 @@ TEST_F(LoggingEngine, TimeStampsAreTheScheduledInstantInLocalTime)
     QLocale::setDefault(QLocale::c());
 }
 
-TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)
-{
-    frmMain().lblErrorMessageText->setText(QStringLiteral("from another screen"));
-    tick(); // nothing running: the line is left alone
-    EXPECT_EQ(errorLine(), "from another screen");
-    EXPECT_FALSE(gInstruments.LoggingActive);
-
-    gDemoMode = false; // port closed: every read fails
-    start(QStringLiteral("01"), 0.1f, 60);
-    tick();
-    EXPECT_EQ(lines(), QStringList{"12/07/2026 05:27:41.0 PM,0"});
-    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Selected comm port is not open.");
-
-    gDemoMode = true;
-    after(300); // a good read, but the line is kept for half a second
-    EXPECT_TRUE(errorLine().endsWith("Selected comm port is not open."));
-    after(300);
-    EXPECT_EQ(errorLine(), "");
-}
-
-TEST_F(LoggingEngine, AFailureOfATickIsShownThoughALaterReadSucceeds)
-{
-    // Demo reads succeed, but none is made for an unknown protocol code.
-    const int bad = start(QStringLiteral("01"), 1, 60);
-    start(QStringLiteral("02"), 1, 60);
-    gInstruments[bad].Protocol = QStringLiteral("X");
-    tick();
-    EXPECT_EQ(lines(0).value(0).right(2) + lines(1).value(0).right(6), ",0,1E-10");
-    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Invalid protocol code >X");
-
-    gInstruments[bad].Protocol = QStringLiteral("R");
-    after(600); // no failure since: cleared
-    EXPECT_EQ(errorLine(), "");
-}
-
 // An adapter pulled out mid-logging and plugged back in: no samples while it is
 // gone, one quiet try a second, and logging goes on from where it stood.
 TEST_F(LoggingEngine, ALostPortIsReopenedAndLoggingGoesOn)
@@ -174,41 +139,6 @@ TEST_F(LoggingEngine, ALostPortIsReopenedAndLoggingGoesOn)
                                     "12/07/2026 05:27:45 PM,30", "12/07/2026 05:27:46 PM,30"}));
     EXPECT_EQ(errorLine(), "");
     qunsetenv("QUINREX3_COM7");
-}
-
-TEST_F(LoggingEngine, FailedAppendsAreReportedWithOneBoxAtATime)
-{
-    start(QStringLiteral("01"), 1, 60, QStringLiteral("gone/log.csv")); // folder missing
-    start(QStringLiteral("02"), 1, 60);
-    bool first = true;
-    mb::setHandler([&](const mb::Call&) {
-        for (int k = 0; first && k < 3; ++k) // the timer fires on under the open box
-            after(1000);
-        first = false;
-        return mb::OK;
-    });
-    tick();
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmMain.tmrLogging_Timer, File >" + gInstruments[0].LogFile));
-    EXPECT_EQ(lines(1).size(), 4);
-    EXPECT_TRUE(errorLine().contains("Address 01:Line not logged, Error Code 76")) << errorLine().toStdString();
-
-    after(600); // the report stays on the error line while good reads go on
-    EXPECT_TRUE(errorLine().contains("Line not logged"));
-    EXPECT_EQ(boxes_.count(), 1);
-    after(400);
-    EXPECT_EQ(boxes_.count(), 2); // a new box once the first was closed
-
-    // A device is no log file: refused, never a logged line.
-    gInstruments[0].LogFile = QStringLiteral("/dev/full");
-    after(1000);
-    EXPECT_TRUE(errorLine().contains("Error Code 75 - Path/File access error (a device, not a file)"))
-        << errorLine().toStdString();
-    QDir().mkpath(file("gone"));
-    gInstruments[0].LogFile = file("gone/log.csv");
-    after(1000);
-    EXPECT_EQ(errorLine(), "");
-    EXPECT_EQ(lines(0).size(), 1);
 }
 
 TEST_F(LoggingEngine, ALogFileThatIsNoFileOrReadOnlyIsRefusedAtOnceAndTheOtherSessionsLogOn)

@@ -79,35 +79,6 @@ protected:
     }
 };
 
-TEST_F(LoggingScreen, OpensWithNothingSelectedAndShowsEachState)
-{
-    EXPECT_EQ(f().lstControls->item(1)->text(), "02     Kiln");
-    // The list taking the focus makes its first row current but chooses nothing.
-    f().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&f()));
-    f().lstControls->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(f().lstControls->hasFocus());
-    EXPECT_EQ(f().lstControls->currentRow(), 0);
-    EXPECT_EQ(f().SelectedIndex, -1);
-
-    // state, status text, colour, enabled Start/Stop/View/entry fields
-    const std::tuple<int, const char*, quint32, const char*> rows[] = {
-        {1, "STARTED", color::Green, "0110"},
-        {2, "STOPPED", color::Red, "1011"},
-    };
-    for (const auto& [state, text, colour, enabled] : rows) {
-        gInstruments[1].LogState = state;
-        select(1);
-        EXPECT_EQ(f().lblAddressText->text() + f().lblNameText->text(), "02Kiln");
-        EXPECT_EQ(f().lblStatusText->text(), text);
-        EXPECT_EQ(f().statusColor(), colour);
-        QString shown;
-        for (QWidget* w : std::initializer_list<QWidget*>{f().cmdStart, f().cmdStop, f().cmdView, f().txtRate})
-            shown += w->isEnabled() ? '1' : '0';
-        EXPECT_EQ(shown, enabled) << "state " << state;
-    }
-}
-
 TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
 {
     select(0);
@@ -133,29 +104,6 @@ TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
     }
     // Saved at once: line 8 of the instrument's record is its rate.
     EXPECT_EQ(QString::fromUtf8(readFile("Quinrex3.cfg")).split("\r\n").value(12 + 7), " 3600 ");
-}
-
-TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
-{
-    gInstruments[1].LogDuration = 59;
-    gInstruments[1].DurationUnits = 0;
-    select(1);
-    EXPECT_EQ(f().txtDuration->text() + f().lblHoursMins->text(), "0.98hr");
-    EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "90.0sec/log");
-    // Fields entered and left untouched store nothing, write nothing.
-    f().txtDuration_GotFocus();
-    f().txtDuration_LostFocus();
-    select(0);
-    select(1);
-    EXPECT_EQ(gInstruments[1].LogDuration, 59);
-    EXPECT_FALSE(QFile::exists(file("Quinrex3.cfg")));
-
-    // A stored 0 s rate and 0 min duration, which no entry gives, are put right when shown.
-    gInstruments[0].LogRate = 0;
-    gInstruments[0].LogDuration = 0;
-    select(0);
-    EXPECT_EQ(f().txtRate->text() + " " + f().txtDuration->text(), "0.1 1");
-    EXPECT_TRUE(gInstruments[0].LogRate == 0.1f && gInstruments[0].LogDuration == 1);
 }
 
 TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
@@ -198,84 +146,6 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     f().cmdStop_Click();
     EXPECT_EQ(gInstruments[0].LogState, 2);
     EXPECT_EQ(f().lblStatusText->text(), "STOPPED");
-}
-
-TEST_F(LoggingScreen, MissingViewerIsNamedInItsBox)
-{
-    gViewApp = file("no-such-viewer");
-    writeFile("old.csv", "line\r\n");
-    fd::setHandler([&](const fd::Request&) { return file("old.csv"); });
-    boxes_.clear();
-    f().cmdViewHist->click();
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_TRUE(boxes_.last().text.contains("Error Code 53 - File not found: the log viewer program >" +
-                                            file("no-such-viewer")))
-        << boxes_.last().text.toStdString();
-}
-
-TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
-{
-    gInstruments[0].LogState = 1;
-    gInstruments[0].LogFile = file("oven.csv");
-    select(0);
-
-    writeFile("oven.csv", "12/07/2026 05:27:41 PM,25.5\r\n12/07/2026 05:27:42 PM,0\r\n");
-    QString caption, text;
-    QTimer::singleShot(0, [&] {
-        caption = frmViewLog().windowTitle();
-        text = frmViewLog().txtLog->toPlainText();
-        frmViewLog().cmdClose_Click();
-    });
-    f().cmdView_Click();
-    EXPECT_EQ(caption, "View Current Log (Snapshot) - " + file("oven.csv"));
-    EXPECT_EQ(text, "12/07/2026 05:27:41 PM,25.5\n12/07/2026 05:27:42 PM,0");
-    EXPECT_FALSE(Forms::isLoaded<FrmViewLog>());
-}
-
-TEST_F(LoggingScreen, AScreenReaderReadsTheLinesOnScreenAndTheFieldsByTheirCaptions)
-{
-    gInstruments[0].LogState = 1;
-    gInstruments[0].LogFile = file("oven.csv");
-    select(0);
-    QByteArray log;
-    for (int k = 0; k < 500; ++k)
-        log += QStringLiteral("12/07/2026 05:%1:41 PM,%2\r\n").arg(k / 60, 2, 10, QLatin1Char('0')).arg(k).toLatin1();
-    writeFile("oven.csv", log);
-    // what is read: top line, text at the top, line of the selection, text there
-    std::vector<std::tuple<qint64, QString, QString>> read;
-    QTimer::singleShot(0, [&] {
-        LineView* view = frmViewLog().txtLog;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(view);
-        QAccessibleTextInterface* text = a ? a->textInterface() : nullptr;
-        if (text) {
-            for (qint64 top : {qint64(0), qint64(250)}) {
-                view->verticalScrollBar()->setValue(int(top));
-                view->selectLines(top + 1, top + 1);
-                const QString all = text->text(0, text->characterCount());
-                int from = 0, to = 0;
-                text->selection(0, &from, &to);
-                read.emplace_back(view->topLine(), all.section(QLatin1Char('\n'), 0, 0), all.mid(from, to - from));
-            }
-            EXPECT_TRUE(a->state().readOnly && a->state().multiLine);
-            EXPECT_EQ(a->text(QAccessible::Value).count(QLatin1Char('\n')) + 1, view->shownLines().size());
-            EXPECT_GT(view->shownLines().size(), 3);
-        }
-        frmViewLog().cmdClose_Click();
-    });
-    f().cmdView_Click();
-    ASSERT_EQ(read.size(), 2u);
-    EXPECT_EQ(read[0], std::make_tuple(qint64(0), QStringLiteral("12/07/2026 05:00:41 PM,0"),
-                                       QStringLiteral("12/07/2026 05:00:41 PM,1")));
-    EXPECT_EQ(read[1], std::make_tuple(qint64(250), QStringLiteral("12/07/2026 05:04:41 PM,250"),
-                                       QStringLiteral("12/07/2026 05:04:41 PM,251")));
-
-    // The entry fields are named by the captions beside and above them.
-    for (const auto& [field, name] : {std::pair{static_cast<QWidget*>(f().txtRate), "Rate"},
-                                      {static_cast<QWidget*>(f().txtDuration), "Duration"}}) {
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(field);
-        ASSERT_NE(a, nullptr);
-        EXPECT_EQ(a->text(QAccessible::Name), name);
-    }
 }
 
 } // namespace
