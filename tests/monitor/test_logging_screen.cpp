@@ -241,3 +241,66 @@ TEST_F(LoggingScreen, CopyingAllOfALargeLogHoldsUpNoSession)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LoggingScreen, AScreenReaderReadsTheLinesOnScreenAndTheFieldsByTheirCaptions)
+{
+    gInstruments[0].LogState = 1;
+    gInstruments[0].LogFile = file("oven.csv");
+    select(0);
+    QByteArray log;
+    for (int k = 0; k < 500; ++k)
+        log += QStringLiteral("12/07/2026 05:%1:41 PM,%2\r\n").arg(k / 60, 2, 10, QLatin1Char('0')).arg(k).toLatin1();
+    writeFile("oven.csv", log);
+    // what is read: top line, text at the top, line of the selection, text there
+    std::vector<std::tuple<qint64, QString, QString>> read;
+    QTimer::singleShot(0, [&] {
+        LineView* view = frmViewLog().txtLog;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(view);
+        QAccessibleTextInterface* text = a ? a->textInterface() : nullptr;
+        if (text) {
+            for (qint64 top : {qint64(0), qint64(250)}) {
+                view->verticalScrollBar()->setValue(int(top));
+                view->selectLines(top + 1, top + 1);
+                const QString all = text->text(0, text->characterCount());
+                int from = 0, to = 0;
+                text->selection(0, &from, &to);
+                read.emplace_back(view->topLine(), all.section(QLatin1Char('\n'), 0, 0), all.mid(from, to - from));
+            }
+            EXPECT_TRUE(a->state().readOnly && a->state().multiLine);
+            EXPECT_EQ(a->text(QAccessible::Value).count(QLatin1Char('\n')) + 1, view->shownLines().size());
+            EXPECT_GT(view->shownLines().size(), 3);
+        }
+        frmViewLog().cmdClose_Click();
+    });
+    f().cmdView_Click();
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0], std::make_tuple(qint64(0), QStringLiteral("12/07/2026 05:00:41 PM,0"),
+                                       QStringLiteral("12/07/2026 05:00:41 PM,1")));
+    EXPECT_EQ(read[1], std::make_tuple(qint64(250), QStringLiteral("12/07/2026 05:04:41 PM,250"),
+                                       QStringLiteral("12/07/2026 05:04:41 PM,251")));
+
+    // The entry fields are named by the captions beside and above them.
+    for (const auto& [field, name] : {std::pair{static_cast<QWidget*>(f().txtRate), "Rate"},
+                                      {static_cast<QWidget*>(f().txtDuration), "Duration"}}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(field);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(QAccessible::Name), name);
+    }
+}
+
+TEST_F(LoggingScreen, MissingViewerIsNamedInItsBox)
+{
+    gViewApp = file("no-such-viewer");
+    writeFile("old.csv", "line\r\n");
+    fd::setHandler([&](const fd::Request&) { return file("old.csv"); });
+    boxes_.clear();
+    f().cmdViewHist->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.contains("Error Code 53 - File not found: the log viewer program >" +
+                                            file("no-such-viewer")))
+        << boxes_.last().text.toStdString();
+}
+
+} // namespace
