@@ -61,7 +61,10 @@ bool waitFor(const std::function<bool()>& ready)
             loop.quit();
     });
     poll.start(1);
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    QTimer limit; // not a single shot: that would outlive the loop by seconds
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(5000);
     loop.exec();
     return ready();
 }

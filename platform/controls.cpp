@@ -202,6 +202,10 @@ private:
             if (holder == w_)
                 holder = nullptr;
         }
+        // A window whose field let the focus go, or that is gone with its
+        // fields, holds nothing: its entry goes, so that windows opened
+        // again and again leave none behind.
+        std::erase_if(holders(), [](const auto& entry) { return !entry.second; });
         const auto& f = in ? gotFocus : lostFocus;
         if (in) {
             if (f)
