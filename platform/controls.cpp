@@ -148,6 +148,8 @@ struct Leave {
     bool stopped = false;
 };
 Leave gLeave;
+// A window being torn down is losing its focus: no handler runs.
+bool gDropping = false;
 
 // Focus and key events of one control, delivered to plain functions inside
 // the handler boundary.
@@ -190,6 +192,8 @@ private:
 
     void focus(bool in, Qt::FocusReason reason)
     {
+        if (gDropping)
+            return;
         QPointer<QWidget>& holder = holders()[w_->window()];
         const bool passing = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
         if (in) {
@@ -253,6 +257,15 @@ EventTap* tapOf(QWidget* w)
     return new EventTap(w);
 }
 } // namespace
+
+void dropFocus(QWidget* window)
+{
+    QWidget* holder = QApplication::focusWidget();
+    if (!holder || (holder != window && !window->isAncestorOf(holder)))
+        return;
+    const QScopedValueRollback dropping(gDropping, true);
+    holder->clearFocus();
+}
 
 bool takeFocusForClick(QAbstractButton* b)
 {

@@ -275,6 +275,7 @@ Form::Form(QWidget* parent) : QWidget(parent), scopesBefore_(Forms::scopesOpened
 
 Form::~Form()
 {
+    ctl::dropFocus(this);
     Forms::remove(this);
     delete keyPreview_;
 }
