@@ -84,7 +84,8 @@ inline const QString kLineGone = QStringLiteral(":Communications Disabled - the 
 bool PortReady(const QString& prefix, QString& ErrText, int& ErrCode);
 
 // Blocks (without yielding) until more than `seconds` have passed on the
-// program's clock since `start`, or as long in real time.
+// program's clock since `start`, or as long in real time. With a test's fake
+// clock the wait moves that clock on instead of sleeping.
 void WaitUntilElapsed(double start, double seconds);
 
 // Values(i) of a 1-based array; a missing index is a subscript error.
