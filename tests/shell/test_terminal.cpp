@@ -63,9 +63,16 @@ TEST_F(TerminalTest, CloseKeepsTheTextAndTheCloseBoxEndsThePolling)
     EXPECT_FALSE(f.Visible());
     EXPECT_FALSE(f.tmrReceive.enabled());
 
+    // Opened again, it shows the old text and receives again.
+    f.Show();
+    pty_.write(" again");
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->text() == "hello again"; }));
+
+    // The close box of the polling window ends the polling at once.
     QPointer<FrmTerminal> closing = &f;
     f.close();
     EXPECT_FALSE(Forms::isLoaded<FrmTerminal>());
+    EXPECT_TRUE(closing.isNull() || !closing->tmrReceive.enabled());
     // Nothing takes the line's input any more.
     pty_.write("zz");
     ASSERT_TRUE(runEventsUntil([&] { return port().inBufferCount() == 2; }));
