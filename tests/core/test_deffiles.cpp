@@ -21,6 +21,14 @@ protected:
         const QString t = boxes_.last().text;
         return t.section('\r', 0, 0) + "|" + t.section('\r', 2, 2);
     }
+    // The box a table file gives for a register outside 1 to 20480.
+    static QString invalidRegister(int reg, const char* file)
+    {
+        return QStringLiteral("The Modbus Register %1 in file >%2 is invalid.  "
+                              "This may cause improper configuration data.")
+            .arg(reg)
+            .arg(QLatin1String(file));
+    }
 };
 
 } // namespace
@@ -89,15 +97,14 @@ TEST_F(DefFilesTest, FieldAndCommandTables)
     writeDef("CfgField.TXT", "102H,3,0,15\r\n20481,1,0,1\r\n4097,2,0,3\r\n1001H,1,-5,6\r\n");
     ReadCfgFieldFile();
     ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.last().text, "The Modbus Register 20481 in file >CfgField.TXT is invalid.  "
-                                  "This may cause improper configuration data.");
+    EXPECT_EQ(boxes_.last().text, invalidRegister(20481, "CfgField.TXT"));
     EXPECT_EQ(gCfgField[258][1] * 100 + gCfgField[258][3], 315);
     EXPECT_EQ(gCfgField[4097][1] * 10 + gCfgField[4097][2], 5); // the later record (1, -5) wins
 
     writeDef("ZarnXref.TXT", "2,00,??\r\n258,102,202\r\n786,312,\r\n0,1,1\r\n1794,701,??\r\n");
     ReadZarnXrefFile();
     ASSERT_EQ(boxes_.count(), 2);
-    EXPECT_TRUE(boxes_.last().text.startsWith("The Modbus Register 0 in file >ZarnXref.TXT is invalid."));
+    EXPECT_EQ(boxes_.last().text, invalidRegister(0, "ZarnXref.TXT"));
     // hexadecimal commands; "??" and empty are none (-1)
     for (const auto& [reg, col, cmd] : {std::tuple{2, 1, 0}, {2, 2, -1}, {258, 2, 0x202}, {786, 2, -1},
                                         {1794, 1, 0x701}, {3, 1, -1}})
@@ -109,8 +116,7 @@ TEST_F(DefFilesTest, ModbusRegisterTables)
     writeDef("xxGXref.TXT", "2,1000\r\n702H,12\r\n3000,1\r\n2063,80F\r\n4,??\r\n20481,1\r\n");
     ReadxxGXrefFile();
     ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.last().text, "The Modbus Register 20481 in file >xxGXref.TXT is invalid.  "
-                                  "This may cause improper configuration data.");
+    EXPECT_EQ(boxes_.last().text, invalidRegister(20481, "xxGXref.TXT"));
     // 3000 and up: the identity range wins over the file
     for (const auto& [reg, wire] : {std::pair{2, 0x1000}, {1794, 0x12}, {4, -1}, {2063, 0x80F}, {3000, 3000},
                                     {20480, 20480}})
