@@ -90,6 +90,41 @@ TEST_F(LoggingEngine, TimeStampsAreTheScheduledInstantInLocalTime)
     QLocale::setDefault(QLocale::c());
 }
 
+TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)
+{
+    frmMain().lblErrorMessageText->setText(QStringLiteral("from another screen"));
+    tick(); // nothing running: the line is left alone
+    EXPECT_EQ(errorLine(), "from another screen");
+    EXPECT_FALSE(gInstruments.LoggingActive);
+
+    gDemoMode = false; // port closed: every read fails
+    start(QStringLiteral("01"), 0.1f, 60);
+    tick();
+    EXPECT_EQ(lines(), QStringList{"12/07/2026 05:27:41.0 PM,0"});
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Selected comm port is not open.");
+
+    gDemoMode = true;
+    after(300); // a good read, but the line is kept for half a second
+    EXPECT_TRUE(errorLine().endsWith("Selected comm port is not open."));
+    after(300);
+    EXPECT_EQ(errorLine(), "");
+}
+
+TEST_F(LoggingEngine, AFailureOfATickIsShownThoughALaterReadSucceeds)
+{
+    // Demo reads succeed, but none is made for an unknown protocol code.
+    const int bad = start(QStringLiteral("01"), 1, 60);
+    start(QStringLiteral("02"), 1, 60);
+    gInstruments[bad].Protocol = QStringLiteral("X");
+    tick();
+    EXPECT_EQ(lines(0).value(0).right(2) + lines(1).value(0).right(6), ",0,1E-10");
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Invalid protocol code >X");
+
+    gInstruments[bad].Protocol = QStringLiteral("R");
+    after(600); // no failure since: cleared
+    EXPECT_EQ(errorLine(), "");
+}
+
 // An adapter pulled out mid-logging and plugged back in: no samples while it is
 // gone, one quiet try a second, and logging goes on from where it stood.
 TEST_F(LoggingEngine, ALostPortIsReopenedAndLoggingGoesOn)
