@@ -220,6 +220,17 @@ TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
     EXPECT_EQ(f().txtSVText(0)->text(), "90");
     EXPECT_EQ(f().txtChangeAll->text(), "65");
     EXPECT_EQ(requestsTo("\x02Z320101"), 0);
+
+    // The row's box emptied and entered is the poll's again; the Change All
+    // value the user is still typing is not.
+    press(0, QString());
+    ASSERT_EQ(back(f().txtSVText(0)), color::White);
+    gLastSPPollTime = kPollNow;
+    tick();
+    EXPECT_EQ(requestsTo("\x02Z320101"), 1);
+    EXPECT_EQ(f().txtSVText(0)->text(), "75.0 °F");
+    EXPECT_EQ(f().txtChangeAll->text(), "65");
+    EXPECT_EQ(back(f().txtChangeAll), color::Yellow);
 }
 
 TEST_F(MonitorTest, TickDuringARunningPassIsSkipped)
