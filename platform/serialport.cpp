@@ -121,7 +121,10 @@ LockSeen examineLock(const QString& file)
     LockSeen seen;
     const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
-        seen.exists = errno != ENOENT;
+        // There, but not for us to read (another user's, a link): its owner
+        // may well run. A folder we may not look into tells nothing.
+        struct stat st {};
+        seen.exists = errno != ENOENT && ::lstat(QFile::encodeName(file).constData(), &st) == 0;
         seen.unreadable = seen.exists;
         return seen;
     }

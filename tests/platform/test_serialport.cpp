@@ -391,9 +391,12 @@ TEST_F(SerialPortTest, UnreadableAndUnfinishedLockFilesAreHeld)
     WriteLockFile(file, DeadPid());
     ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
     const QByteArray before = contents(file);
+    const QFileDevice::Permissions folder = QFile::permissions(LockDir());
+    QFile::setPermissions(LockDir(), folder | QFile::ExeOther | QFile::ReadOther); // as /run/lock is
     ::setfsuid(ProgramRun::nobody());
     refusedWith(QStringLiteral("locked in ") + file + QStringLiteral(" (a lock file this user may not read)"));
     ::setfsuid(0);
+    QFile::setPermissions(LockDir(), folder);
     EXPECT_EQ(contents(file), before);
 
     QFile::remove(file);
