@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QThread>
 #include <algorithm>
 #include <cmath>
 
@@ -265,7 +264,7 @@ void WaitUntilElapsed(double start, double seconds)
         if (d < 0)
             d += 86400;
         const qint64 clockMs = qint64(std::ceil((seconds - d) * 1000)) + 1;
-        QThread::msleep(ulong(std::clamp<qint64>(clockMs, 1, std::max<qint64>(1, deadline.remainingTime()))));
+        Clock::wait(double(std::clamp<qint64>(clockMs, 1, std::max<qint64>(1, deadline.remainingTime()))) / 1000);
     }
 }
 

@@ -91,7 +91,8 @@ inline const QString kLineGone = QStringLiteral(":Communications Disabled - the 
 bool PortReady(const QString& prefix, QString& ErrText, int& ErrCode);
 
 // Blocks (without yielding) until more than `seconds` have passed on the
-// program's clock since `start`, or as long in real time.
+// program's clock since `start`, or as long in real time. With a test's fake
+// clock the wait moves that clock on instead of sleeping.
 void WaitUntilElapsed(double start, double seconds);
 
 // The program's clock reads differences under this as none, so no wait on

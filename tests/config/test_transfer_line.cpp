@@ -311,6 +311,58 @@ TEST_F(TransferTest, SendErrorsNameTheProgrammeRegistersAndEndOrGoOn)
     }
 }
 
+TEST_F(TransferTest, CommandLineMessages)
+{
+    const Model& tw = kModels[0];
+    FrmConfig& f = serve(tw);
+    f.ReadControllerParameters();
+    f.SaveParameterFile(file("good.csv"));
+    writeFile("bad.csv", "\"33\",\"\",\"Modbus RTU-1\"\r\n");
+    writeFile("damaged.csv", readFile("good.csv") + "258,abc\r\n");
+    struct Case {
+        const char* commandLine;
+        std::vector<int> answers;
+        std::vector<const char*> titles; // the boxes, in order
+        const char* lastText;            // part of the last box's text
+        bool ends;
+    };
+    const Case cases[] = {
+        {"missing.csv 33", {}, {"Auto Send File Not Found"}, "missing.csv  passed to the program to automatically send "
+                                                              "to an instrument does not exist", true},
+        {"bad.csv 33", {}, {"Invalid Controller Group and Protocol Parameter", "Auto Send File Not Found"},
+         "bad.csv  passed to the program to automatically send to an instrument failed to load properly.", true},
+        {"damaged.csv 33", {}, {"Application Error", "Auto Send File Not Found"}, "damaged.csv  passed to the "
+         "program to automatically send to an instrument failed to load properly.", true},
+        {"good.csv   ", {}, {"No Addresses Given"}, "No instrument addresses were given to send file >", true},
+        {"good.csv 1FF", {mb::No}, {"Continue With Next Instrument"},
+         "The send to instrument address: 1FF is invalid.  Do you want to continue with the next address ?", true},
+        {"\"\"", {}, {}, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        Forms::discardAll();
+        boxes_.clear();
+        sim_.clearLog();
+        for (int a : c.answers)
+            boxes_.push(a);
+        bool ended = false;
+        try {
+            AutoSendParameterFile(c.commandLine);
+        } catch (const ProgramEnded&) {
+            ended = true;
+        }
+        EXPECT_EQ(ended, c.ends);
+        ASSERT_EQ(boxes_.count(), int(c.titles.size()));
+        for (std::size_t i = 0; i < c.titles.size(); ++i)
+            EXPECT_EQ(boxes_.calls()[i].title, c.titles[i]);
+        if (!c.titles.empty())
+            EXPECT_TRUE(boxes_.last().text.contains(c.lastText)) << boxes_.last().text.toStdString();
+        // The screen comes up first, also when nothing is sent.
+        EXPECT_TRUE(Forms::isLoaded<FrmConfig>());
+        EXPECT_TRUE(wire().empty());
+    }
+}
+
 // The program itself run from a script: its exit status tells a send that
 // went through from a file problem, an address problem and a failed send.
 TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)

@@ -34,6 +34,20 @@ TEST_F(StartupTest, SecondCopyAnsweredNoEndsBeforeAnyFileIsRead)
     EXPECT_FALSE(Forms::isLoaded<FrmMain>());
 }
 
+TEST_F(StartupTest, EditionIsRecognisedOnlyByItsExactName)
+{
+    for (const char* name : {"KT9-P", "kt9-p", "KT9-P "}) {
+        ResetSharedState();
+        App::setExeName(name);
+        boxes_.clear();
+        modZarn::main();
+        EXPECT_EQ(gKT9PMode, QString(name) == "KT9-P") << name;
+        // The settings file read is named after the edition.
+        EXPECT_TRUE(boxes_.calls().front().text.contains(QString(name) == "KT9-P" ? "KT9-P.cfg" : "Quinrex3.cfg"));
+        Forms::discardAll();
+    }
+}
+
 TEST_F(StartupTest, MissingFilesNeverStopStartUp)
 {
     writeFile("USB71K.TXT", "");

@@ -146,6 +146,28 @@ TEST_F(RtuTest, WhatWaitsBeforeARequestIsDiscarded)
     EXPECT_EQ(line_.requests().mid(1), QList<QByteArray>{Rtu("320300010001")}); // no second attempt
 }
 
+TEST_F(RtuTest, RefusalsBeforeSendingAndDemoMode)
+{
+    read(0, 0, 50, 0, 3, 1);
+    EXPECT_EQ(text, "Address 32:Invalid Modbus Register > 0");
+    read(1, 0, 50, 5, 6, 1);
+    EXPECT_EQ(text, "Address 050:Invalid Register Type 6");
+    write(1, 0, 50, 5, 2, 1);
+    EXPECT_EQ(text, "Address 050:Invalid Register Type 2");
+    EXPECT_EQ(code, -1);
+
+    gCommOK = false;
+    read(2, 0, 7, 5, 3, 1);
+    EXPECT_EQ(text, "Address 007:Selected comm port is not open.");
+    gDemoMode = true;
+    read(2, 0, 7, 5, 3, 1);
+    write(2, 0, 7, 5, 3, 1);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(values[1], 7.0f);
+    EXPECT_TRUE(line_.requests().isEmpty());
+}
+
 // A line that stops taking output: the far end of the pseudo-terminal reads
 // nothing and its buffer is full. A read fails within its two time-outs;
 // once the far end reads again, none of the requests that could not go out
