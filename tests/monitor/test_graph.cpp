@@ -211,6 +211,47 @@ TEST_F(GraphScreen, RunsEndAtThePointLimit)
     }
 }
 
+// A pen set to "[none]" for a while, the highest one (as an instrument
+// renamed during a run falls back at the next activation): its line is
+// hidden, not dropped. Chosen again, the pen continues the same set, and the
+// saved file holds every reading it took, the time between missing.
+TEST_F(GraphScreen, APenSetToNoneKeepsItsSamplesUntilChosenAgain)
+{
+    f().Show();
+    pens({1, 3});
+    start("1 Sec.");
+    for (int t = 0; t <= 3; ++t)
+        tickAt(t);
+    const int none = f().cbxControl(3)->ListCount() - 1;
+    f().cbxControl(3)->setListIndex(none);
+    EXPECT_EQ(chart().SetCount(), 1);
+    tickAt(4);
+    tickAt(5);
+    f().cbxControl(3)->setListIndex(2);
+    tickAt(6);
+    f().cmdStopSampling->click();
+    EXPECT_EQ(xs(3), xs(1));
+    answerFile(file("run.csv"));
+    f().cmdSaveData->click();
+    EXPECT_EQ(readFile("run.csv"),
+              "#Pens =, 3 ,Time Base =, 0 \r\n"
+              "Log Time,001 R1 Oven 1,00     [none],003 R1 Oven 3,Missing Data-1,Missing Data-2,Missing Data-3\r\n"
+              " 0 , 1100 , 0 , 3300 , 0 , 1 , 0 \r\n 1 , 1105 , 0 , 3315 , 0 , 1 , 0 \r\n"
+              " 2 , 1110 , 0 , 3330 , 0 , 1 , 0 \r\n 3 , 1115 , 0 , 3345 , 0 , 1 , 0 \r\n"
+              " 4 , 1120 , 0 , 0 , 0 , 1 , 1 \r\n 5 , 1125 , 0 , 0 , 0 , 1 , 1 \r\n"
+              " 6 , 1130 , 0 , 3390 , 0 , 1 , 0 \r\n");
+
+    // Clear drops them, hidden or shown.
+    f().cbxControl(3)->setListIndex(none);
+    boxes_.push(int(mb::Yes));
+    f().cmdClearData->click();
+    f().cbxControl(3)->setListIndex(2);
+    chart().setCurrentSet(3);
+    chart().setCurrentPoint(1);
+    EXPECT_EQ(chart().PointCount(), 1);
+    EXPECT_EQ(chart().ExtraValue(), 1);
+}
+
 TEST_F(GraphScreen, SavedGraphReadsBackByteForByte)
 {
     f().Show();
@@ -392,6 +433,18 @@ TEST_F(GraphScreen, RestoringFromWhatIsNoGraphFileGivesTheBoxAtOnce)
         EXPECT_EQ(got, "An application error has occurred:\rError Code " + c.says +
                            "\rRoutine - frmGraph.RestoreGraphFile,  File >" + c.path);
     }
+
+    // A time no Single can hold would stretch the time axis without end.
+    writeFile("far.csv", "#Pens =, 1 ,Time Base =, 0 \r\nLog Time,002 R1 Oven 2,Missing Data-1\r\n"
+                         " 0 , 7 , 0 \r\n 1e39 , 8 , 0 \r\n");
+    answerFile(file("far.csv"));
+    boxes_.clear();
+    f().cmdRestoreData->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().text, "An application error has occurred:\rError Code 6 - Overflow"
+                                  "\rRoutine - frmGraph.RestoreGraphFile,  File >" + file("far.csv"));
+    EXPECT_EQ(f().cbxControl(1)->Text(), "001 R1 Oven 1");
+    EXPECT_EQ(drawn(chart().drawnXRange()), std::pair(0.0, 1.0));
 }
 
 TEST_F(GraphScreen, ManualYScaleKeepsAValidAxis)

@@ -83,8 +83,8 @@ TEST_F(RegisterTest, NothingIsSentForAWrongPasswordABadAddressOrProtocol)
     EXPECT_EQ(boxes_.last().text, "The password entered is not correct to allow writes.");
 
     f.txtPassword->setText("QX3admin");
-    // 257 and -1 would be 001 and 255 by their low byte.
-    for (const char* address : {"0", "256", "257", "300", "-1", ""}) {
+    // 257 and -1 would be 001 and 255 by their low byte; 99999 fits no address.
+    for (const char* address : {"0", "256", "257", "300", "-1", "", "99999"}) {
         f.cbxAddress->setEditText("");
         ASSERT_TRUE(typeByKeys(f.cbxAddress, address));
         f.txtValue->setText("5");

@@ -617,6 +617,19 @@ void Line::loadDemo()
         "reg 2 0x4703 330",
         "reg 2 0x4704 410",
         "reg 2 0x4705 320",
+        // Settings whose lowest value is above 0: hystereses, cycle times,
+        // proportional bands and coefficient, as the instruments leave the
+        // factory.
+        "reg 51 266 10",
+        "reg 51 267 10",
+        "reg 51 769 10",
+        "reg 51 772 10",
+        "reg 1 0x1007 10",
+        "reg 1 0x1008 10",
+        "reg 1 0x1009 476",
+        "reg 1 0x100E 100",
+        "reg 2 0x4708 476",
+        "reg 2 0x4712 10",
     };
     std::string reply, error;
     for (const char* line : demo)
@@ -642,6 +655,10 @@ void Line::loadDemo()
     for (unsigned c = 0x140; c <= 0x15D; ++c)
         command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
     command("zcmd 50 0x318 1", reply, error);
+    // The security level, and the two cycle times, within their settings.
+    command("zcmd 50 0x143 0", reply, error);
+    command("zcmd 50 0x302 10", reply, error);
+    command("zcmd 50 0x305 10", reply, error);
     const auto fill = [&](int address, unsigned first, unsigned last) {
         Instrument* in = find(address);
         for (unsigned r = first; r <= last; ++r)
