@@ -781,8 +781,10 @@ void Line::loadDemo()
         command("coil 1 " + std::to_string(n) + " 0", reply, error);
         command("dinput 1 " + std::to_string(n) + " 0", reply, error);
     }
+    // The odd ones of 121H-13FH are read as the value the data field shows,
+    // not as its reading without the decimal point: they carry none.
     for (unsigned c = 0x104; c <= 0x13F; ++c)
-        command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
+        command("zcmd 50 " + std::to_string(c) + (c >= 0x121 && c % 2 ? " 10" : " 10.0"), reply, error);
     for (unsigned c = 0x301; c <= 0x32D; ++c)
         command("zcmd 50 " + std::to_string(c) + " 0", reply, error);
     for (unsigned c = 0x160; c <= 0x17E; c += 2)
