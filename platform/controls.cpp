@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPalette>
 #include <QPointer>
@@ -159,6 +161,38 @@ public:
     std::function<void()> gotFocus, lostFocus;
     std::function<void(int&)> keyPress;
 
+    // A box, a menu or another window coming up takes no focus from the
+    // field, whether the mouse or its access key opens a menu (the key gives
+    // the menu bar the focus first).
+    static bool passing(Qt::FocusReason reason)
+    {
+        return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
+            || reason == Qt::MenuBarFocusReason;
+    }
+
+    // The focus arrives at `w`: a field of its window that let the focus pass
+    // to a menu or another window and still holds it is left first. False
+    // when that field kept the focus (took it back).
+    static bool arrive(QWidget* w)
+    {
+        if (completing_)
+            return true;
+        QPointer<QWidget>& holder = holders()[w->window()];
+        const QPointer<QWidget> was = holder;
+        if (!was || was == w || was->window() != w->window() || was->isAncestorOf(w))
+            return true;
+        holder = nullptr;
+        if (EventTap* t = tapFound(was)) {
+            const QScopedValueRollback completing(completing_, true);
+            t->leave();
+        }
+        if (QApplication::focusWidget() == w)
+            return true;
+        if (QApplication::focusWidget() == was)
+            holder = was;
+        return false;
+    }
+
     // The tap of `w`; nullptr when it has none.
     static EventTap* tapFound(QWidget* w)
     {
@@ -204,33 +238,15 @@ private:
         if (completing_)
             return;
         QPointer<QWidget>& holder = holders()[w_->window()];
-        // A menu takes no focus from the field, whether the mouse or its
-        // access key opens it (the key gives the menu bar the focus first).
-        const bool passing = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
-            || reason == Qt::MenuBarFocusReason;
         if (in) {
-            if (holder == w_)
+            if (holder == w_ || !arrive(w_))
                 return;
-            // The holder let the focus pass to a menu or another window and
-            // another field has it now: the holder is left first.
-            if (const QPointer<QWidget> was = holder; was && was->window() == w_->window()) {
-                holder = nullptr;
-                if (EventTap* t = tapFound(was)) {
-                    const QScopedValueRollback completing(completing_, true);
-                    t->leave();
-                }
-                if (QApplication::focusWidget() != w_) {
-                    if (QApplication::focusWidget() == was)
-                        holder = was;
-                    return;
-                }
-            }
             holder = w_;
             if (gotFocus)
                 guard(w_->window(), routineName(w_, "GotFocus"), gotFocus);
             return;
         }
-        if (passing)
+        if (passing(reason))
             return;
         if (holder == w_)
             holder = nullptr;
@@ -487,8 +503,15 @@ protected:
             return b && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && seen.to == b && seen.stopped;
         }
         case QEvent::FocusIn:
-            if (auto* w = qobject_cast<QWidget*>(obj))
+            if (auto* w = qobject_cast<QWidget*>(obj)) {
+                // A control that is no field (a button) takes the focus from
+                // a field that let it pass to the menu bar.
+                const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+                if (!EventTap::tapFound(w) && !EventTap::passing(reason) && !qobject_cast<QMenuBar*>(w)
+                    && !qobject_cast<QMenu*>(w))
+                    EventTap::arrive(w);
                 nameOne(w);
+            }
             return false;
         case QEvent::ShowToParent:
         case QEvent::HideToParent:

@@ -241,6 +241,17 @@ TEST_F(ConfigImmediateTest, AMenuOpenedByItsKeyAsksNothingAsTheMouseDoes)
     EXPECT_TRUE(sim_.requests().empty()); // No is the default answer
     leave(f.txtParameter(262));
     EXPECT_EQ(boxes_.count(), 1);
+
+    // And so does a click on a button after the menu bar had the focus.
+    focusOn(sp1);
+    boxes_.clear();
+    QTest::keyClick(sp1, Qt::Key_F, Qt::AltModifier);
+    ASSERT_TRUE(runEventsUntil(menuOpen));
+    QTest::keyClick(file, Qt::Key_Escape);
+    ASSERT_TRUE(runEventsUntil([&] { return f.menuBar->hasFocus(); }));
+    QTest::mouseClick(f.cmdConfigureController, Qt::LeftButton);
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Immediate Write of Parameter");
 }
 
 TEST_F(ConfigImmediateTest, RunStopAutoAddressAndPidGroupAreWrittenOnYes)
