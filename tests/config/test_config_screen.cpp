@@ -306,6 +306,34 @@ TEST_F(ConfigScreenTest, EnterMovesToTheNextField)
     EXPECT_EQ(first->Text(), "175");
 }
 
+TEST_F(ConfigScreenTest, FocusFollowsTheMapAcrossColumnsAndGrids)
+{
+    FrmConfig& f = open(0, "Z");
+    auto next = [](QWidget* w) {
+        QWidget* n = w->nextInFocusChain();
+        while (n != w && !(n->focusPolicy() & Qt::TabFocus))
+            n = n->nextInFocusChain();
+        return n;
+    };
+    struct Row {
+        const char* where;
+        QWidget* from;
+        QWidget* to;
+    };
+    const Row rows[] = {
+        {"tuning control, then PID", f.bitBox(1067, 0), f.txtParameter(269)},
+        {"reset mode before its value", f.txtParameter(273), f.cbxReset(274)},
+        {"step 1 set point, time", f.txtParameter(290), f.txtParameter(289)},
+        {"time base, step 1 #1", f.cbxParameter(8), f.bitBox(350, 15)},
+        {"step 8 #2, step 9 #1", f.bitBox(350, 0), f.bitBox(351, 15)},
+        {"alarm 1, then alarm 2", f.bitBox(1031, 0), f.bitBox(801, 0)},
+        {"start pattern, pattern 0", f.cbxParameter(0x1030), f.txtParameter(0x2000)},
+        {"step time hours, minutes", f.txtPattHour(0), f.txtPattMin(0)},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(next(r.from), r.to) << r.where;
+}
+
 TEST_F(ConfigScreenTest, BitFieldsSpreadAndPackSixteenBits)
 {
     FrmConfig& f = open(0, "Z");
