@@ -1,6 +1,8 @@
 // The configuration screen with the sample definition files.
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 
 #include "config/frmConfig.h"
 #include "config_user.h"
@@ -45,6 +47,49 @@ TEST_F(ConfigScreenTest, BitBoxIndexFormsAndShownAmpersands)
     // An ampersand in a caption is shown, not taken as a mnemonic.
     EXPECT_EQ(f.lblParamLabel(811)->text(), "Manual & % Display Adjustment (APCt):");
     EXPECT_EQ(f.bitBox(783, 0)->text(), "Apply reset, rate, && fuzzy to SP2 (Pid2)");
+}
+
+// A reader announces a list by its value; the caption beside it labels it.
+TEST_F(ConfigScreenTest, EveryListIsLabelledByItsCaption)
+{
+    for (int group : {0, 1, 2}) {
+        SCOPED_TRACE(group);
+        Forms::discardAll();
+        FrmConfig& f = open(group, group == 0 ? "Z" : group == 1 ? "R" : "A");
+        f.Show();
+        QCoreApplication::processEvents(); // the layout pass is over
+        int labelled = 0;
+        TabStrip* strip = f.tabConfig(group);
+        for (int page = 0; page < strip->Tabs(); ++page) {
+            strip->setTab(page);
+            for (QComboBox* list : f.findChildren<QComboBox*>()) {
+                if (!list->isVisible() || ctl::captionOf(list).isEmpty())
+                    continue;
+                const QString caption = ctl::captionOf(list);
+                const QLabel* beside = nullptr;
+                for (const QLabel* l : list->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+                    QString text = l->text().simplified();
+                    if (text.endsWith(u':'))
+                        text.chop(1);
+                    if (l->isVisible() && text.trimmed() == caption)
+                        beside = l;
+                }
+                // A caption holding an ampersand is no buddy: its letter would
+                // be an access key. A row heading of a table labels the list
+                // nearest to it.
+                if (!beside || beside->text().contains(u'&')
+                    || (beside->buddy() != list && beside->buddy() && beside->buddy()->isVisible()
+                        && ctl::captionOf(beside->buddy()) == caption
+                        && beside->buddy()->x() < list->x()))
+                    continue;
+                const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
+                ASSERT_FALSE(labels.isEmpty()) << caption.toStdString();
+                EXPECT_EQ(labels.first().first->object(), beside) << caption.toStdString();
+                ++labelled;
+            }
+        }
+        EXPECT_GT(labelled, 5);
+    }
 }
 
 TEST_F(ConfigScreenTest, LoadSkipsWhatItCannotDoAndStillLaysOut)

@@ -2,6 +2,7 @@
 // command-line send, against the simulator.
 #include <set>
 
+#include "config/scaling.h"
 #include "core/autosend.h"
 #include "core/commport.h"
 #include "platform/app.h"
@@ -539,6 +540,10 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
     EXPECT_EQ(App::exitStatus(), kAddressProblem);
 }
 
+// The demonstration line's "Zarn Link" instrument serves a whole
+// configuration, takes it back, and what a send writes is what the next
+// read finds: the values, the reset signs, the alarm output bits, and the
+// settings whose commands carry their value.
 TEST_F(TransferTest, DemonstrationLineServesAWholeZarnLinkConfiguration)
 {
     FrmConfig& f = open(0, "Z");
@@ -548,12 +553,62 @@ TEST_F(TransferTest, DemonstrationLineServesAWholeZarnLinkConfiguration)
     f.cbxAddress->setText(AddressToText(0, 50));
     boxes_.clear();
     f.ReadControllerParameters();
-    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
     EXPECT_EQ(f.ModelID(), "Q4");
+    const int slot = f.CurModelIndex;
+    const auto shown = [](const QWidget* w) { return ctl::Visible(w); };
+
+    // Lists first: they decide which fields are shown.
+    std::map<ComboBox*, int> lists;
+    for (int reg : {8, 802, 803, 804, 809, 811, 812})
+        if (has(slot, reg) && shown(f.cbxParameter(reg)))
+            lists[f.cbxParameter(reg)] = reg == 803 ? (f.cbxParameter(reg)->ListIndex() + 1) % 4
+                                                    : 1 - f.cbxParameter(reg)->ListIndex();
+    for (int reg = cfgmap::kReset1; reg <= cfgmap::kReset4; ++reg)
+        if (shown(f.cbxReset(reg)))
+            lists[f.cbxReset(reg)] = 1 - f.cbxReset(reg)->ListIndex();
+    for (const auto& [list, index] : lists)
+        list->setListIndex(index);
+
+    std::map<TextBox*, double> texts;
+    for (int reg = 1; reg <= kMaxRegister; ++reg) {
+        const int write = gZarnXref[std::size_t(reg)][2];
+        if (!has(slot, reg) || field(reg)[1] != 1 || write < 0 || write >= 0x400 || !shown(f.txtParameter(reg)))
+            continue;
+        const int lo = field(reg)[2], hi = field(reg)[3];
+        const int from = reg == 263 ? lo : std::max(lo, 0); // one negative value
+        const int raw = reg == 263 ? lo : from + (reg * 7) % (hi - from + 1);
+        float scale = 1;
+        f.DecimalPointFormat(reg, scale);
+        texts[f.txtParameter(reg)] = raw / double(scale);
+        f.txtParameter(reg)->setText(QString::number(raw / double(scale), 'f', 4));
+    }
+    std::map<CheckBox*, int> checks;
+    for (int reg : {3, 350, 351, 783, 784, 785, 786, 787, 788, 789, 793, 805, 807, 813})
+        for (int bit = field(reg)[2]; has(slot, reg) && bit <= field(reg)[3]; ++bit)
+            if (CheckBox* c = f.bitBox(reg, bit); shown(c))
+                checks[c] = 1 - c->Value();
+    for (const auto& [check, value] : checks)
+        check->setValue(value);
+    ASSERT_GT(texts.size(), 50u);
+    ASSERT_GT(checks.size(), 20u);
+    ASSERT_GE(lists.size(), 6u);
+
     mb::setHandler([](const mb::Call&) { return int(mb::Yes); });
     bool failed = true;
     f.SendControllerParameters(failed, false);
-    EXPECT_FALSE(failed) << boxes_.last().text.toStdString();
+    ASSERT_FALSE(failed) << boxes_.last().text.toStdString();
+    boxes_.install();
+    boxes_.clear();
+    f.ReadControllerParameters();
+    ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    for (const auto& [list, index] : lists)
+        EXPECT_EQ(list->ListIndex(), index) << list->objectName().toStdString();
+    for (const auto& [text, value] : texts)
+        EXPECT_NEAR(cfgscale::FieldValue(text->Text()), value, 1e-6) << text->objectName().toStdString();
+    for (const auto& [check, value] : checks)
+        EXPECT_EQ(check->Value(), value) << check->objectName().toStdString();
+    f.Changed = false;
 }
 
 TEST_F(TransferTest, DemoModeIsLeftOnlyWhenTheUserAgrees)

@@ -201,4 +201,29 @@ TEST_F(SetpointsTest, ChangesAreGuardedWhenTheInstrumentChangesAndOnClose)
     EXPECT_EQ(boxes_.count(), 4);
 }
 
+// What Update writes is what the instrument answers when it is chosen again,
+// "Zarn Link" as Modbus.
+TEST_F(SetpointsTest, WrittenValuesReadBackOnEveryProtocol)
+{
+    const std::pair<int, const char*> rows[] = {
+        {0, "85.0|-12.5|95.0|15.5|99.9|~|~"},
+        {1, "85.0|12.5|95.0|15.5|99.9|~|~"},
+        {2, "85.0|12.5|95.0|15.5|99.9|120.0|20.0"},
+        {4, "85.0|12.5|95.0|15.5|99.9|~|~"},
+    };
+    for (const auto& [row, values] : rows) {
+        SCOPED_TRACE(row);
+        f().lstControls->setListIndex(row);
+        const QStringList typed = QString::fromLatin1(values).split(u'|');
+        for (int k = 0; k < FrmSetpoints::kFields; ++k)
+            if (typed[k] != QLatin1String("~"))
+                enter(k, typed[k]);
+        f().cmdUpdate->click();
+        ASSERT_TRUE(errorLine().empty()) << errorLine();
+        f().lstControls->setListIndex(row == 0 ? 1 : 0);
+        f().lstControls->setListIndex(row);
+        EXPECT_EQ(shown(), values);
+    }
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Communications set-up driven through its controls.
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QLabel>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -388,6 +389,18 @@ TEST_F(CommSetupTest, FieldsAreNamedByTheirCaptionsForScreenReaders)
         // A list's name on this desktop is its value: its caption is the widget's name.
         EXPECT_EQ(qobject_cast<QComboBox*>(field) ? field->accessibleName() : a->text(QAccessible::Name), name)
             << field->objectName().toStdString();
+    }
+    // Each list is labelled by the caption beside it, ahead of its frame's
+    // title (a reader announces a list by its value and its labels).
+    const std::pair<QComboBox*, const char*> lists[] = {
+        {f.cbxBaudRate, "Baud Rate:"}, {f.cbxParity, "Parity:"}, {f.cbxDataLength, "Data Length:"},
+        {f.cbxStopBits, "Stop Bits:"}, {f.cbxAddress, "Address"},
+    };
+    for (const auto& [list, caption] : lists) {
+        const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
+        ASSERT_FALSE(labels.isEmpty()) << caption;
+        EXPECT_EQ(labels.first().first->text(QAccessible::Name), caption);
+        EXPECT_TRUE(qobject_cast<QLabel*>(labels.first().first->object())) << caption;
     }
     // A name the screen gives its field stays.
     f.Hide();

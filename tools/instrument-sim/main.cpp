@@ -64,6 +64,17 @@
 //       100H-1FFH: data field (sign, decimals 0-3, unit, four digits);
 //       5: four hex digits; 701H: digits 3-6; 730H-735H: digits 1-4;
 //       other commands: two decimal digits.
+//   zwrite ADDR CMD READ [data=dec|hex|pairs] [negate] [value=N [bit=B]]
+//       what write command CMD does: the value its data carries (four
+//       decimal digits and 00/FF, or with data=hex four hex digits and 00;
+//       data=pairs spreads a 16-bit word over READ, READ+2 ... READ+14, two
+//       bits in bits 6-7 of each status byte), or for a command without
+//       data (400H-4FFH) value=N, is answered from then on by read command
+//       READ, laid out as that read carries it (a data field keeps its
+//       decimals and unit); negate turns the sign; bit=B sets (value=1) or
+//       clears (value=0) bit B of the first four data characters as a hex
+//       word. Undeclared, a write of 2xxH answers on 1xxH when the
+//       instrument serves that read.
 //   fault ADDR [next=]KIND [count=N]
 //       spoils the instrument's next N answers (default 1, 0 = until
 //       cleared); faults queue in order. KIND is one of
@@ -90,7 +101,8 @@
 // answer STX "Z" address data checksum ACK, writes (commands 200H-2FFH with
 // six data characters, 400H-4FFH without) answer STX "Z" address checksum
 // ACK; refusals are STX "Z" address "N" and a two-digit code, ACK (02 bad
-// checksum, 04 bad characters, 05 bad length, 10 undefined command).
+// checksum, 03 a value the read it goes to cannot hold, 04 bad characters,
+// 05 bad length, 10 undefined command).
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
