@@ -21,12 +21,14 @@ public:
     QString filePath(const QString& name) const { return dir_.filePath(name); }
 
 private:
-    // Set before the application object exists, which picks the platform.
+    // Set before the application object exists, which picks the platform
+    // and takes the desktop's settings unless told not to.
     struct Offscreen {
         Offscreen()
         {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
+            App::ignoreDesktopSettings();
         }
     } offscreen_;
     QApplication app_;

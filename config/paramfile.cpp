@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QStringList>
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
@@ -130,7 +131,8 @@ struct ParamFile {
     bool rampRegPresent = false;
     struct Line {
         int reg;
-        float value;
+        double value;
+        QString text; // the value as the file writes it
     };
     std::vector<Line> lines;
 };
@@ -239,9 +241,84 @@ ParamFile ReadParamFile(const QString& fileName, int g, int& current)
         current = RegisterItem(items[0], current);
         if (items.size() != 2)
             rt::raise(items.size() < 2 ? rt::ErrInputPastEnd : rt::ErrTypeMismatch);
-        p.lines.push_back({current, rt::CSng(NumberItem(items[1]))});
+        p.lines.push_back({current, NumberItem(items[1]), items[1]});
     }
     return p;
+}
+
+// What a data line's field can hold, in the units the file writes: a text
+// field its field-table limits at the file's decimal point, a list its
+// positions (or none chosen), a bit field 16 bits.
+struct Allowed {
+    float lower = 0, upper = 0;
+    bool whole = false;     // the value is taken rounded (list position, bit pattern)
+    bool magnitude = false; // the sign is a setting of its own (reset or offset)
+    bool none = false;      // -1: no list entry chosen
+};
+
+Allowed AllowedValues(const FrmConfig& f, const ParamFile& p, int g, int reg)
+{
+    const auto& field = gCfgField[std::size_t(reg)];
+    Allowed a;
+    switch (FieldKind(reg)) {
+    case 1: {
+        float factor = 1;
+        // Step times are whole minutes as the instrument holds them.
+        if (reg < cfgmap::kPattTimeFirst || reg > cfgmap::kPattTimeLast)
+            cfgscale::DecimalPointFormat(reg, p.decimalPoint, p.inputType, gModelID[g][std::size_t(p.slot)], factor);
+        // Limits as the field's own entry rule computes them.
+        a.lower = float(field[2]) / factor;
+        a.upper = float(field[3]) / factor;
+        a.magnitude = reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4;
+        break;
+    }
+    case 2:
+        a.lower = 0;
+        a.upper = float(f.cbxParameter(reg)->ListCount() - 1);
+        a.whole = a.none = true;
+        break;
+    default:
+        a.lower = -32768;
+        a.upper = 65535;
+        a.whole = true;
+        break;
+    }
+    return a;
+}
+
+bool Holds(const Allowed& a, double v)
+{
+    if (a.whole)
+        v = rt::RoundHalfEven(v);
+    if (a.magnitude)
+        v = std::fabs(v);
+    if (a.none && v == -1)
+        return true;
+    // Compared in single precision, as a value typed into the field is.
+    if (std::fabs(v) > FLT_MAX)
+        return false;
+    return float(v) >= a.lower && float(v) <= a.upper;
+}
+
+// A data value its field cannot hold refuses the whole file: sent to an
+// instrument it would be cut, refused half-way through the send, or taken
+// as a setting nobody chose.
+void CheckValue(const FrmConfig& f, const ParamFile& p, int g, const ParamFile::Line& l, const QString& fileName)
+{
+    const int kind = FieldKind(l.reg);
+    if (kind < 1 || kind > 3)
+        return;
+    const Allowed a = AllowedValues(f, p, g, l.reg);
+    if (Holds(a, l.value))
+        return;
+    const QString upper = PlainNumber(double(a.upper));
+    throw Refusal{QStringLiteral("Invalid Parameter Value"),
+                  QStringLiteral("The value >") + l.text + QStringLiteral(" of register") + f.GStr(l.reg)
+                      + QStringLiteral(" found in parameter file >") + fileName
+                      + QStringLiteral(" is outside the range ")
+                      + (a.magnitude ? QLatin1Char('-') + upper : PlainNumber(double(a.lower)))
+                      + QStringLiteral(" to ") + upper
+                      + QStringLiteral(" that its field allows.  This parameter file cannot be loaded.")};
 }
 
 } // namespace
@@ -321,13 +398,14 @@ int FrmConfig::ReadParameterFile(QString fileName)
         ParamFile file;
         try {
             file = ReadParamFile(fileName, g, current);
+            for (const ParamFile::Line& l : file.lines) {
+                current = l.reg;
+                CheckValue(*this, file, g, l, fileName);
+                loadDataLine(l.reg, rt::CSng(l.value), false);
+            }
         } catch (const Refusal& r) {
             mb::MsgBox(r.text, mb::Critical, r.title, this);
             return;
-        }
-        for (const ParamFile::Line& l : file.lines) {
-            current = l.reg;
-            loadDataLine(l.reg, l.value, false);
         }
         current = 0;
 
@@ -349,7 +427,7 @@ int FrmConfig::ReadParameterFile(QString fileName)
             RampRegPresent = file.rampRegPresent;
             for (const ParamFile::Line& l : file.lines) {
                 current = l.reg;
-                loadDataLine(l.reg, l.value, true);
+                loadDataLine(l.reg, float(l.value), true);
             }
         }
         SetupFormFields();
@@ -396,11 +474,8 @@ void FrmConfig::loadDataLine(int reg, float value, bool write)
         }
     } else if (kind == 2) {
         ComboBox* list = cbxParameter(reg);
-        const int position = rt::CInt(value);
         if (write)
-            list->setListIndex(position);
-        else if (position < -1 || position >= list->ListCount())
-            rt::raise(rt::ErrInvalidPropertyValue);
+            list->setListIndex(rt::CInt(value));
     } else if (kind == 3) {
         rt::CLng(value);
         if (write) {

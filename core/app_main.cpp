@@ -38,6 +38,7 @@ void answerBoxesFromStdin()
 
 int main(int argc, char** argv)
 {
+    App::ignoreDesktopSettings();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     App::useDesignLook();

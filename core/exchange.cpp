@@ -1,7 +1,7 @@
 #include "core/exchange.h"
 
 #include <QDeadlineTimer>
-#include <QThread>
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -65,52 +65,154 @@ namespace {
 void (*gOnGone)() = nullptr;
 bool gGone = false;
 
+// A steady clock in milliseconds: the time-outs and the quiet of the line
+// are not stretched or cut by a change of the wall clock.
+qint64 SteadyMs()
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
 // The program's serial port.
+//
+// Every answer belongs to its own request. An attempt that ends without its
+// answer leaves its request on the line, and the instrument may still answer
+// it after the time-out; that answer must never pass for the answer to
+// another request. So:
+//  - What a failed attempt left unsent is discarded at once: a line that has
+//    stalled must not deliver stale requests when it moves again.
+//  - The same request sent again (the second attempt) goes out at once: a
+//    late answer to the first asks the same question and is as good.
+//  - Before any other request the line must fall quiet: whatever arrives is
+//    discarded until nothing has come for a while. After an attempt that
+//    heard nothing, that is half an attempt's time (at least one step of the
+//    clock). After an answer that came only once an attempt had failed, and
+//    after each character discarded meanwhile, it is as long again as the
+//    attempts of that request were apart: the answer to the later attempt
+//    can be as late as the one that came. A line that never falls quiet is
+//    waited for four attempts' time at most.
+//  - An opening of the port starts a new line with nothing owed on it.
 class SerialLine : public Line {
 public:
     Collect exchange(const QByteArray& request, ReplyFramer& framer) override
     {
         SerialPortControl& port = CommPort();
         port.setInputLen(0);
+        if (owed_ && port.openings() != owedOpening_)
+            owed_ = false;
+        if (owed_ && request != owedRequest_)
+            settle(port);
         // Nothing stands between the flush and the request: a device that
         // has gone shows itself in the write or in the wait.
         if (!port.discardInput())
             return Gone();
-        port.output(request);
 
-        // The time-out runs from the send on a steady clock: a change of
-        // the wall clock (or midnight) cannot stretch or cut it.
-        QDeadlineTimer deadline(std::max(gPollTimeoutMs, 0));
+        // The attempt's time runs from before the send: a line that does not
+        // take the request fails the attempt within that time.
+        QDeadlineTimer deadline(AttemptMs());
+        lastRequest_ = request;
+        lastSend_ = SteadyMs();
+        if (!port.send(request, deadline))
+            return port.portOpen() ? Collect::TimedOut : Gone();
+
         port.setInputLen(1);
         for (;;) {
-            if (!port.waitForInput(int(std::max<qint64>(0, deadline.remainingTime())))) {
-                if (!port.portOpen())
-                    return Gone();
-                if (framer.completeWhenIdle())
-                    return Collect::Stopped;
-                if (deadline.hasExpired())
-                    return Collect::TimedOut;
-                continue;
-            }
-            // The time-out bounds the whole reply: a line that never stops
-            // sending is checked on every character as well as when it pauses.
-            for (char c : port.take(framer.room())) {
+            const bool waiting = port.waitForInput(int(std::max<qint64>(0, deadline.remainingTime())));
+            // What came is taken first, also what was read just before the
+            // device went away. The time-out bounds the whole reply: a line
+            // that never stops sending is checked on every character as well
+            // as when it pauses.
+            const QByteArray got = port.take(framer.room());
+            for (char c : got) {
                 switch (framer.take(c)) {
-                case ReplyFramer::Step::Complete: return Collect::Complete;
+                case ReplyFramer::Step::Complete: return Heard(port, Collect::Complete);
                 case ReplyFramer::Step::TooLong: return Collect::TooLong;
                 case ReplyFramer::Step::More: break;
                 }
                 if (deadline.hasExpired())
                     return Collect::TimedOut;
             }
+            if (!port.portOpen()) {
+                if (!got.isEmpty())
+                    continue;
+                return framer.completeWhenIdle() ? Heard(port, Collect::Stopped) : Gone();
+            }
+            if (!waiting && got.isEmpty()) {
+                if (framer.completeWhenIdle())
+                    return Heard(port, Collect::Stopped);
+                if (deadline.hasExpired())
+                    return Collect::TimedOut;
+                continue;
+            }
             if (framer.completeWhenIdle() && !port.waitForInput(0) && port.portOpen())
-                return Collect::Stopped;
+                return Heard(port, Collect::Stopped);
+        }
+    }
+
+    void ended(Attempt a) override
+    {
+        SerialPortControl& port = CommPort();
+        const qint64 now = SteadyMs();
+        switch (a) {
+        case Attempt::Gone:
+            owed_ = false;
+            return;
+        case Attempt::Failed:
+            port.discardOutput();
+            if (!owed_ || lastRequest_ != owedRequest_ || port.openings() != owedOpening_) {
+                owed_ = true;
+                owedRequest_ = lastRequest_;
+                owedOpening_ = port.openings();
+                quietUntil_ = 0;
+                firstSend_ = -1;
+            }
+            if (firstSend_ < 0)
+                firstSend_ = lastSend_;
+            spread_ = lastSend_ - firstSend_;
+            quietUntil_ = std::max(quietUntil_, now + Margin());
+            return;
+        case Attempt::Good:
+        case Attempt::Refused:
+            if (owed_ && lastRequest_ == owedRequest_ && firstSend_ >= 0) {
+                spread_ = lastSend_ - firstSend_;
+                quietUntil_ = std::max(quietUntil_, now + spread_ + Margin());
+                firstSend_ = -1;
+            }
+            return;
         }
     }
 
 private:
+    static qint64 Margin() { return std::max(kClockStepMs, AttemptMs() / 2); }
+
+    // A complete reply: spoilt when a character of it failed its parity.
+    static Collect Heard(SerialPortControl& port, Collect c) { return port.takeNoise() ? Collect::Noise : c; }
+
+    // Discards what arrives until the line has been quiet long enough (see above).
+    void settle(SerialPortControl& port)
+    {
+        const qint64 cap = SteadyMs() + 4 * qint64(AttemptMs()) + spread_;
+        for (;;) {
+            const qint64 left = std::min(quietUntil_, cap) - SteadyMs();
+            if (left <= 0)
+                break;
+            if (port.waitForInput(int(left))) {
+                port.discardInput();
+                quietUntil_ = std::max(quietUntil_, SteadyMs() + spread_ + Margin());
+            } else if (!port.portOpen()) {
+                break;
+            }
+        }
+        owed_ = false;
+    }
+
     Collect Gone()
     {
+        owed_ = false;
         // Only a port that was opened can lose its device; a port that never
         // opened is the entry test's business.
         if (gCommOK && !gGone) {
@@ -120,6 +222,15 @@ private:
         }
         return Collect::Gone;
     }
+
+    QByteArray lastRequest_; // the request of the last attempt, sent at lastSend_
+    qint64 lastSend_ = 0;
+    bool owed_ = false;      // a request is on the line without its answer
+    QByteArray owedRequest_;
+    int owedOpening_ = 0;
+    qint64 firstSend_ = -1;  // the first failed attempt of the owed request not yet followed by an answer
+    qint64 spread_ = 0;      // how far apart the attempts of the owed request were sent
+    qint64 quietUntil_ = 0;  // the line must be quiet until then before another request
 };
 
 SerialLine gSerialLine;
@@ -129,6 +240,8 @@ Line* gLine = &gSerialLine;
 
 Line& TheLine() { return *gLine; }
 void UseLine(Line* line) { gLine = line ? line : &gSerialLine; }
+
+int AttemptMs() { return std::max(gPollTimeoutMs, kClockStepMs); }
 
 bool LineGone() { return gGone; }
 void SetLineGone(bool gone) { gGone = gone; }
@@ -151,7 +264,7 @@ void WaitUntilElapsed(double start, double seconds)
         if (d < 0)
             d += 86400;
         const qint64 clockMs = qint64(std::ceil((seconds - d) * 1000)) + 1;
-        QThread::msleep(ulong(std::clamp<qint64>(clockMs, 1, std::max<qint64>(1, deadline.remainingTime()))));
+        Clock::wait(double(std::clamp<qint64>(clockMs, 1, std::max<qint64>(1, deadline.remainingTime()))) / 1000);
     }
 }
 
@@ -177,7 +290,9 @@ bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& 
 {
     for (int n = 1;; ++n) {
         QString msg;
-        switch (attempt(msg)) {
+        const Attempt a = attempt(msg);
+        TheLine().ended(a);
+        switch (a) {
         case Attempt::Good:
             return true;
         case Attempt::Refused:

@@ -52,15 +52,22 @@ enum class Collect {
     TimedOut, // the poll time-out passed first
     TooLong,  // more came than the protocol's longest reply
     Gone,     // the port's device has gone (or it was found closed)
+    Noise,    // complete, but a character of it came with a parity error
 };
+
+// Outcome of one attempt at an exchange.
+enum class Attempt { Good, Refused, Failed, Gone };
 
 class Line {
 public:
     virtual ~Line() = default;
     // Sends `request` after discarding waiting input and collects the reply
-    // into `framer` until it is complete or the poll time-out, counted from
-    // the send, passes.
+    // into `framer` until it is complete or the attempt's time, counted from
+    // before the send, passes.
     virtual Collect exchange(const QByteArray& request, ReplyFramer& framer) = 0;
+    // Told how the attempt that the last exchange() served ended, once it
+    // has been judged.
+    virtual void ended(Attempt) {}
 };
 // The line the drivers use: the program's serial port unless another is in.
 Line& TheLine();
@@ -84,17 +91,22 @@ inline const QString kLineGone = QStringLiteral(":Communications Disabled - the 
 bool PortReady(const QString& prefix, QString& ErrText, int& ErrCode);
 
 // Blocks (without yielding) until more than `seconds` have passed on the
-// program's clock since `start`, or as long in real time.
+// program's clock since `start`, or as long in real time. With a test's fake
+// clock the wait moves that clock on instead of sleeping.
 void WaitUntilElapsed(double start, double seconds);
+
+// The program's clock reads differences under this as none, so no wait on
+// it ends sooner: an attempt lasts at least this long, whatever shorter
+// time-out is set.
+constexpr int kClockStepMs = 20;
+// How long one attempt waits for its reply, in milliseconds.
+int AttemptMs();
 
 // Values(i) of a 1-based array; a missing index is a subscript error.
 float& Item(QVector<float>& values, int i);
 // Puts items[0..] into Values(1..); the whole range must exist before
 // anything is stored.
 void StoreItems(QVector<float>& values, const QVector<float>& items);
-
-// Outcome of one attempt at an exchange.
-enum class Attempt { Good, Refused, Failed, Gone };
 
 // Runs `attempt` and repeats it once when it fails. Good: true. Refused: the
 // attempt has reported the refusal; false at once. Failed: `failed` reports

@@ -76,6 +76,8 @@ Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
         return {Attempt::Gone, {}, 0};
     if (got == Collect::TooLong)
         return {Attempt::Failed, kTooLong};
+    if (got == Collect::Noise) // a character failed its parity
+        return {Attempt::Failed, kBadLrc};
     if (got != Collect::Complete)
         return {Attempt::Failed, reply.isEmpty() ? kNoResponse : kTooShort};
     if (!EchoesBytes(reply, x.request, 2, 1))

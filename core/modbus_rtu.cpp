@@ -64,6 +64,7 @@ Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
     }
     case Collect::Gone: return {Attempt::Gone, {}, 0};
     case Collect::TooLong: return {Attempt::Failed, kTooLong};
+    case Collect::Noise: return {Attempt::Failed, kBadCrc}; // a character failed its parity
     case Collect::TimedOut: break;
     }
     return {Attempt::Failed, reply.isEmpty() ? kNoResponse : kTooShort};

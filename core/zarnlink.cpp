@@ -71,6 +71,11 @@ Attempt Judge(Collect got, const QByteArray& reply, QString& msg)
 {
     if (got == Collect::Gone)
         return Attempt::Gone;
+    const QString badSum = QStringLiteral(":Check-sum error on received data from instrument");
+    if (got == Collect::Noise) { // a character failed its parity
+        msg = badSum;
+        return Attempt::Failed;
+    }
     if (got != Collect::Complete) {
         msg = reply.isEmpty() ? QStringLiteral(":No response from instrument")
                               : QStringLiteral(":Response but no <ACK> received");
@@ -84,7 +89,7 @@ Attempt Judge(Collect got, const QByteArray& reply, QString& msg)
     }
     const int n = int(reply.size());
     if (ZarnLinkChecksum(reply.mid(1, n - 3)) != reply.right(2)) {
-        msg = QStringLiteral(":Check-sum error on received data from instrument");
+        msg = badSum;
         return Attempt::Failed;
     }
     return Attempt::Good;

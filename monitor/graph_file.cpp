@@ -115,7 +115,8 @@ GraphFile ReadGraphFile(const QString& path)
         const QStringList row = line.split(QLatin1Char(','));
         if (row.size() != items)
             rt::raise(rt::ErrInputPastEnd);
-        g.x.push_back(NumberItem(row[0]));
+        // Times are Singles: one beyond their range is a damaged file.
+        g.x.push_back(rt::CSng(NumberItem(row[0])));
         for (int i = 1; i <= g.pens; ++i)
             g.values.push_back(rt::CSng(NumberItem(row[i])));
         for (int i = 1; i <= g.pens; ++i)

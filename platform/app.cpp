@@ -128,6 +128,8 @@ void setPrevInstanceOverride(int value) { gPrevOverride = value; }
 QString commandLine() { return gCommandLine; }
 void setCommandLine(const QString& text) { gCommandLine = text; }
 
+void ignoreDesktopSettings() { QGuiApplication::setDesktopSettingsAware(false); }
+
 void useDesignLook()
 {
     QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));

@@ -46,6 +46,12 @@ QString commandLineOf(const QStringList& arguments);
 // window, box and dialog of the program wears it.
 QIcon icon();
 
+// The desktop's settings are not the program's: called before the
+// application object is made, so that no platform theme (qt6ct, KDE's) or
+// desktop hands the program its font, its colours (tool tips included) or a
+// style sheet, neither at start nor later while it runs.
+void ignoreDesktopSettings();
+
 // The look the windows are laid out for, kept whatever the desktop's colour
 // scheme and font: the Fusion style in its light standard palette (every
 // colour a screen gives a control was chosen against it) and text in the
@@ -53,7 +59,7 @@ QIcon icon();
 // measured in (a screen's own sizes, as a title's, are set on its controls).
 // The layout is fixed in twips, so a larger view comes from the screen's
 // scale factor, which enlarges layout and text together. Set once, right
-// after the application object is made.
+// after the application object is made (ignoreDesktopSettings() before it).
 void useDesignLook();
 
 // Ends the program at once: no other window's unload handler runs and nothing

@@ -176,17 +176,22 @@ void Chart::setSetCount(int n)
 {
     if (n < 1)
         rt::raise(rt::ErrInvalidPropertyValue);
-    const int old = SetCount();
-    sets_.resize(n);
-    for (int i = old; i < n; ++i) {
-        // A set that did not exist has no readings, at the times of the
-        // points the other sets hold.
+    const int held = int(sets_.size());
+    if (n > held)
+        sets_.resize(n);
+    for (int i = shown_; i < n; ++i) {
         Set& s = sets_[i];
-        s.value.assign(points_, 0.0f);
-        s.extra.assign(points_, 1);
+        // A set that did not exist has no readings.
+        if (i >= held) {
+            s.value.assign(points_, 0.0f);
+            s.extra.assign(points_, 1);
+        }
+        // Hidden, a set missed the points added and any new time base: it
+        // takes the times of the sets shown all along.
         s.x = sets_[0].x;
         s.synced = -1;
     }
+    shown_ = n;
 }
 
 void Chart::setCurrentSet(int s)

@@ -24,8 +24,11 @@ public:
     int PointCount() const { return points_; }
     void setPointCount(int n);
     // Sets shown (at least 1); a new set holds the current points, missing,
-    // at the X positions of set 1.
-    int SetCount() const { return int(sets_.size()); }
+    // at the X positions of set 1. A set above the count is only hidden: it
+    // keeps its samples (points added meanwhile are missing in it), and shown
+    // again it continues with them, at the X positions of set 1. Only
+    // shrinking the point count drops samples.
+    int SetCount() const { return shown_; }
     void setSetCount(int n);
     // Selectors; outside 1..count is run-time error 9.
     int CurrentSet() const { return set_; }
@@ -134,7 +137,8 @@ private:
     static Range validRange(double lower, double upper, bool time);
 
     QCustomPlot* plot_;
-    std::vector<Set> sets_;
+    std::vector<Set> sets_; // every set held, the shown ones first
+    int shown_ = 1;
     int points_ = 1;
     int set_ = 1;
     int point_ = 1;

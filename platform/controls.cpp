@@ -6,14 +6,18 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QSet>
 #include <QShortcutEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTimer>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -159,6 +163,47 @@ public:
     std::function<void()> gotFocus, lostFocus;
     std::function<void(int&)> keyPress;
 
+    // A box, a menu or another window coming up takes no focus from the
+    // field, whether the mouse or its access key opens a menu (the key gives
+    // the menu bar the focus first).
+    static bool passing(Qt::FocusReason reason)
+    {
+        return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
+            || reason == Qt::MenuBarFocusReason;
+    }
+
+    // The focus arrives at `w`: a field of its window that let the focus pass
+    // to a menu or another window and still holds it is left first. False
+    // when that field kept the focus (took it back).
+    static bool arrive(QWidget* w)
+    {
+        if (completing_)
+            return true;
+        QPointer<QWidget>& holder = holders()[w->window()];
+        const QPointer<QWidget> was = holder;
+        if (!was || was == w || was->window() != w->window() || was->isAncestorOf(w))
+            return true;
+        holder = nullptr;
+        if (EventTap* t = tapFound(was)) {
+            const QScopedValueRollback completing(completing_, true);
+            t->leave();
+        }
+        if (QApplication::focusWidget() == w)
+            return true;
+        if (QApplication::focusWidget() == was)
+            holder = was;
+        return false;
+    }
+
+    // The tap of `w`; nullptr when it has none.
+    static EventTap* tapFound(QWidget* w)
+    {
+        for (QObject* c : w->children())
+            if (auto* t = dynamic_cast<EventTap*>(c))
+                return t;
+        return nullptr;
+    }
+
 protected:
     bool eventFilter(QObject* obj, QEvent* e) override
     {
@@ -192,35 +237,35 @@ private:
 
     void focus(bool in, Qt::FocusReason reason)
     {
-        if (gDropping)
+        if (completing_ || gDropping)
             return;
-        QPointer<QWidget>& holder = holders()[w_->window()];
-        const bool passing = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
-        if (in) {
-            if (holder == w_)
-                return;
-            holder = w_;
-        } else {
-            if (passing)
-                return;
-            if (holder == w_)
-                holder = nullptr;
-        }
         // A window whose field let the focus go, or that is gone with its
         // fields, holds nothing: its entry goes, so that windows opened
         // again and again leave none behind.
         std::erase_if(holders(), [](const auto& entry) { return !entry.second; });
-        const auto& f = in ? gotFocus : lostFocus;
+        QPointer<QWidget>& holder = holders()[w_->window()];
         if (in) {
-            if (f)
-                guard(w_->window(), routineName(w_, "GotFocus"), f);
+            if (holder == w_ || !arrive(w_))
+                return;
+            holder = w_;
+            if (gotFocus)
+                guard(w_->window(), routineName(w_, "GotFocus"), gotFocus);
             return;
         }
-        // The focus has already been given to the widget it goes to.
+        if (passing(reason))
+            return;
+        if (holder == w_)
+            holder = nullptr;
+        leave();
+    }
+
+    // The field's LostFocus; the focus has already been given to the widget it goes to.
+    void leave()
+    {
         const QPointer<QWidget> to = QApplication::focusWidget();
         const int boxes = mb::shownCount();
-        if (f)
-            guard(w_->window(), routineName(w_, "LostFocus"), f);
+        if (lostFocus)
+            guard(w_->window(), routineName(w_, "LostFocus"), lostFocus);
         gLeave.to = to;
         gLeave.stopped = mb::shownCount() != boxes || !to || to->window()->focusWidget() != to;
     }
@@ -247,14 +292,14 @@ private:
 
     QWidget* w_;
     bool retyping_ = false;
+    // A field's LostFocus completed late runs without the focus events it causes.
+    static inline bool completing_ = false;
 };
 
 EventTap* tapOf(QWidget* w)
 {
-    for (QObject* c : w->children())
-        if (auto* t = dynamic_cast<EventTap*>(c))
-            return t;
-    return new EventTap(w);
+    EventTap* t = EventTap::tapFound(w);
+    return t ? t : new EventTap(w);
 }
 } // namespace
 
@@ -354,24 +399,16 @@ bool isField(const QWidget* w)
 // A name given by the platform, not by the screen: it follows the caption.
 constexpr const char* kNamedByCaption = "qxNamedByCaption";
 
-void nameOne(QWidget* w)
-{
-    if (!isField(w) || (!w->accessibleName().isEmpty() && w->accessibleName() != w->property(kNamedByCaption)))
-        return;
-    const QString name = captionOf(w);
-    w->setAccessibleName(name);
-    w->setProperty(kNamedByCaption, name);
-}
-} // namespace
-
-QString captionOf(const QWidget* field)
+// The label that stands to the left of the field on its row or, failing
+// that, right above it, in the same frame.
+QLabel* captionLabel(const QWidget* field)
 {
     const QWidget* parent = field->parentWidget();
     if (!parent)
-        return {};
+        return nullptr;
     const QRect f = field->geometry();
-    const QLabel* left = nullptr;
-    const QLabel* above = nullptr;
+    QLabel* left = nullptr;
+    QLabel* above = nullptr;
     int leftGap = INT_MAX, aboveGap = INT_MAX;
     for (QObject* o : parent->children()) {
         auto* l = qobject_cast<QLabel*>(o);
@@ -392,10 +429,56 @@ QString captionOf(const QWidget* field)
                 above = l, aboveGap = gap;
         }
     }
-    if (const QLabel* caption = left ? left : above)
+    return left ? left : above;
+}
+
+// The caption beside a field labels it for assistive technology (it is the
+// label's buddy, so a list, which a reader announces by its value, is
+// announced by its caption too); a label that no longer stands beside it
+// lets it go. A caption with an access-key mark is left as it is: as a
+// buddy its letter would move the focus. A hidden field (another model's,
+// in the same place) leaves the caption to the one shown.
+void labelByCaption(QWidget* w)
+{
+    QLabel* caption = Visible(w) ? captionLabel(w) : nullptr;
+    if (caption && caption->text().contains(QLatin1Char('&')))
+        caption = nullptr;
+    for (QObject* o : w->parentWidget()->children())
+        if (auto* l = qobject_cast<QLabel*>(o); l && l != caption && l->buddy() == w)
+            l->setBuddy(nullptr);
+    if (!caption || caption->buddy() == w)
+        return;
+    // A caption that two fields of a row or a column find is the nearer one's.
+    const auto distance = [caption](const QWidget* field) {
+        const QRect r = caption->geometry(), f = field->geometry();
+        return std::max(0, std::max(f.left() - r.right(), f.top() - r.bottom()));
+    };
+    const QWidget* other = caption->buddy();
+    if (other && Visible(other) && captionLabel(other) == caption && distance(other) <= distance(w))
+        return;
+    caption->setBuddy(w);
+}
+
+void nameOne(QWidget* w)
+{
+    if (!isField(w) || !w->parentWidget())
+        return;
+    labelByCaption(w);
+    if (!w->accessibleName().isEmpty() && w->accessibleName() != w->property(kNamedByCaption))
+        return;
+    const QString name = captionOf(w);
+    w->setAccessibleName(name);
+    w->setProperty(kNamedByCaption, name);
+}
+
+} // namespace
+
+QString captionOf(const QWidget* field)
+{
+    if (const QLabel* caption = captionLabel(field))
         return captionText(caption);
     // Alone in its frame: the frame's title.
-    if (auto* frame = qobject_cast<const QGroupBox*>(parent)) {
+    if (auto* frame = qobject_cast<const QGroupBox*>(field->parentWidget())) {
         QString title = frame->title();
         title.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&'));
         return title.replace(QLatin1Char('\x01'), QLatin1Char('&')).simplified();
@@ -435,13 +518,42 @@ protected:
             return b && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && seen.to == b && seen.stopped;
         }
         case QEvent::FocusIn:
-            if (auto* w = qobject_cast<QWidget*>(obj))
+            if (auto* w = qobject_cast<QWidget*>(obj)) {
+                // A control that is no field (a button) takes the focus from
+                // a field that let it pass to the menu bar.
+                const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+                if (!EventTap::tapFound(w) && !EventTap::passing(reason) && !qobject_cast<QMenuBar*>(w)
+                    && !qobject_cast<QMenu*>(w))
+                    EventTap::arrive(w);
                 nameOne(w);
+            }
+            return false;
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent:
+            // A caption shown or hidden (a layout pass, a page of another
+            // model): the window's fields follow once the pass is over.
+            if (auto* l = qobject_cast<QLabel*>(obj))
+                relabelLater(l->window());
             return false;
         default:
             return false;
         }
     }
+
+private:
+    void relabelLater(QWidget* window)
+    {
+        if (pending_.contains(window))
+            return;
+        pending_.insert(window);
+        QTimer::singleShot(0, this, [this, w = QPointer<QWidget>(window), key = window] {
+            pending_.remove(key);
+            if (w)
+                nameByCaption(w);
+        });
+    }
+
+    QSet<const QWidget*> pending_;
 };
 } // namespace
 

@@ -86,9 +86,9 @@ QString routineName(const QWidget* control, const char* event);
 //   key: its LostFocus set the focus elsewhere, or a box came up while it ran
 //   (a question, a warning, an error), which the user answers before acting
 //   again. Menu entries are not buttons and are left as they are.
-// - Text fields and lists without a name of their own are named, for
-//   assistive technology, by their caption (nameByCaption), again each time
-//   they take the focus.
+// - Text fields and lists are labelled, for assistive technology, by their
+//   caption, and those without a name of their own are named by it
+//   (nameByCaption), again each time they take the focus.
 void installKeyboardRules();
 
 // The focus moves to `b` as a click moves it; true when the click may follow
@@ -111,8 +111,9 @@ QWidget* firstTabStop(QWidget* window);
 // same row or, failing that, right above it, in the same frame; empty when
 // none does. The access-key mark and a trailing colon are dropped.
 QString captionOf(const QWidget* field);
-// Gives every text field and list of `window` without a name of its own the
-// name of its caption.
+// Labels every text field and list of `window` by its caption (the caption
+// label's buddy; one with an access-key mark is left alone), and gives those
+// without a name of their own the caption's text as their name.
 void nameByCaption(QWidget* window);
 
 } // namespace ctl

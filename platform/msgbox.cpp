@@ -51,6 +51,42 @@ std::size_t DefaultIndex(int style, std::size_t buttons)
 
 // Escape and the close box press the last button.
 int EscapeAnswer(int style) { return ButtonsOf(style).back().answer; }
+
+// A box quotes what it refuses, and a line read from a file may be of any
+// length: laid out whole, a megabyte would hold the program for many
+// seconds. A line longer than a box can show is cut in its middle, keeping
+// the start and the end of the sentence around what it quotes.
+constexpr qsizetype kLineHead = 400, kLineTail = 150;
+
+QString CutLongLines(const QString& text)
+{
+    if (text.size() <= kLineHead + kLineTail + 1)
+        return text;
+    QString out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != u'\r' && text[i] != u'\n')
+            continue;
+        const qsizetype length = i - start;
+        if (length <= kLineHead + kLineTail + 1) {
+            out += QStringView(text).mid(start, length);
+        } else {
+            // Never between the two halves of one character.
+            qsizetype head = kLineHead, tail = kLineTail;
+            if (text[start + head].isLowSurrogate())
+                --head;
+            if (text[i - tail].isLowSurrogate())
+                --tail;
+            out += QStringView(text).mid(start, head);
+            out += QChar(0x2026);
+            out += QStringView(text).mid(i - tail, tail);
+        }
+        if (i < text.size())
+            out += text[i];
+        start = i + 1;
+    }
+    return out;
+}
 } // namespace
 
 int defaultAnswer(int style)
@@ -59,13 +95,14 @@ int defaultAnswer(int style)
     return buttons[DefaultIndex(style, buttons.size())].answer;
 }
 
-int MsgBox(const QString& text, int style, const QString& title, QWidget* owner)
+int MsgBox(const QString& fullText, int style, const QString& title, QWidget* owner)
 {
     // The record keeps the latest boxes only: a program left running for
     // days must not keep every box it ever showed.
     constexpr std::size_t kKept = 1000;
     if (gCalls.size() >= kKept)
         gCalls.erase(gCalls.begin(), gCalls.begin() + std::ptrdiff_t(gCalls.size() - kKept + 1));
+    const QString text = CutLongLines(fullText);
     gCalls.push_back(Call{text, title, style, owner != nullptr});
     ++gShown;
     // A box the caller gave no window belongs to the program's active window.

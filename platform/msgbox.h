@@ -32,7 +32,9 @@ enum Style : int {
 };
 enum Answer : int { OK = 1, Cancel = 2, Yes = 6, No = 7 };
 
-// Shows a modal box; lines in `text` are separated by "\r" or "\n".
+// Shows a modal box; lines in `text` are separated by "\r" or "\n". A line
+// of more than a few hundred characters (one quoting a refused line of a
+// file) is shown cut in its middle, at "…".
 int MsgBox(const QString& text, int style = OKOnly, const QString& title = QString(),
            QWidget* owner = nullptr);
 

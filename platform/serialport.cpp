@@ -27,48 +27,9 @@
 
 namespace {
 
-// The longest an output may take to leave the driver before we give up on
-// it; a line that cannot take a short frame in this time is not working.
+// The longest an output() may take to leave the driver before it is given
+// up; a line that cannot take a short text in this time is not working.
 constexpr int kOutputDrainMs = 2000;
-
-struct ParsedSettings {
-    qint32 baud = 0;
-    char parity = 'N';
-    int dataBits = 8;
-    int stopBits = 1; // 3 means 1.5
-};
-
-bool parseSettings(const QString& text, ParsedSettings& out)
-{
-    const QStringList items = text.split(QLatin1Char(','));
-    if (items.size() != 4)
-        return false;
-    bool ok = false;
-    const qint64 baud = items[0].trimmed().toLongLong(&ok);
-    if (!ok || baud <= 0 || baud > 4000000)
-        return false;
-    const QString par = items[1].trimmed().toUpper();
-    if (par.size() != 1 || !QStringLiteral("NEOMS").contains(par[0]))
-        return false;
-    const int data = items[2].trimmed().toInt(&ok);
-    if (!ok || data < 5 || data > 8)
-        return false;
-    const QString stop = items[3].trimmed();
-    int stopBits = 0;
-    if (stop == QLatin1String("1"))
-        stopBits = 1;
-    else if (stop == QLatin1String("1.5"))
-        stopBits = 3;
-    else if (stop == QLatin1String("2"))
-        stopBits = 2;
-    else
-        return false;
-    out.baud = qint32(baud);
-    out.parity = par[0].toLatin1();
-    out.dataBits = data;
-    out.stopBits = stopBits;
-    return true;
-}
 
 speed_t speedOf(qint32 baud)
 {
@@ -86,6 +47,13 @@ speed_t speedOf(qint32 baud)
         if (e.baud == baud)
             return e.speed;
     return B0; // a rate without a code: set through the kernel's own interface
+}
+
+// The kernel's numbers of pseudo-terminal slaves.
+bool isPseudoTerminal(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
 }
 
 // ---- the locks of other serial programs, and our own ----
@@ -131,34 +99,65 @@ QStringList lockNames(const QString& path)
     return names;
 }
 
-// The process a lock file names, 0 when it names none. Programs write the PID
-// in ASCII (blanks, digits, a line end, maybe more words) or as the four
-// bytes of a binary integer (whose top byte is then 0: PIDs stay far below).
-pid_t lockOwner(const QString& file, bool& exists)
+// A lock file with no PID in it is younger than this while its writer is
+// still at it (it creates the file, then writes): it is held meanwhile.
+constexpr int kFreshLockSeconds = 5;
+
+// What a lock file shows of its owner.
+struct LockSeen {
+    bool exists = false;
+    bool unreadable = false; // there, but we may not read it: its owner may well run
+    pid_t owner = 0;         // the process it names, 0 when it names none
+    bool fresh = false;      // names none and was written a moment ago
+    dev_t dev = 0;           // the file looked at
+    ino_t ino = 0;
+};
+
+// Programs write the PID in ASCII (blanks, digits, a line end, maybe more
+// words) or as the four bytes of a binary integer (whose top byte is then 0:
+// PIDs stay far below).
+LockSeen examineLock(const QString& file)
 {
-    exists = false;
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    LockSeen seen;
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
-        exists = errno != ENOENT;
-        return 0;
+        // There, but not for us to read (another user's, a link): its owner
+        // may well run. A folder we may not look into tells nothing.
+        struct stat st {};
+        seen.exists = errno != ENOENT && ::lstat(QFile::encodeName(file).constData(), &st) == 0;
+        seen.unreadable = seen.exists;
+        return seen;
     }
-    exists = true;
+    seen.exists = true;
+    struct stat st {};
     char buf[64];
-    ssize_t n;
-    do {
-        n = ::read(fd, buf, sizeof buf - 1);
-    } while (n < 0 && errno == EINTR);
+    ssize_t n = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        do {
+            n = ::read(fd, buf, sizeof buf - 1);
+        } while (n < 0 && errno == EINTR);
+    }
     ::close(fd);
+    if (n < 0) {
+        seen.unreadable = true;
+        return seen;
+    }
+    seen.dev = st.st_dev;
+    seen.ino = st.st_ino;
     if (n == 4 && std::memchr(buf, 0, 4)) {
         int pid = 0;
         std::memcpy(&pid, buf, sizeof pid);
-        return pid > 0 ? pid : 0;
+        seen.owner = pid > 0 ? pid : 0;
+    } else if (n > 0) {
+        buf[n] = 0;
+        const long pid = std::strtol(buf, nullptr, 10); // skips leading blanks
+        seen.owner = pid > 0 && pid <= INT_MAX ? pid_t(pid) : 0;
     }
-    if (n <= 0)
-        return 0;
-    buf[n] = 0;
-    const long pid = std::strtol(buf, nullptr, 10); // skips leading blanks
-    return pid > 0 && pid <= INT_MAX ? pid_t(pid) : 0;
+    if (seen.owner == 0) {
+        const time_t age = ::time(nullptr) - st.st_mtime;
+        seen.fresh = age < kFreshLockSeconds && age > -kFreshLockSeconds;
+    }
+    return seen;
 }
 
 bool processRuns(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
@@ -287,29 +286,62 @@ void noteExclusive(int fd, bool held)
         }
 }
 
-// Refuses the device when a process that runs holds one of its lock files;
-// removes those of processes that are gone (where the folder lets us).
+// Refuses the device when one of its lock files is held: it names a process
+// that runs, we may not read it, or it is still being written.
+void refuseIfHeld(const QString& device, const QString& file, const LockSeen& seen)
+{
+    if (seen.unreadable)
+        fail(rt::ErrCommHardware, device,
+             QStringLiteral("busy, locked in ") + file + QStringLiteral(" (a lock file this user may not read)"));
+    if (processRuns(seen.owner))
+        fail(rt::ErrCommHardware, device,
+             QStringLiteral("busy, locked by ") + describeProcess(seen.owner) + QStringLiteral(" in ") + file);
+    if (seen.fresh)
+        fail(rt::ErrCommHardware, device,
+             QStringLiteral("busy, another program is taking the lock ") + file);
+}
+
+// Removes the stale lock file `seen` showed, and nothing else: it is first
+// moved to a name of our own, and a file that turns out to be another one
+// (an opener put its fresh lock there in the meantime) is put back.
+void removeStale(const QString& file, const LockSeen& seen)
+{
+    const QByteArray name = QFile::encodeName(file);
+    const QByteArray aside = name + ".stale." + QByteArray::number(qint64(::getpid()));
+    if (::rename(name.constData(), aside.constData()) != 0)
+        return; // gone already, or not ours to move: the lock stays taken
+    struct stat st {};
+    if (::lstat(aside.constData(), &st) == 0 && st.st_dev == seen.dev && st.st_ino == seen.ino) {
+        ::unlink(aside.constData());
+        return;
+    }
+    if (::link(aside.constData(), name.constData()) == 0)
+        ::unlink(aside.constData());
+    else
+        ::rename(aside.constData(), name.constData());
+}
+
+// Refuses the device when a lock file of it is held; removes the stale ones
+// (where the folder lets us).
 void checkLockFiles(const QString& device, const QStringList& dirs, const QStringList& names)
 {
     for (const QString& dir : dirs)
         for (const QString& name : names) {
             const QString file = dir + u'/' + name;
-            bool exists = false;
-            const pid_t owner = lockOwner(file, exists);
-            if (!exists)
+            const LockSeen seen = examineLock(file);
+            if (!seen.exists)
                 continue;
-            if (processRuns(owner))
-                fail(rt::ErrCommHardware, device,
-                     QStringLiteral("busy, locked by ") + describeProcess(owner) + QStringLiteral(" in ") + file);
-            ::unlink(QFile::encodeName(file).constData()); // stale
+            refuseIfHeld(device, file, seen);
+            removeStale(file, seen);
         }
 }
 
 enum class Made { Yes, Taken, No };
 
 // Writes our lock file in one step: it appears whole, with our PID as the
-// ten-character ASCII number other programs expect, or not at all.
-Made makeLockFile(const QString& file)
+// ten-character ASCII number other programs expect, or not at all. `ino`
+// receives the file's identity.
+Made makeLockFile(const QString& file, dev_t& dev, ino_t& ino)
 {
     const QByteArray target = QFile::encodeName(file);
     char text[16];
@@ -318,8 +350,11 @@ Made makeLockFile(const QString& file)
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0)
         return Made::No;
-    const bool written = ::write(fd, text, size_t(len)) == len && ::fchmod(fd, 0644) == 0;
+    struct stat st {};
+    const bool written = ::write(fd, text, size_t(len)) == len && ::fchmod(fd, 0644) == 0 && ::fstat(fd, &st) == 0;
     ::close(fd);
+    dev = st.st_dev;
+    ino = st.st_ino;
     int linked = written ? ::link(tmp.constData(), target.constData()) : -1;
     const int err = errno;
     ::unlink(tmp.constData());
@@ -331,8 +366,10 @@ Made makeLockFile(const QString& file)
         // A folder on a file system without links: an exclusive create.
         const int x = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (x >= 0) {
-            linked = ::write(x, text, size_t(len)) == len ? 0 : -1;
+            linked = ::write(x, text, size_t(len)) == len && ::fstat(x, &st) == 0 ? 0 : -1;
             ::close(x);
+            dev = st.st_dev;
+            ino = st.st_ino;
             if (linked == 0)
                 return Made::Yes;
             ::unlink(target.constData());
@@ -345,20 +382,36 @@ Made makeLockFile(const QString& file)
 
 // Takes the device's lock file in the first folder that lets us write one;
 // "" when none does (the flock and the exclusive mode still keep the device
-// ours). Raises when another process took it in the meantime.
+// ours). Raises when another process holds it. The file is ours only while
+// it is the very file we made: another opener that judged the old one stale
+// at the same time may have moved ours aside for a moment.
 QString takeLockFile(const QString& device, const QStringList& dirs, const QStringList& names)
 {
     for (const QString& dir : dirs) {
         const QString file = dir + u'/' + names.first();
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const Made made = makeLockFile(file);
+        dev_t ourDev = 0;
+        ino_t ourIno = 0;
+        bool madeOne = false;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            dev_t dev = 0;
+            ino_t ino = 0;
+            const Made made = makeLockFile(file, dev, ino);
+            if (made == Made::No)
+                break;
             if (made == Made::Yes) {
+                ourDev = dev;
+                ourIno = ino;
+                madeOne = true;
+            }
+            const LockSeen seen = examineLock(file);
+            if (madeOne && seen.exists && !seen.unreadable && seen.dev == ourDev && seen.ino == ourIno) {
                 noteHeld(file, true);
                 return file;
             }
-            if (made == Made::No)
-                break;
-            checkLockFiles(device, {dir}, {names.first()}); // raises for a live owner
+            if (!seen.exists)
+                continue;
+            refuseIfHeld(device, file, seen);
+            removeStale(file, seen);
         }
     }
     return QString();
@@ -390,48 +443,41 @@ void SerialPortControl::setCommPort(int n)
 
 void SerialPortControl::setSettings(const QString& text)
 {
-    ParsedSettings p;
-    if (!parseSettings(text, p))
+    serial::LineSettings p;
+    if (!p.parse(text))
         rt::raise(rt::ErrInvalidPropertyValue);
     settings_ = text;
-    baud_ = p.baud;
-    parity_ = p.parity;
-    dataBits_ = p.dataBits;
-    stopBits_ = p.stopBits;
-    if (portOpen())
-        applySettings();
+    line_ = p;
+    if (portOpen()) {
+        const QString refused = applySettings();
+        if (!refused.isEmpty()) {
+            // The port is open as it was set, or not at all.
+            rx_.clear();
+            release();
+            rt::raise(rt::ErrDeviceUnavailable, refused);
+        }
+    }
 }
 
-void SerialPortControl::applySettings()
+QString SerialPortControl::applySettings()
 {
-    // A pseudo-terminal or an adapter may refuse a rate or a parity mode; the
-    // line then keeps what it had, as a real port would keep its last mode.
+    const QString device = devicePath(commPort_);
     termios t{};
     if (::tcgetattr(fd_, &t) != 0)
-        return;
-    ::cfmakeraw(&t);
-    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    t.c_cflag |= CLOCAL | CREAD;
-    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY | INPCK);
-    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    t.c_cflag |= sizes[std::clamp(dataBits_, 5, 8) - 5];
-    switch (parity_) {
-    case 'E': t.c_cflag |= PARENB; break;
-    case 'O': t.c_cflag |= PARENB | PARODD; break;
-    case 'M': t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 'S': t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
-    }
-    if (stopBits_ == 2)
-        t.c_cflag |= CSTOPB; // 1.5 stop bits have no code here: one is sent
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    const speed_t s = speedOf(baud_);
-    if (s != B0)
-        ::cfsetspeed(&t, s);
-    ::tcsetattr(fd_, TCSANOW, &t);
-    if (s == B0)
-        serial::setAnySpeed(fd_, baud_);
+        return device + QStringLiteral(": ") + fromErrno(errno);
+    const termios want = serial::LineMode(t, line_);
+    // The driver may take part of a mode and still report success, or round
+    // a rate: what counts is what it reads back.
+    ::tcsetattr(fd_, TCSANOW, &want);
+    if (speedOf(line_.baud) == B0)
+        serial::setAnySpeed(fd_, line_.baud);
+    termios got{};
+    if (::tcgetattr(fd_, &got) != 0)
+        return device + QStringLiteral(": ") + fromErrno(errno);
+    marks_.reset();
+    marking_ = (got.c_iflag & PARMRK) != 0;
+    noise_ = false;
+    return serial::RefusedSettings(line_, got.c_cflag, serial::lineSpeed(fd_), isPseudoTerminal(fd_), device);
 }
 
 void SerialPortControl::setRTSEnable(bool on)
@@ -474,8 +520,7 @@ void SerialPortControl::release()
         fd_ = -1;
     }
     if (!lockFile_.isEmpty()) {
-        bool exists = false;
-        if (lockOwner(lockFile_, exists) == ::getpid())
+        if (examineLock(lockFile_).owner == ::getpid())
             ::unlink(QFile::encodeName(lockFile_).constData());
         noteHeld(lockFile_, false);
         lockFile_.clear();
@@ -484,7 +529,8 @@ void SerialPortControl::release()
 
 void SerialPortControl::vanished()
 {
-    rx_.clear();
+    // What was read before the hang-up stays for the exchange that waits
+    // for it; the next opening starts afresh.
     release();
 }
 
@@ -497,10 +543,14 @@ void SerialPortControl::readDriver()
     do {
         n = ::read(fd_, buf, sizeof buf);
     } while (n < 0 && errno == EINTR);
-    if (n > 0)
-        rx_.append(buf, n);
-    else if (n == 0 || isGone(errno))
+    if (n > 0) {
+        if (marking_)
+            noise_ = marks_.unmark(buf, n, rx_) > 0 || noise_;
+        else
+            rx_.append(buf, n);
+    } else if (n == 0 || isGone(errno)) {
         vanished(); // end of stream: the other end hung up
+    }
 }
 
 void SerialPortControl::service()
@@ -516,10 +566,11 @@ void SerialPortControl::service()
     } while (r < 0 && errno == EINTR);
     if (r <= 0)
         return;
-    if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
-        vanished();
-    else if (p.revents & POLLIN)
+    // Characters that came before a hang-up are read first.
+    if (p.revents & POLLIN)
         readDriver();
+    if (isOpen() && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        vanished();
 }
 
 bool SerialPortControl::portOpen()
@@ -579,8 +630,13 @@ void SerialPortControl::setPortOpen(bool open)
         release();
         throw;
     }
-    applySettings();
     rx_.clear();
+    const QString refused = applySettings();
+    if (!refused.isEmpty()) {
+        release();
+        rt::raise(rt::ErrDeviceUnavailable, refused);
+    }
+    ++openings_;
     if (rts_)
         setRTSEnable(true);
 }
@@ -605,6 +661,8 @@ QByteArray SerialPortControl::take(int max)
 bool SerialPortControl::discardInput()
 {
     rx_.clear();
+    marks_.reset();
+    noise_ = false;
     if (!isOpen())
         return false;
     // Asking costs less than flushing, and mostly nothing waits.
@@ -619,8 +677,13 @@ void SerialPortControl::output(const QByteArray& data)
     // A device that has gone unnoticed shows itself in the write.
     if (!isOpen())
         rt::raise(rt::ErrCommNotOpen);
-    QElapsedTimer clock;
-    clock.start();
+    send(data, QDeadlineTimer(kOutputDrainMs));
+}
+
+bool SerialPortControl::send(const QByteArray& data, const QDeadlineTimer& deadline)
+{
+    if (!isOpen())
+        return false;
     const int fd = fd_;
     for (qsizetype done = 0; done < data.size();) {
         const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
@@ -631,20 +694,43 @@ void SerialPortControl::output(const QByteArray& data)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN) {
-            // The driver's buffer is full: wait until it takes more, but not
-            // for ever (a line that cannot take a short frame is not working).
-            const qint64 left = kOutputDrainMs - clock.elapsed();
+            // The driver's buffer is full: wait until it takes more, but only
+            // as long as the caller may wait.
             pollfd p{fd, POLLOUT, 0};
-            if (left > 0 && ::poll(&p, 1, int(left)) > 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            const int r = deadline.hasExpired() ? 0 : ::poll(&p, 1, int(std::min<qint64>(deadline.remainingTime(), INT_MAX)));
+            if (r > 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL)))
                 continue;
-            if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r > 0) {
                 vanished();
-            return;
+                return false;
+            }
+            // A line that does not move: what it holds of this text would go
+            // out whenever it moves again, long after anyone waits for it.
+            discardOutput();
+            return false;
         }
         if (n < 0 && isGone(errno))
             vanished();
-        return;
+        else
+            discardOutput();
+        return false;
     }
+    return true;
+}
+
+void SerialPortControl::discardOutput()
+{
+    if (isOpen())
+        ::tcflush(fd_, TCOFLUSH);
+}
+
+bool SerialPortControl::takeNoise()
+{
+    const bool was = noise_;
+    noise_ = false;
+    return was;
 }
 
 int SerialPortControl::inBufferCount()
@@ -675,11 +761,10 @@ bool SerialPortControl::waitForInput(int msecs)
         }
         if (r == 0)
             return false;
-        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        if (p.revents & POLLIN)
+            readDriver();
+        if (isOpen() && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
             vanished();
-            return false;
-        }
-        readDriver();
         if (!isOpen())
             return false;
         if (!rx_.isEmpty())
@@ -688,3 +773,137 @@ bool SerialPortControl::waitForInput(int msecs)
             return false;
     }
 }
+
+namespace serial {
+
+bool LineSettings::parse(const QString& text)
+{
+    const QStringList items = text.split(QLatin1Char(','));
+    if (items.size() != 4)
+        return false;
+    bool ok = false;
+    const qint64 rate = items[0].trimmed().toLongLong(&ok);
+    if (!ok || rate <= 0 || rate > 4000000)
+        return false;
+    const QString par = items[1].trimmed().toUpper();
+    if (par.size() != 1 || !QStringLiteral("NEOMS").contains(par[0]))
+        return false;
+    const int data = items[2].trimmed().toInt(&ok);
+    if (!ok || data < 5 || data > 8)
+        return false;
+    const QString stop = items[3].trimmed();
+    int stops = 0;
+    if (stop == QLatin1String("1"))
+        stops = 1;
+    else if (stop == QLatin1String("1.5"))
+        stops = 3;
+    else if (stop == QLatin1String("2"))
+        stops = 2;
+    else
+        return false;
+    baud = qint32(rate);
+    parity = par[0].toLatin1();
+    dataBits = data;
+    stopBits = stops;
+    return true;
+}
+
+termios LineMode(const termios& current, const LineSettings& s)
+{
+    termios t = current;
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK | ISTRIP | IGNBRK | BRKINT);
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag |= sizes[std::clamp(s.dataBits, 5, 8) - 5];
+    switch (s.parity) {
+    case 'E': t.c_cflag |= PARENB; break;
+    case 'O': t.c_cflag |= PARENB | PARODD; break;
+    case 'M': t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case 'S': t.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+    }
+    // A character that fails its parity must not pass for a good one. It is
+    // marked rather than dropped (IGNPAR) or turned into a 00 byte (which a
+    // reply may well hold): the exchange then knows the reply was spoiled.
+    if (t.c_cflag & PARENB)
+        t.c_iflag |= INPCK | PARMRK;
+    // 1.5 stop bits have no code: the read-back reports them as refused.
+    if (s.stopBits != 1)
+        t.c_cflag |= CSTOPB;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    const speed_t code = speedOf(s.baud);
+    if (code != B0)
+        ::cfsetspeed(&t, code);
+    return t;
+}
+
+QString RefusedSettings(const LineSettings& wanted, tcflag_t cflag, qint32 baud, bool pseudoTerminal,
+                        const QString& device)
+{
+    QStringList refused;
+    bool plural = false;
+    if (baud != wanted.baud)
+        refused << QStringLiteral("%1 baud").arg(wanted.baud);
+    if (!pseudoTerminal) {
+        static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+        if ((cflag & CSIZE) != sizes[std::clamp(wanted.dataBits, 5, 8) - 5]) {
+            refused << QStringLiteral("%1 data bits").arg(wanted.dataBits);
+            plural = true;
+        }
+        const tcflag_t want = LineMode(termios{}, wanted).c_cflag & (PARENB | PARODD | CMSPAR);
+        if ((cflag & (PARENB | PARODD | CMSPAR)) != want) {
+            static const char* const names[] = {"no parity", "even parity", "odd parity", "mark parity",
+                                                "space parity"};
+            refused << QString::fromLatin1(names[std::max(0, int(QByteArrayLiteral("NEOMS").indexOf(wanted.parity)))]);
+        }
+    }
+    if (wanted.stopBits == 3 || bool(cflag & CSTOPB) != (wanted.stopBits == 2)) {
+        refused << (wanted.stopBits == 3 ? QStringLiteral("1.5 stop bits")
+                                         : QStringLiteral("%1 stop bit%2").arg(wanted.stopBits).arg(
+                                               wanted.stopBits == 1 ? "" : "s"));
+        plural = plural || wanted.stopBits != 1;
+    }
+    if (refused.isEmpty())
+        return QString();
+    plural = plural || refused.size() > 1;
+    QString names = refused.first();
+    for (int i = 1; i < refused.size(); ++i)
+        names += (i + 1 == refused.size() ? QStringLiteral(" and ") : QStringLiteral(", ")) + refused[i];
+    return names + (plural ? QStringLiteral(" are") : QStringLiteral(" is")) + QStringLiteral(" not available on ") +
+        device;
+}
+
+int ParityMarks::unmark(const char* in, qsizetype n, QByteArray& out)
+{
+    int bad = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = in[i];
+        switch (state_) {
+        case 0:
+            if (c == '\xFF')
+                state_ = 1;
+            else
+                out.append(c);
+            break;
+        case 1: // FF FF is a received FF; FF 00 opens a mark
+            if (c == '\0') {
+                state_ = 2;
+            } else {
+                out.append(c);
+                state_ = 0;
+            }
+            break;
+        default: // the character that came with an error (00 for a break)
+            out.append(c);
+            ++bad;
+            state_ = 0;
+            break;
+        }
+    }
+    return bad;
+}
+
+} // namespace serial

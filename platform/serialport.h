@@ -16,9 +16,52 @@
 // process names a process that is gone, and the next opener takes it over).
 // QUINREX3_LOCK_DIR, when set, is the one folder of lock files instead.
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <termios.h>
+
+namespace serial {
+
+// A settings text taken apart: "9600,N,8,1".
+struct LineSettings {
+    qint32 baud = 9600;
+    char parity = 'N'; // N, E, O, M (mark) or S (space)
+    int dataBits = 8;
+    int stopBits = 1; // 1, 2, or 3 meaning 1.5
+    // False for a malformed text (the settings are then left as they were).
+    bool parse(const QString& text);
+};
+
+// The line mode for `s`, built on the mode the line has: raw, no flow
+// control, and with a parity the parity of every character checked, a
+// character that fails it (or its framing) marked in the input as the
+// bytes FF 00 and the character, a received FF doubled.
+termios LineMode(const termios& current, const LineSettings& s);
+
+// What the driver kept of `wanted`, judged from the mode read back (`cflag`)
+// and the rate read back: "" when it took everything, else the line that
+// names what it refused or changed ("28800 baud is not available on
+// /dev/ttyUSB0", "1.5 stop bits and even parity are not available on ...").
+// A pseudo-terminal carries no signal and keeps only rate and stop bits:
+// its data bits and parity are not judged.
+QString RefusedSettings(const LineSettings& wanted, tcflag_t cflag, qint32 baud, bool pseudoTerminal,
+                        const QString& device);
+
+// Takes the marks of bad characters out of the input of a line whose mode
+// marks them (see LineMode). Marks split across reads are joined.
+class ParityMarks {
+public:
+    // Appends the characters `in` holds to `out`; returns how many of them
+    // arrived with a parity or framing error (or were a break).
+    int unmark(const char* in, qsizetype n, QByteArray& out);
+    void reset() { state_ = 0; }
+
+private:
+    int state_ = 0; // 1 after FF, 2 after FF 00
+};
+
+} // namespace serial
 
 class SerialPortControl : public QObject {
     Q_OBJECT
@@ -58,6 +101,7 @@ public:
     // ErrCommNotOpen when the port is closed.
     QByteArray input();
     // Sends the whole text. Raises ErrCommNotOpen when the port is closed.
+    // A line that does not take it within a few seconds keeps none of it.
     void output(const QByteArray& data);
     // Number of received characters waiting (0 when closed).
     int inBufferCount();
@@ -74,8 +118,21 @@ public:
     // gone: the next output() or wait finds that out.
     bool discardInput();
     // Takes at most `max` waiting characters without waiting ("" when none
-    // waits or the port is closed).
+    // waits). What was read before the device went away is still taken.
     QByteArray take(int max);
+    // Writes `data` to the line, waiting for room until `deadline`. False when
+    // the port is closed, its device goes away or the line does not take the
+    // whole of it in time: whatever of it the driver still holds is then
+    // discarded, so that nothing of it goes out later.
+    bool send(const QByteArray& data, const QDeadlineTimer& deadline);
+    // Drops everything written that has not left yet.
+    void discardOutput();
+    // True when a character with a parity or framing error arrived since the
+    // last call or discardInput(); asking clears it.
+    bool takeNoise();
+    // Counts the successful openings: what was under way on the line before
+    // the last one is no longer.
+    int openings() const { return openings_; }
 
     // The device path COM<n> maps to.
     static QString devicePath(int n);
@@ -84,7 +141,9 @@ public:
     QString lockFile() const { return lockFile_; }
 
 private:
-    void applySettings();
+    // Sets the line to the settings and reads them back; "" when the driver
+    // took them all, else what it did not (RefusedSettings).
+    QString applySettings();
     void release();
     // Looks at the line without waiting: takes what has arrived, closes the
     // port when its device has gone.
@@ -103,8 +162,9 @@ private:
     QString settings_ = QStringLiteral("9600,N,8,1");
     bool rts_ = false;
     int inputLen_ = 0;
-    qint32 baud_ = 9600;
-    char parity_ = 'N';
-    int dataBits_ = 8;
-    int stopBits_ = 1; // 1, 2, or 3 meaning 1.5
+    serial::LineSettings line_;
+    serial::ParityMarks marks_;
+    bool marking_ = false; // the line marks bad characters (PARMRK)
+    bool noise_ = false;
+    int openings_ = 0;
 };

@@ -17,4 +17,13 @@ bool setAnySpeed(int fd, int baud)
     return ::ioctl(fd, TCSETS2, &t) == 0;
 }
 
+int lineSpeed(int fd)
+{
+    // The kernel keeps the rate as a number beside the code, for every rate.
+    struct termios2 t {};
+    if (::ioctl(fd, TCGETS2, &t) != 0)
+        return 0;
+    return int(t.c_ospeed);
+}
+
 } // namespace serial

@@ -5,4 +5,6 @@
 namespace serial {
 // Sets the line's input and output rate to `baud`; false when the driver refuses.
 bool setAnySpeed(int fd, int baud);
+// The output rate the driver reports for the line, in baud; 0 when it does not tell.
+int lineSpeed(int fd);
 } // namespace serial

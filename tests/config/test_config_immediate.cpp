@@ -1,6 +1,8 @@
 // Values the configuration screen writes to the instrument at once, seen on
 // the simulator's line.
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 
 #include "config/frmConfig.h"
 #include "config_user.h"
@@ -32,6 +34,8 @@ reg 1 0x4723 1
 instrument 2 group 2 protocol A
 reg 2 0x4701 0
 )";
+
+enum class By { Mouse, Key };
 
 class ConfigImmediateTest : public SimLineTest {
 protected:
@@ -189,6 +193,65 @@ TEST_F(ConfigImmediateTest, TypingPastTheQuestionReplacesTheNextField)
         QTest::keyClicks(QApplication::focusWidget(), "9");
         EXPECT_EQ(sp2->Text(), "9");
     }
+}
+
+// A menu opened by its access key leaves the field as a click on the menu
+// does: nothing is asked until the field is left for another control.
+TEST_F(ConfigImmediateTest, AMenuOpenedByItsKeyAsksNothingAsTheMouseDoes)
+{
+    FrmConfig& f = open(0, "R", "33");
+    TextBox* sp1 = f.txtParameter(258);
+    QMenu* file = f.menuBar->actions().first()->menu();
+    ASSERT_EQ(f.menuBar->actions().first()->text(), "&File");
+    const auto menuOpen = [&] { return QApplication::activePopupWidget() == file; };
+    const auto focusOn = [&](QWidget* w) {
+        showPageOf(f, w);
+        w->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(runEventsUntil([&] { return w->hasFocus(); }));
+    };
+    focusOn(sp1);
+    boxes_.clear();
+    for (By by : {By::Mouse, By::Key}) {
+        SCOPED_TRACE(by == By::Key ? "Alt+F" : "mouse");
+        if (by == By::Key)
+            QTest::keyClick(sp1, Qt::Key_F, Qt::AltModifier);
+        else
+            QTest::mouseClick(f.menuBar, Qt::LeftButton, {},
+                              f.menuBar->actionGeometry(f.menuBar->actions().first()).center());
+        ASSERT_TRUE(runEventsUntil(menuOpen));
+        EXPECT_EQ(boxes_.count(), 0);
+        // Closed with Escape, the menu leaves the menu bar to the keys (the
+        // menu bar takes the focus); a second Escape gives the field its
+        // focus back: still nothing asked.
+        QTest::keyClick(file, Qt::Key_Escape);
+        ASSERT_TRUE(runEventsUntil([&] { return f.menuBar->hasFocus(); }));
+        EXPECT_EQ(boxes_.count(), 0);
+        QTest::keyClick(f.menuBar, Qt::Key_Escape);
+        ASSERT_TRUE(runEventsUntil([&] { return sp1->hasFocus() && !menuOpen(); }));
+        EXPECT_EQ(boxes_.count(), 0);
+    }
+    // Left from the menu bar for another field, the field completes its entry, once.
+    QTest::keyClick(sp1, Qt::Key_F, Qt::AltModifier);
+    ASSERT_TRUE(runEventsUntil(menuOpen));
+    QTest::keyClick(file, Qt::Key_Escape);
+    ASSERT_TRUE(runEventsUntil([&] { return f.menuBar->hasFocus(); }));
+    focusOn(f.txtParameter(262));
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Immediate Write of Parameter");
+    EXPECT_TRUE(sim_.requests().empty()); // No is the default answer
+    leave(f.txtParameter(262));
+    EXPECT_EQ(boxes_.count(), 1);
+
+    // And so does a click on a button after the menu bar had the focus.
+    focusOn(sp1);
+    boxes_.clear();
+    QTest::keyClick(sp1, Qt::Key_F, Qt::AltModifier);
+    ASSERT_TRUE(runEventsUntil(menuOpen));
+    QTest::keyClick(file, Qt::Key_Escape);
+    ASSERT_TRUE(runEventsUntil([&] { return f.menuBar->hasFocus(); }));
+    QTest::mouseClick(f.cmdConfigureController, Qt::LeftButton);
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Immediate Write of Parameter");
 }
 
 TEST_F(ConfigImmediateTest, RunStopAutoAddressAndPidGroupAreWrittenOnYes)

@@ -1,6 +1,8 @@
 // The configuration screen with the sample definition files.
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 
 #include "config/frmConfig.h"
 #include "config_user.h"
@@ -45,6 +47,49 @@ TEST_F(ConfigScreenTest, BitBoxIndexFormsAndShownAmpersands)
     // An ampersand in a caption is shown, not taken as a mnemonic.
     EXPECT_EQ(f.lblParamLabel(811)->text(), "Manual & % Display Adjustment (APCt):");
     EXPECT_EQ(f.bitBox(783, 0)->text(), "Apply reset, rate, && fuzzy to SP2 (Pid2)");
+}
+
+// A reader announces a list by its value; the caption beside it labels it.
+TEST_F(ConfigScreenTest, EveryListIsLabelledByItsCaption)
+{
+    for (int group : {0, 1, 2}) {
+        SCOPED_TRACE(group);
+        Forms::discardAll();
+        FrmConfig& f = open(group, group == 0 ? "Z" : group == 1 ? "R" : "A");
+        f.Show();
+        QCoreApplication::processEvents(); // the layout pass is over
+        int labelled = 0;
+        TabStrip* strip = f.tabConfig(group);
+        for (int page = 0; page < strip->Tabs(); ++page) {
+            strip->setTab(page);
+            for (QComboBox* list : f.findChildren<QComboBox*>()) {
+                if (!list->isVisible() || ctl::captionOf(list).isEmpty())
+                    continue;
+                const QString caption = ctl::captionOf(list);
+                const QLabel* beside = nullptr;
+                for (const QLabel* l : list->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+                    QString text = l->text().simplified();
+                    if (text.endsWith(u':'))
+                        text.chop(1);
+                    if (l->isVisible() && text.trimmed() == caption)
+                        beside = l;
+                }
+                // A caption holding an ampersand is no buddy: its letter would
+                // be an access key. A row heading of a table labels the list
+                // nearest to it.
+                if (!beside || beside->text().contains(u'&')
+                    || (beside->buddy() != list && beside->buddy() && beside->buddy()->isVisible()
+                        && ctl::captionOf(beside->buddy()) == caption
+                        && beside->buddy()->x() < list->x()))
+                    continue;
+                const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
+                ASSERT_FALSE(labels.isEmpty()) << caption.toStdString();
+                EXPECT_EQ(labels.first().first->object(), beside) << caption.toStdString();
+                ++labelled;
+            }
+        }
+        EXPECT_GT(labelled, 5);
+    }
 }
 
 TEST_F(ConfigScreenTest, LoadSkipsWhatItCannotDoAndStillLaysOut)
@@ -259,6 +304,34 @@ TEST_F(ConfigScreenTest, EnterMovesToTheNextField)
     QApplication::sendEvent(first, &enter);
     EXPECT_EQ(f.focusWidget(), f.txtParameter(262));
     EXPECT_EQ(first->Text(), "175");
+}
+
+TEST_F(ConfigScreenTest, FocusFollowsTheMapAcrossColumnsAndGrids)
+{
+    FrmConfig& f = open(0, "Z");
+    auto next = [](QWidget* w) {
+        QWidget* n = w->nextInFocusChain();
+        while (n != w && !(n->focusPolicy() & Qt::TabFocus))
+            n = n->nextInFocusChain();
+        return n;
+    };
+    struct Row {
+        const char* where;
+        QWidget* from;
+        QWidget* to;
+    };
+    const Row rows[] = {
+        {"tuning control, then PID", f.bitBox(1067, 0), f.txtParameter(269)},
+        {"reset mode before its value", f.txtParameter(273), f.cbxReset(274)},
+        {"step 1 set point, time", f.txtParameter(290), f.txtParameter(289)},
+        {"time base, step 1 #1", f.cbxParameter(8), f.bitBox(350, 15)},
+        {"step 8 #2, step 9 #1", f.bitBox(350, 0), f.bitBox(351, 15)},
+        {"alarm 1, then alarm 2", f.bitBox(1031, 0), f.bitBox(801, 0)},
+        {"start pattern, pattern 0", f.cbxParameter(0x1030), f.txtParameter(0x2000)},
+        {"step time hours, minutes", f.txtPattHour(0), f.txtPattMin(0)},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(next(r.from), r.to) << r.where;
 }
 
 TEST_F(ConfigScreenTest, BitFieldsSpreadAndPackSixteenBits)

@@ -184,7 +184,6 @@ TEST_F(ParamFileTest, DamagedFilesAreRefusedWholeAndChangeNothing)
         {head + "262,5\r\n258\r\n", " 258"},
         {head + "262,5\r\nsome notes\r\n", " 0"},
         {head + "262,5\r\n102h,25\r\n", " 0"}, // "h" is no hex mark, and 102h no decimal number
-        {head + "262,5\r\n794,7\r\n", " 794"},  // a list position the list lacks
         // A register out of range is named by its own number.
         {head + "262,5\r\n20481,1\r\n", " 20481"},
         {head + "262,5\r\n-5,1\r\n", "-5"},

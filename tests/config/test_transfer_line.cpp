@@ -2,6 +2,7 @@
 // command-line send, against the simulator.
 #include <set>
 
+#include "config/scaling.h"
 #include "core/autosend.h"
 #include "core/commport.h"
 #include "platform/app.h"
@@ -311,6 +312,165 @@ TEST_F(TransferTest, SendErrorsNameTheProgrammeRegistersAndEndOrGoOn)
     }
 }
 
+TEST_F(TransferTest, CommandLineMessages)
+{
+    const Model& tw = kModels[0];
+    FrmConfig& f = serve(tw);
+    f.ReadControllerParameters();
+    f.SaveParameterFile(file("good.csv"));
+    writeFile("bad.csv", "\"33\",\"\",\"Modbus RTU-1\"\r\n");
+    writeFile("damaged.csv", readFile("good.csv") + "258,abc\r\n");
+    struct Case {
+        const char* commandLine;
+        std::vector<int> answers;
+        std::vector<const char*> titles; // the boxes, in order
+        const char* lastText;            // part of the last box's text
+        bool ends;
+    };
+    const Case cases[] = {
+        {"missing.csv 33", {}, {"Auto Send File Not Found"}, "missing.csv  passed to the program to automatically send "
+                                                              "to an instrument does not exist", true},
+        {"bad.csv 33", {}, {"Invalid Controller Group and Protocol Parameter", "Auto Send File Not Found"},
+         "bad.csv  passed to the program to automatically send to an instrument failed to load properly.", true},
+        {"damaged.csv 33", {}, {"Application Error", "Auto Send File Not Found"}, "damaged.csv  passed to the "
+         "program to automatically send to an instrument failed to load properly.", true},
+        {"good.csv   ", {}, {"No Addresses Given"}, "No instrument addresses were given to send file >", true},
+        {"good.csv 1FF", {mb::No}, {"Continue With Next Instrument"},
+         "The send to instrument address: 1FF is invalid.  Do you want to continue with the next address ?", true},
+        {"\"\"", {}, {}, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        Forms::discardAll();
+        boxes_.clear();
+        sim_.clearLog();
+        for (int a : c.answers)
+            boxes_.push(a);
+        bool ended = false;
+        try {
+            AutoSendParameterFile(c.commandLine);
+        } catch (const ProgramEnded&) {
+            ended = true;
+        }
+        EXPECT_EQ(ended, c.ends);
+        ASSERT_EQ(boxes_.count(), int(c.titles.size()));
+        for (std::size_t i = 0; i < c.titles.size(); ++i)
+            EXPECT_EQ(boxes_.calls()[i].title, c.titles[i]);
+        if (!c.titles.empty())
+            EXPECT_TRUE(boxes_.last().text.contains(c.lastText)) << boxes_.last().text.toStdString();
+        // The screen comes up first, also when nothing is sent.
+        EXPECT_TRUE(Forms::isLoaded<FrmConfig>());
+        EXPECT_TRUE(wire().empty());
+    }
+}
+
+// A value its field cannot hold, in a file made or edited by hand, refuses
+// the whole file in every group and protocol: the screen keeps what it
+// showed, and the command-line send ends as for a file that did not load,
+// with nothing on the line. What the screen saves from the demonstration
+// line's instruments, and with a field at either limit, loads byte for byte.
+TEST_F(TransferTest, ValuesTheirFieldsCannotHoldRefuseTheWholeFile)
+{
+    struct Pair {
+        int group;
+        const char* protocol;
+        int address;
+        const char* id;
+        const char* reg;   // a text field of the model, as the file names it
+        const char* range; // its limits at the decimal point read
+        const char* field; // a list or bit field line its field cannot hold
+        const char* fieldRange;
+    };
+    const Pair pairs[] = {
+        {0, "Z", 50, "Q4", "258", "-1999 to 9999", "350,131071", "-32768 to 65535"},
+        {0, "R", 51, "TW", "258", "-199.9 to 999.9", "805,70000", "-32768 to 65535"},
+        {1, "R", 1, "XG", "1001H", "-199.9 to 999.9", "0810H,2", "0 to 1"},
+        {1, "A", 1, "XG", "1001H", "-199.9 to 999.9", "102CH,-2", "0 to 2"},
+        {2, "A", 2, "XH", "4701H", "-199.9 to 999.9", "4731H,3", "0 to 2"},
+    };
+    for (const Pair& p : pairs) {
+        SCOPED_TRACE(std::string(p.protocol) + std::to_string(p.group) + " " + p.id);
+        Forms::discardAll();
+        FrmConfig& f = open(p.group, p.protocol);
+        sim_.stop();
+        ASSERT_TRUE(sim_.start()) << sim_.errorText();
+        openLine(7, sim_.ptyPath());
+        f.cbxAddress->setText(AddressToText(p.group, p.address));
+        boxes_.clear();
+        f.ReadControllerParameters();
+        ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        ASSERT_EQ(f.ModelID(), p.id);
+
+        f.SaveParameterFile(file("read.csv"));
+        ASSERT_EQ(f.ReadParameterFile(file("read.csv")), 0) << boxes_.last().text.toStdString();
+        // The screen's own entry puts the field at either limit.
+        const QString regText = p.reg;
+        const int reg = regText.endsWith('H') ? regText.chopped(1).toInt(nullptr, 16) : regText.toInt();
+        for (const char* typed : {"99999", "-99999"}) {
+            f.txtParameter(reg)->setText(typed);
+            f.txtParameter_LostFocus(reg);
+            f.SaveParameterFile(file("limit.csv"));
+            ASSERT_EQ(f.ReadParameterFile(file("limit.csv")), 0) << boxes_.last().text.toStdString();
+            f.SaveParameterFile(file("again.csv"));
+            EXPECT_EQ(readFile("again.csv"), readFile("limit.csv"));
+        }
+        // Only the offer to write the set point at once (declined).
+        for (const mb::Call& c : boxes_.calls())
+            EXPECT_EQ(c.title, "Immediate Write of Parameter") << c.text.toStdString();
+        const QByteArray saved = readFile("limit.csv");
+        f.txtDescription(p.group)->setText("on screen");
+        f.SaveParameterFile(file("before.csv"));
+        f.Changed = true;
+
+        // The file with one line put in place of the text field's, or added.
+        const QByteArray key = regText.toLatin1() + ',';
+        const auto withLine = [&](const QString& line) {
+            QByteArray out;
+            for (const QByteArray& l : saved.split('\n'))
+                if (!l.isEmpty())
+                    out += (l.startsWith(key) ? line.toLatin1() + '\r' : l) + '\n';
+            return line.startsWith(key) ? out : out + line.toLatin1() + "\r\n";
+        };
+        const QString field = p.field;
+        const std::pair<QString, QString> bads[] = {
+            {key + "20000", p.range},
+            {key + "-5000", p.range},
+            {key + "1e30", p.range},
+            {field, p.fieldRange},
+        };
+        for (const auto& [line, range] : bads) {
+            SCOPED_TRACE(line.toStdString());
+            writeFile("bad.csv", withLine(line));
+            boxes_.clear();
+            sim_.clearLog();
+            EXPECT_EQ(f.ReadParameterFile(file("bad.csv")), -1);
+            ASSERT_EQ(boxes_.count(), 1);
+            EXPECT_EQ(boxes_.last().title, "Invalid Parameter Value");
+            EXPECT_EQ(boxes_.last().text, "The value >" + line.section(',', 1) + " of register " + line.section(',', 0, 0)
+                                              + " found in parameter file >" + file("bad.csv")
+                                              + " is outside the range " + range
+                                              + " that its field allows.  This parameter file cannot be loaded.");
+            EXPECT_TRUE(f.Changed);
+            f.SaveParameterFile(file("after.csv"));
+            f.Changed = true;
+            EXPECT_EQ(readFile("after.csv"), readFile("before.csv"));
+
+            // Unattended: the status of a file that did not load, nothing sent.
+            boxes_.clear();
+            int status = -1;
+            try {
+                AutoSendParameterFile("\"" + file("bad.csv") + "\" " + AddressToText(p.group, p.address));
+            } catch (const ProgramEnded& end) {
+                status = end.code;
+            }
+            EXPECT_EQ(status, kFileProblem);
+            EXPECT_EQ(boxes_.calls().front().title, "Invalid Parameter Value");
+            EXPECT_EQ(boxes_.last().title, "Auto Send File Not Found");
+            EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+        }
+    }
+}
+
 // The program itself run from a script: its exit status tells a send that
 // went through from a file problem, an address problem and a failed send.
 TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
@@ -322,6 +482,9 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
     f.txtParameter(258)->setText("123.4");
     f.SaveParameterFile(file("zone one.csv"));
     writeFile("bad.csv", "\"33\",\"\",\"Modbus RTU-1\"\r\n");
+    // Set point 1 at 2000 where one decimal allows 999.9.
+    writeFile("high.csv", readFile("zone one.csv").replace("\r\n258,123.4\r\n", "\r\n258,2000\r\n"));
+    ASSERT_NE(readFile("high.csv"), readFile("zone one.csv"));
     Forms::discardAll();
     // The line is the child's now.
     CommPort().setPortOpen(false);
@@ -339,6 +502,7 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
         {{"zone one.csv", "34", "35"}, "", kSent, {52, 53}},
         {{"missing.csv", "34"}, "", kFileProblem, {}},
         {{"bad.csv", "34"}, "", kFileProblem, {}},
+        {{"high.csv", "34", "35"}, "", kFileProblem, {}},
         {{"zone one.csv"}, "", kAddressProblem, {}},
         {{"zone one.csv", "1FF", "34"}, "Yes", kAddressProblem, {52}},
         {{"zone one.csv", "36"}, "", kSendFailed, {}},
@@ -348,6 +512,7 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
         SCOPED_TRACE((c.args.join(' ') + " / " + c.next).toStdString());
         for (int address : {52, 53})
             sim_.must("reg " + std::to_string(address) + " 257 1");
+        sim_.clearLog();
         ProgramRun run;
         run.env().insert(QStringLiteral("QUINREX3_COM1"), QString::fromStdString(sim_.ptyPath()));
         ASSERT_TRUE(run.start(programDir(), c.args));
@@ -358,6 +523,8 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
             return box.startsWith(QLatin1String("Remote Change")) ? QStringLiteral("Yes") : QString();
         });
         EXPECT_EQ(status, c.status) << run.log().toStdString();
+        if (c.status == kFileProblem)
+            EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
         for (int address : {52, 53})
             EXPECT_EQ(sim_.must("get " + std::to_string(address) + " reg 257"),
                       std::count(c.sent.begin(), c.sent.end(), address) ? "1234" : "1")
@@ -373,6 +540,10 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
     EXPECT_EQ(App::exitStatus(), kAddressProblem);
 }
 
+// The demonstration line's "Zarn Link" instrument serves a whole
+// configuration, takes it back, and what a send writes is what the next
+// read finds: the values, the reset signs, the alarm output bits, and the
+// settings whose commands carry their value.
 TEST_F(TransferTest, DemonstrationLineServesAWholeZarnLinkConfiguration)
 {
     FrmConfig& f = open(0, "Z");
@@ -382,12 +553,62 @@ TEST_F(TransferTest, DemonstrationLineServesAWholeZarnLinkConfiguration)
     f.cbxAddress->setText(AddressToText(0, 50));
     boxes_.clear();
     f.ReadControllerParameters();
-    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
     EXPECT_EQ(f.ModelID(), "Q4");
+    const int slot = f.CurModelIndex;
+    const auto shown = [](const QWidget* w) { return ctl::Visible(w); };
+
+    // Lists first: they decide which fields are shown.
+    std::map<ComboBox*, int> lists;
+    for (int reg : {8, 802, 803, 804, 809, 811, 812})
+        if (has(slot, reg) && shown(f.cbxParameter(reg)))
+            lists[f.cbxParameter(reg)] = reg == 803 ? (f.cbxParameter(reg)->ListIndex() + 1) % 4
+                                                    : 1 - f.cbxParameter(reg)->ListIndex();
+    for (int reg = cfgmap::kReset1; reg <= cfgmap::kReset4; ++reg)
+        if (shown(f.cbxReset(reg)))
+            lists[f.cbxReset(reg)] = 1 - f.cbxReset(reg)->ListIndex();
+    for (const auto& [list, index] : lists)
+        list->setListIndex(index);
+
+    std::map<TextBox*, double> texts;
+    for (int reg = 1; reg <= kMaxRegister; ++reg) {
+        const int write = gZarnXref[std::size_t(reg)][2];
+        if (!has(slot, reg) || field(reg)[1] != 1 || write < 0 || write >= 0x400 || !shown(f.txtParameter(reg)))
+            continue;
+        const int lo = field(reg)[2], hi = field(reg)[3];
+        const int from = reg == 263 ? lo : std::max(lo, 0); // one negative value
+        const int raw = reg == 263 ? lo : from + (reg * 7) % (hi - from + 1);
+        float scale = 1;
+        f.DecimalPointFormat(reg, scale);
+        texts[f.txtParameter(reg)] = raw / double(scale);
+        f.txtParameter(reg)->setText(QString::number(raw / double(scale), 'f', 4));
+    }
+    std::map<CheckBox*, int> checks;
+    for (int reg : {3, 350, 351, 783, 784, 785, 786, 787, 788, 789, 793, 805, 807, 813})
+        for (int bit = field(reg)[2]; has(slot, reg) && bit <= field(reg)[3]; ++bit)
+            if (CheckBox* c = f.bitBox(reg, bit); shown(c))
+                checks[c] = 1 - c->Value();
+    for (const auto& [check, value] : checks)
+        check->setValue(value);
+    ASSERT_GT(texts.size(), 50u);
+    ASSERT_GT(checks.size(), 20u);
+    ASSERT_GE(lists.size(), 6u);
+
     mb::setHandler([](const mb::Call&) { return int(mb::Yes); });
     bool failed = true;
     f.SendControllerParameters(failed, false);
-    EXPECT_FALSE(failed) << boxes_.last().text.toStdString();
+    ASSERT_FALSE(failed) << boxes_.last().text.toStdString();
+    boxes_.install();
+    boxes_.clear();
+    f.ReadControllerParameters();
+    ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    for (const auto& [list, index] : lists)
+        EXPECT_EQ(list->ListIndex(), index) << list->objectName().toStdString();
+    for (const auto& [text, value] : texts)
+        EXPECT_NEAR(cfgscale::FieldValue(text->Text()), value, 1e-6) << text->objectName().toStdString();
+    for (const auto& [check, value] : checks)
+        EXPECT_EQ(check->Value(), value) << check->objectName().toStdString();
+    f.Changed = false;
 }
 
 TEST_F(TransferTest, DemoModeIsLeftOnlyWhenTheUserAgrees)

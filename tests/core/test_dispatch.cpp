@@ -72,6 +72,24 @@ TEST_F(DispatchLineTest, ModbusPathsTranslateAndChooseTheFunction)
     EXPECT_EQ(read(1, "R", 9, 2), 0.0f);
 }
 
+TEST_F(DispatchLineTest, RegisterWordGatheredFromEightReads)
+{
+    sim_.clearLog();
+    EXPECT_EQ(read(0, "Z", 0x32, 350), -25491.0f); // 9C6DH
+    EXPECT_EQ(err, 0);
+    const auto reqs = sim_.requests();
+    ASSERT_EQ(reqs.size(), 8u);
+    EXPECT_TRUE(reqs[7].startsWith("\x02Z32016E"));
+
+    // The fourth read fails: the caller's value stays, the error is the refusal's.
+    sim_.clearLog();
+    EXPECT_EQ(read(0, "Z", 0x32, 351), 7.0f);
+    EXPECT_EQ(err, 2);
+    EXPECT_EQ(sim_.requests().size(), 4u);
+    EXPECT_EQ(read(0, "Z", 0x40, 350), 7.0f); // the first read fails
+    EXPECT_EQ(err, -1);
+}
+
 TEST_F(DispatchLineTest, ZarnLinkWriteRules)
 {
     const std::pair<int, float> writes[] = {{783, 0}, {783, 1}, {789, 0}, {789, 1}, {274, 25},

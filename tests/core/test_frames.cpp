@@ -1,5 +1,7 @@
 // The drivers' side of the line seam, bytes in and results out: telling a
 // reply complete, and what an exchange makes of a line that loses its device.
+#include <functional>
+
 #include "core/exchange.h"
 #include "core/transports.h"
 #include "support/testenv.h"
@@ -71,6 +73,26 @@ TEST_F(LineGoneTest, AGoneDeviceEndsTheCallAtOnceWithItsText)
     ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values);
     EXPECT_EQ(text, "Address 002:Response too long from instrument at register 102H");
     EXPECT_EQ(line.exchanges, 5);
+
+    // A reply with a character that failed its parity fails each attempt as
+    // a bad checksum does, whatever the reply's own check says.
+    line.answer = Collect::Noise;
+    const std::pair<std::function<void()>, const char*> noisy[] = {
+        {[&] { ModbusRead_R(1, 258, text, code, 1, 0x102, 3, 1, values); },
+         "Address 001:Bad CRC or communications noise from instrument at register 102H (258)"},
+        {[&] { ModbusRead_A(2, 0, text, code, 2, 0x102, 3, 1, values); },
+         "Address 002:Checksum error from instrument at register 102H"},
+        {[&] { ZarnLinkRead(text, code, 0x32, 0, vt, unit, format, value, divisor, a1, a2, 2, reply, raw); },
+         "Address 32:Check-sum error on received data from instrument for register 2 (00)"},
+    };
+    for (const auto& [read, message] : noisy) {
+        code = 0;
+        read();
+        EXPECT_EQ(text, message);
+        EXPECT_EQ(code, -1);
+    }
+    EXPECT_EQ(values[1], 7.0f);
+    EXPECT_EQ(line.exchanges, 11);
 }
 
 } // namespace

@@ -1,4 +1,6 @@
 // Start-up order and the opening of the serial port.
+#include <algorithm>
+
 #include "core/commport.h"
 #include "core/startup.h"
 #include "platform/app.h"
@@ -34,6 +36,20 @@ TEST_F(StartupTest, SecondCopyAnsweredNoEndsBeforeAnyFileIsRead)
     EXPECT_FALSE(Forms::isLoaded<FrmMain>());
 }
 
+TEST_F(StartupTest, EditionIsRecognisedOnlyByItsExactName)
+{
+    for (const char* name : {"KT9-P", "kt9-p", "KT9-P "}) {
+        ResetSharedState();
+        App::setExeName(name);
+        boxes_.clear();
+        modZarn::main();
+        EXPECT_EQ(gKT9PMode, QString(name) == "KT9-P") << name;
+        // The settings file read is named after the edition.
+        EXPECT_TRUE(boxes_.calls().front().text.contains(QString(name) == "KT9-P" ? "KT9-P.cfg" : "Quinrex3.cfg"));
+        Forms::discardAll();
+    }
+}
+
 TEST_F(StartupTest, MissingFilesNeverStopStartUp)
 {
     writeFile("USB71K.TXT", "");
@@ -48,6 +64,28 @@ TEST_F(StartupTest, MissingFilesNeverStopStartUp)
                                  "All functions that require communications to the instruments(s) will be disabled."
                                  "\rCOM0: no such port (the ports are COM1 to COM16)");
     EXPECT_FALSE(gCommOK);
+}
+
+// A definition file with a line of a megabyte: the box that quotes it shows
+// a few hundred characters of it, the start and the end of its sentence
+// kept, so start-up goes on at once.
+TEST_F(StartupTest, ABoxQuotesAFewHundredCharactersOfAnEndlessLine)
+{
+    copySampleData();
+    const QByteArray id(1 << 20, 'Q');
+    writeFile("ModelID.txt", readFile("ModelID.txt") + id + ",Endless,Type,0\r\n");
+    modZarn::main();
+    EXPECT_TRUE(frmMain().Visible());
+    const auto& calls = boxes_.calls();
+    const auto quoting = std::find_if(calls.begin(), calls.end(),
+                                      [](const mb::Call& c) { return c.text.contains("QQQQ"); });
+    ASSERT_NE(quoting, calls.end());
+    const QString first = quoting->text.section('\r', 0, 0);
+    EXPECT_LE(first.size(), 600);
+    EXPECT_TRUE(first.startsWith("An application error has occurred reading " + App::file("QQQ")));
+    EXPECT_TRUE(first.contains(QStringLiteral("Q\u2026Q")));
+    EXPECT_TRUE(first.endsWith("QQQ.TXT file:"));
+    EXPECT_EQ(quoting->text.section('\r', 1), "Error Code 64 - Bad file name\rRoutine - modZarn.ReadModelRegisters.");
 }
 
 TEST_F(StartupTest, InitCommSuccessAndFailureKeepFlagTimerAndLampInStep)

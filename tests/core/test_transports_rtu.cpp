@@ -1,4 +1,5 @@
 // Modbus RTU driver on a scripted pseudo-terminal line.
+#include <QElapsedTimer>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -143,6 +144,78 @@ TEST_F(RtuTest, WhatWaitsBeforeARequestIsDiscarded)
     EXPECT_EQ(text, "");
     EXPECT_EQ(values[1], 7.0f);
     EXPECT_EQ(line_.requests().mid(1), QList<QByteArray>{Rtu("320300010001")}); // no second attempt
+}
+
+TEST_F(RtuTest, RefusalsBeforeSendingAndDemoMode)
+{
+    read(0, 0, 50, 0, 3, 1);
+    EXPECT_EQ(text, "Address 32:Invalid Modbus Register > 0");
+    read(1, 0, 50, 5, 6, 1);
+    EXPECT_EQ(text, "Address 050:Invalid Register Type 6");
+    write(1, 0, 50, 5, 2, 1);
+    EXPECT_EQ(text, "Address 050:Invalid Register Type 2");
+    EXPECT_EQ(code, -1);
+
+    gCommOK = false;
+    read(2, 0, 7, 5, 3, 1);
+    EXPECT_EQ(text, "Address 007:Selected comm port is not open.");
+    gDemoMode = true;
+    read(2, 0, 7, 5, 3, 1);
+    write(2, 0, 7, 5, 3, 1);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(values[1], 7.0f);
+    EXPECT_TRUE(line_.requests().isEmpty());
+}
+
+// A line that stops taking output: the far end of the pseudo-terminal reads
+// nothing and its buffer is full. A read fails within its two time-outs;
+// once the far end reads again, none of the requests that could not go out
+// reaches it, and each read that follows gets its own answer.
+class StalledLineTest : public QxTest {
+protected:
+    PtyPair pty_;
+    ScriptedLine line_{pty_};
+};
+
+TEST_F(StalledLineTest, AReadEndsWithinItsTimeOutsAndNothingStaleGoesOutLater)
+{
+    ASSERT_TRUE(pty_.ok());
+    const int fill = ::open(pty_.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fill, 0);
+    const QByteArray junk(512, 'x');
+    while (::write(fill, junk.constData(), size_t(junk.size())) > 0) {
+    }
+    ::close(fill);
+    openLine(7, pty_.slavePath(), 200);
+
+    QString text;
+    int code = 99;
+    QVector<float> values(2, 7.0f);
+    QElapsedTimer t;
+    t.start();
+    ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
+    EXPECT_LT(t.elapsed(), 3 * 200);
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Address 001:No response from instrument at register 102H");
+
+    const QByteArray stale = pty_.readUntilQuiet(100, 10000);
+    EXPECT_FALSE(stale.isEmpty());
+    EXPECT_EQ(stale.count('x'), stale.size()) << "a request the line could not take went out later";
+
+    QList<QByteArray> asked;
+    for (int i = 1; i <= 5; ++i) {
+        line_.reply(Rtu(QByteArray("010302000" + QByteArray::number(i)).constData()));
+        asked << Rtu(QByteArray("0103010" + QByteArray::number(i) + "0001").constData());
+    }
+    line_.start();
+    for (int i = 1; i <= 5; ++i) {
+        ModbusRead_R(1, 0, text, code, 1, 0x100 + i, 3, 1, values);
+        EXPECT_EQ(code, 0) << text.toStdString();
+        EXPECT_EQ(values[1], float(i));
+    }
+    line_.stop();
+    EXPECT_EQ(line_.requests(), asked);
 }
 
 } // namespace

@@ -131,4 +131,71 @@ TEST_F(SimTest, AddressesOffTheLineAreRefusedBeforeAnythingIsSent)
     EXPECT_EQ(sim_.requests().size(), 1u);
 }
 
+// An instrument slower than the time-out: whatever it answers late, a read
+// shows the answer to its own request or fails, never the other register's.
+class LateTest : public SimLineTest {
+protected:
+    // Registers 102H (111) and 103H (222) read in turn, `reads` times; the
+    // number of reads that returned their own value. Any other value fails.
+    int readInTurn(int reads)
+    {
+        int own = 0;
+        for (int i = 0; i < reads; ++i) {
+            const int reg = 0x102 + i % 2;
+            values[1] = 7;
+            ModbusRead_R(1, 0, text, code, 1, reg, 3, 1, values);
+            if (code == 0) {
+                EXPECT_EQ(values[1], reg == 0x102 ? 111.0f : 222.0f) << "read " << i;
+                ++own;
+            } else {
+                EXPECT_EQ(values[1], 7.0f) << "read " << i << ": " << text.toStdString();
+            }
+        }
+        return own;
+    }
+    QString text;
+    int code = 99;
+    QVector<float> values = QVector<float>(2, 7.0f);
+};
+
+const char* const kTwoRegisters = R"(
+instrument 1 group 1 protocol R
+reg 1 0x102 111
+reg 1 0x103 222
+)";
+
+TEST_F(LateTest, RepliesLaterThanAShortTimeOutStillAnswerTheirOwnRequest)
+{
+    // A one-register read at 9600 baud is answered 15.6 ms after its request;
+    // no attempt is shorter than the clock's step of about 20 ms.
+    for (const int timeOut : {10, 19}) {
+        SCOPED_TRACE(timeOut);
+        sim_.stop();
+        startLine(kTwoRegisters, timeOut, {"--delay", "15.6"});
+        EXPECT_GT(readInTurn(40), 0);
+    }
+}
+
+TEST_F(LateTest, ALateReplyIsNeverTakenForTheNextRequest)
+{
+    // Every answer 150 ms after its request, with a time-out of 100 ms: the
+    // first attempt fails, the second hears the first's answer, and the
+    // second's answer comes while the next register is about to be asked.
+    startLine(kTwoRegisters, 100, {"--delay", "150"});
+    EXPECT_EQ(readInTurn(6), 6);
+
+    // One answer later than both attempts: the read fails, and the answer
+    // that comes after it is not shown for the next register.
+    sim_.stop();
+    startLine(kTwoRegisters, 200);
+    sim_.must("fault 1 slow:440");
+    sim_.must("fault 1 silence");
+    values[1] = 7;
+    ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
+    EXPECT_EQ(code, -1);
+    ModbusRead_R(1, 0, text, code, 1, 0x103, 3, 1, values);
+    EXPECT_EQ(code, 0) << text.toStdString();
+    EXPECT_EQ(values[1], 222.0f);
+}
+
 } // namespace

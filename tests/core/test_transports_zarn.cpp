@@ -1,4 +1,7 @@
 // "Zarn Link" driver on a scripted pseudo-terminal line.
+#include <QTimeZone>
+
+#include "platform/clock.h"
 #include "transport_line.h"
 
 using namespace modZarn;
@@ -98,6 +101,47 @@ TEST_F(ZarnTest, WritesCarryTheirDataForm)
     write(0x201, 10000, false);
     EXPECT_EQ(code, 3);
     EXPECT_EQ(line_.requests().size(), 4);
+}
+
+TEST_F(ZarnTest, RefusalsBeforeSending)
+{
+    read(-1);
+    EXPECT_EQ(text, "Address 32:Invalid Zarn Link Read Register >-1 (FFFF)");
+    read(0x201);
+    EXPECT_EQ(text, "Address 32:Invalid Zarn Link Read Register (It is a write command.) > 513 (0201)");
+    write(-2, 0, false);
+    EXPECT_EQ(text, "Address 32:Invalid Write Zarn Link Register >-2 (FFFE)");
+    EXPECT_TRUE(line_.requests().isEmpty());
+}
+
+// With the flag file present, reads of the same address keep more than 0.1 s
+// apart, except command 0; other addresses are not held back.
+TEST_F(ZarnTest, CommandGapOnlyForTheSameAddress)
+{
+    gCmdGapRequired = true;
+    Clock::setFake(QDateTime(QDate(2026, 12, 9), QTime(10, 0), QTimeZone::utc()));
+    for (const char* data : {"041234", "041234", "00041234", "041234", "041234"})
+        line_.reply(Reply(data));
+    // How long a read was held back, on the program's clock (only the wait moves it).
+    const auto heldMs = [&](int cmd, int address) {
+        const double before = Clock::timer();
+        read(cmd, 0, address);
+        EXPECT_EQ(code, 0);
+        return qRound((Clock::timer() - before) * 1000);
+    };
+    EXPECT_EQ(heldMs(0x101, 50), 0);
+    EXPECT_EQ(heldMs(0x101, 51), 0); // another address
+    Clock::advanceMs(30);
+    EXPECT_EQ(heldMs(0, 51), 0); // command 0 is never held back, but stamps
+    Clock::advanceMs(30);
+    // Held back until more than 0.1 s after that stamp.
+    const int held = heldMs(0x101, 51);
+    EXPECT_GT(30 + held, 100);
+    EXPECT_LE(30 + held, 110);
+    EXPECT_EQ(gLastZarnReadAddress, 51);
+    Clock::advanceMs(101);
+    EXPECT_EQ(heldMs(0x101, 51), 0); // the gap has passed already
+    EXPECT_EQ(line_.requests().size(), 5);
 }
 
 } // namespace

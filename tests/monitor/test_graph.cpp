@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTimeZone>
+#include <QTimer>
 #include <cmath>
 
 #include <qcustomplot.h>
@@ -16,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/filedialog.h"
 #include "platform/printing.h"
+#include "shell/frmMain.h"
 #include "support/simline.h"
 
 using namespace modZarn;
@@ -72,9 +74,20 @@ protected:
             out << chart().XPositionOf(p);
         return out;
     }
+    float value(int s, int p)
+    {
+        chart().setCurrentSet(s);
+        chart().setCurrentPoint(p);
+        return chart().Value();
+    }
     static std::pair<double, double> drawn(Chart::Range r) { return {r.lower, r.upper}; }
     void answerFile(const QString& path) { fd::setHandler([path](const fd::Request&) { return path; }); }
     QDateTime runStart_ = kStart;
+    int boxesTitled(const QString& title)
+    {
+        return int(std::count_if(boxes_.calls().begin(), boxes_.calls().end(),
+                                 [&](const mb::Call& c) { return c.title == title; }));
+    }
 };
 
 TEST_F(GraphScreen, SamplesLieOnTheGridAndCatchUpByTheRules)
@@ -151,6 +164,94 @@ TEST_F(GraphScreen, OnlySampledPointsReachTheAxesAndTheSavedFile)
     EXPECT_EQ(drawn(chart().drawnYRange()), std::pair(0.0, 1.0)) << "cleared";
 }
 
+TEST_F(GraphScreen, TheLegendStandsBesideThePlotInTenColours)
+{
+    f().Show();
+    pens({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    start("1 Sec.");
+    for (int t = 0; t <= 90; ++t)
+        tickAt(t);
+    f().cmdRefresh->click();
+
+    const QImage screen = f().grab().toImage();
+    QCustomPlot* plot = chart().plot();
+    const QPoint at = chart().mapTo(&f(), QPoint(0, 0));
+    const QRect legend = plot->legend->outerRect().translated(at);
+    const QRect data = plot->axisRect()->rect().translated(at);
+    EXPECT_FALSE(legend.intersects(data));
+    EXPECT_TRUE(chart().geometry().contains(legend));
+    // Each pen's own colour stands in the legend, its line wider than a pixel.
+    QSet<QRgb> seen;
+    for (int y = legend.top(); y <= legend.bottom(); ++y)
+        for (int x = legend.left(); x <= legend.right(); ++x)
+            seen << screen.pixel(x, y);
+    for (int s = 0; s < 10; ++s) {
+        const QPen pen = plot->graph(s)->pen();
+        EXPECT_GE(pen.widthF(), 2) << s + 1;
+        EXPECT_TRUE(seen.contains(pen.color().rgb())) << "pen " << s + 1;
+    }
+}
+
+TEST_F(GraphScreen, RunsEndAtThePointLimit)
+{
+    f().Show();
+    struct Row { std::initializer_list<int> pens; int points; };
+    for (const Row& r : {Row{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 12799}, Row{{1, 2, 3}, 42661}}) {
+        pens(r.pens);
+        boxes_.clear();
+        start("0.1 Sec.");
+        EXPECT_EQ(boxesTitled("Maximum Logging Size Will Be Exceeded"), 1);
+        for (int k = 0; f().Sampling && k < 50000; ++k)
+            tickAt(k * 0.1);
+        EXPECT_EQ(chart().PointCount(), r.points);
+        EXPECT_EQ(boxes_.last().title, "Maximum Data Points Reached");
+        EXPECT_TRUE(boxes_.last().text.endsWith(QStringLiteral("The number of points is %1.  The number of pens is %2.")
+                                                    .arg(r.points)
+                                                    .arg(int(r.pens.size()))));
+    }
+}
+
+// A pen set to "[none]" for a while, the highest one (as an instrument
+// renamed during a run falls back at the next activation): its line is
+// hidden, not dropped. Chosen again, the pen continues the same set, and the
+// saved file holds every reading it took, the time between missing.
+TEST_F(GraphScreen, APenSetToNoneKeepsItsSamplesUntilChosenAgain)
+{
+    f().Show();
+    pens({1, 3});
+    start("1 Sec.");
+    for (int t = 0; t <= 3; ++t)
+        tickAt(t);
+    const int none = f().cbxControl(3)->ListCount() - 1;
+    f().cbxControl(3)->setListIndex(none);
+    EXPECT_EQ(chart().SetCount(), 1);
+    tickAt(4);
+    tickAt(5);
+    f().cbxControl(3)->setListIndex(2);
+    tickAt(6);
+    f().cmdStopSampling->click();
+    EXPECT_EQ(xs(3), xs(1));
+    answerFile(file("run.csv"));
+    f().cmdSaveData->click();
+    EXPECT_EQ(readFile("run.csv"),
+              "#Pens =, 3 ,Time Base =, 0 \r\n"
+              "Log Time,001 R1 Oven 1,00     [none],003 R1 Oven 3,Missing Data-1,Missing Data-2,Missing Data-3\r\n"
+              " 0 , 1100 , 0 , 3300 , 0 , 1 , 0 \r\n 1 , 1105 , 0 , 3315 , 0 , 1 , 0 \r\n"
+              " 2 , 1110 , 0 , 3330 , 0 , 1 , 0 \r\n 3 , 1115 , 0 , 3345 , 0 , 1 , 0 \r\n"
+              " 4 , 1120 , 0 , 0 , 0 , 1 , 1 \r\n 5 , 1125 , 0 , 0 , 0 , 1 , 1 \r\n"
+              " 6 , 1130 , 0 , 3390 , 0 , 1 , 0 \r\n");
+
+    // Clear drops them, hidden or shown.
+    f().cbxControl(3)->setListIndex(none);
+    boxes_.push(int(mb::Yes));
+    f().cmdClearData->click();
+    f().cbxControl(3)->setListIndex(2);
+    chart().setCurrentSet(3);
+    chart().setCurrentPoint(1);
+    EXPECT_EQ(chart().PointCount(), 1);
+    EXPECT_EQ(chart().ExtraValue(), 1);
+}
+
 TEST_F(GraphScreen, SavedGraphReadsBackByteForByte)
 {
     f().Show();
@@ -190,6 +291,44 @@ TEST_F(GraphScreen, SavedGraphReadsBackByteForByte)
     EXPECT_EQ(chart().LegendText(1), "Oven, left");
     EXPECT_EQ(chart().BottomTitle(), "Time (min.)");
     EXPECT_EQ(xs(), QList<float>({0.5f}));
+}
+
+TEST_F(GraphScreen, BadOrCancelledFilesLeaveTheGraphAlone)
+{
+    f().Show();
+    pens({1});
+    start("1 Sec.");
+    tickAt(0);
+    tickAt(1);
+    f().cmdStopSampling->click();
+
+    const std::pair<const char*, QByteArray> bad[] = {
+        {"missing", QByteArray()},
+        {"word for a value", "#Pens =, 1 ,Time Base =, 0 \r\nLog Time,x,Missing Data-1\r\n 0 , hot , 0 \r\n"},
+        {"short row", "#Pens =, 1 ,Time Base =, 0 \r\nLog Time,x,Missing Data-1\r\n 0 , 1 , 0 \r\n 1 , 2 \r\n"},
+    };
+    for (const auto& [what, content] : bad) {
+        QFile::remove(file("bad.csv"));
+        if (!content.isEmpty())
+            writeFile("bad.csv", content);
+        answerFile(file("bad.csv"));
+        boxes_.clear();
+        f().cmdRestoreData->click();
+        ASSERT_EQ(boxes_.count(), 1) << what;
+        EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmGraph.RestoreGraphFile,  File >" + file("bad.csv"))) << what;
+        EXPECT_EQ(chart().PointCount(), 2) << what;
+        EXPECT_EQ(value(1, 2), 1105.0f) << what;
+        EXPECT_EQ(f().cbxControl(1)->Text(), "001 R1 Oven 1") << what;
+    }
+
+    // Cancelled dialogs: no box, no file, the graph as it was.
+    fd::setHandler([](const fd::Request&) { return QString(); });
+    boxes_.clear();
+    f().cmdRestoreData->click();
+    f().cmdSaveData->click();
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_EQ(chart().PointCount(), 2);
+    EXPECT_TRUE(QDir(programDir()).entryList({"*.csv"}).filter("Graph").isEmpty());
 }
 
 TEST_F(GraphScreen, SettingsPersistInGraphValAndAMissingFileMeansDefaults)
@@ -294,6 +433,47 @@ TEST_F(GraphScreen, RestoringFromWhatIsNoGraphFileGivesTheBoxAtOnce)
         EXPECT_EQ(got, "An application error has occurred:\rError Code " + c.says +
                            "\rRoutine - frmGraph.RestoreGraphFile,  File >" + c.path);
     }
+
+    // A time no Single can hold would stretch the time axis without end.
+    writeFile("far.csv", "#Pens =, 1 ,Time Base =, 0 \r\nLog Time,002 R1 Oven 2,Missing Data-1\r\n"
+                         " 0 , 7 , 0 \r\n 1e39 , 8 , 0 \r\n");
+    answerFile(file("far.csv"));
+    boxes_.clear();
+    f().cmdRestoreData->click();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().text, "An application error has occurred:\rError Code 6 - Overflow"
+                                  "\rRoutine - frmGraph.RestoreGraphFile,  File >" + file("far.csv"));
+    EXPECT_EQ(f().cbxControl(1)->Text(), "001 R1 Oven 1");
+    EXPECT_EQ(drawn(chart().drawnXRange()), std::pair(0.0, 1.0));
+}
+
+TEST_F(GraphScreen, ManualYScaleKeepsAValidAxis)
+{
+    f().Show();
+    pens({1});
+    start("1 Sec.");
+    for (int t = 0; t <= 3; ++t)
+        tickAt(t);
+    f().cmdStopSampling->click();
+
+    // Manual Y: the boxes get the sampled range; a typed range with max
+    // below min is replaced by it; the drawn axis is always a valid one.
+    f().chkYAutoScale->setValue(0);
+    EXPECT_EQ(f().txtYScaleMin->text() + "|" + f().txtYScaleMax->text(), "1100|1115");
+    f().txtYScaleMin->setText("500");
+    f().txtYScaleMax->setText("100");
+    f().txtYScaleMax_LostFocus();
+    EXPECT_EQ(f().txtYScaleMin->text(), "1100");
+    EXPECT_EQ(drawn(chart().drawnYRange()), std::pair(1100.0, 1115.0));
+    f().txtYScaleMin->setText("1000");
+    f().txtYScaleMax->setText("2000");
+    f().vscYAxisSpan->setValue(50);
+    f().txtYScaleMin_LostFocus();
+    EXPECT_EQ(f().vscYAxisSpan->value(), 100) << "a typed range shows whole";
+    EXPECT_DOUBLE_EQ(chart().drawnYRange().upper, 2000);
+    f().vscYAxisOffset->setValue(50);
+    f().vscYAxisSpan->setValue(10);
+    EXPECT_EQ(drawn(chart().drawnYRange()), std::pair(1500.0, 1600.0));
 }
 
 // A printed page as poppler reads it back: its size and every word with its
@@ -432,5 +612,53 @@ TEST_F(GraphScreen, APrintoutShowsTheWholeChartReadablyOnThePage)
     }
 }
 
+// Pens on the simulator's line: one instrument that answers, one that does not.
+class GraphLine : public SimLineTest {
+protected:
+    void SetUp() override
+    {
+        SimLineTest::SetUp();
+        startLine("instrument 51 group 0 protocol R\nreg 51 1 12345\nreg 51 2 0x0021\n", 100);
+        Clock::setFake(kStart);
+        addInstrument("33", "R", 0, "Oven");
+        addInstrument("40", "R", 0, "Oven");
+    }
+};
+
+TEST_F(GraphLine, AFailedReadIsAMissingPointOutsideTheRange)
+{
+    FrmGraph& g = frmGraph();
+    g.Show();
+    g.cbxControl(1)->setListIndex(0);
+    g.cbxControl(2)->setListIndex(1);
+    g.cbxSampleRate->setListIndex(0); // 0.1 s
+    g.cmdStartSampling->click();
+    QLabel* line = frmMain().lblErrorMessageText;
+
+    g.tmrGraphSampling.tick();
+    EXPECT_EQ(line->text(), "12/7/2026 10:00:20 AM - Address 40:No response from instrument at register 2");
+    Chart& c = *g.gphGraph;
+    c.setCurrentPoint(1);
+    c.setCurrentSet(1);
+    EXPECT_FLOAT_EQ(c.Value(), 123.45f);
+    EXPECT_EQ(c.ExtraValue(), 0);
+    c.setCurrentSet(2);
+    EXPECT_EQ(c.ExtraValue(), 1);
+    EXPECT_FLOAT_EQ(g.YDataMax, 123.45f) << "a failed read takes no part in the range";
+
+    // The failed pen's lamp stays red after the run, through a pen choice and
+    // the screen's activation, until the pen is read again.
+    g.cmdStopSampling->click();
+    EXPECT_EQ(g.shpPoll(2)->fillColor(), color::Red);
+    g.cbxControl(1)->setListIndex(1);
+    g.cbxControl(1)->setListIndex(0);
+    g.Form_Activate();
+    EXPECT_EQ(g.shpPoll(2)->fillColor(), color::Red);
+    EXPECT_EQ(g.shpPoll(1)->fillColor(), color::ButtonFace);
+    g.cbxControl(2)->setListIndex(0); // now the instrument that answers
+    g.cmdStartSampling->click();
+    g.tmrGraphSampling.tick();
+    EXPECT_EQ(g.shpPoll(2)->fillColor(), color::ButtonFace);
+}
 
 } // namespace

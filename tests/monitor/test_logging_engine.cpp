@@ -90,6 +90,54 @@ TEST_F(LoggingEngine, TimeStampsAreTheScheduledInstantInLocalTime)
     QLocale::setDefault(QLocale::c());
 }
 
+TEST_F(LoggingEngine, ErrorLineShowsReadFailuresAtMostEveryHalfSecond)
+{
+    frmMain().lblErrorMessageText->setText(QStringLiteral("from another screen"));
+    tick(); // nothing running: the line is left alone
+    EXPECT_EQ(errorLine(), "from another screen");
+    EXPECT_FALSE(gInstruments.LoggingActive);
+
+    gDemoMode = false; // port closed: every read fails
+    start(QStringLiteral("01"), 0.1f, 60);
+    tick();
+    EXPECT_EQ(lines(), QStringList{"12/07/2026 05:27:41.0 PM,0"});
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Selected comm port is not open.");
+
+    gDemoMode = true;
+    after(300); // a good read, but the line is kept for half a second
+    EXPECT_TRUE(errorLine().endsWith("Selected comm port is not open."));
+    after(300);
+    EXPECT_EQ(errorLine(), "");
+}
+
+TEST_F(LoggingEngine, AFailureOfATickIsShownThoughALaterReadSucceeds)
+{
+    // Demo reads succeed, but none is made for an unknown protocol code.
+    const int bad = start(QStringLiteral("01"), 0.1f, 60);
+    start(QStringLiteral("02"), 0.1f, 60);
+    gInstruments[bad].Protocol = QStringLiteral("X");
+    tick();
+    EXPECT_EQ(lines(0).value(0).right(2) + lines(1).value(0).right(6), ",0,1E-10");
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 01:Invalid protocol code >X");
+
+    gInstruments[bad].Protocol = QStringLiteral("R");
+    after(600); // no failure since: cleared
+    EXPECT_EQ(errorLine(), "");
+
+    // A failure in a tick the half-second passes over waits for the next
+    // showing, though every read since has succeeded.
+    gInstruments[bad].Protocol = QStringLiteral("X");
+    after(100);
+    gInstruments[bad].Protocol = QStringLiteral("R");
+    for (int k = 0; k < 3; ++k)
+        after(100);
+    EXPECT_EQ(errorLine(), "");
+    EXPECT_EQ(lines(0).mid(2), (QStringList{"12/07/2026 05:27:41.7 PM,0", "12/07/2026 05:27:41.8 PM,1E-10",
+                                            "12/07/2026 05:27:41.9 PM,1E-10", "12/07/2026 05:27:42.0 PM,1E-10"}));
+    after(200);
+    EXPECT_TRUE(errorLine().endsWith(" - Address 01:Invalid protocol code >X")) << errorLine().toStdString();
+}
+
 // An adapter pulled out mid-logging and plugged back in: no samples while it is
 // gone, one quiet try a second, and logging goes on from where it stood.
 TEST_F(LoggingEngine, ALostPortIsReopenedAndLoggingGoesOn)

@@ -106,6 +106,29 @@ TEST_F(LoggingScreen, EntriesAreClampedConvertedAndSaved)
     EXPECT_EQ(QString::fromUtf8(readFile("Quinrex3.cfg")).split("\r\n").value(12 + 7), " 3600 ");
 }
 
+TEST_F(LoggingScreen, ShowingAValueInAnotherUnitNeverStoresIt)
+{
+    gInstruments[1].LogDuration = 59;
+    gInstruments[1].DurationUnits = 0;
+    select(1);
+    EXPECT_EQ(f().txtDuration->text() + f().lblHoursMins->text(), "0.98hr");
+    EXPECT_EQ(f().txtRate->text() + f().lblMinSec->text(), "90.0sec/log");
+    // Fields entered and left untouched store nothing, write nothing.
+    f().txtDuration_GotFocus();
+    f().txtDuration_LostFocus();
+    select(0);
+    select(1);
+    EXPECT_EQ(gInstruments[1].LogDuration, 59);
+    EXPECT_FALSE(QFile::exists(file("Quinrex3.cfg")));
+
+    // A stored 0 s rate and 0 min duration, which no entry gives, are put right when shown.
+    gInstruments[0].LogRate = 0;
+    gInstruments[0].LogDuration = 0;
+    select(0);
+    EXPECT_EQ(f().txtRate->text() + " " + f().txtDuration->text(), "0.1 1");
+    EXPECT_TRUE(gInstruments[0].LogRate == 0.1f && gInstruments[0].LogDuration == 1);
+}
+
 TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
 {
     select(0);
@@ -151,6 +174,26 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
 } // namespace
 
 namespace {
+
+TEST_F(LoggingScreen, ViewCurrentShowsASnapshotOfTheFile)
+{
+    gInstruments[0].LogState = 1;
+    gInstruments[0].LogFile = file("oven.csv");
+    select(0);
+
+    writeFile("oven.csv", "12/07/2026 05:27:41 PM,25.5\r\n12/07/2026 05:27:42 PM,0\r\n");
+    QString caption, text;
+    viewCurrent([&](LineView* view) {
+        if (view->loading())
+            return Next::Wait;
+        caption = frmViewLog().windowTitle();
+        text = view->toPlainText();
+        return Next::Close;
+    });
+    EXPECT_EQ(caption, "View Current Log (Snapshot) - " + file("oven.csv"));
+    EXPECT_EQ(text, "12/07/2026 05:27:41 PM,25.5\n12/07/2026 05:27:42 PM,0");
+    EXPECT_FALSE(Forms::isLoaded<FrmViewLog>());
+}
 
 TEST_F(LoggingScreen, SessionsLogOnScheduleWhileALargeLogIsViewed)
 {

@@ -5,6 +5,7 @@
 #include <QTimeZone>
 #include <QTimer>
 
+#include "config/frmConfig.h"
 #include "core/deffiles.h"
 #include "core/state.h"
 #include "monitor/frmMonitor.h"
@@ -164,6 +165,20 @@ TEST_F(MonitorTest, ActivationRestoresRowsAndDeactivationSavesThem)
     }
 }
 
+TEST_F(MonitorTest, LeftMinimisedOrMaximisedItComesBackNormal)
+{
+    FrmMain& main = frmMain();
+    main.Show();
+    // Left minimised or maximised, it comes back at its normal size.
+    for (Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
+        mdiMonitor().setWindowState(state);
+        main.Show();
+        main.cmdMonitor->click();
+        EXPECT_TRUE(mdiMonitor().isVisible()) << state;
+        EXPECT_EQ(mdiMonitor().windowState(), Qt::WindowNoState) << state;
+    }
+}
+
 TEST_F(MonitorTest, PollShowsEachKindOfInstrument)
 {
     startSim();
@@ -190,6 +205,32 @@ TEST_F(MonitorTest, PollShowsEachKindOfInstrument)
     // The silent instrument in row 4: a red lamp and the error line.
     EXPECT_EQ(m.shpPoll(4)->fillColor(), color::Red);
     EXPECT_TRUE(errorLine().contains(" - Address 34:")) << errorLine().toStdString();
+}
+
+TEST_F(MonitorTest, EditedBoxesAreLeftAloneByThePoll)
+{
+    startSim();
+    activate();
+    choose(0, 0);
+    f().txtSVText(0)->setText(QStringLiteral("90"));
+    f().txtChangeAll->setText(QStringLiteral("65"));
+    ASSERT_EQ(back(f().txtSVText(0)), color::Yellow);
+    tick();
+    EXPECT_EQ(f().lblTempText(0)->text(), "72.5 °F");
+    EXPECT_EQ(f().txtSVText(0)->text(), "90");
+    EXPECT_EQ(f().txtChangeAll->text(), "65");
+    EXPECT_EQ(requestsTo("\x02Z320101"), 0);
+
+    // The row's box emptied and entered is the poll's again; the Change All
+    // value the user is still typing is not.
+    press(0, QString());
+    ASSERT_EQ(back(f().txtSVText(0)), color::White);
+    gLastSPPollTime = kPollNow;
+    tick();
+    EXPECT_EQ(requestsTo("\x02Z320101"), 1);
+    EXPECT_EQ(f().txtSVText(0)->text(), "75.0 °F");
+    EXPECT_EQ(f().txtChangeAll->text(), "65");
+    EXPECT_EQ(back(f().txtChangeAll), color::Yellow);
 }
 
 TEST_F(MonitorTest, TickDuringARunningPassIsSkipped)
@@ -273,6 +314,122 @@ TEST_F(MonitorTest, ChangeAll)
     EXPECT_EQ(back(m.txtChangeAll), color::Red);
     EXPECT_EQ(back(m.txtSVText(7)), color::White);
     EXPECT_TRUE(gLastSPPollTime == 0 && Clock::timer() == before);
+}
+
+TEST_F(MonitorTest, RampSoakButtons)
+{
+    startSim();
+    activate();
+    choose(0, 1); // Kiln, Modbus RTU: run register on the wire 785, hold 788
+    choose(1, 0); // Oven, Zarn Link
+    tick();
+    ASSERT_TRUE(ctl::Visible(f().cmdRampOn(0)));
+    FrmMonitor& m = f();
+
+    // button, first write (wire register, value), second write
+    const std::tuple<void (FrmMonitor::*)(int), int, int, int, int> rows[] = {
+        {&FrmMonitor::cmdRampOn_Click, 785, 1, 788, 0},
+        {&FrmMonitor::cmdRampHold_Click, 788, 1, 785, 1},
+        {&FrmMonitor::cmdRampOff_Click, 785, 0, 788, 0},
+    };
+    for (const auto& [handler, first, firstValue, second, secondValue] : rows) {
+        sim_.must("reg 51 785 7");
+        sim_.must("reg 51 788 7");
+        sim_.clearLog();
+        gLastSPPollTime = 0;
+        const double before = Clock::timer();
+        (m.*handler)(0);
+        const auto req = sim_.requests();
+        ASSERT_EQ(req.size(), 2u);
+        EXPECT_EQ(quint8(req[0][3]), first & 0xFF) << "the first write";
+        EXPECT_EQ(sim_.must("get 51 reg " + std::to_string(first)), std::to_string(firstValue));
+        EXPECT_EQ(sim_.must("get 51 reg " + std::to_string(second)), std::to_string(secondValue));
+        EXPECT_EQ(m.shpRampSoak(0)->fillColor(), color::ButtonFace);
+        EXPECT_EQ(gLastSPPollTime, kPollNow);
+        EXPECT_NEAR(Clock::timer() - before, 0.8, 0.002);
+    }
+
+    // A failed first write leaves the second unsent.
+    sim_.must("fault 51 exception:4");
+    sim_.clearLog();
+    m.cmdRampHold(0)->click();
+    EXPECT_EQ(sim_.requests().size(), 1u);
+    EXPECT_EQ(boxes_.last().title, "Program Hold Communications Error");
+    EXPECT_TRUE(boxes_.last().text.startsWith(
+        "The command to turn the program hold on failed due to a write communications Error >Address 33:"));
+}
+
+TEST_F(MonitorTest, CfgHandsTheRowToTheConfigurationScreen)
+{
+    // The settings speak Modbus RTU to group 0, whose model list holds the
+    // ramp/soak-only model; the screen refuses any other instrument.
+    gControllerGroup = 0;
+    gProtocolCode = QStringLiteral("R");
+    ReadModelFile();
+    startSim();
+    // The ramp/soak-only model reads its registers from the instrument.
+    // (The run and hold registers, 785 and 788 on the wire, are there already.)
+    for (int reg : {7, 349, 350, 786, 787, 789})
+        sim_.must("reg 51 " + std::to_string(reg) + " 0");
+    for (int reg = 288; reg <= 319; ++reg)
+        sim_.must("reg 51 " + std::to_string(reg) + " 0");
+    activate();
+    auto fill = [this] {
+        f().tmrPoll.setEnabled(false);
+        choose(0, 1); // Kiln: 33H, Modbus RTU, group 0, answers the ramp/soak registers
+        choose(1, 2); // Line: group 1
+        choose(2, 0); // Oven: Zarn Link
+        tick();
+    };
+    fill();
+    ASSERT_TRUE(ctl::Visible(f().cmdRampCfg(0)));
+
+    f().cmdRampCfg_Click(5);
+    EXPECT_EQ(boxes_.last().title, "No Instrument Defined");
+    EXPECT_FALSE(gRampCfgMode);
+    EXPECT_EQ(Forms::active(), &mdiMonitor());
+
+    // A refusal is the screen's, with its reason, and leads back to the
+    // monitor, active and polling again.
+    const std::pair<int, const char*> refused[] = {
+        {1, "Controller Group Does Not Match"},
+        {2, "Protocol Does Not Match"},
+    };
+    for (const auto& [row, title] : refused) {
+        boxes_.clear();
+        f().cmdRampCfg_Click(row);
+        QApplication::processEvents();
+        ASSERT_EQ(boxes_.count(), 1) << title;
+        EXPECT_EQ(boxes_.last().title, title);
+        EXPECT_FALSE(gRampCfgMode);
+        EXPECT_EQ(Forms::active(), &mdiMonitor()) << title;
+        EXPECT_TRUE(mdiMonitor().isVisible()) << title;
+        EXPECT_TRUE(f().tmrPoll.enabled()) << title;
+        fill();
+    }
+
+    // The matching instrument opens the screen on its ramp/soak settings
+    // alone, and the monitor steps aside.
+    boxes_.clear();
+    f().cmdRampCfg(0)->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(gRampCfgMode);
+    EXPECT_EQ(gRampCfgAddress, 0x33);
+    EXPECT_EQ(gRampCfgProtocol, "R");
+    EXPECT_EQ(gRampCfgGroup, 0);
+    FrmConfig& cfg = frmConfig();
+    EXPECT_EQ(Forms::active(), &cfg);
+    EXPECT_TRUE(cfg.isVisible());
+    EXPECT_FALSE(mdiMonitor().isVisible());
+    EXPECT_FALSE(f().tmrPoll.enabled());
+    EXPECT_EQ(cfg.ModelID(), "RS");
+
+    // The screen's own Monitor button goes back; the mode ends with it.
+    cfg.cmdMonitor->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(gRampCfgMode);
+    EXPECT_EQ(Forms::active(), &mdiMonitor());
+    EXPECT_TRUE(mdiMonitor().isVisible());
 }
 
 } // namespace

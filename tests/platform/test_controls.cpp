@@ -1,6 +1,7 @@
-// Controls with the one event rule, control arrays, the handler boundary and
-// tab strips, driven as widgets on a shown window.
+// Controls with the one event rule, control arrays, the handler boundary,
+// tab strips and the line view, driven as widgets on a shown window.
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QTabBar>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include "platform/builders.h"
 #include "platform/controls.h"
 #include "platform/form.h"
+#include "platform/lineview.h"
 #include "platform/tabstrip.h"
 #include "platform/twips.h"
 #include "support/testenv.h"
@@ -98,6 +100,27 @@ TEST_F(ControlsTest, CodeSetValuesRaiseTheUsersEventOnlyWhenTheyChange)
     combo->Clear();
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(list->ListIndex(), -1);
+}
+
+TEST_F(ControlsTest, AHandlerThatPutsTheLastChoiceBackRunsOnceMoreAndStops)
+{
+    auto* combo = new ComboBox(form);
+    for (const char* s : {"ok", "ok too", "refused"})
+        combo->AddItem(s);
+    int runs = 0, accepted = 0;
+    combo->Click = [&] {
+        if (++runs > 10)
+            return;
+        if (combo->ListIndex() == 2)
+            combo->setListIndex(accepted);
+        else
+            accepted = combo->ListIndex();
+    };
+    combo->setListIndex(1);
+    runs = 0;
+    combo->setListIndex(2);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(combo->ListIndex(), 1);
 }
 
 TEST_F(ControlsTest, ListTakingTheFocusChoosesNothingUntilTheUserDoes)
@@ -228,3 +251,45 @@ TEST_F(ControlsTest, AFailingTimerShowsOneBoxAtATimeAndKeepsRunning)
     EXPECT_EQ(mb::calls().size(), 2u);
 }
 
+TEST_F(ControlsTest, LineViewShowsTheFilesLinesAsTheyStoodWhenOpened)
+{
+    const std::pair<QByteArray, QStringList> files[] = {
+        {"a,1\r\nb,2\r\n", {"a,1", "b,2"}},
+        {"a\nb", {"a", "b"}},
+        {"a\r\r\nb\rc\n\n", {"a", "", "b", "c", ""}},
+        {"", {}},
+    };
+    LineView view;
+    view.resize(300, 200);
+    for (const auto& [bytes, lines] : files) {
+        writeFile("log.csv", bytes);
+        view.open(file("log.csv"));
+        QFile more(file("log.csv"));
+        ASSERT_TRUE(more.open(QIODevice::Append));
+        more.write("appended after opening\r\n");
+        more.close();
+        view.finishLoading();
+        EXPECT_EQ(view.lineCount(), lines.size()) << bytes.toStdString();
+        for (int i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(view.line(i), lines[i]) << bytes.toStdString();
+    }
+
+    // Lines chosen with the mouse, or all of them, are copied as they are.
+    writeFile("log.csv", "a,1\r\nb,2\r\nc,3 \xc2\xb0" "C\r\n");
+    view.open(file("log.csv"));
+    view.show();
+    const auto copied = [&] {
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_TRUE(runEventsUntil([] { return !LineView::copying(); }));
+        return QGuiApplication::clipboard()->text();
+    };
+    const int row = view.fontMetrics().lineSpacing();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, row / 2));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(5, row + row / 2));
+    EXPECT_EQ(copied(), "a,1\nb,2");
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(copied(), QString::fromUtf8("a,1\nb,2\nc,3 \u00b0C"));
+
+    EXPECT_EQ(rtErrorOf([&] { view.open(file("none.csv")); }), rt::ErrFileNotFound);
+    EXPECT_EQ(view.lineCount(), 0);
+}

@@ -1,11 +1,13 @@
 // The serial port control on the slave side of a pseudo-terminal.
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/fsuid.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -263,4 +265,151 @@ TEST_F(SerialPortTest, OwnLocksAreHeldWhileOpenAndReleasedOnCloseAndLoss)
     pty.closeMaster();
     EXPECT_FALSE(port.portOpen());
     EXPECT_FALSE(QFile::exists(file));
+}
+
+// The line mode with a parity checks every character and marks a bad one;
+// without one it leaves the input alone.
+TEST(SerialLineMode, ParityIsCheckedAndMarked)
+{
+    for (const char* text : {"9600,E,7,1", "9600,O,8,2", "9600,M,8,1", "9600,N,8,1"}) {
+        SCOPED_TRACE(text);
+        serial::LineSettings s;
+        ASSERT_TRUE(s.parse(QString::fromLatin1(text)));
+        termios before{};
+        before.c_iflag = IGNPAR | ISTRIP | IXON | ICRNL;
+        const termios t = serial::LineMode(before, s);
+        const bool parity = s.parity != 'N';
+        EXPECT_EQ(bool(t.c_cflag & PARENB), parity);
+        EXPECT_EQ(bool(t.c_iflag & INPCK), parity);
+        EXPECT_EQ(bool(t.c_iflag & PARMRK), parity);
+        // A bad character is neither dropped nor stripped nor taken as good.
+        EXPECT_FALSE(t.c_iflag & (IGNPAR | ISTRIP | IXON | ICRNL));
+    }
+
+    // The marks come out of the input, also when a read splits them; a
+    // received FF comes doubled and goes on once.
+    serial::ParityMarks marks;
+    QByteArray out;
+    EXPECT_EQ(marks.unmark("\x01\xFF", 2, out), 0);
+    EXPECT_EQ(marks.unmark("\xFF\x02\xFF", 3, out), 0);
+    EXPECT_EQ(marks.unmark("\x00", 1, out), 0);
+    EXPECT_EQ(marks.unmark("A\xFF\x00\x00" "B", 5, out), 2); // a bad 'A', then a break
+    EXPECT_EQ(out, QByteArray("\x01\xFF\x02" "A", 4) + QByteArray(1, '\0') + "B");
+}
+
+// The driver's read-back decides what the port is open at; a setting it
+// refused or changed is named.
+TEST(SerialLineMode, ReadBackNamesWhatTheDriverDidNotTake)
+{
+    const QString dev = QStringLiteral("/dev/ttyUSB0");
+    const auto judge = [&](const char* wanted, const char* kept, qint32 baud, bool pty = false) {
+        serial::LineSettings w, k;
+        w.parse(QString::fromLatin1(wanted));
+        k.parse(QString::fromLatin1(kept));
+        return serial::RefusedSettings(w, serial::LineMode(termios{}, k).c_cflag, baud, pty, dev);
+    };
+    EXPECT_EQ(judge("9600,N,8,1", "9600,N,8,1", 9600), QString());
+    EXPECT_EQ(judge("28800,E,7,2", "28800,E,7,2", 28800), QString());
+    EXPECT_EQ(judge("9600,N,8,1", "9600,N,8,1", 19200), "9600 baud is not available on /dev/ttyUSB0");
+    EXPECT_EQ(judge("28800,N,8,1", "28800,N,8,1", 28846), "28800 baud is not available on /dev/ttyUSB0");
+    // 1.5 stop bits have no code: never what the port is open at.
+    EXPECT_EQ(judge("9600,N,8,1.5", "9600,N,8,1.5", 9600), "1.5 stop bits are not available on /dev/ttyUSB0");
+    EXPECT_EQ(judge("9600,E,7,2", "9600,N,8,1", 9600),
+              "7 data bits, even parity and 2 stop bits are not available on /dev/ttyUSB0");
+    EXPECT_EQ(judge("9600,O,8,1", "9600,E,8,1", 9600), "odd parity is not available on /dev/ttyUSB0");
+    // A pseudo-terminal keeps rate and stop bits only; the rest is not judged.
+    EXPECT_EQ(judge("9600,E,7,2", "9600,N,8,2", 9600, true), QString());
+    EXPECT_EQ(judge("9600,E,7,2", "9600,N,8,1", 4800, true),
+              "9600 baud and 2 stop bits are not available on /dev/ttyUSB0");
+}
+
+TEST_F(SerialPortTest, RefusedSettingsKeepThePortClosedAndNameThemselves)
+{
+    const std::string dev = pty.slavePath();
+    port.setSettings(QStringLiteral("9600,N,8,1.5"));
+    try {
+        port.setPortOpen(true);
+        ADD_FAILURE() << "opened at settings the line does not have";
+    } catch (const rt::RtError& e) {
+        EXPECT_EQ(e.number(), rt::ErrDeviceUnavailable);
+        EXPECT_EQ(e.description(), QStringLiteral("1.5 stop bits are not available on ") + QString::fromStdString(dev));
+    }
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_EQ(seenFromOutside(dev).flockFree, true);
+    EXPECT_TRUE(port.lockFile().isEmpty());
+
+    // Also when the change comes while the port is open.
+    port.setSettings(QStringLiteral("9600,E,8,2"));
+    port.setPortOpen(true);
+    EXPECT_EQ(rtErrorOf([&] { port.setSettings(QStringLiteral("9600,E,8,1.5")); }), rt::ErrDeviceUnavailable);
+    EXPECT_FALSE(port.portOpen());
+}
+
+TEST_F(SerialPortTest, WithParityAReceivedFFIsTakenOnceAndBytesBeforeAHangUpAreKept)
+{
+    port.setSettings(QStringLiteral("9600,E,8,1"));
+    port.setPortOpen(true);
+    pty.write(QByteArray("\x01\xFF\x02", 3));
+    ASSERT_TRUE(port.waitForInput(5000));
+    QByteArray got;
+    while (got.size() < 3 && port.waitForInput(1000))
+        got += port.take(100);
+    EXPECT_EQ(got, QByteArray("\x01\xFF\x02", 3));
+    EXPECT_FALSE(port.takeNoise());
+
+    // A reply read just before the other end hung up is still there to take.
+    pty.write("reply");
+    ASSERT_TRUE(port.waitForInput(5000));
+    pty.closeMaster();
+    EXPECT_FALSE(port.portOpen());
+    got.clear();
+    for (QByteArray part; !(part = port.take(100)).isEmpty();)
+        got += part;
+    EXPECT_EQ(got, "reply");
+}
+
+// A lock file this user may not read, or one another program is still
+// writing (empty and just made), is held: the port stays closed and the file
+// is left as it was. An empty one that has long been there is stale.
+TEST_F(SerialPortTest, UnreadableAndUnfinishedLockFilesAreHeld)
+{
+    const std::string dev = pty.slavePath();
+    const QString file = lockPath(dev);
+    const auto refusedWith = [&](const QString& reason) {
+        try {
+            port.setPortOpen(true);
+            ADD_FAILURE() << "opened beside a held lock";
+        } catch (const rt::RtError& e) {
+            EXPECT_EQ(e.number(), rt::ErrCommHardware);
+            EXPECT_EQ(e.description(), QString::fromStdString(dev) + QStringLiteral(": busy, ") + reason);
+        }
+        EXPECT_FALSE(port.portOpen());
+    };
+
+    // Root's lock of a process that has ended, looked at as another user:
+    // whether it is stale cannot be told.
+    WriteLockFile(file, DeadPid());
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+    const QByteArray before = contents(file);
+    const QFileDevice::Permissions folder = QFile::permissions(LockDir());
+    QFile::setPermissions(LockDir(), folder | QFile::ExeOther | QFile::ReadOther); // as /run/lock is
+    ::setfsuid(ProgramRun::nobody());
+    refusedWith(QStringLiteral("locked in ") + file + QStringLiteral(" (a lock file this user may not read)"));
+    ::setfsuid(0);
+    QFile::setPermissions(LockDir(), folder);
+    EXPECT_EQ(contents(file), before);
+
+    QFile::remove(file);
+    QFile empty(file);
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    refusedWith(QStringLiteral("another program is taking the lock ") + file);
+    EXPECT_TRUE(QFile::exists(file));
+
+    // A minute later it is a leftover.
+    ASSERT_TRUE(empty.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(empty.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    empty.close();
+    EXPECT_EQ(rtErrorOf([&] { port.setPortOpen(true); }), 0);
+    EXPECT_EQ(contents(file), QStringLiteral("%1\n").arg(::getpid(), 10).toLatin1());
 }

@@ -2,7 +2,6 @@
 #include <csignal>
 #include <cstring>
 #include <optional>
-#include <thread>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
@@ -405,12 +404,10 @@ TEST_F(TextFileTest, TwoProgramsSavingOneFileLeaveEachOthersTemporaryFilesAlone)
     };
     // A save killed before, whose temporary file is stale.
     writeFile("fs/Monitor.val.Zz9Yx8.tmp", "");
-    QString first, second;
-    std::thread other([&] { second = InChild(saver(b), 120); });
-    first = InChild(saver(a), 120);
-    other.join();
-    EXPECT_EQ(first, "");
-    EXPECT_EQ(second, "");
+    // Both copies forked from this thread, then run side by side.
+    ForkedCopy first(saver(a), 120), second(saver(b), 120);
+    EXPECT_EQ(first.result(), "");
+    EXPECT_EQ(second.result(), "");
     const QByteArray now = contents(path);
     EXPECT_TRUE(now == a.toLatin1() || now == b.toLatin1()) << now.size();
     EXPECT_EQ(FilesIn(dir), QStringList({"Monitor.val"}));

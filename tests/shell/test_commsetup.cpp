@@ -1,12 +1,14 @@
 // Communications set-up driven through its controls.
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QLabel>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 
 #include "core/commport.h"
+#include "core/deffiles.h"
 #include "core/sysconfig.h"
 #include "platform/app.h"
 #include "platform/filedialog.h"
@@ -62,6 +64,19 @@ protected:
         QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(entry).center());
         ASSERT_FALSE(v->isVisible());
     }
+    // The user clicks entry `row` of the instrument list.
+    static void choose(FrmCommSetup& f, int row)
+    {
+        QListWidget* l = f.lstControls;
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(row)).center());
+    }
+    static QStringList addresses(const FrmCommSetup& f)
+    {
+        QStringList l;
+        for (int i = 0; i < f.lstControls->count(); ++i)
+            l << f.lstControls->item(i)->text().left(3).trimmed();
+        return l;
+    }
     // An address is chosen from the list (which enables Update), then the
     // address and the name are typed over, and Update is clicked.
     static void addInstrument(FrmCommSetup& f, const QString& address, const QString& name)
@@ -76,7 +91,38 @@ protected:
     PtyPair pty_;
 };
 
+QString Entry(const char* head, const QString& name, const char* tail)
+{
+    return QString::fromLatin1(head) + name.leftJustified(21) + QString::fromLatin1(tail);
+}
+
 } // namespace
+
+TEST_F(CommSetupTest, ListShowsFixedColumnsInAddressOrderAndUpdateResetsLogging)
+{
+    FrmCommSetup& f = open();
+    // A two-character group-0 address leaves column 3 blank.
+    EXPECT_EQ(f.lstControls->item(2)->text(), Entry("32    Z0 ", "Oven Zone 1", " 00060 00005 1 1"));
+
+    addInstrument(f, "05", "Five");
+    addInstrument(f, "0A", "Ten");
+    EXPECT_EQ(addresses(f), QStringList({"001", "002", "05", "0A", "32"}));
+
+    // Choosing 32 from the address list loads it; Update resets its logging.
+    pick(f.cbxAddress, "32");
+    EXPECT_EQ(f.txtName->text(), "Oven Zone 1");
+    type(f.txtName, "Oven");
+    click(f.cmdUpdate);
+    EXPECT_EQ(f.lstControls->item(4)->text(), Entry("32    Z0 ", "Oven", " 00001 00001 1 1"));
+
+    click(f.cmdOK);
+    ASSERT_EQ(gInstruments.Count(), 5);
+    QStringList addresses;
+    for (const InstrumentRecord& r : gInstruments)
+        addresses << r.Address;
+    EXPECT_EQ(addresses, QStringList({"001", "002", "05", "0A", "32"}));
+    EXPECT_EQ(gInstruments[4].LogDuration, 1);
+}
 
 TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
 {
@@ -107,6 +153,58 @@ TEST_F(CommSetupTest, CommitRewritesTheFileReopensThePortAndKeepsExactRates)
     EXPECT_EQ(gInstruments[2].LogState, 0);
     const QStringList lines = configLines();
     EXPECT_EQ(lines.mid(0, 8), QStringList({" 3 ", " 19200 ", "Even", " 8 ", " 2 ", " 500 ", " 1 ", "R"}));
+}
+
+TEST_F(CommSetupTest, CommitQuestionNoAndFailedPortOpening)
+{
+    const QByteArray before = readFile("Quinrex3.cfg");
+    gInstruments[1].LogState = 1;
+    gInstruments.LoggingActive = true;
+    FrmCommSetup& f = open();
+    type(f.txtCommPort, "9");
+    boxes_.push(mb::No);
+    click(f.cmdOK);
+    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>() && gInstruments[1].LogState == 1);
+    EXPECT_EQ(readFile("Quinrex3.cfg"), before);
+
+    // The port cannot open, yet the settings are saved for the next start.
+    boxes_.clear();
+    boxes_.push(mb::Yes);
+    click(f.cmdOK);
+    ASSERT_EQ(boxes_.count(), 3);
+    EXPECT_EQ(boxes_.calls()[1].title, "InitComm");
+    EXPECT_EQ(boxes_.last().title, "Communications Disabled");
+    EXPECT_FALSE(gCommOK);
+    EXPECT_EQ(configLines().value(0), " 9 ");
+}
+
+TEST_F(CommSetupTest, AnEntryIsChosenOnlyBySelectingIt)
+{
+    FrmCommSetup& f = open();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    // The list taking the focus makes a row current without choosing it.
+    f.lstControls->setFocus(Qt::TabFocusReason);
+    EXPECT_FALSE(f.cmdRemove->isEnabled() || f.cmdUpdate->isEnabled());
+}
+
+TEST_F(CommSetupTest, ClosingAsksOnlyAfterEdits)
+{
+    choose(open(), 0); // choosing is no edit
+    click(frmCommSetup().cmdCancel);
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
+
+    FrmCommSetup& g = open();
+    type(g.txtPollTimeout, "900");
+    boxes_.push(mb::No);
+    click(g.cmdCancel);
+    EXPECT_EQ(boxes_.last().title, "Cancel Changes?");
+    EXPECT_TRUE(Forms::isLoaded<FrmCommSetup>());
+    boxes_.push(mb::Yes);
+    g.close();
+    EXPECT_FALSE(Forms::isLoaded<FrmCommSetup>());
+    EXPECT_EQ(gPollTimeoutMs, 500);
 }
 
 TEST_F(CommSetupTest, ClampsAndProtocolRules)
@@ -193,9 +291,31 @@ TEST_F(CommSetupTest, AFolderOrViewerWhoseNameHoldsALineEndIsRefused)
     }
 }
 
-namespace {
+TEST_F(CommSetupTest, OkKeepsTheChosenInstrumentsLoggingUnlessItsProtocolOrGroupChanged)
+{
+    ASSERT_EQ(gInstruments[0].Address, "32"); // 60 minutes, 5 s per sample in the sample file
+    gInstruments[0].LogRate = 0.4f;           // a rate the list's columns cannot hold
+    const auto logging = [] {
+        for (const InstrumentRecord& r : gInstruments)
+            if (r.Address == "32")
+                return QStringLiteral("%1 %2 min %3 s").arg(r.Name).arg(r.LogDuration).arg(r.LogRate);
+        return QString();
+    };
 
-} // namespace
+    // Chosen, then only the name changed.
+    FrmCommSetup& g = open();
+    choose(g, 2);
+    type(g.txtName, "Oven");
+    click(g.cmdOK);
+    EXPECT_EQ(logging(), "Oven 60 min 0.4 s");
+
+    // Another protocol makes it another instrument: logging starts afresh.
+    FrmCommSetup& h = open();
+    choose(h, 2);
+    click(h.OptInstProtocol(1));
+    click(h.cmdOK);
+    EXPECT_EQ(logging(), "Oven 1 min 1 s");
+}
 
 // While the "Communications Disabled" box of OK is open, a screen reader
 // presses OK again (its "press" reaches a button the box blocks for the mouse
@@ -269,6 +389,18 @@ TEST_F(CommSetupTest, FieldsAreNamedByTheirCaptionsForScreenReaders)
         // A list's name on this desktop is its value: its caption is the widget's name.
         EXPECT_EQ(qobject_cast<QComboBox*>(field) ? field->accessibleName() : a->text(QAccessible::Name), name)
             << field->objectName().toStdString();
+    }
+    // Each list is labelled by the caption beside it, ahead of its frame's
+    // title (a reader announces a list by its value and its labels).
+    const std::pair<QComboBox*, const char*> lists[] = {
+        {f.cbxBaudRate, "Baud Rate:"}, {f.cbxParity, "Parity:"}, {f.cbxDataLength, "Data Length:"},
+        {f.cbxStopBits, "Stop Bits:"}, {f.cbxAddress, "Address"},
+    };
+    for (const auto& [list, caption] : lists) {
+        const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
+        ASSERT_FALSE(labels.isEmpty()) << caption;
+        EXPECT_EQ(labels.first().first->text(QAccessible::Name), caption);
+        EXPECT_TRUE(qobject_cast<QLabel*>(labels.first().first->object())) << caption;
     }
     // A name the screen gives its field stays.
     f.Hide();

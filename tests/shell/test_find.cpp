@@ -1,17 +1,25 @@
 // Find Instruments against the instrument simulator, and in demo mode.
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QTimeZone>
 #include <QDateTime>
 #include <QFile>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWindow>
 #include <functional>
 
 #include "core/commport.h"
 #include "core/deffiles.h"
 #include "core/startup.h"
 #include "core/sysconfig.h"
+#include "monitor/frmLogging.h"
 #include "platform/clock.h"
 #include "shell/frmFind.h"
 #include "shell/frmMain.h"
+#include "shell/frmRegister.h"
+#include "shell/frmTerminal.h"
+#include "sim-driver/pty.h"
 #include "sim-driver/simulator.h"
 #include "support/testenv.h"
 
@@ -66,6 +74,12 @@ protected:
         frmFind().Show();
         return frmFind();
     }
+    // A search line on a bare pseudo-terminal in demo mode.
+    FrmFind& openDemo(int group)
+    {
+        gDemoMode = true;
+        return open(pty_.slavePath(), group);
+    }
 
     static void choose(FrmFind& f, const QString& from, const QString& to, const QString& baud,
                        const QString& parity, const QString& data, const QString& stop, int protocol)
@@ -85,6 +99,8 @@ protected:
             out << f.lisSearchResults->item(i)->text();
         return out;
     }
+
+    PtyPair pty_;
 };
 
 TEST_F(FindTest, ModbusInstrumentsAtTheirOwnSpeedsAndStopBits)
@@ -178,5 +194,148 @@ TEST_F(FindTest, DeviceLostDuringASearchIsReopenedWhenItReturns)
     qunsetenv("QUINREX3_COM1");
 }
 
-} // namespace
+TEST_F(FindTest, DownwardRangeAndOutOfRangeAddressesAreHeldToTheLine)
+{
+    FrmFind& f = openDemo(1);
+    const QString probe = QStringLiteral("Polling Address %1   9600,E,7,1 Modbus ASCII");
+    for (const auto& [from, to, first, second] :
+         {std::tuple{"0", "002", "001", "002"}, {"300", "254", "255", "254"}}) {
+        choose(f, from, to, "9600", "Even", "7", "1", 2);
+        ProbeRecorder rec;
+        f.cmdStartSearch_Click();
+        EXPECT_EQ(rec.probes, QStringList({probe.arg(first), probe.arg(second)}));
+        EXPECT_EQ(f.cbxStartAddress->currentText(), first);
+    }
+}
 
+// The cancel button's own case is the queued click below.
+TEST_F(FindTest, CancelByLeavingKeepsTheCountAndRestoresTheLine)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.start("instrument 1 group 1 protocol A settings 9600,E,7,1\npreg 1 0x12 1\n")) << sim.errorText();
+    FrmFind& f = open(sim.ptyPath(), 1);
+    choose(f, "001", "255", "9600", "Even", "7", "1", 2);
+    ProbeRecorder rec([&](int n) {
+        if (n == 2)
+            Forms::setActive(&frmMain());
+    });
+    f.cmdStartSearch_Click();
+    EXPECT_EQ(rec.probes.size(), 2);
+    EXPECT_EQ(results(f).size(), 1);
+    EXPECT_EQ(f.lblProgress->text(), "Found 1 instrument.");
+    EXPECT_EQ(CommPort().settings(), "9600,N,8,1");
+    EXPECT_FALSE(f.Searching);
+}
+
+// A click as the window system delivers it: press and release queued for the
+// window at the button's place, handled only when the search lets events run.
+void queueClick(QAbstractButton* b)
+{
+    QWindow* window = b->window()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    const QPointF at = b->mapTo(b->window(), b->rect().center());
+    const QPointF global = b->mapToGlobal(b->rect().center());
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, at, at, global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonRelease, at, at, global, Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+}
+
+TEST_F(FindTest, QueuedClickOnCancelIsTakenAfterTheNextProbeEvenWhenProbesAreFast)
+{
+    // Every probe is answered at once: four group-0 instruments that answer
+    // "Zarn Link" and Modbus RTU at any speed.
+    std::string line;
+    for (int a = 1; a <= 4; ++a)
+        line += "instrument " + std::to_string(a) + " group 0 protocol ZR\nzcmd " + std::to_string(a) +
+                " 0x701 5457\nreg " + std::to_string(a) + " 1793 0x5457\n";
+    SimProcess sim;
+    ASSERT_TRUE(sim.start(line)) << sim.errorText();
+    FrmFind& f = open(sim.ptyPath(), 0);
+    choose(f, "01", "04", "UNKNOWN", "None", "8", "1", 3);
+    ProbeRecorder rec([&](int n) {
+        if (n == 2)
+            queueClick(f.cmdCancelSearch);
+    });
+    f.cmdStartSearch_Click();
+
+    // The click is queued during the turn after probe 2 and taken after probe 3.
+    EXPECT_EQ(rec.probes.size(), 3);
+    EXPECT_EQ(results(f).size(), 3);
+    EXPECT_EQ(f.lblProgress->text(), "Found 3 instruments.");
+    EXPECT_FALSE(f.Searching);
+}
+
+TEST_F(FindTest, SecondClickDuringASearchDoesNothing)
+{
+    FrmFind& f = openDemo(2);
+    choose(f, "001", "003", "9600", "Even", "7", "1", 2);
+    ProbeRecorder rec([&](int n) {
+        if (n == 2)
+            f.cmdStartSearch->click();
+    });
+    f.cmdStartSearch_Click();
+    EXPECT_EQ(rec.probes.size(), 3);
+    EXPECT_EQ(f.lblProgress->text(), "Search completed. Found 3 instruments.");
+}
+
+TEST_F(FindTest, RunTimeErrorStillReopensTheConfiguredSettings)
+{
+    FrmFind& f = open(pty_.slavePath(), 0);
+    // The configured settings change after the line was opened: only a
+    // reopening at the end of the search puts them on the line.
+    gBaudRate = 19200;
+    f.cbxStartAddress->setCurrentText("FFFFF"); // overflows the address number
+    f.cmdStartSearch_Click();
+    EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmFind.cmdSearch_Click"));
+    EXPECT_EQ(CommPort().settings(), "19200,N,8,1");
+    EXPECT_FALSE(f.Searching);
+    EXPECT_EQ(f.lblProgress->text(), "Zero instruments found.");
+}
+
+TEST_F(FindTest, OptionRulesFollowTheGroup)
+{
+    FrmFind& f = open(pty_.slavePath(), 1);
+    EXPECT_TRUE(f.OptInstProtocol(3)->isChecked());
+    EXPECT_EQ(f.cbxStartAddress->currentText(), "001");
+    // Eight data bits with parity cannot take two stop bits.
+    f.cbxParity->setCurrentText("Odd");
+    f.cbxDataLength->setCurrentText("8");
+    f.cbxStopBits->setCurrentText("2");
+    EXPECT_EQ(f.cbxStopBits->currentText(), "1");
+
+    f.OptInstProtocol(0)->setChecked(true);
+    f.optInstControllerGroup(2)->setChecked(true);
+    EXPECT_TRUE(f.OptInstProtocol(2)->isChecked());
+    EXPECT_FALSE(f.OptInstProtocol(0)->isEnabled() || f.OptInstProtocol(1)->isEnabled());
+
+    f.optInstControllerGroup(0)->setChecked(true);
+    EXPECT_TRUE(f.OptInstProtocol(1)->isChecked());
+    EXPECT_EQ(f.cbxStartAddress->currentText() + f.cbxEndAddress->currentText(), "01FF");
+}
+
+TEST_F(FindTest, ToolsOpenModalWithoutTheLoggingQuestionAndExitEnds)
+{
+    gInstruments.Resize(1);
+    gInstruments[0].LogState = 1; // the terminal entry here does not ask about logging
+    frmFind().Show();
+    QStringList opened;
+    const std::pair<Form*, std::function<void()>> tools[] = {
+        {&frmTerminal(), [] { frmFind().mnuCommTerm->trigger(); }},
+        {&frmRegister(), [] { frmFind().mnuCommRegister->trigger(); }},
+        {&frmLogging(), [] { frmFind().cmdLogging->click(); }},
+    };
+    for (const auto& [form, openIt] : tools) {
+        QTimer::singleShot(0, [form, &opened] {
+            opened << (form->isModalShown() ? "modal" : "modeless");
+            form->Hide();
+        });
+        openIt();
+    }
+    EXPECT_EQ(opened, QStringList(3, "modal"));
+    EXPECT_EQ(gInstruments[0].LogState, 1);
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_THROW(frmFind().mnuFileExit_Click(), ProgramEnded);
+}
+
+} // namespace

@@ -83,8 +83,8 @@ TEST_F(RegisterTest, NothingIsSentForAWrongPasswordABadAddressOrProtocol)
     EXPECT_EQ(boxes_.last().text, "The password entered is not correct to allow writes.");
 
     f.txtPassword->setText("QX3admin");
-    // 257 and -1 would be 001 and 255 by their low byte.
-    for (const char* address : {"0", "256", "257", "300", "-1", ""}) {
+    // 257 and -1 would be 001 and 255 by their low byte; 99999 fits no address.
+    for (const char* address : {"0", "256", "257", "300", "-1", "", "99999"}) {
         f.cbxAddress->setEditText("");
         ASSERT_TRUE(typeByKeys(f.cbxAddress, address));
         f.txtValue->setText("5");
@@ -108,4 +108,31 @@ TEST_F(RegisterTest, NothingIsSentForAWrongPasswordABadAddressOrProtocol)
     f.cmdRead->click();
     EXPECT_EQ(f.txtValue->text(), "-1");
     EXPECT_EQ(sim_.requests().size(), 1u);
+}
+
+TEST_F(RegisterTest, ReopeningRestoresWithinTheSameGroup)
+{
+    FrmRegister& f = open(1, "R");
+    f.cbxAddress->setEditText("007");
+    f.txtRegisterNumber->setText("4700");
+    f.optUseNative(1)->click();
+    f.cmdClose->click();
+    EXPECT_FALSE(Forms::isLoaded<FrmRegister>());
+
+    FrmRegister& g = open(1, "R");
+    EXPECT_EQ(g.cbxAddress->currentText() + g.txtRegisterNumber->text(), "0074700");
+    EXPECT_TRUE(g.optUseNative(1)->isChecked());
+    g.close();
+
+    // Another group: its default address, an empty register, and two-digit
+    // hexadecimal addresses.
+    FrmRegister& k = open(0, "R");
+    EXPECT_EQ(k.cbxAddress->currentText(), "32");
+    EXPECT_TRUE(k.txtRegisterNumber->text().isEmpty());
+    for (const char* address : {"100", "133", "1FF"}) {
+        k.cbxAddress->setEditText(address);
+        k.cmdRead->click();
+        EXPECT_EQ(k.lblErrorMessageText->text(),
+                  QString("Address %1:Invalid instrument address, it must be 01 to FF").arg(address));
+    }
 }

@@ -1,6 +1,8 @@
 // The serial terminal on a pseudo-terminal line.
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QTextCursor>
 
 #include "core/commport.h"
 #include "shell/frmMain.h"
@@ -49,6 +51,40 @@ TEST_F(TerminalTest, TypedCharactersGoOutAndOnlyTheEchoIsShown)
     pty_.write(sent);
     ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->text() == "AT\n"; }))
         << f.txtReply->text().toStdString();
+}
+
+TEST_F(TerminalTest, CloseKeepsTheTextAndTheCloseBoxEndsThePolling)
+{
+    FrmTerminal& f = frmTerminal();
+    pty_.write("hello");
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->text() == "hello"; }));
+
+    f.cmdClose->click();
+    EXPECT_FALSE(f.Visible());
+    EXPECT_FALSE(f.tmrReceive.enabled());
+
+    // Opened again, it shows the old text and receives again.
+    f.Show();
+    pty_.write(" again");
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->text() == "hello again"; }));
+
+    // The close box of the polling window ends the polling at once.
+    QPointer<FrmTerminal> closing = &f;
+    f.close();
+    EXPECT_FALSE(Forms::isLoaded<FrmTerminal>());
+    EXPECT_TRUE(closing.isNull() || !closing->tmrReceive.enabled());
+    // Nothing takes the line's input any more.
+    pty_.write("zz");
+    ASSERT_TRUE(runEventsUntil([&] { return port().inBufferCount() == 2; }));
+    ASSERT_TRUE(runEventsUntil([&] { return closing.isNull(); }));
+    EXPECT_EQ(port().inBufferCount(), 2);
+    EXPECT_EQ(frmTerminal().txtReply->text(), "");
+
+    // Typing while the port is closed sends nothing and shows nothing.
+    port().setPortOpen(false);
+    type(frmTerminal().txtReply, Qt::Key_B, "b");
+    EXPECT_EQ(boxes_.count(), 0);
+    EXPECT_TRUE(frmTerminal().txtReply->text().isEmpty());
 }
 
 TEST_F(TerminalTest, AnEndlessLineStartsAnewAt16000AndShowsEveryCharacterSinceThen)
@@ -116,4 +152,17 @@ TEST(TraceBoxTest, ShowsWhatArrivesByTheSameRulesInOneEdit)
         EXPECT_EQ(box.length(), c.emptied ? c.length : c.prefill + c.length);
         EXPECT_EQ(edits, 1);
     }
+}
+
+TEST(TraceBoxTest, CharactersGoInAtTheCaretTheUserMoved)
+{
+    tool::TraceBox box;
+    box.add("hello world");
+    box.flush();
+    QTextCursor c = box.textCursor();
+    c.setPosition(5);
+    box.setTextCursor(c);
+    box.add(",\r\n");
+    EXPECT_EQ(box.text(), "hello,\n world");
+    EXPECT_EQ(box.length(), 14);
 }

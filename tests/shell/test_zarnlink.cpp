@@ -72,10 +72,11 @@ TEST_F(ZarnLinkToolTest, WritesInBothDataFormsBehindThePassword)
 }
 
 // Typing into the address box replaces the preset "32" ("100", not
-// "32100"); an address that is no instrument's sends nothing, without a box.
+// "32100"); an address that is no instrument's sends nothing, without a box,
+// also one too large for any ("32100" when typed after the preset).
 TEST_F(ZarnLinkToolTest, TypedAddressesReplaceThePreset)
 {
-    for (const char* typed : {"100", "1FF", "-1", "FFFF", "33"}) {
+    for (const char* typed : {"100", "1FF", "-1", "FFFF", "32100", "33"}) {
         gZarnLinkLastAddress.clear();
         FrmZarnLink& f = open();
         ASSERT_TRUE(typeByKeys(f.cbxAddress, typed));

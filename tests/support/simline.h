@@ -6,9 +6,9 @@
 
 class SimLineTest : public QxTest {
 protected:
-    void startLine(const char* description, int pollTimeoutMs = 150)
+    void startLine(const char* description, int pollTimeoutMs = 150, const std::vector<std::string>& options = {})
     {
-        ASSERT_TRUE(sim_.start(description)) << sim_.errorText();
+        ASSERT_TRUE(sim_.start(description, options)) << sim_.errorText();
         openLine(7, sim_.ptyPath(), pollTimeoutMs);
     }
     QByteArray lastRequest() const

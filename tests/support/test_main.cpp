@@ -14,8 +14,9 @@ int main(int argc, char** argv)
     QTemporaryDir locks;
     ::chmod(QFile::encodeName(locks.path()).constData(), 01777);
     qputenv("QUINREX3_LOCK_DIR", QFile::encodeName(locks.path()));
+    App::ignoreDesktopSettings(); // as the program starts
     QApplication app(argc, argv);
-    App::useDesignLook(); // as the program starts
+    App::useDesignLook();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

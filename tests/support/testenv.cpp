@@ -199,14 +199,20 @@ bool typeByKeys(QWidget* box, const QString& text)
     return true;
 }
 
-QString InChild(const std::function<QString()>& f, unsigned seconds, qint64 memoryMB, unsigned uid)
+ForkedCopy::ForkedCopy(const std::function<QString()>& f, unsigned seconds, qint64 memoryMB, unsigned uid)
 {
     int out[2];
-    if (::pipe(out) != 0)
-        return QStringLiteral("no pipe");
+    if (::pipe(out) != 0) {
+        result_ = QStringLiteral("no pipe");
+        return;
+    }
     const pid_t pid = ::fork();
-    if (pid < 0)
-        return QStringLiteral("no fork");
+    if (pid < 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        result_ = QStringLiteral("no fork");
+        return;
+    }
     if (pid == 0) {
         ::close(out[0]);
         ::alarm(seconds);
@@ -239,22 +245,32 @@ QString InChild(const std::function<QString()>& f, unsigned seconds, qint64 memo
         ::_exit(0);
     }
     ::close(out[1]);
+    pid_ = pid;
+    out_ = out[0];
+}
+
+ForkedCopy::~ForkedCopy() { result(); }
+
+QString ForkedCopy::result()
+{
+    if (pid_ < 0)
+        return result_;
     QByteArray text;
     char buf[4096];
-    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) != 0;) {
+    for (ssize_t n; (n = ::read(out_, buf, sizeof buf)) != 0;) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             break;
         text.append(buf, n);
     }
-    ::close(out[0]);
+    ::close(out_);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFSIGNALED(status))
-        return QStringLiteral("killed by signal %1").arg(WTERMSIG(status));
-    return QString::fromUtf8(text);
+    pid_ = -1;
+    result_ = WIFSIGNALED(status) ? QStringLiteral("killed by signal %1").arg(WTERMSIG(status)) : QString::fromUtf8(text);
+    return result_;
 }
 
 std::vector<NotAFile> NotFilesIn(const QString& dir, const QString& limit)

@@ -106,13 +106,35 @@ private:
     void (*handler_)(int);
 };
 
-// Runs `f` in a forked copy of this process and returns the text it
-// returned. A copy still running after `seconds` is killed, and its text
-// says so ("killed by signal 14"), as does one that ends otherwise. With
+// Runs `f` in a forked copy of this process, started at once; result()
+// waits for the copy and returns the text `f` returned (a few lines at
+// most). A copy still running after `seconds` is killed, and its text says
+// so ("killed by signal 14"), as does one that ends otherwise. With
 // `memoryMB` above 0 the copy can take at most that much memory more than
 // this process has; with a `uid` other than 0 it runs as that user (and
-// group of the same number).
-QString InChild(const std::function<QString()>& f, unsigned seconds = 10, qint64 memoryMB = 0, unsigned uid = 0);
+// group of the same number). Copies that run side by side are all started
+// from the test's own thread: a fork while another thread forks can hang
+// the copy (in the sanitizers' allocator, for one).
+class ForkedCopy {
+public:
+    explicit ForkedCopy(const std::function<QString()>& f, unsigned seconds = 10, qint64 memoryMB = 0, unsigned uid = 0);
+    ~ForkedCopy();
+    ForkedCopy(const ForkedCopy&) = delete;
+    ForkedCopy& operator=(const ForkedCopy&) = delete;
+    QString result();
+
+private:
+    int pid_ = -1;
+    int out_ = -1;
+    QString result_;
+};
+
+// One copy, awaited at once.
+inline QString InChild(const std::function<QString()>& f, unsigned seconds = 10, qint64 memoryMB = 0,
+                       unsigned uid = 0)
+{
+    return ForkedCopy(f, seconds, memoryMB, uid).result();
+}
 
 // What stands where a file is expected, made in `dir`: a named pipe, a
 // folder, a file of 8 GB with nothing of it on the disk (`huge`), and

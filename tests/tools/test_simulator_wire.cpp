@@ -110,6 +110,67 @@ TEST_F(SimulatorWire, ZarnLinkReadsWritesAndRefusals)
     EXPECT_EQ(silent(zarn("Z3300C6", ETX)), QByteArray()); // nobody at 33H
 }
 
+// A "Zarn Link" request with its checksum (the character sum of address, command and data).
+QByteArray zarnRequest(const QByteArray& inner)
+{
+    unsigned sum = 0;
+    for (char c : inner)
+        sum += static_cast<unsigned char>(c);
+    return zarn("Z" + inner + QByteArray::number(sum % 256, 16).toUpper().rightJustified(2, '0'), ETX);
+}
+
+TEST_F(SimulatorWire, ZarnLinkWritesAreAnsweredByTheMatchingRead)
+{
+    const QByteArray ack = zarn("Z32BF", ACK);
+    const auto write = [&](const char* inner) { return exchange(zarnRequest(inner), 0, ACK); };
+    // A value command 2xxH goes to its read 1xxH, which keeps its decimals and unit:
+    // 0.125 °F (three decimals) written as -250 reads -0.250 °F; 200 °C as 215.
+    EXPECT_EQ(write("320201" "0250FF"), ack);
+    EXPECT_EQ(sim.must("get 50 zcmd 0x101"), "\"330250\"");
+    EXPECT_EQ(write("320202" "021500"), ack);
+    EXPECT_EQ(exchange(zarnRequest("320102"), 0, ACK).mid(4, 6), QByteArray("040215"));
+    // Data that is no number of the command's form, or more than a data field
+    // holds, is refused and changes nothing.
+    EXPECT_EQ(write("320202" "0A1500"), zarn("Z32N03", ACK));
+    sim.must("zwrite 50 0x203 0x102 data=hex");
+    EXPECT_EQ(write("320203" "271000"), zarn("Z32N03", ACK)); // 10000
+    EXPECT_EQ(sim.must("get 50 zcmd 0x102"), "\"040215\"");
+    // A write whose read is not served changes no read.
+    EXPECT_EQ(write("320277" "000100"), ack);
+    EXPECT_EQ(sim.must("get 50 zcmd 0x177"), "none");
+
+    // Declared writes: hexadecimal data, a word spread two bits at a time over
+    // eight reads, a turned sign, and commands that stand for their value.
+    EXPECT_EQ(write("320203" "FFF600"), ack);
+    EXPECT_EQ(sim.must("get 50 zcmd 0x102"), "\"050010\""); // -10 °C
+    sim.must("zcmd 50 0x160 \"0A0000\"");
+    sim.must("zwrite 50 0x25E 0x160 data=pairs");
+    EXPECT_EQ(write("32025E" "80C100"), ack);
+    const char* const pairs[] = {"8A0000", "000000", "000000", "000000", "C00000", "000000", "000000", "400000"};
+    for (unsigned i = 0; i < 8; ++i)
+        EXPECT_EQ(sim.must("get 50 zcmd " + std::to_string(0x160 + 2 * i)), "\"" + std::string(pairs[i]) + "\"") << i;
+    sim.must("zwrite 50 0x212 0x101 negate");
+    EXPECT_EQ(write("320212" "001500"), ack);
+    EXPECT_EQ(sim.must("get 50 zcmd 0x101"), "\"330015\"");
+    sim.must("zwrite 50 0x450 0x30F value=1");
+    sim.must("zwrite 50 0x451 0x30F value=0");
+    EXPECT_EQ(write("320450"), ack);
+    EXPECT_EQ(sim.must("get 50 zcmd 0x30F"), "\"01\"");
+    EXPECT_EQ(write("320451"), ack);
+    EXPECT_EQ(sim.must("get 50 zcmd 0x30F"), "\"00\"");
+    sim.must("zwrite 50 0x40A 0x00 value=1 bit=15");
+    EXPECT_EQ(write("32040A"), ack);
+    EXPECT_EQ(exchange(zarnRequest("3200"), 0, ACK).mid(4, 8), QByteArray("80110123")); // -12.3 kept
+    // A refused write takes nothing.
+    sim.must("fault 50 nak:06");
+    EXPECT_EQ(write("320202" "003000"), zarn("Z32N06", ACK));
+    EXPECT_EQ(sim.must("get 50 zcmd 0x102"), "\"050010\"");
+
+    for (const char* wrong : {"zwrite 50 0x450 0x30F", "zwrite 50 0x202 0x102 value=3", "zwrite 50 0x102 0x102",
+                              "zwrite 50 0x450 0x30F value=2 bit=1", "zwrite 50 0x202 0x102 data=oct"})
+        EXPECT_EQ(sim.command(wrong).rfind("ERR", 0), 0u) << wrong;
+}
+
 TEST(SimulatorStart, DescriptionErrorsNameTheLine)
 {
     SimProcess sim;

@@ -9,9 +9,15 @@
 #include <memory>
 #include <xcb/xcb.h>
 
+#include <QMessageBox>
 #include <QScreen>
 
+#include "config/frmConfig.h"
+#include "core/autosend.h"
+#include "core/deffiles.h"
 #include "monitor/frmGraph.h"
+#include "monitor/frmMonitor.h"
+#include "monitor/mdiMonitor.h"
 #include "shell/frmFind.h"
 #include "shell/frmMain.h"
 #include "support/testenv.h"
@@ -93,6 +99,28 @@ QPoint wholeAt(QPoint at, QSize size)
 std::string text(const QRect& r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
+}
+
+// The next box, the real one, answered with Enter once it stands still; where
+// it stood and where its owner stood meanwhile.
+struct BoxSeen {
+    QRect box, owner;
+};
+const BoxSeen& answerNextBox(std::function<QWidget&()> owner)
+{
+    static BoxSeen seen;
+    seen = {};
+    mb::clearHandler();
+    QTimer::singleShot(0, [owner] {
+        settle([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; });
+        auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!b)
+            return;
+        seen.owner = steady(owner());
+        seen.box = steady(*b);
+        QTest::keyClick(b, Qt::Key_Return);
+    });
+    return seen;
 }
 
 // Moves a window's frame the way the user's drag does: the window manager
@@ -219,4 +247,66 @@ TEST_F(WmTest, ALargerScreenMovesOnlyAsFarAsItMust)
     EXPECT_TRUE(area.contains(graph)) << text(graph);
     g.cmdMainMenu->click();
     EXPECT_EQ(steady(m).topLeft(), graph.topLeft());
+}
+
+// Cfg on a monitor row opens the configuration screen whole on the screen,
+// over the monitor; a request it refuses ("Protocol Does Not Match") brings
+// the monitor back, active and polling, once the box is answered.
+TEST_F(WmTest, CfgOpensTheConfigurationScreenAndARefusalGivesTheMonitorBack)
+{
+    using namespace modZarn;
+    copySampleData();
+    ReadModelFile();
+    gDemoMode = true;
+    gCommOK = true;
+    gPVPollSeconds = 0.05f;
+    gSPPollSeconds = 0.05f;
+    gProtocolCode = QStringLiteral("Z");
+    addInstrument("01", "R", 0, QStringLiteral("Oven"));
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
+    frmMain().cmdMonitor->click();
+    MdiMonitor& monitor = mdiMonitor();
+    FrmMonitor& rows = frmMonitor();
+    const QRect shown = steady(monitor);
+    EXPECT_TRUE(screenArea().contains(shown)) << text(shown);
+    rows.cbxControl(0)->setListIndex(0);
+    ASSERT_TRUE(settle([&] { return rows.cmdRampCfg(0)->isVisible(); })) << "the poll never reached the row";
+
+    const BoxSeen& seen = answerNextBox([] () -> QWidget& { return frmConfig(); });
+    rows.cmdRampCfg(0)->click();
+    ASSERT_FALSE(seen.box.isNull()) << "no box";
+    const QRect config = seen.owner;
+    EXPECT_TRUE(screenArea().contains(config)) << text(config);
+    const QPoint overMonitor = wholeAt(shown.center() - QPoint(config.width() / 2, config.height() / 2), config.size());
+    EXPECT_LE((config.topLeft() - overMonitor).manhattanLength(), 2) << text(config);
+    EXPECT_LE((seen.box.center() - config.center()).manhattanLength(), 2) << "box at " << text(seen.box);
+
+    rows.lblTempText(0)->clear();
+    // Once the window manager's own focus changes are through, the monitor
+    // is still the active window and it polls.
+    EXPECT_TRUE(settle([&] {
+        return monitor.isVisible() && Forms::active() == &monitor && QGuiApplication::focusWindow() == monitor.windowHandle() &&
+               !rows.lblTempText(0)->text().isEmpty();
+    })) << "monitor shown " << monitor.isVisible() << ", active form " << (Forms::active() ? Forms::active()->objectName().toStdString() : "none");
+    runEventsUntil([] { return false; }, 500);
+    EXPECT_TRUE(monitor.isVisible());
+    EXPECT_EQ(Forms::active(), &monitor);
+    EXPECT_TRUE(rows.tmrPoll.enabled());
+    EXPECT_TRUE(frmConfig().isVisible()) << "the refusing screen stays where it was";
+}
+
+// The command line's send belongs to the configuration screen it opens: its
+// boxes stand over that screen.
+TEST_F(WmTest, TheCommandLineSendsBoxesStandOverTheConfigurationScreen)
+{
+    copySampleData();
+    modZarn::ReadModelFile();
+    if (showMain().isNull())
+        GTEST_SKIP() << kNoFrame;
+    const BoxSeen& seen = answerNextBox([] () -> QWidget& { return frmConfig(); });
+    EXPECT_THROW(modZarn::AutoSendParameterFile(QStringLiteral("Missing.csv 01")), ProgramEnded);
+    ASSERT_FALSE(seen.box.isNull()) << "no box";
+    EXPECT_TRUE(screenArea().contains(seen.owner)) << text(seen.owner);
+    EXPECT_LE((seen.box.center() - seen.owner.center()).manhattanLength(), 2) << "box at " << text(seen.box);
 }

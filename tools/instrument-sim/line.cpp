@@ -348,6 +348,106 @@ bool encodeZarnValue(unsigned cmd, const std::string& value, const std::map<std:
     return true;
 }
 
+namespace {
+
+std::string digits4(long v)
+{
+    const std::string s = std::to_string(v);
+    return std::string(s.size() < 4 ? 4 - s.size() : 0, '0') + s;
+}
+
+// The number the data of a write carries: four decimal digits and "00", or
+// "FF" for a negative value; or four hexadecimal digits and "00". False when
+// the data is not of that form.
+bool writtenValue(const std::string& data, ZarnWrite::Data form, long& value)
+{
+    unsigned v = 0;
+    if (data.size() != 6 || !parseHex(data.substr(0, 4), v))
+        return false;
+    if (form != ZarnWrite::Decimal) {
+        value = form == ZarnWrite::Hex ? long(std::int16_t(v)) : long(v);
+        return data.substr(4) == "00";
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+        if (data[i] < '0' || data[i] > '9')
+            return false;
+    value = std::atol(data.substr(0, 4).c_str());
+    if (data.substr(4) == "FF")
+        value = -value;
+    return data.substr(4) == "FF" || data.substr(4) == "00";
+}
+
+// Puts `value` into the data a read answers, in the read's layout. A data
+// field (100H-1FFH; command 0 after its status byte) keeps its decimals and
+// unit and takes the value as its reading without the decimal point.
+bool answerValue(Instrument& in, unsigned read, long value)
+{
+    const auto held = in.zread.find(read);
+    std::string data = held != in.zread.end() ? held->second : std::string();
+    if (read == 0 || (read >= 0x100 && read <= 0x1FF)) {
+        const std::size_t at = read == 0 ? 2 : 0;
+        unsigned status = 0;
+        if (data.size() < at + 6 || !parseHex(data.substr(at, 2), status))
+            data = std::string(at, '0') + "000000";
+        if (value < -9999 || value > 9999)
+            return false;
+        status = (status & ~1u) | (value < 0 ? 1u : 0u);
+        data.replace(at, 6, hex2(status) + digits4(std::labs(value)));
+    } else {
+        std::string error;
+        if (!encodeZarnValue(read, std::to_string(value), {}, data, error))
+            return false;
+    }
+    in.zread[read] = data;
+    return true;
+}
+
+// What a write the instrument has taken does to its reads (as its zwrite
+// statement says, or for an undeclared value command 2xxH, to its read
+// 1xxH when the instrument answers that). Returns the refusal code for a
+// value the read cannot hold, else 0.
+int takeZarnWrite(Instrument& in, unsigned cmd, const std::string& data)
+{
+    ZarnWrite w;
+    const auto declared = in.zwrites.find(cmd);
+    if (declared != in.zwrites.end())
+        w = declared->second;
+    else if (cmd >= 0x200 && cmd <= 0x2FF && in.zread.count(cmd - 0x100))
+        w.read = cmd - 0x100; // a value command: its read is 100H below
+    else
+        return 0;
+
+    long value = w.value;
+    if (!w.fixed && !writtenValue(data, w.data, value))
+        return 3;
+    if (w.negate)
+        value = -value;
+    if (w.bit >= 0) {
+        std::string& held = in.zread[w.read];
+        unsigned word = 0;
+        if (held.size() < 4 || !parseHex(held.substr(0, 4), word))
+            held = "00000000";
+        word = value ? word | (1u << w.bit) : word & ~(1u << w.bit);
+        held.replace(0, 4, hex4(word));
+        return 0;
+    }
+    if (w.data == ZarnWrite::Pairs) {
+        // Eight reads, two bits each in bits 6-7 of their status byte, the top two first.
+        for (unsigned i = 0; i < 8; ++i) {
+            std::string& held = in.zread[w.read + 2 * i];
+            unsigned status = 0;
+            if (held.size() < 2 || !parseHex(held.substr(0, 2), status))
+                held = "000000";
+            status = (status & 0x3F) | (((unsigned(value) >> (14 - 2 * i)) & 3) << 6);
+            held.replace(0, 2, hex2(status));
+        }
+        return 0;
+    }
+    return answerValue(in, w.read, value) ? 0 : 3;
+}
+
+} // namespace
+
 Instrument* Line::find(int address)
 {
     auto it = instruments_.find(address);
@@ -467,6 +567,59 @@ bool Line::command(const std::string& line, std::string& reply, std::string& err
         else if (!encodeZarnValue(unsigned(cmd), t[3].text, options(t, 4), data, error))
             return false;
         in->zread[unsigned(cmd)] = data;
+        return true;
+    }
+    if (verb == "zwrite") {
+        // zwrite ADDR CMD READ [data=hex|pairs] [negate] [value=N [bit=B]]
+        long cmd = 0, read = 0;
+        if (t.size() < 4 || !parseRange(t[2].text, 0, 0xFFFF, cmd) || !isWriteCommand(unsigned(cmd))
+            || !parseRange(t[3].text, 0, 0xFFFF, read)) {
+            error = "zwrite: a write command (200H-2FFH, 400H-4FFH) and a read command expected";
+            return false;
+        }
+        ZarnWrite w;
+        w.read = unsigned(read);
+        const auto o = options(t, 4);
+        for (std::size_t i = 4; i < t.size(); ++i) {
+            const std::string& word = t[i].text;
+            const std::string key = word.substr(0, word.find('='));
+            if (word == "negate")
+                w.negate = true;
+            else if (t[i].quoted || (key != "data" && key != "value" && key != "bit")) {
+                error = "zwrite: unexpected '" + word + "'";
+                return false;
+            }
+        }
+        const auto data = o.find("data"), value = o.find("value"), bit = o.find("bit");
+        if (data != o.end()) {
+            if (data->second == "hex")
+                w.data = ZarnWrite::Hex;
+            else if (data->second == "pairs")
+                w.data = ZarnWrite::Pairs;
+            else if (data->second != "dec") {
+                error = "zwrite: data is dec, hex or pairs";
+                return false;
+            }
+        }
+        // Commands from 400H carry no data: the command itself stands for its value.
+        w.fixed = cmd >= 0x400;
+        if (w.fixed != (value != o.end())) {
+            error = w.fixed ? "zwrite: a command without data needs value=N" : "zwrite: value= is for commands without data";
+            return false;
+        }
+        if (w.fixed && !parseRange(value->second, -32768, 65535, w.value)) {
+            error = "zwrite: value -32768..65535 expected";
+            return false;
+        }
+        if (bit != o.end()) {
+            long b = 0;
+            if (!w.fixed || !parseRange(bit->second, 0, 15, b) || (w.value != 0 && w.value != 1)) {
+                error = "zwrite: bit=0..15 goes with value=0 or value=1";
+                return false;
+            }
+            w.bit = int(b);
+        }
+        in->zwrites[unsigned(cmd)] = w;
         return true;
     }
     if (verb == "fault") {
@@ -617,6 +770,19 @@ void Line::loadDemo()
         "reg 2 0x4703 330",
         "reg 2 0x4704 410",
         "reg 2 0x4705 320",
+        // Settings whose lowest value is above 0: hystereses, cycle times,
+        // proportional bands and coefficient, as the instruments leave the
+        // factory.
+        "reg 51 266 10",
+        "reg 51 267 10",
+        "reg 51 769 10",
+        "reg 51 772 10",
+        "reg 1 0x1007 10",
+        "reg 1 0x1008 10",
+        "reg 1 0x1009 476",
+        "reg 1 0x100E 100",
+        "reg 2 0x4708 476",
+        "reg 2 0x4712 10",
     };
     std::string reply, error;
     for (const char* line : demo)
@@ -628,8 +794,10 @@ void Line::loadDemo()
         command("coil 1 " + std::to_string(n) + " 0", reply, error);
         command("dinput 1 " + std::to_string(n) + " 0", reply, error);
     }
+    // The odd ones of 121H-13FH are read as the value the data field shows,
+    // not as its reading without the decimal point: they carry none.
     for (unsigned c = 0x104; c <= 0x13F; ++c)
-        command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
+        command("zcmd 50 " + std::to_string(c) + (c >= 0x121 && c % 2 ? " 10" : " 10.0"), reply, error);
     for (unsigned c = 0x301; c <= 0x32D; ++c)
         command("zcmd 50 " + std::to_string(c) + " 0", reply, error);
     for (unsigned c = 0x160; c <= 0x17E; c += 2)
@@ -642,6 +810,43 @@ void Line::loadDemo()
     for (unsigned c = 0x140; c <= 0x15D; ++c)
         command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
     command("zcmd 50 0x318 1", reply, error);
+    // The security level, and the two cycle times, within their settings.
+    command("zcmd 50 0x143 0", reply, error);
+    command("zcmd 50 0x302 10", reply, error);
+    command("zcmd 50 0x305 10", reply, error);
+
+    // The writes of 50 that do more than put a value command's data (2xxH)
+    // into its read (1xxH): the four reset values come back with their sign
+    // turned, each alarm output word is spread over eight reads, and the
+    // settings whose commands carry no data take the value the command
+    // stands for: one command sets, the next one clears (or the other way
+    // round), the set-point stage has one command for each of its four
+    // values; the time base and manual mode have one command each way.
+    for (unsigned c = 0x212; c <= 0x215; ++c)
+        command("zwrite 50 " + std::to_string(c) + " " + std::to_string(c - 0x100) + " negate", reply, error);
+    command("zwrite 50 0x25E 0x160 data=pairs", reply, error);
+    command("zwrite 50 0x25F 0x170 data=pairs", reply, error);
+    const auto fixed = [&](unsigned write, unsigned read, int value, const std::string& more = {}) {
+        command("zwrite 50 " + std::to_string(write) + " " + std::to_string(read) + " value=" + std::to_string(value)
+                    + more,
+                reply, error);
+    };
+    static const struct { unsigned read, write; bool firstSets; } onOff[] = {
+        {0x30F, 0x450, true},  {0x310, 0x452, true},  {0x311, 0x454, true}, {0x312, 0x456, true},
+        {0x313, 0x458, true},  {0x314, 0x45A, true},  {0x315, 0x45C, false}, {0x319, 0x461, true},
+        {0x322, 0x46B, true},  {0x324, 0x471, true},  {0x325, 0x473, true}, {0x327, 0x476, true},
+        {0x329, 0x479, false}, {0x32B, 0x47C, false}, {0x32C, 0x47E, true}, {0x32D, 0x480, true},
+    };
+    for (const auto& s : onOff) {
+        fixed(s.write, s.read, s.firstSets ? 1 : 0);
+        fixed(s.write + 1, s.read, s.firstSets ? 0 : 1);
+    }
+    for (int stage = 0; stage < 4; ++stage)
+        fixed(0x46D + unsigned(stage), 0x323, stage);
+    fixed(0x41F, 0x08, 0);
+    fixed(0x420, 0x08, 1);
+    fixed(0x409, 0x00, 0, " bit=15");
+    fixed(0x40A, 0x00, 1, " bit=15");
     const auto fill = [&](int address, unsigned first, unsigned last) {
         Instrument* in = find(address);
         for (unsigned r = first; r <= last; ++r)
@@ -902,8 +1107,10 @@ Answer Line::handleZarn(const std::string& frame, const LineSettings* seen)
             for (char c : written)
                 if (!isHexDigit(c))
                     refusal = 4;
-            if (!refusal)
+            if (!refusal && !(faulty && f.kind == Fault::Refuse)) {
                 in->zwritten[cmd] = written;
+                refusal = takeZarnWrite(*in, cmd, written);
+            }
         }
     } else if (cmdData.size() == 10) {
         refusal = 5;

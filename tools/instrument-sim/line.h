@@ -20,6 +20,19 @@ struct Fault {
     std::string text;
 };
 
+// What a "Zarn Link" write command does to the instrument: the value it
+// carries (or, for a command without data, the value the command stands for)
+// is answered from then on by a read command.
+struct ZarnWrite {
+    enum Data { Decimal, Hex, Pairs };
+    unsigned read = 0;
+    Data data = Decimal; // how the six data characters carry the value
+    bool negate = false; // the read answers the value with its sign turned
+    bool fixed = false;  // no data: the command puts `value` in
+    long value = 0;
+    int bit = -1;        // with fixed: the bit `value` (0 or 1) goes to
+};
+
 struct Instrument {
     int address = 0;
     int group = 0;
@@ -32,6 +45,7 @@ struct Instrument {
     std::map<unsigned, bool> discrete;         // function 2
     std::map<unsigned, std::string> zread;     // read command -> data part of the reply
     std::map<unsigned, std::string> zwritten;  // write command -> last data received
+    std::map<unsigned, ZarnWrite> zwrites;     // write command -> the read it changes
     std::deque<Fault> faults;
     // Settings the instrument answers at; at any when anySettings.
     bool anySettings = true;

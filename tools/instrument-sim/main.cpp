@@ -26,6 +26,10 @@
 //                  known from its function code (default 10).
 //   --baud N       line speed for --device (default 9600, 8 data bits, no
 //                  parity, 1 stop bit).
+//   --delay MS     every answer leaves MS milliseconds (fractions allowed)
+//                  after its request came in; requests that come meanwhile
+//                  are taken and answered in their own time, as an
+//                  instrument slower than the program's time-out would.
 //   --wire         answers no sooner than a real line at the line's speed
 //                  would carry them: each reply leaves when the request's
 //                  characters, the Modbus RTU end-of-frame silence (3.5
@@ -60,6 +64,17 @@
 //       100H-1FFH: data field (sign, decimals 0-3, unit, four digits);
 //       5: four hex digits; 701H: digits 3-6; 730H-735H: digits 1-4;
 //       other commands: two decimal digits.
+//   zwrite ADDR CMD READ [data=dec|hex|pairs] [negate] [value=N [bit=B]]
+//       what write command CMD does: the value its data carries (four
+//       decimal digits and 00/FF, or with data=hex four hex digits and 00;
+//       data=pairs spreads a 16-bit word over READ, READ+2 ... READ+14, two
+//       bits in bits 6-7 of each status byte), or for a command without
+//       data (400H-4FFH) value=N, is answered from then on by read command
+//       READ, laid out as that read carries it (a data field keeps its
+//       decimals and unit); negate turns the sign; bit=B sets (value=1) or
+//       clears (value=0) bit B of the first four data characters as a hex
+//       word. Undeclared, a write of 2xxH answers on 1xxH when the
+//       instrument serves that read.
 //   fault ADDR [next=]KIND [count=N]
 //       spoils the instrument's next N answers (default 1, 0 = until
 //       cleared); faults queue in order. KIND is one of
@@ -86,9 +101,12 @@
 // answer STX "Z" address data checksum ACK, writes (commands 200H-2FFH with
 // six data characters, 400H-4FFH without) answer STX "Z" address checksum
 // ACK; refusals are STX "Z" address "N" and a two-digit code, ACK (02 bad
-// checksum, 04 bad characters, 05 bad length, 10 undefined command).
+// checksum, 03 a value the read it goes to cannot hold, 04 bad characters,
+// 05 bad length, 10 undefined command).
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -188,6 +206,7 @@ speed_t speedOf(long baud)
 struct Options {
     std::string device, config, control, log = "-";
     int gapMs = 10;
+    double delayMs = 0;
     long baud = 9600;
     bool wire = false;
 };
@@ -207,7 +226,7 @@ double charSeconds(const sim::LineSettings& s, long fallbackBaud)
 {
     std::fprintf(stderr, "instrument-sim: %s\n", msg);
     std::fprintf(stderr, "usage: instrument-sim [--device PATH] [--config FILE] [--control FIFO|-] [--log FILE|-] "
-                         "[--gap MS] [--baud N] [--wire]\n");
+                         "[--gap MS] [--baud N] [--delay MS] [--wire]\n");
     std::exit(2);
 }
 
@@ -235,6 +254,8 @@ Options parseArgs(int argc, char** argv)
             o.baud = std::atol(value().c_str());
         else if (a == "--wire")
             o.wire = true;
+        else if (a == "--delay")
+            o.delayMs = std::atof(value().c_str());
         else
             usage(("unknown argument " + a).c_str());
     }
@@ -294,21 +315,35 @@ public:
         process(false);
     }
 
-    // Milliseconds until an unfinished frame has to be judged; -1 for none.
+    // Milliseconds until an unfinished frame has to be judged or a delayed
+    // answer is due; -1 for none.
     int idleTimeout() const
     {
-        if (buf_.empty())
-            return -1;
-        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_).count();
-        const long left = idleFor() - long(waited);
-        return left < 0 ? 0 : int(left);
+        long left = -1;
+        if (!buf_.empty()) {
+            const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_).count();
+            left = std::max(0L, idleFor() - long(waited));
+        }
+        if (!delayed_.empty()) {
+            const auto due = std::chrono::duration_cast<std::chrono::microseconds>(delayed_.front().due - Clock::now());
+            const long ms = std::max(0L, long((due.count() + 999) / 1000));
+            left = left < 0 ? ms : std::min(left, ms);
+        }
+        return int(left);
     }
 
     void tick()
     {
         if (!buf_.empty() && idleTimeout() == 0)
             process(true);
+        while (!delayed_.empty() && delayed_.front().due <= Clock::now()) {
+            const Delayed d = delayed_.front();
+            delayed_.pop_front();
+            send(d.kind, d.frame, d.answer, d.seen);
+        }
     }
+
+    void setDelay(double ms) { delay_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms)); }
 
 private:
     long idleFor() const
@@ -367,6 +402,17 @@ private:
             logLine("--", note);
         if (!a.send)
             return;
+        if (delay_.count() > 0) {
+            // The loop goes on taking requests meanwhile; answers leave in
+            // the order their requests came.
+            delayed_.push_back({last_ + delay_, kind, frame, a, seen});
+            return;
+        }
+        send(kind, frame, a, seen);
+    }
+
+    void send(sim::FrameKind kind, const std::string& frame, const sim::Answer& a, const sim::LineSettings& seen)
+    {
         if (wire_) {
             // The reply is complete on a real line only once the request, the
             // end-of-frame silence of an RTU request and the reply have had
@@ -417,6 +463,15 @@ private:
     int gapMs_;
     bool wire_;
     long baud_;
+    struct Delayed {
+        Clock::time_point due;
+        sim::FrameKind kind;
+        std::string frame;
+        sim::Answer answer;
+        sim::LineSettings seen;
+    };
+    Clock::duration delay_{};
+    std::deque<Delayed> delayed_;
     Clock::time_point first_ = Clock::now(); // first character of the frame being received
     std::string buf_;
     Clock::time_point last_ = Clock::now();
@@ -513,6 +568,7 @@ int main(int argc, char** argv)
 
     Server server(lineFd, slaveHold >= 0 ? slaveHold : lineFd, opt.device.empty(), line, opt.gapMs, opt.wire,
                   opt.baud);
+    server.setDelay(opt.delayMs);
     std::string controlBuf;
     for (;;) {
         pollfd fds[2] = {{lineFd, POLLIN, 0}, {controlFd, POLLIN, 0}};

@@ -16,6 +16,7 @@ int main(int argc, char** argv)
 {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    App::ignoreDesktopSettings();
     QApplication app(argc, argv);
     App::useDesignLook();
     if (argc != 3) {
