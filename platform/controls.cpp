@@ -152,6 +152,8 @@ struct Leave {
     bool stopped = false;
 };
 Leave gLeave;
+// A window being torn down is losing its focus: no handler runs.
+bool gDropping = false;
 
 // Focus and key events of one control, delivered to plain functions inside
 // the handler boundary.
@@ -235,8 +237,12 @@ private:
 
     void focus(bool in, Qt::FocusReason reason)
     {
-        if (completing_)
+        if (completing_ || gDropping)
             return;
+        // A window whose field let the focus go, or that is gone with its
+        // fields, holds nothing: its entry goes, so that windows opened
+        // again and again leave none behind.
+        std::erase_if(holders(), [](const auto& entry) { return !entry.second; });
         QPointer<QWidget>& holder = holders()[w_->window()];
         if (in) {
             if (holder == w_ || !arrive(w_))
@@ -296,6 +302,15 @@ EventTap* tapOf(QWidget* w)
     return t ? t : new EventTap(w);
 }
 } // namespace
+
+void dropFocus(QWidget* window)
+{
+    QWidget* holder = QApplication::focusWidget();
+    if (!holder || (holder != window && !window->isAncestorOf(holder)))
+        return;
+    const QScopedValueRollback dropping(gDropping, true);
+    holder->clearFocus();
+}
 
 bool takeFocusForClick(QAbstractButton* b)
 {

@@ -95,6 +95,11 @@ void installKeyboardRules();
 // (the field left let the focus go, and `b` is still there to be clicked).
 bool takeFocusForClick(QAbstractButton* b);
 
+// Takes the keyboard focus from the control of `window` that holds it,
+// without its LostFocus: the window is being torn down, and the handler
+// would run on a form that is partly gone.
+void dropFocus(QWidget* window);
+
 // Where Tab (next) or Shift+Tab goes from `from` when a group of option
 // buttons is on the way: a group is one stop, entered at its chosen button.
 // nullptr when no group is involved (the window's own order applies).

@@ -10,9 +10,11 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPixmapCache>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 namespace {
 // A form's own event inside the handler boundary.
@@ -178,11 +180,22 @@ QWidget* ownerFor(QWidget* owner)
 namespace {
 // The boxes, dialogs and modal windows open now, innermost last.
 std::vector<ModalScope*> gModal;
-// Forms unloaded while one of them was open.
+quint64 gScopesOpened = 0;
+// Forms unloaded while one opened since they were made was open.
 std::vector<QPointer<Form>> gDiscarded;
+
+// Whether a box, dialog or modal window opened after the `before`th is open:
+// the loop of each such one may run above a handler of a form made before it.
+bool openSince(quint64 before)
+{
+    return std::any_of(gModal.begin(), gModal.end(), [before](const ModalScope* s) { return s->serial() > before; });
+}
 } // namespace
 
-ModalScope::ModalScope(QWidget* owner, QDialog* dialog) : owner_(owner), dialog_(dialog), depth_(ctl::depth())
+quint64 scopesOpened() { return gScopesOpened; }
+
+ModalScope::ModalScope(QWidget* owner, QDialog* dialog)
+    : owner_(owner), dialog_(dialog), depth_(ctl::depth()), serial_(++gScopesOpened)
 {
     gModal.push_back(this);
 }
@@ -190,16 +203,17 @@ ModalScope::ModalScope(QWidget* owner, QDialog* dialog) : owner_(owner), dialog_
 ModalScope::~ModalScope()
 {
     std::erase(gModal, this);
-    if (!gModal.empty())
-        return;
-    // Back in the loop that was running before the first of them opened:
-    // the handler that opened it is still on the stack, and a deferred
-    // delete posted from here waits until it has returned.
-    const std::vector<QPointer<Form>> discarded = std::move(gDiscarded);
-    gDiscarded.clear();
-    for (const QPointer<Form>& f : discarded)
-        if (f)
-            f->deleteLater();
+    // Back in the loop that was running before this one opened: the handler
+    // that opened it is still on the stack, and a deferred delete posted
+    // from here waits until it has returned.
+    std::erase_if(gDiscarded, [](const QPointer<Form>& f) {
+        if (!f)
+            return true;
+        if (openSince(f->scopesBefore()))
+            return false;
+        f->deleteLater();
+        return true;
+    });
 }
 
 bool blockedByBox(const QWidget* control)
@@ -222,10 +236,10 @@ void closeBoxesOver(const Form* f)
 
 void discard(Form* f)
 {
-    if (gModal.empty())
-        f->deleteLater();
-    else
+    if (openSince(f->scopesBefore()))
         gDiscarded.emplace_back(f);
+    else
+        f->deleteLater();
 }
 
 void discardAll()
@@ -241,17 +255,27 @@ void discardAll()
 
 } // namespace Forms
 
-Form::Form(QWidget* parent) : QWidget(parent)
+Form::Form(QWidget* parent) : QWidget(parent), scopesBefore_(Forms::scopesOpened())
 {
     // Every window of the program, and every box and dialog it opens, wears
     // the program's icon.
     if (qApp && QApplication::windowIcon().cacheKey() != App::icon().cacheKey())
         QApplication::setWindowIcon(App::icon());
     ctl::installKeyboardRules();
+    // No window keeps the style's drawings in Qt's pixmap cache. The style
+    // keys each drawing by the palette of the control drawn, and every
+    // control has a palette of its own (a button with a style-sheet face a
+    // new one each time it is drawn), so the drawings of a closed window are
+    // never used again: they filled the cache (10 MB) with every opening of
+    // a window, and each one the cache dropped left its key text behind for
+    // good. Drawn afresh, they cost a little time at each paint instead.
+    if (QPixmapCache::cacheLimit() != 0)
+        QPixmapCache::setCacheLimit(0);
 }
 
 Form::~Form()
 {
+    ctl::dropFocus(this);
     Forms::remove(this);
     delete keyPreview_;
 }

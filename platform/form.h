@@ -9,9 +9,11 @@
 //
 // A form is never deleted under a loop that one of its handlers started: an
 // unloaded form is hidden and leaves the registry at once, but while a box,
-// file dialog or modal window of the program is open it is deleted only once
-// the last of them has closed. Its own boxes and file dialogs close first,
-// with their cancel answer.
+// file dialog or modal window opened since the form was made is open, it is
+// deleted only once the last of those has closed (one opened before it, such
+// as the dialog a viewer was opened from, cannot have the form's handler
+// beneath it). Its own boxes and file dialogs close first, with their cancel
+// answer.
 #include <QPointer>
 #include <QSet>
 #include <QWidget>
@@ -47,6 +49,9 @@ public:
     bool Unload();
 
     bool isModalShown() const { return modal_; }
+    // How many boxes, dialogs and modal windows the program had opened when
+    // the form was made (the registry's rule for deleting it).
+    quint64 scopesBefore() const { return scopesBefore_; }
     // The form's own Visible flag.
     bool Visible() const { return !isHidden(); }
 
@@ -98,6 +103,7 @@ private:
     void place(QPoint p, const QMargins& m);
 
     bool modal_ = false;
+    quint64 scopesBefore_ = 0;
     // The frame the window manager gave the window when it was last shown;
     // Qt forgets it while the window is hidden.
     QMargins margins_;
@@ -143,6 +149,7 @@ public:
     ~ModalScope();
     ModalScope(const ModalScope&) = delete;
     ModalScope& operator=(const ModalScope&) = delete;
+    quint64 serial() const { return serial_; }
 
 private:
     friend bool blockedByBox(const QWidget* control);
@@ -150,14 +157,19 @@ private:
     QPointer<QWidget> owner_;
     QPointer<QDialog> dialog_;
     int depth_;
+    quint64 serial_; // the how-manieth opened, from 1
 };
+// How many boxes, dialogs and modal windows have opened so far.
+quint64 scopesOpened();
 // True when a press on `control` comes straight from the loop of a box or
 // file dialog that stands over the control's window (a screen reader can
 // press what the box blocks for the mouse and the keys), not from code.
 bool blockedByBox(const QWidget* control);
 // Closes the boxes and file dialogs that stand over `f` or a window inside it.
 void closeBoxesOver(const Form* f);
-// Deletes an unloaded form once no box, dialog or modal window is open.
+// Deletes an unloaded form once every box, dialog or modal window opened
+// since the form was made has closed: a handler of the form can be running
+// only under those.
 void discard(Form* f);
 
 // Moves top-level window `w` (a form or a box) so that its frame stands

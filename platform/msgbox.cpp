@@ -97,6 +97,11 @@ int defaultAnswer(int style)
 
 int MsgBox(const QString& fullText, int style, const QString& title, QWidget* owner)
 {
+    // The record keeps the latest boxes only: a program left running for
+    // days must not keep every box it ever showed.
+    constexpr std::size_t kKept = 1000;
+    if (gCalls.size() >= kKept)
+        gCalls.erase(gCalls.begin(), gCalls.begin() + std::ptrdiff_t(gCalls.size() - kKept + 1));
     const QString text = CutLongLines(fullText);
     gCalls.push_back(Call{text, title, style, owner != nullptr});
     ++gShown;

@@ -63,7 +63,7 @@ struct Call {
 using Handler = std::function<int(const Call&)>;
 void setHandler(Handler h);
 void clearHandler();
-// Recording is always on; tests read and clear it.
+// Recording is always on (the latest 1,000 boxes); tests read and clear it.
 const std::vector<Call>& calls();
 void clearCalls();
 // The answer of the style's default button (Enter); a default beyond the
