@@ -29,7 +29,7 @@ int writeNow(FrmConfig& f, int reg, float value, const QString& advice)
     f.lblProgress->repaint(); // on view during the exchange, which holds the event loop
     QString errText;
     int errCode = 0;
-    const int address = AddressToNumber(g, f.cbxAddress->Text());
+    const int address = AddressBoxNumber(g, f.cbxAddress->Text());
     WriteInstrumentRegister(g, gProtocolCode, errText, errCode, address, reg, value);
     if (errCode != 0) {
         QString text = QStringLiteral("Communications Error >") + errText + QStringLiteral(". ");

@@ -274,7 +274,7 @@ private:
         }
         QString errText;
         int errCode = 0;
-        ReadInstrumentRegister(g_, gProtocolCode, errText, errCode, AddressToNumber(g_, f_.cbxAddress->Text()), reg,
+        ReadInstrumentRegister(g_, gProtocolCode, errText, errCode, AddressBoxNumber(g_, f_.cbxAddress->Text()), reg,
                                value);
         if (errCode == 0)
             return true;

@@ -155,7 +155,7 @@ private:
         return false;
     }
 
-    int address() const { return AddressToNumber(g_, f_.cbxAddress->Text()); }
+    int address() const { return AddressBoxNumber(g_, f_.cbxAddress->Text()); }
 
     void progress(const QString& registerText)
     {

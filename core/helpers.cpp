@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <climits>
 #include <cmath>
 
 #include "core/state.h"
@@ -29,11 +30,31 @@ QString Hex4(float V)
     return (QStringLiteral("000") + hex).right(4);
 }
 
-int AddressToNumber(int Group, const QString& AddressText)
+namespace {
+
+double AddressValue(int Group, const QString& AddressText)
 {
     if (Group == 0)
-        return rt::CInt(rt::Val(QStringLiteral("&H") + rt::Trim(AddressText)));
-    return rt::CInt(rt::Val(AddressText));
+        return rt::Val(QStringLiteral("&H") + rt::Trim(AddressText));
+    return rt::Val(AddressText);
+}
+
+} // namespace
+
+int AddressToNumber(int Group, const QString& AddressText) { return rt::CInt(AddressValue(Group, AddressText)); }
+
+int AddressBoxNumber(int Group, const QString& AddressText)
+{
+    double v = 0;
+    try {
+        v = rt::RoundHalfEven(AddressValue(Group, AddressText));
+    } catch (const rt::RtError& e) {
+        // More hexadecimal digits than 32 bits hold.
+        if (e.number() != rt::ErrOverflow)
+            throw;
+        return 0;
+    }
+    return v >= double(INT_MIN) && v <= double(INT_MAX) ? int(v) : 0;
 }
 
 QString AddressToText(int Group, int Address)
@@ -41,8 +62,11 @@ QString AddressToText(int Group, int Address)
     if (Group == 0) {
         if (Address >= 0 && Address <= 255)
             return Hex2(Address);
-        // The 16-bit pattern the address was read from, all of it.
-        return QString::number(quint16(Address & 0xFFFF), 16).toUpper();
+        // The pattern the address was read from, all of it: 16 bits for a
+        // negative 16-bit number ("FFFF" spells -1), 32 bits otherwise.
+        if (Address < 0 && Address >= -32768)
+            return QString::number(quint16(Address & 0xFFFF), 16).toUpper();
+        return QString::number(quint32(Address), 16).toUpper();
     }
     const QString digits = QStringLiteral("%1").arg(std::abs(Address), 3, 10, QLatin1Char('0'));
     return Address < 0 ? QLatin1Char('-') + digits : digits;

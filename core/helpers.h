@@ -15,9 +15,15 @@ QString Hex4(float V);
 // Address text to number: hexadecimal in group 0, decimal otherwise; 0 when
 // the text holds no number. Raises an overflow beyond 16 bits.
 int AddressToNumber(int Group, const QString& AddressText);
+// The same for the text of an address box, which can hold anything typed:
+// it never raises. A number too large for 16 bits stays as it is ("99999",
+// "10000" in group 0 is 65536), off the line like 300, so the read and write
+// routines refuse it with the invalid-address message naming it; beyond 32
+// bits it is 0.
+int AddressBoxNumber(int Group, const QString& AddressText);
 // "32" in group 0, "050" in groups 1 and 2. A group-0 number outside 0..255
-// keeps all its hexadecimal digits ("1FF", -1 "FFFF"), so a text never names
-// the instrument whose address is its low byte.
+// keeps all its hexadecimal digits ("1FF", 65536 "10000", -1 "FFFF"), so a
+// text never names the instrument whose address is its low byte.
 QString AddressToText(int Group, int Address);
 // The head of every failure text of an exchange: "Address 32", "Address 050".
 QString AddressPrefix(int Group, int Address);

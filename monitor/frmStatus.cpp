@@ -223,7 +223,7 @@ void FrmStatus::ClearAllFields()
         l->clear();
 }
 
-int FrmStatus::address() const { return AddressToNumber(gControllerGroup, cbxAddress->currentText()); }
+int FrmStatus::address() const { return AddressBoxNumber(gControllerGroup, cbxAddress->currentText()); }
 
 void FrmStatus::ShowModel(float code)
 {
@@ -388,8 +388,8 @@ void FrmStatus::tmrPoll_Timer()
                 float value = 0, zDivisor = 0, zRaw = 0;
                 int a1 = 0, a2 = 0;
                 QByteArray reply;
-                ZarnLinkRead(errText, errCode, AddressToNumber(0, cbxAddress->currentText()), cmd, valueText,
-                             zUnit, zFormat, value, zDivisor, a1, a2, reg, reply, zRaw);
+                ZarnLinkRead(errText, errCode, address(), cmd, valueText, zUnit, zFormat, value, zDivisor, a1, a2,
+                             reg, reply, zRaw);
                 if (errCode != 0)
                     fail();
                 return valueText;

@@ -12,7 +12,6 @@
 #include "platform/twips.h"
 #include "shell/addresslist.h"
 #include "platform/msgbox.h"
-#include "platform/rterror.h"
 #include "platform/runtime.h"
 
 namespace tool {
@@ -196,15 +195,7 @@ void AccessForm::startLoad(bool hexAddresses, bool setDefault)
 
 bool AccessForm::instrumentAddress(int group, int& address)
 {
-    // A number too large for any address ("32100" typed after the preset
-    // "32") is off the line like any other.
-    try {
-        address = modZarn::AddressToNumber(group, cbxAddress->currentText());
-    } catch (const rt::RtError& e) {
-        if (e.number() != rt::ErrOverflow)
-            throw;
-        address = 0;
-    }
+    address = modZarn::AddressBoxNumber(group, cbxAddress->currentText());
     if (modZarn::AddressOnLine(address))
         return true;
     lblErrorMessageText->setText(modZarn::AddressRangeText(group, cbxAddress->currentText()));

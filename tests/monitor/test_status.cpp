@@ -178,6 +178,11 @@ TEST_F(StatusTest, TypedAddressesOffTheLineShowTheRefusalAndNoValues)
         {0, "R", "33", "133", QString("Address 133") + kGroup0}, // 33H by its low byte
         {0, "Z", "32", "1ff", QString("Address 1FF") + kGroup0},
         {0, "Z", "32", "0", QString("Address 00") + kGroup0},
+        // Numbers no 16-bit address holds read as 300 does.
+        {1, "R", "001", "99999", QString("Address 99999") + kDecimal},
+        {2, "A", "002", "-99999", QString("Address -99999") + kDecimal},
+        {0, "Z", "32", "10000", QString("Address 10000") + kGroup0},
+        {0, "R", "33", "99999", QString("Address 99999") + kGroup0},
     };
     for (const auto& [group, protocol, good, typed, error] : rows) {
         SCOPED_TRACE(std::string(protocol) + std::to_string(group) + " " + typed);
@@ -195,6 +200,7 @@ TEST_F(StatusTest, TypedAddressesOffTheLineShowTheRefusalAndNoValues)
         EXPECT_TRUE(unitErrors().isEmpty());
         EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
     }
+    EXPECT_EQ(boxes_.count(), 0);
 }
 
 TEST_F(StatusTest, PollRunsOnlyWhileActiveAndTheGroupIsCheckedOnComingBack)
@@ -220,7 +226,10 @@ TEST_F(StatusTest, PollRunsOnlyWhileActiveAndTheGroupIsCheckedOnComingBack)
 
 TEST_F(StatusTest, PersistentFailureShowsOneBoxAtATimeAndThePollGoesOn)
 {
-    FrmStatus& s = open(1, "R", "99999"); // no 16-bit address
+    // The reading's four digits spell 1E09 (the number rule takes an
+    // exponent): a process value no 16-bit integer holds.
+    serve(R"(zcmd 50 0x00 "08001E09")");
+    FrmStatus& s = open(0, "Z", "32");
     int nestedTicks = 0;
     mb::setHandler([&](const mb::Call&) {
         for (; nestedTicks < 3; ++nestedTicks) // the timer ticks on under the open box
@@ -229,14 +238,16 @@ TEST_F(StatusTest, PersistentFailureShowsOneBoxAtATimeAndThePollGoesOn)
     });
     s.tmrPoll.tick();
     ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.contains("Overflow")) << boxes_.last().text.toStdString();
     EXPECT_TRUE(boxes_.last().text.endsWith("Routine - frmStatus.tmrPoll_Timer"));
     EXPECT_TRUE(boxes_.last().hadOwner && nestedTicks == 3 && s.tmrPoll.enabled());
-    s.tmrPoll.tick(); // after the box closed a new failure is shown again; a good address polls
+    EXPECT_TRUE(s.lblProcessValueText->text().isEmpty()); // the tick ended at the process value
+    s.tmrPoll.tick(); // after the box closed a new failure is shown again; a good answer polls
     EXPECT_EQ(boxes_.count(), 2);
-    s.cbxAddress->setText("001");
+    serve("zcmd 50 0x00 72.5 unit=F status=08");
     s.tmrPoll.tick();
     EXPECT_EQ(boxes_.count(), 2);
-    EXPECT_EQ(s.lblModelIDText->text(), "XG");
+    EXPECT_EQ(s.lblProcessValueText->text(), "72.5 °F");
 }
 
 } // namespace
