@@ -130,14 +130,7 @@ TEST_F(CaptionTest, ShellScreensShowTheirCaptionsWhole)
 TEST_F(CaptionTest, MainScreensShowOneNavigationFontAndAWholeMenuBar)
 {
     gDemoMode = true;
-    const std::pair<const char*, std::function<MainScreen&()>> screens[] = {
-        {"frmMain", [] () -> MainScreen& { return frmMain(); }},
-        {"frmStatus", [] () -> MainScreen& { return frmStatus(); }},
-        {"frmFind", [] () -> MainScreen& { return frmFind(); }},
-        {"frmGraph", [] () -> MainScreen& { return frmGraph(); }},
-        {"frmConfig", [] () -> MainScreen& { return frmConfig(); }},
-    };
-    for (const auto& [name, screen] : screens) {
+    for (const auto& [name, screen] : mainScreens()) {
         SCOPED_TRACE(name);
         MainScreen& s = screen();
         s.Show();

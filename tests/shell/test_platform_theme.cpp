@@ -84,14 +84,7 @@ QStringList lookReport()
     }
     QToolTip::hideText();
 
-    const std::pair<const char*, std::function<Form&()>> screens[] = {
-        {"frmMain", [] () -> Form& { return frmMain(); }},
-        {"frmFind", [] () -> Form& { return frmFind(); }},
-        {"frmGraph", [] () -> Form& { return frmGraph(); }},
-        {"frmStatus", [] () -> Form& { return frmStatus(); }},
-        {"frmConfig", [] () -> Form& { return frmConfig(); }},
-    };
-    for (const auto& [name, screen] : screens) {
+    for (const auto& [name, screen] : mainScreens()) {
         Form& f = screen();
         f.Show();
         const QString n = QString::fromLatin1(name);

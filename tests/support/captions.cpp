@@ -1,5 +1,11 @@
 #include "captions.h"
 
+#include "config/frmConfig.h"
+#include "monitor/frmGraph.h"
+#include "monitor/frmStatus.h"
+#include "shell/frmFind.h"
+#include "shell/frmMain.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -443,4 +449,16 @@ std::vector<TextContrast> textContrasts(QWidget* form)
             found.push_back(worst);
     }
     return found;
+}
+
+const std::vector<NamedScreen>& mainScreens()
+{
+    static const std::vector<NamedScreen> screens = {
+        {"frmMain", [] () -> MainScreen& { return frmMain(); }},
+        {"frmStatus", [] () -> MainScreen& { return frmStatus(); }},
+        {"frmFind", [] () -> MainScreen& { return frmFind(); }},
+        {"frmGraph", [] () -> MainScreen& { return frmGraph(); }},
+        {"frmConfig", [] () -> MainScreen& { return frmConfig(); }},
+    };
+    return screens;
 }

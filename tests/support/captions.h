@@ -37,3 +37,12 @@ double contrastRatio(const QColor& a, const QColor& b);
 // ground is the colour most of the text's box shows, the ink the colour
 // that stands out most from it. A list counts its worst item.
 std::vector<TextContrast> textContrasts(QWidget* form);
+
+class MainScreen;
+
+// The five main screens, each with its form name and the call that makes it.
+struct NamedScreen {
+    const char* name;
+    MainScreen& (*screen)();
+};
+const std::vector<NamedScreen>& mainScreens();
