@@ -66,6 +66,8 @@ int main(int argc, char** argv)
     std::printf("silent line, poll time-out %d ms, %d probes (two attempts each)\n", gPollTimeoutMs, addresses);
     std::printf("  time per probe   %8.1f ms   (bound: 2 x %d ms plus port reopening)\n",
                 seconds * 1000 / addresses, gPollTimeoutMs);
+    std::printf("  ratio            %8.3f      (reference: two attempts, %d ms; at most 1.10 wanted)\n",
+                seconds * 1000 / addresses / (2.0 * gPollTimeoutMs), 2 * gPollTimeoutMs);
     std::printf("  CPU per probe    %8.2f ms   (%.1f%% of wall time)\n", cpu * 1000 / addresses,
                 100 * cpu / seconds);
     std::printf("  outcome          %s\n", qPrintable(f.lblProgress->text()));

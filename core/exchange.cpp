@@ -1,8 +1,8 @@
 #include "core/exchange.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "core/helpers.h"
@@ -65,18 +65,6 @@ namespace {
 void (*gOnGone)() = nullptr;
 bool gGone = false;
 
-// A steady clock in milliseconds: the time-outs and the quiet of the line
-// are not stretched or cut by a change of the wall clock.
-qint64 SteadyMs()
-{
-    static const QElapsedTimer clock = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return clock.elapsed();
-}
-
 // The program's serial port.
 //
 // Every answer belongs to its own request. An attempt that ends without its
@@ -85,16 +73,13 @@ qint64 SteadyMs()
 // another request. So:
 //  - What a failed attempt left unsent is discarded at once: a line that has
 //    stalled must not deliver stale requests when it moves again.
-//  - The same request sent again (the second attempt) goes out at once: a
-//    late answer to the first asks the same question and is as good.
-//  - Before any other request the line must fall quiet: whatever arrives is
-//    discarded until nothing has come for a while. After an attempt that
-//    heard nothing, that is half an attempt's time (at least one step of the
-//    clock). After an answer that came only once an attempt had failed, and
-//    after each character discarded meanwhile, it is as long again as the
-//    attempts of that request were apart: the answer to the later attempt
-//    can be as late as the one that came. A line that never falls quiet is
-//    waited for four attempts' time at most.
+//  - The same request sent again goes out at once: a late answer to it asks
+//    the same question and is as good.
+//  - A request whose reply names something the owed request's does not (in
+//    Modbus another address or function) goes out at once too: its checks
+//    refuse a late answer to the other.
+//  - Before any other request the line must fall quiet (OwedRead): whatever
+//    arrives is discarded until no answer of the owed read can come any more.
 //  - An opening of the port starts a new line with nothing owed on it.
 class SerialLine : public Line {
 public:
@@ -104,7 +89,7 @@ public:
         port.setInputLen(0);
         if (owed_ && port.openings() != owedOpening_)
             owed_ = false;
-        if (owed_ && request != owedRequest_)
+        if (owed_ && request != owedRequest_ && !ToldApart(framer.head(), owedHead_))
             settle(port);
         // Nothing stands between the flush and the request: a device that
         // has gone shows itself in the write or in the wait.
@@ -115,7 +100,9 @@ public:
         // take the request fails the attempt within that time.
         QDeadlineTimer deadline(AttemptMs());
         lastRequest_ = request;
-        lastSend_ = SteadyMs();
+        lastHead_ = framer.head();
+        lastSend_ = Clock::steadyMs();
+        lastHeard_ = -1;
         if (!port.send(request, deadline))
             return port.portOpen() ? Collect::TimedOut : Gone();
 
@@ -127,6 +114,8 @@ public:
             // that never stops sending is checked on every character as well
             // as when it pauses.
             const QByteArray got = port.take(framer.room());
+            if (!got.isEmpty() && lastHeard_ < 0)
+                lastHeard_ = Clock::steadyMs();
             for (char c : got) {
                 switch (framer.take(c)) {
                 case ReplyFramer::Step::Complete: return Heard(port, Collect::Complete);
@@ -153,56 +142,56 @@ public:
         }
     }
 
-    void ended(Attempt a) override
+    void ended(Attempt a, int attempt) override
     {
         SerialPortControl& port = CommPort();
-        const qint64 now = SteadyMs();
-        switch (a) {
-        case Attempt::Gone:
+        if (a == Attempt::Gone) {
             owed_ = false;
             return;
-        case Attempt::Failed:
+        }
+        if (a == Attempt::Failed)
             port.discardOutput();
-            if (!owed_ || lastRequest_ != owedRequest_ || port.openings() != owedOpening_) {
-                owed_ = true;
-                owedRequest_ = lastRequest_;
-                owedOpening_ = port.openings();
-                quietUntil_ = 0;
-                firstSend_ = -1;
-            }
-            if (firstSend_ < 0)
+        if (attempt == 1) {
+            // An answer at once leaves owed what an earlier read may owe.
+            if (a == Attempt::Failed)
                 firstSend_ = lastSend_;
-            spread_ = lastSend_ - firstSend_;
-            quietUntil_ = std::max(quietUntil_, now + Margin());
-            return;
-        case Attempt::Good:
-        case Attempt::Refused:
-            if (owed_ && lastRequest_ == owedRequest_ && firstSend_ >= 0) {
-                spread_ = lastSend_ - firstSend_;
-                quietUntil_ = std::max(quietUntil_, now + spread_ + Margin());
-                firstSend_ = -1;
-            }
             return;
         }
+        // The read's second attempt: its first went unanswered.
+        owed_ = true;
+        owedRequest_ = lastRequest_;
+        owedHead_ = lastHead_;
+        owedOpening_ = port.openings();
+        const bool answered = a != Attempt::Failed;
+        owedRead_ = {firstSend_, lastSend_, Clock::steadyMs(), answered, answered ? -1 : lastHeard_};
     }
 
 private:
-    static qint64 Margin() { return std::max(kClockStepMs, AttemptMs() / 2); }
+    // Two replies can be told apart when both name their request and name it
+    // differently.
+    static bool ToldApart(const QByteArray& a, const QByteArray& b)
+    {
+        return !a.isEmpty() && !b.isEmpty() && a != b;
+    }
 
     // A complete reply: spoilt when a character of it failed its parity.
     static Collect Heard(SerialPortControl& port, Collect c) { return port.takeNoise() ? Collect::Noise : c; }
 
-    // Discards what arrives until the line has been quiet long enough (see above).
+    // Discards what arrives until no answer of the owed read can come.
     void settle(SerialPortControl& port)
     {
-        const qint64 cap = SteadyMs() + 4 * qint64(AttemptMs()) + spread_;
+        const int attemptMs = AttemptMs();
+        // What came too late for the second attempt to take is heard as well.
+        qint64 firstHeard = owedRead_.heard, lastHeard = owedRead_.heard;
         for (;;) {
-            const qint64 left = std::min(quietUntil_, cap) - SteadyMs();
+            const qint64 left = owedRead_.quietUntil(attemptMs, firstHeard, lastHeard) - Clock::steadyMs();
             if (left <= 0)
                 break;
-            if (port.waitForInput(int(left))) {
+            if (port.waitForInput(int(std::min<qint64>(left, INT_MAX)))) {
                 port.discardInput();
-                quietUntil_ = std::max(quietUntil_, SteadyMs() + spread_ + Margin());
+                lastHeard = Clock::steadyMs();
+                if (firstHeard < 0)
+                    firstHeard = lastHeard;
             } else if (!port.portOpen()) {
                 break;
             }
@@ -224,13 +213,15 @@ private:
     }
 
     QByteArray lastRequest_; // the request of the last attempt, sent at lastSend_
+    QByteArray lastHead_;
     qint64 lastSend_ = 0;
-    bool owed_ = false;      // a request is on the line without its answer
+    qint64 lastHeard_ = -1;  // when the first character of the last attempt's reply came
+    qint64 firstSend_ = 0;   // the first attempt of the read under way, when it failed
+    bool owed_ = false;      // a read left its request on the line without its answer
     QByteArray owedRequest_;
+    QByteArray owedHead_;
     int owedOpening_ = 0;
-    qint64 firstSend_ = -1;  // the first failed attempt of the owed request not yet followed by an answer
-    qint64 spread_ = 0;      // how far apart the attempts of the owed request were sent
-    qint64 quietUntil_ = 0;  // the line must be quiet until then before another request
+    OwedRead owedRead_;
 };
 
 SerialLine gSerialLine;
@@ -242,6 +233,49 @@ Line& TheLine() { return *gLine; }
 void UseLine(Line* line) { gLine = line ? line : &gSerialLine; }
 
 int AttemptMs() { return std::max(gPollTimeoutMs, kClockStepMs); }
+
+// An instrument that answers late is taken to spend up to two and a half
+// time-outs on each request and to serve one request at a time, so that the
+// answer to a read's second attempt can come as long after the answer to its
+// first as that came after the first attempt. Whatever it answers within that
+// is discarded; an instrument slower still is no longer told from one that
+// answers on its own.
+namespace {
+constexpr qint64 kSlowestTimeOuts2 = 5; // two and a half time-outs, doubled
+}
+
+int QuietMargin(int attemptMs)
+{
+    // Room for the rest of a frame and for the scheduling of both ends.
+    return std::clamp(attemptMs / 2, 50, 2000);
+}
+
+qint64 OwedRead::latest(int attemptMs) const
+{
+    // Both answers, one after the other, each as late as it can be.
+    return first + kSlowestTimeOuts2 * attemptMs + 2 * qint64(QuietMargin(attemptMs));
+}
+
+qint64 OwedRead::quietUntil(int attemptMs, qint64 firstHeard, qint64 lastHeard) const
+{
+    const qint64 margin = QuietMargin(attemptMs);
+    qint64 until;
+    if (answered) {
+        // The answer that came may have been the first attempt's: the
+        // second's follows it at the same lateness.
+        until = end + (end - first) + margin;
+    } else {
+        // Nothing came: the second attempt's answer may come as late as any.
+        until = second + kSlowestTimeOuts2 * attemptMs / 2 + margin;
+        // What comes first is the first attempt's answer; the second's
+        // follows it at the same lateness.
+        if (firstHeard >= 0)
+            until = std::max(until, firstHeard + (firstHeard - first) + margin);
+    }
+    if (lastHeard >= 0)
+        until = std::max(until, lastHeard + margin);
+    return std::min(until, latest(attemptMs));
+}
 
 bool LineGone() { return gGone; }
 void SetLineGone(bool gone) { gGone = gone; }
@@ -291,7 +325,7 @@ bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& 
     for (int n = 1;; ++n) {
         QString msg;
         const Attempt a = attempt(msg);
-        TheLine().ended(a);
+        TheLine().ended(a, n);
         switch (a) {
         case Attempt::Good:
             return true;
@@ -417,6 +451,7 @@ bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& fra
         [&x] { return x.prefix(); }, ErrText, ErrCode,
         [&](QString& msg) {
             ReplyFramer f = framer;
+            f.naming(QByteArray{char(x.address & 0xFF), char(x.function & 0xFF)});
             const Collect got = TheLine().exchange(wire, f);
             reply = f.reply();
             const Verdict v = got == Collect::Gone ? Verdict{Attempt::Gone, {}, 0} : judge(got, reply);

@@ -37,6 +37,16 @@ public:
     const QByteArray& reply() const { return reply_; }
     void clear() { reply_.clear(); }
 
+    // What a reply repeats of its request (Modbus: the address and the
+    // function), by which the checks refuse a reply to another request. Empty:
+    // a reply names nothing of its request.
+    ReplyFramer& naming(const QByteArray& head)
+    {
+        head_ = head;
+        return *this;
+    }
+    const QByteArray& head() const { return head_; }
+
 private:
     QByteArray reply_;
     int length_ = 0;    // Length: the reply's length; Terminated: its limit
@@ -44,6 +54,7 @@ private:
     bool terminated_ = false;
     int excAddress_ = -1;
     int excFunction_ = -1;
+    QByteArray head_;
 };
 
 enum class Collect {
@@ -58,6 +69,28 @@ enum class Collect {
 // Outcome of one attempt at an exchange.
 enum class Attempt { Good, Refused, Failed, Gone };
 
+// A read whose first attempt went unanswered: its request stays on the line,
+// and the instrument may answer it late, once for each attempt. Times are on
+// the line's steady clock (Clock::steadyMs), all of this one read.
+struct OwedRead {
+    qint64 first = 0;  // the first attempt was sent
+    qint64 second = 0; // the second attempt was sent
+    qint64 end = 0;    // the read ended: an answer came, or the second attempt ran out
+    bool answered = false;
+    qint64 heard = -1; // not answered: part of a reply came in the second attempt then
+
+    // The line must stay quiet until then before a request whose reply could
+    // pass for this read's, at the time-out `attemptMs` of the read that
+    // waits; `firstHeard` and `lastHeard` are when something first and last
+    // arrived meanwhile (-1: nothing).
+    qint64 quietUntil(int attemptMs, qint64 firstHeard, qint64 lastHeard) const;
+    // The latest an answer of this read can come: no wait goes on after it.
+    qint64 latest(int attemptMs) const;
+};
+// How long the line must have been silent, past the time an answer can come
+// at the latest, before it counts as quiet.
+int QuietMargin(int attemptMs);
+
 class Line {
 public:
     virtual ~Line() = default;
@@ -66,8 +99,8 @@ public:
     // before the send, passes.
     virtual Collect exchange(const QByteArray& request, ReplyFramer& framer) = 0;
     // Told how the attempt that the last exchange() served ended, once it
-    // has been judged.
-    virtual void ended(Attempt) {}
+    // has been judged; `attempt` is 1 or 2 within its read.
+    virtual void ended(Attempt, int /*attempt*/) {}
 };
 // The line the drivers use: the program's serial port unless another is in.
 Line& TheLine();

@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <QElapsedTimer>
 #include <QTimeZone>
 #include <algorithm>
 #include <chrono>
@@ -11,6 +12,7 @@ namespace {
 bool gFake = false;
 QDateTime gFakeUtc;
 int gOffset = 0;
+qint64 gSteadyAdvance = 0; // what the fake time was moved by, ever
 } // namespace
 
 QDateTime utcNow()
@@ -28,6 +30,16 @@ QDateTime toLocal(const QDateTime& utc)
 }
 
 QDateTime localNow() { return toLocal(utcNow()); }
+
+qint64 steadyMs()
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed() + gSteadyAdvance;
+}
 
 double timer()
 {
@@ -55,7 +67,12 @@ void wait(double seconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void advanceMs(qint64 ms) { gFakeUtc = gFakeUtc.addMSecs(ms); }
+void advanceMs(qint64 ms)
+{
+    gFakeUtc = gFakeUtc.addMSecs(ms);
+    // The steady clock never goes back, also when the fake time is set back.
+    gSteadyAdvance += std::max<qint64>(ms, 0);
+}
 
 void useReal() { gFake = false; }
 

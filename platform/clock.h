@@ -11,6 +11,10 @@ QDateTime utcNow();
 QDateTime localNow();
 // Seconds since local midnight with fractions (0 .. 86400).
 double timer();
+// Milliseconds on a steady clock that no change of the wall clock stretches
+// or cuts: what the line measures its time-outs and quiet with. A test's
+// fake time moves it on with every advance, while it still runs.
+qint64 steadyMs();
 // Converts a UTC instant to the local time shown to the user.
 QDateTime toLocal(const QDateTime& utc);
 

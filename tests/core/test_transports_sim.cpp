@@ -4,6 +4,7 @@
 
 #include "core/dispatch.h"
 #include "core/transports.h"
+#include "platform/clock.h"
 #include "support/simline.h"
 
 using namespace modZarn;
@@ -135,20 +136,37 @@ TEST_F(SimTest, AddressesOffTheLineAreRefusedBeforeAnythingIsSent)
 // shows the answer to its own request or fails, never the other register's.
 class LateTest : public SimLineTest {
 protected:
-    // Registers 102H (111) and 103H (222) read in turn, `reads` times; the
-    // number of reads that returned their own value. Any other value fails.
-    int readInTurn(int reads)
+    // Two registers (111 and 222) of one instrument read in turn, `reads`
+    // times, in Modbus RTU ('R'), Modbus ASCII ('A') or "Zarn Link" ('Z'):
+    // a read's reply names neither its register nor its command. The number
+    // of reads that returned their own value; any other value fails.
+    int readInTurn(int reads, char protocol = 'R')
     {
         int own = 0;
         for (int i = 0; i < reads; ++i) {
-            const int reg = 0x102 + i % 2;
-            values[1] = 7;
-            ModbusRead_R(1, 0, text, code, 1, reg, 3, 1, values);
+            const int which = i % 2;
+            float got = 7;
+            if (protocol == 'Z') {
+                QString valueText, unit, format;
+                float divisor = 0, raw = 0;
+                int alarm1 = 0, alarm2 = 0;
+                QByteArray reply;
+                got = 7;
+                ZarnLinkRead(text, code, 50, 0x101 + which, valueText, unit, format, got, divisor, alarm1, alarm2,
+                             0, reply, raw);
+            } else {
+                values[1] = 7;
+                if (protocol == 'A')
+                    ModbusRead_A(2, 0, text, code, 2, 0x102 + which, 3, 1, values);
+                else
+                    ModbusRead_R(1, 0, text, code, 1, 0x102 + which, 3, 1, values);
+                got = values[1];
+            }
             if (code == 0) {
-                EXPECT_EQ(values[1], reg == 0x102 ? 111.0f : 222.0f) << "read " << i;
+                EXPECT_EQ(got, which == 0 ? 111.0f : 222.0f) << "read " << i;
                 ++own;
             } else {
-                EXPECT_EQ(values[1], 7.0f) << "read " << i << ": " << text.toStdString();
+                EXPECT_EQ(got, 7.0f) << "read " << i << ": " << text.toStdString();
             }
         }
         return own;
@@ -162,6 +180,12 @@ const char* const kTwoRegisters = R"(
 instrument 1 group 1 protocol R
 reg 1 0x102 111
 reg 1 0x103 222
+instrument 2 group 2 protocol A
+reg 2 0x102 111
+reg 2 0x103 222
+instrument 50 group 0 protocol Z
+zcmd 50 0x101 111 unit=none
+zcmd 50 0x102 222 unit=none
 )";
 
 TEST_F(LateTest, RepliesLaterThanAShortTimeOutStillAnswerTheirOwnRequest)
@@ -196,6 +220,52 @@ TEST_F(LateTest, ALateReplyIsNeverTakenForTheNextRequest)
     ModbusRead_R(1, 0, text, code, 1, 0x103, 3, 1, values);
     EXPECT_EQ(code, 0) << text.toStdString();
     EXPECT_EQ(values[1], 222.0f);
+}
+
+// An instrument that works on one request at a time and takes k time-outs
+// over each: the answer to a read's second attempt comes a whole delay after
+// the answer to its first, later than both attempts once k reaches 2. Read
+// in turn, each read shows its own register or fails, in every protocol.
+class LateInTurnTest : public LateTest, public ::testing::WithParamInterface<std::tuple<char, int>> {};
+
+TEST_P(LateInTurnTest, EveryLatenessUpToTwoAndAHalfTimeOuts)
+{
+    const auto [protocol, timeOut] = GetParam();
+    const int reads = timeOut <= 20 ? 16 : timeOut <= 100 ? 8 : 4;
+    for (const double k : {1.0, 1.5, 2.0, 2.5}) {
+        SCOPED_TRACE(testing::Message() << "k = " << k);
+        sim_.stop();
+        startLine(kTwoRegisters, timeOut, {"--delay", std::to_string(k * timeOut), "--in-turn"});
+        const int own = readInTurn(reads, protocol);
+        if (k <= 1.5)
+            EXPECT_GT(own, 0) << "an answer within the attempts is taken";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, LateInTurnTest,
+                         ::testing::Combine(::testing::Values('R', 'A', 'Z'), ::testing::Values(20, 100, 500)),
+                         [](const auto& info) {
+                             return std::string(1, std::get<0>(info.param)) + "_" +
+                                    std::to_string(std::get<1>(info.param)) + "ms";
+                         });
+
+// A read that failed long ago, on the program's clock, then the same read
+// answered, then another register: the other read waits for nothing of the
+// failure (an hour's wait would outlast the suite's time-out).
+TEST_F(LateTest, AFailureLongAgoHoldsNoLaterRead)
+{
+    startLine(kTwoRegisters, 300);
+    Clock::setFake(QDateTime(QDate(2026, 12, 10), QTime(8, 0), Qt::UTC));
+    sim_.must("fault 1 silence count=2");
+    values[1] = 7;
+    ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
+    EXPECT_EQ(code, -1);
+    Clock::advanceMs(3600 * 1000);
+    for (int reg : {0x102, 0x103}) {
+        ModbusRead_R(1, 0, text, code, 1, reg, 3, 1, values);
+        EXPECT_EQ(code, 0) << text.toStdString();
+        EXPECT_EQ(values[1], reg == 0x102 ? 111.0f : 222.0f);
+    }
 }
 
 } // namespace

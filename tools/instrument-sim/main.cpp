@@ -30,6 +30,9 @@
 //                  after its request came in; requests that come meanwhile
 //                  are taken and answered in their own time, as an
 //                  instrument slower than the program's time-out would.
+//   --in-turn      with --delay: one request at a time; a request that comes
+//                  while an answer is being worked on waits for it, and its
+//                  own answer leaves MS milliseconds after that one.
 //   --wire         answers no sooner than a real line at the line's speed
 //                  would carry them: each reply leaves when the request's
 //                  characters, the Modbus RTU end-of-frame silence (3.5
@@ -209,6 +212,7 @@ struct Options {
     double delayMs = 0;
     long baud = 9600;
     bool wire = false;
+    bool inTurn = false;
 };
 
 // Seconds one character takes on a line with these settings: a start bit,
@@ -226,7 +230,7 @@ double charSeconds(const sim::LineSettings& s, long fallbackBaud)
 {
     std::fprintf(stderr, "instrument-sim: %s\n", msg);
     std::fprintf(stderr, "usage: instrument-sim [--device PATH] [--config FILE] [--control FIFO|-] [--log FILE|-] "
-                         "[--gap MS] [--baud N] [--delay MS] [--wire]\n");
+                         "[--gap MS] [--baud N] [--delay MS] [--in-turn] [--wire]\n");
     std::exit(2);
 }
 
@@ -254,6 +258,8 @@ Options parseArgs(int argc, char** argv)
             o.baud = std::atol(value().c_str());
         else if (a == "--wire")
             o.wire = true;
+        else if (a == "--in-turn")
+            o.inTurn = true;
         else if (a == "--delay")
             o.delayMs = std::atof(value().c_str());
         else
@@ -343,7 +349,11 @@ public:
         }
     }
 
-    void setDelay(double ms) { delay_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms)); }
+    void setDelay(double ms, bool inTurn)
+    {
+        delay_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
+        inTurn_ = inTurn;
+    }
 
 private:
     long idleFor() const
@@ -405,7 +415,11 @@ private:
         if (delay_.count() > 0) {
             // The loop goes on taking requests meanwhile; answers leave in
             // the order their requests came.
-            delayed_.push_back({last_ + delay_, kind, frame, a, seen});
+            // In turn, the work on it starts only once the answer before it
+            // has left.
+            const Clock::time_point start = inTurn_ ? std::max(last_, lastDue_) : last_;
+            lastDue_ = start + delay_;
+            delayed_.push_back({lastDue_, kind, frame, a, seen});
             return;
         }
         send(kind, frame, a, seen);
@@ -471,6 +485,8 @@ private:
         sim::LineSettings seen;
     };
     Clock::duration delay_{};
+    bool inTurn_ = false;
+    Clock::time_point lastDue_{}; // when the last delayed answer leaves
     std::deque<Delayed> delayed_;
     Clock::time_point first_ = Clock::now(); // first character of the frame being received
     std::string buf_;
@@ -568,7 +584,7 @@ int main(int argc, char** argv)
 
     Server server(lineFd, slaveHold >= 0 ? slaveHold : lineFd, opt.device.empty(), line, opt.gapMs, opt.wire,
                   opt.baud);
-    server.setDelay(opt.delayMs);
+    server.setDelay(opt.delayMs, opt.inTurn);
     std::string controlBuf;
     for (;;) {
         pollfd fds[2] = {{lineFd, POLLIN, 0}, {controlFd, POLLIN, 0}};
