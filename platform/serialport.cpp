@@ -27,10 +27,6 @@
 
 namespace {
 
-// The longest an output() may take to leave the driver before it is given
-// up; a line that cannot take a short text in this time is not working.
-constexpr int kOutputDrainMs = 2000;
-
 speed_t speedOf(qint32 baud)
 {
     static const struct {
@@ -672,12 +668,12 @@ bool SerialPortControl::discardInput()
     return true;
 }
 
-void SerialPortControl::output(const QByteArray& data)
+bool SerialPortControl::output(const QByteArray& data, int waitMs)
 {
     // A device that has gone unnoticed shows itself in the write.
     if (!isOpen())
         rt::raise(rt::ErrCommNotOpen);
-    send(data, QDeadlineTimer(kOutputDrainMs));
+    return send(data, QDeadlineTimer(waitMs));
 }
 
 bool SerialPortControl::send(const QByteArray& data, const QDeadlineTimer& deadline)

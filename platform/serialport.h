@@ -100,9 +100,13 @@ public:
     // Takes and returns waiting characters ("" when none). Raises
     // ErrCommNotOpen when the port is closed.
     QByteArray input();
+    // The longest output() waits for a line to take a text, unless told
+    // otherwise: a line that cannot take a short text in this time is not
+    // working.
+    static constexpr int kOutputWaitMs = 2000;
     // Sends the whole text. Raises ErrCommNotOpen when the port is closed.
-    // A line that does not take it within a few seconds keeps none of it.
-    void output(const QByteArray& data);
+    // A line that does not take it within `waitMs` keeps none of it: false.
+    bool output(const QByteArray& data, int waitMs = kOutputWaitMs);
     // Number of received characters waiting (0 when closed).
     int inBufferCount();
 

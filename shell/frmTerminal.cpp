@@ -65,6 +65,7 @@ FrmTerminal::FrmTerminal() : tmrReceive(kIdlePollMs, [this] { commtest(); }, thi
 void FrmTerminal::Form_Activate()
 {
     StopReceive = false;
+    notSending_ = false;
     tmrReceive.setInterval(kIdlePollMs);
     tmrReceive.setEnabled(true);
 }
@@ -109,6 +110,14 @@ void FrmTerminal::commtest()
 void FrmTerminal::txtReply_KeyPress(int KeyAscii)
 {
     SerialPortControl& port = modZarn::CommPort();
-    if (port.portOpen())
-        port.output(QByteArray(1, char(KeyAscii & 0xFF)));
+    if (!port.portOpen())
+        return;
+    // A line that did not take the last character is not waited on again
+    // until it takes one: each key would hold the window for the whole wait.
+    // What is dropped is said once for the run of keys, in the box.
+    const bool sent =
+        port.output(QByteArray(1, char(KeyAscii & 0xFF)), notSending_ ? 0 : SerialPortControl::kOutputWaitMs);
+    if (!sent && !notSending_)
+        txtReply->addLine(kNotSent);
+    notSending_ = !sent;
 }

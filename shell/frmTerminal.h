@@ -39,9 +39,14 @@ public:
 
     static constexpr int kPassLimit = 50;
     static constexpr int kIdlePollMs = 20;
+    // Shown on a line of its own in the box when the line does not take
+    // what is typed.
+    static constexpr const char* kNotSent = "[Not sent: the serial port does not take output]";
 
 private:
     void stopReceiving();
+    // The last character typed was not taken by the line, and it was said.
+    bool notSending_ = false;
 };
 
 FrmTerminal& frmTerminal();

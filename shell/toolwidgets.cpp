@@ -146,6 +146,13 @@ void TraceBox::add(const QByteArray& chars)
         show_.start(int(std::max<qint64>(0, kShowMs - sinceShown_.elapsed())));
 }
 
+void TraceBox::addLine(const QByteArray& line)
+{
+    const bool atLineStart =
+        !waiting_.isEmpty() ? waiting_.endsWith(QLatin1Char('\n')) : emptyFirst_ || textCursor().atBlockStart();
+    add((atLineStart ? QByteArray() : QByteArrayLiteral("\r\n")) + line + "\r\n");
+}
+
 void TraceBox::flush()
 {
     show_.stop();

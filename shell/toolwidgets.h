@@ -58,6 +58,9 @@ public:
     // Adds the characters one by one: a CR, an LF or a CR LF pair is one
     // line end; every other character is shown as it is.
     void add(const QByteArray& chars);
+    // Adds `line` as a line of its own: it starts one unless the insertion
+    // point is at the start of a line already, and ends it.
+    void addLine(const QByteArray& line);
     // Shows at once what waits to be shown.
     void flush();
 

@@ -53,6 +53,41 @@ TEST_F(TerminalTest, TypedCharactersGoOutAndOnlyTheEchoIsShown)
         << f.txtReply->text().toStdString();
 }
 
+// A line that does not take output (the far end stopped reading): what is
+// typed is dropped and the box says so once for the run of keys, on a line of
+// its own, without a message box. Once the line moves again typing goes out;
+// a later stall is told again.
+TEST_F(TerminalTest, TypingOntoALineThatDoesNotTakeItIsToldOnceInTheBox)
+{
+    FrmTerminal& f = frmTerminal();
+    const QString note = QString::fromLatin1(FrmTerminal::kNotSent);
+    pty_.write("hi");
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->text() == "hi"; }));
+
+    // Each key finds the line full: what the driver dropped of the one
+    // before is taken up again by the stalled far end.
+    for (const auto& [key, text] : {std::pair{Qt::Key_A, "a"}, {Qt::Key_B, "b"}, {Qt::Key_Return, "\r"}}) {
+        ASSERT_TRUE(pty_.stall());
+        type(f.txtReply, key, text);
+    }
+    EXPECT_EQ(f.txtReply->text(), "hi\n" + note + "\n");
+    EXPECT_EQ(boxes_.count(), 0);
+    const QByteArray held = pty_.readUntilQuiet(100, 10000);
+    EXPECT_FALSE(held.isEmpty());
+    EXPECT_EQ(held.count('x'), held.size()) << "a character the line did not take went out later";
+
+    // Moving again: the next key goes out at once, and nothing more is said.
+    type(f.txtReply, Qt::Key_C, "c");
+    EXPECT_EQ(pty_.read(1, 2000), "c");
+    pty_.write("c");
+    ASSERT_TRUE(runEventsUntil([&] { return f.txtReply->text() == "hi\n" + note + "\nc"; }));
+
+    ASSERT_TRUE(pty_.stall());
+    type(f.txtReply, Qt::Key_D, "d");
+    EXPECT_EQ(f.txtReply->text(), "hi\n" + note + "\nc\n" + note + "\n");
+    EXPECT_EQ(boxes_.count(), 0);
+}
+
 TEST_F(TerminalTest, CloseKeepsTheTextAndTheCloseBoxEndsThePolling)
 {
     FrmTerminal& f = frmTerminal();
@@ -165,4 +200,35 @@ TEST(TraceBoxTest, CharactersGoInAtTheCaretTheUserMoved)
     box.add(",\r\n");
     EXPECT_EQ(box.text(), "hello,\n world");
     EXPECT_EQ(box.length(), 14);
+}
+
+TEST(TraceBoxTest, ALineOfItsOwnStartsOneOnlyWhereTheTextIsInMidLine)
+{
+    const struct {
+        const char* name;
+        QByteArray received;
+        bool shownFirst; // the received characters were shown before the line came
+        QString text;
+    } cases[] = {
+        {"an empty box", "", false, "note\n"},
+        {"after a line end, shown", "ab\r\n", true, "ab\nnote\n"},
+        {"after a line end, still to be shown", "ab\r", false, "ab\nnote\n"},
+        {"in mid-line, shown", "ab", true, "ab\nnote\n"},
+        {"in mid-line, still to be shown", "ab", false, "ab\nnote\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tool::TraceBox box;
+        box.add(c.received);
+        if (c.shownFirst)
+            box.flush();
+        box.addLine("note");
+        EXPECT_EQ(box.text(), c.text);
+    }
+    // In a box emptied on the way, the line comes first.
+    tool::TraceBox full;
+    full.setPlainText(QString(tool::TraceBox::kLimit, 'p'));
+    full.add("q");
+    full.addLine("note");
+    EXPECT_EQ(full.text(), "q\nnote\n");
 }

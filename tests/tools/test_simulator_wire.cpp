@@ -130,11 +130,24 @@ TEST_F(SimulatorWire, ZarnLinkWritesAreAnsweredByTheMatchingRead)
     EXPECT_EQ(write("320202" "021500"), ack);
     EXPECT_EQ(exchange(zarnRequest("320102"), 0, ACK).mid(4, 6), QByteArray("040215"));
     // Data that is no number of the command's form, or more than a data field
-    // holds, is refused and changes nothing.
-    EXPECT_EQ(write("320202" "0A1500"), zarn("Z32N03", ACK));
+    // holds, is refused with 03 and changes nothing: the read answers the old
+    // value and the record of the last write taken stays as it was.
     sim.must("zwrite 50 0x203 0x102 data=hex");
-    EXPECT_EQ(write("320203" "271000"), zarn("Z32N03", ACK)); // 10000
-    EXPECT_EQ(sim.must("get 50 zcmd 0x102"), "\"040215\"");
+    const struct {
+        const char* inner;
+        const char* command;
+        const char* kept;
+    } refused[] = {
+        {"320202" "0A1500", "0x202", "\"021500\""}, // a letter among the decimal digits
+        {"320202" "0215AB", "0x202", "\"021500\""}, // neither 00 nor FF after the digits
+        {"320203" "271000", "0x203", "none"},       // 10000: more than four digits
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.inner);
+        EXPECT_EQ(write(r.inner), zarn("Z32N03", ACK));
+        EXPECT_EQ(sim.must(std::string("get 50 zwrite ") + r.command), r.kept);
+        EXPECT_EQ(exchange(zarnRequest("320102"), 0, ACK).mid(4, 6), QByteArray("040215"));
+    }
     // A write whose read is not served changes no read.
     EXPECT_EQ(write("320277" "000100"), ack);
     EXPECT_EQ(sim.must("get 50 zcmd 0x177"), "none");

@@ -1107,9 +1107,12 @@ Answer Line::handleZarn(const std::string& frame, const LineSettings* seen)
             for (char c : written)
                 if (!isHexDigit(c))
                     refusal = 4;
+            // Only a write the instrument takes is kept: a refused one
+            // leaves its reads and its record as they were.
             if (!refusal && !(faulty && f.kind == Fault::Refuse)) {
-                in->zwritten[cmd] = written;
                 refusal = takeZarnWrite(*in, cmd, written);
+                if (!refusal)
+                    in->zwritten[cmd] = written;
             }
         }
     } else if (cmdData.size() == 10) {

@@ -85,6 +85,32 @@ QByteArray PtyPair::collect(int count, int quietMs, int timeoutMs)
     return out;
 }
 
+bool PtyPair::stall()
+{
+    const QByteArray junk(512, 'x');
+    // Large pieces first, then single characters: the kernel may refuse a
+    // piece where it still has room for a few characters.
+    for (const qsizetype piece : {junk.size(), qsizetype(1)}) {
+        while (slaveHold_ >= 0) {
+            const ssize_t n = ::write(slaveHold_, junk.constData(), size_t(piece));
+            if (n >= 0 || errno == EINTR)
+                continue;
+            if (errno != EAGAIN)
+                return false;
+            // The kernel moves what it holds on towards the master in its
+            // own time, which makes room again (and wakes a writer): the
+            // line is full only when no room comes for a while.
+            pollfd p{slaveHold_, POLLOUT, 0};
+            const int r = ::poll(&p, 1, 250);
+            if (r == 0)
+                break;
+            if (r < 0 && errno != EINTR)
+                return false;
+        }
+    }
+    return slaveHold_ >= 0;
+}
+
 void PtyPair::closeMaster()
 {
     if (master_ >= 0)

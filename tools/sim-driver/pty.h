@@ -22,6 +22,10 @@ public:
     // Everything until `quietMs` pass without a byte, `timeoutMs` at most.
     QByteArray readUntilQuiet(int quietMs, int timeoutMs) { return collect(1 << 30, quietMs, timeoutMs); }
     void closeMaster();
+    // Fills the line towards the master with 'x' until it takes no more, as
+    // a far end that has stopped reading leaves it; reading the master makes
+    // room again.
+    bool stall();
 
 private:
     QByteArray collect(int count, int quietMs, int timeoutMs);
