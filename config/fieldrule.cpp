@@ -38,6 +38,28 @@ const QString kTitle = QStringLiteral("Parameter Values Outside Their Range");
 
 } // namespace
 
+bool DecimalPointAccepted(int group, int decimalPoint, const QString& modelID)
+{
+    if (decimalPoint >= 0 && decimalPoint <= 3)
+        return true;
+    return group == 0 && decimalPoint == 4 && modelID == QLatin1String("R7");
+}
+
+void WarnFourDecimals(FrmConfig& f)
+{
+    mb::MsgBox(QStringLiteral("A decimal point setting of .0000 is not allowed for this Model ID. You must change the "
+                              "decimal point setting to 0 ,0.0, 0.00, or 0.000 before saving the configuration."),
+               mb::Exclamation, QStringLiteral("Invalid Decimal Point Setting"), &f);
+}
+
+bool DecimalPointSaveable(FrmConfig& f)
+{
+    if (DecimalPointAccepted(gControllerGroup, f.CurDecimalPoint, f.ModelID()))
+        return true;
+    WarnFourDecimals(f);
+    return false;
+}
+
 Scaling ScreenScaling(const FrmConfig& f) { return {f.CurDecimalPoint, f.CurInputType, f.ModelID()}; }
 
 Range RangeOf(const FrmConfig& f, const Scaling& s, int reg)

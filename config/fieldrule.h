@@ -13,6 +13,15 @@ class FrmConfig;
 
 namespace cfgrule {
 
+// A decimal point that a parameter file of the model may hold: 0 to 3, and
+// four decimals on model R7 in group 0, which has them.
+bool DecimalPointAccepted(int group, int decimalPoint, const QString& modelID);
+// Four decimals on a model without them: the warning that they must be
+// changed before the configuration is saved.
+void WarnFourDecimals(FrmConfig& f);
+// True when the screen's decimal point may be saved; otherwise the warning.
+bool DecimalPointSaveable(FrmConfig& f);
+
 // The settings that scale a text field's limits.
 struct Scaling {
     int decimalPoint = 0;

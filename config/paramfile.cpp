@@ -102,14 +102,6 @@ struct Refusal {
 // A refused number as the messages quote it: a blank before one of 0 or more.
 QString Refused(int n) { return rt::Str(n); }
 
-bool DecimalPointAccepted(int g, int n, const QString& modelID)
-{
-    if (n >= 0 && n <= 3)
-        return true;
-    // Four decimals are a setting of model R7 in group 0, which saves them.
-    return g == 0 && n == 4 && modelID == QLatin1String("R7");
-}
-
 bool InputTypeAccepted(int g, int n)
 {
     switch (g) {
@@ -214,7 +206,7 @@ ParamFile ReadParamFile(const QString& fileName, int g, int& current)
                                            "be loaded.")};
 
     p.decimalPoint = rt::CInt(NumberItem(LineItems(in, 2)[1]));
-    if (!DecimalPointAccepted(g, p.decimalPoint, gModelID[g][std::size_t(p.slot)]))
+    if (!cfgrule::DecimalPointAccepted(g, p.decimalPoint, gModelID[g][std::size_t(p.slot)]))
         throw Refusal{QStringLiteral("Invalid Decimal Point Parameter"),
                       QStringLiteral("The Decimal Point (DPT) setting >") + Refused(p.decimalPoint)
                           + QStringLiteral(" found in parameter file >") + fileName
@@ -277,7 +269,7 @@ void FrmConfig::SaveParameterFile(QString fileName)
     // file holds only what its fields can hold, so that it loads again.
     CompleteEntry();
     ctl::guard(this, routine, [&] {
-        if (!cfgrule::AgreeToLimits(*this, QStringLiteral("save the configuration")))
+        if (!cfgrule::DecimalPointSaveable(*this) || !cfgrule::AgreeToLimits(*this, QStringLiteral("save the configuration")))
             return;
         const int g = gControllerGroup;
         // The file is written beside the target and put in its place only
