@@ -48,6 +48,17 @@ protected:
         return f;
     }
 
+    // The command-line send of `name` to one address, in process: its status.
+    int sendUnattended(const char* name, int group, int address)
+    {
+        try {
+            AutoSendParameterFile("\"" + file(name) + "\" " + AddressToText(group, address));
+        } catch (const ProgramEnded& end) {
+            return end.code;
+        }
+        return -1;
+    }
+
     // A field's value as the send writes it back after a read.
     static int readBack(int reg)
     {
@@ -457,12 +468,7 @@ TEST_F(TransferTest, ValuesTheirFieldsCannotHoldRefuseTheWholeFile)
 
             // Unattended: the status of a file that did not load, nothing sent.
             boxes_.clear();
-            int status = -1;
-            try {
-                AutoSendParameterFile("\"" + file("bad.csv") + "\" " + AddressToText(p.group, p.address));
-            } catch (const ProgramEnded& end) {
-                status = end.code;
-            }
+            const int status = sendUnattended("bad.csv", p.group, p.address);
             EXPECT_EQ(status, kFileProblem);
             EXPECT_EQ(boxes_.calls().front().title, "Invalid Parameter Value");
             EXPECT_EQ(boxes_.last().title, "Auto Send File Not Found");
@@ -734,12 +740,7 @@ TEST_F(TransferTest, ValuesReadOutsideTheirRangeAreNamedAndNeverSavedOrSentUnask
         EXPECT_EQ(f.ReadParameterFile(file("backup.csv")), 0);
         EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
         sim_.clearLog();
-        int status = -1;
-        try {
-            AutoSendParameterFile("\"" + file("backup.csv") + "\" " + AddressToText(m.group, m.address));
-        } catch (const ProgramEnded& end) {
-            status = end.code;
-        }
+        const int status = sendUnattended("backup.csv", m.group, m.address);
         EXPECT_EQ(status, kSent);
         // A hidden field is not sent; a shown one goes at its minimum, never as 0.
         const std::vector<std::string> sent = wire();
@@ -812,12 +813,7 @@ TEST_F(TransferTest, HandEditedValuesBeyondALimitAreRefusedAndTheLimitsLoad)
         }
         boxes_.clear();
         sim_.clearLog();
-        int status = -1;
-        try {
-            AutoSendParameterFile("\"" + file("edited.csv") + "\" " + AddressToText(m.group, m.address));
-        } catch (const ProgramEnded& end) {
-            status = end.code;
-        }
+        const int status = sendUnattended("edited.csv", m.group, m.address);
         EXPECT_EQ(status, c.range ? kFileProblem : kSent);
         EXPECT_EQ(sim_.requests().empty(), c.range != nullptr);
     }
