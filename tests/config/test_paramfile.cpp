@@ -384,14 +384,7 @@ TEST_F(ParamFileTest, CommandLineRampSoakFileInAGroupWithoutProgrammePages)
 
 namespace {
 
-const QString kStrayTitle = QStringLiteral("Parameter Values Outside Their Range");
-
-// Answers the question about values outside their range with `answer`, every
-// other box with its default, and records them all.
-void AnswerStrays(int answer)
-{
-    mb::setHandler([answer](const mb::Call& c) { return c.title == kStrayTitle ? answer : mb::defaultAnswer(c.style); });
-}
+using cfguser::kStrayTitle;
 
 enum class Filling { Low, High, Zero };
 
@@ -439,7 +432,7 @@ TEST_F(ParamFileTest, EverySavedFillingLoadsAgain)
     for (const auto& [g, protocol] : lines) {
         Forms::discardAll();
         FrmConfig& f = cfguser::loadScreen(g, protocol);
-        AnswerStrays(mb::Yes);
+        cfguser::answerStrays(mb::Yes);
         const auto saveAndLoad = [&](const std::string& where) {
             SCOPED_TRACE(where);
             mb::clearCalls();

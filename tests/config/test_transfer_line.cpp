@@ -31,12 +31,12 @@ const Model kModels[] = {
 
 class TransferTest : public TransferLineTest {
 protected:
-    FrmConfig& serve(const Model& m, const std::string& extra = {})
+    FrmConfig& serve(const Model& m, const std::string& extra = {}, const std::function<int(int)>& value = {})
     {
         Forms::discardAll();
         FrmConfig& f = open(m.group, m.protocol);
         sim_.stop();
-        EXPECT_TRUE(sim_.start(lineFor(m.group, m.address, m.id, m.protocol, m.inputType) + extra))
+        EXPECT_TRUE(sim_.start(lineFor(m.group, m.address, m.id, m.protocol, m.inputType, value) + extra))
             << sim_.errorText();
         openLine(7, sim_.ptyPath());
         gRampCfgMode = m.rampOnly;
@@ -816,5 +816,61 @@ TEST_F(TransferTest, HandEditedValuesBeyondALimitAreRefusedAndTheLimitsLoad)
         const int status = sendUnattended("edited.csv", m.group, m.address);
         EXPECT_EQ(status, c.range ? kFileProblem : kSent);
         EXPECT_EQ(sim_.requests().empty(), c.range != nullptr);
+    }
+}
+
+// Instruments holding each field's minimum, each field's maximum, or 0 in
+// every register of their model: the read, the save (agreeing to put what
+// lies outside a range at its limit), the load and the command-line send of
+// that backup all go through, and nothing outside a text field's range goes
+// on the line.
+TEST_F(TransferTest, BackupsOfInstrumentsAtTheirLimitsLoadAndSendUnattended)
+{
+    enum Filling { Minimum, Maximum, Zero };
+    for (const Model& m : kModels) {
+        if (m.rampOnly)
+            continue;
+        for (const Filling filling : {Minimum, Maximum, Zero}) {
+            SCOPED_TRACE(std::string(m.id) + " filling " + std::to_string(filling));
+            FrmConfig& f = serve(m, {}, [filling](int reg) {
+                const auto& fd = field(reg);
+                if (fd[1] == 3)
+                    return filling == Maximum ? 0xFFFF : 0;
+                return filling == Minimum ? fd[2] : filling == Maximum ? fd[3] : 0;
+            });
+            // The model's text fields by the wire register that carries them.
+            std::map<int, int> textByWire;
+            for (int reg = 1; reg <= kMaxRegister; ++reg)
+                if (has(slotOf(m.group, m.id), reg) && field(reg)[1] == 1)
+                    if (const auto [bank, wire] = wireOf(m.group, reg); bank == "reg" || bank == "preg")
+                        textByWire[wire] = reg;
+            cfguser::answerStrays(mb::Yes);
+            f.ReadControllerParameters();
+            for (const mb::Call& c : boxes_.calls())
+                EXPECT_EQ(c.title, cfguser::kStrayTitle) << c.text.toStdString();
+            QFile::remove(file("limits.csv"));
+            f.SaveParameterFile(file("limits.csv"));
+            ASSERT_TRUE(QFile::exists(file("limits.csv")));
+            EXPECT_FALSE(f.Changed);
+            boxes_.clear();
+            EXPECT_EQ(f.ReadParameterFile(file("limits.csv")), 0) << boxes_.last().text.toStdString();
+
+            sim_.clearLog();
+            boxes_.clear();
+            EXPECT_EQ(sendUnattended("limits.csv", m.group, m.address), kSent) << boxes_.last().text.toStdString();
+            int checked = 0;
+            for (const std::string& frame : wire()) {
+                int wireReg = 0, value = 0;
+                if (std::sscanf(frame.c_str(), "W %d=%d", &wireReg, &value) != 2 || !textByWire.count(wireReg))
+                    continue;
+                const int reg = textByWire[wireReg];
+                const bool reset = reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4;
+                const int v = reset ? std::abs(value) : value;
+                EXPECT_TRUE(v >= field(reg)[2] && v <= field(reg)[3]) << frame << " for register " << reg;
+                ++checked;
+            }
+            EXPECT_GT(checked, 5) << ::testing::PrintToString(wire());
+            boxes_.install();
+        }
     }
 }
