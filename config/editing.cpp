@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "config/editing.h"
+#include "config/fieldrule.h"
 #include "config/frmConfig.h"
 #include "config/scaling.h"
 #include "core/dispatch.h"
@@ -164,10 +165,7 @@ void FrmConfig::cbxModelID_Click(int group)
                                     "Monitor screen only. Select a different model."),
              QStringLiteral("Invalid Model"));
     if (g == 0 && id != QLatin1String("R7") && CurDecimalPoint == 4)
-        warn(*this,
-             QStringLiteral("A decimal point setting of .0000 is not allowed for this Model ID. You must change the "
-                            "decimal point setting to 0 ,0.0, 0.00, or 0.000 before saving the configuration."),
-             kDpTitle);
+        cfgrule::WarnFourDecimals(*this);
     if (g == 0 && id == QLatin1String("7M") && between(CurInputType, 11, 13))
         warn(*this,
              QStringLiteral("Input types P392, N120, or P385 is not valid for Model 71MV. You must change the input "

@@ -106,6 +106,10 @@ public:
     // Reads the instrument at the address shown into the screen.
     void ReadControllerParameters();
     void cmdSaveFile_Click();
+    // The field that holds the focus completes its entry as when it is left
+    // (without the offer to write it at once): what is saved has been through
+    // the field's own rule, however the save was asked for.
+    void CompleteEntry();
 
     // ---- configuration transfer ----
     // Loads a parameter file into the screen: 0 loaded, -1 refused or failed
@@ -145,6 +149,8 @@ private:
     // One data line of a parameter file into its widgets, or with `write`
     // false only checked.
     void loadDataLine(int reg, float value, bool write);
+    // A text field's own entry rule: limits and display format.
+    void completeTextEntry(int reg);
 
     // The lists of group 1 written to the instrument at once.
     void pidGroupChanged(bool wasChanged);

@@ -5,10 +5,10 @@
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QStringList>
-#include <cfloat>
 #include <cmath>
 #include <vector>
 
+#include "config/fieldrule.h"
 #include "config/frmConfig.h"
 #include "config/parammap.h"
 #include "config/scaling.h"
@@ -22,7 +22,6 @@
 
 using namespace modZarn;
 using cfgxfer::FieldKind;
-using cfgscale::FieldValue;
 using cfgxfer::PlainNumber;
 
 namespace {
@@ -102,14 +101,6 @@ struct Refusal {
 
 // A refused number as the messages quote it: a blank before one of 0 or more.
 QString Refused(int n) { return rt::Str(n); }
-
-bool DecimalPointAccepted(int g, int n, const QString& modelID)
-{
-    if (n >= 0 && n <= 3)
-        return true;
-    // Four decimals are a setting of model R7 in group 0, which saves them.
-    return g == 0 && n == 4 && modelID == QLatin1String("R7");
-}
 
 bool InputTypeAccepted(int g, int n)
 {
@@ -215,7 +206,7 @@ ParamFile ReadParamFile(const QString& fileName, int g, int& current)
                                            "be loaded.")};
 
     p.decimalPoint = rt::CInt(NumberItem(LineItems(in, 2)[1]));
-    if (!DecimalPointAccepted(g, p.decimalPoint, gModelID[g][std::size_t(p.slot)]))
+    if (!cfgrule::DecimalPointAccepted(g, p.decimalPoint, gModelID[g][std::size_t(p.slot)]))
         throw Refusal{QStringLiteral("Invalid Decimal Point Parameter"),
                       QStringLiteral("The Decimal Point (DPT) setting >") + Refused(p.decimalPoint)
                           + QStringLiteral(" found in parameter file >") + fileName
@@ -246,60 +237,6 @@ ParamFile ReadParamFile(const QString& fileName, int g, int& current)
     return p;
 }
 
-// What a data line's field can hold, in the units the file writes: a text
-// field its field-table limits at the file's decimal point, a list its
-// positions (or none chosen), a bit field 16 bits.
-struct Allowed {
-    float lower = 0, upper = 0;
-    bool whole = false;     // the value is taken rounded (list position, bit pattern)
-    bool magnitude = false; // the sign is a setting of its own (reset or offset)
-    bool none = false;      // -1: no list entry chosen
-};
-
-Allowed AllowedValues(const FrmConfig& f, const ParamFile& p, int g, int reg)
-{
-    const auto& field = gCfgField[std::size_t(reg)];
-    Allowed a;
-    switch (FieldKind(reg)) {
-    case 1: {
-        float factor = 1;
-        // Step times are whole minutes as the instrument holds them.
-        if (reg < cfgmap::kPattTimeFirst || reg > cfgmap::kPattTimeLast)
-            cfgscale::DecimalPointFormat(reg, p.decimalPoint, p.inputType, gModelID[g][std::size_t(p.slot)], factor);
-        // Limits as the field's own entry rule computes them.
-        a.lower = float(field[2]) / factor;
-        a.upper = float(field[3]) / factor;
-        a.magnitude = reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4;
-        break;
-    }
-    case 2:
-        a.lower = 0;
-        a.upper = float(f.cbxParameter(reg)->ListCount() - 1);
-        a.whole = a.none = true;
-        break;
-    default:
-        a.lower = -32768;
-        a.upper = 65535;
-        a.whole = true;
-        break;
-    }
-    return a;
-}
-
-bool Holds(const Allowed& a, double v)
-{
-    if (a.whole)
-        v = rt::RoundHalfEven(v);
-    if (a.magnitude)
-        v = std::fabs(v);
-    if (a.none && v == -1)
-        return true;
-    // Compared in single precision, as a value typed into the field is.
-    if (std::fabs(v) > FLT_MAX)
-        return false;
-    return float(v) >= a.lower && float(v) <= a.upper;
-}
-
 // A data value its field cannot hold refuses the whole file: sent to an
 // instrument it would be cut, refused half-way through the send, or taken
 // as a setting nobody chose.
@@ -308,16 +245,14 @@ void CheckValue(const FrmConfig& f, const ParamFile& p, int g, const ParamFile::
     const int kind = FieldKind(l.reg);
     if (kind < 1 || kind > 3)
         return;
-    const Allowed a = AllowedValues(f, p, g, l.reg);
-    if (Holds(a, l.value))
+    const cfgrule::Range r
+        = cfgrule::RangeOf(f, {p.decimalPoint, p.inputType, gModelID[g][std::size_t(p.slot)]}, l.reg);
+    if (cfgrule::Holds(r, l.value))
         return;
-    const QString upper = PlainNumber(double(a.upper));
     throw Refusal{QStringLiteral("Invalid Parameter Value"),
                   QStringLiteral("The value >") + l.text + QStringLiteral(" of register") + f.GStr(l.reg)
                       + QStringLiteral(" found in parameter file >") + fileName
-                      + QStringLiteral(" is outside the range ")
-                      + (a.magnitude ? QLatin1Char('-') + upper : PlainNumber(double(a.lower)))
-                      + QStringLiteral(" to ") + upper
+                      + QStringLiteral(" is outside the range ") + cfgrule::RangeText(r)
                       + QStringLiteral(" that its field allows.  This parameter file cannot be loaded.")};
 }
 
@@ -330,7 +265,12 @@ void FrmConfig::SaveParameterFile(QString fileName)
         return QStringLiteral("frmConfig.SaveParameterFile, Parameter >") + GStr(current) + QStringLiteral(". File >")
             + fileName;
     };
+    // A field typed in and not yet left takes its own rule first, and the
+    // file holds only what its fields can hold, so that it loads again.
+    CompleteEntry();
     ctl::guard(this, routine, [&] {
+        if (!cfgrule::DecimalPointSaveable(*this) || !cfgrule::AgreeToLimits(*this, QStringLiteral("save the configuration")))
+            return;
         const int g = gControllerGroup;
         // The file is written beside the target and put in its place only
         // when complete: a failing save leaves the old file as it was.
@@ -355,17 +295,7 @@ void FrmConfig::SaveParameterFile(QString fileName)
             current = reg;
             QString value;
             if (kind == 1) {
-                if (reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4) {
-                    double v = FieldValue(txtParameter(reg)->Text());
-                    if (cbxReset(reg)->ListIndex() == 0)
-                        v = -std::fabs(v);
-                    value = PlainNumber(v);
-                } else if (reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast) {
-                    const int i = reg - cfgmap::kPattTimeFirst;
-                    value = PlainNumber(FieldValue(txtPattHour(i)->Text()) * 60 + FieldValue(txtPattMin(i)->Text()));
-                } else {
-                    value = PlainNumber(FieldValue(txtParameter(reg)->Text()));
-                }
+                value = PlainNumber(cfgrule::ScreenValue(*this, reg));
             } else if (kind == 2) {
                 value = QString::number(cbxParameter(reg)->ListIndex());
             } else {

@@ -4,6 +4,7 @@
 #include <QScopedValueRollback>
 #include <cmath>
 
+#include "config/fieldrule.h"
 #include "config/frmConfig.h"
 #include "config/parammap.h"
 #include "config/transfer.h"
@@ -41,6 +42,9 @@ public:
             try {
                 steps();
                 f_.SetupFormFields();
+                // Values are shown as read, but never without a word when
+                // their fields do not allow them.
+                cfgrule::WarnOfStrays(f_);
             } catch (const ReadEnded&) {
             }
         });

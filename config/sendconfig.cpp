@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "config/fieldrule.h"
 #include "config/frmConfig.h"
 #include "config/parammap.h"
 #include "config/scaling.h"
@@ -41,6 +42,7 @@ public:
     {
         if (gDemoMode && !cfgxfer::LeaveDemoMode(f_, QStringLiteral("send the setup to the instrument")))
             return false;
+        f_.CompleteEntry();
         bool sent = false;
         const auto routine = [this] {
             return QStringLiteral("frmConfig.SendControllerParameters, Parameter >") + f_.GStr(current_);
@@ -48,6 +50,11 @@ public:
         ctl::guard(&f_, routine, [&] {
             try {
                 if (!modelCheck() || !outputCheck(769, 1) || !outputCheck(772, 2))
+                    return;
+                // A value outside its field's range reaches the instrument
+                // only at the limit the user agreed to; unattended nobody can.
+                if (!cfgrule::AgreeToLimits(f_, QStringLiteral("send the configuration to the instrument"),
+                                            autoSend_))
                     return;
                 switch (g_) {
                 case 0: group0(); break;

@@ -117,32 +117,59 @@ void FrmConfig::txtPattMin_GotFocus(int index) { selectAll(txtPattMin(index)); }
 
 // --------------------------------------------------------------- LostFocus
 
+// The field's own rule: a text that reads as zero becomes "0", a value
+// outside the field table's limits the nearer limit (with a beep), and the
+// text takes the register's display format.
+void FrmConfig::completeTextEntry(int reg)
+{
+    const QScopedValueRollback loading(Loading, true);
+    float scale = 1;
+    const QString format = DecimalPointFormat(reg, scale);
+    TextBox* t = txtParameter(reg);
+    const auto& field = gCfgField.at(std::size_t(reg));
+    if (t->Text().isEmpty())
+        return;
+    if (cfgscale::FieldValue(t->Text()) == 0)
+        t->setText(QStringLiteral("0"));
+    const float minimum = float(field[2]) / scale;
+    if (minimum > float(cfgscale::FieldValue(t->Text()))) {
+        t->setText(rt::CStrSingle(minimum));
+        sound::Beep();
+    }
+    const float maximum = float(field[3]) / scale;
+    if (maximum < float(cfgscale::FieldValue(t->Text()))) {
+        t->setText(rt::CStrSingle(maximum));
+        sound::Beep();
+    }
+    t->setText(rt::FormatText(t->Text(), format));
+}
+
+void FrmConfig::CompleteEntry()
+{
+    QWidget* held = focusWidget();
+    if (!held)
+        return;
+    const auto find = [held](const ControlArray<TextBox>& array) {
+        for (const auto& [index, box] : array.items())
+            if (box == held)
+                return index;
+        return -1;
+    };
+    ctl::guard(this, QStringLiteral("frmConfig.CompleteEntry"), [&] {
+        if (const int reg = find(txtParameter); reg >= 0)
+            completeTextEntry(reg);
+        else if (const int i = find(txtPattHour); i >= 0)
+            normaliseTime(*this, txtPattHour(i), kMaxHours);
+        else if (const int j = find(txtPattMin); j >= 0)
+            normaliseTime(*this, txtPattMin(j), kMaxMinutes);
+    });
+}
+
 void FrmConfig::txtParameter_LostFocus(int reg)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtParameter_LostFocus"), [&] {
-        float scale = 1;
-        TextBox* t = nullptr;
-        {
-            const QScopedValueRollback loading(Loading, true);
-            const QString format = DecimalPointFormat(reg, scale);
-            t = txtParameter(reg);
-            const auto& field = gCfgField.at(std::size_t(reg));
-            if (!t->Text().isEmpty()) {
-                if (cfgscale::FieldValue(t->Text()) == 0)
-                    t->setText(QStringLiteral("0"));
-                const float minimum = float(field[2]) / scale;
-                if (minimum > float(cfgscale::FieldValue(t->Text()))) {
-                    t->setText(rt::CStrSingle(minimum));
-                    sound::Beep();
-                }
-                const float maximum = float(field[3]) / scale;
-                if (maximum < float(cfgscale::FieldValue(t->Text()))) {
-                    t->setText(rt::CStrSingle(maximum));
-                    sound::Beep();
-                }
-                t->setText(rt::FormatText(t->Text(), format));
-            }
-        }
+        completeTextEntry(reg);
+        TextBox* t = txtParameter(reg);
         // An empty field holds no value to send: offering it would write an
         // unchecked 0 to a set point or output.
         if (!writtenAtOnce(reg) || t->Text().isEmpty())
@@ -152,6 +179,7 @@ void FrmConfig::txtParameter_LostFocus(int reg)
                        mb::YesNo | mb::DefaultButton2, QStringLiteral("Immediate Write of Parameter"), this)
             != mb::Yes)
             return;
+        float scale = 1;
         DecimalPointFormat(reg, scale);
         cfgedit::writeNow(*this, reg, float(cfgscale::FieldValue(t->Text())) * scale);
         lblProgress->setText(QString());

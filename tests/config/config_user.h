@@ -7,8 +7,19 @@
 #include "config/frmConfig.h"
 #include "core/deffiles.h"
 #include "core/state.h"
+#include "platform/msgbox.h"
 
 namespace cfguser {
+
+// The box that names the fields holding values outside their range.
+inline const QString kStrayTitle = QStringLiteral("Parameter Values Outside Their Range");
+
+// Answers the question about values outside their range with `answer`, every
+// other box with its default; all are recorded.
+inline void answerStrays(int answer)
+{
+    mb::setHandler([answer](const mb::Call& c) { return c.title == kStrayTitle ? answer : mb::defaultAnswer(c.style); });
+}
 
 // Brings the tab page holding `w` to the front, as a click on its tab does.
 inline void showPageOf(FrmConfig& f, QWidget* w)

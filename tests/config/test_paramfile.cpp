@@ -9,6 +9,7 @@
 #include "core/state.h"
 #include "platform/app.h"
 #include "platform/filedialog.h"
+#include "platform/runtime.h"
 #include "support/testenv.h"
 
 using namespace modZarn;
@@ -379,4 +380,177 @@ TEST_F(ParamFileTest, CommandLineRampSoakFileInAGroupWithoutProgrammePages)
     EXPECT_TRUE(gRampCfgMode);
     EXPECT_EQ(gRampCfgAddress, 2);
     EXPECT_EQ(frmConfig().tabConfig(2)->Tab(), 0);
+}
+
+namespace {
+
+using cfguser::kStrayTitle;
+
+enum class Filling { Low, High, Zero };
+
+// Every field of the selected model as a read of an instrument holding each
+// field's minimum, maximum or 0 fills it: text fields in display units at the
+// screen's settings, lists at their first or last entry or none, bit fields
+// all clear, all set or alternating.
+void FillAsRead(FrmConfig& f, Filling filling)
+{
+    const std::vector<bool>& has = gModelHasRegister[std::size_t(f.CurModelIndex)];
+    cfguser::asLoaded(f, [&] {
+        for (int reg = 1; reg <= kMaxRegister; ++reg) {
+            const auto& fd = gCfgField[std::size_t(reg)];
+            if (!has[std::size_t(reg)])
+                continue;
+            const int raw = filling == Filling::Low ? fd[2] : filling == Filling::High ? fd[3] : 0;
+            if (fd[1] == 1 && reg >= 0x2080 && reg <= 0x20BF) {
+                if (!f.txtPattHour.exists(reg - 0x2080))
+                    continue;
+                f.txtPattHour(reg - 0x2080)->setText(QString::asprintf("%02d", raw / 60));
+                f.txtPattMin(reg - 0x2080)->setText(QString::asprintf("%02d", raw % 60));
+            } else if (fd[1] == 1 && f.txtParameter.exists(reg)) {
+                float scale = 1;
+                const QString format = f.DecimalPointFormat(reg, scale);
+                f.txtParameter(reg)->setText(rt::Format(raw / scale, format));
+            } else if (fd[1] == 2 && f.cbxParameter.exists(reg)) {
+                ComboBox* list = f.cbxParameter(reg);
+                list->setListIndex(filling == Filling::Low ? 0 : filling == Filling::High ? list->ListCount() - 1 : -1);
+            } else if (fd[1] == 3 && reg != 3) {
+                f.DistributeBits(reg, filling == Filling::Low ? 0 : filling == Filling::High ? -1 : 0x5555);
+            }
+        }
+    });
+}
+
+} // namespace
+
+// Every filling of every model of every group and protocol, at every decimal
+// point and input type the screen takes, and after each change of model,
+// decimal point and input type under it: what the screen saves loads again.
+TEST_F(ParamFileTest, EverySavedFillingLoadsAgain)
+{
+    const std::pair<int, const char*> lines[] = {{0, "Z"}, {0, "R"}, {1, "R"}, {1, "A"}, {2, "A"}};
+    int saves = 0;
+    for (const auto& [g, protocol] : lines) {
+        Forms::discardAll();
+        FrmConfig& f = cfguser::loadScreen(g, protocol);
+        cfguser::answerStrays(mb::Yes);
+        const auto saveAndLoad = [&](const std::string& where) {
+            SCOPED_TRACE(where);
+            mb::clearCalls();
+            QFile::remove(file("sweep.csv"));
+            f.Changed = true;
+            f.SaveParameterFile(file("sweep.csv"));
+            if (g == 0 && f.CurDecimalPoint == 4 && f.ModelID() != "R7") {
+                // Four decimals left from R7: the save says they must go first.
+                ASSERT_FALSE(mb::calls().empty());
+                EXPECT_EQ(mb::calls().back().title, "Invalid Decimal Point Setting");
+                EXPECT_FALSE(QFile::exists(file("sweep.csv")));
+                EXPECT_TRUE(f.Changed);
+                return;
+            }
+            ASSERT_FALSE(f.Changed);
+            const QByteArray saved = readFile("sweep.csv");
+            mb::clearCalls();
+            ASSERT_EQ(f.ReadParameterFile(file("sweep.csv")), 0) << mb::calls().back().text.toStdString();
+            EXPECT_TRUE(mb::calls().empty());
+            // Loaded as saved: the next save writes the same file.
+            f.SaveParameterFile(file("again.csv"));
+            EXPECT_EQ(readFile("again.csv"), saved);
+            ++saves;
+        };
+        for (const Filling filling : {Filling::Low, Filling::High, Filling::Zero}) {
+            ComboBox* models = f.cbxModelID(g);
+            for (int model = 0; model < models->ListCount(); ++model) {
+                models->setListIndex(model);
+                const std::string id = f.ModelID().toStdString() + " filling " + std::to_string(int(filling));
+                FillAsRead(f, filling);
+                saveAndLoad(id);
+                ComboBox* points = f.cbxDecimalPoint(g);
+                for (int d = 0; d < points->ListCount(); ++d) {
+                    points->setListIndex(d);
+                    if (f.CurDecimalPoint != d)
+                        continue; // the screen refused it
+                    saveAndLoad(id + " dp " + std::to_string(d));
+                    ComboBox* inputs = f.cbxInputType(g);
+                    for (int t = 0; t < inputs->ListCount(); ++t) {
+                        inputs->setListIndex(t);
+                        if (inputs->ListIndex() == t && f.CurInputType == (g == 0 ? t + 1 : t))
+                            saveAndLoad(id + " dp " + std::to_string(d) + " input " + std::to_string(t));
+                    }
+                }
+            }
+        }
+    }
+    boxes_.install();
+    EXPECT_GT(saves, 1000);
+}
+
+// Model TW to R7 under a thermocouple input at "0.0": the process output
+// limits keep their numbers, which R7 reads in tenths. The save names them;
+// No saves nothing, Yes puts them at R7's limits and the file loads again.
+TEST_F(ParamFileTest, AModelChangeNeverSavesAFileItRefuses)
+{
+    FrmConfig& f = cfguser::openScreen(0, "R");
+    cfguser::pickModel(f, "TW");
+    cfguser::pick(f, f.cbxInputType(0), "Type J T/C");
+    cfguser::pick(f, f.cbxDecimalPoint(0), "0.0");
+    for (const int reg : {334, 335}) {
+        cfguser::type(f, f.txtParameter(reg), "9999");
+        cfguser::leave(f.txtParameter(reg));
+        EXPECT_EQ(f.txtParameter(reg)->Text(), "9,999");
+    }
+    cfguser::pickModel(f, "R7");
+    EXPECT_EQ(f.txtParameter(334)->Text(), "9,999.0");
+    for (const int answer : {mb::No, mb::Yes}) {
+        SCOPED_TRACE(answer);
+        boxes_.clear();
+        boxes_.push(answer);
+        f.SaveParameterFile(file("r7.csv"));
+        ASSERT_GE(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.calls().front().title, kStrayTitle);
+        for (const char* named : {"Register 334 (", "Register 335 ("})
+            EXPECT_TRUE(boxes_.calls().front().text.contains(named)) << boxes_.calls().front().text.toStdString();
+        EXPECT_EQ(QFile::exists(file("r7.csv")), answer == mb::Yes);
+    }
+    EXPECT_EQ(f.txtParameter(334)->Text(), "999.9");
+    boxes_.clear();
+    EXPECT_EQ(f.ReadParameterFile(file("r7.csv")), 0);
+    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+}
+
+// A value typed and not yet left, then the window closed by its close box or
+// by File > Exit and "Changes Not Saved" answered Yes: the field's own rule
+// runs before the save, so the file holds the field's maximum and loads.
+TEST_F(ParamFileTest, ASaveAskedForOnLeavingTakesTheFieldBeingTypedInThroughItsRule)
+{
+    fd::setHandler([this](const fd::Request&) { return file("closing.csv"); });
+    for (const bool byMenu : {false, true}) {
+        SCOPED_TRACE(byMenu ? "File > Exit" : "close box");
+        Forms::discardAll();
+        FrmConfig& f = cfguser::openScreen(0, "R");
+        cfguser::pickModel(f, "TW");
+        cfguser::pick(f, f.cbxDecimalPoint(0), "0");
+        cfguser::type(f, f.txtParameter(258), "99999");
+        ASSERT_TRUE(f.Changed);
+        boxes_.clear();
+        boxes_.push(mb::Yes);
+        int status = -1;
+        try {
+            if (byMenu)
+                f.mnuFileExit->trigger();
+            else
+                f.close();
+        } catch (const ProgramEnded& end) {
+            status = end.code;
+        }
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(boxes_.calls().front().title, "Changes Not Saved");
+        EXPECT_TRUE(readFile("closing.csv").contains("\r\n258,9999\r\n")) << readFile("closing.csv").toStdString();
+        Forms::discardAll();
+        FrmConfig& again = cfguser::loadScreen(0, "R");
+        boxes_.clear();
+        EXPECT_EQ(again.ReadParameterFile(file("closing.csv")), 0);
+        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        QFile::remove(file("closing.csv"));
+    }
+    fd::clearHandler();
 }

@@ -31,12 +31,12 @@ const Model kModels[] = {
 
 class TransferTest : public TransferLineTest {
 protected:
-    FrmConfig& serve(const Model& m, const std::string& extra = {})
+    FrmConfig& serve(const Model& m, const std::string& extra = {}, const std::function<int(int)>& value = {})
     {
         Forms::discardAll();
         FrmConfig& f = open(m.group, m.protocol);
         sim_.stop();
-        EXPECT_TRUE(sim_.start(lineFor(m.group, m.address, m.id, m.protocol, m.inputType) + extra))
+        EXPECT_TRUE(sim_.start(lineFor(m.group, m.address, m.id, m.protocol, m.inputType, value) + extra))
             << sim_.errorText();
         openLine(7, sim_.ptyPath());
         gRampCfgMode = m.rampOnly;
@@ -46,6 +46,17 @@ protected:
         f.Changed = true;
         boxes_.clear();
         return f;
+    }
+
+    // The command-line send of `name` to one address, in process: its status.
+    int sendUnattended(const char* name, int group, int address)
+    {
+        try {
+            AutoSendParameterFile("\"" + file(name) + "\" " + AddressToText(group, address));
+        } catch (const ProgramEnded& end) {
+            return end.code;
+        }
+        return -1;
     }
 
     // A field's value as the send writes it back after a read.
@@ -457,12 +468,7 @@ TEST_F(TransferTest, ValuesTheirFieldsCannotHoldRefuseTheWholeFile)
 
             // Unattended: the status of a file that did not load, nothing sent.
             boxes_.clear();
-            int status = -1;
-            try {
-                AutoSendParameterFile("\"" + file("bad.csv") + "\" " + AddressToText(p.group, p.address));
-            } catch (const ProgramEnded& end) {
-                status = end.code;
-            }
+            const int status = sendUnattended("bad.csv", p.group, p.address);
             EXPECT_EQ(status, kFileProblem);
             EXPECT_EQ(boxes_.calls().front().title, "Invalid Parameter Value");
             EXPECT_EQ(boxes_.last().title, "Auto Send File Not Found");
@@ -481,6 +487,12 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
     f.ReadControllerParameters();
     f.txtParameter(258)->setText("123.4");
     f.SaveParameterFile(file("zone one.csv"));
+    // A backup of an instrument holding 0 where the field allows no less
+    // than 1, saved with the field put at its minimum.
+    f.txtParameter(267)->setText("0");
+    boxes_.push(mb::Yes);
+    f.SaveParameterFile(file("backup.csv"));
+    ASSERT_TRUE(readFile("backup.csv").contains("\r\n267,1\r\n")) << readFile("backup.csv").toStdString();
     writeFile("bad.csv", "\"33\",\"\",\"Modbus RTU-1\"\r\n");
     // Set point 1 at 2000 where one decimal allows 999.9.
     writeFile("high.csv", readFile("zone one.csv").replace("\r\n258,123.4\r\n", "\r\n258,2000\r\n"));
@@ -503,6 +515,7 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
         {{"missing.csv", "34"}, "", kFileProblem, {}},
         {{"bad.csv", "34"}, "", kFileProblem, {}},
         {{"high.csv", "34", "35"}, "", kFileProblem, {}},
+        {{"backup.csv", "34", "35"}, "", kSent, {52, 53}},
         {{"zone one.csv"}, "", kAddressProblem, {}},
         {{"zone one.csv", "1FF", "34"}, "Yes", kAddressProblem, {52}},
         {{"zone one.csv", "36"}, "", kSendFailed, {}},
@@ -671,4 +684,180 @@ TEST_F(TransferTest, RampSoakOnlySendSkipsTheModelAndTheSettings)
     EXPECT_TRUE(failed);
     EXPECT_EQ(boxes_.last().title, "Invalid Model for Zarn Link");
     EXPECT_TRUE(wire().empty());
+}
+
+// An instrument holding 0 in a field that allows no less than 1, in every
+// group: the read shows it as read and names it; neither a save nor a send
+// takes it without the user's Yes, which puts it at the field's minimum.
+TEST_F(TransferTest, ValuesReadOutsideTheirRangeAreNamedAndNeverSavedOrSentUnasked)
+{
+    const std::pair<int, int> cases[] = {{0, 267}, {4, 0x1007}, {6, 0x4708}};
+    for (const auto& [model, reg] : cases) {
+        const Model& m = kModels[model];
+        SCOPED_TRACE(m.id);
+        FrmConfig& f = serve(m);
+        const auto [bank, wireReg] = wireOf(m.group, reg);
+        sim_.must(bank + ' ' + std::to_string(m.address) + ' ' + std::to_string(wireReg) + " 0");
+        f.ReadControllerParameters();
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, "Parameter Values Outside Their Range");
+        EXPECT_EQ(boxes_.last().style, mb::Exclamation);
+        const QString named = "Register" + f.GStr(reg) + " (" + f.lblParamLabel(reg)->text() + ") >0, range ";
+        EXPECT_TRUE(boxes_.last().text.contains(named)) << boxes_.last().text.toStdString();
+        TextBox* t = f.txtParameter(reg);
+        EXPECT_EQ(cfgscale::FieldValue(t->Text()), 0) << t->Text().toStdString();
+
+        // No: nothing saved, nothing sent.
+        for (const bool save : {true, false}) {
+            boxes_.clear();
+            sim_.clearLog();
+            boxes_.push(mb::No);
+            bool failed = false;
+            if (save)
+                f.SaveParameterFile(file("backup.csv"));
+            else
+                f.SendControllerParameters(failed, false);
+            ASSERT_GE(boxes_.count(), 1);
+            EXPECT_EQ(boxes_.calls().front().title, "Parameter Values Outside Their Range");
+            EXPECT_EQ(boxes_.calls().front().style, mb::YesNo | mb::DefaultButton2);
+            EXPECT_TRUE(boxes_.calls().front().text.contains(named));
+            EXPECT_FALSE(QFile::exists(file("backup.csv")));
+            for (const std::string& frame : wire())
+                EXPECT_NE(frame[0], 'W') << frame;
+            EXPECT_EQ(cfgscale::FieldValue(t->Text()), 0);
+        }
+
+        // Yes: the field at its minimum, and saved (that such backups load
+        // and send is for the test of instruments at their limits).
+        boxes_.clear();
+        boxes_.push(mb::Yes);
+        f.SaveParameterFile(file("backup.csv"));
+        float scale = 1;
+        f.DecimalPointFormat(reg, scale);
+        EXPECT_FLOAT_EQ(float(cfgscale::FieldValue(t->Text())), float(field(reg)[2]) / scale);
+        EXPECT_TRUE(QFile::exists(file("backup.csv")));
+        QFile::remove(file("backup.csv"));
+    }
+}
+
+// Hand-edited values: a step time with a fraction, a value just beyond a
+// limit, a list position beyond the list, a bit pattern beyond 16 bits
+// refuse the whole file, interactively and unattended, with nothing on the
+// line; values exactly at the limits load and are sent.
+TEST_F(TransferTest, HandEditedValuesBeyondALimitAreRefusedAndTheLimitsLoad)
+{
+    struct Case {
+        int model;
+        const char* line;
+        const char* range; // nullptr: the file loads
+    };
+    const Case cases[] = {
+        {4, "2080H,119.7", "0 to 5999"}, {4, "2080H,90.5", "0 to 5999"},      {4, "2080H,0.4", "0 to 5999"},
+        {4, "2080H,6000", "0 to 5999"},  {4, "2080H,-1", "0 to 5999"},        {4, "2080H,5999", nullptr},
+        {4, "2080H,0", nullptr},         {4, "1001H,1000", "-199.9 to 999.9"}, {4, "1001H,-200", "-199.9 to 999.9"},
+        {4, "1001H,999.9", nullptr},     {4, "1001H,-199.9", nullptr},        {4, "0810H,2", "0 to 1"},
+        {4, "0810H,-2", "0 to 1"},       {4, "0810H,1", nullptr},             {4, "0810H,-1", nullptr},
+        {6, "4708H,0", "0.1 to 999.9"},  {6, "4708H,0.1", nullptr},           {6, "4708H,999.9", nullptr},
+        {6, "4708H,1000", "0.1 to 999.9"},
+        {0, "805,65536", "-32768 to 65535"}, {0, "805,-32769", "-32768 to 65535"}, {0, "805,65535", nullptr},
+        {0, "805,-32768", nullptr},
+    };
+    int lastModel = -1;
+    QByteArray saved;
+    for (const Case& c : cases) {
+        const Model& m = kModels[c.model];
+        SCOPED_TRACE(c.line);
+        FrmConfig& f = serve(m);
+        if (c.model != lastModel) {
+            f.ReadControllerParameters();
+            f.SaveParameterFile(file("read.csv"));
+            saved = readFile("read.csv");
+            lastModel = c.model;
+        } else {
+            ASSERT_EQ(f.ReadParameterFile(file("read.csv")), 0);
+        }
+        const QString line = c.line;
+        const QByteArray key = line.section(',', 0, 0).toLatin1() + ',';
+        QByteArray edited;
+        for (const QByteArray& l : saved.split('\n'))
+            if (!l.isEmpty())
+                edited += (l.startsWith(key) ? line.toLatin1() + '\r' : l) + '\n';
+        ASSERT_TRUE(edited.contains(line.toLatin1()));
+        writeFile("edited.csv", edited);
+        f.SaveParameterFile(file("before.csv"));
+        f.Changed = true;
+        boxes_.clear();
+        EXPECT_EQ(f.ReadParameterFile(file("edited.csv")), c.range ? -1 : 0);
+        if (c.range) {
+            ASSERT_EQ(boxes_.count(), 1);
+            EXPECT_EQ(boxes_.last().title, "Invalid Parameter Value");
+            EXPECT_TRUE(boxes_.last().text.contains(QStringLiteral(" is outside the range ") + c.range + " "))
+                << boxes_.last().text.toStdString();
+            f.SaveParameterFile(file("after.csv"));
+            EXPECT_EQ(readFile("after.csv"), readFile("before.csv"));
+        } else {
+            EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+        }
+        boxes_.clear();
+        sim_.clearLog();
+        const int status = sendUnattended("edited.csv", m.group, m.address);
+        EXPECT_EQ(status, c.range ? kFileProblem : kSent);
+        EXPECT_EQ(sim_.requests().empty(), c.range != nullptr);
+    }
+}
+
+// Instruments holding each field's minimum, each field's maximum, or 0 in
+// every register of their model: the read, the save (agreeing to put what
+// lies outside a range at its limit), the load and the command-line send of
+// that backup all go through, and nothing outside a text field's range goes
+// on the line.
+TEST_F(TransferTest, BackupsOfInstrumentsAtTheirLimitsLoadAndSendUnattended)
+{
+    enum Filling { Minimum, Maximum, Zero };
+    for (const Model& m : kModels) {
+        if (m.rampOnly)
+            continue;
+        for (const Filling filling : {Minimum, Maximum, Zero}) {
+            SCOPED_TRACE(std::string(m.id) + " filling " + std::to_string(filling));
+            FrmConfig& f = serve(m, {}, [filling](int reg) {
+                const auto& fd = field(reg);
+                if (fd[1] == 3)
+                    return filling == Maximum ? 0xFFFF : 0;
+                return filling == Minimum ? fd[2] : filling == Maximum ? fd[3] : 0;
+            });
+            // The model's text fields by the wire register that carries them.
+            std::map<int, int> textByWire;
+            for (int reg = 1; reg <= kMaxRegister; ++reg)
+                if (has(slotOf(m.group, m.id), reg) && field(reg)[1] == 1)
+                    if (const auto [bank, wire] = wireOf(m.group, reg); bank == "reg" || bank == "preg")
+                        textByWire[wire] = reg;
+            cfguser::answerStrays(mb::Yes);
+            f.ReadControllerParameters();
+            for (const mb::Call& c : boxes_.calls())
+                EXPECT_EQ(c.title, cfguser::kStrayTitle) << c.text.toStdString();
+            QFile::remove(file("limits.csv"));
+            f.SaveParameterFile(file("limits.csv"));
+            ASSERT_TRUE(QFile::exists(file("limits.csv")));
+            EXPECT_FALSE(f.Changed);
+            boxes_.clear();
+            EXPECT_EQ(f.ReadParameterFile(file("limits.csv")), 0) << boxes_.last().text.toStdString();
+
+            sim_.clearLog();
+            boxes_.clear();
+            EXPECT_EQ(sendUnattended("limits.csv", m.group, m.address), kSent) << boxes_.last().text.toStdString();
+            int checked = 0;
+            for (const std::string& frame : wire()) {
+                int wireReg = 0, value = 0;
+                if (std::sscanf(frame.c_str(), "W %d=%d", &wireReg, &value) != 2 || !textByWire.count(wireReg))
+                    continue;
+                const int reg = textByWire[wireReg];
+                const bool reset = reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4;
+                const int v = reset ? std::abs(value) : value;
+                EXPECT_TRUE(v >= field(reg)[2] && v <= field(reg)[3]) << frame << " for register " << reg;
+                ++checked;
+            }
+            EXPECT_GT(checked, 5) << ::testing::PrintToString(wire());
+            boxes_.install();
+        }
+    }
 }

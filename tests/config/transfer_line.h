@@ -2,6 +2,7 @@
 // The configuration screen on the simulator's line: an instrument with a value
 // for every register of a sample model, and what the screen should show.
 #include <QStringList>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -83,8 +84,10 @@ protected:
         return it != positions.end() ? it->second : rawFor(reg);
     }
 
-    // Instrument `address` holding model `id`, decimal point 1 and `inputType`.
-    std::string lineFor(int group, int address, const QString& id, const char* protocol, int inputType)
+    // Instrument `address` holding model `id`, decimal point 1 and `inputType`;
+    // each register of the model holds `value` of it (rawFor when none).
+    std::string lineFor(int group, int address, const QString& id, const char* protocol, int inputType,
+                        const std::function<int(int)>& value = {})
     {
         std::ostringstream d;
         d << "instrument " << address << " group " << group << " protocol " << protocol << "\n";
@@ -105,7 +108,7 @@ protected:
         const int slot = slotOf(group, id);
         for (int reg = 1; reg <= modZarn::kMaxRegister; ++reg)
             if (has(slot, reg) && field(reg)[1] >= 1 && field(reg)[1] <= 3)
-                put(reg, rawFor(reg));
+                put(reg, value ? value(reg) : rawFor(reg));
         return d.str();
     }
 

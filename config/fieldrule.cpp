@@ -1,0 +1,223 @@
+// One rule for what a configuration field can hold, and the boxes that name
+// the fields holding anything else.
+#include "config/fieldrule.h"
+
+#include <QScopedValueRollback>
+#include <QStringList>
+#include <cfloat>
+#include <cmath>
+
+#include "config/frmConfig.h"
+#include "config/parammap.h"
+#include "config/scaling.h"
+#include "config/transfer.h"
+#include "core/state.h"
+#include "platform/msgbox.h"
+#include "platform/runtime.h"
+
+using namespace modZarn;
+
+namespace cfgrule {
+
+namespace {
+
+bool StepTime(int reg) { return reg >= cfgmap::kPattTimeFirst && reg <= cfgmap::kPattTimeLast; }
+bool Reset(int reg) { return reg >= cfgmap::kReset1 && reg <= cfgmap::kReset4; }
+
+// The widgets that hold the register's value exist.
+bool Present(const FrmConfig& f, int reg)
+{
+    if (StepTime(reg)) {
+        const int i = reg - cfgmap::kPattTimeFirst;
+        return f.txtPattHour.exists(i) && f.txtPattMin.exists(i);
+    }
+    return f.txtParameter.exists(reg) && (!Reset(reg) || f.cbxReset.exists(reg));
+}
+
+const QString kTitle = QStringLiteral("Parameter Values Outside Their Range");
+
+} // namespace
+
+bool DecimalPointAccepted(int group, int decimalPoint, const QString& modelID)
+{
+    if (decimalPoint >= 0 && decimalPoint <= 3)
+        return true;
+    return group == 0 && decimalPoint == 4 && modelID == QLatin1String("R7");
+}
+
+void WarnFourDecimals(FrmConfig& f)
+{
+    mb::MsgBox(QStringLiteral("A decimal point setting of .0000 is not allowed for this Model ID. You must change the "
+                              "decimal point setting to 0 ,0.0, 0.00, or 0.000 before saving the configuration."),
+               mb::Exclamation, QStringLiteral("Invalid Decimal Point Setting"), &f);
+}
+
+bool DecimalPointSaveable(FrmConfig& f)
+{
+    if (DecimalPointAccepted(gControllerGroup, f.CurDecimalPoint, f.ModelID()))
+        return true;
+    WarnFourDecimals(f);
+    return false;
+}
+
+Scaling ScreenScaling(const FrmConfig& f) { return {f.CurDecimalPoint, f.CurInputType, f.ModelID()}; }
+
+Range RangeOf(const FrmConfig& f, const Scaling& s, int reg)
+{
+    const auto& field = gCfgField[std::size_t(reg)];
+    Range r;
+    switch (cfgxfer::FieldKind(reg)) {
+    case 1: {
+        float factor = 1;
+        // Step times are whole minutes as the instrument holds them.
+        if (StepTime(reg))
+            r.whole = true;
+        else
+            cfgscale::DecimalPointFormat(reg, s.decimalPoint, s.inputType, s.modelID, factor);
+        // Limits as the field's own entry rule computes them.
+        r.lower = float(field[2]) / factor;
+        r.upper = float(field[3]) / factor;
+        r.magnitude = Reset(reg);
+        break;
+    }
+    case 2:
+        r.lower = 0;
+        r.upper = float(f.cbxParameter(reg)->ListCount() - 1);
+        r.rounded = r.none = true;
+        break;
+    default:
+        r.lower = -32768;
+        r.upper = 65535;
+        r.rounded = true;
+        break;
+    }
+    return r;
+}
+
+bool Holds(const Range& r, double v)
+{
+    if (r.whole && v != std::floor(v))
+        return false;
+    if (r.rounded)
+        v = rt::RoundHalfEven(v);
+    if (r.magnitude)
+        v = std::fabs(v);
+    if (r.none && v == -1)
+        return true;
+    // Compared in single precision, as a value typed into the field is.
+    if (!(std::fabs(v) <= FLT_MAX))
+        return false;
+    return float(v) >= r.lower && float(v) <= r.upper;
+}
+
+QString RangeText(const Range& r)
+{
+    const QString upper = cfgxfer::PlainNumber(double(r.upper));
+    return (r.magnitude ? QLatin1Char('-') + upper : cfgxfer::PlainNumber(double(r.lower))) + QStringLiteral(" to ")
+        + upper;
+}
+
+double ScreenValue(const FrmConfig& f, int reg)
+{
+    using cfgscale::FieldValue;
+    if (StepTime(reg)) {
+        const int i = reg - cfgmap::kPattTimeFirst;
+        return FieldValue(f.txtPattHour(i)->Text()) * 60 + FieldValue(f.txtPattMin(i)->Text());
+    }
+    double v = FieldValue(f.txtParameter(reg)->Text());
+    if (Reset(reg) && f.cbxReset(reg)->ListIndex() == 0)
+        v = -std::fabs(v);
+    return v;
+}
+
+std::vector<Stray> StrayFields(const FrmConfig& f)
+{
+    std::vector<Stray> strays;
+    if (f.CurModelIndex < 0 || f.CurModelIndex > kMaxModels)
+        return strays;
+    const std::vector<bool>& has = gModelHasRegister[std::size_t(f.CurModelIndex)];
+    const Scaling s = ScreenScaling(f);
+    for (int reg = 1; reg <= kMaxRegister; ++reg) {
+        // A field the screen lacks holds nothing; whoever uses it reports it.
+        if (!has[std::size_t(reg)] || cfgxfer::FieldKind(reg) != 1 || !Present(f, reg))
+            continue;
+        const double v = ScreenValue(f, reg);
+        const Range r = RangeOf(f, s, reg);
+        if (!Holds(r, v))
+            strays.push_back({reg, v, r});
+    }
+    return strays;
+}
+
+QString Listing(const FrmConfig& f, const std::vector<Stray>& strays)
+{
+    QStringList lines;
+    for (const Stray& s : strays)
+        lines << QStringLiteral("Register") + f.GStr(s.reg) + u' ' + cfgxfer::FieldLabel(f, s.reg) + QStringLiteral(" >")
+                + cfgxfer::PlainNumber(s.value) + QStringLiteral(", range ") + RangeText(s.range);
+    return lines.join(u'\r');
+}
+
+void WarnOfStrays(FrmConfig& f)
+{
+    const std::vector<Stray> strays = StrayFields(f);
+    if (strays.empty())
+        return;
+    mb::MsgBox(QStringLiteral("The instrument holds values outside the range that their fields allow:\r")
+                   + Listing(f, strays)
+                   + QStringLiteral("\rThey are shown as read.  Saving the configuration or sending it to an "
+                                    "instrument will first ask to put them at the nearest limit of their range."),
+               mb::Exclamation, kTitle, &f);
+}
+
+namespace {
+
+// The nearer limit of the range, in whole minutes for a step time.
+double Nearest(const Stray& s)
+{
+    double v = s.range.whole ? rt::RoundHalfEven(s.value) : s.value;
+    if (s.range.magnitude)
+        v = std::fabs(v);
+    return std::clamp(v, double(s.range.lower), double(s.range.upper));
+}
+
+void PutAtLimit(FrmConfig& f, const Stray& s)
+{
+    const QScopedValueRollback loading(f.Loading, true);
+    const double v = Nearest(s);
+    if (StepTime(s.reg)) {
+        const int i = s.reg - cfgmap::kPattTimeFirst;
+        f.txtPattHour(i)->setText(rt::Format(std::floor(v / 60), QStringLiteral("00")));
+        f.txtPattMin(i)->setText(rt::Format(rt::CLng(v) % 60, QStringLiteral("00")));
+        return;
+    }
+    float factor = 1;
+    f.txtParameter(s.reg)->setText(rt::Format(v, f.DecimalPointFormat(s.reg, factor)));
+}
+
+} // namespace
+
+bool AgreeToLimits(FrmConfig& f, const QString& doing, bool unattended)
+{
+    const std::vector<Stray> strays = StrayFields(f);
+    if (strays.empty())
+        return true;
+    const QString listing = QStringLiteral("The following parameters hold values outside the range that their "
+                                           "fields allow:\r")
+        + Listing(f, strays) + u'\r';
+    if (unattended) {
+        mb::MsgBox(listing + QStringLiteral("Nothing was sent."), mb::Exclamation, kTitle, &f);
+        return false;
+    }
+    if (mb::MsgBox(listing + QStringLiteral("Do you want to put them at the nearest limit of their range and ") + doing
+                       + QStringLiteral(" ?  (If you say 'NO' the configuration stays as it is.)"),
+                   mb::YesNo | mb::DefaultButton2, kTitle, &f)
+        != mb::Yes)
+        return false;
+    for (const Stray& s : strays)
+        PutAtLimit(f, s);
+    f.Changed = true;
+    return true;
+}
+
+} // namespace cfgrule

@@ -1,0 +1,73 @@
+#pragma once
+// What a configuration field can hold, one rule for every way a value comes
+// or goes: typed into the screen, read from an instrument, saved to a file,
+// loaded from one, sent to an instrument. A text field holds a number within
+// the field table's limits at the decimal point, input type and model in
+// force (step times in whole minutes, the reset registers by size, their
+// sign being a setting of its own); a list one of its positions or none; a
+// bit field a 16-bit pattern.
+#include <QString>
+#include <vector>
+
+class FrmConfig;
+
+namespace cfgrule {
+
+// A decimal point that a parameter file of the model may hold: 0 to 3, and
+// four decimals on model R7 in group 0, which has them.
+bool DecimalPointAccepted(int group, int decimalPoint, const QString& modelID);
+// Four decimals on a model without them: the warning that they must be
+// changed before the configuration is saved.
+void WarnFourDecimals(FrmConfig& f);
+// True when the screen's decimal point may be saved; otherwise the warning.
+bool DecimalPointSaveable(FrmConfig& f);
+
+// The settings that scale a text field's limits.
+struct Scaling {
+    int decimalPoint = 0;
+    int inputType = 0;
+    QString modelID;
+};
+// Those the screen shows.
+Scaling ScreenScaling(const FrmConfig& f);
+
+// What a register's field can hold, in the units the screen and the file use.
+struct Range {
+    float lower = 0, upper = 0;
+    bool whole = false;     // a fraction is not held (step times in minutes)
+    bool rounded = false;   // the value is taken rounded (list position, bit pattern)
+    bool magnitude = false; // the limits bound the size; the sign is a setting of its own
+    bool none = false;      // -1 stands for no list entry chosen
+};
+Range RangeOf(const FrmConfig& f, const Scaling& s, int reg);
+bool Holds(const Range& r, double v);
+// "lower to upper" as the messages quote a range.
+QString RangeText(const Range& r);
+
+// The number a text field of the screen stands for, as a file writes it:
+// the reset registers signed by their setting, step times in minutes.
+double ScreenValue(const FrmConfig& f, int reg);
+
+// A text field of the screen holding a value outside its range.
+struct Stray {
+    int reg;
+    double value;
+    Range range;
+};
+// Every text field of the selected model that does, in register order.
+std::vector<Stray> StrayFields(const FrmConfig& f);
+// One line per field: its register, its caption, its value and its range.
+QString Listing(const FrmConfig& f, const std::vector<Stray>& strays);
+
+// After a read: names the fields that hold values outside their range in one
+// warning; the values stay as read.
+void WarnOfStrays(FrmConfig& f);
+
+// Before a save or a send: the fields holding values outside their range
+// are named in one question, No the default; Yes puts each at the nearer
+// limit of its range, on the screen, and lets the caller go on. `doing`
+// completes the question ("save the configuration"). Unattended there is
+// nobody to agree: such a field stops the caller.
+bool AgreeToLimits(FrmConfig& f, const QString& doing, bool unattended = false);
+
+} // namespace cfgrule
