@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
 #include <array>
@@ -130,12 +132,40 @@ void setCommandLine(const QString& text) { gCommandLine = text; }
 
 void ignoreDesktopSettings() { QGuiApplication::setDesktopSettingsAware(false); }
 
+namespace {
+// Fusion, with the answers it would otherwise take from the platform theme
+// even though the desktop's settings are ignored. A dialog's button order
+// is the theme's, and a theme that keeps the desktop's settings to itself
+// then (qt6ct) answers with whatever its unread setting holds: an order
+// that lays out no button at all, so that a box's buttons lie on top of one
+// another and a click answers the wrong one or none, or one out of range,
+// which brings the program down as the box is made. Whether standard
+// buttons wear icons is the theme's too (Qt's own desktop theme says yes),
+// and changes their height and so the box's. The program's boxes have
+// their buttons in its own order, left to right, without icons, under
+// every desktop.
+class DesignStyle : public QProxyStyle {
+public:
+    explicit DesignStyle(QStyle* base) : QProxyStyle(base) {}
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        switch (hint) {
+        case SH_DialogButtonLayout: return QDialogButtonBox::WinLayout;
+        case SH_DialogButtonBox_ButtonsHaveIcons: return 0;
+        default: return QProxyStyle::styleHint(hint, option, widget, returnData);
+        }
+    }
+};
+} // namespace
+
 void useDesignLook()
 {
     QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));
     if (!fusion)
         return;
-    QApplication::setStyle(fusion);
+    QApplication::setStyle(new DesignStyle(fusion));
     // Every role of every group set, so that nothing falls back to the
     // desktop's scheme (nor follows it when the desktop changes scheme).
     const QPalette standard = fusion->standardPalette();

@@ -53,8 +53,9 @@ QIcon icon();
 void ignoreDesktopSettings();
 
 // The look the windows are laid out for, kept whatever the desktop's colour
-// scheme and font: the Fusion style in its light standard palette (every
-// colour a screen gives a control was chosen against it) and text in the
+// scheme, font and theme: the Fusion style in its light standard palette
+// (every colour a screen gives a control was chosen against it), dialog
+// buttons in the program's order and without icons, and text in the
 // design font, DejaVu Sans at 9 points, the face and size the layout was
 // measured in (a screen's own sizes, as a title's, are set on its controls).
 // The layout is fixed in twips, so a larger view comes from the screen's

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextBoundaryFinder>
 
 #include "platform/form.h"
 #include "platform/rterror.h"
@@ -87,6 +88,35 @@ QString CutLongLines(const QString& text)
     }
     return out;
 }
+
+// A box wraps its text at word boundaries, and a run with none longer than
+// a line, as a path or a number quoted whole, would run past the box's edge
+// and be cut off there. A run longer than any word may break between any
+// two of its characters (never inside one): an invisible break opportunity
+// goes between them, so that it fills its lines and is shown whole. Words
+// of ordinary length keep wrapping whole.
+constexpr qsizetype kLongestWord = 24;
+
+QString BreakableRuns(const QString& text)
+{
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    QString out;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype to = breaks.toNextBoundary();
+        if (to < 0)
+            to = text.size();
+        const bool endless = to - from > kLongestWord;
+        for (qsizetype i = from; i < to; ++i) {
+            const QChar c = text[i];
+            if (endless && i > from && !c.isLowSurrogate() && !c.isMark())
+                out += QChar(0x200B);
+            out += c;
+        }
+        from = to;
+    }
+    return out;
+}
 } // namespace
 
 int defaultAnswer(int style)
@@ -118,7 +148,7 @@ int MsgBox(const QString& fullText, int style, const QString& title, QWidget* ow
     box->setWindowTitle(title);
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    box->setText(shown);
+    box->setText(BreakableRuns(shown));
     switch (style & 0x70) {
     case Critical: box->setIcon(QMessageBox::Critical); break;
     case Question: box->setIcon(QMessageBox::Question); break;

@@ -4,10 +4,12 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QTimer>
 #include <utility>
 
@@ -135,6 +137,72 @@ TEST_F(FormTest, BoxesAnswerEnterWithTheirDefaultButtonAndEscapeWithTheLast)
             RealBoxKeys keys(key);
             EXPECT_EQ(mb::MsgBox("q", r.style, "T", &a), answer) << key;
             EXPECT_EQ(keys.titles.size(), 1);
+        }
+    }
+}
+
+// A box shows its whole text: a run without a blank longer than a line (a
+// quoted path, an endless line cut to its start and end) breaks where the
+// line is full instead of running past the box's edge, never inside one
+// character, while words of ordinary length wrap whole. What the box shows
+// is the text it was given, character for character.
+TEST_F(FormTest, BoxesShowALongRunWithoutBlanksWholeAndKeepWordsWhole)
+{
+    FormA& a = Forms::get<FormA>();
+    a.Show();
+    const QString bold = QStringLiteral("\U0001D400"); // one letter in two halves
+    struct Row {
+        const char* name;
+        QString text;
+        bool breaksWords;
+    };
+    const Row rows[] = {
+        {"endless line", QStringLiteral("Line refused: ") + QString(700, QLatin1Char('x')) + QStringLiteral("\rRoutine - Load"), true},
+        {"path", QStringLiteral("An application error has occurred reading /opt/") + QString(300, QLatin1Char('Q'))
+                     + QStringLiteral(".TXT file:\rError Code 64 - Bad file name"), true},
+        {"pairs and marks", bold.repeated(60) + QLatin1Char(' ') + QStringLiteral("e\u0301").repeated(60), true},
+        {"sentence", QStringLiteral("Warning: Another instance of this program is already running on this computer.  "
+                                    "Do you want to continue ?  (If yes then you must run the programs out of different "
+                                    "directories and select different serial comm ports.)"), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QString shown, wrapped;
+        QRect column;
+        QFont font;
+        const RealBoxes boxes([&](QMessageBox* box) {
+            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            if (label) {
+                shown = label->text();
+                column = label->contentsRect();
+                font = label->font();
+            }
+            box->defaultButton()->click();
+        });
+        mb::MsgBox(row.text, mb::Critical, "T", &a);
+        ASSERT_FALSE(column.isEmpty());
+        QString given = mb::calls().back().text;
+        given.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QString bare = shown;
+        bare.remove(QChar(0x200B));
+        EXPECT_EQ(bare, given);
+        EXPECT_EQ(shown != bare, row.breaksWords);
+        for (qsizetype i = 1; i < shown.size(); ++i)
+            if (shown[i - 1] == QChar(0x200B))
+                EXPECT_FALSE(shown[i].isLowSurrogate() || shown[i].isMark()) << "a break inside a character at " << i;
+        // Laid out as the box lays it out, at word boundaries in the column
+        // it has: no line is wider than the column.
+        for (const QString& paragraph : shown.split(QLatin1Char('\n'))) {
+            QTextLayout layout(paragraph, font);
+            QTextOption wrap;
+            wrap.setWrapMode(QTextOption::WordWrap);
+            layout.setTextOption(wrap);
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(column.width());
+                EXPECT_LE(line.naturalTextWidth(), column.width()) << paragraph.mid(line.textStart(), line.textLength()).toStdString();
+            }
+            layout.endLayout();
         }
     }
 }

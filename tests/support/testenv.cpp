@@ -50,24 +50,31 @@ MsgBoxAnswers::~MsgBoxAnswers()
     }
 }
 
-RealBoxKeys::RealBoxKeys(Qt::Key key)
+RealBoxes::RealBoxes(std::function<void(QMessageBox*)> meet)
 {
     mb::setHandler(nullptr);
-    QObject::connect(&timer_, &QTimer::timeout, [this, key] {
+    QObject::connect(&timer_, &QTimer::timeout, [meet = std::move(meet)] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || QGuiApplication::focusWindow() != box->windowHandle() || box->property("qxKeyed").toBool())
+        if (!box || QGuiApplication::focusWindow() != box->windowHandle() || box->property("qxMet").toBool())
             return;
-        box->setProperty("qxKeyed", true);
-        titles << box->windowTitle();
-        QTest::keyClick(QApplication::focusWidget(), key);
+        box->setProperty("qxMet", true);
+        meet(box);
     });
     timer_.start(1);
 }
 
-RealBoxKeys::~RealBoxKeys()
+RealBoxes::~RealBoxes()
 {
     if (gActiveAnswers)
         gActiveAnswers->install();
+}
+
+RealBoxKeys::RealBoxKeys(Qt::Key key)
+    : boxes_([this, key](QMessageBox* box) {
+          titles << box->windowTitle();
+          QTest::keyClick(QApplication::focusWidget(), key);
+      })
+{
 }
 
 mb::Call MsgBoxAnswers::last() const

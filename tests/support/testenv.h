@@ -46,17 +46,29 @@ private:
     std::deque<int> answers_;
 };
 
-// While it lives boxes are real, and each is answered by pressing `key`
-// where the focus is once the box has it, as the user does; the titles of
-// the boxes answered are kept.
-class RealBoxKeys {
+class QMessageBox;
+
+// While it lives boxes are real, and `meet` is given each box once, when
+// the box is shown and has the focus, as the user meets it; it answers the
+// box. Afterwards boxes are answered from the queue again.
+class RealBoxes {
 public:
-    explicit RealBoxKeys(Qt::Key key);
-    ~RealBoxKeys();
-    QStringList titles;
+    explicit RealBoxes(std::function<void(QMessageBox*)> meet);
+    ~RealBoxes();
 
 private:
     QTimer timer_;
+};
+
+// Real boxes, each answered by pressing `key` where the focus is, as the
+// user does; the titles of the boxes answered are kept.
+class RealBoxKeys {
+public:
+    explicit RealBoxKeys(Qt::Key key);
+    QStringList titles;
+
+private:
+    RealBoxes boxes_;
 };
 
 // A fresh program folder and shared state; windows and the line closed afterwards.
