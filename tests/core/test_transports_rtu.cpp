@@ -182,14 +182,7 @@ protected:
 TEST_F(StalledLineTest, NothingUnsentGoesOutLaterAndTheReadsAfterWaitOnlyForThemselves)
 {
     ASSERT_TRUE(pty_.ok());
-    const int fill = ::open(pty_.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(fill, 0);
-    const QByteArray junk(512, 'x');
-    while (::write(fill, junk.constData(), size_t(junk.size())) > 0) {
-    }
-    while (::write(fill, "x", 1) > 0) {
-    }
-    ::close(fill);
+    ASSERT_TRUE(pty_.stall());
     EXPECT_EQ(pty_.read(64, 1000), QByteArray(64, 'x')); // room for a request or two
     openLine(7, pty_.slavePath(), 200);
     Clock::setFake(QDateTime(QDate(2026, 12, 10), QTime(8, 0), Qt::UTC));
