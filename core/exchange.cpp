@@ -102,7 +102,7 @@ public:
         lastRequest_ = request;
         lastHead_ = framer.head();
         lastSend_ = Clock::steadyMs();
-        lastHeard_ = -1;
+        replyStart_ = -1;
         if (!port.send(request, deadline))
             return port.portOpen() ? Collect::TimedOut : Gone();
 
@@ -114,8 +114,8 @@ public:
             // that never stops sending is checked on every character as well
             // as when it pauses.
             const QByteArray got = port.take(framer.room());
-            if (!got.isEmpty() && lastHeard_ < 0)
-                lastHeard_ = Clock::steadyMs();
+            if (!got.isEmpty() && replyStart_ < 0)
+                replyStart_ = Clock::steadyMs();
             for (char c : got) {
                 switch (framer.take(c)) {
                 case ReplyFramer::Step::Complete: return Heard(port, Collect::Complete);
@@ -163,7 +163,7 @@ public:
         owedHead_ = lastHead_;
         owedOpening_ = port.openings();
         const bool answered = a != Attempt::Failed;
-        owedRead_ = {firstSend_, lastSend_, Clock::steadyMs(), answered, answered ? -1 : lastHeard_};
+        owedRead_ = {firstSend_, lastSend_, Clock::steadyMs(), answered, answered ? -1 : replyStart_};
     }
 
 private:
@@ -215,7 +215,7 @@ private:
     QByteArray lastRequest_; // the request of the last attempt, sent at lastSend_
     QByteArray lastHead_;
     qint64 lastSend_ = 0;
-    qint64 lastHeard_ = -1;  // when the first character of the last attempt's reply came
+    qint64 replyStart_ = -1; // when the first character of the last attempt's reply came
     qint64 firstSend_ = 0;   // the first attempt of the read under way, when it failed
     bool owed_ = false;      // a read left its request on the line without its answer
     QByteArray owedRequest_;
@@ -240,10 +240,6 @@ int AttemptMs() { return std::max(gPollTimeoutMs, kClockStepMs); }
 // first as that came after the first attempt. Whatever it answers within that
 // is discarded; an instrument slower still is no longer told from one that
 // answers on its own.
-namespace {
-constexpr qint64 kSlowestTimeOuts2 = 5; // two and a half time-outs, doubled
-}
-
 int QuietMargin(int attemptMs)
 {
     // Room for the rest of a frame and for the scheduling of both ends.
@@ -253,7 +249,7 @@ int QuietMargin(int attemptMs)
 qint64 OwedRead::latest(int attemptMs) const
 {
     // Both answers, one after the other, each as late as it can be.
-    return first + kSlowestTimeOuts2 * attemptMs + 2 * qint64(QuietMargin(attemptMs));
+    return first + 5 * qint64(attemptMs) + 2 * qint64(QuietMargin(attemptMs));
 }
 
 qint64 OwedRead::quietUntil(int attemptMs, qint64 firstHeard, qint64 lastHeard) const
@@ -266,7 +262,7 @@ qint64 OwedRead::quietUntil(int attemptMs, qint64 firstHeard, qint64 lastHeard) 
         until = end + (end - first) + margin;
     } else {
         // Nothing came: the second attempt's answer may come as late as any.
-        until = second + kSlowestTimeOuts2 * attemptMs / 2 + margin;
+        until = second + 5 * qint64(attemptMs) / 2 + margin;
         // What comes first is the first attempt's answer; the second's
         // follows it at the same lateness.
         if (firstHeard >= 0)

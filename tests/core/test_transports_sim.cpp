@@ -4,7 +4,6 @@
 
 #include "core/dispatch.h"
 #include "core/transports.h"
-#include "platform/clock.h"
 #include "support/simline.h"
 
 using namespace modZarn;
@@ -151,7 +150,6 @@ protected:
                 float divisor = 0, raw = 0;
                 int alarm1 = 0, alarm2 = 0;
                 QByteArray reply;
-                got = 7;
                 ZarnLinkRead(text, code, 50, 0x101 + which, valueText, unit, format, got, divisor, alarm1, alarm2,
                              0, reply, raw);
             } else {
@@ -248,24 +246,5 @@ INSTANTIATE_TEST_SUITE_P(Protocols, LateInTurnTest,
                              return std::string(1, std::get<0>(info.param)) + "_" +
                                     std::to_string(std::get<1>(info.param)) + "ms";
                          });
-
-// A read that failed long ago, on the program's clock, then the same read
-// answered, then another register: the other read waits for nothing of the
-// failure (an hour's wait would outlast the suite's time-out).
-TEST_F(LateTest, AFailureLongAgoHoldsNoLaterRead)
-{
-    startLine(kTwoRegisters, 300);
-    Clock::setFake(QDateTime(QDate(2026, 12, 10), QTime(8, 0), Qt::UTC));
-    sim_.must("fault 1 silence count=2");
-    values[1] = 7;
-    ModbusRead_R(1, 0, text, code, 1, 0x102, 3, 1, values);
-    EXPECT_EQ(code, -1);
-    Clock::advanceMs(3600 * 1000);
-    for (int reg : {0x102, 0x103}) {
-        ModbusRead_R(1, 0, text, code, 1, reg, 3, 1, values);
-        EXPECT_EQ(code, 0) << text.toStdString();
-        EXPECT_EQ(values[1], reg == 0x102 ? 111.0f : 222.0f);
-    }
-}
 
 } // namespace

@@ -213,7 +213,6 @@ TEST(TraceBoxTest, ALineOfItsOwnStartsOneOnlyWhereTheTextIsInMidLine)
         {"an empty box", "", false, "note\n"},
         {"after a line end, shown", "ab\r\n", true, "ab\nnote\n"},
         {"after a line end, still to be shown", "ab\r", false, "ab\nnote\n"},
-        {"in mid-line, shown", "ab", true, "ab\nnote\n"},
         {"in mid-line, still to be shown", "ab", false, "ab\nnote\n"},
     };
     for (const auto& c : cases) {
