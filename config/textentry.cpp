@@ -7,6 +7,7 @@
 #include <array>
 
 #include "config/editing.h"
+#include "config/fieldrule.h"
 #include "config/frmConfig.h"
 #include "config/scaling.h"
 #include "core/state.h"
@@ -49,10 +50,24 @@ int caretFromDigits(const QString& text, int n)
     return i;
 }
 
+// A field left without typing in it keeps its value: only the layout of its
+// text may change (a value read or loaded outside its range is named by the
+// save and the send, never cut here unseen).
+void layOutUntyped(TextBox* t, const QString& format)
+{
+    const QString laid = rt::FormatText(t->Text(), format);
+    if (cfgscale::FieldValue(laid) == cfgscale::FieldValue(t->Text()))
+        t->setText(laid);
+}
+
 // The step time fields: bounded whole numbers shown with two digits.
 void normaliseTime(FrmConfig& f, TextBox* t, double upper)
 {
     const QScopedValueRollback loading(f.Loading, true);
+    if (!t->isModified()) {
+        layOutUntyped(t, QStringLiteral("00"));
+        return;
+    }
     if (!t->Text().isEmpty()) {
         if (cfgscale::FieldValue(t->Text()) == 0)
             t->setText(QStringLiteral("0"));
@@ -66,9 +81,10 @@ void normaliseTime(FrmConfig& f, TextBox* t, double upper)
         }
         t->setText(rt::FormatText(t->Text(), QStringLiteral("00")));
     }
+    t->setModified(false);
 }
 
-constexpr double kMaxHours = 15, kMaxMinutes = 59;
+constexpr double kMaxHours = cfgrule::kStepTimeMaxHours, kMaxMinutes = cfgrule::kStepTimeMaxMinutes;
 
 } // namespace
 
@@ -117,9 +133,9 @@ void FrmConfig::txtPattMin_GotFocus(int index) { selectAll(txtPattMin(index)); }
 
 // --------------------------------------------------------------- LostFocus
 
-// The field's own rule: a text that reads as zero becomes "0", a value
-// outside the field table's limits the nearer limit (with a beep), and the
-// text takes the register's display format.
+// The field's own rule for a typed text: one that reads as zero becomes
+// "0", a value outside the field table's limits the nearer limit (with a
+// beep), and the text takes the register's display format.
 void FrmConfig::completeTextEntry(int reg)
 {
     const QScopedValueRollback loading(Loading, true);
@@ -129,6 +145,10 @@ void FrmConfig::completeTextEntry(int reg)
     const auto& field = gCfgField.at(std::size_t(reg));
     if (t->Text().isEmpty())
         return;
+    if (!t->isModified()) {
+        layOutUntyped(t, format);
+        return;
+    }
     if (cfgscale::FieldValue(t->Text()) == 0)
         t->setText(QStringLiteral("0"));
     const float minimum = float(field[2]) / scale;
@@ -142,6 +162,7 @@ void FrmConfig::completeTextEntry(int reg)
         sound::Beep();
     }
     t->setText(rt::FormatText(t->Text(), format));
+    t->setModified(false);
 }
 
 void FrmConfig::CompleteEntry()

@@ -384,17 +384,24 @@ TEST_F(ConfigEditingTest, LeavingAFieldClampsAndFormats)
     }
     EXPECT_EQ(boxes_.count(), 0); // 262 is not written at once
 
-    // Leaving a field without typing still lays its text out.
-    fill(f, 262, "12.5");
+    // Leaving a field without typing lays its text out but never changes
+    // its value: one outside the limits (as read) or finer than the field
+    // shows stays, without a beep, for the save and the send to name.
     pick(f, f.cbxDecimalPoint(0), "0");
-    fill(f, 262, "12.5");
-    f.Changed = false;
-    showPageOf(f, f.txtParameter(262));
-    f.txtParameter(262)->setFocus(Qt::OtherFocusReason);
-    EXPECT_EQ(f.txtParameter(262)->selectedText(), "12.5"); // the whole text is selected on entry
-    leave(f.txtParameter(262));
-    EXPECT_EQ(f.txtParameter(262)->Text(), "13");
-    EXPECT_FALSE(f.Changed);
+    gCfgField[262] = {0, 1, -1999, 9999};
+    const std::pair<const char*, const char*> untyped[] = {{"1234", "1,234"}, {"12000", "12,000"}, {"12.5", "12.5"}};
+    for (const auto& [held, shown] : untyped) {
+        fill(f, 262, held);
+        f.Changed = false;
+        sound::resetBeeps();
+        showPageOf(f, f.txtParameter(262));
+        f.txtParameter(262)->setFocus(Qt::OtherFocusReason);
+        EXPECT_EQ(f.txtParameter(262)->selectedText(), held); // the whole text is selected on entry
+        leave(f.txtParameter(262));
+        EXPECT_EQ(f.txtParameter(262)->Text(), shown);
+        EXPECT_EQ(sound::beepCount(), 0);
+        EXPECT_FALSE(f.Changed);
+    }
 }
 
 TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)

@@ -419,6 +419,7 @@ TEST_F(TransferTest, ValuesTheirFieldsCannotHoldRefuseTheWholeFile)
         const int reg = regText.endsWith('H') ? regText.chopped(1).toInt(nullptr, 16) : regText.toInt();
         for (const char* typed : {"99999", "-99999"}) {
             f.txtParameter(reg)->setText(typed);
+            f.txtParameter(reg)->setModified(true); // as typed
             f.txtParameter_LostFocus(reg);
             f.SaveParameterFile(file("limit.csv"));
             ASSERT_EQ(f.ReadParameterFile(file("limit.csv")), 0) << boxes_.last().text.toStdString();
@@ -695,7 +696,8 @@ TEST_F(TransferTest, ValuesReadOutsideTheirRangeAreNamedAndNeverSavedOrSentUnask
     for (const auto& [model, reg] : cases) {
         const Model& m = kModels[model];
         SCOPED_TRACE(m.id);
-        FrmConfig& f = serve(m);
+        // TW's output 1 on/off, so that its differential is shown and sent.
+        FrmConfig& f = serve(m, m.group == 0 ? "reg 51 768 3\n" : "");
         const auto [bank, wireReg] = wireOf(m.group, reg);
         sim_.must(bank + ' ' + std::to_string(m.address) + ' ' + std::to_string(wireReg) + " 0");
         f.ReadControllerParameters();
@@ -749,18 +751,29 @@ TEST_F(TransferTest, HandEditedValuesBeyondALimitAreRefusedAndTheLimitsLoad)
     struct Case {
         int model;
         const char* line;
-        const char* range; // nullptr: the file loads
+        const char* refusal; // what the box says of the value; nullptr: the file loads
     };
+    const char* const whole = "has more decimal places than its field holds: whole numbers.";
+    const char* const tenths = "has more decimal places than its field holds: 1 decimal place.";
+    const char* const steps = "is outside the range 0 to 959 ";
+    const char* const sv = "is outside the range -199.9 to 999.9 ";
+    const char* const bits = "is outside the range -32768 to 65535 ";
     const Case cases[] = {
-        {4, "2080H,119.7", "0 to 5999"}, {4, "2080H,90.5", "0 to 5999"},      {4, "2080H,0.4", "0 to 5999"},
-        {4, "2080H,6000", "0 to 5999"},  {4, "2080H,-1", "0 to 5999"},        {4, "2080H,5999", nullptr},
-        {4, "2080H,0", nullptr},         {4, "1001H,1000", "-199.9 to 999.9"}, {4, "1001H,-200", "-199.9 to 999.9"},
-        {4, "1001H,999.9", nullptr},     {4, "1001H,-199.9", nullptr},        {4, "0810H,2", "0 to 1"},
-        {4, "0810H,-2", "0 to 1"},       {4, "0810H,1", nullptr},             {4, "0810H,-1", nullptr},
-        {6, "4708H,0", "0.1 to 999.9"},  {6, "4708H,0.1", nullptr},           {6, "4708H,999.9", nullptr},
-        {6, "4708H,1000", "0.1 to 999.9"},
-        {0, "805,65536", "-32768 to 65535"}, {0, "805,-32769", "-32768 to 65535"}, {0, "805,65535", nullptr},
-        {0, "805,-32768", nullptr},
+        // A step time is whole minutes, up to 15:59 as its fields take it.
+        {4, "2080H,119.7", whole}, {4, "2080H,90.5", whole}, {4, "2080H,0.4", whole},
+        {4, "2080H,960", steps}, {4, "2080H,-1", steps}, {4, "2080H,959", nullptr}, {4, "2080H,0", nullptr},
+        // A text field takes no more decimals than it shows.
+        {4, "1001H,1000", sv}, {4, "1001H,-200", sv}, {4, "1001H,999.9", nullptr}, {4, "1001H,-199.9", nullptr},
+        {4, "1001H,12.34", tenths}, {4, "1001H,-0.05", tenths}, {4, "1001H,12.30", nullptr},
+        {0, "258,12.34", tenths}, {0, "258,12.3", nullptr}, {0, "267,2.5", whole},
+        // A list position or bit pattern with a fraction chooses nothing.
+        {4, "0810H,2", "is outside the range 0 to 1 "}, {4, "0810H,-2", "is outside the range 0 to 1 "},
+        {4, "0810H,1", nullptr}, {4, "0810H,-1", nullptr}, {4, "0810H,0.5", whole},
+        {0, "794,1.5", whole}, {0, "794,2", nullptr},
+        {6, "4708H,0", "is outside the range 0.1 to 999.9 "}, {6, "4708H,0.1", nullptr}, {6, "4708H,999.9", nullptr},
+        {6, "4708H,1000", "is outside the range 0.1 to 999.9 "},
+        {0, "805,65536", bits}, {0, "805,-32769", bits}, {0, "805,65535", nullptr}, {0, "805,-32768", nullptr},
+        {0, "805,1.5", whole}, {0, "805,-0.5", whole},
     };
     int lastModel = -1;
     QByteArray saved;
@@ -787,12 +800,14 @@ TEST_F(TransferTest, HandEditedValuesBeyondALimitAreRefusedAndTheLimitsLoad)
         f.SaveParameterFile(file("before.csv"));
         f.Changed = true;
         boxes_.clear();
-        EXPECT_EQ(f.ReadParameterFile(file("edited.csv")), c.range ? -1 : 0);
-        if (c.range) {
+        EXPECT_EQ(f.ReadParameterFile(file("edited.csv")), c.refusal ? -1 : 0);
+        if (c.refusal) {
             ASSERT_EQ(boxes_.count(), 1);
             EXPECT_EQ(boxes_.last().title, "Invalid Parameter Value");
-            EXPECT_TRUE(boxes_.last().text.contains(QStringLiteral(" is outside the range ") + c.range + " "))
+            EXPECT_TRUE(boxes_.last().text.startsWith("The value >" + line.section(',', 1) + " of register "
+                                                      + line.section(',', 0, 0) + " found in parameter file >"))
                 << boxes_.last().text.toStdString();
+            EXPECT_TRUE(boxes_.last().text.contains(c.refusal)) << boxes_.last().text.toStdString();
             f.SaveParameterFile(file("after.csv"));
             EXPECT_EQ(readFile("after.csv"), readFile("before.csv"));
         } else {
@@ -801,8 +816,8 @@ TEST_F(TransferTest, HandEditedValuesBeyondALimitAreRefusedAndTheLimitsLoad)
         boxes_.clear();
         sim_.clearLog();
         const int status = sendUnattended("edited.csv", m.group, m.address);
-        EXPECT_EQ(status, c.range ? kFileProblem : kSent);
-        EXPECT_EQ(sim_.requests().empty(), c.range != nullptr);
+        EXPECT_EQ(status, c.refusal ? kFileProblem : kSent);
+        EXPECT_EQ(sim_.requests().empty(), c.refusal != nullptr);
     }
 }
 
