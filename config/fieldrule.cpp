@@ -2,6 +2,7 @@
 // the fields holding anything else.
 #include "config/fieldrule.h"
 
+#include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QStringList>
 #include <algorithm>
@@ -133,6 +134,14 @@ QString RangeText(const Range& r)
     const QString upper = cfgxfer::PlainNumber(double(r.upper));
     return (r.magnitude ? QLatin1Char('-') + upper : cfgxfer::PlainNumber(double(r.lower))) + QStringLiteral(" to ")
         + upper;
+}
+
+bool TypedNumber(const QString& text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^[ \\t]*[+-]?(?:[0-9]{1,3}(?:,[0-9]{3})+|[0-9]*)(?:\\.[0-9]*)?[ \\t]*$"));
+    static const QRegularExpression digit(QStringLiteral("[0-9]"));
+    return form.match(text).hasMatch() && text.contains(digit);
 }
 
 double ScreenValue(const FrmConfig& f, int reg)

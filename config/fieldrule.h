@@ -56,6 +56,11 @@ QString RangeText(const Range& r);
 // what a field holds.
 QString DecimalsText(const Range& r);
 
+// A text typed into a field is wholly a number: digits with an optional
+// sign and decimal point, thousands grouped by commas as the field shows
+// them or not at all, blanks around it. "12abc", "1,5" and "0x10" are not.
+bool TypedNumber(const QString& text);
+
 // The number a text field of the screen stands for, as a file writes it:
 // the reset registers signed by their setting, step times in minutes.
 double ScreenValue(const FrmConfig& f, int reg);
