@@ -876,3 +876,188 @@ TEST_F(TransferTest, BackupsOfInstrumentsAtTheirLimitsLoadAndSendUnattended)
         }
     }
 }
+
+// A step time of 70:47 read from an instrument lies beyond what its hour
+// and minute fields take (15:59): the read names it, tabbing through its
+// fields leaves it as read, and the send asks before it writes anything;
+// Yes writes the limit the user agreed to, never a time cut to 15 hours.
+TEST_F(TransferTest, AStepTimeBeyondItsFieldsIsNamedAndNeverCutUnseen)
+{
+    const Model& xg = kModels[4];
+    const int rampSoak = open(1, "R").cbxParameter(0x1005)->findText("RAMP/SOAK");
+    ASSERT_GE(rampSoak, 0);
+    FrmConfig& f = serve(xg, {}, [rampSoak](int reg) {
+        return reg == 0x2080 ? 4247 : reg == 0x1005 ? rampSoak : rawFor(reg);
+    });
+    f.ReadControllerParameters();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, cfguser::kStrayTitle);
+    EXPECT_TRUE(boxes_.last().text.contains("Register 2080H (Ramp/Soak) >4247, range 0 to 959"))
+        << boxes_.last().text.toStdString();
+
+    f.Show();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    f.Changed = false;
+    for (TextBox* t : {f.txtPattHour(0), f.txtPattMin(0)}) {
+        cfguser::showPageOf(f, t);
+        QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(4, t->height() / 2));
+        cfguser::leave(t);
+    }
+    EXPECT_EQ(f.txtPattHour(0)->Text(), "70");
+    EXPECT_EQ(f.txtPattMin(0)->Text(), "47");
+    EXPECT_FALSE(f.Changed);
+
+    const std::string written = "W " + std::to_string(wireOf(1, 0x2080).second) + "=";
+    for (const int answer : {mb::No, mb::Yes}) {
+        SCOPED_TRACE(answer);
+        boxes_.clear();
+        sim_.clearLog();
+        cfguser::answerStrays(answer);
+        bool failed = false;
+        f.SendControllerParameters(failed, false);
+        boxes_.install();
+        EXPECT_EQ(failed, answer == mb::No);
+        const std::vector<std::string> frames = wire();
+        for (const std::string& frame : frames) {
+            EXPECT_TRUE(answer == mb::Yes || frame[0] != 'W') << frame;
+            if (frame.rfind(written, 0) == 0)
+                EXPECT_EQ(frame, written + "959");
+        }
+        EXPECT_EQ(std::count(frames.begin(), frames.end(), written + "959"), answer == mb::Yes ? 1 : 0);
+    }
+    EXPECT_EQ(f.txtPattHour(0)->Text(), "15");
+    EXPECT_EQ(f.txtPattMin(0)->Text(), "59");
+}
+
+// Four decimals where the model has none (left from model R7): the send
+// refuses the screen as the save does, before anything goes on the line.
+// R7 itself sends them.
+TEST_F(TransferTest, TheSendRefusesADecimalPointTheSaveRefuses)
+{
+    for (const int model : {0, 1}) {
+        const Model& m = kModels[model];
+        SCOPED_TRACE(m.id);
+        FrmConfig& f = serve(m);
+        f.ReadControllerParameters();
+        cfguser::asLoaded(f, [&] { f.cbxDecimalPoint(0)->setListIndex(4); });
+        f.CurDecimalPoint = 4;
+        boxes_.clear();
+        sim_.clearLog();
+        // R7's fields kept their numbers: put at its limits at four decimals.
+        cfguser::answerStrays(mb::Yes);
+        bool failed = false;
+        f.SendControllerParameters(failed, false);
+        boxes_.install();
+        if (model == 1) {
+            EXPECT_FALSE(failed) << boxes_.last().text.toStdString();
+            const std::vector<std::string> frames = wire();
+            EXPECT_EQ(std::count(frames.begin(), frames.end(), "W 794=4"), 1);
+            continue;
+        }
+        EXPECT_TRUE(failed);
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, "Invalid Decimal Point Setting");
+        EXPECT_EQ(boxes_.last().text, "A decimal point setting of .0000 is not allowed for this Model ID. You must change "
+                                      "the decimal point setting to 0 ,0.0, 0.00, or 0.000 before sending the "
+                                      "configuration.");
+        EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+    }
+}
+
+// A file without the line of a register its model has, with only its
+// header, or whose last line lost its end (and perhaps digits) is refused
+// whole: the screen keeps what it showed, and the command-line send ends
+// as for a file that did not load, with nothing on the line.
+TEST_F(TransferTest, FilesShortOfALineOrCutShortAreRefusedWhole)
+{
+    const Model& tw = kModels[0];
+    FrmConfig& f = serve(tw);
+    f.ReadControllerParameters();
+    f.SaveParameterFile(file("full.csv"));
+    const QByteArray full = readFile("full.csv");
+    QList<QByteArray> lines = full.split('\n');
+    lines.removeLast(); // after the last line end
+    const auto without = [&](std::initializer_list<const char*> keys) {
+        QByteArray out;
+        for (const QByteArray& l : lines)
+            if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return l.startsWith(k); }))
+                out += l + '\n';
+        return out;
+    };
+    QByteArray header;
+    for (int i = 0; i < 5; ++i)
+        header += lines[i] + '\n';
+    const QString model = " that model TW has, the first register 258 (Setpoint 1 (SP1)).";
+    const std::pair<QByteArray, QString> cases[] = {
+        {without({"258,"}), " has no line for register 258 (Setpoint 1 (SP1)), which model TW has."},
+        {without({"258,", "262,"}), " has no lines for 2 registers" + model},
+        {header, " has no lines for " + QString::number(lines.size() - 5)
+                     + " registers that model TW has, the first register 3."},
+        {full.chopped(2), ""},
+        {full.chopped(3), ""},
+        {full.chopped(2) + "  ", ""},
+    };
+    f.txtDescription(0)->setText("on screen");
+    f.SaveParameterFile(file("before.csv"));
+    for (const auto& [content, says] : cases) {
+        SCOPED_TRACE(content.right(40).toStdString());
+        writeFile("short.csv", content);
+        f.Changed = true;
+        boxes_.clear();
+        EXPECT_EQ(f.ReadParameterFile(file("short.csv")), -1);
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, "Incomplete Parameter File");
+        EXPECT_EQ(boxes_.last().text,
+                  says.isEmpty() ? "The last line of parameter file >" + file("short.csv")
+                                       + " has no line end: the file was cut short.  This parameter file cannot be "
+                                         "loaded."
+                                 : "The parameter file >" + file("short.csv") + says
+                                       + "  This parameter file cannot be loaded.");
+        EXPECT_TRUE(f.Changed);
+        f.SaveParameterFile(file("after.csv"));
+        EXPECT_EQ(readFile("after.csv"), readFile("before.csv"));
+
+        boxes_.clear();
+        sim_.clearLog();
+        EXPECT_EQ(sendUnattended("short.csv", tw.group, tw.address), kFileProblem);
+        EXPECT_EQ(boxes_.calls().front().title, "Incomplete Parameter File");
+        EXPECT_EQ(boxes_.last().title, "Auto Send File Not Found");
+        EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+    }
+    // The whole file loads and is sent.
+    boxes_.clear();
+    EXPECT_EQ(sendUnattended("full.csv", tw.group, tw.address), kSent) << boxes_.last().text.toStdString();
+}
+
+// A field the send does not write (output 1's differential, hidden while
+// the output is current or voltage) holding a value outside its range: the
+// send asks nothing about it and goes through without it; the save, which
+// writes every field of the model, still asks.
+TEST_F(TransferTest, TheSendAsksOnlyAboutTheFieldsItWrites)
+{
+    const Model& tw = kModels[0];
+    FrmConfig& f = serve(tw, "reg 51 266 0\n");
+    f.ReadControllerParameters();
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_TRUE(boxes_.last().text.contains("Register 267 (")) << boxes_.last().text.toStdString();
+    ASSERT_FALSE(ctl::Visible(f.txtParameter(267)));
+    boxes_.clear();
+    sim_.clearLog();
+    bool failed = true;
+    f.SendControllerParameters(failed, false);
+    EXPECT_FALSE(failed);
+    for (const mb::Call& c : boxes_.calls())
+        EXPECT_NE(c.title, cfguser::kStrayTitle) << c.text.toStdString();
+    for (const std::string& frame : wire())
+        EXPECT_NE(frame.rfind("W 266=", 0), 0u) << frame;
+    EXPECT_GT(wire().size(), 20u);
+
+    boxes_.clear();
+    boxes_.push(mb::No);
+    f.SaveParameterFile(file("backup.csv"));
+    ASSERT_GE(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.calls().front().title, cfguser::kStrayTitle);
+    EXPECT_TRUE(boxes_.calls().front().text.contains("Register 267 ("));
+    EXPECT_FALSE(QFile::exists(file("backup.csv")));
+}
