@@ -186,6 +186,24 @@ QString Listing(const FrmConfig& f, const std::vector<Stray>& strays)
     return lines.join(u'\r');
 }
 
+bool NoneEmpty(FrmConfig& f, const std::function<bool(int)>& written)
+{
+    if (f.CurModelIndex < 0 || f.CurModelIndex > kMaxModels)
+        return true;
+    const std::vector<bool>& has = gModelHasRegister[std::size_t(f.CurModelIndex)];
+    QStringList empty;
+    for (int reg = 1; reg <= kMaxRegister; ++reg)
+        if (has[std::size_t(reg)] && cfgxfer::FieldKind(reg) == 1 && !StepTime(reg) && Present(f, reg) && written(reg)
+            && f.txtParameter(reg)->Text().trimmed().isEmpty())
+            empty << QStringLiteral("Register") + f.GStr(reg) + u' ' + cfgxfer::FieldLabel(f, reg);
+    if (empty.isEmpty())
+        return true;
+    mb::MsgBox(QStringLiteral("The following parameters are empty:\r") + empty.join(u'\r')
+                   + QStringLiteral("\rType a value into each before sending the configuration.  Nothing was sent."),
+               mb::Exclamation, QStringLiteral("Parameter Values Missing"), &f);
+    return false;
+}
+
 void WarnOfStrays(FrmConfig& f)
 {
     const std::vector<Stray> strays = StrayFields(f);

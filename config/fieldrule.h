@@ -77,6 +77,12 @@ std::vector<Stray> StrayFields(const FrmConfig& f, const std::function<bool(int)
 // One line per field: its register, its caption, its value and its range.
 QString Listing(const FrmConfig& f, const std::vector<Stray>& strays);
 
+// Before a send: the text fields left empty, whose register `written` is
+// true for, are named in one warning (nothing stands behind the 0 they
+// would give) and the caller stops; true when there are none. The step time
+// fields count an empty part as 0.
+bool NoneEmpty(FrmConfig& f, const std::function<bool(int)>& written);
+
 // After a read: names the fields that hold values outside their range in one
 // warning; the values stay as read.
 void WarnOfStrays(FrmConfig& f);

@@ -54,14 +54,19 @@ public:
                 // the set points would go out at its scale.
                 if (!cfgrule::DecimalPointSaveable(f_, QStringLiteral("sending")))
                     return;
+                // A field this send does not write is not asked about; an
+                // empty one it writes would go out as a 0 nobody typed.
+                const std::set<int> order = sendOrder();
+                const auto written = [&](int reg) { return order.count(reg) != 0; };
+                if (!cfgrule::NoneEmpty(f_, written))
+                    return;
                 if (!modelCheck() || !outputCheck(769, 1) || !outputCheck(772, 2))
                     return;
                 // A value outside its field's range reaches the instrument
                 // only at the limit the user agreed to; unattended nobody
-                // can. A field this send does not write is not asked about.
-                const std::set<int> written = sendOrder();
+                // can.
                 if (!cfgrule::AgreeToLimits(f_, QStringLiteral("send the configuration to the instrument"),
-                                            autoSend_, [&](int reg) { return written.count(reg) != 0; }))
+                                            autoSend_, written))
                     return;
                 sendGroup();
                 f_.SetupFormFields();

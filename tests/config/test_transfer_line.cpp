@@ -498,6 +498,13 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
     // Set point 1 at 2000 where one decimal allows 999.9.
     writeFile("high.csv", readFile("zone one.csv").replace("\r\n258,123.4\r\n", "\r\n258,2000\r\n"));
     ASSERT_NE(readFile("high.csv"), readFile("zone one.csv"));
+    // Without set point 1's line, with the header alone, or cut short.
+    QByteArray header;
+    for (const QByteArray& l : readFile("zone one.csv").split('\n').mid(0, 5))
+        header += l + '\n';
+    writeFile("header.csv", header);
+    writeFile("short.csv", readFile("zone one.csv").replace("\r\n258,123.4\r\n", "\r\n"));
+    writeFile("cut.csv", readFile("zone one.csv").chopped(2));
     Forms::discardAll();
     // The line is the child's now.
     CommPort().setPortOpen(false);
@@ -516,6 +523,9 @@ TEST_F(TransferTest, CommandLineSendExitStatusTellsTheOutcome)
         {{"missing.csv", "34"}, "", kFileProblem, {}},
         {{"bad.csv", "34"}, "", kFileProblem, {}},
         {{"high.csv", "34", "35"}, "", kFileProblem, {}},
+        {{"header.csv", "34"}, "", kFileProblem, {}},
+        {{"short.csv", "34"}, "", kFileProblem, {}},
+        {{"cut.csv", "34"}, "", kFileProblem, {}},
         {{"backup.csv", "34", "35"}, "", kSent, {52, 53}},
         {{"zone one.csv"}, "", kAddressProblem, {}},
         {{"zone one.csv", "1FF", "34"}, "Yes", kAddressProblem, {52}},
@@ -1060,4 +1070,92 @@ TEST_F(TransferTest, TheSendAsksOnlyAboutTheFieldsItWrites)
     EXPECT_EQ(boxes_.calls().front().title, cfguser::kStrayTitle);
     EXPECT_TRUE(boxes_.calls().front().text.contains("Register 267 ("));
     EXPECT_FALSE(QFile::exists(file("backup.csv")));
+}
+
+// Set point 1 typed at every decimal point, then the whole configuration
+// sent: the value typed is what goes out; an empty field, which would go out
+// as a 0 nobody typed, is named and nothing goes on the line.
+TEST_F(TransferTest, TheSendWritesWhatWasTypedAtEveryDecimalPoint)
+{
+    const Model& tw = kModels[0];
+    FrmConfig& f = serve(tw);
+    f.ReadControllerParameters();
+    f.Show();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    TextBox* t = f.txtParameter(258);
+    const std::pair<const char*, std::vector<std::pair<const char*, const char*>>> points[] = {
+        {"0", {{"9999", "9999"}, {"-1999", "-1999"}, {"17", "17"}}},
+        {"0.0", {{"999.9", "9999"}, {"-199.9", "-1999"}, {"1,234", "9999"}, {"12.3", "123"}}},
+        {"0.00", {{"99.99", "9999"}, {"-19.99", "-1999"}, {"0.05", "5"}}},
+        {"0.000", {{"9.999", "9999"}, {"-1.999", "-1999"}, {"-0.001", "-1"}}},
+    };
+    for (const auto& [point, entries] : points) {
+        SCOPED_TRACE(point);
+        cfguser::pick(f, f.cbxDecimalPoint(0), point);
+        ASSERT_EQ(f.cbxDecimalPoint(0)->Text(), point);
+        for (const auto& [typed, written] : entries) {
+            SCOPED_TRACE(typed);
+            cfguser::type(f, t, typed);
+            boxes_.clear();
+            boxes_.push(mb::No); // not at once
+            cfguser::leave(t);
+            sim_.clearLog();
+            bool failed = true;
+            f.SendControllerParameters(failed, false);
+            EXPECT_FALSE(failed) << boxes_.last().text.toStdString();
+            const std::vector<std::string> frames = wire();
+            EXPECT_EQ(std::count(frames.begin(), frames.end(), "W 257=" + std::string(written)), 1)
+                << ::testing::PrintToString(frames);
+        }
+        cfguser::type(f, t, "");
+        cfguser::leave(t);
+        boxes_.clear();
+        sim_.clearLog();
+        bool failed = false;
+        f.SendControllerParameters(failed, false);
+        EXPECT_TRUE(failed);
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, "Parameter Values Missing");
+        EXPECT_EQ(boxes_.last().text, "The following parameters are empty:\rRegister 258 (Setpoint 1 (SP1))\rType a "
+                                      "value into each before sending the configuration.  Nothing was sent.");
+        EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+    }
+}
+
+// What the screen saves, for every model, group and protocol, at every
+// decimal point it takes and at its first, a middle and its last input
+// type, loads and goes out from the command line with status 0.
+TEST_F(TransferTest, EverySavedFileIsSentFromTheCommandLine)
+{
+    int sent = 0;
+    for (const Model& m : kModels) {
+        const int g = m.group;
+        // The command-line send loads each file into this same screen.
+        FrmConfig& f = serve(m);
+        f.ReadControllerParameters();
+        ComboBox* points = f.cbxDecimalPoint(g);
+        ComboBox* inputs = f.cbxInputType(g);
+        for (int d = 0; d < points->ListCount(); ++d) {
+            for (int t = 0; t < inputs->ListCount(); ++t) {
+                SCOPED_TRACE(std::string(m.id) + " dp " + std::to_string(d) + " input " + std::to_string(t));
+                inputs->setListIndex(t);
+                points->setListIndex(d);
+                if (f.CurDecimalPoint != d || inputs->ListIndex() != t)
+                    continue; // the screen refused the pair
+                QFile::remove(file("saved.csv"));
+                cfguser::answerStrays(mb::Yes);
+                f.SaveParameterFile(file("saved.csv"));
+                boxes_.install();
+                if (!QFile::exists(file("saved.csv")))
+                    continue; // four decimals on a model without them
+                sim_.clearLog();
+                EXPECT_EQ(sendUnattended("saved.csv", g, m.address), kSent) << boxes_.last().text.toStdString();
+                EXPECT_FALSE(sim_.requests().empty());
+                ASSERT_EQ(&frmConfig(), &f);
+                ++sent;
+            }
+        }
+    }
+    EXPECT_GT(sent, 100);
 }
