@@ -221,8 +221,10 @@ void FrmConfig::txtParameter_LostFocus(int reg)
         TextBox* t = txtParameter(reg);
         // An empty field holds no value to send: offering it would write an
         // unchecked 0 to a set point or output; nor is a text that was no
-        // number, nothing new stands in the field.
-        if (!writtenAtOnce(reg) || t->Text().isEmpty() || !number)
+        // number, nothing new stands in the field, nor a value as read that
+        // its field cannot hold.
+        if (!writtenAtOnce(reg) || t->Text().isEmpty() || !number
+            || !cfgrule::Holds(cfgrule::RangeOf(*this, cfgrule::ScreenScaling(*this), reg), cfgrule::ScreenValue(*this, reg)))
             return;
         if (mb::MsgBox(QStringLiteral("Do you want to send   ") + lblParamLabel(reg)->text()
                            + QStringLiteral("   to the controller right now?"),

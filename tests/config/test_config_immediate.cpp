@@ -229,6 +229,18 @@ TEST_F(ConfigImmediateTest, EveryKindOfEntryAtEveryDecimalPoint)
             EXPECT_EQ(sim_.requests().size(), e.written ? 1u : 0u);
         }
     }
+
+    // A value read beyond the field's limits, the field entered and left
+    // without typing: it stays as read and is not offered for writing.
+    pick(f, f.cbxDecimalPoint(0), "0.0");
+    asLoaded(f, [&] { t->setText("1,200.0"); });
+    boxes_.clear();
+    sim_.clearLog();
+    QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(4, t->height() / 2));
+    leave(t);
+    EXPECT_EQ(t->Text(), "1,200.0");
+    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    EXPECT_TRUE(sim_.requests().empty());
 }
 
 TEST_F(ConfigImmediateTest, TypingPastTheQuestionReplacesTheNextField)
