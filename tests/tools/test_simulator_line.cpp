@@ -1,6 +1,5 @@
 // The simulator as a line of instruments: text frames at the pace of hand
-// typing, instruments that each work on their own requests, and working set
-// points that follow the set point.
+// typing, and instruments that each work on their own requests.
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -73,49 +72,6 @@ TEST_F(SimulatorLine, InTurnEachInstrumentWorksThroughItsOwnRequests)
     EXPECT_EQ(got.mid(0, 7).left(5), hex("01 03 02 00 0B"));
     EXPECT_EQ(got.mid(7, 7).left(5), hex("02 03 02 00 15"));
     EXPECT_EQ(got.mid(14, 7).left(5), hex("01 03 02 00 0C"));
-}
-
-// A working set point follows its set point, written on the line or set
-// from the control channel, while the ramp/soak run flag reads 0; while a
-// programme runs it keeps its value.
-TEST_F(SimulatorLine, AWorkingSetPointFollowsItsSetPointWhileNoProgrammeRuns)
-{
-    start(R"(instrument 51 group 0 protocol R
-             reg 51 256 750
-             reg 51 257 800
-             reg 51 785 0
-             setpoint 51 reg 256 257 ramp 785
-             instrument 50 group 0 protocol Z
-             zcmd 50 0x101 75.0 unit=F
-             zcmd 50 0x102 80.0 unit=F
-             zcmd 50 0x312 0
-             setpoint 50 zcmd 0x101 0x102 ramp 0x312)");
-    EXPECT_EQ(sim.must("get 51 reg 256"), "800");
-    EXPECT_EQ(sim.must("get 50 zcmd 0x101"), "\"120800\"");
-
-    // Written on the line: function 6 of 850 to SP1, "Zarn Link" 202H of 85.0 °F.
-    port.output(hex("33 06 01 01 03 52 5C E9"));
-    EXPECT_EQ(collect(8), hex("33 06 01 01 03 52 5C E9"));
-    EXPECT_EQ(sim.must("get 51 reg 256"), "850");
-    port.output(QByteArray("\x02Z32" "0202" "085000" "56\x03"));
-    EXPECT_EQ(collect(7), QByteArray("\x02Z32BF\x06"));
-    EXPECT_EQ(sim.must("get 50 zcmd 0x101"), "\"120850\"");
-
-    // A programme runs: the working set point holds; it follows again once the programme stops.
-    sim.must("reg 51 785 1");
-    sim.must("zcmd 50 0x312 1");
-    sim.must("reg 51 257 900");
-    sim.must("zcmd 50 0x102 90.0 unit=F");
-    EXPECT_EQ(sim.must("get 51 reg 256"), "850");
-    EXPECT_EQ(sim.must("get 50 zcmd 0x101"), "\"120850\"");
-    sim.must("reg 51 785 0");
-    sim.must("zcmd 50 0x312 0");
-    EXPECT_EQ(sim.must("get 51 reg 256"), "900");
-    EXPECT_EQ(sim.must("get 50 zcmd 0x101"), "\"120900\"");
-
-    for (const char* wrong : {"setpoint 51 reg 256", "setpoint 51 coil 1 2", "setpoint 51 reg 256 257 ramp",
-                              "setpoint 51 reg 256 257 run 785"})
-        EXPECT_EQ(sim.command(wrong).rfind("ERR", 0), 0u) << wrong;
 }
 
 } // namespace
