@@ -311,14 +311,8 @@ void FrmMonitor::RestoreRows(const QStringList& stored)
 {
     for (int r = 0; r < kRows; ++r) {
         ComboBox* list = cbxControl(r);
-        const QString item = stored.value(r);
-        int chosen = list->ListCount() - 1; // the empty row, listed last
-        for (int k = 0; k < gInstruments.Count(); ++k)
-            if (!item.isEmpty() && monitor::SameLabel(item, InstrumentLabel(gInstruments[k]))) {
-                chosen = k;
-                break;
-            }
-        list->setListIndex(chosen);
+        const int k = monitor::InstrumentOfLabel(stored.value(r));
+        list->setListIndex(k >= 0 ? k : list->ListCount() - 1); // the empty row is listed last
         list->setToolTip(list->Text());
     }
 }

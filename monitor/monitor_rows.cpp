@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/helpers.h"
+#include "core/state.h"
 #include "platform/app.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
@@ -68,6 +69,16 @@ RowTarget ParseLabel(const QString& label)
 bool SameLabel(const QString& stored, const QString& label)
 {
     return rt::RTrim(stored) == rt::RTrim(label);
+}
+
+int InstrumentOfLabel(const QString& stored)
+{
+    if (stored.isEmpty())
+        return -1;
+    for (int k = 0; k < modZarn::gInstruments.Count(); ++k)
+        if (SameLabel(stored, modZarn::InstrumentLabel(modZarn::gInstruments[k])))
+            return k;
+    return -1;
 }
 
 QString RowFilePath() { return App::file(QStringLiteral("Monitor.val")); }

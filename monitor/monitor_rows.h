@@ -46,6 +46,10 @@ RowTarget ParseLabel(const QString& label);
 // comes back without the blank after its group digit: labels are compared
 // without their trailing blanks.
 bool SameLabel(const QString& stored, const QString& label);
+// The first instrument of the table that a stored label names (by SameLabel),
+// -1 when none does or the label is empty. The monitor rows and the graph
+// pens find their instruments by it.
+int InstrumentOfLabel(const QString& stored);
 
 // ---- Monitor.val ----
 QString RowFilePath();
