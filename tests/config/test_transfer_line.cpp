@@ -1159,3 +1159,54 @@ TEST_F(TransferTest, EverySavedFileIsSentFromTheCommandLine)
     }
     EXPECT_GT(sent, 100);
 }
+
+// Set point 1's line edited by hand at every decimal point, sent from the
+// command line: a value at either limit goes out exactly; one just beyond,
+// with one decimal more than the field holds, empty, not a number or with
+// characters after it refuses the file with nothing on the line.
+TEST_F(TransferTest, HandEditedSetPointAtEveryDecimalPoint)
+{
+    const Model& tw = kModels[0];
+    struct Point {
+        int index;
+        const char *max, *min, *beyond, *finer;
+    };
+    const Point points[] = {
+        {0, "9999", "-1999", "10000", "12.5"},
+        {1, "999.9", "-199.9", "1000", "12.34"},
+        {2, "99.99", "-19.99", "-20", "0.125"},
+        {3, "9.999", "-1.999", "10", "-0.0005"},
+    };
+    for (const Point& p : points) {
+        SCOPED_TRACE(p.index);
+        FrmConfig& f = serve(tw);
+        f.ReadControllerParameters();
+        f.cbxDecimalPoint(0)->setListIndex(p.index);
+        ASSERT_EQ(f.CurDecimalPoint, p.index);
+        cfguser::answerStrays(mb::Yes);
+        f.SaveParameterFile(file("dp.csv"));
+        boxes_.install();
+        const QByteArray saved = readFile("dp.csv");
+        const std::pair<const char*, const char*> lines[] = {
+            {p.max, "9999"}, {p.min, "-1999"}, {p.beyond, nullptr}, {p.finer, nullptr},
+            {"", nullptr},   {"abc", nullptr}, {"12abc", nullptr},
+        };
+        for (const auto& [value, written] : lines) {
+            SCOPED_TRACE(value);
+            QByteArray edited;
+            for (const QByteArray& l : saved.split('\n'))
+                if (!l.isEmpty())
+                    edited += (l.startsWith("258,") ? "258," + QByteArray(value) + '\r' : l) + '\n';
+            writeFile("edited.csv", edited);
+            boxes_.clear();
+            sim_.clearLog();
+            EXPECT_EQ(sendUnattended("edited.csv", 0, tw.address), written ? kSent : kFileProblem)
+                << boxes_.last().text.toStdString();
+            const std::vector<std::string> frames = wire();
+            if (written)
+                EXPECT_EQ(std::count(frames.begin(), frames.end(), "W 257=" + std::string(written)), 1);
+            else
+                EXPECT_TRUE(frames.empty()) << frames.front();
+        }
+    }
+}
