@@ -102,8 +102,10 @@ void FrmZarnLink::cmdWrite_Click()
     if (!addressOk)
         return;
     const bool hex = chkHexadecimal->isChecked();
-    const float value = hex ? rt::CSng(rt::Val(QStringLiteral("&H") + txtValue->text()))
-                            : rt::CSng(rt::Val(txtValue->text()));
+    float value = 0;
+    if (!(hex ? tool::WriteValue(txtValue->text(), true, kZarnHexLowest, kZarnHexHighest, this, value)
+              : tool::WriteValue(txtValue->text(), false, -kZarnDecimalLimit, kZarnDecimalLimit, this, value)))
+        return;
     QString errText;
     int errCode = 0;
     QByteArray reply;

@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "core/helpers.h"
@@ -66,6 +67,36 @@ bool PasswordAccepted(const QLineEdit* entry, QWidget* owner)
     mb::MsgBox(QStringLiteral("The password entered is not correct to allow writes."),
                mb::OKOnly | mb::Exclamation, QStringLiteral("Password Incorrect"), owner);
     return false;
+}
+
+bool WriteValue(const QString& text, bool hex, float lower, float upper, QWidget* owner, float& value)
+{
+    QString why;
+    double v = 0;
+    int pattern = 0;
+    if (hex && !rt::TypedHex16(text, pattern)) {
+        why = QStringLiteral("The value to write is not a hexadecimal number.  Enter one to four hexadecimal "
+                             "digits (0 to 9 and A to F).");
+    } else if (!hex && !rt::TypedNumber(text, v)) {
+        why = QStringLiteral("The value to write is not a number.  Enter it as decimal digits, with a minus sign "
+                             "before a negative value.");
+    } else {
+        if (hex)
+            v = pattern;
+        if (v != std::floor(v))
+            why = QStringLiteral("The value to write must be a whole number: an instrument register holds no "
+                                 "fraction.");
+        else if (!(v >= double(lower) && v <= double(upper)))
+            why = QStringLiteral("The value to write must lie within ") + rt::CStr(lower) + QStringLiteral(" to ")
+                + rt::CStr(upper) + QStringLiteral(" for this register.");
+    }
+    if (!why.isEmpty()) {
+        mb::MsgBox(why + QStringLiteral("  Nothing was sent."), mb::OKOnly | mb::Exclamation,
+                   QStringLiteral("Invalid Write Value"), owner);
+        return false;
+    }
+    value = float(v);
+    return true;
 }
 
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode)
