@@ -151,9 +151,12 @@ void FrmRegister::cmdWrite_Click()
     int address = 0;
     if (!instrumentAddress(gControllerGroup, address))
         return;
+    // A mistyped register number must not send the value somewhere else.
     const bool native = nativeNumbering();
-    const int reg = native ? rt::CInt(rt::Val(QStringLiteral("&H") + rt::Trim(txtRegisterNumber->text())))
-                           : rt::CInt(rt::Val(txtRegisterNumber->text()));
+    int reg = 0;
+    if (!tool::WriteTarget(txtRegisterNumber->text(), native, QStringLiteral("The register number"),
+                           QStringLiteral("Invalid Register Number"), this, reg))
+        return;
     // What the register carries on the line; a pair no path serves is
     // refused below whatever the value.
     float lower = kModbusLowest, upper = kModbusHighest;

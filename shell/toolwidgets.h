@@ -33,6 +33,13 @@ bool PasswordAccepted(const QLineEdit* entry, QWidget* owner);
 // is told in a box owned by `owner`, and nothing is to be sent (false).
 bool WriteValue(const QString& text, bool hex, float lower, float upper, QWidget* owner, float& value);
 
+// The register or command a write goes to, named by `what` ("The register
+// number"): wholly a whole number of the form chosen, hexadecimal digits
+// with or without a trailing "H". Anything else is told in a box titled
+// `title`, and nothing is to be sent (false).
+bool WriteTarget(const QString& text, bool hex, const QString& what, const QString& title, QWidget* owner,
+                 int& number);
+
 // The error result for a protocol code the tool cannot speak: sending nothing
 // and showing 0 would look like a good read of a zero.
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode);

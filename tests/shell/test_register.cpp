@@ -197,3 +197,31 @@ TEST_F(RegisterTest, EveryTypedValueGoesOutAsTypedOrIsRefused)
         f.close();
     }
 }
+
+// A register number that is not wholly one of its numbering's form sends
+// nothing, rather than the value to another register.
+TEST_F(RegisterTest, AMistypedRegisterNumberSendsNothing)
+{
+    FrmRegister& f = open(1, "R");
+    f.txtPassword->setText("QX3admin");
+    f.txtValue->setText("5");
+    // native numbering, register text
+    const std::pair<bool, const char*> typed[] = {{true, "10O0"}, {true, ""},    {true, "12345"},
+                                                  {true, "-1"},   {false, "2x"}, {false, "2.5"}};
+    for (const auto& [native, reg] : typed) {
+        f.optUseNative(native ? 0 : 1)->click();
+        f.txtRegisterNumber->setText(reg);
+        boxes_.clear();
+        f.cmdWrite->click();
+        ASSERT_EQ(boxes_.count(), 1) << reg;
+        EXPECT_EQ(boxes_.last().title, "Invalid Register Number");
+    }
+    EXPECT_TRUE(sim_.requests().empty());
+    EXPECT_EQ(boxes_.last().text, "The register number must be a whole number: an instrument register holds no "
+                                  "fraction.  Nothing was sent.");
+    // As the register lists write it.
+    f.optUseNative(0)->click();
+    f.txtRegisterNumber->setText("1000H");
+    f.cmdWrite->click();
+    EXPECT_EQ(sim_.must("get 1 reg 0x1000"), "5");
+}

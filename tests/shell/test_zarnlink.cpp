@@ -146,4 +146,20 @@ TEST_F(ZarnLinkToolTest, EveryTypedValueGoesOutAsTypedOrIsRefused)
     f.cmdWrite->click();
     EXPECT_EQ(boxes_.last().text, "The value to write is not a number.  Enter it as decimal digits, with a minus "
                                   "sign before a negative value.  Nothing was sent.");
+
+    // A mistyped command sends nothing either, rather than the value to
+    // another command.
+    f.txtValue->setText("5");
+    for (const char* command : {"2O1", "", "12345", "-201", "201 x"}) {
+        f.txtCommand->setText(command);
+        boxes_.clear();
+        sim_.clearLog();
+        f.cmdWrite->click();
+        EXPECT_TRUE(sim_.requests().empty()) << command;
+        ASSERT_EQ(boxes_.count(), 1) << command;
+        EXPECT_EQ(boxes_.last().title, "Invalid Command");
+    }
+    f.txtCommand->setText("202H");
+    f.cmdWrite->click();
+    EXPECT_EQ(sim_.must("get 50 zwrite 0x202"), "\"000500\"");
 }
