@@ -3,7 +3,8 @@
 // instrument of the instrument list, read from the instrument when it is
 // chosen and written back by Update. Each instrument is reached with its own
 // group, protocol and address; communication errors go to the main form's
-// shared error line.
+// shared error line, and a failed Update is told over the dialog as well.
+// Update writes a field only as the value typed, at that field's own scale.
 #include <QLabel>
 #include <array>
 
