@@ -50,16 +50,16 @@ Range RangeOf(const FrmConfig& f, const Scaling& s, int reg);
 bool Holds(const Range& r, double v);
 // The value has no more decimal places than the field holds.
 bool FitsDecimals(const Range& r, double v);
+// For a door that writes an instrument from outside the configuration
+// screen: the range of that screen's text field for the instrument register
+// which program register `reg` reaches in `group`, in raw instrument units
+// (whole). False when the group's screen has no text field for it.
+bool RawRange(int group, int reg, Range& r);
 // "lower to upper" as the messages quote a range.
 QString RangeText(const Range& r);
 // "whole numbers", "1 decimal place", "2 decimal places" as messages name
 // what a field holds.
 QString DecimalsText(const Range& r);
-
-// A text typed into a field is wholly a number: digits with an optional
-// sign and decimal point, thousands grouped by commas as the field shows
-// them or not at all, blanks around it. "12abc", "1,5" and "0x10" are not.
-bool TypedNumber(const QString& text);
 
 // The number a text field of the screen stands for, as a file writes it:
 // the reset registers signed by their setting, step times in minutes.

@@ -119,7 +119,7 @@ void FrmConfig::txtPattMin_GotFocus(int index) { entered(txtPattMin(index)); }
 
 bool FrmConfig::refuseUntypable(TextBox* t)
 {
-    if (cfgrule::TypedNumber(t->Text()))
+    if (double typed = 0; rt::TypedNumber(t->Text(), typed))
         return false;
     const QString typed = t->Text();
     // A field typed in without being entered held nothing known.

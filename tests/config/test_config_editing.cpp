@@ -418,7 +418,7 @@ TEST_F(ConfigEditingTest, TypedTextsThatAreNoNumberAreRefusedAndTheFieldKeepsIts
     });
     for (TextBox* t : {f.txtParameter(0x1007), f.txtPattHour(43)}) {
         const QString held = t->Text();
-        for (const char* typed : {"abc", "12abc", "1,5", "0x10", "1e3", "+", ".", "--1", "1.2.3"}) {
+        for (const char* typed : {"abc", "12abc", "1,5", "0x10", "&H10", "+", ".", "--1", "1.2.3"}) {
             SCOPED_TRACE(t->objectName().toStdString() + " " + typed);
             boxes_.clear();
             sound::resetBeeps();
@@ -435,7 +435,7 @@ TEST_F(ConfigEditingTest, TypedTextsThatAreNoNumberAreRefusedAndTheFieldKeepsIts
         }
     }
     // Numbers as the field shows them, and blanks around them, are numbers.
-    for (const char* typed : {"1,234.5", " 12 ", "-.5", "5."}) {
+    for (const char* typed : {"1,234.5", " 12 ", "-.5", "5.", "1e2"}) {
         SCOPED_TRACE(typed);
         boxes_.clear();
         type(f, f.txtParameter(0x1007), typed);
