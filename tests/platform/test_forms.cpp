@@ -451,3 +451,29 @@ TEST_F(FormTest, AWindowUnloadedUnderItsOwnBoxOrDialogClosesItAndOutlivesItsHand
         EXPECT_FALSE(alive);
     }
 }
+
+// The click that answers a box and the user's next click come in one batch
+// on a loaded machine, both taken by the box's loop: the next click, made
+// once the box had gone, is the user's and is never lost. It runs after the
+// handler under the box has gone on, and later clicks run as ever.
+TEST_F(FormTest, AClickRightAfterABoxClosesIsKeptAndRunsAfterTheBoxesCaller)
+{
+    mb::setHandler(nullptr);
+    Asking& f = Forms::get<Asking>();
+    auto* restore = new QPushButton("Restore Data", &f);
+    restore->move(0, 40);
+    QStringList order;
+    ctl::on(restore, &QPushButton::clicked, "Click", [&] { order << "restore"; });
+    ctl::on(f.cmdGo, &QPushButton::clicked, "Click", [&] { order << "after the box: " + QString::number(f.answer); });
+    f.Show();
+    const RealBoxes boxes([&](QMessageBox* box) {
+        QTest::mouseClick(box->buttons().first(), Qt::LeftButton);
+        ASSERT_FALSE(box->isVisible());
+        QTest::mouseClick(restore, Qt::LeftButton);
+    });
+    QTest::mouseClick(f.cmdGo, Qt::LeftButton);
+    EXPECT_TRUE(runEventsUntil([&] { return order.size() >= 2; })) << order.join(", ").toStdString();
+    EXPECT_EQ(order, QStringList({"after the box: 6", "restore"}));
+    QTest::mouseClick(restore, Qt::LeftButton);
+    EXPECT_EQ(order.size(), 3);
+}
