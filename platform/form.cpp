@@ -342,7 +342,13 @@ void Form::ShowModal()
     Show();
     if (isVisible()) {
         const Forms::ModalScope open(nullptr, nullptr);
-        loop.exec(QEventLoop::DialogExec);
+        // Hidden and shown again before the loop has ended, it is still
+        // open. It gives up its modality only once hidden: Qt keeps a window
+        // that loses it while shown among the modal ones, blocking every
+        // other window's mouse and keys for good.
+        do
+            loop.exec(QEventLoop::DialogExec);
+        while (self && isVisible());
     }
     if (self) {
         modal_ = false;

@@ -269,6 +269,31 @@ TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
     EXPECT_EQ(log, (QStringList{"A:deactivate", "B:activate", "B:deactivate", "A:activate"}));
 }
 
+// A modal window hidden and shown again before its loop has ended (one
+// batch of events on a loaded machine) is still the open modal window: the
+// call returns once it is hidden for good, and then every other window
+// takes the mouse again.
+TEST_F(FormTest, AModalWindowShownAgainStaysOpenAndReleasesTheOthersOnceHidden)
+{
+    FormA& a = Forms::get<FormA>();
+    FormB& b = Forms::get<FormB>();
+    auto* go = new QPushButton("Go", &a);
+    int clicks = 0;
+    QObject::connect(go, &QPushButton::clicked, [&] { ++clicks; });
+    a.Show();
+    QTimer::singleShot(0, &b, [&] {
+        b.Hide();
+        b.Show();
+        QTimer::singleShot(0, &b, [&] { b.Hide(); });
+    });
+    b.ShowModal();
+    ASSERT_TRUE(runEventsUntil([&] { return b.isHidden(); }));
+    EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+    // Through the window, as the platform delivers a click.
+    QTest::mouseClick(a.windowHandle(), Qt::LeftButton, {}, go->mapTo(&a, go->rect().center()));
+    EXPECT_EQ(clicks, 1);
+}
+
 TEST_F(FormTest, RealFocusChangesActivateTheRightFormOnce)
 {
     // Shown with Qt's own calls: the events can only come from the focus path.
