@@ -225,12 +225,14 @@ bool ModalScope::over(const QWidget* control) const
 
 bool blockedByBox(const QWidget* control)
 {
-    return std::any_of(gModal.begin(), gModal.end(), [control](const ModalScope* s) { return s->over(control) && !s->closed(); });
+    return std::any_of(gModal.begin(), gModal.end(),
+                       [control](const ModalScope* s) { return s->over(control) && !s->closed(); });
 }
 
 bool boxClosingOver(const QWidget* control)
 {
-    return std::any_of(gModal.begin(), gModal.end(), [control](const ModalScope* s) { return s->over(control) && s->closed(); });
+    return std::any_of(gModal.begin(), gModal.end(),
+                       [control](const ModalScope* s) { return s->over(control) && s->closed(); });
 }
 
 void closeBoxesOver(const Form* f)
