@@ -153,7 +153,8 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     select(1);
     for (const auto& [name, title, says] :
          {std::tuple{file("oven.csv"), "File Currently Active", ""},
-          {QStringLiteral("/proc/version"), "Start Log File", "could not be deleted (Permission denied)"},
+          {QStringLiteral("/proc/version"), "Start Log File",
+           "could not be deleted (Permission denied (the folder cannot be written))"},
           {QString(), "", ""}}) {
         answer = name;
         boxes_.clear();
