@@ -1,7 +1,9 @@
 // Text entry on the configuration screen: edits mark the configuration
-// changed, a field left is clamped to the field table's limits and shown in
-// its display format, set points and outputs may go to the instrument at
-// once, and the ramp/soak step times take hours and minutes within bounds.
+// changed, a field typed in and left is clamped to the field table's limits
+// and shown in its display format (a typed text that is no number is
+// refused, and a field only passed through keeps its value), set points and
+// outputs may go to the instrument at once, and the ramp/soak step times
+// take hours and minutes within bounds.
 #include <QScopedValueRollback>
 #include <algorithm>
 #include <array>
