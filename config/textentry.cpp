@@ -81,6 +81,9 @@ void FrmConfig::txtParameter_Change(int reg)
     const int digits = caretAmongDigits(t->Text(), t->cursorPosition());
     SetupFormFields();
     t->setCursorPosition(caretFromDigits(t->Text(), digits));
+    // The text the layout wrote is still the user's typing: leaving the
+    // field takes it through the field's rule.
+    t->setModified(true);
 }
 
 void FrmConfig::txtDescription_Change(int)

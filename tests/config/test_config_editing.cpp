@@ -476,6 +476,14 @@ TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
     QTest::keyClick(t, Qt::Key_Backspace);
     EXPECT_EQ(t->Text(), "512");
     EXPECT_EQ(t->cursorPosition(), 3);
+
+    // What the layout rewrote while it was typed is still typed: leaving
+    // puts a value beyond the limit at the limit.
+    sound::resetBeeps();
+    type(f, t, "99999");
+    leave(t);
+    EXPECT_EQ(t->Text(), "9,999");
+    EXPECT_EQ(sound::beepCount(), 1);
 }
 
 TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
