@@ -42,7 +42,7 @@ constexpr int kStepTimeMaxMinutes = 59;
 struct Range {
     float lower = 0, upper = 0;
     int decimals = 0;       // decimal places held: a value with more is not held
-    bool whole = false;     // no fraction is held (step times, list positions, bit patterns)
+    bool whole = false;     // no fraction is held (decimals 0: step times, lists, bit fields, whole fields)
     bool magnitude = false; // the limits bound the size; the sign is a setting of its own
     bool none = false;      // -1 stands for no list entry chosen
 };
