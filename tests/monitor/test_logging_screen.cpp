@@ -154,7 +154,7 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     for (const auto& [name, title, says] :
          {std::tuple{file("oven.csv"), "File Currently Active", ""},
           {QStringLiteral("/proc/version"), "Start Log File",
-           "could not be deleted (Permission denied (the folder cannot be written))"},
+           "could not be deleted: Permission denied (the folder cannot be written)."},
           {QString(), "", ""}}) {
         answer = name;
         boxes_.clear();
