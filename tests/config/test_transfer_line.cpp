@@ -59,6 +59,20 @@ protected:
         return -1;
     }
 
+    // An interactive send refused before it begins: one box, nothing on the line.
+    void expectSendRefused(FrmConfig& f, const char* title, const QString& text)
+    {
+        boxes_.clear();
+        sim_.clearLog();
+        bool failed = false;
+        f.SendControllerParameters(failed, false);
+        EXPECT_TRUE(failed);
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_EQ(boxes_.last().title, title);
+        EXPECT_EQ(boxes_.last().text, text);
+        EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+    }
+
     // A field's value as the send writes it back after a read.
     static int readBack(int reg)
     {
@@ -944,17 +958,9 @@ TEST_F(TransferTest, TheSendRefusesADecimalPointTheSaveRefuses)
     f.ReadControllerParameters();
     cfguser::asLoaded(f, [&] { f.cbxDecimalPoint(0)->setListIndex(4); });
     f.CurDecimalPoint = 4;
-    boxes_.clear();
-    sim_.clearLog();
-    bool failed = false;
-    f.SendControllerParameters(failed, false);
-    EXPECT_TRUE(failed);
-    ASSERT_EQ(boxes_.count(), 1);
-    EXPECT_EQ(boxes_.last().title, "Invalid Decimal Point Setting");
-    EXPECT_EQ(boxes_.last().text, "A decimal point setting of .0000 is not allowed for this Model ID. You must change "
-                                  "the decimal point setting to 0 ,0.0, 0.00, or 0.000 before sending the "
-                                  "configuration.");
-    EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+    expectSendRefused(f, "Invalid Decimal Point Setting",
+                      "A decimal point setting of .0000 is not allowed for this Model ID. You must change the decimal "
+                      "point setting to 0 ,0.0, 0.00, or 0.000 before sending the configuration.");
 }
 
 // A file without the line of a register its model has, with only its
@@ -1092,16 +1098,9 @@ TEST_F(TransferTest, TheSendWritesWhatWasTypedAtEveryDecimalPoint)
         }
         cfguser::type(f, t, "");
         cfguser::leave(t);
-        boxes_.clear();
-        sim_.clearLog();
-        bool failed = false;
-        f.SendControllerParameters(failed, false);
-        EXPECT_TRUE(failed);
-        ASSERT_EQ(boxes_.count(), 1);
-        EXPECT_EQ(boxes_.last().title, "Parameter Values Missing");
-        EXPECT_EQ(boxes_.last().text, "The following parameters are empty:\rRegister 258 (Setpoint 1 (SP1))\rType a "
-                                      "value into each before sending the configuration.  Nothing was sent.");
-        EXPECT_TRUE(sim_.requests().empty()) << sim_.requests().front().toStdString();
+        expectSendRefused(f, "Parameter Values Missing",
+                          "The following parameters are empty:\rRegister 258 (Setpoint 1 (SP1))\rType a value into "
+                          "each before sending the configuration.  Nothing was sent.");
     }
 }
 
