@@ -4,6 +4,7 @@
 
 #include <QScopedValueRollback>
 #include <QStringList>
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -45,18 +46,19 @@ bool DecimalPointAccepted(int group, int decimalPoint, const QString& modelID)
     return group == 0 && decimalPoint == 4 && modelID == QLatin1String("R7");
 }
 
-void WarnFourDecimals(FrmConfig& f)
+void WarnFourDecimals(FrmConfig& f, const QString& doing)
 {
     mb::MsgBox(QStringLiteral("A decimal point setting of .0000 is not allowed for this Model ID. You must change the "
-                              "decimal point setting to 0 ,0.0, 0.00, or 0.000 before saving the configuration."),
+                              "decimal point setting to 0 ,0.0, 0.00, or 0.000 before ")
+                   + doing + QStringLiteral(" the configuration."),
                mb::Exclamation, QStringLiteral("Invalid Decimal Point Setting"), &f);
 }
 
-bool DecimalPointSaveable(FrmConfig& f)
+bool DecimalPointSaveable(FrmConfig& f, const QString& doing)
 {
     if (DecimalPointAccepted(gControllerGroup, f.CurDecimalPoint, f.ModelID()))
         return true;
-    WarnFourDecimals(f);
+    WarnFourDecimals(f, doing);
     return false;
 }
 
@@ -69,37 +71,46 @@ Range RangeOf(const FrmConfig& f, const Scaling& s, int reg)
     switch (cfgxfer::FieldKind(reg)) {
     case 1: {
         float factor = 1;
-        // Step times are whole minutes as the instrument holds them.
-        if (StepTime(reg))
-            r.whole = true;
-        else
+        if (!StepTime(reg))
             cfgscale::DecimalPointFormat(reg, s.decimalPoint, s.inputType, s.modelID, factor);
+        for (float f10 = factor; f10 > 1.5F; f10 /= 10)
+            ++r.decimals;
         // Limits as the field's own entry rule computes them.
         r.lower = float(field[2]) / factor;
         r.upper = float(field[3]) / factor;
+        // Step times are whole minutes, and no more than hours and minutes
+        // can be typed.
+        if (StepTime(reg))
+            r.upper = std::min(r.upper, float(kStepTimeMaxHours * 60 + kStepTimeMaxMinutes));
         r.magnitude = Reset(reg);
         break;
     }
     case 2:
         r.lower = 0;
         r.upper = float(f.cbxParameter(reg)->ListCount() - 1);
-        r.rounded = r.none = true;
+        r.none = true;
         break;
     default:
         r.lower = -32768;
         r.upper = 65535;
-        r.rounded = true;
         break;
     }
+    r.whole = r.decimals == 0;
     return r;
+}
+
+bool FitsDecimals(const Range& r, double v)
+{
+    const double scaled = v * std::pow(10.0, r.decimals);
+    // Within what the double that holds the written decimal can miss by; a
+    // value too large to tell is left to the range.
+    return !(std::fabs(scaled) < 1e12) || std::fabs(scaled - std::nearbyint(scaled)) <= 1e-6;
 }
 
 bool Holds(const Range& r, double v)
 {
-    if (r.whole && v != std::floor(v))
+    if (!FitsDecimals(r, v))
         return false;
-    if (r.rounded)
-        v = rt::RoundHalfEven(v);
     if (r.magnitude)
         v = std::fabs(v);
     if (r.none && v == -1)
@@ -108,6 +119,13 @@ bool Holds(const Range& r, double v)
     if (!(std::fabs(v) <= FLT_MAX))
         return false;
     return float(v) >= r.lower && float(v) <= r.upper;
+}
+
+QString DecimalsText(const Range& r)
+{
+    if (r.decimals == 0)
+        return QStringLiteral("whole numbers");
+    return QString::number(r.decimals) + (r.decimals == 1 ? QStringLiteral(" decimal place") : QStringLiteral(" decimal places"));
 }
 
 bool RawRange(int group, int reg, Range& r)
@@ -155,7 +173,7 @@ double ScreenValue(const FrmConfig& f, int reg)
     return v;
 }
 
-std::vector<Stray> StrayFields(const FrmConfig& f)
+std::vector<Stray> StrayFields(const FrmConfig& f, const std::function<bool(int)>& written)
 {
     std::vector<Stray> strays;
     if (f.CurModelIndex < 0 || f.CurModelIndex > kMaxModels)
@@ -164,7 +182,7 @@ std::vector<Stray> StrayFields(const FrmConfig& f)
     const Scaling s = ScreenScaling(f);
     for (int reg = 1; reg <= kMaxRegister; ++reg) {
         // A field the screen lacks holds nothing; whoever uses it reports it.
-        if (!has[std::size_t(reg)] || cfgxfer::FieldKind(reg) != 1 || !Present(f, reg))
+        if (!has[std::size_t(reg)] || cfgxfer::FieldKind(reg) != 1 || !Present(f, reg) || (written && !written(reg)))
             continue;
         const double v = ScreenValue(f, reg);
         const Range r = RangeOf(f, s, reg);
@@ -179,8 +197,27 @@ QString Listing(const FrmConfig& f, const std::vector<Stray>& strays)
     QStringList lines;
     for (const Stray& s : strays)
         lines << QStringLiteral("Register") + f.GStr(s.reg) + u' ' + cfgxfer::FieldLabel(f, s.reg) + QStringLiteral(" >")
-                + cfgxfer::PlainNumber(s.value) + QStringLiteral(", range ") + RangeText(s.range);
+                + cfgxfer::PlainNumber(s.value) + QStringLiteral(", range ") + RangeText(s.range)
+                + (FitsDecimals(s.range, s.value) ? QString() : QStringLiteral(", ") + DecimalsText(s.range));
     return lines.join(u'\r');
+}
+
+bool NoneEmpty(FrmConfig& f, const std::function<bool(int)>& written)
+{
+    if (f.CurModelIndex < 0 || f.CurModelIndex > kMaxModels)
+        return true;
+    const std::vector<bool>& has = gModelHasRegister[std::size_t(f.CurModelIndex)];
+    QStringList empty;
+    for (int reg = 1; reg <= kMaxRegister; ++reg)
+        if (has[std::size_t(reg)] && cfgxfer::FieldKind(reg) == 1 && !StepTime(reg) && Present(f, reg) && written(reg)
+            && f.txtParameter(reg)->Text().trimmed().isEmpty())
+            empty << QStringLiteral("Register") + f.GStr(reg) + u' ' + cfgxfer::FieldLabel(f, reg);
+    if (empty.isEmpty())
+        return true;
+    mb::MsgBox(QStringLiteral("The following parameters are empty:\r") + empty.join(u'\r')
+                   + QStringLiteral("\rType a value into each before sending the configuration.  Nothing was sent."),
+               mb::Exclamation, QStringLiteral("Parameter Values Missing"), &f);
+    return false;
 }
 
 void WarnOfStrays(FrmConfig& f)
@@ -197,10 +234,11 @@ void WarnOfStrays(FrmConfig& f)
 
 namespace {
 
-// The nearer limit of the range, in whole minutes for a step time.
+// The nearer limit of the range, at the decimals the field holds.
 double Nearest(const Stray& s)
 {
-    double v = s.range.whole ? rt::RoundHalfEven(s.value) : s.value;
+    const double p = std::pow(10.0, s.range.decimals);
+    double v = std::isfinite(s.value) ? rt::RoundHalfEven(s.value * p) / p : s.value;
     if (s.range.magnitude)
         v = std::fabs(v);
     return std::clamp(v, double(s.range.lower), double(s.range.upper));
@@ -222,9 +260,9 @@ void PutAtLimit(FrmConfig& f, const Stray& s)
 
 } // namespace
 
-bool AgreeToLimits(FrmConfig& f, const QString& doing, bool unattended)
+bool AgreeToLimits(FrmConfig& f, const QString& doing, bool unattended, const std::function<bool(int)>& written)
 {
-    const std::vector<Stray> strays = StrayFields(f);
+    const std::vector<Stray> strays = StrayFields(f, written);
     if (strays.empty())
         return true;
     const QString listing = QStringLiteral("The following parameters hold values outside the range that their "

@@ -2,11 +2,12 @@
 // What a configuration field can hold, one rule for every way a value comes
 // or goes: typed into the screen, read from an instrument, saved to a file,
 // loaded from one, sent to an instrument. A text field holds a number within
-// the field table's limits at the decimal point, input type and model in
-// force (step times in whole minutes, the reset registers by size, their
-// sign being a setting of its own); a list one of its positions or none; a
-// bit field a 16-bit pattern.
+// the field table's limits with no more decimals than the decimal point,
+// input type and model in force give it (step times in whole minutes up to
+// 15:59, the reset registers by size, their sign being a setting of its
+// own); a list one of its positions or none; a bit field a 16-bit pattern.
 #include <QString>
+#include <functional>
 #include <vector>
 
 class FrmConfig;
@@ -17,10 +18,11 @@ namespace cfgrule {
 // four decimals on model R7 in group 0, which has them.
 bool DecimalPointAccepted(int group, int decimalPoint, const QString& modelID);
 // Four decimals on a model without them: the warning that they must be
-// changed before the configuration is saved.
-void WarnFourDecimals(FrmConfig& f);
-// True when the screen's decimal point may be saved; otherwise the warning.
-bool DecimalPointSaveable(FrmConfig& f);
+// changed before the configuration is saved (or, with `doing`, "sent").
+void WarnFourDecimals(FrmConfig& f, const QString& doing = QStringLiteral("saving"));
+// True when the screen's decimal point may be saved or sent; otherwise the
+// warning.
+bool DecimalPointSaveable(FrmConfig& f, const QString& doing = QStringLiteral("saving"));
 
 // The settings that scale a text field's limits.
 struct Scaling {
@@ -31,16 +33,23 @@ struct Scaling {
 // Those the screen shows.
 Scaling ScreenScaling(const FrmConfig& f);
 
+// A ramp/soak step time is typed as hours and minutes and holds at most
+// 15:59, whatever longer time the field table may allow.
+constexpr int kStepTimeMaxHours = 15;
+constexpr int kStepTimeMaxMinutes = 59;
+
 // What a register's field can hold, in the units the screen and the file use.
 struct Range {
     float lower = 0, upper = 0;
-    bool whole = false;     // a fraction is not held (step times in minutes)
-    bool rounded = false;   // the value is taken rounded (list position, bit pattern)
+    int decimals = 0;       // decimal places held: a value with more is not held
+    bool whole = false;     // no fraction is held (decimals 0: step times, lists, bit fields, whole fields)
     bool magnitude = false; // the limits bound the size; the sign is a setting of its own
     bool none = false;      // -1 stands for no list entry chosen
 };
 Range RangeOf(const FrmConfig& f, const Scaling& s, int reg);
 bool Holds(const Range& r, double v);
+// The value has no more decimal places than the field holds.
+bool FitsDecimals(const Range& r, double v);
 // For a door that writes an instrument from outside the configuration
 // screen: the range of that screen's text field for the instrument register
 // which program register `reg` reaches in `group`, in raw instrument units
@@ -48,6 +57,9 @@ bool Holds(const Range& r, double v);
 bool RawRange(int group, int reg, Range& r);
 // "lower to upper" as the messages quote a range.
 QString RangeText(const Range& r);
+// "whole numbers", "1 decimal place", "2 decimal places" as messages name
+// what a field holds.
+QString DecimalsText(const Range& r);
 
 // The number a text field of the screen stands for, as a file writes it:
 // the reset registers signed by their setting, step times in minutes.
@@ -59,10 +71,17 @@ struct Stray {
     double value;
     Range range;
 };
-// Every text field of the selected model that does, in register order.
-std::vector<Stray> StrayFields(const FrmConfig& f);
+// Every text field of the selected model that does, in register order;
+// with `written`, only the fields whose register it is true for.
+std::vector<Stray> StrayFields(const FrmConfig& f, const std::function<bool(int)>& written = {});
 // One line per field: its register, its caption, its value and its range.
 QString Listing(const FrmConfig& f, const std::vector<Stray>& strays);
+
+// Before a send: the text fields left empty, whose register `written` is
+// true for, are named in one warning (nothing stands behind the 0 they
+// would give) and the caller stops; true when there are none. The step time
+// fields count an empty part as 0.
+bool NoneEmpty(FrmConfig& f, const std::function<bool(int)>& written);
 
 // After a read: names the fields that hold values outside their range in one
 // warning; the values stay as read.
@@ -72,7 +91,9 @@ void WarnOfStrays(FrmConfig& f);
 // are named in one question, No the default; Yes puts each at the nearer
 // limit of its range, on the screen, and lets the caller go on. `doing`
 // completes the question ("save the configuration"). Unattended there is
-// nobody to agree: such a field stops the caller.
-bool AgreeToLimits(FrmConfig& f, const QString& doing, bool unattended = false);
+// nobody to agree: such a field stops the caller. With `written`, only the
+// fields whose register the caller writes count.
+bool AgreeToLimits(FrmConfig& f, const QString& doing, bool unattended = false,
+                   const std::function<bool(int)>& written = {});
 
 } // namespace cfgrule

@@ -150,8 +150,18 @@ private:
     // One data line of a parameter file into its widgets, or with `write`
     // false only checked.
     void loadDataLine(int reg, float value, bool write);
-    // A text field's own entry rule: limits and display format.
-    void completeTextEntry(int reg);
+    // A text field's own entry rule: limits and display format; false when
+    // the typed text was no number and the field took back its value.
+    bool completeTextEntry(int reg);
+    // A step time field's own entry rule, up to `upper`.
+    void completeTimeEntry(TextBox* t, double upper);
+    // A typed text that is not wholly a number: said so, and the field
+    // takes back what it held when it was entered. False when it is one.
+    bool refuseUntypable(TextBox* t);
+    // The field last entered and the text it held then.
+    const TextBox* entered_ = nullptr;
+    QString textOnEntry_;
+    void entered(TextBox* t);
 
     // The lists of group 1 written to the instrument at once.
     void pidGroupChanged(bool wasChanged);

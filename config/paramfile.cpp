@@ -222,6 +222,14 @@ ParamFile ReadParamFile(const QString& fileName, int g, int& current)
     // "1Parameter": the number its leading digits make.
     p.rampRegPresent = rt::Val(LineItems(in, 2)[1]) == 1;
 
+    // Every line the program writes is ended: a last line without its end
+    // may have lost digits ("-19.3" cut to "-1") and still read as a number.
+    if (!in.lastLineEnded())
+        throw Refusal{QStringLiteral("Incomplete Parameter File"),
+                      QStringLiteral("The last line of parameter file >") + fileName
+                          + QStringLiteral(" has no line end: the file was cut short.  This parameter file cannot "
+                                           "be loaded.")};
+
     while (!in.eof()) {
         const QString line = in.lineInput();
         // A blank line holds no register: nothing to load.
@@ -249,11 +257,49 @@ void CheckValue(const FrmConfig& f, const ParamFile& p, int g, const ParamFile::
         = cfgrule::RangeOf(f, {p.decimalPoint, p.inputType, gModelID[g][std::size_t(p.slot)]}, l.reg);
     if (cfgrule::Holds(r, l.value))
         return;
+    // A value with more decimals than its field would go out cut; a list
+    // position or bit pattern with a fraction would choose a setting.
+    if (!cfgrule::FitsDecimals(r, l.value))
+        throw Refusal{QStringLiteral("Invalid Parameter Value"),
+                      QStringLiteral("The value >") + l.text + QStringLiteral(" of register") + f.GStr(l.reg)
+                          + QStringLiteral(" found in parameter file >") + fileName
+                          + QStringLiteral(" has more decimal places than its field holds: ")
+                          + cfgrule::DecimalsText(r) + QStringLiteral(".  This parameter file cannot be loaded.")};
     throw Refusal{QStringLiteral("Invalid Parameter Value"),
                   QStringLiteral("The value >") + l.text + QStringLiteral(" of register") + f.GStr(l.reg)
                       + QStringLiteral(" found in parameter file >") + fileName
                       + QStringLiteral(" is outside the range ") + cfgrule::RangeText(r)
                       + QStringLiteral(" that its field allows.  This parameter file cannot be loaded.")};
+}
+
+// Every register the model has must have its line: a file short of one
+// would send whatever the screen happened to hold for it.
+void CheckComplete(const FrmConfig& f, const ParamFile& p, int g, const QString& fileName)
+{
+    std::vector<bool> found(std::size_t(kMaxRegister) + 1);
+    for (const ParamFile::Line& l : p.lines)
+        found[std::size_t(l.reg)] = true;
+    const std::vector<bool>& has = gModelHasRegister[std::size_t(p.slot)];
+    std::vector<int> missing;
+    for (int reg = 1; reg <= kMaxRegister; ++reg) {
+        const int kind = FieldKind(reg);
+        if (has[std::size_t(reg)] && kind >= 1 && kind <= 3 && !found[std::size_t(reg)])
+            missing.push_back(reg);
+    }
+    if (missing.empty())
+        return;
+    const QString model = gModelID[g][std::size_t(p.slot)];
+    QString first = QStringLiteral("register") + f.GStr(missing.front());
+    if (const QString label = cfgxfer::FieldLabel(f, missing.front()); !label.isEmpty())
+        first += u' ' + label;
+    throw Refusal{QStringLiteral("Incomplete Parameter File"),
+                  QStringLiteral("The parameter file >") + fileName
+                      + (missing.size() == 1 ? QStringLiteral(" has no line for ") + first
+                                                   + QStringLiteral(", which model ") + model + QStringLiteral(" has")
+                                             : QStringLiteral(" has no lines for ") + QString::number(missing.size())
+                                                   + QStringLiteral(" registers that model ") + model
+                                                   + QStringLiteral(" has, the first ") + first)
+                      + QStringLiteral(".  This parameter file cannot be loaded.")};
 }
 
 } // namespace
@@ -333,6 +379,8 @@ int FrmConfig::ReadParameterFile(QString fileName)
                 CheckValue(*this, file, g, l, fileName);
                 loadDataLine(l.reg, rt::CSng(l.value), false);
             }
+            current = 0;
+            CheckComplete(*this, file, g, fileName);
         } catch (const Refusal& r) {
             mb::MsgBox(r.text, mb::Critical, r.title, this);
             return;

@@ -1,6 +1,7 @@
 // Sending the screen's configuration to an instrument: the checks against
 // the wrong instrument and impossible output settings, then the fixed send
 // order of the controller group, each register written from its widgets.
+#include <QScopeGuard>
 #include <cmath>
 #include <set>
 
@@ -49,19 +50,25 @@ public:
         };
         ctl::guard(&f_, routine, [&] {
             try {
+                // The decimal point the save refuses is not sent either:
+                // the set points would go out at its scale.
+                if (!cfgrule::DecimalPointSaveable(f_, QStringLiteral("sending")))
+                    return;
+                // A field this send does not write is not asked about; an
+                // empty one it writes would go out as a 0 nobody typed.
+                const std::set<int> order = sendOrder();
+                const auto written = [&](int reg) { return order.count(reg) != 0; };
+                if (!cfgrule::NoneEmpty(f_, written))
+                    return;
                 if (!modelCheck() || !outputCheck(769, 1) || !outputCheck(772, 2))
                     return;
                 // A value outside its field's range reaches the instrument
-                // only at the limit the user agreed to; unattended nobody can.
+                // only at the limit the user agreed to; unattended nobody
+                // can.
                 if (!cfgrule::AgreeToLimits(f_, QStringLiteral("send the configuration to the instrument"),
-                                            autoSend_))
+                                            autoSend_, written))
                     return;
-                switch (g_) {
-                case 0: group0(); break;
-                case 1: group1(); break;
-                case 2: group2(); break;
-                default: break;
-                }
+                sendGroup();
                 f_.SetupFormFields();
                 sent = true;
             } catch (const SendEnded&) {
@@ -72,6 +79,27 @@ public:
     }
 
 private:
+    void sendGroup()
+    {
+        switch (g_) {
+        case 0: group0(); break;
+        case 1: group1(); break;
+        case 2: group2(); break;
+        default: break;
+        }
+    }
+
+    // The registers the send order writes from their widgets, as the screen
+    // stands: the order walked with nothing asked and nothing written.
+    std::set<int> sendOrder()
+    {
+        std::set<int> written;
+        collect_ = &written;
+        const auto done = qScopeGuard([this] { collect_ = nullptr; });
+        sendGroup();
+        return written;
+    }
+
     QString screenModelName() const
     {
         const QString shown = f_.cbxModelID(g_)->Text();
@@ -191,6 +219,8 @@ private:
 
     void question(const QString& title, const QString& text)
     {
+        if (collect_)
+            return;
         if (mb::MsgBox(text, mb::YesNo, title, &f_) != mb::Yes)
             throw SendEnded{};
     }
@@ -205,6 +235,8 @@ private:
     // A write of the send order itself, whatever the model's register list.
     void direct(int reg, float value, AfterFailure after, bool decimalText = false)
     {
+        if (collect_)
+            return;
         current_ = reg;
         progress(decimalText ? rt::Str(reg) : f_.GStr(reg));
         if (write(reg, value))
@@ -243,6 +275,10 @@ private:
         float value = 0;
         if (!valueOf(reg, target, value))
             return;
+        if (collect_) {
+            collect_->insert(reg);
+            return;
+        }
         progress(f_.GStr(reg));
         if (!write(target, value))
             reportSendError();
@@ -420,6 +456,7 @@ private:
     FrmConfig& f_;
     const int g_;
     const bool autoSend_;
+    std::set<int>* collect_ = nullptr; // while set, sendOne notes the register instead of writing it
     int current_ = 0;
     QString errText_;
     int errCode_ = 0;

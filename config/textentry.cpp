@@ -1,12 +1,15 @@
 // Text entry on the configuration screen: edits mark the configuration
-// changed, a field left is clamped to the field table's limits and shown in
-// its display format, set points and outputs may go to the instrument at
-// once, and the ramp/soak step times take hours and minutes within bounds.
+// changed, a field typed in and left is clamped to the field table's limits
+// and shown in its display format (a typed text that is no number is
+// refused, and a field only passed through keeps its value), set points and
+// outputs may go to the instrument at once, and the ramp/soak step times
+// take hours and minutes within bounds.
 #include <QScopedValueRollback>
 #include <algorithm>
 #include <array>
 
 #include "config/editing.h"
+#include "config/fieldrule.h"
 #include "config/frmConfig.h"
 #include "config/scaling.h"
 #include "core/state.h"
@@ -49,26 +52,17 @@ int caretFromDigits(const QString& text, int n)
     return i;
 }
 
-// The step time fields: bounded whole numbers shown with two digits.
-void normaliseTime(FrmConfig& f, TextBox* t, double upper)
+// A field left without typing in it keeps its value: only the layout of its
+// text may change (a value read or loaded outside its range is named by the
+// save and the send, never cut here unseen).
+void layOutUntyped(TextBox* t, const QString& format)
 {
-    const QScopedValueRollback loading(f.Loading, true);
-    if (!t->Text().isEmpty()) {
-        if (cfgscale::FieldValue(t->Text()) == 0)
-            t->setText(QStringLiteral("0"));
-        if (cfgscale::FieldValue(t->Text()) < 0) {
-            t->setText(QStringLiteral("0"));
-            sound::Beep();
-        }
-        if (cfgscale::FieldValue(t->Text()) > upper) {
-            t->setText(rt::Format(upper, QStringLiteral("0")));
-            sound::Beep();
-        }
-        t->setText(rt::FormatText(t->Text(), QStringLiteral("00")));
-    }
+    const QString laid = rt::FormatText(t->Text(), format);
+    if (cfgscale::FieldValue(laid) == cfgscale::FieldValue(t->Text()))
+        t->setText(laid);
 }
 
-constexpr double kMaxHours = 15, kMaxMinutes = 59;
+constexpr double kMaxHours = cfgrule::kStepTimeMaxHours, kMaxMinutes = cfgrule::kStepTimeMaxMinutes;
 
 } // namespace
 
@@ -87,6 +81,9 @@ void FrmConfig::txtParameter_Change(int reg)
     const int digits = caretAmongDigits(t->Text(), t->cursorPosition());
     SetupFormFields();
     t->setCursorPosition(caretFromDigits(t->Text(), digits));
+    // The text the layout wrote is still the user's typing: leaving the
+    // field takes it through the field's rule.
+    t->setModified(true);
 }
 
 void FrmConfig::txtDescription_Change(int)
@@ -109,18 +106,67 @@ void FrmConfig::txtPattMin_Change(int)
 
 // ---------------------------------------------------------------- GotFocus
 
-void FrmConfig::txtParameter_GotFocus(int reg) { selectAll(txtParameter(reg)); }
+// The text on entry is what a typed text that is no number gives way to.
+void FrmConfig::entered(TextBox* t)
+{
+    selectAll(t);
+    entered_ = t;
+    textOnEntry_ = t->Text();
+}
 
-void FrmConfig::txtPattHour_GotFocus(int index) { selectAll(txtPattHour(index)); }
+void FrmConfig::txtParameter_GotFocus(int reg) { entered(txtParameter(reg)); }
 
-void FrmConfig::txtPattMin_GotFocus(int index) { selectAll(txtPattMin(index)); }
+void FrmConfig::txtPattHour_GotFocus(int index) { entered(txtPattHour(index)); }
+
+void FrmConfig::txtPattMin_GotFocus(int index) { entered(txtPattMin(index)); }
 
 // --------------------------------------------------------------- LostFocus
 
-// The field's own rule: a text that reads as zero becomes "0", a value
-// outside the field table's limits the nearer limit (with a beep), and the
-// text takes the register's display format.
-void FrmConfig::completeTextEntry(int reg)
+bool FrmConfig::refuseUntypable(TextBox* t)
+{
+    if (double typed = 0; rt::TypedNumber(t->Text(), typed))
+        return false;
+    const QString typed = t->Text();
+    // A field typed in without being entered held nothing known.
+    t->setText(t == entered_ ? textOnEntry_ : QString());
+    t->setModified(false);
+    mb::MsgBox(QStringLiteral("The value >") + typed
+                   + QStringLiteral(" is not a number.  Type digits, with a sign and a decimal point where needed.  "
+                                    "The field keeps its value >")
+                   + t->Text() + QStringLiteral("."),
+               mb::Exclamation, QStringLiteral("Invalid Number"), this);
+    return true;
+}
+
+// The step time fields: bounded whole numbers shown with two digits.
+void FrmConfig::completeTimeEntry(TextBox* t, double upper)
+{
+    const QScopedValueRollback loading(Loading, true);
+    if (!t->isModified()) {
+        layOutUntyped(t, QStringLiteral("00"));
+        return;
+    }
+    if (!t->Text().isEmpty() && !refuseUntypable(t)) {
+        if (cfgscale::FieldValue(t->Text()) == 0)
+            t->setText(QStringLiteral("0"));
+        if (cfgscale::FieldValue(t->Text()) < 0) {
+            t->setText(QStringLiteral("0"));
+            sound::Beep();
+        }
+        if (cfgscale::FieldValue(t->Text()) > upper) {
+            t->setText(rt::Format(upper, QStringLiteral("0")));
+            sound::Beep();
+        }
+        t->setText(rt::FormatText(t->Text(), QStringLiteral("00")));
+    }
+    t->setModified(false);
+}
+
+// The field's own rule for a typed text: one that is no number is refused,
+// one that reads as zero becomes "0", a value outside the field table's
+// limits the nearer limit (with a beep), and the text takes the register's
+// display format.
+bool FrmConfig::completeTextEntry(int reg)
 {
     const QScopedValueRollback loading(Loading, true);
     float scale = 1;
@@ -128,7 +174,13 @@ void FrmConfig::completeTextEntry(int reg)
     TextBox* t = txtParameter(reg);
     const auto& field = gCfgField.at(std::size_t(reg));
     if (t->Text().isEmpty())
-        return;
+        return true;
+    if (!t->isModified()) {
+        layOutUntyped(t, format);
+        return true;
+    }
+    if (refuseUntypable(t))
+        return false;
     if (cfgscale::FieldValue(t->Text()) == 0)
         t->setText(QStringLiteral("0"));
     const float minimum = float(field[2]) / scale;
@@ -142,6 +194,8 @@ void FrmConfig::completeTextEntry(int reg)
         sound::Beep();
     }
     t->setText(rt::FormatText(t->Text(), format));
+    t->setModified(false);
+    return true;
 }
 
 void FrmConfig::CompleteEntry()
@@ -159,20 +213,23 @@ void FrmConfig::CompleteEntry()
         if (const int reg = find(txtParameter); reg >= 0)
             completeTextEntry(reg);
         else if (const int i = find(txtPattHour); i >= 0)
-            normaliseTime(*this, txtPattHour(i), kMaxHours);
+            completeTimeEntry(txtPattHour(i), kMaxHours);
         else if (const int j = find(txtPattMin); j >= 0)
-            normaliseTime(*this, txtPattMin(j), kMaxMinutes);
+            completeTimeEntry(txtPattMin(j), kMaxMinutes);
     });
 }
 
 void FrmConfig::txtParameter_LostFocus(int reg)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtParameter_LostFocus"), [&] {
-        completeTextEntry(reg);
+        const bool number = completeTextEntry(reg);
         TextBox* t = txtParameter(reg);
         // An empty field holds no value to send: offering it would write an
-        // unchecked 0 to a set point or output.
-        if (!writtenAtOnce(reg) || t->Text().isEmpty())
+        // unchecked 0 to a set point or output; nor is a text that was no
+        // number, nothing new stands in the field, nor a value as read that
+        // its field cannot hold.
+        if (!writtenAtOnce(reg) || t->Text().isEmpty() || !number
+            || !cfgrule::Holds(cfgrule::RangeOf(*this, cfgrule::ScreenScaling(*this), reg), cfgrule::ScreenValue(*this, reg)))
             return;
         if (mb::MsgBox(QStringLiteral("Do you want to send   ") + lblParamLabel(reg)->text()
                            + QStringLiteral("   to the controller right now?"),
@@ -189,11 +246,11 @@ void FrmConfig::txtParameter_LostFocus(int reg)
 void FrmConfig::txtPattHour_LostFocus(int index)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtPattHour_LostFocus"),
-               [&] { normaliseTime(*this, txtPattHour(index), kMaxHours); });
+               [&] { completeTimeEntry(txtPattHour(index), kMaxHours); });
 }
 
 void FrmConfig::txtPattMin_LostFocus(int index)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtPattMin_LostFocus"),
-               [&] { normaliseTime(*this, txtPattMin(index), kMaxMinutes); });
+               [&] { completeTimeEntry(txtPattMin(index), kMaxMinutes); });
 }

@@ -131,6 +131,14 @@ bool InputFile::eof() const
     return true;
 }
 
+bool InputFile::lastLineEnded() const
+{
+    qsizetype i = data_.size();
+    while (i > 0 && isBlank(data_[i - 1]))
+        --i;
+    return i == 0 || isLineEnd(data_[i - 1]);
+}
+
 namespace {
 
 // Consumes the comma or the line end (CR LF, LF or CR) at pos, if any.

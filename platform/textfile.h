@@ -32,6 +32,9 @@ public:
     bool isOpen() const { return open_; }
     // True once nothing but the end of the file is left.
     bool eof() const;
+    // True when the file's last text is ended by a line end (CR or LF), as
+    // a file written whole is; blanks after it do not count.
+    bool lastLineEnded() const;
 
     // One item of the input statement: leading blanks and tabs are skipped; a
     // leading double quote reads up to the closing quote (the quotes dropped,

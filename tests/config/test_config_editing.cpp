@@ -363,7 +363,8 @@ TEST_F(ConfigEditingTest, LeavingAFieldClampsAndFormats)
         {"0.0", -1999, 9999, "1234", "999.9", true},
         {"0.0", -1999, 9999, "12.34", "12.3", false},
         {"0.0", -19999, 29999, "1,234.5", "1,234.5", false},
-        {"0.0", 1, 9999, "abc", "0.1", true},
+        {"0.0", 1, 9999, "0", "0.1", true},
+        {"0.0", -1999, 9999, " +1,234 ", "999.9", true},
         {"0", 0, 0, "5", "0", true},      // a register without a row: both limits 0
         {"0", -1999, 9999, "", "", false}, // empty stays empty
     };
@@ -384,17 +385,63 @@ TEST_F(ConfigEditingTest, LeavingAFieldClampsAndFormats)
     }
     EXPECT_EQ(boxes_.count(), 0); // 262 is not written at once
 
-    // Leaving a field without typing still lays its text out.
-    fill(f, 262, "12.5");
+    // Leaving a field without typing lays its text out but never changes
+    // its value: one outside the limits (as read) or finer than the field
+    // shows stays, without a beep, for the save and the send to name.
     pick(f, f.cbxDecimalPoint(0), "0");
-    fill(f, 262, "12.5");
-    f.Changed = false;
-    showPageOf(f, f.txtParameter(262));
-    f.txtParameter(262)->setFocus(Qt::OtherFocusReason);
-    EXPECT_EQ(f.txtParameter(262)->selectedText(), "12.5"); // the whole text is selected on entry
-    leave(f.txtParameter(262));
-    EXPECT_EQ(f.txtParameter(262)->Text(), "13");
-    EXPECT_FALSE(f.Changed);
+    gCfgField[262] = {0, 1, -1999, 9999};
+    const std::pair<const char*, const char*> untyped[] = {{"1234", "1,234"}, {"12000", "12,000"}, {"12.5", "12.5"}};
+    for (const auto& [held, shown] : untyped) {
+        fill(f, 262, held);
+        f.Changed = false;
+        sound::resetBeeps();
+        showPageOf(f, f.txtParameter(262));
+        f.txtParameter(262)->setFocus(Qt::OtherFocusReason);
+        EXPECT_EQ(f.txtParameter(262)->selectedText(), held); // the whole text is selected on entry
+        leave(f.txtParameter(262));
+        EXPECT_EQ(f.txtParameter(262)->Text(), shown);
+        EXPECT_EQ(sound::beepCount(), 0);
+        EXPECT_FALSE(f.Changed);
+    }
+}
+
+// A typed text that is not wholly a number, in a text field or a step time
+// field: a clear word, and the field keeps the value it held, so that no
+// save, send or immediate write takes a 0 nobody typed.
+TEST_F(ConfigEditingTest, TypedTextsThatAreNoNumberAreRefusedAndTheFieldKeepsItsValue)
+{
+    FrmConfig& f = open(1, "R");
+    pick(f, f.cbxParameter(0x1005), "RAMP/SOAK"); // opens the programme pages
+    asLoaded(f, [&] {
+        f.txtParameter(0x1007)->setText("12.5");
+        f.txtPattHour(43)->setText("02");
+    });
+    for (TextBox* t : {f.txtParameter(0x1007), f.txtPattHour(43)}) {
+        const QString held = t->Text();
+        for (const char* typed : {"abc", "12abc", "1,5", "0x10", "&H10", "+", ".", "--1", "1.2.3"}) {
+            SCOPED_TRACE(t->objectName().toStdString() + " " + typed);
+            boxes_.clear();
+            sound::resetBeeps();
+            type(f, t, typed);
+            leave(t);
+            ASSERT_EQ(boxes_.count(), 1);
+            EXPECT_EQ(boxes_.last().title, "Invalid Number");
+            EXPECT_EQ(boxes_.last().text, "The value >" + QString(typed)
+                                              + " is not a number.  Type digits, with a sign and a decimal point "
+                                                "where needed.  The field keeps its value >"
+                                              + held + ".");
+            EXPECT_EQ(t->Text(), held);
+            EXPECT_EQ(sound::beepCount(), 0);
+        }
+    }
+    // Numbers as the field shows them, and blanks around them, are numbers.
+    for (const char* typed : {"1,234.5", " 12 ", "-.5", "5.", "1e2"}) {
+        SCOPED_TRACE(typed);
+        boxes_.clear();
+        type(f, f.txtParameter(0x1007), typed);
+        leave(f.txtParameter(0x1007));
+        EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    }
 }
 
 TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
@@ -429,6 +476,14 @@ TEST_F(ConfigEditingTest, TypingAnIntegralTimeLaysOutAtOnceAndKeepsTheCaret)
     QTest::keyClick(t, Qt::Key_Backspace);
     EXPECT_EQ(t->Text(), "512");
     EXPECT_EQ(t->cursorPosition(), 3);
+
+    // What the layout rewrote while it was typed is still typed: leaving
+    // puts a value beyond the limit at the limit.
+    sound::resetBeeps();
+    type(f, t, "99999");
+    leave(t);
+    EXPECT_EQ(t->Text(), "9,999");
+    EXPECT_EQ(sound::beepCount(), 1);
 }
 
 TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
@@ -459,6 +514,24 @@ TEST_F(ConfigEditingTest, StepTimesTakeHoursAndMinutesWithinBounds)
         EXPECT_FALSE(f.Changed);
     }
     EXPECT_EQ(boxes_.count(), 0);
+
+    // A step time read or loaded beyond what the fields take (70:47): a
+    // click into each field and Tab leave it as it was, without a beep;
+    // the save and the send name it.
+    asLoaded(f, [&] {
+        f.txtPattHour(43)->setText("70");
+        f.txtPattMin(43)->setText("47");
+    });
+    f.Changed = false;
+    sound::resetBeeps();
+    for (TextBox* t : {f.txtPattHour(43), f.txtPattMin(43)}) {
+        QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(4, t->height() / 2));
+        leave(t);
+    }
+    EXPECT_EQ(f.txtPattHour(43)->Text(), "70");
+    EXPECT_EQ(f.txtPattMin(43)->Text(), "47");
+    EXPECT_EQ(sound::beepCount(), 0);
+    EXPECT_FALSE(f.Changed);
 }
 
 TEST_F(ConfigEditingTest, AFailingHandlerNamesItselfAndLeavesLoadingClear)

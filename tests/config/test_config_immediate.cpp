@@ -9,6 +9,7 @@
 #include "core/commport.h"
 #include "core/helpers.h"
 #include "core/sysconfig.h"
+#include "platform/beep.h"
 #include "support/simline.h"
 
 using namespace modZarn;
@@ -168,6 +169,78 @@ TEST_F(ConfigImmediateTest, NoEmptyFailedOrDemoWriteGoesWrong)
     EXPECT_TRUE(sim_.requests().empty());
     EXPECT_TRUE(f.lblProgress->text().isEmpty());
     gDemoMode = false;
+}
+
+// Set point 1 (limits -1999 and 9999 in the instrument's units) typed at
+// every decimal point of model TW, and of R7 at four decimals: a value at
+// either limit goes out exactly, one beyond is put at the limit with a beep
+// before the question, and an empty field or a text that is not wholly a
+// number puts nothing on the line (the latter with a word).
+TEST_F(ConfigImmediateTest, EveryKindOfEntryAtEveryDecimalPoint)
+{
+    FrmConfig& f = open(0, "R", "33");
+    pickModel(f, "TW");
+    pick(f, f.cbxInputType(0), "CURRENT");
+    TextBox* t = f.txtParameter(258);
+    struct Point {
+        const char* model;
+        const char *point, *max, *min, *beyond;
+    };
+    const Point points[] = {
+        {"TW", "0", "9999", "-1999", "10000"},        {"TW", "0.0", "999.9", "-199.9", "1,000.0"},
+        {"TW", "0.00", "99.99", "-19.99", "-20"},      {"TW", "0.000", "9.999", "-1.999", "10"},
+        {"R7", ".0000", ".9999", "-.1999", "-0.2"},
+    };
+    for (const Point& p : points) {
+        SCOPED_TRACE(p.point);
+        if (f.ModelID() != p.model)
+            pickModel(f, p.model);
+        pick(f, f.cbxDecimalPoint(0), p.point);
+        ASSERT_EQ(f.cbxDecimalPoint(0)->Text(), p.point);
+        struct Entry {
+            const char* typed;
+            const char* written; // nullptr: nothing on the line
+            const char* box;     // the box before the question, if any
+            bool beep;
+        };
+        const Entry entries[] = {
+            {p.max, "9999", nullptr, false},
+            {p.min, "-1999", nullptr, false},
+            {p.beyond, p.beyond[0] == '-' ? "-1999" : "9999", nullptr, true},
+            {"", nullptr, nullptr, false},
+            {"abc", nullptr, "Invalid Number", false},
+            {"12abc", nullptr, "Invalid Number", false},
+        };
+        for (const Entry& e : entries) {
+            SCOPED_TRACE(e.typed);
+            asLoaded(f, [&] { t->setText("0"); });
+            sim_.must("reg 51 257 1");
+            sim_.clearLog();
+            boxes_.clear();
+            sound::resetBeeps();
+            boxes_.push(mb::Yes);
+            type(f, t, e.typed);
+            leave(t);
+            EXPECT_EQ(sound::beepCount(), e.beep ? 1 : 0);
+            if (e.box)
+                EXPECT_EQ(boxes_.calls().front().title, e.box);
+            EXPECT_EQ(boxes_.count(), e.written || e.box ? 1 : 0) << boxes_.last().text.toStdString();
+            EXPECT_EQ(reg(51, 257), e.written ? e.written : "1");
+            EXPECT_EQ(sim_.requests().size(), e.written ? 1u : 0u);
+        }
+    }
+
+    // A value read beyond the field's limits, the field entered and left
+    // without typing: it stays as read and is not offered for writing.
+    pick(f, f.cbxDecimalPoint(0), "0.0");
+    asLoaded(f, [&] { t->setText("1,200.0"); });
+    boxes_.clear();
+    sim_.clearLog();
+    QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(4, t->height() / 2));
+    leave(t);
+    EXPECT_EQ(t->Text(), "1,200.0");
+    EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+    EXPECT_TRUE(sim_.requests().empty());
 }
 
 TEST_F(ConfigImmediateTest, TypingPastTheQuestionReplacesTheNextField)

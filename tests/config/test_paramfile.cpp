@@ -31,6 +31,22 @@ protected:
         boxes_.clear();
         return f;
     }
+    // The data lines a fresh screen of the model saves, at list positions
+    // `point` of the decimal point and `input` of the input type.
+    QByteArray savedLines(int group, const char* protocol, const QString& model, int point = 0, int input = 0)
+    {
+        FrmConfig& f = open(group, protocol, model);
+        f.cbxInputType(group)->setListIndex(input);
+        f.cbxDecimalPoint(group)->setListIndex(point);
+        cfguser::answerStrays(mb::Yes);
+        f.SaveParameterFile(file("lines.csv"));
+        boxes_.install();
+        const QByteArray saved = readFile("lines.csv");
+        qsizetype at = 0;
+        for (int line = 0; line < 5; ++line)
+            at = saved.indexOf('\n', at) + 1;
+        return saved.mid(at);
+    }
 };
 
 // A configuration with something of every kind of field on the screen.
@@ -127,13 +143,17 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
         {"TW", "\"32\",\"\",\"Modbus RTU-0\"\r\n\"TW\",\"\"\r\n\"DPT\",1\r\n\"INP\",0\r\n",
          "Invalid Input Type Parameter", "The Input Type (INP) setting > 0 found"},
     };
+    const QByteArray twLines = savedLines(0, "R", "TW");
+    const QByteArray r7Lines = savedLines(0, "R", "R7", 4, 15);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.head.toStdString());
         FrmConfig& f = open(0, "R", c.model);
         f.txtDescription(0)->setText("mine");
         f.Changed = true;
         const int dp = f.CurDecimalPoint, type = f.CurInputType;
-        writeFile("p.csv", c.head + "\"Register\",\"Parameter\"\r\n");
+        // A header that is accepted loads the lines of its model.
+        const QByteArray lines = QByteArray(c.title).isEmpty() ? (c.head.contains("R7") ? r7Lines : twLines) : "";
+        writeFile("p.csv", c.head + "\"Register\",\"Parameter\"\r\n" + lines);
         const int result = f.ReadParameterFile(file("p.csv"));
         EXPECT_FALSE(f.Loading);
         if (QByteArray(c.title).isEmpty()) {
@@ -155,11 +175,13 @@ TEST_F(ParamFileTest, LoaderRefusalsSayWhyAndKeepTheScreensSettings)
     }
 
     // Ramp/soak-only mode loads the group's RS model whatever the file says.
+    const QByteArray rsLines = savedLines(0, "R", "RS");
     for (const int group : {0, 1}) {
         FrmConfig& f = open(group, "R", group == 0 ? "TW" : "XG");
         gRampCfgMode = true;
         writeFile("r.csv", QByteArray("\"001\",\"\",\"Modbus RTU-") + char('0' + group)
-                               + "\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n\"Register\",\"1Parameter\"\r\n");
+                               + "\"\r\n\"TW\",\"\"\r\n\"DPT\",0\r\n\"INP\",1\r\n\"Register\",\"1Parameter\"\r\n"
+                               + rsLines);
         EXPECT_EQ(f.ReadParameterFile(file("r.csv")), group == 0 ? 0 : -1);
         if (group == 0) {
             EXPECT_EQ(f.ModelID(), "RS");
@@ -216,8 +238,12 @@ TEST_F(ParamFileTest, DamagedFilesAreRefusedWholeAndChangeNothing)
     }
 
     // The same lines sound: "102H" is hexadecimal in any group.
+    QByteArray lines;
+    for (const QByteArray& l : savedLines(0, "R", "R7", 1).split('\n'))
+        if (!l.isEmpty())
+            lines += (l.startsWith("258,") ? QByteArray("102H,25\r") : l) + '\n';
     FrmConfig& f = open(0, "R", "TW");
-    writeFile("d.csv", head + "262,5\r\n102H,25\r\n");
+    writeFile("d.csv", head + lines);
     EXPECT_EQ(f.ReadParameterFile(file("d.csv")), 0);
     EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
     EXPECT_EQ(f.ModelID(), "R7");
