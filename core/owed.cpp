@@ -1,6 +1,7 @@
 #include "core/owed.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace modZarn::xchg {
 
@@ -78,8 +79,13 @@ std::vector<ReplyFramer> OwedAnswers::coming(qint64 now, const ReplyName* own) c
 void OwedAnswers::attemptEnded(const QByteArray& request, const ReplyFramer& framer, qint64 sent, int attemptMs,
                                qint64 answered)
 {
+    // Everything that came before `sent` has been sorted: what can no
+    // longer come goes, and so do instruments that owe nothing.
+    for (auto it = line_.begin(); it != line_.end();) {
+        prune(it->second, sent);
+        it = it->second.owed.empty() ? line_.erase(it) : std::next(it);
+    }
     Instrument& i = line_[Key(framer.name())];
-    prune(i, sent);
     ReplyFramer empty = framer;
     empty.clear();
     i.owed.push_back({request, empty, sent, Span(attemptMs)});
