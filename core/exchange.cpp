@@ -154,8 +154,10 @@ public:
         bool more = false;
         if (own_) {
             const ReplyName::Fit fit = own_->name().fits(start_);
-            if (fit == ReplyName::Fit::Reply || fit == ReplyName::Fit::Exception)
+            if (fit == ReplyName::Fit::Reply || fit == ReplyName::Fit::Exception) {
+                named_ = true;
                 return ownFromStart();
+            }
             more = fit == ReplyName::Fit::Partly;
         }
         for (const ReplyFramer& f : others_) {
@@ -206,6 +208,8 @@ public:
     }
     // Something came that is not whole yet.
     bool midReply() const { return mode_ == Mode::Other || !start_.isEmpty(); }
+    // What the attempt took began as its own reply begins.
+    bool named() const { return named_ || !own_ || own_->name().protocol == 0; }
 
 private:
     enum class Mode { Start, Own, Other, Unknown };
@@ -237,6 +241,7 @@ private:
     std::vector<ReplyFramer> others_;
     int headLength_ = 1;
     Mode mode_ = Mode::Start;
+    bool named_ = false;
     QByteArray start_;
     ReplyFramer skip_;
 };
@@ -305,7 +310,7 @@ public:
                     port.takeNoise(); // a spoilt character of it spoils nothing of ours
                 } else if (r.got == Sorter::Got::Own) {
                     if (r.step == ReplyFramer::Step::Complete)
-                        return Heard(Collect::Complete);
+                        return Heard(sorter, Collect::Complete);
                     if (r.step == ReplyFramer::Step::TooLong)
                         return Collect::TooLong;
                 }
@@ -315,17 +320,17 @@ public:
             if (!port.isOpen()) {
                 if (!got.isEmpty())
                     continue;
-                return framer.completeWhenIdle() ? Heard(Collect::Stopped) : Gone();
+                return framer.completeWhenIdle() ? Heard(sorter, Collect::Stopped) : Gone();
             }
             if (!waiting && got.isEmpty()) {
                 if (framer.completeWhenIdle())
-                    return Heard(Collect::Stopped);
+                    return Heard(sorter, Collect::Stopped);
                 if (expired())
                     return timedOut();
                 continue;
             }
             if (framer.completeWhenIdle() && !port.waitForInput(0) && port.isOpen())
-                return Heard(Collect::Stopped);
+                return Heard(sorter, Collect::Stopped);
         }
     }
 
@@ -334,6 +339,13 @@ public:
         if (a == Attempt::Failed)
             port_.discardOutput();
         close();
+    }
+
+    // Nothing owed, as when the program starts.
+    void forget()
+    {
+        owed_ = {};
+        open_ = false;
     }
 
 private:
@@ -345,11 +357,15 @@ private:
         qint64 answered = -1; // a reply of its own came then
     };
 
-    // A complete reply of the attempt's own: spoilt when a character of it
-    // failed its parity, and the instrument's answer either way.
-    Collect Heard(Collect c)
+    // A complete reply of the attempt: spoilt when a character of it failed
+    // its parity. Begun as its own begins, it is the instrument's answer
+    // either way; anything else came from no one known.
+    Collect Heard(const Sorter& sorter, Collect c)
     {
-        attempt_.answered = port_.nowMs();
+        if (sorter.named())
+            attempt_.answered = port_.nowMs();
+        else
+            owed_.heardUnknown(port_.nowMs());
         return port_.takeNoise() ? Collect::Noise : c;
     }
 
@@ -436,7 +452,7 @@ public:
     int openings() const override { return CommPort().openings(); }
 };
 
-Line& ProgramLine()
+SerialLine& ProgramLine()
 {
     static CommLinePort port;
     static SerialLine line(port);
@@ -450,6 +466,7 @@ std::unique_ptr<Line> MakeSerialLine(LinePort& port) { return std::make_unique<S
 
 Line& TheLine() { return gLine ? *gLine : ProgramLine(); }
 void UseLine(Line* line) { gLine = line; }
+void ForgetOwedAnswers() { ProgramLine().forget(); }
 
 int AttemptMs() { return std::max(gPollTimeoutMs, kClockStepMs); }
 

@@ -144,6 +144,9 @@ std::unique_ptr<Line> MakeSerialLine(LinePort& port);
 Line& TheLine();
 // Puts `line` in place of the serial port (nullptr: the serial port again).
 void UseLine(Line* line);
+// The program's line owes nothing, as when the program starts (a test's
+// fresh line of instruments).
+void ForgetOwedAnswers();
 
 // The device of the opened port has gone (an adapter pulled out): set when
 // an exchange finds so, cleared when the port opens again. Exchanges then
