@@ -189,7 +189,8 @@ int main(int argc, char** argv)
         else
             answered.push_back(q);
     }
-    const double offFloor = WireSeconds(answered, true) + WireSeconds(offReplies, false) + silent * gPollTimeoutMs / 1e3;
+    const double offFloor =
+        WireSeconds(answered, true) + WireSeconds(offReplies, false) + silent * gPollTimeoutMs / 1e3;
     std::printf("five \"Zarn Link\" instruments off, %d ms time-out: %zu requests, %d of them silent\n",
                 gPollTimeoutMs, offRequests.size(), silent);
     std::printf("  pass wall time     : %8.1f ms   (reference: floor %8.1f ms, the wire and %d silent attempts; "

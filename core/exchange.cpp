@@ -230,7 +230,9 @@ private:
     {
         switch (skip_.take(c)) {
         case ReplyFramer::Step::More: return {};
-        case ReplyFramer::Step::Complete: mode_ = Mode::Start; return {Got::Other, ReplyFramer::Step::Complete, skip_.name()};
+        case ReplyFramer::Step::Complete:
+            mode_ = Mode::Start;
+            return {Got::Other, ReplyFramer::Step::Complete, skip_.name()};
         case ReplyFramer::Step::TooLong: break;
         }
         mode_ = Mode::Unknown;

@@ -245,6 +245,8 @@ private:
 
 // ---- What the screens send ----
 
+// A sequence mixes everything the screens send, or dwells on one pattern a
+// screen repeats (its name says which in a failure).
 enum class Kind { Mixed, TwoInstruments, SameReadTwice, VaryingLateness, Reopens, WriteThenRead, Count };
 const char* const kKindNames[] = {"mixed", "two instruments, one slow", "the same read twice, then the other",
                                   "lateness varying per request", "reopens", "a write, then a read of it"};
@@ -337,7 +339,8 @@ private:
         case Kind::TwoInstruments:
             // The monitor: the slow one's process value and set point, the other's.
             for (int i = 0; i < 2; ++i)
-                if (read(i, 0) && read(i, 1)) {}
+                if (read(i, 0))
+                    read(i, 1);
             return;
         case Kind::SameReadTwice:
             read(0, 0);
@@ -451,8 +454,8 @@ private:
             }
         }, protocol, address, reg, code, text);
         if (code == 0 && got != float(ValueOf(address, reg)))
-            fail(Fault::WrongValue, "read of " + who(protocol, address, reg) + " returned " + std::to_string(got) + " as good, its value is "
-                 + std::to_string(ValueOf(address, reg)));
+            fail(Fault::WrongValue, "read of " + who(protocol, address, reg) + " returned " + std::to_string(got)
+                                        + " as good, its value is " + std::to_string(ValueOf(address, reg)));
         return code == 0;
     }
 
@@ -496,15 +499,16 @@ private:
         bool nothingElse = true;
         owedBefore(before, &nothingElse);
         if (nothingElse && first.at - start > attemptMs / 2)
-            fail(Fault::NeedlessWait,
-                 what + " waited " + std::to_string(first.at - start) + " ms with nothing owed that could pass for its reply");
+            fail(Fault::NeedlessWait, what + " waited " + std::to_string(first.at - start)
+                                          + " ms with nothing owed that could pass for its reply");
         // An attempt's own answer came whole and sound within its time, with
         // nothing owed before it that could pass for it: the call is good,
         // whatever answers to other requests came first.
         for (size_t k = before; k < port_.sent.size(); ++k) {
             const Sent& a = port_.sent[k];
             if (a.answerAt >= 0 && !a.noisy && a.answerAt < a.at + a.attemptMs && !owedBefore(k) && code != 0)
-                fail(Fault::AnswerMissed, what + " failed (" + text.toStdString() + ") though its answer came in time");
+                fail(Fault::AnswerMissed,
+                     what + " failed (" + text.toStdString() + ") though its answer came in time");
         }
     }
 

@@ -14,7 +14,10 @@ const ReplyName kRead{'R', 1, 3};   // Modbus RTU, address 1, function 3
 const ReplyName kWrite{'R', 1, 16}; // the same instrument, another function
 const QByteArray kA = "read A", kB = "read B", kW = "write";
 
-ReplyFramer Framer(const ReplyName& name) { return ReplyFramer::Length(7, name.address, name.function + 128).naming(name); }
+ReplyFramer Framer(const ReplyName& name)
+{
+    return ReplyFramer::Length(7, name.address, name.function + 128).naming(name);
+}
 
 struct Attempt {
     QByteArray request;
