@@ -140,6 +140,9 @@ public:
             headLength_ = std::max(headLength_, f.name().headLength());
         if (own_)
             headLength_ = std::max(headLength_, own_->name().headLength());
+        // Nothing else may come: everything is the attempt's.
+        if (own_ && others_.empty())
+            mode_ = Mode::Own;
     }
 
     Result take(char c)
@@ -154,10 +157,8 @@ public:
         bool more = false;
         if (own_) {
             const ReplyName::Fit fit = own_->name().fits(start_);
-            if (fit == ReplyName::Fit::Reply || fit == ReplyName::Fit::Exception) {
-                named_ = true;
+            if (fit == ReplyName::Fit::Reply || fit == ReplyName::Fit::Exception)
                 return ownFromStart();
-            }
             more = fit == ReplyName::Fit::Partly;
         }
         for (const ReplyFramer& f : others_) {
@@ -208,8 +209,12 @@ public:
     }
     // Something came that is not whole yet.
     bool midReply() const { return mode_ == Mode::Other || !start_.isEmpty(); }
-    // What the attempt took began as its own reply begins.
-    bool named() const { return named_ || !own_ || own_->name().protocol == 0; }
+    // What the attempt took begins as its own reply begins.
+    bool named() const
+    {
+        const ReplyName::Fit fit = own_->name().fits(own_->reply());
+        return fit == ReplyName::Fit::Reply || fit == ReplyName::Fit::Exception;
+    }
 
 private:
     enum class Mode { Start, Own, Other, Unknown };
@@ -243,7 +248,6 @@ private:
     std::vector<ReplyFramer> others_;
     int headLength_ = 1;
     Mode mode_ = Mode::Start;
-    bool named_ = false;
     QByteArray start_;
     ReplyFramer skip_;
 };
@@ -294,9 +298,14 @@ public:
 
         port.setInputLen(1);
         Sorter sorter(&framer, owed_.coming(sent, &framer.name()));
-        const auto timedOut = [&sorter] {
+        // An attempt that ends without a whole reply may have cut an answer
+        // short, its own or another's: something came that is told by no one.
+        bool heard = false;
+        const auto cut = [&](Collect c) {
             sorter.end();
-            return Collect::TimedOut;
+            if (heard)
+                owed_.heardUnknown(port_.nowMs());
+            return c;
         };
         for (;;) {
             const bool waiting = port.waitForInput(int(std::max<qint64>(0, deadline - port.nowMs())));
@@ -305,6 +314,7 @@ public:
             // that never stops sending is checked on every character as well
             // as when it pauses.
             const QByteArray got = port.take(sorter.room());
+            heard = heard || !got.isEmpty();
             for (char c : got) {
                 const Sorter::Result r = sorter.take(c);
                 if (r.got == Sorter::Got::Other) {
@@ -314,10 +324,10 @@ public:
                     if (r.step == ReplyFramer::Step::Complete)
                         return Heard(sorter, Collect::Complete);
                     if (r.step == ReplyFramer::Step::TooLong)
-                        return Collect::TooLong;
+                        return cut(Collect::TooLong);
                 }
                 if (expired())
-                    return timedOut();
+                    return cut(Collect::TimedOut);
             }
             if (!port.isOpen()) {
                 if (!got.isEmpty())
@@ -328,7 +338,7 @@ public:
                 if (framer.completeWhenIdle())
                     return Heard(sorter, Collect::Stopped);
                 if (expired())
-                    return timedOut();
+                    return cut(Collect::TimedOut);
                 continue;
             }
             if (framer.completeWhenIdle() && !port.waitForInput(0) && port.isOpen())
@@ -384,6 +394,8 @@ private:
     void waitForClear(const QByteArray& request, const ReplyName& name)
     {
         LinePort& port = port_;
+        if (owed_.empty())
+            return; // what waits is discarded
         Sorter sorter(nullptr, owed_.coming(port.nowMs()));
         sortWaiting(sorter);
         for (;;) {

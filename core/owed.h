@@ -57,6 +57,9 @@ public:
     // requests owed may have been answered, and none counts as never taken.
     void heardUnknown(qint64 at) { lastUnknown_ = at; }
 
+    // Nothing is owed.
+    bool empty() const { return line_.empty(); }
+
 private:
     struct Owed {
         QByteArray request;
