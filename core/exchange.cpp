@@ -315,14 +315,18 @@ public:
             // as when it pauses.
             const QByteArray got = port.take(sorter.room());
             heard = heard || !got.isEmpty();
-            for (char c : got) {
-                const Sorter::Result r = sorter.take(c);
+            for (qsizetype k = 0; k < got.size(); ++k) {
+                const Sorter::Result r = sorter.take(got[k]);
                 if (r.got == Sorter::Got::Other) {
                     owed_.heard(r.name, port.nowMs());
                     port.takeNoise(); // a spoilt character of it spoils nothing of ours
                 } else if (r.got == Sorter::Got::Own) {
-                    if (r.step == ReplyFramer::Step::Complete)
+                    if (r.step == ReplyFramer::Step::Complete) {
+                        // What came after it in the same take is another's.
+                        if (k + 1 < got.size())
+                            owed_.heardUnknown(port.nowMs());
                         return Heard(sorter, Collect::Complete);
+                    }
                     if (r.step == ReplyFramer::Step::TooLong)
                         return cut(Collect::TooLong);
                 }

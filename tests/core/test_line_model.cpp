@@ -3,6 +3,7 @@
 // off or noisy, on the fake clock. Seeded random sequences of what the
 // screens send; QX_LINE_SEED=<n> replays one sequence and prints its calls.
 #include <QDateTime>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -63,6 +64,7 @@ struct Instrument {
     bool on = true;
     double noise = 0;   // share of answers with a bad CRC, LRC or checksum
     double slowest = 0; // the most time-outs it takes over a request (at most 2.5)
+    bool onTheBeat = false; // it takes whole quarters of a time-out: answers come as attempts end
     qint64 busyUntil = 0;
 };
 
@@ -191,9 +193,11 @@ private:
             s.instrument = i;
             if (!n.on)
                 return;
-            std::uniform_real_distribution<double> late(0, n.slowest);
+            double late = std::uniform_real_distribution<double>(0, n.slowest)(*rng);
+            if (n.onTheBeat)
+                late = std::floor(late * 4) / 4;
             const qint64 start = std::max(s.at, n.busyUntil);
-            n.busyUntil = start + qint64(late(*rng) * double(s.attemptMs));
+            n.busyUntil = start + qint64(late * double(s.attemptMs));
             s.answerAt = n.busyUntil;
             s.noisy = std::uniform_real_distribution<double>(0, 1)(*rng) < n.noise;
             coming_.emplace(s.answerAt, answer(protocol, r, s.noisy));
@@ -300,6 +304,7 @@ private:
             m.slowest = chance(0.3) ? 0.4 : 2.5 * std::uniform_real_distribution<double>(0, 1)(rng_);
             m.on = !chance(0.2);
             m.noise = chance(0.2) ? 0.3 : 0;
+            m.onTheBeat = chance(0.3);
             switch (kind_) {
             case Kind::TwoInstruments:
                 // One slow; the other off or noisy.
