@@ -110,6 +110,31 @@ bool Holds(const Range& r, double v)
     return float(v) >= r.lower && float(v) <= r.upper;
 }
 
+bool RawRange(int group, int reg, Range& r)
+{
+    if (group < 0 || group > 2 || reg < 1 || reg > kMaxRegister)
+        return false;
+    // Groups 1 and 2 reach the instrument through their register tables, and
+    // their screens number the fields by the instrument's own registers.
+    const auto target = [group](int program) {
+        return group == 0 ? program : group == 1 ? gXrefG[std::size_t(program)] : gXrefH[std::size_t(program)];
+    };
+    const int wanted = target(reg);
+    if (wanted <= 0)
+        return false;
+    for (const cfgmap::Entry& e : cfgmap::group(group).entries) {
+        if (e.editor != cfgmap::Editor::Text || cfgxfer::FieldKind(e.reg) != 1 || target(e.reg) != wanted)
+            continue;
+        const auto& field = gCfgField[std::size_t(e.reg)];
+        r = Range{};
+        r.lower = float(field[2]);
+        r.upper = float(field[3]);
+        r.whole = true;
+        return true;
+    }
+    return false;
+}
+
 QString RangeText(const Range& r)
 {
     const QString upper = cfgxfer::PlainNumber(double(r.upper));

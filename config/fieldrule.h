@@ -41,6 +41,11 @@ struct Range {
 };
 Range RangeOf(const FrmConfig& f, const Scaling& s, int reg);
 bool Holds(const Range& r, double v);
+// For a door that writes an instrument from outside the configuration
+// screen: the range of that screen's text field for the instrument register
+// which program register `reg` reaches in `group`, in raw instrument units
+// (whole). False when the group's screen has no text field for it.
+bool RawRange(int group, int reg, Range& r);
 // "lower to upper" as the messages quote a range.
 QString RangeText(const Range& r);
 

@@ -566,13 +566,9 @@ void FrmConfig::Form_Activate()
 
 void FrmConfig::Form_Deactivate() { gRampCfgMode = false; }
 
-void FrmConfig::Form_Unload(int& cancel)
-{
-    AskIfDiscardChanges(cancel);
-    if (cancel)
-        return;
-    MainScreen::Form_Unload(cancel);
-}
+// However the program is ended, from this screen or from another while this
+// one is hidden with its edits, the edits are asked about first.
+void FrmConfig::AskBeforeProgramEnds(int& cancel, QWidget* closing) { AskIfDiscardChanges(cancel, closing); }
 
 void FrmConfig::tabConfig_Click(int index, int previousTab)
 {
@@ -581,14 +577,15 @@ void FrmConfig::tabConfig_Click(int index, int previousTab)
         tabConfig(index)->setTab(1);
 }
 
-void FrmConfig::AskIfDiscardChanges(int& cancel)
+void FrmConfig::AskIfDiscardChanges(int& cancel, QWidget* asker)
 {
     cancel = 0;
     if (!Changed)
         return;
     const int answer = mb::MsgBox(QStringLiteral("Changes were made to a configuration that has not been saved to a "
                                                  "file.  Do you want to save the changes ?"),
-                                  mb::YesNoCancel | mb::DefaultButton3, QStringLiteral("Changes Not Saved"), this);
+                                  mb::YesNoCancel | mb::DefaultButton3, QStringLiteral("Changes Not Saved"),
+                                  asker ? asker : this);
     if (answer == mb::Cancel) {
         cancel = 1;
     } else if (answer == mb::Yes) {

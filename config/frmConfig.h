@@ -72,7 +72,7 @@ public:
     void Form_Load() override;
     void Form_Activate() override;
     void Form_Deactivate() override;
-    void Form_Unload(int& cancel) override;
+    void AskBeforeProgramEnds(int& cancel, QWidget* closing) override;
     void tabConfig_Click(int index, int previousTab);
 
     void cbxModelID_Click(int group);
@@ -101,7 +101,8 @@ public:
     void DistributeBits(int reg, float value);
     void CompressBits(int reg, int& value);
     // Asks about unsaved edits; cancel is set when the user keeps the screen.
-    void AskIfDiscardChanges(int& cancel);
+    // The question stands over `asker` (this screen when none is given).
+    void AskIfDiscardChanges(int& cancel, QWidget* asker = nullptr);
     QString GStr(int reg) const;
     // Reads the instrument at the address shown into the screen.
     void ReadControllerParameters();

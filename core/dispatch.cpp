@@ -146,16 +146,24 @@ void ReadZarnLink(QString& ErrText, int& ErrCode, int Address, int Register, int
     }
 }
 
+// Registers whose "Zarn Link" writes carry a 16-bit pattern in hexadecimal.
+bool ZarnHexData(int Register)
+{
+    switch (Register) {
+    case 350: case 351: case 792: case 796: case 797: case 799: case 801:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void WriteZarnLink(QString& ErrText, int& ErrCode, int Address, int Register, int K, float Value)
 {
     int cmd = K;
-    bool hexData = false;
+    const bool hexData = ZarnHexData(Register);
     float sent = Value;
 
     switch (Register) {
-    case 350: case 351: case 792: case 796: case 797: case 799: case 801:
-        hexData = true;
-        break;
     case 274: case 275: case 276: case 277:
         sent = -Value;
         break;
@@ -334,6 +342,36 @@ void WriteInstrumentRegister(int Group, const QString& ProtocolCode, QString& Er
     }
     const int regType = path == Path::ModbusTableG && IsGroup1BitRegister(t) ? 1 : 3;
     ModbusWriteOne(ProtocolCode, Group, Register, ErrText, ErrCode, Address, t, regType, Value);
+}
+
+bool WriteLimits(int Group, const QString& ProtocolCode, int Register, float& Lower, float& Upper)
+{
+    switch (PathFor(Group, ProtocolCode)) {
+    case Path::None:
+        return false;
+    case Path::ZarnLink:
+        if (ZarnHexData(Register)) {
+            Lower = kZarnHexLowest;
+            Upper = kZarnHexHighest;
+        } else {
+            Lower = -kZarnDecimalLimit;
+            Upper = kZarnDecimalLimit;
+        }
+        return true;
+    case Path::ModbusTableG:
+        if (InTableRange(Register) && IsGroup1BitRegister(gXrefG[Register])) {
+            Lower = 0;
+            Upper = 1;
+            return true;
+        }
+        break;
+    case Path::ModbusRtuDirect:
+    case Path::ModbusTableH:
+        break;
+    }
+    Lower = kModbusLowest;
+    Upper = kModbusHighest;
+    return true;
 }
 
 void DecodeStatusWord(int Group, int StatusWord, float& Divisor, QString& FormatText,

@@ -23,6 +23,11 @@ void ReadInstrumentRegister(int Group, const QString& ProtocolCode, QString& Err
 void WriteInstrumentRegister(int Group, const QString& ProtocolCode, QString& ErrText,
                              int& ErrCode, int Address, int Register, float Value);
 
+// The raw values a write of `Register` can carry on the path that the group
+// and protocol code choose: a whole number from Lower to Upper goes out on
+// the line as itself. False when no path serves the pair.
+bool WriteLimits(int Group, const QString& ProtocolCode, int Register, float& Lower, float& Upper);
+
 // Turns an instrument status word (16-bit pattern) into the divisor (1, 10,
 // 100, 1000 or 10000), display format, unit text (" °F", " °C", " Er" or "")
 // and the two alarm flags (-1 set, 0 clear), by the group's bit layout. A

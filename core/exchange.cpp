@@ -713,7 +713,7 @@ bool ModbusWriteEntry(int group, int userReg, QString& ErrText, int& ErrCode, in
         return false;
     for (int i = 1; i <= count; ++i) {
         const float v = Item(values, i);
-        if (!(v >= -32768.0f && v <= 32767.0f)) {
+        if (!(v >= kModbusLowest && v <= kModbusHighest)) {
             ErrCode = -1;
             ErrText = x.prefix() + QStringLiteral(":Invalid Modbus Write Value") + rt::StrSingle(v)
                 + QStringLiteral(" at Register >") + x.regText();

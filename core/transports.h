@@ -17,6 +17,14 @@
 
 namespace modZarn {
 
+// What one written value can carry on the wire, before anything is sent: a
+// Modbus register a signed 16-bit number; a "Zarn Link" value four decimal
+// digits and a sign, or in the hexadecimal data form a 16-bit pattern up to
+// 32676. A coil is on or off (0 or 1 as the value written).
+constexpr float kModbusLowest = -32768.0f, kModbusHighest = 32767.0f;
+constexpr float kZarnDecimalLimit = 9999.0f;
+constexpr float kZarnHexLowest = -32768.0f, kZarnHexHighest = 32676.0f;
+
 // ---- Modbus RTU ----
 // CRC-16/Modbus of `Frame`: two bytes, low byte first.
 QByteArray ModbusCRC16(const QByteArray& Frame);

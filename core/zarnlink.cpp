@@ -290,8 +290,8 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
         if (!ZarnEntry(ErrText, ErrCode, Reply, Address, Cmd,
                        QStringLiteral(":Invalid Write Zarn Link Register >"), prefix, cmdRef))
             return;
-        const bool fits = HexData ? (Value >= -32768.0f && Value <= 32676.0f)
-                                  : (Value >= -9999.0f && Value <= 9999.0f);
+        const bool fits = HexData ? (Value >= kZarnHexLowest && Value <= kZarnHexHighest)
+                                  : (Value >= -kZarnDecimalLimit && Value <= kZarnDecimalLimit);
         if (!fits) {
             ErrCode = 3;
             ErrText = prefix + QStringLiteral(":Invalid Zarn Link Write Data Value for Register >") + cmdRef

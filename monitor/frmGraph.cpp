@@ -8,6 +8,7 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "monitor/frmGraphCfg.h"
+#include "monitor/monitor_rows.h"
 #include "platform/builders.h"
 #include "platform/msgbox.h"
 #include "platform/runtime.h"
@@ -248,7 +249,9 @@ void FrmGraph::fillPenLists()
     }
     for (int i = 1; i <= kPens; ++i) {
         ComboBox* pen = cbxControl(i);
-        const int at = labels.indexOf(PenLabel[i]);
+        // As the monitor finds its rows: a stored label has lost the blanks
+        // at its end (an empty name's, a name's own), yet names the same instrument.
+        const int at = monitor::InstrumentOfLabel(PenLabel[i]);
         pen->setListIndex(at >= 0 ? at : pen->ListCount() - 1);
         pen->setToolTip(pen->Text());
     }

@@ -371,8 +371,8 @@ void FrmLogging::cmdStart_Click()
         try {
             rt::Kill(file);
         } catch (const rt::RtError& e) {
-            mb::MsgBox(file + QLatin1Char('\r') + QStringLiteral("The existing file could not be deleted (") +
-                           e.description() + QStringLiteral("), so logging has not been started."),
+            mb::MsgBox(file + QLatin1Char('\r') + QStringLiteral("The existing file could not be deleted: ") +
+                           e.description() + QStringLiteral(".\rLogging has not been started."),
                        mb::OKOnly | mb::Exclamation, QStringLiteral("Start Log File"), this);
             return;
         }

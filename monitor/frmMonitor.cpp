@@ -311,14 +311,8 @@ void FrmMonitor::RestoreRows(const QStringList& stored)
 {
     for (int r = 0; r < kRows; ++r) {
         ComboBox* list = cbxControl(r);
-        const QString item = stored.value(r);
-        int chosen = list->ListCount() - 1; // the empty row, listed last
-        for (int k = 0; k < gInstruments.Count(); ++k)
-            if (!item.isEmpty() && monitor::SameLabel(item, InstrumentLabel(gInstruments[k]))) {
-                chosen = k;
-                break;
-            }
-        list->setListIndex(chosen);
+        const int k = monitor::InstrumentOfLabel(stored.value(r));
+        list->setListIndex(k >= 0 ? k : list->ListCount() - 1); // the empty row is listed last
         list->setToolTip(list->Text());
     }
 }
@@ -521,10 +515,10 @@ namespace {
 const QString kUnreadable = QStringLiteral(
     "The Setpoint Value is not a number.  Enter the value as digits with an optional decimal point and press enter "
     "to send it.");
-QString OutOfRange(const QString& address)
+QString NotSendable(const QString& address, const monitor::SetpointFit& fit)
 {
-    return QStringLiteral("The Setpoint Value is outside the range the instrument at address ") + address +
-           QStringLiteral(" can hold.  It was not sent.");
+    return QStringLiteral("The Setpoint Value was not sent to the instrument at address ") + address
+        + QStringLiteral(" because ") + monitor::SetpointReason(fit) + u'.';
 }
 } // namespace
 
@@ -536,7 +530,7 @@ void FrmMonitor::txtSVText_KeyPress(int index, int& keyAscii)
     TextBox* sv = txtSVText(index);
     if (IsYellow(sv)) {
         double typed = 0;
-        float value = 0;
+        monitor::SetpointFit fit;
         if (sv->Text().isEmpty()) {
             ctl::setBackColor(sv, color::White);
         } else if (RowScale[index] <= 0) {
@@ -554,12 +548,13 @@ void FrmMonitor::txtSVText_KeyPress(int index, int& keyAscii)
             return;
         } else if (!monitor::ReadSetpointText(sv->Text(), typed)) {
             refuseTyped(sv, kUnreadable);
-        } else if (!monitor::ScaledSetpoint(typed, RowScale[index], value)) {
-            refuseTyped(sv, OutOfRange(cbxControl(index)->Text().left(3)));
+        } else if (fit = monitor::FitSetpoint(typed, RowScale[index], t, kSetpointRegister);
+                   fit.kind != monitor::SetpointFit::Fits) {
+            refuseTyped(sv, NotSendable(AddressToText(t.group, t.address), fit));
         } else {
             QString errText;
             int errCode = 0;
-            WriteInstrumentRegister(t.group, t.protocol, errText, errCode, t.address, kSetpointRegister, value);
+            WriteInstrumentRegister(t.group, t.protocol, errText, errCode, t.address, kSetpointRegister, fit.value);
             if (errCode != 0) {
                 ctl::setBackColor(sv, color::Red);
                 box(QStringLiteral("Setpoint Value not sent due to communications Error >") + errText +
@@ -614,7 +609,6 @@ void FrmMonitor::cmdChangeAll_Click()
         const RowTarget t = ParseLabel(label);
         if (t.address == 0)
             continue;
-        float value = 0;
         if (RowScale[r] <= 0) {
             box(QStringLiteral("The Change All Setpoint Value cannot be sent to address ") + label.left(3) +
                     QStringLiteral(" instruments because communications has not been established yet with it in "
@@ -631,15 +625,16 @@ void FrmMonitor::cmdChangeAll_Click()
                                  QStringLiteral("Do you want to continue with the next instrument?");
             return box(text, kConfirm, title) != mb::No;
         };
-        if (!monitor::ScaledSetpoint(typed, RowScale[r], value)) {
-            if (!goOn(QStringLiteral("because it is outside the range the instrument can hold."),
+        const monitor::SetpointFit fit = monitor::FitSetpoint(typed, RowScale[r], t, kSetpointRegister);
+        if (fit.kind != monitor::SetpointFit::Fits) {
+            if (!goOn(QStringLiteral("because ") + monitor::SetpointReason(fit) + u'.',
                       QStringLiteral("Invalid Setpoint Value")))
                 return;
             continue;
         }
         QString errText;
         int errCode = 0;
-        WriteInstrumentRegister(t.group, t.protocol, errText, errCode, t.address, kSetpointRegister, value);
+        WriteInstrumentRegister(t.group, t.protocol, errText, errCode, t.address, kSetpointRegister, fit.value);
         if (errCode != 0) {
             if (!goOn(QStringLiteral("due to communications Error >") + errText + QStringLiteral("."),
                       QStringLiteral("Send Setpoint Value Communications Error")))

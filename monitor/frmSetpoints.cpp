@@ -6,6 +6,7 @@
 
 #include "core/dispatch.h"
 #include "core/modZarn.h"
+#include "monitor/monitor_rows.h"
 #include "monitor/logging_format.h"
 #include "platform/builders.h"
 #include "platform/msgbox.h"
@@ -24,7 +25,6 @@ namespace {
 
 constexpr int kModelRegister = 1794; // 702H
 constexpr int kBasicFields = 5;      // SV and the two alarms' low and high
-constexpr float kLimit = 9999;
 
 // The shared error line of the main form: the date and time before the text,
 // empty after a good operation.
@@ -36,20 +36,12 @@ void SetErrorLine(const QString& errText)
 const QString kCancelTitle = QStringLiteral("Cancel Changes?");
 const QString kCancelText = QStringLiteral("Are sure you wish to cancel your current Setpoint changes?");
 
-} // namespace
-
-float SetpointFieldValue(const QString& text)
+monitor::RowTarget TargetOf(const InstrumentRecord& r)
 {
-    // Clamped before it becomes a float, so that a number too large for one
-    // ("1e40") is held at the limit instead of failing.
-    double v = 0;
-    if (rt::IsNumeric(text, &v))
-        v = rt::Val(rt::Format(std::clamp(v, double(-kLimit), double(kLimit)), QStringLiteral("####.0000")));
-    else
-        v = rt::Val(text);
-    const float f = rt::CSng(std::clamp(v, double(-kLimit), double(kLimit)));
-    return std::clamp(f, -kLimit, kLimit);
+    return {r.Protocol, r.Group, AddressToNumber(r.Group, r.Address)};
 }
+
+} // namespace
 
 FrmSetpoints::FrmSetpoints()
 {
@@ -125,6 +117,8 @@ void FrmSetpoints::ClearFields()
         txtSV(k)->clear();
         txtSV(k)->setEnabled(false);
         lblUnits(k)->clear();
+        Scale[std::size_t(k)] = 0;
+        ValueFormat[std::size_t(k)].clear();
     }
 }
 
@@ -221,8 +215,8 @@ void FrmSetpoints::lstControls_Click()
                     txtSV(k)->setText(valueText);
                     lblUnits(k)->setText(unitText);
                     txtSV(k)->setEnabled(true);
-                    ValueFormat = formatText;
-                    Scale = divisor;
+                    ValueFormat[std::size_t(k)] = formatText;
+                    Scale[std::size_t(k)] = divisor;
                     if (k == fields - 1)
                         cmdUpdate->setEnabled(true);
                 } else if (errCode == 2) {
@@ -252,36 +246,107 @@ void FrmSetpoints::txtSV_GotFocus(int Index) { txtSV(Index)->selectAll(); }
 
 void FrmSetpoints::txtSV_LostFocus(int Index)
 {
-    if (Loading)
+    if (Loading || SelIndex < 0)
         return;
     const QScopedValueRollback loading(Loading, true);
-    const float v = SetpointFieldValue(txtSV(Index)->text());
-    txtSV(Index)->setText(rt::Format(v, ValueFormat));
+    // A value that can be sent is shown as the instrument shows it; any other
+    // text stays as typed, for Update to refuse, rather than become a value
+    // the user never typed.
+    const std::size_t k = std::size_t(Index);
+    double typed = 0;
+    if (rt::TypedNumber(txtSV(Index)->text(), typed)
+        && monitor::FitSetpoint(typed, Scale[k], TargetOf(gInstruments[SelIndex]), kRegister[k]).kind
+            == monitor::SetpointFit::Fits)
+        txtSV(Index)->setText(rt::Format(typed, ValueFormat[k]));
+}
+
+QString FrmSetpoints::FieldName(int k) const
+{
+    const QLabel* const captions[kFields] = {lblSV,       lblAlm1LoSV, lblAlm1HiSV, lblAlm2LoSV,
+                                             lblAlm2HiSV, lblAlm3HiSV, lblAlm3LoSV};
+    QString name = captions[k]->text();
+    if (name.endsWith(u':'))
+        name.chop(1);
+    return name;
+}
+
+bool FrmSetpoints::FieldToSend(int k, float& raw)
+{
+    const QString text = txtSV(k)->text();
+    const QString what = QStringLiteral("The ") + FieldName(k) + QStringLiteral(" value");
+    QString why;
+    double typed = 0;
+    if (rt::Trim(text).isEmpty()) {
+        why = what + QStringLiteral(" is empty.  Enter the value to write.");
+    } else if (!rt::TypedNumber(text, typed)) {
+        why = what + QStringLiteral(" \"") + text
+            + QStringLiteral("\" is not a number.  Enter the value as digits with an optional decimal point.");
+    } else {
+        const monitor::SetpointFit fit
+            = monitor::FitSetpoint(typed, Scale[std::size_t(k)], TargetOf(gInstruments[SelIndex]), kRegister[k]);
+        if (fit.kind == monitor::SetpointFit::Fits) {
+            raw = fit.value;
+            return true;
+        }
+        why = what + u' ' + rt::Trim(text) + QStringLiteral(" cannot be sent because ") + monitor::SetpointReason(fit)
+            + u'.';
+    }
+    mb::MsgBox(why + QStringLiteral("  No value was written."), mb::Exclamation,
+               QStringLiteral("Invalid Setpoint Value"), this);
+    txtSV(k)->setFocus();
+    return false;
 }
 
 void FrmSetpoints::cmdUpdate_Click()
 {
-    // The edits count as written however the writes end.
-    ctl::guard(this, QStringLiteral("frmSetpoints.cmdUpdate_Click"), [this] {
-        const Screen::Busy busy;
+    bool refused = false;
+    ctl::guard(this, QStringLiteral("frmSetpoints.cmdUpdate_Click"), [this, &refused] {
         QString errText;
         int errCode = 0;
+        int failed = -1;
         if (SelIndex >= 0) {
-            const InstrumentRecord& r = gInstruments[SelIndex];
-            const int address = AddressToNumber(r.Group, r.Address);
-            for (int k = 0; k < kFields; ++k) {
-                const QString text = txtSV(k)->text();
-                if (text.isEmpty())
+            // Every field is checked before anything is written: a refused
+            // value leaves the instrument as it was and the edits in place.
+            std::array<float, kFields> raw{};
+            for (int k = 0; k < kFields && !refused; ++k)
+                refused = txtSV(k)->isEnabled() && !FieldToSend(k, raw[std::size_t(k)]);
+            if (refused)
+                return;
+            const Screen::Busy busy;
+            const monitor::RowTarget t = TargetOf(gInstruments[SelIndex]);
+            for (int k = 0; k < kFields && failed < 0; ++k) {
+                if (!txtSV(k)->isEnabled())
                     continue;
-                const float raw = SetpointFieldValue(text) * Scale;
-                WriteInstrumentRegister(r.Group, r.Protocol, errText, errCode, address, kRegister[k], raw);
+                WriteInstrumentRegister(t.group, t.protocol, errText, errCode, t.address, kRegister[k],
+                                        raw[std::size_t(k)]);
                 if (errCode != 0)
-                    break;
+                    failed = k;
             }
         }
+        // The hourglass is gone before a box opens.
         SetErrorLine(errText);
+        if (failed >= 0)
+            TellFailedUpdate(failed, errText);
     });
-    Changed = false;
+    // The edits count as written however the writes end.
+    if (!refused)
+        Changed = false;
+}
+
+void FrmSetpoints::TellFailedUpdate(int failed, const QString& errText)
+{
+    // Told here as well: the main menu's error line may be hidden or under
+    // this dialog.
+    QStringList written, notWritten;
+    for (int k = 0; k < kFields; ++k)
+        if (txtSV(k)->isEnabled())
+            (k < failed ? written : notWritten) << FieldName(k);
+    QString text = QStringLiteral("The ") + FieldName(failed)
+        + QStringLiteral(" value was not written due to communications Error >") + errText + u'.';
+    text += written.isEmpty() ? QStringLiteral("\rNo value was written.")
+                              : QStringLiteral("\rWritten: ") + written.join(QStringLiteral(", ")) + u'.';
+    text += QStringLiteral("\rNot written: ") + notWritten.join(QStringLiteral(", ")) + u'.';
+    mb::MsgBox(text, mb::Exclamation, QStringLiteral("Update Setpoint Values Communications Error"), this);
 }
 
 void FrmSetpoints::cmdClose_Click() { Unload(); }

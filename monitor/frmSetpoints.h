@@ -3,8 +3,10 @@
 // instrument of the instrument list, read from the instrument when it is
 // chosen and written back by Update. Each instrument is reached with its own
 // group, protocol and address; communication errors go to the main form's
-// shared error line.
+// shared error line, and a failed Update is told over the dialog as well.
+// Update writes a field only as the value typed, at that field's own scale.
 #include <QLabel>
+#include <array>
 
 #include "platform/controls.h"
 #include "platform/form.h"
@@ -46,8 +48,10 @@ public:
     bool Loading = false;
     bool Changed = false;
     int SelIndex = -1;   // list position of the shown instrument = its instrument index
-    QString ValueFormat; // display format of the shown values
-    float Scale = 1;     // a displayed value x Scale is the raw value
+    // Per field, as its own read found them: an instrument may show its
+    // fields at different decimal places.
+    std::array<QString, kFields> ValueFormat; // display format of the shown value
+    std::array<float, kFields> Scale{};       // the shown value x Scale is the raw value
 
     // ---- handlers ----
     void lstControls_Click();
@@ -65,11 +69,11 @@ private:
     void ClearFields();
     void ShowAlarm3(bool on);
     bool AskCancelChanges();
+    // The raw value field k sends, or false after a box that says why not.
+    bool FieldToSend(int k, float& raw);
+    QString FieldName(int k) const;
+    // A failed Update, told in a box over this dialog.
+    void TellFailedUpdate(int failed, const QString& errText);
 };
 
 FrmSetpoints& frmSetpoints();
-
-// The number a set-point field holds: a number in the system's form
-// (thousands separators allowed) to four decimals, else the number the text
-// begins with; held as a 32-bit float within -9999..9999.
-float SetpointFieldValue(const QString& text);

@@ -8,6 +8,7 @@
 #include "core/helpers.h"
 #include "core/state.h"
 #include "monitor/frmGraph.h"
+#include "monitor/monitor_rows.h"
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
@@ -232,12 +233,14 @@ void FrmGraph::RestoreGraphFile(const QString& FileName)
             PenLabel[i] = i <= g.pens ? g.labels[i - 1] : kNoPen;
         {
             const QScopedValueRollback loading(Loading, true);
-            QStringList known;
-            for (const InstrumentRecord& r : gInstruments)
-                known << InstrumentLabel(r);
             for (int i = 1; i <= kPens; ++i) {
                 ComboBox* pen = cbxControl(i);
-                int at = known.contains(PenLabel[i]) ? pen->findText(PenLabel[i], Qt::MatchExactly) : -1;
+                // A pen of the instrument table takes the instrument's own
+                // label: the file's has lost the blanks at its end.
+                const int k = monitor::InstrumentOfLabel(PenLabel[i]);
+                if (k >= 0)
+                    PenLabel[i] = InstrumentLabel(gInstruments[k]);
+                int at = k >= 0 ? pen->findText(PenLabel[i], Qt::MatchExactly) : -1;
                 if (at < 0 && PenLabel[i] == kNoPen)
                     at = pen->findText(kNoPen, Qt::MatchExactly);
                 if (at < 0) {

@@ -4,15 +4,19 @@
 #include "monitor/logging_engine.h"
 
 #include <QDateTime>
+#include <QMetaObject>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QTimeZone>
 #include <QVector>
+#include <deque>
 #include <vector>
 #include <cmath>
 
 #include "core/dispatch.h"
 #include "core/helpers.h"
 #include "core/state.h"
+#include "monitor/frmLogging.h"
 #include "monitor/logging_format.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -90,8 +94,11 @@ namespace {
 
 // Why the latest sample of a session could not be logged (read errors are
 // not kept here: they are written as 0 and reach the error line anyway). The
-// error line keeps showing it until that session logs a line again.
+// error line keeps showing it until that session logs a line again; for a
+// session stopped because its file could not be written, until the user
+// starts it again.
 QVector<QString> gSampleFailure;
+QVector<bool> gStoppedByFailure;
 
 // The latest read error of the running sessions that the error line has not
 // shown yet: kept across ticks until the half-second throttle lets it out.
@@ -102,12 +109,41 @@ QString gUnshownReadError;
 bool gLogBoxOpen = false;
 
 struct Failure {
-    int number;
-    QString description;
+    rt::RtError error;
     QString routine;
+    QString firstLine; // empty: the standard one
 };
 
+// Boxes not shown yet: failures of ticks that ran while a box was open wait
+// for it to close, and come one after another.
+std::deque<Failure> gPendingBoxes;
+// The main form the pending boxes are to be shown over once the tick is
+// done (null while no showing is on its way).
+QPointer<FrmMain> gShowingFor;
+
+void ShowPendingBoxes(FrmMain& m)
+{
+    if (gLogBoxOpen)
+        return;
+    const QScopedValueRollback boxOpen(gLogBoxOpen, true);
+    while (!gPendingBoxes.empty()) {
+        const Failure f = gPendingBoxes.front();
+        gPendingBoxes.pop_front();
+        if (f.firstLine.isEmpty())
+            mb::AppError(&m, f.error, f.routine);
+        else
+            mb::AppError(&m, f.error, f.routine, f.firstLine);
+    }
+}
+
 QString AddressText(const InstrumentRecord& r) { return QStringLiteral("Address ") + r.Address + QLatin1Char(':'); }
+
+// "Address 01 (Oven)": the session as the logging dialog lists it.
+QString SessionName(const InstrumentRecord& r)
+{
+    const QString name = r.Name.trimmed();
+    return QStringLiteral("Address ") + r.Address + (name.isEmpty() ? QString() : QStringLiteral(" (") + name + u')');
+}
 
 // Advances the session's schedule past the sample that is due now and
 // returns that sample's scheduled UTC instant in seconds.
@@ -157,6 +193,27 @@ void SetErrorLine(FrmMain& m, const QString& text)
     m.lblErrorMessageText->setText(logfmt::ErrorLineText(text));
 }
 
+// A session whose line could not be written is stopped: every later sample
+// would fail the same way, at up to ten a second, each with its box. It is
+// told once; the user starts it again (a new file, a new schedule) once the
+// file can be written.
+void StopFailedSession(int i, const rt::RtError& err, std::vector<Failure>& failures)
+{
+    InstrumentRecord& r = gInstruments[i];
+    r.LogState = 2;
+    gStoppedByFailure[i] = true;
+    gSampleFailure[i] = AddressText(r) + QStringLiteral("Logging stopped, Error Code ") +
+                        QString::number(err.number()) + QStringLiteral(" - ") + err.description() +
+                        QStringLiteral(", File >") + r.LogFile;
+    failures.push_back({err, QStringLiteral("frmMain.tmrLogging_Timer, File >") + r.LogFile,
+                        QStringLiteral("Logging of ") + SessionName(r) +
+                            QStringLiteral(" has been stopped: an application error has occurred writing its log "
+                                           "file:")});
+    // An open logging dialog showing the session shows it stopped.
+    if (Forms::isLoaded<FrmLogging>() && frmLogging().SelectedIndex == i)
+        frmLogging().lstControls_Click();
+}
+
 } // namespace
 
 void LoggingEngineTick(FrmMain& m)
@@ -164,16 +221,22 @@ void LoggingEngineTick(FrmMain& m)
     std::vector<Failure> failures;
     try {
         gInstruments.LoggingActive = false;
-        if (gSampleFailure.size() < gInstruments.Count())
+        if (gSampleFailure.size() < gInstruments.Count()) {
             gSampleFailure.resize(gInstruments.Count());
+            gStoppedByFailure.resize(gInstruments.Count());
+        }
 
         for (int i = 0; i < gInstruments.Count(); ++i) {
             InstrumentRecord& r = gInstruments[i];
             if (r.LogState != 1) {
-                gSampleFailure[i].clear();
+                if (r.LogState != 2 || !gStoppedByFailure[i]) {
+                    gSampleFailure[i].clear();
+                    gStoppedByFailure[i] = false;
+                }
                 continue;
             }
             gInstruments.LoggingActive = true;
+            gStoppedByFailure[i] = false;
 
             const double e = ElapsedSecondsUtc(r.LogStartSec);
             if (!(r.LogRate > 0)) {
@@ -191,13 +254,9 @@ void LoggingEngineTick(FrmMain& m)
                         gUnshownReadError = errText;
                     gSampleFailure[i].clear();
                 } catch (const rt::RtError& err) {
-                    // The sample is lost (its schedule has moved on); say so
-                    // and go on with the other sessions.
-                    gSampleFailure[i] = AddressText(r) + QStringLiteral("Line not logged, Error Code ") +
-                                        QString::number(err.number()) + QStringLiteral(" - ") +
-                                        err.description() + QStringLiteral(", File >") + r.LogFile;
-                    failures.push_back({err.number(), err.description(),
-                                        QStringLiteral("frmMain.tmrLogging_Timer, File >") + r.LogFile});
+                    // The sample is lost (its schedule has moved on); the
+                    // session stops, and the others go on.
+                    StopFailedSession(i, err, failures);
                 }
             }
 
@@ -224,13 +283,30 @@ void LoggingEngineTick(FrmMain& m)
 
         m.shpLogging->setFillColor(gInstruments.LoggingActive ? color::Green : color::ButtonFace);
     } catch (const rt::RtError& err) {
-        failures.push_back({err.number(), err.description(), QStringLiteral("frmMain.tmrLogging_Timer")});
+        failures.push_back({err, QStringLiteral("frmMain.tmrLogging_Timer"), QString()});
     }
 
-    // Boxes come last, once the tick's work is done: the timer goes on
-    // ticking underneath an open box, and one box at a time is enough.
-    if (failures.empty() || gLogBoxOpen)
+    // Boxes come last, once the tick's work is done, and from outside the
+    // tick: a timer does not fire again while its own handler is still
+    // running, so a box opened here would hold up every session until it is
+    // answered. What fails while a box is open waits for it to close.
+    const bool busy = gLogBoxOpen || gShowingFor;
+    if (!busy)
+        gPendingBoxes.clear(); // left over for a main form that has gone
+    for (const Failure& f : failures) {
+        // A stopped session is told however late; a failure of the tick
+        // itself may recur every 50 ms, and one box of it at a time is enough.
+        if (!busy || !f.firstLine.isEmpty())
+            gPendingBoxes.push_back(f);
+    }
+    if (busy || gPendingBoxes.empty())
         return;
-    const QScopedValueRollback boxOpen(gLogBoxOpen, true);
-    mb::AppError(&m, failures.front().number, failures.front().description, failures.front().routine);
+    gShowingFor = &m;
+    QMetaObject::invokeMethod(
+        &m,
+        [&m] {
+            gShowingFor = nullptr;
+            ShowPendingBoxes(m);
+        },
+        Qt::QueuedConnection);
 }

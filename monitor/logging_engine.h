@@ -6,7 +6,8 @@
 class FrmMain;
 
 // One tick. Read failures are logged as 0 and shown on the error line (at
-// most every half second); a line that cannot be written is shown in one
-// "Application Error" box at a time, owned by `main`, and the other sessions
-// go on.
+// most every half second). A session whose line cannot be written is
+// stopped, told once in an "Application Error" box owned by `main` that
+// names it, and on the error line; the other sessions go on. Boxes of ticks
+// that run while one is open follow it, one at a time.
 void LoggingEngineTick(FrmMain& main);

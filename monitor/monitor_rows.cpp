@@ -1,9 +1,14 @@
 #include "monitor/monitor_rows.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
+#include "config/fieldrule.h"
+#include "core/dispatch.h"
 #include "core/helpers.h"
+#include "core/state.h"
+#include "core/transports.h"
 #include "platform/app.h"
 #include "platform/runtime.h"
 #include "platform/textfile.h"
@@ -70,6 +75,16 @@ bool SameLabel(const QString& stored, const QString& label)
     return rt::RTrim(stored) == rt::RTrim(label);
 }
 
+int InstrumentOfLabel(const QString& stored)
+{
+    if (stored.isEmpty())
+        return -1;
+    for (int k = 0; k < modZarn::gInstruments.Count(); ++k)
+        if (SameLabel(stored, modZarn::InstrumentLabel(modZarn::gInstruments[k])))
+            return k;
+    return -1;
+}
+
 QString RowFilePath() { return App::file(QStringLiteral("Monitor.val")); }
 
 QStringList ReadRowFile(const QString& path)
@@ -114,32 +129,50 @@ QString RateMenuCaption(const QString& prefix, float seconds)
 
 bool ReadSetpointText(const QString& text, double& value)
 {
-    // A number with its thousands grouped correctly (or not at all), then at
-    // most a unit: what the poll writes into the boxes reads back as itself.
-    static const QRegularExpression form(QStringLiteral(
-        "^\\s*([+-]?(?:\\d{1,3}(?:,\\d{3})+|\\d+)?(?:\\.\\d*)?(?:[eE][+-]?\\d+)?)"
-        "\\s*(?:°F|°C|Er|F|C)?\\s*$"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch())
-        return false;
-    QString number = m.captured(1);
-    number.remove(QLatin1Char(','));
-    // A sign or a point alone is no number.
-    if (!number.contains(QRegularExpression(QStringLiteral("\\d"))))
-        return false;
-    bool ok = false;
-    value = number.toDouble(&ok);
-    return ok && std::isfinite(value);
+    // What the poll writes into the boxes, "1,234.5 °F", reads back as itself.
+    static const QRegularExpression unit(QStringLiteral("\\s*(?:°F|°C|Er|F|C)\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QString number = text;
+    const QRegularExpressionMatch m = unit.match(number);
+    if (m.hasMatch())
+        number.truncate(m.capturedStart());
+    return rt::TypedNumber(number, value);
 }
 
-bool ScaledSetpoint(double typed, float scale, float& value)
+SetpointFit FitSetpoint(double typed, float scale, const RowTarget& t, int reg)
 {
-    const double product = double(float(typed * double(scale)));
-    if (!(product >= -32768.0 && product <= 32767.0))
-        return false;
-    value = float(product);
-    return true;
+    SetpointFit fit;
+    fit.decimals = int(std::lround(std::log10(std::max(1.0, double(scale)))));
+    float lower = modZarn::kModbusLowest, upper = modZarn::kModbusHighest;
+    // A pair no path serves is refused by the write itself.
+    modZarn::WriteLimits(t.group, t.protocol, reg, lower, upper);
+    cfgrule::Range field;
+    if (cfgrule::RawRange(t.group, reg, field)) {
+        lower = std::max(lower, field.lower);
+        upper = std::min(upper, field.upper);
+    }
+    const QString format = fit.decimals > 0 ? QStringLiteral("0.") + QString(fit.decimals, u'0') : QStringLiteral("0");
+    fit.lower = rt::Format(double(lower) / double(scale), format);
+    fit.upper = rt::Format(double(upper) / double(scale), format);
+
+    const double raw = typed * double(scale);
+    const double whole = std::round(raw);
+    if (!(whole >= double(lower) && whole <= double(upper)))
+        fit.kind = SetpointFit::Range;
+    else if (std::fabs(raw - whole) > 1e-9 * std::max(1.0, std::fabs(raw)))
+        fit.kind = SetpointFit::Decimals; // 12.34 at one decimal would go out as 12.3
+    else
+        fit.value = float(whole);
+    return fit;
+}
+
+QString SetpointReason(const SetpointFit& fit)
+{
+    if (fit.kind == SetpointFit::Decimals)
+        return QStringLiteral("it has more decimal places than the instrument shows (") + QString::number(fit.decimals)
+            + u')';
+    return QStringLiteral("it is outside the range ") + fit.lower + QStringLiteral(" to ") + fit.upper
+        + QStringLiteral(" that the instrument can hold");
 }
 
 } // namespace monitor

@@ -46,6 +46,10 @@ RowTarget ParseLabel(const QString& label);
 // comes back without the blank after its group digit: labels are compared
 // without their trailing blanks.
 bool SameLabel(const QString& stored, const QString& label);
+// The first instrument of the table that a stored label names (by SameLabel),
+// -1 when none does or the label is empty. The monitor rows and the graph
+// pens find their instruments by it.
+int InstrumentOfLabel(const QString& stored);
 
 // ---- Monitor.val ----
 QString RowFilePath();
@@ -66,14 +70,29 @@ float RatePeriod(const QString& caption);
 QString RateMenuCaption(const QString& prefix, float seconds);
 
 // ---- typed set points ----
-// Reads a set point as the user typed it or as the poll filled it: blanks
-// around it, thousands separators ("1,234.5") and a unit ("°F", "°C", "Er",
-// with or without a blank before it) are accepted. Anything else after the
+// Reads a set point as the user typed it or as the poll filled it: the
+// program's strict form of a typed number (blanks around it, thousands
+// separators in their places as in "1,234.5"), then at most a unit ("°F",
+// "°C", "Er", with or without a blank before it). Anything else after the
 // number, separators in the wrong places, or no number at all is refused
 // (false) rather than read as some other number.
 bool ReadSetpointText(const QString& text, double& value);
-// The value to write: typed × scale as a 32-bit float. False when it lies
-// outside the signed 16-bit range of an instrument register.
-bool ScaledSetpoint(double typed, float scale, float& value);
+
+// Whether a value typed for program register `reg` of the instrument `t`,
+// shown at `scale` (10 to its decimal places), can go out as itself: typed ×
+// scale must be a whole raw number that the register carries on the
+// instrument's path and, where the configuration screen of the group has a
+// field for that register, within that field's range.
+struct SetpointFit {
+    enum Kind { Fits, Decimals, Range } kind = Fits;
+    float value = 0;      // the raw value to write, when it fits
+    int decimals = 0;     // the decimal places of the scale
+    QString lower, upper; // the limits at the scale, as typed ("-199.9")
+};
+SetpointFit FitSetpoint(double typed, float scale, const RowTarget& t, int reg);
+// Why a value that does not fit is not sent, as a clause: "it has more
+// decimal places than the instrument shows (1)", "it is outside the range
+// -199.9 to 999.9 that the instrument can hold".
+QString SetpointReason(const SetpointFit& fit);
 
 } // namespace monitor

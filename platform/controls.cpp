@@ -83,8 +83,18 @@ void guard(QWidget* owner, const std::function<QString()>& routine, const std::f
 
 void press(QWidget* owner, const QString& routine, const std::function<void()>& body)
 {
-    if (!Forms::blockedByBox(owner))
-        guard(owner, routine, body);
+    if (Forms::blockedByBox(owner))
+        return;
+    if (Forms::boxClosingOver(owner)) {
+        // The user's, made once the box had gone: it runs after the box's
+        // caller has gone on, as it would have on a machine that kept up.
+        QTimer::singleShot(0, owner, [owner = QPointer<QWidget>(owner), routine, body] {
+            if (owner)
+                press(owner, routine, body);
+        });
+        return;
+    }
+    guard(owner, routine, body);
 }
 
 int depth() { return gDepth; }

@@ -195,7 +195,7 @@ bool openSince(quint64 before)
 quint64 scopesOpened() { return gScopesOpened; }
 
 ModalScope::ModalScope(QWidget* owner, QDialog* dialog)
-    : owner_(owner), dialog_(dialog), depth_(ctl::depth()), serial_(++gScopesOpened)
+    : owner_(owner), dialog_(dialog), shown_(dialog != nullptr), depth_(ctl::depth()), serial_(++gScopesOpened)
 {
     gModal.push_back(this);
 }
@@ -216,15 +216,23 @@ ModalScope::~ModalScope()
     });
 }
 
+bool ModalScope::closed() const { return shown_ && (!dialog_ || !dialog_->isVisible()); }
+
+bool ModalScope::over(const QWidget* control) const
+{
+    return control && owner_ && owner_->window() == control->window() && depth_ == ctl::depth();
+}
+
 bool blockedByBox(const QWidget* control)
 {
-    if (!control)
-        return false;
-    const QWidget* window = control->window();
-    for (const ModalScope* s : gModal)
-        if (s->owner_ && s->owner_->window() == window && s->depth_ == ctl::depth())
-            return true;
-    return false;
+    return std::any_of(gModal.begin(), gModal.end(),
+                       [control](const ModalScope* s) { return s->over(control) && !s->closed(); });
+}
+
+bool boxClosingOver(const QWidget* control)
+{
+    return std::any_of(gModal.begin(), gModal.end(),
+                       [control](const ModalScope* s) { return s->over(control) && s->closed(); });
 }
 
 void closeBoxesOver(const Form* f)
@@ -336,7 +344,13 @@ void Form::ShowModal()
     Show();
     if (isVisible()) {
         const Forms::ModalScope open(nullptr, nullptr);
-        loop.exec(QEventLoop::DialogExec);
+        // Hidden and shown again before the loop has ended, it is still
+        // open. It gives up its modality only once hidden: Qt keeps a window
+        // that loses it while shown among the modal ones, blocking every
+        // other window's mouse and keys for good.
+        do
+            loop.exec(QEventLoop::DialogExec);
+        while (self && isVisible());
     }
     if (self) {
         modal_ = false;

@@ -153,9 +153,16 @@ public:
 
 private:
     friend bool blockedByBox(const QWidget* control);
+    friend bool boxClosingOver(const QWidget* control);
     friend void closeBoxesOver(const Form* f);
+    // Stands over the press of `control` (its window's, from this loop).
+    bool over(const QWidget* control) const;
+    // A box or dialog shown (not one a test's handler answers) that has
+    // closed: its loop is ending.
+    bool closed() const;
     QPointer<QWidget> owner_;
     QPointer<QDialog> dialog_;
+    bool shown_;
     int depth_;
     quint64 serial_; // the how-manieth opened, from 1
 };
@@ -165,6 +172,10 @@ quint64 scopesOpened();
 // file dialog that stands over the control's window (a screen reader can
 // press what the box blocks for the mouse and the keys), not from code.
 bool blockedByBox(const QWidget* control);
+// True when such a box has closed but its loop still runs: on a loaded
+// machine the events that follow the click that closed it (the user's next
+// click) come in the same batch, before the box's caller goes on.
+bool boxClosingOver(const QWidget* control);
 // Closes the boxes and file dialogs that stand over `f` or a window inside it.
 void closeBoxesOver(const Form* f);
 // Deletes an unloaded form once every box, dialog or modal window opened

@@ -1,27 +1,81 @@
 #include "platform/msgbox.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTextBoundaryFinder>
 
+#include "platform/boxtext.h"
 #include "platform/form.h"
 #include "platform/rterror.h"
 
 namespace mb {
 namespace {
 // A box stands centred over the window it belongs to, frame included, and
-// whole on the screen; its size is known only once it is being shown.
+// whole on the screen; its size is known only once it is being shown. Its
+// text is shown by a BoxText in the place of Qt's own label, and Ctrl+C
+// copies the whole box (title, text and buttons) where no part of its text
+// is selected.
 class Box : public QMessageBox {
 public:
-    explicit Box(QWidget* owner) : QMessageBox(owner) {}
+    Box(QWidget* owner, const QString& text) : QMessageBox(owner), text_(new BoxText(text, this))
+    {
+        setTextFormat(Qt::PlainText);
+        setText(text);
+    }
 
 protected:
     void showEvent(QShowEvent* e) override
     {
+        placeText();
         QMessageBox::showEvent(e);
         Forms::centre(this, parentWidget() ? parentWidget()->window() : nullptr);
     }
+
+    // A change of style lays the box out anew, with Qt's label in it: the
+    // text goes back in its place and the box takes its size again, as
+    // Qt's box does on a change of font.
+    void changeEvent(QEvent* e) override
+    {
+        QMessageBox::changeEvent(e);
+        if (placeText()) {
+            QEvent resize(QEvent::FontChange);
+            QMessageBox::changeEvent(&resize);
+        }
+    }
+
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (!e->matches(QKeySequence::Copy)) {
+            QMessageBox::keyPressEvent(e);
+            return;
+        }
+        const QString rule = QStringLiteral("---------------------------\n");
+        QStringList buttonTexts;
+        for (QAbstractButton* b : buttons())
+            buttonTexts << b->text().remove(QLatin1Char('&'));
+        QGuiApplication::clipboard()->setText(rule + windowTitle() + QLatin1Char('\n') + rule + text() +
+                                              QLatin1Char('\n') + rule + buttonTexts.join(QStringLiteral("   ")) +
+                                              QLatin1Char('\n') + rule);
+    }
+
+private:
+    // Puts the text where Qt's box has its label; true when it was not there.
+    bool placeText()
+    {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"), Qt::FindDirectChildrenOnly);
+        if (!label || !layout() || layout()->indexOf(text_) >= 0)
+            return false;
+        delete layout()->replaceWidget(label, text_);
+        label->hide();
+        text_->show();
+        return true;
+    }
+
+    BoxText* text_;
 };
 
 Handler gHandler;
@@ -88,35 +142,6 @@ QString CutLongLines(const QString& text)
     }
     return out;
 }
-
-// A box wraps its text at word boundaries, and a run with none longer than
-// a line, as a path or a number quoted whole, would run past the box's edge
-// and be cut off there. A run longer than any word may break between any
-// two of its characters (never inside one): an invisible break opportunity
-// goes between them, so that it fills its lines and is shown whole. Words
-// of ordinary length keep wrapping whole.
-constexpr qsizetype kLongestWord = 24;
-
-QString BreakableRuns(const QString& text)
-{
-    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
-    QString out;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        qsizetype to = breaks.toNextBoundary();
-        if (to < 0)
-            to = text.size();
-        const bool endless = to - from > kLongestWord;
-        for (qsizetype i = from; i < to; ++i) {
-            const QChar c = text[i];
-            if (endless && i > from && !c.isLowSurrogate() && !c.isMark())
-                out += QChar(0x200B);
-            out += c;
-        }
-        from = to;
-    }
-    return out;
-}
 } // namespace
 
 int defaultAnswer(int style)
@@ -142,13 +167,12 @@ int MsgBox(const QString& fullText, int style, const QString& title, QWidget* ow
         return gHandler(gCalls.back());
     }
 
-    // On the heap and watched: the box is its owner's child, and should the
-    // owner go while the box is open the box goes with it.
-    QPointer<Box> box = new Box(owner);
-    box->setWindowTitle(title);
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    box->setText(BreakableRuns(shown));
+    // On the heap and watched: the box is its owner's child, and should the
+    // owner go while the box is open the box goes with it.
+    QPointer<Box> box = new Box(owner, shown);
+    box->setWindowTitle(title);
     switch (style & 0x70) {
     case Critical: box->setIcon(QMessageBox::Critical); break;
     case Question: box->setIcon(QMessageBox::Question); break;

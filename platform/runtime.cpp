@@ -380,6 +380,37 @@ bool IsNumeric(const QString& text, double* value)
     return true;
 }
 
+bool TypedNumber(const QString& text, double& value)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^\\s*([+-]?(?:\\d{1,3}(?:,\\d{3})+|\\d+)?(?:\\.\\d*)?(?:[eE][+-]?\\d+)?)\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return false;
+    QString number = m.captured(1);
+    // A sign, a point or an exponent alone is no number.
+    static const QRegularExpression mantissa(QStringLiteral("^[+-]?(\\d|\\.\\d)"));
+    if (!mantissa.match(number).hasMatch())
+        return false;
+    number.remove(u',');
+    bool ok = false;
+    const double v = number.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+bool TypedHex16(const QString& text, int& value)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([0-9A-Fa-f]{1,4})\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return false;
+    value = int(qint16(m.captured(1).toUShort(nullptr, 16)));
+    return true;
+}
+
 double Rnd()
 {
     static std::minstd_rand generator; // default seed: the same sequence every run

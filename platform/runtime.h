@@ -16,6 +16,18 @@ namespace rt {
 // digits are a signed 16-bit pattern, five to eight a signed 32-bit pattern.
 double Val(const QString& text);
 
+// A number typed into a field whose value is sent to an instrument, read
+// strictly so that nothing is ever sent as some other number: blanks around
+// it, an optional sign, decimal digits with their thousands grouped by ","
+// in threes (or not grouped), an optional "." fraction and an optional
+// exponent, and nothing else. False for an empty text, a sign or point
+// alone, any character after the number, a separator out of place, a
+// radix prefix ("&H", "0x") or a number beyond a double.
+bool TypedNumber(const QString& text, double& value);
+// The same for the hexadecimal form: one to four hexadecimal digits, blanks
+// around them allowed, taken as a signed 16-bit pattern (FFFF is -1).
+bool TypedHex16(const QString& text, int& value);
+
 // Round to the nearest whole number, a half to the even neighbour.
 double RoundHalfEven(double v);
 

@@ -673,10 +673,15 @@ bool SerialPortControl::output(const QByteArray& data, int waitMs)
     // A device that has gone unnoticed shows itself in the write.
     if (!isOpen())
         rt::raise(rt::ErrCommNotOpen);
-    return send(data, QDeadlineTimer(waitMs));
+    return writeOut(data, QDeadlineTimer(waitMs), true);
 }
 
 bool SerialPortControl::send(const QByteArray& data, const QDeadlineTimer& deadline)
+{
+    return writeOut(data, deadline, false);
+}
+
+bool SerialPortControl::writeOut(const QByteArray& data, const QDeadlineTimer& deadline, bool keepHeld)
 {
     if (!isOpen())
         return false;
@@ -704,7 +709,8 @@ bool SerialPortControl::send(const QByteArray& data, const QDeadlineTimer& deadl
             }
             // A line that does not move: what it holds of this text would go
             // out whenever it moves again, long after anyone waits for it.
-            discardOutput();
+            if (done > 0 || !keepHeld)
+                discardOutput();
             return false;
         }
         if (n < 0 && isGone(errno))

@@ -106,6 +106,10 @@ public:
     static constexpr int kOutputWaitMs = 2000;
     // Sends the whole text. Raises ErrCommNotOpen when the port is closed.
     // A line that does not take it within `waitMs` keeps none of it: false.
+    // Where none of it went to the driver, what the driver held before is
+    // left as it is: a line that was full stays full, and a later text is
+    // refused in turn rather than slipping into room a discard made and
+    // going out whenever the line moves again.
     bool output(const QByteArray& data, int waitMs = kOutputWaitMs);
     // Number of received characters waiting (0 when closed).
     int inBufferCount();
@@ -157,6 +161,9 @@ private:
     void readDriver();
     void vanished();
     bool isOpen() const;
+    // send(); `keepHeld` leaves what the driver holds when none of `data`
+    // went to it.
+    bool writeOut(const QByteArray& data, const QDeadlineTimer& deadline, bool keepHeld);
 
     int fd_ = -1;
     termios saved_{}; // the line's mode before we opened it, put back on close

@@ -223,8 +223,10 @@ void InputFile::skipLines(int n)
 
 // ---- what the system said ----
 
-RtError SystemError(int sysError)
+RtError SystemError(int sysError, Concerning what)
 {
+    if (what == Concerning::Folder && (sysError == EACCES || sysError == EPERM))
+        return RtError(ErrPermissionDenied, withReason(ErrPermissionDenied, "the folder cannot be written"));
     switch (sysError) {
     case ENOSPC:
     case EDQUOT:
@@ -240,7 +242,7 @@ RtError SystemError(int sysError)
     case ENAMETOOLONG:
     case EINVAL:
     case EILSEQ: return RtError(ErrBadFileName);
-    case EROFS: return RtError(ErrPathFileAccess);
+    case EROFS: return RtError(ErrPathFileAccess, withReason(ErrPathFileAccess, "the file system is read-only"));
     case EMFILE:
     case ENFILE: return RtError(ErrTooManyFiles);
     default: return RtError(ErrDeviceIO);
@@ -437,7 +439,7 @@ void OutputFile::open(const QString& path, Mode mode)
             if (fd < 0 && errno == EEXIST)
                 continue;
             if (fd < 0)
-                throw SystemError(errno);
+                throw SystemError(errno, Concerning::Folder);
             // Held until the file is in place. Another save may have taken
             // it for a stale one in the moment before: then it is gone.
             while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
@@ -460,7 +462,7 @@ void OutputFile::open(const QString& path, Mode mode)
         fd_ = ::open(target.constData(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                      0666);
         if (fd_ < 0)
-            throw SystemError(errno);
+            throw SystemError(errno, exists ? Concerning::File : Concerning::Folder);
         struct stat st{};
         if (::fstat(fd_, &st) != 0)
             fail(errno);
@@ -472,7 +474,7 @@ void OutputFile::open(const QString& path, Mode mode)
     }
 }
 
-void OutputFile::fail(int sysError)
+void OutputFile::fail(int sysError, Concerning what)
 {
     // Nothing of a failed write may stay: the temporary file goes, and an
     // append is cut back to where it began.
@@ -480,7 +482,7 @@ void OutputFile::fail(int sysError)
         while (::ftruncate(fd_, startSize_) != 0 && errno == EINTR) {
         }
     discard();
-    throw SystemError(sysError);
+    throw SystemError(sysError, what);
 }
 
 void OutputFile::writeOut(const char* data, qsizetype size)
@@ -534,7 +536,7 @@ void OutputFile::close()
         if (::fsync(fd_) != 0 && errno != EINVAL)
             fail(errno);
         if (::rename(nativePath(temp_).constData(), nativePath(path_).constData()) != 0)
-            fail(errno);
+            fail(errno, Concerning::Folder);
         temp_.clear();
         ::close(std::exchange(fd_, -1));
         syncFolder(path_);
@@ -556,7 +558,7 @@ void Kill(const QString& path)
     if (path.isEmpty() || !fi.isFile())
         raise(folderExists(path) ? ErrFileNotFound : ErrPathNotFound);
     if (::unlink(nativePath(path).constData()) != 0)
-        throw SystemError(errno);
+        throw SystemError(errno, Concerning::Folder);
 }
 
 } // namespace rt

@@ -9,6 +9,10 @@
 
 namespace rt {
 
+// What a failed step of work on a file concerns: the file itself, or its
+// folder's list of files (making, renaming or removing a file in it).
+enum class Concerning { File, Folder };
+
 // Reading. Opening a missing file raises ErrFileNotFound (53); reading past
 // the end raises ErrInputPastEnd (62). Only a regular file is read (see
 // OpenForReading), and only up to `maxBytes`: a larger file is refused
@@ -71,9 +75,12 @@ private:
 // followed only where the system's rule for shared folders would let an
 // ordinary open follow it: in a folder that everyone may write and whose
 // entries only their owners may remove (as /tmp), only a link of the user's
-// own or of the folder's owner. Every failure raises a run-time error naming
-// what the system said (ErrDiskFull, ErrPathNotFound, ErrPermissionDenied,
-// ErrBadFileName, ErrPathFileAccess, ErrDeviceIO).
+// own or of the folder's owner. A Replace save needs a folder it may write
+// (for its temporary file), even for a file the user may write: in one it
+// may not, it is refused saying the folder cannot be written. Every failure
+// raises a run-time error naming what the system said (ErrDiskFull,
+// ErrPathNotFound, ErrPermissionDenied, ErrBadFileName, ErrPathFileAccess on
+// a read-only file system, ErrDeviceIO).
 class OutputFile {
 public:
     enum Mode { Replace, Append };
@@ -106,7 +113,7 @@ public:
 
 private:
     void writeOut(const char* data, qsizetype size);
-    [[noreturn]] void fail(int sysError);
+    [[noreturn]] void fail(int sysError, Concerning what = Concerning::File);
     void discard();
 
     int fd_ = -1;
@@ -125,8 +132,9 @@ int OpenForReading(const QString& path);
 
 // The run-time error for an operating-system error number met while
 // working on a file, with the system's reason where the number alone
-// would mislead.
-RtError SystemError(int sysError);
+// would mislead. A refusal met while making, renaming or removing a file
+// is its folder's, and says so.
+RtError SystemError(int sysError, Concerning what = Concerning::File);
 
 bool FileExists(const QString& path);
 // Deletes a file; raises ErrFileNotFound / ErrPermissionDenied on failure.

@@ -151,16 +151,31 @@ void FrmRegister::cmdWrite_Click()
     int address = 0;
     if (!instrumentAddress(gControllerGroup, address))
         return;
-    const float value = rt::CSng(rt::Val(txtValue->text()));
+    // A mistyped register number must not send the value somewhere else.
+    const bool native = nativeNumbering();
+    int reg = 0;
+    if (!tool::WriteTarget(txtRegisterNumber->text(), native, QStringLiteral("The register number"),
+                           QStringLiteral("Invalid Register Number"), this, reg))
+        return;
+    // What the register carries on the line; a pair no path serves is
+    // refused below whatever the value.
+    float lower = kModbusLowest, upper = kModbusHighest;
+    if (native && NativeWriteType(reg) == 1) {
+        lower = 0; // a coil is off or on
+        upper = 1;
+    } else if (!native) {
+        WriteLimits(gControllerGroup, gProtocolCode, reg, lower, upper);
+    }
+    float value = 0;
+    if (!tool::WriteValue(txtValue->text(), false, lower, upper, this, value))
+        return;
     QString errText;
     int errCode = 0;
     {
         const Screen::Busy busy;
-        if (!nativeNumbering()) {
-            const int reg = rt::CInt(rt::Val(txtRegisterNumber->text()));
+        if (!native) {
             WriteInstrumentRegister(gControllerGroup, gProtocolCode, errText, errCode, address, reg, value);
         } else {
-            const int reg = rt::CInt(rt::Val(QStringLiteral("&H") + rt::Trim(txtRegisterNumber->text())));
             QVector<float> values(2, 0.0f);
             values[1] = value;
             if (gProtocolCode == QLatin1String("R"))

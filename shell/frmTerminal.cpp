@@ -114,7 +114,8 @@ void FrmTerminal::txtReply_KeyPress(int KeyAscii)
         return;
     // A line that did not take the last character is not waited on again
     // until it takes one: each key would hold the window for the whole wait.
-    // What is dropped is said once for the run of keys, in the box.
+    // What is dropped is said once for the run of keys, in the box, and
+    // none of it goes out when the line moves again.
     const bool sent =
         port.output(QByteArray(1, char(KeyAscii & 0xFF)), notSending_ ? 0 : SerialPortControl::kOutputWaitMs);
     if (!sent && !notSending_)

@@ -97,13 +97,18 @@ void FrmZarnLink::cmdWrite_Click()
     if (!tool::PasswordAccepted(txtPassword, this))
         return;
     int address = 0;
-    const bool addressOk = instrumentAddress(0, address);
-    const int cmd = rt::CInt(rt::Val(QStringLiteral("&H") + txtCommand->text()));
-    if (!addressOk)
+    if (!instrumentAddress(0, address))
+        return;
+    // A mistyped command must not send the value somewhere else.
+    int cmd = 0;
+    if (!tool::WriteTarget(txtCommand->text(), true, QStringLiteral("The command"), QStringLiteral("Invalid Command"),
+                           this, cmd))
         return;
     const bool hex = chkHexadecimal->isChecked();
-    const float value = hex ? rt::CSng(rt::Val(QStringLiteral("&H") + txtValue->text()))
-                            : rt::CSng(rt::Val(txtValue->text()));
+    float value = 0;
+    if (!(hex ? tool::WriteValue(txtValue->text(), true, kZarnHexLowest, kZarnHexHighest, this, value)
+              : tool::WriteValue(txtValue->text(), false, -kZarnDecimalLimit, kZarnDecimalLimit, this, value)))
+        return;
     QString errText;
     int errCode = 0;
     QByteArray reply;

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QMenuBar>
+#include <QPointer>
+#include <vector>
 
 #include "platform/app.h"
 #include "platform/builders.h"
@@ -83,7 +85,21 @@ void MainScreen::showEvent(QShowEvent* e)
 
 void MainScreen::Form_Unload(int& cancel)
 {
-    (void)cancel;
+    // Every way out of the program by a main screen comes here: a screen
+    // left hidden with its edits (Graphing keeps the configuration's) is
+    // asked as surely as the one being closed.
+    // Watched: a question's loop may see another screen unloaded.
+    std::vector<QPointer<MainScreen>> screens;
+    for (Form* f : Forms::loaded())
+        if (auto* screen = qobject_cast<MainScreen*>(f))
+            screens.emplace_back(screen);
+    for (const QPointer<MainScreen>& screen : screens) {
+        if (!screen)
+            continue;
+        screen->AskBeforeProgramEnds(cancel, this);
+        if (cancel)
+            return;
+    }
     App::end(0);
 }
 

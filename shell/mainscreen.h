@@ -3,7 +3,8 @@
 // row of navigation buttons, with their standard actions. A button switches
 // to its screen at the same place; the Communications tools and the logging
 // dialog open modal; a screen this build does not have keeps its button
-// disabled. Closing any main screen ends the program.
+// disabled. Closing any main screen ends the program, after every main
+// screen, shown or hidden, has asked about edits it would lose.
 #include <QPushButton>
 
 #include "platform/form.h"
@@ -18,7 +19,18 @@ public:
     // with another layout moves them.
     MainScreen();
 
+    // Closing a main screen ends the program, once every loaded main screen
+    // has been asked about what it would lose (AskBeforeProgramEnds).
     void Form_Unload(int& cancel) override;
+    // Asked before the program ends, whichever main screen ends it and
+    // whether or not this one is shown: a screen holding unsaved edits asks
+    // the user, its question standing over `closing` (the screen the user is
+    // ending the program from); a nonzero cancel keeps the program running.
+    virtual void AskBeforeProgramEnds(int& cancel, QWidget* closing)
+    {
+        (void)closing;
+        cancel = 0;
+    }
 
     QPushButton* cmdConfigureController;
     QPushButton* cmdStatus;

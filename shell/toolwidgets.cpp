@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "core/helpers.h"
@@ -66,6 +67,66 @@ bool PasswordAccepted(const QLineEdit* entry, QWidget* owner)
     mb::MsgBox(QStringLiteral("The password entered is not correct to allow writes."),
                mb::OKOnly | mb::Exclamation, QStringLiteral("Password Incorrect"), owner);
     return false;
+}
+
+namespace {
+
+// Why `text`, named by `what`, is not a whole number of the form chosen;
+// empty when it is one, the number then in `v`.
+QString NotWhole(const QString& text, bool hex, const QString& what, double& v)
+{
+    int pattern = 0;
+    if (hex) {
+        if (!rt::TypedHex16(text, pattern))
+            return what + QStringLiteral(" is not a hexadecimal number.  Enter one to four hexadecimal digits (0 to "
+                                         "9 and A to F).");
+        v = pattern;
+        return QString();
+    }
+    if (!rt::TypedNumber(text, v))
+        return what + QStringLiteral(" is not a number.  Enter it as decimal digits, with a minus sign before a "
+                                     "negative value.");
+    if (v != std::floor(v))
+        return what + QStringLiteral(" must be a whole number: an instrument register holds no fraction.");
+    return QString();
+}
+
+bool Refused(const QString& why, const QString& title, QWidget* owner)
+{
+    if (why.isEmpty())
+        return false;
+    mb::MsgBox(why + QStringLiteral("  Nothing was sent."), mb::OKOnly | mb::Exclamation, title, owner);
+    return true;
+}
+
+} // namespace
+
+bool WriteValue(const QString& text, bool hex, float lower, float upper, QWidget* owner, float& value)
+{
+    const QString what = QStringLiteral("The value to write");
+    double v = 0;
+    QString why = NotWhole(text, hex, what, v);
+    if (why.isEmpty() && !(v >= double(lower) && v <= double(upper)))
+        why = what + QStringLiteral(" must lie within ") + rt::CStr(lower) + QStringLiteral(" to ") + rt::CStr(upper)
+            + QStringLiteral(" for this register.");
+    if (Refused(why, QStringLiteral("Invalid Write Value"), owner))
+        return false;
+    value = float(v);
+    return true;
+}
+
+bool WriteTarget(const QString& text, bool hex, const QString& what, const QString& title, QWidget* owner,
+                 int& number)
+{
+    // Register lists write hexadecimal numbers as "1000H".
+    QString digits = rt::Trim(text);
+    if (hex && digits.size() > 1 && digits.endsWith(u'H', Qt::CaseInsensitive))
+        digits.chop(1);
+    double v = 0;
+    if (Refused(NotWhole(digits, hex, what, v), title, owner))
+        return false;
+    number = rt::CInt(v);
+    return true;
 }
 
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode)

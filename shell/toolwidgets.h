@@ -27,6 +27,19 @@ TextBox* PasswordBox(QWidget* parent, const QString& name, int left, int top, in
 // case do not count). A wrong entry is told in a box owned by `owner`.
 bool PasswordAccepted(const QLineEdit* entry, QWidget* owner);
 
+// The value a write sends: the text wholly a number of the form chosen
+// (decimal, or one to four hexadecimal digits as a signed 16-bit pattern),
+// whole, and within lower..upper, what the register carries. Anything else
+// is told in a box owned by `owner`, and nothing is to be sent (false).
+bool WriteValue(const QString& text, bool hex, float lower, float upper, QWidget* owner, float& value);
+
+// The register or command a write goes to, named by `what` ("The register
+// number"): wholly a whole number of the form chosen, hexadecimal digits
+// with or without a trailing "H". Anything else is told in a box titled
+// `title`, and nothing is to be sent (false).
+bool WriteTarget(const QString& text, bool hex, const QString& what, const QString& title, QWidget* owner,
+                 int& number);
+
 // The error result for a protocol code the tool cannot speak: sending nothing
 // and showing 0 would look like a good read of a zero.
 void RefuseProtocol(int group, int address, const QString& code, QString& ErrText, int& ErrCode);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 
 #include "config/frmConfig.h"
 #include "config_user.h"
@@ -10,6 +11,9 @@
 #include "core/deffiles.h"
 #include "core/helpers.h"
 #include "core/state.h"
+#include "monitor/frmGraph.h"
+#include "platform/filedialog.h"
+#include "shell/frmMain.h"
 #include "shell/navigation.h"
 #include "support/testenv.h"
 
@@ -290,6 +294,49 @@ TEST_F(ConfigScreenTest, UnloadAsksAboutUnsavedEdits)
     boxes_.push(mb::No);
     EXPECT_THROW(f.Unload(), ProgramEnded);
     EXPECT_FALSE(f.Changed);
+}
+
+// Graphing leaves the edits on the hidden screen; every way out of the
+// program asks about them over the screen the user is on, and the program
+// goes on with them unless the answer lets them go.
+TEST_F(ConfigScreenTest, EveryWayOutOfTheProgramAsksAboutAHiddenScreensEdits)
+{
+    FrmConfig& f = open(0, "Z");
+    f.Show();
+    f.txtParameter(258)->setText("200"); // as a user's edit
+    f.cmdGraph->click();
+    ASSERT_TRUE(frmGraph().isVisible() && f.isHidden() && f.Changed);
+
+    // The graph screen's File > Exit: the real question, over the graph
+    // screen; Escape is Cancel.
+    QStringList asked;
+    {
+        RealBoxes boxes([&](QMessageBox* box) {
+            asked << box->windowTitle() + (box->parentWidget() == &frmGraph() ? " over the graph" : "");
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        });
+        frmGraph().mnuFileExit->trigger();
+    }
+    EXPECT_EQ(asked, QStringList{"Changes Not Saved over the graph"});
+    EXPECT_TRUE(frmGraph().isVisible() && f.Changed);
+
+    // Main Menu, then its close box, and Yes with the save dialog cancelled.
+    frmGraph().cmdMainMenu->click();
+    fd::setHandler([](const fd::Request&) { return QString(); });
+    for (const int answer : {mb::Cancel, mb::Yes}) {
+        boxes_.clear();
+        boxes_.push(answer);
+        frmMain().close();
+        EXPECT_EQ(boxes_.last().title, "Changes Not Saved");
+        EXPECT_TRUE(frmMain().isVisible() && f.Changed);
+    }
+    fd::clearHandler();
+
+    // No lets them go and the program ends.
+    boxes_.clear();
+    boxes_.push(mb::No);
+    EXPECT_THROW(frmMain().mnuFileExit->trigger(), ProgramEnded);
+    EXPECT_EQ(boxes_.count(), 1);
 }
 
 TEST_F(ConfigScreenTest, EnterMovesToTheNextField)

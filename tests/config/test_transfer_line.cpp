@@ -393,7 +393,7 @@ TEST_F(TransferTest, ValuesTheirFieldsCannotHoldRefuseTheWholeFile)
         const char* fieldRange;
     };
     const Pair pairs[] = {
-        {0, "Z", 50, "Q4", "258", "-1999 to 9999", "350,131071", "-32768 to 65535"},
+        {0, "Z", 50, "Q4", "258", "-199.9 to 999.9", "350,131071", "-32768 to 65535"},
         {0, "R", 51, "TW", "258", "-199.9 to 999.9", "805,70000", "-32768 to 65535"},
         {1, "R", 1, "XG", "1001H", "-199.9 to 999.9", "0810H,2", "0 to 1"},
         {1, "A", 1, "XG", "1001H", "-199.9 to 999.9", "102CH,-2", "0 to 2"},

@@ -17,6 +17,7 @@ protected:
         SimLineTest::SetUp();
         copySampleData();
         modZarn::ReadModelFile();
+        modZarn::ReadCfgFieldFile();
         modZarn::ReadZarnXrefFile();
         modZarn::ReadxxGXrefFile();
         modZarn::ReadxxHXrefFile();

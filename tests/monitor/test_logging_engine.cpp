@@ -41,7 +41,12 @@ protected:
         gInstruments[i].LogState = 1;
         return i;
     }
-    void tick() { frmMain().tmrLogging_Timer(); }
+    // One tick of the logging timer, and the boxes it leaves to be shown.
+    void tick()
+    {
+        frmMain().tmrLogging_Timer();
+        QCoreApplication::sendPostedEvents(&frmMain(), QEvent::MetaCall);
+    }
     void after(qint64 ms) { Clock::advanceMs(ms), tick(); }
     // The lines of a log file; each must end with CR LF.
     QStringList lines(int i = 0) const
@@ -207,16 +212,17 @@ TEST_F(LoggingEngine, ALogFileThatIsNoFileOrReadOnlyIsRefusedAtOnceAndTheOtherSe
                 for (int k = 0; k < 10; ++k)
                     after(k ? 100 : 0);
                 QStringList says = {QString::number(boxes_.count()), boxes_.last().text, errorLine(),
-                                    QString::number(lines(1).size())};
+                                    QString::number(gInstruments[0].LogState), QString::number(lines(1).size())};
                 return says.join('|');
             },
             10, 256);
-        EXPECT_EQ(got, QStringList({"10", // one a tick: every lost line is told
-                                    "An application error has occurred:\rError Code " + c.says +
+        EXPECT_EQ(got, QStringList({"1", // the session is stopped: told once, not at every sample
+                                    "Logging of Address 01 has been stopped: an application error has occurred "
+                                    "writing its log file:\rError Code " + c.says +
                                         "\rRoutine - frmMain.tmrLogging_Timer, File >" + c.path,
-                                    "12/7/2026 5:27:41 PM - Address 01:Line not logged, Error Code " + c.says +
+                                    "12/7/2026 5:27:41 PM - Address 01:Logging stopped, Error Code " + c.says +
                                         ", File >" + c.path,
-                                    "10"})
+                                    "2", "10"})
                            .join('|'));
     }
     EXPECT_EQ(readFile("kept.csv"), "an earlier log\r\n");
@@ -224,21 +230,43 @@ TEST_F(LoggingEngine, ALogFileThatIsNoFileOrReadOnlyIsRefusedAtOnceAndTheOtherSe
     EXPECT_TRUE(::lstat(QFile::encodeName(file("pipe.csv")).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
-TEST_F(LoggingEngine, ALogWhoseDiskFillsMidLineKeepsEveryLineWhole)
+// The disk fills: the session stops with its lines whole, says so once on the
+// error line and in one box naming it, and logs again once started again.
+TEST_F(LoggingEngine, ALogWhoseDiskFillsMidLineKeepsEveryLineWholeAndStopsUntilStartedAgain)
 {
-    start(QStringLiteral("01"), 1, 60);
+    start(QStringLiteral("01"), 1, 60, QStringLiteral("oven.csv"));
+    gInstruments[0].Name = QStringLiteral("Oven");
+    start(QStringLiteral("02"), 1, 60);
     tick();
     {
         DiskFull full(QFileInfo(gInstruments[0].LogFile).size() + 10); // room for part of a line
         after(1000);
         after(1000);
     }
-    ASSERT_GE(boxes_.count(), 1);
-    for (const mb::Call& box : boxes_.calls()) // from the first failure on
-        EXPECT_TRUE(box.text.contains("\rError Code 61 - Disk full\r")) << box.text.toStdString();
-    EXPECT_TRUE(errorLine().contains("Line not logged, Error Code 61 - Disk full")) << errorLine().toStdString();
+    // Both files are full: one box for each session, in list order.
+    ASSERT_EQ(boxes_.count(), 2);
+    EXPECT_EQ(boxes_.calls()[0].text, "Logging of Address 01 (Oven) has been stopped: an application error has "
+                                      "occurred writing its log file:\rError Code 61 - Disk full\r"
+                                      "Routine - frmMain.tmrLogging_Timer, File >" + file("oven.csv"));
+    EXPECT_TRUE(boxes_.calls()[1].text.startsWith("Logging of Address 02 has been stopped:"));
+    EXPECT_TRUE(gInstruments[0].LogState == 2 && gInstruments[1].LogState == 2);
     after(1000); // space is back
+    EXPECT_TRUE(errorLine().endsWith("Address 01:Logging stopped, Error Code 61 - Disk full, File >" +
+                                     file("oven.csv")))
+        << errorLine().toStdString();
+    EXPECT_EQ(lines(), QStringList{"12/07/2026 05:27:41 PM,1E-10"});
+
+    // Started again as the logging dialog does: a new schedule from now.
+    gInstruments[0].LogStartSec = UtcNow() * 86400;
+    gInstruments[0].LogNextSec = 0;
+    gInstruments[0].LogState = 1;
+    after(1000);
     EXPECT_EQ(lines(), (QStringList{"12/07/2026 05:27:41 PM,1E-10", "12/07/2026 05:27:44 PM,1E-10"}));
+    // The error line goes on to the session still stopped.
+    EXPECT_TRUE(errorLine().endsWith("Address 02:Logging stopped, Error Code 61 - Disk full, File >" +
+                                     gInstruments[1].LogFile))
+        << errorLine().toStdString();
+    EXPECT_EQ(boxes_.count(), 2);
 }
 
 TEST_F(LoggingEngine, RateZeroIsSkippedWithOneLineNotABoxPerTick)

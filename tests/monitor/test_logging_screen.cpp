@@ -2,6 +2,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTimeZone>
 #include <QTimer>
@@ -150,7 +153,8 @@ TEST_F(LoggingScreen, StartReplacesTheOldFileAndStopAsksFirst)
     select(1);
     for (const auto& [name, title, says] :
          {std::tuple{file("oven.csv"), "File Currently Active", ""},
-          {QStringLiteral("/proc/version"), "Start Log File", "could not be deleted (Permission denied)"},
+          {QStringLiteral("/proc/version"), "Start Log File",
+           "could not be deleted: Permission denied (the folder cannot be written)."},
           {QString(), "", ""}}) {
         answer = name;
         boxes_.clear();
@@ -344,6 +348,91 @@ TEST_F(LoggingScreen, MissingViewerIsNamedInItsBox)
     EXPECT_TRUE(boxes_.last().text.contains("Error Code 53 - File not found: the log viewer program >" +
                                             file("no-such-viewer")))
         << boxes_.last().text.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// The folder of a session logging ten times a second is removed while the
+// dialog shows it. One real box tells which session stopped and why, and no
+// other follows however long it is left open or after it is answered; the
+// other session logs every line meanwhile; the dialog shows the session
+// stopped, Exit is reached, and the session logs again once started again.
+TEST_F(LoggingScreen, ASessionWhoseFolderIsGoneStopsWithOneBoxAndLogsAgainWhenStarted)
+{
+    const QString folder = file("line 3");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString ovenLog = folder + "/oven.csv";
+    InstrumentRecord& oven = logTenTimesASecond(0, "unused.csv");
+    oven.LogState = 0;
+    const InstrumentRecord& kiln = logTenTimesASecond(1, "kiln.csv");
+    select(0);
+    fd::setHandler([&](const fd::Request&) { return ovenLog; });
+    f().cmdStart->click();
+    ASSERT_EQ(oven.LogState, 1);
+
+    // The logging timer: a tick 100 ms apart on the fake clock at every turn
+    // of whatever loop runs. A box is met, read for two seconds of ticks
+    // (or a few hundred turns of its loop, should no tick come) and
+    // answered with Enter, as the user does.
+    int ticks = 0, metAt = 0, turns = 0;
+    QPointer<QMessageBox> open;
+    QTimer logging, user;
+    logging.setInterval(0);
+    user.setInterval(0);
+    QObject::connect(&logging, &QTimer::timeout, [&] {
+        Clock::advanceMs(100);
+        frmMain().tmrLogging.tick();
+        ++ticks;
+    });
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (open && (ticks >= metAt + 20 || ++turns > 500)) {
+            open = nullptr;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+    });
+    const auto runTicks = [&](int n) {
+        const int until = ticks + n;
+        EXPECT_TRUE(runEventsUntil([&] { return ticks >= until; }, 10000));
+    };
+    boxes_.clear();
+    {
+        const RealBoxes met([&](QMessageBox* box) {
+            open = box;
+            metAt = ticks;
+            turns = 0;
+        });
+        logging.start();
+        user.start();
+        runTicks(3);
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        runTicks(60);
+        logging.stop();
+        user.stop();
+    }
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().text, "Logging of Address 01 (Oven) has been stopped: an application error has "
+                                  "occurred writing its log file:\rError Code 76 - Path not found\r"
+                                  "Routine - frmMain.tmrLogging_Timer, File >" + ovenLog);
+    EXPECT_EQ(oven.LogState, 2);
+    EXPECT_EQ(f().lblStatusText->text(), "STOPPED");
+    EXPECT_TRUE(f().cmdStart->isEnabled() && !f().cmdStop->isEnabled());
+    EXPECT_EQ(QString::fromLatin1(readFile("kiln.csv")).count("\r\n"), ticks) << "a line for every 0.1 s";
+
+    // Started again into the folder made anew: it logs from the new start.
+    ASSERT_TRUE(QDir().mkpath(folder));
+    f().cmdStart->click();
+    frmMain().tmrLogging.tick();
+    QString stamp = Clock::utcNow().toString(u"MM/dd/yyyy hh:mm:ss AP");
+    stamp.insert(stamp.size() - 3, "." + QString::number(Clock::utcNow().time().msec() / 100));
+    EXPECT_EQ(readFile("line 3/oven.csv"), stamp.toLatin1() + ",1E-10\r\n");
+    EXPECT_EQ(kiln.LogState, 1);
+
+    // Close and File > Exit end the program at once.
+    f().cmdClose->click();
+    EXPECT_THROW(frmMain().mnuFileExit->trigger(), ProgramEnded);
+    EXPECT_EQ(boxes_.count(), 1);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QTimeZone>
 #include <QTimer>
+#include <cmath>
 
 #include "config/frmConfig.h"
 #include "core/deffiles.h"
@@ -13,6 +14,8 @@
 #include "platform/clock.h"
 #include "platform/textfile.h"
 #include "shell/frmMain.h"
+#include "monitor/monitor_rows.h"
+#include "setpoint_sweep.h"
 #include "support/simline.h"
 
 using namespace modZarn;
@@ -56,6 +59,7 @@ protected:
     {
         SimLineTest::SetUp();
         copySampleData();
+        ReadCfgFieldFile();
         ReadZarnXrefFile();
         ReadxxGXrefFile();
         ReadxxHXrefFile();
@@ -267,11 +271,12 @@ TEST_F(MonitorTest, RowSetpointEnter)
     // text typed in row 1 (scale 10), colour after Enter, value written to wire register 257 (none: unchanged)
     const std::tuple<const char*, quint32, int, int> cases[] = {
         {"12.5", color::Green, 125, 0},
-        {"1,234.5  °F", color::Green, 12345, 0},
-        {"abc", color::Red, 12345, 1},      // refused, nothing sent
-        {"1,234,5", color::Red, 12345, 1},  // separators out of place
-        {"4000", color::Red, 12345, 1},     // 40000 does not fit a register
-        {"", color::White, 12345, 0},
+        {"999.9  °F", color::Green, 9999, 0},
+        {"abc", color::Red, 9999, 1},       // refused, nothing sent
+        {"1,234,5", color::Red, 9999, 1},   // separators out of place
+        {"1,234.5", color::Red, 9999, 1},   // beyond the set point's field
+        {"4000", color::Red, 9999, 1},      // 40000 does not fit a register
+        {"", color::White, 9999, 0},
     };
     for (const auto& [typed, colour, onWire, boxesShown] : cases) {
         boxes_.clear();
@@ -285,6 +290,76 @@ TEST_F(MonitorTest, RowSetpointEnter)
     EXPECT_EQ(sim_.must("get 1 reg 0x1001"), "315");
 }
 
+// Every kind of typed set point, in a row and for Change All, at every
+// decimal point: exactly the value typed goes out, or a box says why (an
+// emptied row box only turns neutral) and nothing is sent.
+TEST_F(MonitorTest, EveryTypedSetpointGoesOutAsTypedOrIsRefused)
+{
+    startSim();
+    activate();
+    choose(0, 1); // Kiln, Modbus RTU in group 0: its set point on the wire at 257
+    tick();
+    FrmMonitor& m = f();
+    mb::setHandler([](const mb::Call&) { return int(mb::Yes); }); // every question: go on
+    const auto sent = [this] { return sim_.must("get 51 reg 257"); };
+    for (int dp = 0; dp <= 3; ++dp) {
+        m.RowScale[0] = float(std::pow(10, dp));
+        for (const TypedSetpoint& c : SetpointSweep(dp, -1999, 9999)) {
+            SCOPED_TRACE(QString("%1 decimals: \"%2\"").arg(dp).arg(c.text).toStdString());
+            const auto refusedInABox = [&] {
+                for (const mb::Call& call : boxes_.calls())
+                    if (call.title == "Invalid Setpoint Value")
+                        return true;
+                return false;
+            };
+            sim_.must("reg 51 257 4321");
+            boxes_.clear();
+            press(0, c.text);
+            EXPECT_EQ(sent(), c.raw ? std::to_string(*c.raw) : "4321");
+            EXPECT_EQ(back(m.txtSVText(0)) == color::Green, c.raw.has_value());
+            EXPECT_TRUE(c.raw ? boxes_.count() == 0 : c.text.isEmpty() || refusedInABox());
+
+            sim_.must("reg 51 257 4321");
+            boxes_.clear();
+            m.txtChangeAll->setText(c.text);
+            m.cmdChangeAll->click();
+            EXPECT_EQ(sent(), c.raw ? std::to_string(*c.raw) : "4321");
+            EXPECT_TRUE(c.raw || c.text.isEmpty() || refusedInABox());
+        }
+    }
+    // A row refused at Change All is named with the reason.
+    m.RowScale[0] = 10;
+    boxes_.clear();
+    m.txtChangeAll->setText("12.34");
+    m.cmdChangeAll->click();
+    EXPECT_EQ(boxes_.last().text, "Setpoint Value not sent to address 33 (Kiln) because it has more decimal places "
+                                  "than the instrument shows (1).\rDo you want to continue with the next instrument?");
+    press(0, "1000");
+    EXPECT_EQ(boxes_.last().text, "The Setpoint Value was not sent to the instrument at address 33 because it is "
+                                  "outside the range -199.9 to 999.9 that the instrument can hold.");
+}
+
+// Where no configuration field limits a register, what the line carries at
+// the shown scale does.
+TEST_F(MonitorTest, SetpointLimitsFollowTheFieldOrTheLine)
+{
+    using monitor::FitSetpoint;
+    using monitor::SetpointFit;
+    // protocol, group, register, typed at one decimal, fits
+    const std::tuple<const char*, int, int, double, bool> cases[] = {
+        {"R", 0, 2, 3276.7, true},   {"R", 0, 2, 3276.8, false},  {"R", 0, 2, -3276.8, true},
+        {"R", 0, 2, -3276.9, false}, {"Z", 0, 2, 999.9, true},    {"Z", 0, 2, -1000.0, false},
+        {"A", 2, 2, 3276.7, true},   {"A", 2, 2, 3276.8, false},  {"Z", 0, 258, -199.9, true},
+        {"Z", 0, 258, -200.0, false}, {"R", 1, 263, 999.9, true}, {"R", 1, 263, 1000.0, false},
+    };
+    for (const auto& [protocol, group, reg, typed, fits] : cases) {
+        const SetpointFit fit = FitSetpoint(typed, 10, {protocol, group, 1}, reg);
+        EXPECT_EQ(fit.kind == SetpointFit::Fits, fits) << protocol << group << " " << reg << " " << typed;
+        if (fits)
+            EXPECT_EQ(fit.value, float(std::round(typed * 10)));
+    }
+}
+
 TEST_F(MonitorTest, ChangeAll)
 {
     startSim();
@@ -294,7 +369,7 @@ TEST_F(MonitorTest, ChangeAll)
     choose(7, 1);
     tick();
     FrmMonitor& m = f();
-    m.RowScale[4] = 1;
+    m.RowScale[4] = 10;
     choose(6, 0); // read later: scale 0
 
     // Yes, then No at the failing row 4: rows 0-3 sent, rows 6-7 untouched.

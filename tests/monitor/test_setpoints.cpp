@@ -2,9 +2,12 @@
 // entry rules, writes on the line, and the change guards.
 #include <QApplication>
 #include <QFocusEvent>
+#include <cmath>
+#include <functional>
 
 #include "core/state.h"
 #include "demo_line.h"
+#include "setpoint_sweep.h"
 #include "monitor/frmSetpoints.h"
 #include "shell/frmMain.h"
 
@@ -72,7 +75,7 @@ TEST_F(SetpointsTest, EachGroupAndProtocolReadsItsFieldsOnTheLine)
         for (int k = 0; k < FrmSetpoints::kFields && ctl::Visible(f().lblUnits(k)); ++k)
             u << f().lblUnits(k)->text();
         EXPECT_EQ(u.join('|'), QString::fromUtf8(units)) << row;
-        EXPECT_TRUE(f().cmdUpdate->isEnabled() && errorLine().empty() && f().Scale == 10.0f) << row;
+        EXPECT_TRUE(f().cmdUpdate->isEnabled() && errorLine().empty() && f().Scale[0] == 10.0f) << row;
         const auto got = sim_.requests();
         ASSERT_GE(got.size(), frames.size()) << row;
         for (std::size_t i = 0; i < frames.size(); ++i)
@@ -83,30 +86,36 @@ TEST_F(SetpointsTest, EachGroupAndProtocolReadsItsFieldsOnTheLine)
     EXPECT_EQ(boxes_.count(), 0);
 }
 
-TEST_F(SetpointsTest, UpdateWritesEveryFilledFieldScaledUntilAWriteFails)
+TEST_F(SetpointsTest, UpdateWritesEveryFieldScaledAndTellsAFailedWriteInTheDialog)
 {
     FrmSetpoints& d = f();
     d.lstControls->setListIndex(2);
-    enter(0, "1,234.5");
-    enter(1, "");
+    enter(0, "999.9");
     sim_.clearLog();
     d.cmdUpdate->click();
     auto got = sim_.requests();
     ASSERT_EQ(got.size(), 7u);
-    EXPECT_EQ(got[0], Rtu("01101001000102" "3039")); // 1,234.5 x 10
-    EXPECT_EQ(got[1], Rtu("01101025000102" "0000")); // the emptied field: 0
+    EXPECT_EQ(got[0], Rtu("01101001000102" "270F")); // 999.9 x 10
     EXPECT_EQ(got[6], Rtu("01101028000102" "03E8"));
-    EXPECT_TRUE(errorLine().empty() && !d.Changed);
-    EXPECT_EQ(d.txtSV(0)->text(), "1,234.5"); // not read again
+    EXPECT_TRUE(errorLine().empty() && !d.Changed && boxes_.count() == 0);
+    EXPECT_EQ(d.txtSV(0)->text(), "999.9"); // not read again
 
-    // The clamp holds the shown value; scaled past what a register holds it
-    // is refused before anything is sent, and the later fields are not written.
-    enter(5, "12345");
+    // The third write fails: the later fields are not written, and the
+    // failure is told over the dialog as well as on the main menu's line.
+    serve("fault 1 slow:0 count=2\nfault 1 exception:4");
+    enter(1, "11");
     sim_.clearLog();
     d.cmdUpdate->click();
-    EXPECT_EQ(sim_.requests().size(), 5u);
-    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - Address 001:Invalid Modbus Write Value 99990 at Register > "
-                           "1029H (4137)");
+    EXPECT_EQ(sim_.requests().size(), 3u);
+    const std::string failure = "Address 001:Slave Device Failure response from instrument for register 1024H (264)";
+    EXPECT_EQ(errorLine(), "12/7/2026 5:27:41 PM - " + failure);
+    ASSERT_EQ(boxes_.count(), 1);
+    EXPECT_EQ(boxes_.last().title, "Update Setpoint Values Communications Error");
+    EXPECT_EQ(boxes_.last().text.toStdString(),
+              "The Alarm1 Hi SV value was not written due to communications Error >" + failure +
+                  ".\rWritten: SV, Alarm1 Lo SV.\rNot written: Alarm1 Hi SV, Alarm2 Lo SV, Alarm2 Hi SV, "
+                  "Alarm3 Hi SV, Alarm3 Lo SV.");
+    EXPECT_TRUE(boxes_.last().hadOwner && boxes_.last().style == mb::Exclamation);
     EXPECT_FALSE(d.Changed);
 
     // "Zarn Link" writes decimal data and its sign.
@@ -114,6 +123,105 @@ TEST_F(SetpointsTest, UpdateWritesEveryFilledFieldScaledUntilAWriteFails)
     enter(0, "-12.5");
     d.cmdUpdate->click();
     EXPECT_EQ(sim_.must("get 50 zwrite 0x202"), "\"0125FF\"");
+}
+
+// An instrument whose fields show different decimal places: each field goes
+// back at its own scale, untouched ones as they were read.
+TEST_F(SetpointsTest, EachFieldKeepsItsOwnScale)
+{
+    serve(R"(instrument 60 group 0 protocol Z
+             zcmd 60 0x102 15.0
+             zcmd 60 0x107 99
+             zcmd 60 0x108 -2.00
+             zcmd 60 0x109 1.5
+             zcmd 60 0x10A 0.125)");
+    addInstrument("3C", "Z", 0, "Mixed");
+    FrmSetpoints& d = f();
+    d.lstControls->setListIndex(5);
+    ASSERT_EQ(shown(), "15.0|99|-2.00|1.5|0.125|~|~");
+    enter(3, "2.5");
+    d.cmdUpdate->click();
+    ASSERT_TRUE(errorLine().empty()) << errorLine();
+    const std::pair<const char*, const char*> written[] = {
+        {"0x202", "015000"}, {"0x207", "009900"}, {"0x208", "0200FF"}, {"0x209", "002500"}, {"0x20A", "012500"}};
+    for (const auto& [cmd, data] : written)
+        EXPECT_EQ(sim_.must(std::string("get 60 zwrite ") + cmd), std::string("\"") + data + "\"") << cmd;
+}
+
+// Every kind of typed value, at every decimal point and on every path:
+// exactly the value typed goes out, or a box says why and nothing is sent.
+TEST_F(SetpointsTest, EveryTypedValueGoesOutAsTypedOrIsRefused)
+{
+    serve(R"(instrument 40 group 0 protocol R
+             reg 40 2 0
+             reg 40 257 100
+             reg 40 262 0
+             reg 40 263 0
+             reg 40 264 0
+             reg 40 265 0)");
+    addInstrument("28", "R", 0, "Sweep");
+    // list row, decimals (28H's decimal-point setting), what the set point went out as
+    struct Pass {
+        int row, decimals;
+        std::function<std::string()> sent;
+    };
+    const auto reg = [this](const char* get) { return [this, get] { return sim_.must(get); }; };
+    const auto zarn = [this] {
+        // Four digits and a sign byte.
+        const std::string data = sim_.must("get 50 zwrite 0x202");
+        return (data.substr(5, 2) == "FF" ? "-" : "") + std::to_string(std::stoi(data.substr(1, 4)));
+    };
+    std::vector<Pass> passes = {{0, 1, zarn}, {2, 1, reg("get 1 reg 0x1001")}, {4, 1, reg("get 2 reg 0x4701")}};
+    for (int dp = 0; dp <= 3; ++dp)
+        passes.push_back({5, dp, reg("get 40 reg 257")});
+    for (const Pass& p : passes) {
+        serve("reg 40 794 " + QString::number(p.decimals));
+        f().lstControls->setListIndex(p.row == 1 ? 0 : 1);
+        f().lstControls->setListIndex(p.row);
+        int fields = 0;
+        while (fields < FrmSetpoints::kFields && f().txtSV(fields)->isEnabled())
+            ++fields;
+        ASSERT_GE(fields, 5) << errorLine();
+        ASSERT_EQ(f().Scale[0], float(std::pow(10, p.decimals)));
+        for (const TypedSetpoint& c : SetpointSweep(p.decimals, -1999, 9999)) {
+            SCOPED_TRACE(QString("row %1 at %2 decimals: \"%3\"").arg(p.row).arg(p.decimals).arg(c.text).toStdString());
+            enter(0, c.text);
+            sim_.clearLog();
+            boxes_.clear();
+            f().cmdUpdate->click();
+            if (c.raw) {
+                EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+                EXPECT_EQ(int(sim_.requests().size()), fields);
+                EXPECT_EQ(p.sent(), std::to_string(*c.raw));
+                EXPECT_FALSE(f().Changed);
+            } else {
+                EXPECT_TRUE(sim_.requests().empty());
+                ASSERT_EQ(boxes_.count(), 1);
+                EXPECT_EQ(boxes_.last().title, "Invalid Setpoint Value");
+                EXPECT_TRUE(boxes_.last().text.startsWith("The SV value") &&
+                            boxes_.last().text.endsWith("No value was written."))
+                    << boxes_.last().text.toStdString();
+                // Left as typed, never turned into some other value.
+                EXPECT_EQ(f().txtSV(0)->text(), c.text);
+                EXPECT_TRUE(f().Changed);
+            }
+        }
+        // An edit the user keeps: the next instrument is chosen without asking.
+        f().Changed = false;
+    }
+    // The reasons the boxes give.
+    enter(0, "0.1234");
+    f().cmdUpdate->click();
+    EXPECT_EQ(boxes_.last().text, "The SV value 0.1234 cannot be sent because it has more decimal places than the "
+                                  "instrument shows (3).  No value was written.");
+    enter(0, "10");
+    f().cmdUpdate->click();
+    EXPECT_EQ(boxes_.last().text, "The SV value 10 cannot be sent because it is outside the range -1.999 to 9.999 "
+                                  "that the instrument can hold.  No value was written.");
+    enter(0, "abc");
+    f().cmdUpdate->click();
+    EXPECT_EQ(boxes_.last().text, "The SV value \"abc\" is not a number.  Enter the value as digits with an optional "
+                                  "decimal point.  No value was written.");
 }
 
 TEST_F(SetpointsTest, NotAvailableKeepsUpdateAndOtherFailuresDisableIt)

@@ -53,7 +53,7 @@ protected:
 TEST_F(StatusTest, EachGroupAndProtocolShowsItsInstrument)
 {
     const std::tuple<int, const char*, const char*, const char*, bool> rows[] = {
-        {0, "Z", "32", "Q4|QX-4Z, 1/4 DIN 4-Stage Ramp/Soak Controller|72.5 °F|75.0°F|Auto|Local|OFF|OFF|01 04 07|1.02  |",
+        {0, "Z", "32", "Q4|QX-4Z, 1/4 DIN 4-Stage Ramp/Soak Controller|72.5 °F|80.0°F|Auto|Local|OFF|OFF|01 04 07|1.02  |",
          true},
         {0, "R", "33",
          "TW|QX-16T, 1/16 DIN Temperature Controller (Modbus RTU)|72.5 °C|75.0 °C|Auto|Local|OFF|OFF|03 05|01 02|", true},

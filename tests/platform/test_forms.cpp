@@ -3,16 +3,19 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTextLayout>
+#include <QFontMetricsF>
+#include <QTest>
 #include <QTimer>
 #include <utility>
 
+#include "platform/boxtext.h"
 #include "platform/builders.h"
 #include "platform/controls.h"
 #include "platform/filedialog.h"
@@ -141,11 +144,19 @@ TEST_F(FormTest, BoxesAnswerEnterWithTheirDefaultButtonAndEscapeWithTheLast)
     }
 }
 
+// The label that shows a box's text: the one shown that holds any.
+QLabel* textOf(QMessageBox* box)
+{
+    for (QLabel* label : box->findChildren<QLabel*>())
+        if (label->isVisible() && !label->text().isEmpty())
+            return label;
+    return nullptr;
+}
+
 // A box shows its whole text: a run without a blank longer than a line (an
 // endless line cut to its start and end, a quoted path) breaks where the
 // line is full instead of running past the box's edge, never inside one
-// character, while words of ordinary length wrap whole. What the box shows
-// is the text it was given, character for character.
+// character, while words of ordinary length wrap whole.
 TEST_F(FormTest, BoxesShowALongRunWithoutBlanksWholeAndKeepWordsWhole)
 {
     FormA& a = Forms::get<FormA>();
@@ -165,44 +176,84 @@ TEST_F(FormTest, BoxesShowALongRunWithoutBlanksWholeAndKeepWordsWhole)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        QString shown, wrapped;
-        QRect column;
+        QStringList lines;
+        QRect column, inBox;
         QFont font;
+        bool whole = false;
         const RealBoxes boxes([&](QMessageBox* box) {
-            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-            if (label) {
-                shown = label->text();
-                column = label->contentsRect();
-                font = label->font();
+            if (auto* text = box->findChild<mb::BoxText*>(); text && text->isVisible()) {
+                lines = text->shownLines();
+                column = text->contentsRect();
+                font = text->font();
+                inBox = text->geometry();
+                whole = box->rect().contains(inBox);
             }
             box->defaultButton()->click();
         });
         mb::MsgBox(row.text, mb::Critical, "T", &a);
         ASSERT_FALSE(column.isEmpty());
-        QString given = mb::calls().back().text;
-        given.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        QString bare = shown;
-        bare.remove(QChar(0x200B));
-        EXPECT_EQ(bare, given);
-        EXPECT_EQ(shown != bare, row.breaksWords);
-        for (qsizetype i = 1; i < shown.size(); ++i)
-            if (shown[i - 1] == QChar(0x200B))
-                EXPECT_FALSE(shown[i].isLowSurrogate() || shown[i].isMark()) << "a break inside a character at " << i;
-        // Laid out as the box lays it out, at word boundaries in the column
-        // it has: no line is wider than the column.
-        for (const QString& paragraph : shown.split(QLatin1Char('\n'))) {
-            QTextLayout layout(paragraph, font);
-            QTextOption wrap;
-            wrap.setWrapMode(QTextOption::WordWrap);
-            layout.setTextOption(wrap);
-            layout.beginLayout();
-            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-                line.setLineWidth(column.width());
-                EXPECT_LE(line.naturalTextWidth(), column.width()) << paragraph.mid(line.textStart(), line.textLength()).toStdString();
-            }
-            layout.endLayout();
+        EXPECT_TRUE(whole) << "the text stands beyond the box's edge";
+        const QString shown = QString(mb::calls().back().text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        // Line by line, every character in its order; a line that ends
+        // neither its paragraph nor at a blank broke a word.
+        qsizetype at = 0;
+        bool brokenInWord = false;
+        for (const QString& line : lines) {
+            EXPECT_EQ(shown.mid(at, line.size()), line);
+            at += line.size();
+            QString ink = line;
+            while (ink.endsWith(QLatin1Char(' ')))
+                ink.chop(1);
+            EXPECT_LE(QFontMetricsF(font).horizontalAdvance(ink), column.width()) << line.toStdString();
+            if (!line.isEmpty())
+                EXPECT_FALSE(line[0].isLowSurrogate() || line[0].isMark()) << "a break inside a character at " << at;
+            if (at < shown.size() && shown[at] == QLatin1Char('\n'))
+                ++at;
+            else if (at < shown.size() && ink.size() == line.size())
+                brokenInWord = true;
         }
+        EXPECT_EQ(at, shown.size());
+        EXPECT_EQ(brokenInWord, row.breaksWords);
     }
+}
+
+// What a user copies out of a box is its text as given: all of it selected
+// and copied, a path taken with a double click, Ctrl+C where nothing is
+// selected (the whole box, as Qt's boxes copy it), and what a screen reader
+// reads.
+TEST_F(FormTest, WhatIsCopiedOutOfABoxIsItsText)
+{
+    FormA& a = Forms::get<FormA>();
+    a.Show();
+    const QString path = "/data/" + QString(150, QLatin1Char('f')) + "/Run & Soak.csv";
+    const QString given = "The log file cannot be written:\r" + path;
+    QString all, run, box, read;
+    const RealBoxes boxes([&](QMessageBox* b) {
+        QLabel* text = textOf(b);
+        ASSERT_TRUE(text);
+        const auto copied = [&](QWidget* to, auto... keys) {
+            QGuiApplication::clipboard()->clear();
+            (QTest::keyClick(to, keys, Qt::ControlModifier), ...);
+            return QGuiApplication::clipboard()->text();
+        };
+        box = copied(QApplication::focusWidget(), Qt::Key_C);
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(1, 1));
+        all = copied(text, Qt::Key_A, Qt::Key_C);
+        // On the path's first line, the second of the text.
+        const int secondLine = text->contentsRect().top() + QFontMetrics(text->font()).lineSpacing() * 3 / 2;
+        QTest::mouseDClick(text, Qt::LeftButton, {}, QPoint(4, secondLine));
+        run = copied(text, Qt::Key_C);
+        if (QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(text))
+            read = reader->text(QAccessible::Name);
+        b->defaultButton()->click();
+    });
+    mb::MsgBox(given, mb::Critical, "Application Error", &a);
+    const QString shown = QString(given).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    EXPECT_EQ(all, shown);
+    EXPECT_EQ(run, "/data/" + QString(150, QLatin1Char('f')) + "/Run");
+    EXPECT_EQ(read, shown);
+    const QString rule = "---------------------------\n";
+    EXPECT_EQ(box, rule + "Application Error\n" + rule + shown + "\n" + rule + "OK\n" + rule);
 }
 
 TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
@@ -218,6 +269,31 @@ TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
     b.ShowModal();
     EXPECT_FALSE(b.isModalShown());
     EXPECT_EQ(log, (QStringList{"A:deactivate", "B:activate", "B:deactivate", "A:activate"}));
+}
+
+// A modal window hidden and shown again before its loop has ended (one
+// batch of events on a loaded machine) is still the open modal window: the
+// call returns once it is hidden for good, and then every other window
+// takes the mouse again.
+TEST_F(FormTest, AModalWindowShownAgainStaysOpenAndReleasesTheOthersOnceHidden)
+{
+    FormA& a = Forms::get<FormA>();
+    FormB& b = Forms::get<FormB>();
+    auto* go = new QPushButton("Go", &a);
+    int clicks = 0;
+    QObject::connect(go, &QPushButton::clicked, [&] { ++clicks; });
+    a.Show();
+    QTimer::singleShot(0, &b, [&] {
+        b.Hide();
+        b.Show();
+        QTimer::singleShot(0, &b, [&] { b.Hide(); });
+    });
+    b.ShowModal();
+    ASSERT_TRUE(runEventsUntil([&] { return b.isHidden(); }));
+    EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+    // Through the window, as the platform delivers a click.
+    QTest::mouseClick(a.windowHandle(), Qt::LeftButton, {}, go->mapTo(&a, go->rect().center()));
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(FormTest, RealFocusChangesActivateTheRightFormOnce)
@@ -401,4 +477,30 @@ TEST_F(FormTest, AWindowUnloadedUnderItsOwnBoxOrDialogClosesItAndOutlivesItsHand
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_FALSE(alive);
     }
+}
+
+// The click that answers a box and the user's next click come in one batch
+// on a loaded machine, both taken by the box's loop: the next click, made
+// once the box had gone, is the user's and is never lost. It runs after the
+// handler under the box has gone on, and later clicks run as ever.
+TEST_F(FormTest, AClickRightAfterABoxClosesIsKeptAndRunsAfterTheBoxesCaller)
+{
+    mb::setHandler(nullptr);
+    Asking& f = Forms::get<Asking>();
+    auto* restore = new QPushButton("Restore Data", &f);
+    restore->move(0, 40);
+    QStringList order;
+    ctl::on(restore, &QPushButton::clicked, "Click", [&] { order << "restore"; });
+    ctl::on(f.cmdGo, &QPushButton::clicked, "Click", [&] { order << "after the box: " + QString::number(f.answer); });
+    f.Show();
+    const RealBoxes boxes([&](QMessageBox* box) {
+        QTest::mouseClick(box->buttons().first(), Qt::LeftButton);
+        ASSERT_FALSE(box->isVisible());
+        QTest::mouseClick(restore, Qt::LeftButton);
+    });
+    QTest::mouseClick(f.cmdGo, Qt::LeftButton);
+    EXPECT_TRUE(runEventsUntil([&] { return order.size() >= 2; })) << order.join(", ").toStdString();
+    EXPECT_EQ(order, QStringList({"after the box: 6", "restore"}));
+    QTest::mouseClick(restore, Qt::LeftButton);
+    EXPECT_EQ(order.size(), 3);
 }

@@ -29,10 +29,32 @@ protected:
     }
 };
 
+// What a run-time error says, or "" when `f` raises none.
+template <class F>
+QString errorText(F&& f)
+{
+    try {
+        f();
+    } catch (const RtError& e) {
+        return QString::fromStdString(e.what());
+    }
+    return {};
+}
+
 // Saves `text` to `path` in the mode given; the error raised, or 0.
 int save(const QString& path, const QString& text, OutputFile::Mode mode = OutputFile::Replace)
 {
     return rtErrorOf([&] {
+        OutputFile out(path, mode);
+        out.write(text);
+        out.close();
+    });
+}
+
+// The same save; what its error says, or "".
+QString saveSays(const QString& path, const QString& text, OutputFile::Mode mode = OutputFile::Replace)
+{
+    return errorText([&] {
         OutputFile out(path, mode);
         out.write(text);
         out.close();
@@ -163,8 +185,11 @@ TEST_F(TextFileTest, OnARealSmallFileSystemSavesAndAppendsFailWhole)
     EXPECT_EQ(append(big), ErrDiskFull);
     EXPECT_EQ(append("b,2"), 0); // the room the failed line took is free again
     ::mount(nullptr, small.path.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
-    EXPECT_EQ(save("new\r\n"), ErrPathFileAccess);
-    EXPECT_EQ(append("c,3"), ErrPathFileAccess);
+    const QString readOnly = "Error 75 - Path/File access error (the file system is read-only)";
+    EXPECT_EQ(saveSays(cfg, "new\r\n"), readOnly);
+    EXPECT_EQ(saveSays(log, "c,3\r\n", OutputFile::Append), readOnly);
+    EXPECT_EQ(saveSays(fs + "/new.csv", "d,4\r\n", OutputFile::Append), readOnly);
+    EXPECT_EQ(errorText([&] { Kill(cfg); }), readOnly);
 
     EXPECT_EQ(contents(cfg), "old\r\n");
     EXPECT_EQ(contents(log), "a,1\r\nb,2\r\n");
@@ -223,18 +248,6 @@ struct Socket {
     ~Socket() { ::close(fd); }
     int fd = -1;
 };
-
-// What a run-time error says, or "" when `f` raises none.
-template <class F>
-QString errorText(F&& f)
-{
-    try {
-        f();
-    } catch (const RtError& e) {
-        return QString::fromStdString(e.what());
-    }
-    return {};
-}
 
 } // namespace
 
@@ -315,6 +328,31 @@ TEST_F(TextFileTest, AFileTheUserMayNotWriteIsNeverReplacedOrAppendedTo)
             EXPECT_EQ(st.st_mode & 07777, c.mode) << what();
             EXPECT_EQ(FilesIn(dir), QStringList({"Quinrex3.cfg"})) << what();
         }
+}
+
+// A save puts a temporary file beside the file it replaces, so it needs a
+// folder the user may write even where the file itself may be written; a
+// refusal there names the folder. The superuser may write any folder, so the
+// other user saves, in a copy of the program.
+TEST_F(TextFileTest, AFolderTheUserMayNotWriteIsNamedAsTheCause)
+{
+    ::chmod(QFile::encodeName(programDir()).constData(), 0755);
+    QDir().mkdir(file("closed"));
+    ::chmod(QFile::encodeName(file("closed")).constData(), 0755);
+    const QString path = put("closed/Quinrex3.cfg", "old\r\n");
+    ::chmod(QFile::encodeName(path).constData(), 0666);
+    const QString said = InChild(
+        [&] {
+            return QStringList({saveSays(path, "new\r\n"), saveSays(path, "more\r\n", OutputFile::Append),
+                                saveSays(file("closed/new.csv"), "a,1\r\n", OutputFile::Append),
+                                errorText([&] { Kill(path); })})
+                .join(u'|');
+        },
+        10, 0, kOtherUser);
+    const QString folder = "Error 70 - Permission denied (the folder cannot be written)";
+    EXPECT_EQ(said, QStringList({folder, "", folder, folder}).join(u'|'));
+    EXPECT_EQ(contents(path), "old\r\nmore\r\n"); // an append needs only the file
+    EXPECT_EQ(FilesIn(file("closed")), QStringList({"Quinrex3.cfg"}));
 }
 
 TEST_F(TextFileTest, ALinkIsFollowedOnlyWhereTheSystemsRuleForSharedFoldersAllows)

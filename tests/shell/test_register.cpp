@@ -2,6 +2,8 @@
 #include "shell/frmRegister.h"
 #include "tool_line.h"
 
+#include <functional>
+
 using namespace modZarn;
 
 namespace {
@@ -135,4 +137,91 @@ TEST_F(RegisterTest, ReopeningRestoresWithinTheSameGroup)
         EXPECT_EQ(k.lblErrorMessageText->text(),
                   QString("Address %1:Invalid instrument address, it must be 01 to FF").arg(address));
     }
+}
+
+// Every kind of typed value on each path a write takes: exactly the value
+// typed goes out, or a box says why and nothing is sent.
+TEST_F(RegisterTest, EveryTypedValueGoesOutAsTypedOrIsRefused)
+{
+    // group, protocol, native numbering, register text, limits, what the instrument took
+    struct Path {
+        int group;
+        const char* protocol;
+        bool native;
+        const char* reg;
+        int lower, upper;
+        std::function<std::string()> taken;
+    };
+    ReadZarnXrefFile();
+    const auto get = [this](const char* what) { return [this, what] { return sim_.must(what); }; };
+    const auto zarn = [this] {
+        const std::string data = sim_.must("get 50 zwrite 0x202");
+        return (data.substr(5, 2) == "FF" ? "-" : "") + std::to_string(std::stoi(data.substr(1, 4)));
+    };
+    const Path paths[] = {
+        {0, "R", false, "2", -32768, 32767, get("get 51 reg 1")},
+        {0, "Z", false, "258", -9999, 9999, zarn},
+        {1, "R", true, "1000", -32768, 32767, get("get 1 reg 0x1000")},
+        {1, "R", true, "810", 0, 1, get("get 1 coil 0x810")},
+    };
+    for (const Path& p : paths) {
+        FrmRegister& f = open(p.group, p.protocol);
+        f.cbxAddress->setEditText(p.group == 1 ? "001" : p.protocol[0] == 'Z' ? "32" : "33");
+        f.optUseNative(p.native ? 0 : 1)->click();
+        f.txtRegisterNumber->setText(p.reg);
+        f.txtPassword->setText("QX3admin");
+        for (const auto& [text, value] : WholeValueSweep(p.lower, p.upper)) {
+            SCOPED_TRACE(std::string(p.protocol) + p.reg + ": \"" + text.toStdString() + "\"");
+            f.txtValue->setText(text);
+            sim_.clearLog();
+            boxes_.clear();
+            f.cmdWrite->click();
+            if (value) {
+                EXPECT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
+                EXPECT_EQ(f.lblErrorMessageText->text(), "");
+                EXPECT_EQ(p.taken(), std::to_string(*value));
+            } else {
+                EXPECT_TRUE(sim_.requests().empty());
+                ASSERT_EQ(boxes_.count(), 1);
+                EXPECT_EQ(boxes_.last().title, "Invalid Write Value");
+                EXPECT_TRUE(boxes_.last().text.endsWith("  Nothing was sent."));
+            }
+            EXPECT_EQ(f.txtValue->text(), text); // kept as typed
+        }
+        if (p.upper == 1) {
+            f.txtValue->setText("2");
+            f.cmdWrite->click();
+            EXPECT_EQ(boxes_.last().text,
+                      "The value to write must lie within 0 to 1 for this register.  Nothing was sent.");
+        }
+        f.close();
+    }
+}
+
+// A register number that is not wholly one of its numbering's form sends
+// nothing, rather than the value to another register.
+TEST_F(RegisterTest, AMistypedRegisterNumberSendsNothing)
+{
+    FrmRegister& f = open(1, "R");
+    f.txtPassword->setText("QX3admin");
+    f.txtValue->setText("5");
+    // native numbering, register text
+    const std::pair<bool, const char*> typed[] = {{true, "10O0"}, {true, ""},    {true, "12345"},
+                                                  {true, "-1"},   {false, "2x"}, {false, "2.5"}};
+    for (const auto& [native, reg] : typed) {
+        f.optUseNative(native ? 0 : 1)->click();
+        f.txtRegisterNumber->setText(reg);
+        boxes_.clear();
+        f.cmdWrite->click();
+        ASSERT_EQ(boxes_.count(), 1) << reg;
+        EXPECT_EQ(boxes_.last().title, "Invalid Register Number");
+    }
+    EXPECT_TRUE(sim_.requests().empty());
+    EXPECT_EQ(boxes_.last().text, "The register number must be a whole number: an instrument register holds no "
+                                  "fraction.  Nothing was sent.");
+    // As the register lists write it.
+    f.optUseNative(0)->click();
+    f.txtRegisterNumber->setText("1000H");
+    f.cmdWrite->click();
+    EXPECT_EQ(sim_.must("get 1 reg 0x1000"), "5");
 }

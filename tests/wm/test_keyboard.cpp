@@ -166,7 +166,7 @@ TEST_F(Keyboard, LoggingStartAndCloseTakeTheClampedEntry)
     fd::clearHandler();
 }
 
-TEST_F(KeyboardOnLine, SetpointsUpdateWritesTheClampedValue)
+TEST_F(KeyboardOnLine, SetpointsUpdateRefusesAValueItCannotSend)
 {
     addInstrument("001", "R", 1, QStringLiteral("Kiln"));
     for (By by : {By::Key, By::Mouse}) {
@@ -176,12 +176,15 @@ TEST_F(KeyboardOnLine, SetpointsUpdateWritesTheClampedValue)
         activate(f);
         f.lstControls->setListIndex(0);
         typeInto(f.txtSV(0), QStringLiteral("12345"));
-        frmMain().lblErrorMessageText->clear();
+        sim_.clearLog();
+        boxes_.clear();
         press(by, f.cmdUpdate, 'u');
-        EXPECT_EQ(f.txtSV(0)->text(), "9,999.0");
-        // Scaled by ten past what the register holds: refused, naming the value sent.
-        EXPECT_TRUE(frmMain().lblErrorMessageText->text().contains(QStringLiteral("Value 99990 ")))
-            << frmMain().lblErrorMessageText->text().toStdString();
+        // Left as typed, refused in the dialog, nothing on the line.
+        EXPECT_EQ(f.txtSV(0)->text(), "12345");
+        ASSERT_EQ(boxes_.count(), 1);
+        EXPECT_TRUE(boxes_.last().text.contains(QStringLiteral("outside the range -199.9 to 999.9")))
+            << boxes_.last().text.toStdString();
+        EXPECT_TRUE(sim_.requests().empty());
         f.Changed = false;
         f.Unload();
     }

@@ -456,6 +456,14 @@ Instrument* Line::find(int address)
 
 bool Line::command(const std::string& line, std::string& reply, std::string& error)
 {
+    const bool done = statement(line, reply, error);
+    if (done)
+        settle();
+    return done;
+}
+
+bool Line::statement(const std::string& line, std::string& reply, std::string& error)
+{
     std::vector<Token> t;
     reply.clear();
     if (!tokenize(line, t, error))
@@ -622,6 +630,24 @@ bool Line::command(const std::string& line, std::string& reply, std::string& err
         in->zwrites[unsigned(cmd)] = w;
         return true;
     }
+    if (verb == "setpoint") {
+        // setpoint ADDR reg|zcmd WORKING SOURCE [ramp RUN]
+        SetpointLink l;
+        long working = 0, source = 0, run = -1;
+        const bool ramp = t.size() == 7 && t[5].text == "ramp";
+        if ((t.size() != 5 && !ramp) || (t[2].text != "reg" && t[2].text != "zcmd")
+            || !parseRange(t[3].text, 0, 0xFFFF, working) || !parseRange(t[4].text, 0, 0xFFFF, source)
+            || (ramp && !parseRange(t[6].text, 0, 0xFFFF, run))) {
+            error = "setpoint: reg|zcmd, the working set point, the set point and [ramp RUN] expected";
+            return false;
+        }
+        l.zarn = t[2].text == "zcmd";
+        l.working = unsigned(working);
+        l.source = unsigned(source);
+        l.run = run;
+        in->setpoints.push_back(l);
+        return true;
+    }
     if (verb == "fault") {
         if (t.size() < 3) {
             error = "fault: kind expected";
@@ -697,7 +723,7 @@ void Line::loadDemo()
         "instrument 50 group 0 protocol Z name Oven",
         "zcmd 50 0x00 72.5 unit=F",
         "zcmd 50 0x01 0",
-        "zcmd 50 0x101 75.0 unit=F",
+        "zcmd 50 0x101 80.0 unit=F", // the working set point: the set point, as no programme runs
         "zcmd 50 0x102 80.0 unit=F",
         "zcmd 50 0x103 60.0 unit=F",
         "zcmd 50 0x700 \"1.02  \"",
@@ -810,6 +836,8 @@ void Line::loadDemo()
     for (unsigned c = 0x140; c <= 0x15D; ++c)
         command("zcmd 50 " + std::to_string(c) + " 10.0", reply, error);
     command("zcmd 50 0x318 1", reply, error);
+    // One decimal place, as its status and every value it reads show.
+    command("zcmd 50 0x31B 1", reply, error);
     // The security level, and the two cycle times, within their settings.
     command("zcmd 50 0x143 0", reply, error);
     command("zcmd 50 0x302 10", reply, error);
@@ -858,6 +886,11 @@ void Line::loadDemo()
     fill(51, 1027, 1073); // 1028-1074, and the time base and manual-mode targets
     if (Instrument* in = find(51); in && in->holding[791] == 0)
         in->holding[791] = 1; // input type J thermocouple
+    // The working set point (257) follows the set point (258) while the
+    // ramp/soak programme (786) does not run. Groups 1 and 2 serve both on
+    // one register.
+    command("setpoint 50 zcmd 0x101 0x102 ramp 0x312", reply, error);
+    command("setpoint 51 reg 256 257 ramp 785", reply, error);
     fill(1, 0x1000, 0x1076);
     fill(1, 0x2000, 0x20BF);
     fill(1, 0x471E, 0x4723);
@@ -877,7 +910,30 @@ bool Line::takeFault(Instrument& in, Fault& out)
 
 Answer Line::handle(FrameKind kind, const std::string& frame, const LineSettings* seen)
 {
-    return kind == FrameKind::Zarn ? handleZarn(frame, seen) : handleModbus(kind, frame, seen);
+    Answer a = kind == FrameKind::Zarn ? handleZarn(frame, seen) : handleModbus(kind, frame, seen);
+    settle();
+    return a;
+}
+
+void Line::settle()
+{
+    for (auto& [address, in] : instruments_) {
+        for (const SetpointLink& l : in.setpoints) {
+            if (l.zarn) {
+                const auto source = in.zread.find(l.source);
+                const auto run = l.run < 0 ? in.zread.end() : in.zread.find(unsigned(l.run));
+                // A run flag reads as a number: running while any digit is not 0.
+                if (source != in.zread.end()
+                    && (run == in.zread.end() || run->second.find_first_not_of('0') == std::string::npos))
+                    in.zread[l.working] = source->second;
+            } else {
+                const auto source = in.holding.find(l.source);
+                const auto run = l.run < 0 ? in.holding.end() : in.holding.find(unsigned(l.run));
+                if (source != in.holding.end() && (run == in.holding.end() || run->second == 0))
+                    in.holding[l.working] = source->second;
+            }
+        }
+    }
 }
 
 Bytes Line::modbusReply(Instrument& in, const Bytes& req)
@@ -1015,6 +1071,7 @@ Answer Line::handleModbus(FrameKind kind, const std::string& frame, const LineSe
     }
     if (!hears(*in, seen, a))
         return a;
+    a.address = in->address;
 
     Fault f;
     const bool faulty = takeFault(*in, f);
@@ -1073,6 +1130,7 @@ Answer Line::handleZarn(const std::string& frame, const LineSettings* seen)
     }
     if (!hears(*in, seen, a))
         return a;
+    a.address = in->address;
 
     Fault f;
     const bool faulty = takeFault(*in, f);

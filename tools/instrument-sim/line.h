@@ -33,6 +33,16 @@ struct ZarnWrite {
     int bit = -1;        // with fixed: the bit `value` (0 or 1) goes to
 };
 
+// A working set point that follows the set point while no ramp/soak
+// programme runs: both, and the run flag, are holding registers or "Zarn
+// Link" read commands of one instrument.
+struct SetpointLink {
+    bool zarn = false;
+    unsigned working = 0;
+    unsigned source = 0;
+    long run = -1; // the run flag; -1 for none (no programme ever runs)
+};
+
 struct Instrument {
     int address = 0;
     int group = 0;
@@ -47,6 +57,7 @@ struct Instrument {
     std::map<unsigned, std::string> zwritten;  // write command -> last data received
     std::map<unsigned, ZarnWrite> zwrites;     // write command -> the read it changes
     std::deque<Fault> faults;
+    std::vector<SetpointLink> setpoints;
     // Settings the instrument answers at; at any when anySettings.
     bool anySettings = true;
     LineSettings settings;
@@ -56,6 +67,7 @@ struct Instrument {
 
 // What to put on the line for one request.
 struct Answer {
+    int address = -1; // the instrument that works on the request; -1 for none
     bool send = false;
     std::string bytes;
     int delayMs = 0;
@@ -84,7 +96,10 @@ public:
 
 private:
     Instrument* find(int address);
+    bool statement(const std::string& line, std::string& reply, std::string& error);
     bool takeFault(Instrument& in, Fault& out);
+    // Brings every working set point to its set point where no programme runs.
+    void settle();
     Answer handleModbus(FrameKind kind, const std::string& frame, const LineSettings* seen);
     Answer handleZarn(const std::string& frame, const LineSettings* seen);
     // Runs one Modbus request PDU (address, function, data) and returns the

@@ -23,16 +23,21 @@
 //                  "line at 19200,N/E,?,2: answers" or "...: silent, answers
 //                  at 9600,E,7,1".
 //   --gap MS       silence that ends a Modbus RTU frame whose length is not
-//                  known from its function code (default 10).
+//                  known from its function code (default 10). Text frames
+//                  (Modbus ASCII ':' ... CR LF, "Zarn Link" STX ... ETX) end
+//                  only at their end characters; their characters may come
+//                  up to a second apart, as typed by hand.
 //   --baud N       line speed for --device (default 9600, 8 data bits, no
 //                  parity, 1 stop bit).
 //   --delay MS     every answer leaves MS milliseconds (fractions allowed)
 //                  after its request came in; requests that come meanwhile
 //                  are taken and answered in their own time, as an
 //                  instrument slower than the program's time-out would.
-//   --in-turn      with --delay: one request at a time; a request that comes
-//                  while an answer is being worked on waits for it, and its
-//                  own answer leaves MS milliseconds after that one.
+//   --in-turn      with --delay: each instrument works on one request at a
+//                  time; a request to an instrument that is working on
+//                  another waits for it, and its own answer leaves MS
+//                  milliseconds after that one. Instruments do not wait for
+//                  each other.
 //   --wire         answers no sooner than a real line at the line's speed
 //                  would carry them: each reply leaves when the request's
 //                  characters, the Modbus RTU end-of-frame silence (3.5
@@ -78,6 +83,10 @@
 //       clears (value=0) bit B of the first four data characters as a hex
 //       word. Undeclared, a write of 2xxH answers on 1xxH when the
 //       instrument serves that read.
+//   setpoint ADDR reg|zcmd WORKING SP [ramp RUN]
+//       the working set point WORKING takes the value of the set point SP
+//       whenever that changes, while RUN (the ramp/soak run flag) reads 0 or
+//       is unset; without ramp always.
 //   fault ADDR [next=]KIND [count=N]
 //       spoils the instrument's next N answers (default 1, 0 = until
 //       cleared); faults queue in order. KIND is one of
@@ -116,6 +125,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <poll.h>
 #include <string>
 #include <termios.h>
@@ -356,11 +366,10 @@ public:
     }
 
 private:
-    long idleFor() const
-    {
-        const Start s = classify(buf_, false);
-        return s == Start::Ascii || s == Start::Zarn ? kTextFrameIdleMs : gapMs_;
-    }
+    // A text frame (and a first character that may open one) waits up to a
+    // second for its next character, as text typed by hand comes; only a
+    // Modbus RTU frame is ended by a short silence.
+    long idleFor() const { return classify(buf_, false) == Start::Rtu ? gapMs_ : kTextFrameIdleMs; }
 
     void process(bool idle)
     {
@@ -369,6 +378,7 @@ private:
             if (s == Start::NeedMore)
                 return;
             if (s == Start::Ascii || s == Start::Zarn) {
+                // Modbus ASCII ends with CR LF, "Zarn Link" with ETX.
                 const char end = s == Start::Ascii ? '\n' : 3;
                 const std::size_t pos = buf_.find(end);
                 if (pos == std::string::npos) {
@@ -381,6 +391,11 @@ private:
                 }
                 const std::string frame = buf_.substr(0, pos + 1);
                 buf_.erase(0, pos + 1);
+                if (s == Start::Ascii && (pos == 0 || frame[pos - 1] != '\r')) {
+                    logFrame("RX", frame);
+                    logLine("--", "dropped: LF without the CR before it");
+                    continue;
+                }
                 answer(s == Start::Ascii ? sim::FrameKind::Ascii : sim::FrameKind::Zarn, frame);
                 continue;
             }
@@ -413,13 +428,21 @@ private:
         if (!a.send)
             return;
         if (delay_.count() > 0) {
-            // The loop goes on taking requests meanwhile; answers leave in
+            // The loop goes on taking requests meanwhile. In turn, an
+            // instrument starts on a request only once its answer to the one
+            // before has left; the other instruments work on their own.
+            Clock::time_point start = last_;
+            if (inTurn_) {
+                Clock::time_point& busyUntil = busyUntil_[a.address];
+                start = std::max(start, busyUntil);
+                busyUntil = start + delay_;
+            }
+            const Delayed d{start + delay_, kind, frame, a, seen};
+            // Answers leave in the order they are due, those due together in
             // the order their requests came.
-            // In turn, the work on it starts only once the answer before it
-            // has left.
-            const Clock::time_point start = inTurn_ ? std::max(last_, lastDue_) : last_;
-            lastDue_ = start + delay_;
-            delayed_.push_back({lastDue_, kind, frame, a, seen});
+            const auto at = std::upper_bound(delayed_.begin(), delayed_.end(), d.due,
+                                             [](Clock::time_point due, const Delayed& x) { return due < x.due; });
+            delayed_.insert(at, d);
             return;
         }
         send(kind, frame, a, seen);
@@ -486,7 +509,7 @@ private:
     };
     Clock::duration delay_{};
     bool inTurn_ = false;
-    Clock::time_point lastDue_{}; // when the last delayed answer leaves
+    std::map<int, Clock::time_point> busyUntil_; // in turn: when each instrument's last answer leaves
     std::deque<Delayed> delayed_;
     Clock::time_point first_ = Clock::now(); // first character of the frame being received
     std::string buf_;
