@@ -65,7 +65,7 @@ int ReplyFramer::room() const
 
 namespace {
 
-QByteArray HexPair(int v) { return QByteArray::number(v & 0xFF, 16).toUpper().rightJustified(2, '0'); }
+QByteArray HexPair(int v) { return Hex2(v & 0xFF).toLatin1(); }
 
 } // namespace
 
@@ -417,12 +417,12 @@ private:
             owed_.heardUnknown(port.nowMs());
     }
 
+    // Sorts what waits now; a line that keeps sending is left to the wait.
     void sortWaiting(Sorter& sorter)
     {
-        for (;;) {
-            const QByteArray got = port_.take(4096);
-            if (got.isEmpty())
-                return;
+        constexpr int kChunk = 4096;
+        for (int n = 0; n < 16; ++n) {
+            const QByteArray got = port_.take(kChunk);
             for (char c : got) {
                 const Sorter::Result r = sorter.take(c);
                 if (r.got == Sorter::Got::Other)
@@ -430,6 +430,8 @@ private:
                 else if (r.got == Sorter::Got::Unknown)
                     owed_.heardUnknown(port_.nowMs());
             }
+            if (got.size() < kChunk)
+                return;
         }
     }
 
