@@ -3,9 +3,12 @@
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <climits>
+#include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "core/helpers.h"
+#include "core/owed.h"
 #include "core/state.h"
 #include "core/transports.h"
 #include "platform/clock.h"
@@ -62,35 +65,221 @@ int ReplyFramer::room() const
 
 namespace {
 
+QByteArray HexPair(int v) { return Hex2(v & 0xFF).toLatin1(); }
+
+} // namespace
+
+int ReplyName::headLength() const
+{
+    switch (protocol) {
+    case 'R': return 2; // address, function
+    case 'A': return 5; // colon, address, function
+    case 'Z': return 4; // STX, "Z", address
+    default: return 0;
+    }
+}
+
+ReplyName::Fit ReplyName::fits(const QByteArray& start) const
+{
+    QByteArray heads[2];
+    switch (protocol) {
+    case 'R':
+        heads[0] = QByteArray(1, char(address)) + char(function);
+        heads[1] = QByteArray(1, char(address)) + char(function | 0x80);
+        break;
+    case 'A':
+        heads[0] = ':' + HexPair(address) + HexPair(function);
+        heads[1] = ':' + HexPair(address) + HexPair(function | 0x80);
+        break;
+    case 'Z': heads[0] = QByteArray("\x02Z") + HexPair(address); break;
+    default: return Fit::Reply;
+    }
+    // The text protocols' hexadecimal digits come in either case.
+    const bool text = protocol != 'R';
+    bool partly = false;
+    for (int h = 0; h < 2; ++h) {
+        const QByteArray& head = heads[h];
+        if (head.isEmpty())
+            continue;
+        const qsizetype n = std::min(start.size(), head.size());
+        bool same = true;
+        for (qsizetype k = 0; k < n && same; ++k)
+            same = (text ? char(std::toupper(static_cast<unsigned char>(start[k]))) : start[k]) == head[k];
+        if (!same)
+            continue;
+        if (start.size() < head.size())
+            partly = true;
+        else
+            return h == 0 ? Fit::Reply : Fit::Exception;
+    }
+    return partly ? Fit::Partly : Fit::No;
+}
+
+namespace {
+
 void (*gOnGone)() = nullptr;
 bool gGone = false;
 
-// The program's serial port.
+// Sorts what arrives, character by character, into replies: the attempt's
+// own, handed to its framer; answers owed to other requests, known by how
+// they start and discarded whole; and what starts like no reply that can
+// come. In an attempt the last goes to the attempt's framer, whose checks
+// refuse it; without an attempt it is dropped.
+class Sorter {
+public:
+    enum class Got { Nothing, Own, Other, Unknown };
+    struct Result {
+        Got got = Got::Nothing;
+        ReplyFramer::Step step = ReplyFramer::Step::More; // Own: the framer's step
+        ReplyName name;                                   // Other: whose answer it was
+    };
+
+    Sorter(ReplyFramer* own, std::vector<ReplyFramer> others) : own_(own), others_(std::move(others))
+    {
+        for (const ReplyFramer& f : others_)
+            headLength_ = std::max(headLength_, f.name().headLength());
+        if (own_)
+            headLength_ = std::max(headLength_, own_->name().headLength());
+        // Nothing else may come: everything is the attempt's.
+        if (own_ && others_.empty())
+            mode_ = Mode::Own;
+    }
+
+    Result take(char c)
+    {
+        switch (mode_) {
+        case Mode::Own: return {Got::Own, own_->take(c), {}};
+        case Mode::Unknown: return {};
+        case Mode::Other: return skip(c);
+        case Mode::Start: break;
+        }
+        start_ += c;
+        bool more = false;
+        if (own_) {
+            const ReplyName::Fit fit = own_->name().fits(start_);
+            if (fit == ReplyName::Fit::Reply || fit == ReplyName::Fit::Exception)
+                return ownFromStart();
+            more = fit == ReplyName::Fit::Partly;
+        }
+        for (const ReplyFramer& f : others_) {
+            const ReplyName::Fit fit = f.name().fits(start_);
+            if (fit == ReplyName::Fit::Partly)
+                more = true;
+            if (more || fit == ReplyName::Fit::No)
+                continue;
+            // The whole start of another request's answer: skipped to its
+            // end. A Modbus RTU exception reply is five characters.
+            mode_ = Mode::Other;
+            skip_ = fit == ReplyName::Fit::Exception && f.name().protocol == 'R'
+                ? ReplyFramer::Length(5, -1, -1).naming(f.name())
+                : f;
+            skip_.clear();
+            const QByteArray start = std::exchange(start_, {});
+            Result r;
+            for (char s : start)
+                r = skip(s);
+            return r;
+        }
+        if (more)
+            return {};
+        if (own_)
+            return ownFromStart();
+        mode_ = Mode::Unknown;
+        return {Got::Unknown, ReplyFramer::Step::More, {}};
+    }
+
+    // The most characters to take before the next can change what they are.
+    int room() const
+    {
+        switch (mode_) {
+        case Mode::Own: return own_->room();
+        case Mode::Other: return skip_.room();
+        case Mode::Unknown: return 4096;
+        case Mode::Start: break;
+        }
+        return std::max<int>(1, headLength_ - int(start_.size()));
+    }
+
+    // Part of a reply came and was not yet told: it goes to the attempt.
+    void end()
+    {
+        if (own_ && mode_ == Mode::Start)
+            for (char c : std::exchange(start_, {}))
+                own_->take(c);
+    }
+    // Something came that is not whole yet.
+    bool midReply() const { return mode_ == Mode::Other || !start_.isEmpty(); }
+    // What the attempt took begins as its own reply begins.
+    bool named() const
+    {
+        const ReplyName::Fit fit = own_->name().fits(own_->reply());
+        return fit == ReplyName::Fit::Reply || fit == ReplyName::Fit::Exception;
+    }
+
+private:
+    enum class Mode { Start, Own, Other, Unknown };
+
+    Result ownFromStart()
+    {
+        mode_ = Mode::Own;
+        Result r{Got::Own, ReplyFramer::Step::More, {}};
+        for (char s : std::exchange(start_, {})) {
+            r.step = own_->take(s);
+            if (r.step != ReplyFramer::Step::More)
+                break;
+        }
+        return r;
+    }
+
+    Result skip(char c)
+    {
+        switch (skip_.take(c)) {
+        case ReplyFramer::Step::More: return {};
+        case ReplyFramer::Step::Complete:
+            mode_ = Mode::Start;
+            return {Got::Other, ReplyFramer::Step::Complete, skip_.name()};
+        case ReplyFramer::Step::TooLong: break;
+        }
+        mode_ = Mode::Unknown;
+        return {Got::Unknown, ReplyFramer::Step::More, {}};
+    }
+
+    ReplyFramer* own_;
+    std::vector<ReplyFramer> others_;
+    int headLength_ = 1;
+    Mode mode_ = Mode::Start;
+    QByteArray start_;
+    ReplyFramer skip_;
+};
+
+// The program's line on a port.
 //
-// Every answer belongs to its own request. An attempt that ends without its
-// answer leaves its request on the line, and the instrument may still answer
-// it after the time-out; that answer must never pass for the answer to
-// another request. So:
-//  - What a failed attempt left unsent is discarded at once: a line that has
-//    stalled must not deliver stale requests when it moves again.
-//  - The same request sent again goes out at once: a late answer to it asks
-//    the same question and is as good.
-//  - A request whose reply names something the owed request's does not (in
-//    Modbus another address or function) goes out at once too: its checks
-//    refuse a late answer to the other.
-//  - Before any other request the line must fall quiet (OwedRead): whatever
-//    arrives is discarded until no answer of the owed read can come any more.
-//  - An opening of the port starts a new line with nothing owed on it.
+// Every answer belongs to its own request, and the ledger of what the
+// instruments still owe (OwedAnswers) decides when a request may go out and
+// what stays owed. The line does the port's work:
+//  - What arrives before a request, or while it waits, is sorted into the
+//    answers owed, which count as given, and then discarded.
+//  - An attempt discards whole every answer owed to another request that
+//    it tells apart, and listens on for its own within its time.
+//  - What a failed attempt left unsent is discarded at once: a line that
+//    has stalled must not deliver stale requests when it moves again.
+//  - The ledger outlives every opening of the port: a reopened port, new
+//    settings or a new time-out do not stop an instrument answering.
 class SerialLine : public Line {
 public:
+    explicit SerialLine(LinePort& port) : port_(port) {}
+
     Collect exchange(const QByteArray& request, ReplyFramer& framer) override
     {
-        SerialPortControl& port = CommPort();
+        LinePort& port = port_;
         port.setInputLen(0);
-        if (owed_ && port.openings() != owedOpening_)
-            owed_ = false;
-        if (owed_ && request != owedRequest_ && !ToldApart(framer.head(), owedHead_))
-            settle(port);
+        close();
+        // A reopened port has dropped what came before: answers may have
+        // come unseen.
+        const int openings = port.openings();
+        if (std::exchange(openings_, openings) != openings)
+            owed_.heardUnknown(port.nowMs());
+        waitForClear(request, framer.name());
         // Nothing stands between the flush and the request: a device that
         // has gone shows itself in the write or in the wait.
         if (!port.discardInput())
@@ -98,110 +287,156 @@ public:
 
         // The attempt's time runs from before the send: a line that does not
         // take the request fails the attempt within that time.
-        QDeadlineTimer deadline(AttemptMs());
-        lastRequest_ = request;
-        lastHead_ = framer.head();
-        lastSend_ = Clock::steadyMs();
-        replyStart_ = -1;
+        const int attemptMs = AttemptMs();
+        const qint64 sent = port.nowMs();
+        const qint64 deadline = sent + attemptMs;
+        const auto expired = [this, deadline] { return port_.nowMs() >= deadline; };
         if (!port.send(request, deadline))
-            return port.portOpen() ? Collect::TimedOut : Gone();
+            return port.isOpen() ? Collect::TimedOut : Gone();
+        open_ = true;
+        attempt_ = {request, framer, sent, attemptMs, -1};
 
         port.setInputLen(1);
+        Sorter sorter(&framer, owed_.coming(sent, &framer.name()));
+        // An attempt that ends without a whole reply may have cut an answer
+        // short, its own or another's: something came that is told by no one.
+        bool heard = false;
+        const auto cut = [&](Collect c) {
+            sorter.end();
+            if (heard)
+                owed_.heardUnknown(port_.nowMs());
+            return c;
+        };
         for (;;) {
-            const bool waiting = port.waitForInput(int(std::max<qint64>(0, deadline.remainingTime())));
+            const bool waiting = port.waitForInput(int(std::max<qint64>(0, deadline - port.nowMs())));
             // What came is taken first, also what was read just before the
             // device went away. The time-out bounds the whole reply: a line
             // that never stops sending is checked on every character as well
             // as when it pauses.
-            const QByteArray got = port.take(framer.room());
-            if (!got.isEmpty() && replyStart_ < 0)
-                replyStart_ = Clock::steadyMs();
-            for (char c : got) {
-                switch (framer.take(c)) {
-                case ReplyFramer::Step::Complete: return Heard(port, Collect::Complete);
-                case ReplyFramer::Step::TooLong: return Collect::TooLong;
-                case ReplyFramer::Step::More: break;
+            const QByteArray got = port.take(sorter.room());
+            heard = heard || !got.isEmpty();
+            for (qsizetype k = 0; k < got.size(); ++k) {
+                const Sorter::Result r = sorter.take(got[k]);
+                if (r.got == Sorter::Got::Other) {
+                    owed_.heard(r.name, port.nowMs());
+                    port.takeNoise(); // a spoilt character of it spoils nothing of ours
+                } else if (r.got == Sorter::Got::Own) {
+                    if (r.step == ReplyFramer::Step::Complete) {
+                        // What came after it in the same take is another's.
+                        if (k + 1 < got.size())
+                            owed_.heardUnknown(port.nowMs());
+                        return Heard(sorter, Collect::Complete);
+                    }
+                    if (r.step == ReplyFramer::Step::TooLong)
+                        return cut(Collect::TooLong);
                 }
-                if (deadline.hasExpired())
-                    return Collect::TimedOut;
+                if (expired())
+                    return cut(Collect::TimedOut);
             }
-            if (!port.portOpen()) {
+            if (!port.isOpen()) {
                 if (!got.isEmpty())
                     continue;
-                return framer.completeWhenIdle() ? Heard(port, Collect::Stopped) : Gone();
+                return framer.completeWhenIdle() ? Heard(sorter, Collect::Stopped) : Gone();
             }
             if (!waiting && got.isEmpty()) {
                 if (framer.completeWhenIdle())
-                    return Heard(port, Collect::Stopped);
-                if (deadline.hasExpired())
-                    return Collect::TimedOut;
+                    return Heard(sorter, Collect::Stopped);
+                if (expired())
+                    return cut(Collect::TimedOut);
                 continue;
             }
-            if (framer.completeWhenIdle() && !port.waitForInput(0) && port.portOpen())
-                return Heard(port, Collect::Stopped);
+            if (framer.completeWhenIdle() && !port.waitForInput(0) && port.isOpen())
+                return Heard(sorter, Collect::Stopped);
         }
     }
 
-    void ended(Attempt a, int attempt) override
+    void ended(Attempt a, int /*attempt*/) override
     {
-        SerialPortControl& port = CommPort();
-        if (a == Attempt::Gone) {
-            owed_ = false;
-            return;
-        }
         if (a == Attempt::Failed)
-            port.discardOutput();
-        if (attempt == 1) {
-            // An answer at once leaves owed what an earlier read may owe.
-            if (a == Attempt::Failed)
-                firstSend_ = lastSend_;
-            return;
-        }
-        // The read's second attempt: its first went unanswered.
-        owed_ = true;
-        owedRequest_ = lastRequest_;
-        owedHead_ = lastHead_;
-        owedOpening_ = port.openings();
-        const bool answered = a != Attempt::Failed;
-        owedRead_ = {firstSend_, lastSend_, Clock::steadyMs(), answered, answered ? -1 : replyStart_};
+            port_.discardOutput();
+        close();
+    }
+
+    // Nothing owed, as when the program starts.
+    void forget()
+    {
+        owed_ = {};
+        open_ = false;
     }
 
 private:
-    // Two replies can be told apart when both name their request and name it
-    // differently.
-    static bool ToldApart(const QByteArray& a, const QByteArray& b)
+    struct Sent {
+        QByteArray request;
+        ReplyFramer framer;
+        qint64 at = 0;
+        int attemptMs = 0;
+        qint64 answered = -1; // a reply of its own came then
+    };
+
+    // A complete reply of the attempt: spoilt when a character of it failed
+    // its parity. Begun as its own begins, it is the instrument's answer
+    // either way; anything else came from no one known.
+    Collect Heard(const Sorter& sorter, Collect c)
     {
-        return !a.isEmpty() && !b.isEmpty() && a != b;
+        if (sorter.named())
+            attempt_.answered = port_.nowMs();
+        else
+            owed_.heardUnknown(port_.nowMs());
+        return port_.takeNoise() ? Collect::Noise : c;
     }
 
-    // A complete reply: spoilt when a character of it failed its parity.
-    static Collect Heard(SerialPortControl& port, Collect c) { return port.takeNoise() ? Collect::Noise : c; }
-
-    // Discards what arrives until no answer of the owed read can come.
-    void settle(SerialPortControl& port)
+    // The attempt under way is over: what it owes goes into the ledger.
+    void close()
     {
-        const int attemptMs = AttemptMs();
-        // What came too late for the second attempt to take is heard as well.
-        qint64 firstHeard = owedRead_.heard, lastHeard = owedRead_.heard;
+        if (!std::exchange(open_, false))
+            return;
+        owed_.attemptEnded(attempt_.request, attempt_.framer, attempt_.at, attempt_.attemptMs, attempt_.answered);
+    }
+
+    // Sorts what arrives until no answer that could pass for the reply to
+    // `request` can come any more.
+    void waitForClear(const QByteArray& request, const ReplyName& name)
+    {
+        LinePort& port = port_;
+        if (owed_.empty())
+            return; // what waits is discarded
+        Sorter sorter(nullptr, owed_.coming(port.nowMs()));
+        sortWaiting(sorter);
         for (;;) {
-            const qint64 left = owedRead_.quietUntil(attemptMs, firstHeard, lastHeard) - Clock::steadyMs();
-            if (left <= 0)
+            const qint64 now = port.nowMs();
+            qint64 recheck = LLONG_MAX;
+            if (owed_.clearFrom(request, name, now, &recheck) <= now)
                 break;
-            if (port.waitForInput(int(std::min<qint64>(left, INT_MAX)))) {
-                port.discardInput();
-                lastHeard = Clock::steadyMs();
-                if (firstHeard < 0)
-                    firstHeard = lastHeard;
-            } else if (!port.portOpen()) {
+            // Each answer that does not come in its time shortens the wait.
+            if (port.waitForInput(int(std::clamp<qint64>(recheck + 1 - now, 1, INT_MAX))))
+                sortWaiting(sorter);
+            else if (!port.isOpen())
                 break;
-            }
         }
-        owed_ = false;
+        if (sorter.midReply())
+            owed_.heardUnknown(port.nowMs());
+    }
+
+    // Sorts what waits now; a line that keeps sending is left to the wait.
+    void sortWaiting(Sorter& sorter)
+    {
+        constexpr int kChunk = 4096;
+        for (int n = 0; n < 16; ++n) {
+            const QByteArray got = port_.take(kChunk);
+            for (char c : got) {
+                const Sorter::Result r = sorter.take(c);
+                if (r.got == Sorter::Got::Other)
+                    owed_.heard(r.name, port_.nowMs());
+                else if (r.got == Sorter::Got::Unknown)
+                    owed_.heardUnknown(port_.nowMs());
+            }
+            if (got.size() < kChunk)
+                return;
+        }
     }
 
     Collect Gone()
     {
-        owed_ = false;
         // Only a port that was opened can lose its device; a port that never
         // opened is the entry test's business.
         if (gCommOK && !gGone) {
@@ -212,65 +447,53 @@ private:
         return Collect::Gone;
     }
 
-    QByteArray lastRequest_; // the request of the last attempt, sent at lastSend_
-    QByteArray lastHead_;
-    qint64 lastSend_ = 0;
-    qint64 replyStart_ = -1; // when the first character of the last attempt's reply came
-    qint64 firstSend_ = 0;   // the first attempt of the read under way, when it failed
-    bool owed_ = false;      // a read left its request on the line without its answer
-    QByteArray owedRequest_;
-    QByteArray owedHead_;
-    int owedOpening_ = 0;
-    OwedRead owedRead_;
+    LinePort& port_;
+    OwedAnswers owed_;
+    int openings_ = 0;  // the port's openings when it was last looked at
+    bool open_ = false; // an attempt went out and its end is not yet in the ledger
+    Sent attempt_;
 };
 
-SerialLine gSerialLine;
-Line* gLine = &gSerialLine;
+// The program's serial port as the line's port.
+class CommLinePort : public LinePort {
+public:
+    qint64 nowMs() const override { return Clock::steadyMs(); }
+    bool isOpen() override { return CommPort().portOpen(); }
+    void setInputLen(int n) override { CommPort().setInputLen(n); }
+    bool discardInput() override { return CommPort().discardInput(); }
+    bool send(const QByteArray& data, qint64 untilMs) override
+    {
+        return CommPort().send(data, QDeadlineTimer(std::max<qint64>(0, untilMs - nowMs())));
+    }
+    void discardOutput() override { CommPort().discardOutput(); }
+    bool waitForInput(int ms) override { return CommPort().waitForInput(ms); }
+    QByteArray take(int max) override { return CommPort().take(max); }
+    bool takeNoise() override { return CommPort().takeNoise(); }
+    int openings() const override { return CommPort().openings(); }
+};
+
+SerialLine& ProgramLine()
+{
+    static CommLinePort port;
+    static SerialLine line(port);
+    return line;
+}
+Line* gLine = nullptr;
 
 } // namespace
 
-Line& TheLine() { return *gLine; }
-void UseLine(Line* line) { gLine = line ? line : &gSerialLine; }
+std::unique_ptr<Line> MakeSerialLine(LinePort& port) { return std::make_unique<SerialLine>(port); }
+
+Line& TheLine() { return gLine ? *gLine : ProgramLine(); }
+void UseLine(Line* line) { gLine = line; }
+void ForgetOwedAnswers() { ProgramLine().forget(); }
 
 int AttemptMs() { return std::max(gPollTimeoutMs, kClockStepMs); }
 
-// An instrument that answers late is taken to spend up to two and a half
-// time-outs on each request and to serve one request at a time, so that the
-// answer to a read's second attempt can come as long after the answer to its
-// first as that came after the first attempt. Whatever it answers within that
-// is discarded; an instrument slower still is no longer told from one that
-// answers on its own.
 int QuietMargin(int attemptMs)
 {
     // Room for the rest of a frame and for the scheduling of both ends.
     return std::clamp(attemptMs / 2, 50, 2000);
-}
-
-qint64 OwedRead::latest(int attemptMs) const
-{
-    // Both answers, one after the other, each as late as it can be.
-    return first + 5 * qint64(attemptMs) + 2 * qint64(QuietMargin(attemptMs));
-}
-
-qint64 OwedRead::quietUntil(int attemptMs, qint64 firstHeard, qint64 lastHeard) const
-{
-    const qint64 margin = QuietMargin(attemptMs);
-    qint64 until;
-    if (answered) {
-        // The answer that came may have been the first attempt's: the
-        // second's follows it at the same lateness.
-        until = end + (end - first) + margin;
-    } else {
-        // Nothing came: the second attempt's answer may come as late as any.
-        until = second + 5 * qint64(attemptMs) / 2 + margin;
-        // What comes first is the first attempt's answer; the second's
-        // follows it at the same lateness.
-        if (firstHeard >= 0)
-            until = std::max(until, firstHeard + (firstHeard - first) + margin);
-    }
-    if (lastHeard >= 0)
-        until = std::max(until, lastHeard + margin);
-    return std::min(until, latest(attemptMs));
 }
 
 bool LineGone() { return gGone; }
@@ -447,7 +670,7 @@ bool RunModbus(const Exchange& x, const QByteArray& wire, const ReplyFramer& fra
         [&x] { return x.prefix(); }, ErrText, ErrCode,
         [&](QString& msg) {
             ReplyFramer f = framer;
-            f.naming(QByteArray{char(x.address & 0xFF), char(x.function & 0xFF)});
+            f.naming({framer.name().protocol, x.address & 0xFF, x.function & 0xFF});
             const Collect got = TheLine().exchange(wire, f);
             reply = f.reply();
             const Verdict v = got == Collect::Gone ? Verdict{Attempt::Gone, {}, 0} : judge(got, reply);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 namespace modZarn::xchg {
 
@@ -14,6 +15,30 @@ namespace modZarn::xchg {
 // Everything below the line (building a request, telling a reply complete,
 // checking and decoding it) works on bytes alone; only a Line touches the
 // port. The serial port is the program's line; the fuzzer puts its own in.
+
+// Who a reply comes from and what it repeats of its request, by which
+// replies to different requests are told apart.
+struct ReplyName {
+    char protocol = 0; // 'R' Modbus RTU, 'A' Modbus ASCII, 'Z' "Zarn Link"; 0: names nothing
+    int address = 0;
+    int function = -1; // Modbus: the request's function; -1 ("Zarn Link"): a reply names no command
+
+    // The instrument that answers: its address in its protocol.
+    bool sameInstrument(const ReplyName& o) const { return protocol == o.protocol && address == o.address; }
+    // A reply of one can never pass for a reply of the other: another
+    // instrument, or another function.
+    bool toldApart(const ReplyName& o) const
+    {
+        return protocol != 0 && o.protocol != 0
+            && (!sameInstrument(o) || (function >= 0 && o.function >= 0 && function != o.function));
+    }
+    enum class Fit { No, Partly, Reply, Exception };
+    // How the first characters of what arrives fit the start of a reply of
+    // this name: not, so far, as a reply or as a Modbus exception reply.
+    Fit fits(const QByteArray& start) const;
+    // The most characters the start of a reply spans.
+    int headLength() const;
+};
 
 // Tells, character by character, when one attempt's reply is complete. Knows
 // nothing of the line or the clock.
@@ -37,15 +62,14 @@ public:
     const QByteArray& reply() const { return reply_; }
     void clear() { reply_.clear(); }
 
-    // What a reply repeats of its request (Modbus: the address and the
-    // function), by which the checks refuse a reply to another request. Empty:
-    // a reply names nothing of its request.
-    ReplyFramer& naming(const QByteArray& head)
+    // Who the reply comes from and what it repeats of its request; unnamed,
+    // everything that arrives is taken for the reply.
+    ReplyFramer& naming(const ReplyName& name)
     {
-        head_ = head;
+        name_ = name;
         return *this;
     }
-    const QByteArray& head() const { return head_; }
+    const ReplyName& name() const { return name_; }
 
 private:
     QByteArray reply_;
@@ -54,7 +78,7 @@ private:
     bool terminated_ = false;
     int excAddress_ = -1;
     int excFunction_ = -1;
-    QByteArray head_;
+    ReplyName name_;
 };
 
 enum class Collect {
@@ -69,26 +93,8 @@ enum class Collect {
 // Outcome of one attempt at an exchange.
 enum class Attempt { Good, Refused, Failed, Gone };
 
-// A read whose first attempt went unanswered: its request stays on the line,
-// and the instrument may answer it late, once for each attempt. Times are on
-// the line's steady clock (Clock::steadyMs), all of this one read.
-struct OwedRead {
-    qint64 first = 0;  // the first attempt was sent
-    qint64 second = 0; // the second attempt was sent
-    qint64 end = 0;    // the read ended: an answer came, or the second attempt ran out
-    bool answered = false;
-    qint64 heard = -1; // not answered: part of a reply came in the second attempt then
-
-    // The line must stay quiet until then before a request whose reply could
-    // pass for this read's, at the time-out `attemptMs` of the read that
-    // waits; `firstHeard` and `lastHeard` are when something first and last
-    // arrived meanwhile (-1: nothing).
-    qint64 quietUntil(int attemptMs, qint64 firstHeard, qint64 lastHeard) const;
-    // The latest an answer of this read can come: no wait goes on after it.
-    qint64 latest(int attemptMs) const;
-};
-// How long the line must have been silent, past the time an answer can come
-// at the latest, before it counts as quiet.
+// How long past the latest time an answer can come the line waits for it:
+// room for the rest of a frame and for the scheduling of both ends.
 int QuietMargin(int attemptMs);
 
 class Line {
@@ -102,10 +108,45 @@ public:
     // has been judged; `attempt` is 1 or 2 within its read.
     virtual void ended(Attempt, int /*attempt*/) {}
 };
+// What a SerialLine needs of its port: the program's serial port, or a model
+// of a line in the tests. Times are in milliseconds on the port's clock.
+class LinePort {
+public:
+    virtual ~LinePort() = default;
+    // The port's clock: the program's steady clock (Clock::steadyMs), or a
+    // model's own, which only its waits move on.
+    virtual qint64 nowMs() const = 0;
+    // Reads as closed once the device has gone.
+    virtual bool isOpen() = 0;
+    // The most characters a read of the port's input takes (0: all).
+    virtual void setInputLen(int) {}
+    // Drops every character received; false when the port is closed.
+    virtual bool discardInput() = 0;
+    // Sends the whole of `data` by `untilMs`, or none of it: false.
+    virtual bool send(const QByteArray& data, qint64 untilMs) = 0;
+    // Drops what was written and has not left yet.
+    virtual void discardOutput() = 0;
+    // Waits up to `ms` for a received character; true when one waits.
+    virtual bool waitForInput(int ms) = 0;
+    // Takes at most `max` waiting characters without waiting.
+    virtual QByteArray take(int max) = 0;
+    // A character with a parity or framing error came since the last call.
+    virtual bool takeNoise() = 0;
+    // Counts the openings of the port.
+    virtual int openings() const = 0;
+};
+
+// The line over `port` that the program runs on its serial port; a test puts
+// one over a model port in with UseLine.
+std::unique_ptr<Line> MakeSerialLine(LinePort& port);
+
 // The line the drivers use: the program's serial port unless another is in.
 Line& TheLine();
 // Puts `line` in place of the serial port (nullptr: the serial port again).
 void UseLine(Line* line);
+// The program's line owes nothing, as when the program starts (a test's
+// fresh line of instruments).
+void ForgetOwedAnswers();
 
 // The device of the opened port has gone (an adapter pulled out): set when
 // an exchange finds so, cleared when the port opens again. Exchanges then
@@ -198,7 +239,8 @@ struct Verdict {
 };
 
 // Up to two attempts of a Modbus exchange: each sends `wire` on the line,
-// collects with a fresh copy of `framer` and takes `judge`'s verdict on what
+// collects with a fresh copy of `framer` (named with its protocol; the
+// exchange adds address and function) and takes `judge`'s verdict on what
 // came; Refused ends the call at once with the exception's text. True: the
 // reply (left in `reply`) passed every check (the caller decodes it). False:
 // ErrCode and ErrText hold the outcome.

@@ -95,7 +95,7 @@ Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
 bool Run(const Exchange& x, QString& ErrText, int& ErrCode)
 {
     QByteArray reply;
-    return RunModbus(x, x.request + QByteArrayLiteral("\r\n"), ReplyFramer::Terminated('\n', kLongestReply),
+    return RunModbus(x, x.request + QByteArrayLiteral("\r\n"), ReplyFramer::Terminated('\n', kLongestReply).naming({'A'}),
                      [&](Collect got, const QByteArray& r) { return Judge(x, got, r); }, reply, ErrText,
                      ErrCode);
 }

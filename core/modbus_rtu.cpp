@@ -75,7 +75,7 @@ Verdict Judge(const Exchange& x, Collect got, const QByteArray& reply)
 // ErrCode and ErrText hold the outcome.
 bool Run(const Exchange& x, int expectedLength, QByteArray& reply, QString& ErrText, int& ErrCode)
 {
-    return RunModbus(x, x.request, ReplyFramer::Length(expectedLength, x.address, x.function + 128),
+    return RunModbus(x, x.request, ReplyFramer::Length(expectedLength, x.address, x.function + 128).naming({'R'}),
                      [&](Collect got, const QByteArray& r) { return Judge(x, got, r); }, reply, ErrText,
                      ErrCode);
 }

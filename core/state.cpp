@@ -124,6 +124,7 @@ void ResetSharedState()
 {
     gDemoMode = gCommOK = gKT9PMode = gCmdGapRequired = false;
     xchg::SetLineGone(false);
+    xchg::ForgetOwedAnswers();
     gRampCfgMode = false;
     gRampCfgAddress = 0;
     gRampCfgProtocol.clear();

@@ -95,10 +95,10 @@ Attempt Judge(Collect got, const QByteArray& reply, QString& msg)
     return Attempt::Good;
 }
 
-// Sends the request and collects the reply up to the ACK.
-Attempt Transact(const QByteArray& request, QByteArray& reply, QString& msg)
+// Sends the request to `address` and collects the reply up to the ACK.
+Attempt Transact(int address, const QByteArray& request, QByteArray& reply, QString& msg)
 {
-    ReplyFramer framer = ReplyFramer::Terminated(ACK, kLongestReply);
+    ReplyFramer framer = ReplyFramer::Terminated(ACK, kLongestReply).naming({'Z', address & 0xFF});
     const Collect got = TheLine().exchange(request, framer);
     reply = framer.reply();
     return Judge(got, reply, msg);
@@ -225,7 +225,7 @@ void ZarnLinkRead(QString& ErrText, int& ErrCode, int Address, int Cmd, QString&
                 gLastZarnReadTime = Clock::timer();
                 gLastZarnReadAddress = Address;
             }
-            const Attempt a = Transact(request, Reply, msg);
+            const Attempt a = Transact(Address, request, Reply, msg);
             if (a == Attempt::Refused) {
                 ErrCode = RefusalCode(int(DecValue(Reply, 6, 7)), msg);
                 ErrText = prefix + msg + CommandRefText(Register, cmdText);
@@ -310,7 +310,7 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
         const QByteArray request = Request(Address, (cmdText + data).toLatin1());
 
         const auto attempt = [&](QString& msg) {
-            const Attempt a = Transact(request, Reply, msg);
+            const Attempt a = Transact(Address, request, Reply, msg);
             if (a == Attempt::Refused) {
                 const int code = int(DecValue(Reply, 6, 7));
                 ErrCode = RefusalCode(code, msg);

@@ -95,41 +95,4 @@ TEST_F(LineGoneTest, AGoneDeviceEndsTheCallAtOnceWithItsText)
     EXPECT_EQ(line.exchanges, 11);
 }
 
-// How long the line stays quiet after a read whose first attempt went
-// unanswered, worked out by hand on the line's clock (ms from the read's
-// first send): it covers both answers of an instrument that takes up to two
-// and a half time-outs over each request, one request at a time, counts with
-// the time-out of the read that waits, and never reaches past the latest
-// such an answer can come.
-TEST(QuietRuleTest, TheWaitCoversEveryLateAnswerOfItsReadAndNothingBeyond)
-{
-    struct Case {
-        const char* what;
-        xchg::OwedRead read;
-        int timeOut;
-        qint64 firstHeard, lastHeard;
-        qint64 until;
-    };
-    const Case cases[] = {
-        // 300 ms: a margin of 150 ms; the latest answer at 5 x 300 + 2 x 150.
-        {"answered 1.5 time-outs late: the second answer as late again", {0, 300, 450, true}, 300, -1, -1, 1050},
-        {"nothing came: the second attempt's answer 2.5 time-outs late", {0, 300, 600, false}, 300, -1, -1, 1200},
-        {"the first answer came 2.5 time-outs late", {0, 300, 600, false}, 300, 750, 760, 1650},
-        {"the first answer came as the second attempt ended", {0, 300, 600, false, 600}, 300, 600, 600, 1350},
-        {"a line that keeps sending ends at the latest answer", {0, 300, 600, false}, 300, 700, 1790, 1800},
-        // The time-out shortened from 500 to 50 ms after the read: a margin of
-        // 50 ms and the latest answer at 5 x 50 + 2 x 50: the wait was over
-        // before the waiting read began.
-        {"the waiting read's time-out counts", {0, 500, 1000, false}, 50, -1, -1, 350},
-        // The longest time-out: a margin of 2 s, and no wait reaches past the
-        // latest answer however long the line keeps sending.
-        {"longest time-out, nothing came", {0, 32767, 65534, false}, 32767, -1, -1, 116684},
-        {"longest time-out, a line that never ends", {0, 32767, 65534, false}, 32767, 70000, 500000, 167835},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(c.read.quietUntil(c.timeOut, c.firstHeard, c.lastHeard), c.until);
-    }
-}
-
 } // namespace
