@@ -340,8 +340,6 @@ TEST_F(MonitorTest, EveryTypedSetpointGoesOutAsTypedOrIsRefused)
 // the shown scale does.
 TEST_F(MonitorTest, SetpointLimitsFollowTheFieldOrTheLine)
 {
-    using monitor::FitSetpoint;
-    using monitor::SetpointFit;
     // protocol, group, register, typed at one decimal, fits
     const std::tuple<const char*, int, int, double, bool> cases[] = {
         {"R", 0, 2, 3276.7, true},   {"R", 0, 2, 3276.8, false},  {"R", 0, 2, -3276.8, true},
@@ -350,8 +348,8 @@ TEST_F(MonitorTest, SetpointLimitsFollowTheFieldOrTheLine)
         {"Z", 0, 258, -200.0, false}, {"R", 1, 263, 999.9, true}, {"R", 1, 263, 1000.0, false},
     };
     for (const auto& [protocol, group, reg, typed, fits] : cases) {
-        const SetpointFit fit = FitSetpoint(typed, 10, {protocol, group, 1}, reg);
-        EXPECT_EQ(fit.kind == SetpointFit::Fits, fits) << protocol << group << " " << reg << " " << typed;
+        const monitor::SetpointFit fit = monitor::FitSetpoint(typed, 10, {protocol, group, 1}, reg);
+        EXPECT_EQ(fit.kind == monitor::SetpointFit::Fits, fits) << protocol << group << " " << reg << " " << typed;
         if (fits)
             EXPECT_EQ(fit.value, float(std::round(typed * 10)));
     }
