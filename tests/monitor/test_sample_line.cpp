@@ -1,6 +1,6 @@
 // The sample instruments of the simulated line, seen through the screens a
-// newcomer meets first: a set point written is the one the status screen
-// shows, and every screen reads one value for it.
+// newcomer meets first: every screen reads one value for a set point, and
+// a set point written is the one the status screen shows.
 #include <QApplication>
 #include <QFocusEvent>
 
@@ -15,29 +15,25 @@ using namespace modZarn;
 
 namespace {
 
-// address, protocol, group, the set point's register on the configuration screen
-const std::tuple<const char*, const char*, int, int> kSamples[] = {
-    {"32", "Z", 0, 258}, {"33", "R", 0, 258}, {"001", "R", 1, 0x1001}, {"001", "A", 1, 0x1001}, {"002", "A", 2, 0x4701}};
+using SampleLineTest = DemoLineTest;
 
-class SampleLineTest : public DemoLineTest {
-protected:
-    void SetUp() override
-    {
-        DemoLineTest::SetUp();
-        for (const auto& [address, protocol, group, sp1] : kSamples)
-            addInstrument(address, protocol, group);
-    }
-    // Edit Setpoints on the instrument of list row `row`.
-    static FrmSetpoints& setpoints(int row)
-    {
+TEST_F(SampleLineTest, EveryScreenShowsTheSetPointWritten)
+{
+    // address, protocol, group, the set point's register on the configuration screen, its unit
+    const std::tuple<const char*, const char*, int, int, const char*> samples[] = {
+        {"32", "Z", 0, 258, "°F"},       {"33", "R", 0, 258, " °C"},      {"001", "R", 1, 0x1001, " °C"},
+        {"001", "A", 1, 0x1001, " °C"}, {"002", "A", 2, 0x4701, " °C"},
+    };
+    for (const auto& [address, protocol, group, sp1, unit] : samples)
+        addInstrument(address, protocol, group);
+    const auto setpoints = [](int row) -> FrmSetpoints& {
         if (!Forms::isLoaded<FrmSetpoints>())
             frmSetpoints().Show();
         frmSetpoints().lstControls->setListIndex(row);
         return frmSetpoints();
-    }
+    };
     // Types a set point and sends it with Update.
-    static void writeSetpoint(int row, const QString& value)
-    {
+    const auto write = [&](int row, const QString& value) {
         FrmSetpoints& d = setpoints(row);
         QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason), out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(d.txtSV(0), &in);
@@ -45,11 +41,10 @@ protected:
         QApplication::sendEvent(d.txtSV(0), &out);
         d.cmdUpdate->click();
         d.cmdClose->click();
-    }
+    };
     // The set point the status screen shows at its next read.
-    static QString statusSetpoint(int row)
-    {
-        const auto& [address, protocol, group, sp1] = kSamples[row];
+    const auto status = [&](int row) {
+        const auto& [address, protocol, group, sp1, unit] = samples[row];
         Forms::discardAll();
         gControllerGroup = group;
         gProtocolCode = QString::fromLatin1(protocol);
@@ -58,17 +53,9 @@ protected:
         frmStatus().tmrPoll.tick();
         EXPECT_EQ(frmStatus().lblErrorMessageText->text(), "");
         return frmStatus().lblSetpointText->text();
-    }
-};
-
-// The configuration screen shows an instrument's set point as Edit
-// Setpoints does, and a set point written there is the working set point at
-// the status screen's next read.
-TEST_F(SampleLineTest, EveryScreenShowsTheSetPointWritten)
-{
-    const char* const units[] = {"°F", " °C", " °C", " °C", " °C"};
-    for (int row = 0; row < int(std::size(kSamples)); ++row) {
-        const auto& [address, protocol, group, sp1] = kSamples[row];
+    };
+    for (int row = 0; row < int(std::size(samples)); ++row) {
+        const auto& [address, protocol, group, sp1, unit] = samples[row];
         SCOPED_TRACE(row);
         const QString dialog = setpoints(row).txtSV(0)->text();
         Forms::discardAll();
@@ -81,18 +68,18 @@ TEST_F(SampleLineTest, EveryScreenShowsTheSetPointWritten)
         EXPECT_EQ(f.txtParameter(sp1)->Text(), dialog);
 
         const QString value = QString::number(81 + row) + QStringLiteral(".5");
-        writeSetpoint(row, value);
+        write(row, value);
         EXPECT_EQ(frmMain().lblErrorMessageText->text(), "");
-        EXPECT_EQ(statusSetpoint(row), value + QString::fromUtf8(units[row]));
+        EXPECT_EQ(status(row), value + QString::fromUtf8(unit));
     }
     // While a ramp/soak programme runs, the working set point is the
     // programme's: a new set point waits until the programme ends.
     serve("zcmd 50 0x312 1\nreg 51 785 1");
-    writeSetpoint(0, QStringLiteral("90.0"));
-    writeSetpoint(1, QStringLiteral("90.0"));
-    EXPECT_EQ(statusSetpoint(0) + statusSetpoint(1), "81.5°F82.5 °C");
+    write(0, QStringLiteral("90.0"));
+    write(1, QStringLiteral("90.0"));
+    EXPECT_EQ(status(0) + status(1), "81.5°F82.5 °C");
     serve("zcmd 50 0x312 0\nreg 51 785 0");
-    EXPECT_EQ(statusSetpoint(0) + statusSetpoint(1), "90.0°F90.0 °C");
+    EXPECT_EQ(status(0) + status(1), "90.0°F90.0 °C");
 }
 
 } // namespace
