@@ -350,20 +350,15 @@ TEST_F(LoggingScreen, MissingViewerIsNamedInItsBox)
         << boxes_.last().text.toStdString();
 }
 
-} // namespace
-
-namespace {
-
 // The folder of a session logging ten times a second is removed while the
-// dialog shows it. One real box tells which session stopped and why, and no
-// other follows however long it is left open or after it is answered; the
-// other session logs every line meanwhile; the dialog shows the session
-// stopped, Exit is reached, and the session logs again once started again.
+// dialog shows it: one real box tells which session stopped and why, and no
+// other follows, however long it is left open; the other session logs every
+// line meanwhile; the session logs again once started again, and Exit is
+// reached.
 TEST_F(LoggingScreen, ASessionWhoseFolderIsGoneStopsWithOneBoxAndLogsAgainWhenStarted)
 {
-    const QString folder = file("line 3");
+    const QString folder = file("line 3"), ovenLog = folder + "/oven.csv";
     ASSERT_TRUE(QDir().mkpath(folder));
-    const QString ovenLog = folder + "/oven.csv";
     InstrumentRecord& oven = logTenTimesASecond(0, "unused.csv");
     oven.LogState = 0;
     const InstrumentRecord& kiln = logTenTimesASecond(1, "kiln.csv");
@@ -372,15 +367,12 @@ TEST_F(LoggingScreen, ASessionWhoseFolderIsGoneStopsWithOneBoxAndLogsAgainWhenSt
     f().cmdStart->click();
     ASSERT_EQ(oven.LogState, 1);
 
-    // The logging timer: a tick 100 ms apart on the fake clock at every turn
-    // of whatever loop runs. A box is met, read for two seconds of ticks
-    // (or a few hundred turns of its loop, should no tick come) and
-    // answered with Enter, as the user does.
+    // The logging timer ticks 100 ms of the fake clock at every turn of
+    // whatever loop runs; a box met is read for two seconds of ticks (or a
+    // few hundred turns, should no tick come) and answered with Enter.
     int ticks = 0, metAt = 0, turns = 0;
     QPointer<QMessageBox> open;
     QTimer logging, user;
-    logging.setInterval(0);
-    user.setInterval(0);
     QObject::connect(&logging, &QTimer::timeout, [&] {
         Clock::advanceMs(100);
         frmMain().tmrLogging.tick();
@@ -403,8 +395,8 @@ TEST_F(LoggingScreen, ASessionWhoseFolderIsGoneStopsWithOneBoxAndLogsAgainWhenSt
             metAt = ticks;
             turns = 0;
         });
-        logging.start();
-        user.start();
+        logging.start(0);
+        user.start(0);
         runTicks(3);
         ASSERT_TRUE(QDir(folder).removeRecursively());
         runTicks(60);
@@ -415,12 +407,10 @@ TEST_F(LoggingScreen, ASessionWhoseFolderIsGoneStopsWithOneBoxAndLogsAgainWhenSt
     EXPECT_EQ(boxes_.last().text, "Logging of Address 01 (Oven) has been stopped: an application error has "
                                   "occurred writing its log file:\rError Code 76 - Path not found\r"
                                   "Routine - frmMain.tmrLogging_Timer, File >" + ovenLog);
-    EXPECT_EQ(oven.LogState, 2);
     EXPECT_EQ(f().lblStatusText->text(), "STOPPED");
-    EXPECT_TRUE(f().cmdStart->isEnabled() && !f().cmdStop->isEnabled());
+    EXPECT_TRUE(oven.LogState == 2 && f().cmdStart->isEnabled() && !f().cmdStop->isEnabled());
     EXPECT_EQ(QString::fromLatin1(readFile("kiln.csv")).count("\r\n"), ticks) << "a line for every 0.1 s";
 
-    // Started again into the folder made anew: it logs from the new start.
     ASSERT_TRUE(QDir().mkpath(folder));
     f().cmdStart->click();
     frmMain().tmrLogging.tick();
@@ -429,7 +419,6 @@ TEST_F(LoggingScreen, ASessionWhoseFolderIsGoneStopsWithOneBoxAndLogsAgainWhenSt
     EXPECT_EQ(readFile("line 3/oven.csv"), stamp.toLatin1() + ",1E-10\r\n");
     EXPECT_EQ(kiln.LogState, 1);
 
-    // Close and File > Exit end the program at once.
     f().cmdClose->click();
     EXPECT_THROW(frmMain().mnuFileExit->trigger(), ProgramEnded);
     EXPECT_EQ(boxes_.count(), 1);

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QTimeZone>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "config/frmConfig.h"
@@ -15,8 +16,8 @@
 #include "platform/textfile.h"
 #include "shell/frmMain.h"
 #include "monitor/monitor_rows.h"
-#include "setpoint_sweep.h"
 #include "support/simline.h"
+#include "support/typed_sweep.h"
 
 using namespace modZarn;
 
@@ -301,31 +302,27 @@ TEST_F(MonitorTest, EveryTypedSetpointGoesOutAsTypedOrIsRefused)
     tick();
     FrmMonitor& m = f();
     mb::setHandler([](const mb::Call&) { return int(mb::Yes); }); // every question: go on
-    const auto sent = [this] { return sim_.must("get 51 reg 257"); };
+    const auto refusedInABox = [&] {
+        const auto& calls = boxes_.calls();
+        return std::any_of(calls.begin(), calls.end(),
+                           [](const mb::Call& c) { return c.title == "Invalid Setpoint Value"; });
+    };
     for (int dp = 0; dp <= 3; ++dp) {
         m.RowScale[0] = float(std::pow(10, dp));
-        for (const TypedSetpoint& c : SetpointSweep(dp, -1999, 9999)) {
-            SCOPED_TRACE(QString("%1 decimals: \"%2\"").arg(dp).arg(c.text).toStdString());
-            const auto refusedInABox = [&] {
-                for (const mb::Call& call : boxes_.calls())
-                    if (call.title == "Invalid Setpoint Value")
-                        return true;
-                return false;
-            };
-            sim_.must("reg 51 257 4321");
-            boxes_.clear();
-            press(0, c.text);
-            EXPECT_EQ(sent(), c.raw ? std::to_string(*c.raw) : "4321");
-            EXPECT_EQ(back(m.txtSVText(0)) == color::Green, c.raw.has_value());
-            EXPECT_TRUE(c.raw ? boxes_.count() == 0 : c.text.isEmpty() || refusedInABox());
-
-            sim_.must("reg 51 257 4321");
-            boxes_.clear();
-            m.txtChangeAll->setText(c.text);
-            m.cmdChangeAll->click();
-            EXPECT_EQ(sent(), c.raw ? std::to_string(*c.raw) : "4321");
-            EXPECT_TRUE(c.raw || c.text.isEmpty() || refusedInABox());
-        }
+        for (const TypedValue& c : TypedSweep(dp, -1999, 9999))
+            for (bool changeAll : {false, true}) {
+                SCOPED_TRACE(QString("%1 decimals, %2: \"%3\"").arg(dp).arg(changeAll).arg(c.text).toStdString());
+                sim_.must("reg 51 257 4321");
+                boxes_.clear();
+                m.txtChangeAll->setText(c.text);
+                if (changeAll)
+                    m.cmdChangeAll->click();
+                else
+                    press(0, c.text);
+                EXPECT_EQ(sim_.must("get 51 reg 257"), c.raw ? std::to_string(*c.raw) : "4321");
+                // Change All asks about the other rows.
+                EXPECT_TRUE(c.raw ? changeAll || boxes_.count() == 0 : c.text.isEmpty() || refusedInABox());
+            }
     }
     // A row refused at Change All is named with the reason.
     m.RowScale[0] = 10;
@@ -343,8 +340,6 @@ TEST_F(MonitorTest, EveryTypedSetpointGoesOutAsTypedOrIsRefused)
 // the shown scale does.
 TEST_F(MonitorTest, SetpointLimitsFollowTheFieldOrTheLine)
 {
-    using monitor::FitSetpoint;
-    using monitor::SetpointFit;
     // protocol, group, register, typed at one decimal, fits
     const std::tuple<const char*, int, int, double, bool> cases[] = {
         {"R", 0, 2, 3276.7, true},   {"R", 0, 2, 3276.8, false},  {"R", 0, 2, -3276.8, true},
@@ -353,8 +348,8 @@ TEST_F(MonitorTest, SetpointLimitsFollowTheFieldOrTheLine)
         {"Z", 0, 258, -200.0, false}, {"R", 1, 263, 999.9, true}, {"R", 1, 263, 1000.0, false},
     };
     for (const auto& [protocol, group, reg, typed, fits] : cases) {
-        const SetpointFit fit = FitSetpoint(typed, 10, {protocol, group, 1}, reg);
-        EXPECT_EQ(fit.kind == SetpointFit::Fits, fits) << protocol << group << " " << reg << " " << typed;
+        const monitor::SetpointFit fit = monitor::FitSetpoint(typed, 10, {protocol, group, 1}, reg);
+        EXPECT_EQ(fit.kind == monitor::SetpointFit::Fits, fits) << protocol << group << " " << reg << " " << typed;
         if (fits)
             EXPECT_EQ(fit.value, float(std::round(typed * 10)));
     }

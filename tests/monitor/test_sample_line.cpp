@@ -1,6 +1,6 @@
 // The sample instruments of the simulated line, seen through the screens a
-// newcomer meets first: a set point written is the one the status screen
-// shows, and every screen reads one value for it.
+// newcomer meets first: every screen reads one value for a set point, and
+// a set point written is the one the status screen shows.
 #include <QApplication>
 #include <QFocusEvent>
 
@@ -15,97 +15,71 @@ using namespace modZarn;
 
 namespace {
 
-struct Sample {
-    const char* address;
-    const char* protocol;
-    int group;
-    int sp1; // the set point's register on the configuration screen
-};
-const Sample kSamples[] = {{"32", "Z", 0, 258}, {"33", "R", 0, 258}, {"001", "R", 1, 0x1001}, {"001", "A", 1, 0x1001},
-                           {"002", "A", 2, 0x4701}};
+using SampleLineTest = DemoLineTest;
 
-class SampleLineTest : public DemoLineTest {
-protected:
-    void SetUp() override
-    {
-        DemoLineTest::SetUp();
-        for (const Sample& s : kSamples)
-            addInstrument(s.address, s.protocol, s.group);
-    }
-    // Edit Setpoints: the instrument of list row `row`, its set point as shown.
-    static FrmSetpoints& setpoints(int row)
-    {
+TEST_F(SampleLineTest, EveryScreenShowsTheSetPointWritten)
+{
+    // address, protocol, group, the set point's register on the configuration screen, its unit
+    const std::tuple<const char*, const char*, int, int, const char*> samples[] = {
+        {"32", "Z", 0, 258, "°F"},       {"33", "R", 0, 258, " °C"},      {"001", "R", 1, 0x1001, " °C"},
+        {"001", "A", 1, 0x1001, " °C"}, {"002", "A", 2, 0x4701, " °C"},
+    };
+    for (const auto& [address, protocol, group, sp1, unit] : samples)
+        addInstrument(address, protocol, group);
+    const auto setpoints = [](int row) -> FrmSetpoints& {
         if (!Forms::isLoaded<FrmSetpoints>())
             frmSetpoints().Show();
         frmSetpoints().lstControls->setListIndex(row);
         return frmSetpoints();
-    }
+    };
     // Types a set point and sends it with Update.
-    static void writeSetpoint(int row, const QString& value)
-    {
+    const auto write = [&](int row, const QString& value) {
         FrmSetpoints& d = setpoints(row);
-        TextBox* box = d.txtSV(0);
-        QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
-        QApplication::sendEvent(box, &in);
-        box->insert(value);
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(box, &out);
+        QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason), out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(d.txtSV(0), &in);
+        d.txtSV(0)->insert(value);
+        QApplication::sendEvent(d.txtSV(0), &out);
         d.cmdUpdate->click();
         d.cmdClose->click();
-    }
+    };
     // The set point the status screen shows at its next read.
-    static QString statusSetpoint(const Sample& s)
-    {
+    const auto status = [&](int row) {
+        const auto& [address, protocol, group, sp1, unit] = samples[row];
         Forms::discardAll();
-        gControllerGroup = s.group;
-        gProtocolCode = QString::fromLatin1(s.protocol);
+        gControllerGroup = group;
+        gProtocolCode = QString::fromLatin1(protocol);
         frmStatus().Show();
-        frmStatus().cbxAddress->setText(QString::fromLatin1(s.address));
+        frmStatus().cbxAddress->setText(QString::fromLatin1(address));
         frmStatus().tmrPoll.tick();
         EXPECT_EQ(frmStatus().lblErrorMessageText->text(), "");
         return frmStatus().lblSetpointText->text();
-    }
-};
-
-TEST_F(SampleLineTest, ASetPointWrittenIsTheWorkingSetPointAtTheNextStatusRead)
-{
-    const char* const units[] = {"°F", " °C", " °C", " °C", " °C"};
-    for (int row = 0; row < int(std::size(kSamples)); ++row) {
-        SCOPED_TRACE(row);
-        const QString value = QString::number(81 + row) + QStringLiteral(".5");
-        writeSetpoint(row, value);
-        EXPECT_EQ(frmMain().lblErrorMessageText->text(), "");
-        EXPECT_EQ(statusSetpoint(kSamples[row]), value + QString::fromUtf8(units[row]));
-    }
-    // While a ramp/soak programme runs, the working set point is the
-    // programme's: a new set point waits until the programme ends.
-    serve("zcmd 50 0x312 1\nreg 51 785 1");
-    writeSetpoint(0, QStringLiteral("90.0"));
-    writeSetpoint(1, QStringLiteral("90.0"));
-    EXPECT_EQ(statusSetpoint(kSamples[0]), "81.5°F");
-    EXPECT_EQ(statusSetpoint(kSamples[1]), "82.5 °C");
-    serve("zcmd 50 0x312 0\nreg 51 785 0");
-    EXPECT_EQ(statusSetpoint(kSamples[0]), "90.0°F");
-    EXPECT_EQ(statusSetpoint(kSamples[1]), "90.0 °C");
-}
-
-// The decimal point an instrument holds, its status word and its values
-// agree: the configuration screen shows its set point as Edit Setpoints does.
-TEST_F(SampleLineTest, TheConfigurationScreenAndEditSetpointsShowOneSetPoint)
-{
-    for (int row = 0; row < int(std::size(kSamples)); ++row) {
-        const Sample& s = kSamples[row];
+    };
+    for (int row = 0; row < int(std::size(samples)); ++row) {
+        const auto& [address, protocol, group, sp1, unit] = samples[row];
         SCOPED_TRACE(row);
         const QString dialog = setpoints(row).txtSV(0)->text();
         Forms::discardAll();
-        FrmConfig& f = cfguser::loadScreen(s.group, s.protocol);
-        f.cbxAddress->setText(QString::fromLatin1(s.address));
+        FrmConfig& f = cfguser::loadScreen(group, protocol);
+        f.cbxAddress->setText(QString::fromLatin1(address));
         boxes_.clear();
         f.ReadControllerParameters();
         ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
         EXPECT_FALSE(dialog.isEmpty());
-        EXPECT_EQ(f.txtParameter(s.sp1)->Text(), dialog);
+        EXPECT_EQ(f.txtParameter(sp1)->Text(), dialog);
+
+        const QString value = QString::number(81 + row) + QStringLiteral(".5");
+        write(row, value);
+        EXPECT_EQ(frmMain().lblErrorMessageText->text(), "");
+        EXPECT_EQ(status(row), value + QString::fromUtf8(unit));
     }
+    // While a ramp/soak programme runs, the working set point is the
+    // programme's: a new set point waits until the programme ends.
+    serve("zcmd 50 0x312 1\nreg 51 785 1");
+    write(0, QStringLiteral("90.0"));
+    write(1, QStringLiteral("90.0"));
+    EXPECT_EQ(status(0) + status(1), "81.5°F82.5 °C");
+    serve("zcmd 50 0x312 0\nreg 51 785 0");
+    EXPECT_EQ(status(0) + status(1), "90.0°F90.0 °C");
 }
 
 } // namespace

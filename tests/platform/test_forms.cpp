@@ -144,15 +144,6 @@ TEST_F(FormTest, BoxesAnswerEnterWithTheirDefaultButtonAndEscapeWithTheLast)
     }
 }
 
-// The label that shows a box's text: the one shown that holds any.
-QLabel* textOf(QMessageBox* box)
-{
-    for (QLabel* label : box->findChildren<QLabel*>())
-        if (label->isVisible() && !label->text().isEmpty())
-            return label;
-    return nullptr;
-}
-
 // A box shows its whole text: a run without a blank longer than a line (an
 // endless line cut to its start and end, a quoted path) breaks where the
 // line is full instead of running past the box's edge, never inside one
@@ -177,7 +168,7 @@ TEST_F(FormTest, BoxesShowALongRunWithoutBlanksWholeAndKeepWordsWhole)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QStringList lines;
-        QRect column, inBox;
+        QRect column;
         QFont font;
         bool whole = false;
         const RealBoxes boxes([&](QMessageBox* box) {
@@ -185,8 +176,7 @@ TEST_F(FormTest, BoxesShowALongRunWithoutBlanksWholeAndKeepWordsWhole)
                 lines = text->shownLines();
                 column = text->contentsRect();
                 font = text->font();
-                inBox = text->geometry();
-                whole = box->rect().contains(inBox);
+                whole = box->rect().contains(text->geometry());
             }
             box->defaultButton()->click();
         });
@@ -217,10 +207,9 @@ TEST_F(FormTest, BoxesShowALongRunWithoutBlanksWholeAndKeepWordsWhole)
     }
 }
 
-// What a user copies out of a box is its text as given: all of it selected
-// and copied, a path taken with a double click, Ctrl+C where nothing is
-// selected (the whole box, as Qt's boxes copy it), and what a screen reader
-// reads.
+// What is copied out of a box is its text as given: all of it selected, a
+// path taken with a double click, Ctrl+C with nothing selected (the whole box,
+// as Qt's boxes copy it), and what a screen reader reads.
 TEST_F(FormTest, WhatIsCopiedOutOfABoxIsItsText)
 {
     FormA& a = Forms::get<FormA>();
@@ -229,7 +218,7 @@ TEST_F(FormTest, WhatIsCopiedOutOfABoxIsItsText)
     const QString given = "The log file cannot be written:\r" + path;
     QString all, run, box, read;
     const RealBoxes boxes([&](QMessageBox* b) {
-        QLabel* text = textOf(b);
+        auto* text = b->findChild<mb::BoxText*>();
         ASSERT_TRUE(text);
         const auto copied = [&](QWidget* to, auto... keys) {
             QGuiApplication::clipboard()->clear();
@@ -271,10 +260,9 @@ TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
     EXPECT_EQ(log, (QStringList{"A:deactivate", "B:activate", "B:deactivate", "A:activate"}));
 }
 
-// A modal window hidden and shown again before its loop has ended (one
-// batch of events on a loaded machine) is still the open modal window: the
-// call returns once it is hidden for good, and then every other window
-// takes the mouse again.
+// A modal window hidden and shown again within one batch of events stays
+// the open modal window; once hidden for good every other window takes the
+// mouse again.
 TEST_F(FormTest, AModalWindowShownAgainStaysOpenAndReleasesTheOthersOnceHidden)
 {
     FormA& a = Forms::get<FormA>();
@@ -291,7 +279,6 @@ TEST_F(FormTest, AModalWindowShownAgainStaysOpenAndReleasesTheOthersOnceHidden)
     b.ShowModal();
     ASSERT_TRUE(runEventsUntil([&] { return b.isHidden(); }));
     EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
-    // Through the window, as the platform delivers a click.
     QTest::mouseClick(a.windowHandle(), Qt::LeftButton, {}, go->mapTo(&a, go->rect().center()));
     EXPECT_EQ(clicks, 1);
 }
@@ -479,10 +466,9 @@ TEST_F(FormTest, AWindowUnloadedUnderItsOwnBoxOrDialogClosesItAndOutlivesItsHand
     }
 }
 
-// The click that answers a box and the user's next click come in one batch
-// on a loaded machine, both taken by the box's loop: the next click, made
-// once the box had gone, is the user's and is never lost. It runs after the
-// handler under the box has gone on, and later clicks run as ever.
+// The click that answers a box and the user's next click come in one batch,
+// both taken by the box's loop: the next click is kept, and runs after the
+// handler under the box has gone on.
 TEST_F(FormTest, AClickRightAfterABoxClosesIsKeptAndRunsAfterTheBoxesCaller)
 {
     mb::setHandler(nullptr);

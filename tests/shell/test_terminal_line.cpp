@@ -10,22 +10,16 @@ namespace {
 
 class TerminalLineTest : public SimLineTest {
 protected:
-    static void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text)
-    {
-        QKeyEvent e(QEvent::KeyPress, key, modifiers, text);
-        QApplication::sendEvent(w, &e);
-    }
     // Types a Modbus ASCII request key by key, `gapMs` apart: its characters,
     // Enter (CR) and Ctrl+J (LF).
     static void typeRequest(QWidget* w, const QString& request, int gapMs)
     {
-        for (const QChar c : request) {
-            press(w, Qt::Key(c.toUpper().unicode()), Qt::NoModifier, QString(c));
+        for (const QChar c : request + "\r\n") {
+            const Qt::Key key = c == u'\r' ? Qt::Key_Return : c == u'\n' ? Qt::Key_J : Qt::Key(c.toUpper().unicode());
+            QKeyEvent e(QEvent::KeyPress, key, c == u'\n' ? Qt::ControlModifier : Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w, &e);
             QTest::qWait(gapMs);
         }
-        press(w, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-        QTest::qWait(gapMs);
-        press(w, Qt::Key_J, Qt::ControlModifier, QStringLiteral("\n"));
     }
 };
 

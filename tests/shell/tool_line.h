@@ -1,13 +1,9 @@
 #pragma once
 // The tools' line: the simulator on COM7, with the sample definition tables loaded.
-#include <QString>
-#include <optional>
-#include <utility>
-#include <vector>
-
 #include "core/deffiles.h"
 #include "core/transports.h"
 #include "support/simline.h"
+#include "support/typed_sweep.h"
 
 inline const char* const kToolLine = R"(
 instrument 50 group 0 protocol Z
@@ -34,20 +30,3 @@ protected:
         modZarn::gPassword = "QX3admin";
     }
 };
-
-// Every kind of typed value for a register holding the whole numbers
-// lower..upper: the value each text goes out as, or none when it must be
-// refused with nothing on the line.
-inline std::vector<std::pair<QString, std::optional<int>>> WholeValueSweep(int lower, int upper)
-{
-    const auto within = [&](int v) { return v >= lower && v <= upper ? std::optional<int>(v) : std::nullopt; };
-    return {
-        {"", std::nullopt},       {"abc", std::nullopt},   {"0x10", std::nullopt},
-        {"GG", std::nullopt},     {"FFFF", std::nullopt},  {"12abc", std::nullopt},
-        {"1,5", std::nullopt},    {"1.5", std::nullopt},   {"-9999.6", std::nullopt},
-        {"&H10", std::nullopt},   {"-", std::nullopt},     {QString::number(lower), lower},
-        {QString::number(upper), upper},                   {QString::number(lower - 1), std::nullopt},
-        {QString::number(upper + 1), std::nullopt},        {"1,234", within(1234)},
-        {" -1 ", within(-1)},     {"1.0", within(1)},
-    };
-}
