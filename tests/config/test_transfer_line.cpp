@@ -928,19 +928,6 @@ TEST_F(TransferTest, AStepTimeBeyondItsFieldsIsNamedAndNeverCutUnseen)
     EXPECT_EQ(f.txtPattMin(0)->Text(), "59");
 }
 
-// Four decimals where the model has none (left from model R7): the send
-// refuses the screen as the save does, before anything goes on the line.
-TEST_F(TransferTest, TheSendRefusesADecimalPointTheSaveRefuses)
-{
-    FrmConfig& f = serve(kModels[0]);
-    f.ReadControllerParameters();
-    cfguser::asLoaded(f, [&] { f.cbxDecimalPoint(0)->setListIndex(4); });
-    f.CurDecimalPoint = 4;
-    expectSendRefused(f, "Invalid Decimal Point Setting",
-                      "A decimal point setting of .0000 is not allowed for this Model ID. You must change the decimal "
-                      "point setting to 0 ,0.0, 0.00, or 0.000 before sending the configuration.");
-}
-
 // A file without the line of a register its model has, with only its
 // header, or whose last line lost its end (and perhaps digits) is refused
 // whole: the screen keeps what it showed, and the command-line send ends
@@ -1022,9 +1009,10 @@ TEST_F(TransferTest, TheSendAsksOnlyAboutTheFieldsItWrites)
 // Set point 1 at every decimal point, typed and sent from the screen, then
 // edited by hand into the saved file sent from the command line: what was
 // given goes out, a value at either limit as the instrument's -1999 or 9999.
-// An empty field is named with nothing on the line; a file value beyond the
-// limits, finer than the field, empty or no number refuses the file unsent.
-TEST_F(TransferTest, SetPointOneAtEveryDecimalPointGoesOutAsGiven)
+// An empty field, or a decimal point the model lacks, is named with nothing
+// on the line; a file value beyond the limits, finer than the field, empty
+// or no number refuses the file unsent.
+TEST_F(TransferTest, SetPointOneAtEveryDecimalPointGoesOutAsGivenOrIsRefused)
 {
     const Model& tw = kModels[0];
     struct Point {
@@ -1083,6 +1071,15 @@ TEST_F(TransferTest, SetPointOneAtEveryDecimalPointGoesOutAsGiven)
                           "The following parameters are empty:\rRegister 258 (Setpoint 1 (SP1))\rType a value into "
                           "each before sending the configuration.  Nothing was sent.");
     }
+    // Four decimals, left from model R7, where TW has none: refused as the save refuses them.
+    cfguser::asLoaded(f, [&] {
+        t->setText("1");
+        f.cbxDecimalPoint(0)->setListIndex(4);
+    });
+    f.CurDecimalPoint = 4;
+    expectSendRefused(f, "Invalid Decimal Point Setting",
+                      "A decimal point setting of .0000 is not allowed for this Model ID. You must change the decimal "
+                      "point setting to 0 ,0.0, 0.00, or 0.000 before sending the configuration.");
 }
 
 // What the screen saves, for every model, group and protocol, at every
