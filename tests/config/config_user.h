@@ -124,4 +124,15 @@ inline FrmConfig& openScreen(int group, const char* protocol)
     return f;
 }
 
+// A saved parameter file edited by hand: its data line for `key` ("258,")
+// put as `line`, or dropped where `line` is empty.
+inline QByteArray withLine(const QByteArray& saved, const QByteArray& key, const QByteArray& line)
+{
+    QByteArray out;
+    for (const QByteArray& l : saved.split('\n'))
+        if (!l.isEmpty() && !(l.startsWith(key) && line.isEmpty()))
+            out += (l.startsWith(key) ? line + '\r' : l) + '\n';
+    return out;
+}
+
 } // namespace cfguser

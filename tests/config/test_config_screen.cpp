@@ -296,9 +296,8 @@ TEST_F(ConfigScreenTest, UnloadAsksAboutUnsavedEdits)
     EXPECT_FALSE(f.Changed);
 }
 
-// Graphing leaves the edits on the hidden screen; every way out of the
-// program asks about them over the screen the user is on, and the program
-// goes on with them unless the answer lets them go.
+// Graphing leaves the edits on the hidden screen: every way out of the
+// program asks about them over the screen the user is on; only No ends it.
 TEST_F(ConfigScreenTest, EveryWayOutOfTheProgramAsksAboutAHiddenScreensEdits)
 {
     FrmConfig& f = open(0, "Z");
@@ -307,8 +306,7 @@ TEST_F(ConfigScreenTest, EveryWayOutOfTheProgramAsksAboutAHiddenScreensEdits)
     f.cmdGraph->click();
     ASSERT_TRUE(frmGraph().isVisible() && f.isHidden() && f.Changed);
 
-    // The graph screen's File > Exit: the real question, over the graph
-    // screen; Escape is Cancel.
+    // The graph screen's File > Exit: the real box over it; Escape cancels.
     QStringList asked;
     {
         RealBoxes boxes([&](QMessageBox* box) {
@@ -320,7 +318,7 @@ TEST_F(ConfigScreenTest, EveryWayOutOfTheProgramAsksAboutAHiddenScreensEdits)
     EXPECT_EQ(asked, QStringList{"Changes Not Saved over the graph"});
     EXPECT_TRUE(frmGraph().isVisible() && f.Changed);
 
-    // Main Menu, then its close box, and Yes with the save dialog cancelled.
+    // The main menu's close box; Yes with the save dialog cancelled; File > Exit.
     frmGraph().cmdMainMenu->click();
     fd::setHandler([](const fd::Request&) { return QString(); });
     for (const int answer : {mb::Cancel, mb::Yes}) {
@@ -331,8 +329,6 @@ TEST_F(ConfigScreenTest, EveryWayOutOfTheProgramAsksAboutAHiddenScreensEdits)
         EXPECT_TRUE(frmMain().isVisible() && f.Changed);
     }
     fd::clearHandler();
-
-    // No lets them go and the program ends.
     boxes_.clear();
     boxes_.push(mb::No);
     EXPECT_THROW(frmMain().mnuFileExit->trigger(), ProgramEnded);

@@ -41,11 +41,7 @@ protected:
         cfguser::answerStrays(mb::Yes);
         f.SaveParameterFile(file("lines.csv"));
         boxes_.install();
-        const QByteArray saved = readFile("lines.csv");
-        qsizetype at = 0;
-        for (int line = 0; line < 5; ++line)
-            at = saved.indexOf('\n', at) + 1;
-        return saved.mid(at);
+        return readFile("lines.csv").split('\n').mid(5).join('\n');
     }
 };
 
@@ -238,10 +234,7 @@ TEST_F(ParamFileTest, DamagedFilesAreRefusedWholeAndChangeNothing)
     }
 
     // The same lines sound: "102H" is hexadecimal in any group.
-    QByteArray lines;
-    for (const QByteArray& l : savedLines(0, "R", "R7", 1).split('\n'))
-        if (!l.isEmpty())
-            lines += (l.startsWith("258,") ? QByteArray("102H,25\r") : l) + '\n';
+    const QByteArray lines = cfguser::withLine(savedLines(0, "R", "R7", 1), "258,", "102H,25");
     FrmConfig& f = open(0, "R", "TW");
     writeFile("d.csv", head + lines);
     EXPECT_EQ(f.ReadParameterFile(file("d.csv")), 0);
