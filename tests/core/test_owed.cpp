@@ -14,23 +14,30 @@ const ReplyName kRead{'R', 1, 3};   // Modbus RTU, address 1, function 3
 const ReplyName kWrite{'R', 1, 16}; // the same instrument, another function
 const QByteArray kA = "read A", kB = "read B", kW = "write";
 
-ReplyFramer Framer(const ReplyName& name)
-{
-    return ReplyFramer::Length(7, name.address, name.function + 128).naming(name);
-}
-
-struct Attempt {
+// What the line saw: an attempt that ended (`request` went out `at`, a reply
+// of its own came `answered`, -1: none), or, with no request, an answer
+// told apart from `name` (unnamed: characters no owed answer starts with).
+struct Event {
     QByteArray request;
     ReplyName name;
-    qint64 sent;
-    qint64 answered; // -1: no reply of its own came
+    qint64 at;
+    qint64 answered = -1;
 };
+Event Heard(const ReplyName& name, qint64 at) { return {{}, name, at}; }
+Event Unknown(qint64 at) { return {{}, {}, at}; }
 
-OwedAnswers Ledger(std::initializer_list<Attempt> attempts, int attemptMs = 100)
+OwedAnswers Ledger(std::initializer_list<Event> events, int attemptMs = 100)
 {
     OwedAnswers owed;
-    for (const Attempt& a : attempts)
-        owed.attemptEnded(a.request, Framer(a.name), a.sent, attemptMs, a.answered);
+    for (const Event& e : events) {
+        const ReplyFramer framer = ReplyFramer::Length(7, e.name.address, e.name.function + 128).naming(e.name);
+        if (!e.request.isEmpty())
+            owed.attemptEnded(e.request, framer, e.at, attemptMs, e.answered);
+        else if (e.name.protocol)
+            owed.heard(e.name, e.at);
+        else
+            owed.heardUnknown(e.at);
+    }
     return owed;
 }
 
@@ -43,70 +50,52 @@ TEST(OwedAnswersTest, ARequestWaitsOnlyForAnswersThatCouldPassForItsReply)
         ReplyName name;
         qint64 now, clear;
     };
+    const OwedAnswers silentTwice = Ledger({{kA, kRead, 0}, {kA, kRead, 100}});
     const Case cases[] = {
-        {"a silent read's two attempts: a backlog, one answer after the other",
-         Ledger({{kA, kRead, 0, -1}, {kA, kRead, 100, -1}}), kB, kRead, 200, 600},
-        {"the same request asks the same: at once", Ledger({{kA, kRead, 0, -1}, {kA, kRead, 100, -1}}), kA, kRead,
-         200, 200},
-        {"another address", Ledger({{kA, kRead, 0, -1}}), kB, {'R', 2, 3}, 150, 150},
-        {"another function", Ledger({{kA, kRead, 0, -1}}), kW, kWrite, 150, 150},
-        {"another protocol at the same address", Ledger({{kA, kRead, 0, -1}}), kB, {'A', 1, 3}, 150, 150},
-        {"\"Zarn Link\" names no command: another command waits", Ledger({{kA, {'Z', 1}, 0, -1}}), kB, {'Z', 1},
-         150, 300},
-        {"\"Zarn Link\" at another address", Ledger({{kA, {'Z', 1}, 0, -1}}), kB, {'Z', 2}, 150, 150},
+        {"a silent read's two attempts: a backlog, one answer after the other", silentTwice, kB, kRead, 200, 600},
+        {"the same request asks the same: at once", silentTwice, kA, kRead, 200, 200},
+        {"another address", Ledger({{kA, kRead, 0}}), kB, {'R', 2, 3}, 150, 150},
+        {"another function", Ledger({{kA, kRead, 0}}), kW, kWrite, 150, 150},
+        {"another protocol at the same address", Ledger({{kA, kRead, 0}}), kB, {'A', 1, 3}, 150, 150},
+        {"\"Zarn Link\" names no command: another command waits", Ledger({{kA, {'Z', 1}, 0}}), kB, {'Z', 1}, 150,
+         300},
+        {"\"Zarn Link\" at another address", Ledger({{kA, {'Z', 1}, 0}}), kB, {'Z', 2}, 150, 150},
         {"both attempts answered at once, if only with a bad check: nothing owed",
          Ledger({{kA, kRead, 0, 40}, {kA, kRead, 40, 70}}), kB, kRead, 70, 70},
         // The reply in the second attempt was the first's answer: the
         // second's follows, at most 300 ms after it.
-        {"the second attempt heard the first's answer", Ledger({{kA, kRead, 0, -1}, {kA, kRead, 100, 250}}), kB,
-         kRead, 250, 550},
+        {"the second attempt heard the first's answer", Ledger({{kA, kRead, 0}, {kA, kRead, 100, 250}}), kB, kRead,
+         250, 550},
         // Nothing came in its time, with the line watched throughout: the
         // instrument never took it, and its backlog starts with the second.
-        {"a request not answered in its time was never taken", Ledger({{kA, kRead, 0, -1}, {kA, kRead, 100, -1}}),
-         kB, kRead, 350, 400},
-        // A longer time-out when the read was sent: its own time counts,
-        // whatever the time-out is now (2000 ms: 5000 ms and a margin of 1000).
-        {"each request keeps the time-out it went out with", Ledger({{kA, kRead, 0, -1}}, 2000), kB, kRead, 5000,
-         6000},
+        {"a request not answered in its time was never taken", silentTwice, kB, kRead, 350, 400},
+        {"something unknown came (or the port reopened): the first may have been answered",
+         Ledger({{kA, kRead, 0}, {kA, kRead, 100}, Unknown(200)}), kB, kRead, 350, 600},
+        // At 2000 ms: 5000 ms and a margin of 1000.
+        {"each request keeps the time-out it went out with", Ledger({{kA, kRead, 0}}, 2000), kB, kRead, 5000, 6000},
+        {"a write's backlog holds back the read after it", Ledger({{kW, kWrite, 0}, {kA, kRead, 100}}), kB, kRead,
+         150, 600},
+        {"an answer told apart answers the oldest it can: the read's time runs from then",
+         Ledger({{kW, kWrite, 0}, {kA, kRead, 100}, Heard(kWrite, 220)}), kB, kRead, 230, 520},
+        {"both answers came: nothing owed",
+         Ledger({{kW, kWrite, 0}, {kA, kRead, 100}, Heard(kWrite, 220), Heard(kRead, 300)}), kB, kRead, 300, 300},
+        {"an answer of a later request: those before it were never taken",
+         Ledger({{kW, kWrite, 0}, {kA, kRead, 100}, Heard(kRead, 200)}), "write 2", kWrite, 200, 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.owed.clearFrom(c.request, c.name, c.now), c.clear);
     }
-}
-
-TEST(OwedAnswersTest, AnswersHeardAndUnseenMoveTheBacklog)
-{
-    // Something unknown came, or the port was reopened: the first request may
-    // have been answered, and the second's time runs from the first's latest.
-    OwedAnswers owed = Ledger({{kA, kRead, 0, -1}, {kA, kRead, 100, -1}});
     // A wait looks again once the first answer is due: if it never came,
     // the second's time runs from its own sending.
     qint64 recheck = LLONG_MAX;
-    EXPECT_EQ(owed.clearFrom(kB, kRead, 200, &recheck), 600);
+    silentTwice.clearFrom(kB, kRead, 200, &recheck);
     EXPECT_EQ(recheck, 300);
-    owed.heardUnknown(200);
-    EXPECT_EQ(owed.clearFrom(kB, kRead, 350), 600);
-
-    // An answer told apart came at 220: the oldest request it can answer is
-    // answered (the write), and the read's time runs from then.
-    owed = Ledger({{kW, kWrite, 0, -1}, {kA, kRead, 100, -1}});
-    EXPECT_EQ(owed.clearFrom(kB, kRead, 150), 600);
-    owed.heard(kWrite, 220);
-    EXPECT_EQ(owed.clearFrom(kB, kRead, 230), 520);
-    // Its answer came too: nothing is owed.
-    owed.heard(kRead, 300);
-    EXPECT_EQ(owed.clearFrom(kB, kRead, 300), 300);
-
-    // An answer of a later request: the ones before it were never taken.
-    owed = Ledger({{kW, kWrite, 0, -1}, {kA, kRead, 100, -1}});
-    owed.heard(kRead, 200);
-    EXPECT_EQ(owed.clearFrom("write 2", kWrite, 200), 200);
 }
 
 TEST(OwedAnswersTest, AnAttemptDiscardsTheAnswersItTellsApart)
 {
-    OwedAnswers owed = Ledger({{kW, kWrite, 0, -1}, {kA, {'R', 2, 3}, 10, -1}, {kA, kRead, 20, -1}});
+    OwedAnswers owed = Ledger({{kW, kWrite, 0}, {kA, {'R', 2, 3}, 10}, {kA, kRead, 20}});
     const std::vector<ReplyFramer> others = owed.coming(50, &kRead);
     ASSERT_EQ(others.size(), 2u);
     for (const ReplyFramer& f : others)
@@ -144,9 +133,6 @@ TEST(ReplyNameTest, TheStartOfAReplySaysWhoseItIs)
         SCOPED_TRACE(c.start.toHex().toStdString());
         EXPECT_EQ(c.name.fits(c.start), c.fit);
     }
-    EXPECT_TRUE(ReplyName({'R', 1, 3}).toldApart({'R', 1, 16}));
-    EXPECT_TRUE(ReplyName({'R', 1, 3}).toldApart({'A', 1, 3}));
-    EXPECT_FALSE(ReplyName({'Z', 1}).toldApart({'Z', 1}));
     EXPECT_FALSE(ReplyName({}).toldApart({'R', 1, 3})); // a reply that names nothing
 }
 
