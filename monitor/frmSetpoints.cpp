@@ -19,7 +19,9 @@ using namespace modZarn;
 
 FrmSetpoints& frmSetpoints() { return Forms::get<FrmSetpoints>(); }
 
-const int FrmSetpoints::kRegister[FrmSetpoints::kFields] = {258, 263, 264, 265, 266, 4137, 4136};
+// The alarm-3 fields write the registers the configuration screen and the
+// instrument name by the same words: 1028H is Alarm 3 High, 1029H Alarm 3 Low.
+const int FrmSetpoints::kRegister[FrmSetpoints::kFields] = {258, 263, 264, 265, 266, 4136, 4137};
 
 namespace {
 

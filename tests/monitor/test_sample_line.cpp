@@ -58,6 +58,9 @@ TEST_F(SampleLineTest, EveryScreenShowsTheSetPointWritten)
         const auto& [address, protocol, group, sp1, unit] = samples[row];
         SCOPED_TRACE(row);
         const QString dialog = setpoints(row).txtSV(0)->text();
+        const QString alarm3 = setpoints(row).txtSV(5)->isVisibleTo(&frmSetpoints())
+                                   ? setpoints(row).txtSV(5)->text() + "|" + setpoints(row).txtSV(6)->text()
+                                   : QString();
         Forms::discardAll();
         FrmConfig& f = cfguser::loadScreen(group, protocol);
         f.cbxAddress->setText(QString::fromLatin1(address));
@@ -66,6 +69,8 @@ TEST_F(SampleLineTest, EveryScreenShowsTheSetPointWritten)
         ASSERT_EQ(boxes_.count(), 0) << boxes_.last().text.toStdString();
         EXPECT_FALSE(dialog.isEmpty());
         EXPECT_EQ(f.txtParameter(sp1)->Text(), dialog);
+        if (!alarm3.isEmpty()) // the three-alarm model: Alarm 3 High and Low as the screen names them
+            EXPECT_EQ(f.txtParameter(0x1028)->Text() + "|" + f.txtParameter(0x1029)->Text(), alarm3);
 
         const QString value = QString::number(81 + row) + QStringLiteral(".5");
         write(row, value);

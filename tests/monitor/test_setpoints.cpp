@@ -95,7 +95,8 @@ TEST_F(SetpointsTest, UpdateWritesEveryFieldScaledAndTellsAFailedWriteInTheDialo
     auto got = sim_.requests();
     ASSERT_EQ(got.size(), 7u);
     EXPECT_EQ(got[0], Rtu("01101001000102" "270F")); // 999.9 x 10
-    EXPECT_EQ(got[6], Rtu("01101028000102" "03E8"));
+    EXPECT_EQ(got[5], Rtu("01101028000102" "05DC")); // Alarm3 Hi SV, 150.0
+    EXPECT_EQ(got[6], Rtu("01101029000102" "03E8")); // Alarm3 Lo SV, 100.0
     EXPECT_TRUE(errorLine().empty() && !d.Changed && boxes_.count() == 0);
     EXPECT_EQ(d.txtSV(0)->text(), "999.9"); // not read again
 
