@@ -1,9 +1,9 @@
 #include "platform/boxtext.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -12,7 +12,7 @@
 
 namespace mb {
 
-BoxText::BoxText(const QString& text, QWidget* parent) : QLabel(parent), text_(text)
+BoxText::BoxText(const QString& text, QWidget* parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("boxText"));
     setTextFormat(Qt::PlainText);
@@ -31,14 +31,16 @@ BoxText::BoxText(const QString& text, QWidget* parent) : QLabel(parent), text_(t
 
 BoxText::~BoxText() = default;
 
-int BoxText::columnWidth(const QWidget* on)
+namespace {
+// The widest a line of the text may be before it wraps: a box is at most
+// about half the screen wide, its icon and margins taken off.
+int columnWidth(const QWidget* on)
 {
-    // A box is at most about half the screen wide, its icon and margins
-    // taken off.
     const QScreen* screen = on->screen() ? on->screen() : QGuiApplication::primaryScreen();
     const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
     return std::max(120, std::min(screenWidth / 2, 500) - 80);
 }
+} // namespace
 
 qreal BoxText::layOut(int width) const
 {
@@ -50,11 +52,10 @@ qreal BoxText::layOut(int width) const
     option.setTextDirection(layoutDirection());
     qreal y = 0;
     qsizetype start = 0;
-    for (const QString& part : text_.split(QLatin1Char('\n'))) {
+    for (const QString& part : text().split(QLatin1Char('\n'))) {
         auto layout = std::make_unique<QTextLayout>(part, font(), const_cast<BoxText*>(this));
         layout->setTextOption(option);
         layout->setCacheEnabled(true);
-        const qreal top = y;
         layout->beginLayout();
         for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
             line.setLineWidth(width);
@@ -62,7 +63,7 @@ qreal BoxText::layOut(int width) const
             y += line.height();
         }
         layout->endLayout();
-        paragraphs_.push_back(Paragraph{start, std::move(layout), top});
+        paragraphs_.push_back(Paragraph{start, std::move(layout)});
         start += part.size() + 1;
     }
     laidOutWidth_ = width;
@@ -74,7 +75,7 @@ int BoxText::naturalWidth() const
 {
     const QFontMetricsF metrics(font(), const_cast<BoxText*>(this));
     qreal widest = 0;
-    for (const QString& part : text_.split(QLatin1Char('\n')))
+    for (const QString& part : text().split(QLatin1Char('\n')))
         widest = std::max(widest, metrics.horizontalAdvance(part));
     return int(std::ceil(widest));
 }
@@ -135,7 +136,7 @@ qsizetype BoxText::positionAt(const QPoint& at) const
     const QRect area = contentsRect();
     layOut(area.width());
     const QPointF point = at - area.topLeft();
-    if (point.y() < 0 || paragraphs_.empty())
+    if (point.y() < 0)
         return 0;
     for (const Paragraph& p : paragraphs_) {
         for (int i = 0; i < p.layout->lineCount(); ++i) {
@@ -144,7 +145,7 @@ qsizetype BoxText::positionAt(const QPoint& at) const
                 return p.start + line.xToCursor(point.x());
         }
     }
-    return text_.size();
+    return text().size();
 }
 
 void BoxText::mousePressEvent(QMouseEvent* e)
@@ -174,11 +175,12 @@ void BoxText::mouseDoubleClickEvent(QMouseEvent* e)
         e->ignore();
         return;
     }
-    const auto inRun = [&](qsizetype i) { return !text_[i].isSpace(); };
+    const QString all = text();
+    const auto inRun = [&](qsizetype i) { return !all[i].isSpace(); };
     qsizetype start = positionAt(e->position().toPoint()), end = start;
     while (start > 0 && inRun(start - 1))
         --start;
-    while (end < text_.size() && inRun(end))
+    while (end < all.size() && inRun(end))
         ++end;
     anchor_ = start;
     cursor_ = end;
@@ -187,13 +189,13 @@ void BoxText::mouseDoubleClickEvent(QMouseEvent* e)
 
 QString BoxText::selectedText() const
 {
-    return text_.mid(std::min(anchor_, cursor_), std::abs(cursor_ - anchor_));
+    return text().mid(std::min(anchor_, cursor_), std::abs(cursor_ - anchor_));
 }
 
 void BoxText::selectAll()
 {
     anchor_ = 0;
-    cursor_ = text_.size();
+    cursor_ = text().size();
     update();
 }
 

@@ -21,12 +21,6 @@ public:
     BoxText(const QString& text, QWidget* parent);
     ~BoxText() override;
 
-    // The widest a line of the text may be before it wraps.
-    static int columnWidth(const QWidget* on);
-
-    QString selectedText() const;
-    bool hasSelectedText() const { return anchor_ != cursor_; }
-    void selectAll();
     // The text as it stands in the label's present width, one entry per
     // line shown.
     QStringList shownLines() const;
@@ -48,17 +42,18 @@ private:
     struct Paragraph {
         qsizetype start; // in the text
         std::unique_ptr<QTextLayout> layout;
-        qreal top;
     };
     // Lays the text out in `width` (the contents' width); returns the
     // height it takes.
     qreal layOut(int width) const;
     qsizetype positionAt(const QPoint& at) const;
+    QString selectedText() const;
+    bool hasSelectedText() const { return anchor_ != cursor_; }
+    void selectAll();
     void copySelection() const;
     // The width of the widest paragraph left unwrapped.
     int naturalWidth() const;
 
-    QString text_;
     mutable std::vector<Paragraph> paragraphs_;
     mutable int laidOutWidth_ = -1;
     mutable qreal laidOutHeight_ = 0;

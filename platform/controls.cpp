@@ -88,10 +88,7 @@ void press(QWidget* owner, const QString& routine, const std::function<void()>& 
     if (Forms::boxClosingOver(owner)) {
         // The user's, made once the box had gone: it runs after the box's
         // caller has gone on, as it would have on a machine that kept up.
-        QTimer::singleShot(0, owner, [owner = QPointer<QWidget>(owner), routine, body] {
-            if (owner)
-                press(owner, routine, body);
-        });
+        QTimer::singleShot(0, owner, [owner, routine, body] { press(owner, routine, body); });
         return;
     }
     guard(owner, routine, body);

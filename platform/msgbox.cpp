@@ -36,15 +36,12 @@ protected:
     }
 
     // A change of style lays the box out anew, with Qt's label in it: the
-    // text goes back in its place and the box takes its size again, as
-    // Qt's box does on a change of font.
+    // text goes back in its place. Hiding the one and showing the other asks
+    // for a new layout, and the box takes its size from it again.
     void changeEvent(QEvent* e) override
     {
         QMessageBox::changeEvent(e);
-        if (placeText()) {
-            QEvent resize(QEvent::FontChange);
-            QMessageBox::changeEvent(&resize);
-        }
+        placeText();
     }
 
     void keyPressEvent(QKeyEvent* e) override
@@ -63,16 +60,15 @@ protected:
     }
 
 private:
-    // Puts the text where Qt's box has its label; true when it was not there.
-    bool placeText()
+    // Puts the text where Qt's box has its label, where it is not there yet.
+    void placeText()
     {
         auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"), Qt::FindDirectChildrenOnly);
         if (!label || !layout() || layout()->indexOf(text_) >= 0)
-            return false;
+            return;
         delete layout()->replaceWidget(label, text_);
         label->hide();
         text_->show();
-        return true;
     }
 
     BoxText* text_;

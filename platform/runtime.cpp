@@ -382,23 +382,11 @@ bool IsNumeric(const QString& text, double* value)
 
 bool TypedNumber(const QString& text, double& value)
 {
-    static const QRegularExpression form(QStringLiteral(
-        "^\\s*([+-]?(?:\\d{1,3}(?:,\\d{3})+|\\d+)?(?:\\.\\d*)?(?:[eE][+-]?\\d+)?)\\s*$"));
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch())
-        return false;
-    QString number = m.captured(1);
-    // A sign, a point or an exponent alone is no number.
-    static const QRegularExpression mantissa(QStringLiteral("^[+-]?(\\d|\\.\\d)"));
-    if (!mantissa.match(number).hasMatch())
-        return false;
-    number.remove(u',');
-    bool ok = false;
-    const double v = number.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
+    // IsNumeric's number, held to the stricter form: thousands grouped in
+    // threes, only "E" for an exponent, only ASCII blanks around it.
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*[+-]?(?:\\d{1,3}(?:,\\d{3})+|\\d+)?(?:\\.\\d*)?(?:[eE][+-]?\\d+)?\\s*$"));
+    return form.match(text).hasMatch() && IsNumeric(text, &value);
 }
 
 bool TypedHex16(const QString& text, int& value)
@@ -407,7 +395,7 @@ bool TypedHex16(const QString& text, int& value)
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return false;
-    value = int(qint16(m.captured(1).toUShort(nullptr, 16)));
+    value = int(Val(QStringLiteral("&H") + m.captured(1)));
     return true;
 }
 

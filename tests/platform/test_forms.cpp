@@ -6,13 +6,16 @@
 #include <QClipboard>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QFontMetricsF>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 #include <utility>
 
 #include "platform/boxtext.h"
@@ -243,6 +246,26 @@ TEST_F(FormTest, WhatIsCopiedOutOfABoxIsItsText)
     EXPECT_EQ(read, shown);
     const QString rule = "---------------------------\n";
     EXPECT_EQ(box, rule + "Application Error\n" + rule + shown + "\n" + rule + "OK\n" + rule);
+}
+
+// A change of style (the desktop's theme) lays a box out anew: its text
+// stays in its place, whole within the box.
+TEST_F(FormTest, ABoxKeepsItsTextWholeThroughAChangeOfStyle)
+{
+    FormA& a = Forms::get<FormA>();
+    a.Show();
+    bool whole = false;
+    const std::unique_ptr<QStyle> style(QStyleFactory::create(QStringLiteral("Windows")));
+    const RealBoxes boxes([&](QMessageBox* box) {
+        box->setStyle(style.get());
+        QCoreApplication::processEvents();
+        const auto* text = box->findChild<mb::BoxText*>();
+        whole = text && text->isVisible() && box->layout()->indexOf(text) >= 0
+                && box->rect().contains(text->geometry());
+        box->defaultButton()->click();
+    });
+    mb::MsgBox(QStringLiteral("Line refused: ") + QString(700, QLatin1Char('x')), mb::Critical, "T", &a);
+    EXPECT_TRUE(whole);
 }
 
 TEST_F(FormTest, ModalDialogReturnsWhenHiddenAndReactivatesTheOpener)
