@@ -95,7 +95,6 @@ Range RangeOf(const FrmConfig& f, const Scaling& s, int reg)
         r.upper = 65535;
         break;
     }
-    r.whole = r.decimals == 0;
     return r;
 }
 
@@ -147,7 +146,6 @@ bool RawRange(int group, int reg, Range& r)
         r = Range{};
         r.lower = float(field[2]);
         r.upper = float(field[3]);
-        r.whole = true;
         return true;
     }
     return false;
