@@ -46,6 +46,8 @@ struct Range {
     bool none = false;      // -1 stands for no list entry chosen
 };
 Range RangeOf(const FrmConfig& f, const Scaling& s, int reg);
+// The decimal places a scale factor shows: 1, 10, 100 ... give 0, 1, 2 ...
+int DecimalPlaces(float factor);
 bool Holds(const Range& r, double v);
 // The value has no more decimal places than the field holds.
 bool FitsDecimals(const Range& r, double v);
