@@ -73,8 +73,7 @@ Range RangeOf(const FrmConfig& f, const Scaling& s, int reg)
         float factor = 1;
         if (!StepTime(reg))
             cfgscale::DecimalPointFormat(reg, s.decimalPoint, s.inputType, s.modelID, factor);
-        for (float f10 = factor; f10 > 1.5F; f10 /= 10)
-            ++r.decimals;
+        r.decimals = DecimalPlaces(factor);
         // Limits as the field's own entry rule computes them.
         r.lower = float(field[2]) / factor;
         r.upper = float(field[3]) / factor;
@@ -95,9 +94,10 @@ Range RangeOf(const FrmConfig& f, const Scaling& s, int reg)
         r.upper = 65535;
         break;
     }
-    r.whole = r.decimals == 0;
     return r;
 }
+
+int DecimalPlaces(float factor) { return int(std::lround(std::log10(std::max(1.0, double(factor))))); }
 
 bool FitsDecimals(const Range& r, double v)
 {
@@ -147,7 +147,6 @@ bool RawRange(int group, int reg, Range& r)
         r = Range{};
         r.lower = float(field[2]);
         r.upper = float(field[3]);
-        r.whole = true;
         return true;
     }
     return false;

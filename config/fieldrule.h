@@ -42,18 +42,19 @@ constexpr int kStepTimeMaxMinutes = 59;
 struct Range {
     float lower = 0, upper = 0;
     int decimals = 0;       // decimal places held: a value with more is not held
-    bool whole = false;     // no fraction is held (decimals 0: step times, lists, bit fields, whole fields)
     bool magnitude = false; // the limits bound the size; the sign is a setting of its own
     bool none = false;      // -1 stands for no list entry chosen
 };
 Range RangeOf(const FrmConfig& f, const Scaling& s, int reg);
+// The decimal places a scale factor shows: 1, 10, 100 ... give 0, 1, 2 ...
+int DecimalPlaces(float factor);
 bool Holds(const Range& r, double v);
 // The value has no more decimal places than the field holds.
 bool FitsDecimals(const Range& r, double v);
 // For a door that writes an instrument from outside the configuration
 // screen: the range of that screen's text field for the instrument register
 // which program register `reg` reaches in `group`, in raw instrument units
-// (whole). False when the group's screen has no text field for it.
+// (no decimals). False when the group's screen has no text field for it.
 bool RawRange(int group, int reg, Range& r);
 // "lower to upper" as the messages quote a range.
 QString RangeText(const Range& r);

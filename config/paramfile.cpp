@@ -259,17 +259,13 @@ void CheckValue(const FrmConfig& f, const ParamFile& p, int g, const ParamFile::
         return;
     // A value with more decimals than its field would go out cut; a list
     // position or bit pattern with a fraction would choose a setting.
-    if (!cfgrule::FitsDecimals(r, l.value))
-        throw Refusal{QStringLiteral("Invalid Parameter Value"),
-                      QStringLiteral("The value >") + l.text + QStringLiteral(" of register") + f.GStr(l.reg)
-                          + QStringLiteral(" found in parameter file >") + fileName
-                          + QStringLiteral(" has more decimal places than its field holds: ")
-                          + cfgrule::DecimalsText(r) + QStringLiteral(".  This parameter file cannot be loaded.")};
+    const QString why = cfgrule::FitsDecimals(r, l.value)
+        ? QStringLiteral(" is outside the range ") + cfgrule::RangeText(r) + QStringLiteral(" that its field allows")
+        : QStringLiteral(" has more decimal places than its field holds: ") + cfgrule::DecimalsText(r);
     throw Refusal{QStringLiteral("Invalid Parameter Value"),
                   QStringLiteral("The value >") + l.text + QStringLiteral(" of register") + f.GStr(l.reg)
-                      + QStringLiteral(" found in parameter file >") + fileName
-                      + QStringLiteral(" is outside the range ") + cfgrule::RangeText(r)
-                      + QStringLiteral(" that its field allows.  This parameter file cannot be loaded.")};
+                      + QStringLiteral(" found in parameter file >") + fileName + why
+                      + QStringLiteral(".  This parameter file cannot be loaded.")};
 }
 
 // Every register the model has must have its line: a file short of one

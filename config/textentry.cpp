@@ -62,8 +62,6 @@ void layOutUntyped(TextBox* t, const QString& format)
         t->setText(laid);
 }
 
-constexpr double kMaxHours = cfgrule::kStepTimeMaxHours, kMaxMinutes = cfgrule::kStepTimeMaxMinutes;
-
 } // namespace
 
 // ------------------------------------------------------------------ Change
@@ -213,9 +211,9 @@ void FrmConfig::CompleteEntry()
         if (const int reg = find(txtParameter); reg >= 0)
             completeTextEntry(reg);
         else if (const int i = find(txtPattHour); i >= 0)
-            completeTimeEntry(txtPattHour(i), kMaxHours);
+            completeTimeEntry(txtPattHour(i), cfgrule::kStepTimeMaxHours);
         else if (const int j = find(txtPattMin); j >= 0)
-            completeTimeEntry(txtPattMin(j), kMaxMinutes);
+            completeTimeEntry(txtPattMin(j), cfgrule::kStepTimeMaxMinutes);
     });
 }
 
@@ -246,11 +244,11 @@ void FrmConfig::txtParameter_LostFocus(int reg)
 void FrmConfig::txtPattHour_LostFocus(int index)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtPattHour_LostFocus"),
-               [&] { completeTimeEntry(txtPattHour(index), kMaxHours); });
+               [&] { completeTimeEntry(txtPattHour(index), cfgrule::kStepTimeMaxHours); });
 }
 
 void FrmConfig::txtPattMin_LostFocus(int index)
 {
     ctl::guard(this, QStringLiteral("frmConfig.txtPattMin_LostFocus"),
-               [&] { completeTimeEntry(txtPattMin(index), kMaxMinutes); });
+               [&] { completeTimeEntry(txtPattMin(index), cfgrule::kStepTimeMaxMinutes); });
 }

@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QScopedValueRollback>
-#include <algorithm>
 
 #include "core/dispatch.h"
 #include "core/modZarn.h"
@@ -41,6 +40,13 @@ const QString kCancelText = QStringLiteral("Are sure you wish to cancel your cur
 monitor::RowTarget TargetOf(const InstrumentRecord& r)
 {
     return {r.Protocol, r.Group, AddressToNumber(r.Group, r.Address)};
+}
+
+// Whether `typed` can go out as itself from field k of the instrument shown.
+monitor::SetpointFit FitField(const FrmSetpoints& f, int k, double typed)
+{
+    return monitor::FitSetpoint(typed, f.Scale[std::size_t(k)], TargetOf(gInstruments[f.SelIndex]),
+                                FrmSetpoints::kRegister[k]);
 }
 
 } // namespace
@@ -254,12 +260,10 @@ void FrmSetpoints::txtSV_LostFocus(int Index)
     // A value that can be sent is shown as the instrument shows it; any other
     // text stays as typed, for Update to refuse, rather than become a value
     // the user never typed.
-    const std::size_t k = std::size_t(Index);
     double typed = 0;
     if (rt::TypedNumber(txtSV(Index)->text(), typed)
-        && monitor::FitSetpoint(typed, Scale[k], TargetOf(gInstruments[SelIndex]), kRegister[k]).kind
-            == monitor::SetpointFit::Fits)
-        txtSV(Index)->setText(rt::Format(typed, ValueFormat[k]));
+        && FitField(*this, Index, typed).kind == monitor::SetpointFit::Fits)
+        txtSV(Index)->setText(rt::Format(typed, ValueFormat[std::size_t(Index)]));
 }
 
 QString FrmSetpoints::FieldName(int k) const
@@ -284,8 +288,7 @@ bool FrmSetpoints::FieldToSend(int k, float& raw)
         why = what + QStringLiteral(" \"") + text
             + QStringLiteral("\" is not a number.  Enter the value as digits with an optional decimal point.");
     } else {
-        const monitor::SetpointFit fit
-            = monitor::FitSetpoint(typed, Scale[std::size_t(k)], TargetOf(gInstruments[SelIndex]), kRegister[k]);
+        const monitor::SetpointFit fit = FitField(*this, k, typed);
         if (fit.kind == monitor::SetpointFit::Fits) {
             raw = fit.value;
             return true;

@@ -142,7 +142,7 @@ bool ReadSetpointText(const QString& text, double& value)
 SetpointFit FitSetpoint(double typed, float scale, const RowTarget& t, int reg)
 {
     SetpointFit fit;
-    fit.decimals = int(std::lround(std::log10(std::max(1.0, double(scale)))));
+    fit.decimals = cfgrule::DecimalPlaces(scale);
     float lower = modZarn::kModbusLowest, upper = modZarn::kModbusHighest;
     // A pair no path serves is refused by the write itself.
     modZarn::WriteLimits(t.group, t.protocol, reg, lower, upper);

@@ -106,8 +106,8 @@ void FrmZarnLink::cmdWrite_Click()
         return;
     const bool hex = chkHexadecimal->isChecked();
     float value = 0;
-    if (!(hex ? tool::WriteValue(txtValue->text(), true, kZarnHexLowest, kZarnHexHighest, this, value)
-              : tool::WriteValue(txtValue->text(), false, -kZarnDecimalLimit, kZarnDecimalLimit, this, value)))
+    if (!tool::WriteValue(txtValue->text(), hex, hex ? kZarnHexLowest : -kZarnDecimalLimit,
+                          hex ? kZarnHexHighest : kZarnDecimalLimit, this, value))
         return;
     QString errText;
     int errCode = 0;
