@@ -99,12 +99,16 @@ Range RangeOf(const FrmConfig& f, const Scaling& s, int reg)
 
 int DecimalPlaces(float factor) { return int(std::lround(std::log10(std::max(1.0, double(factor))))); }
 
+bool IsWholeRaw(double scaled)
+{
+    return std::fabs(scaled - std::nearbyint(scaled)) <= 1e-9 * std::max(1.0, std::fabs(scaled));
+}
+
 bool FitsDecimals(const Range& r, double v)
 {
+    // A value too large to tell is left to the range.
     const double scaled = v * std::pow(10.0, r.decimals);
-    // Within what the double that holds the written decimal can miss by; a
-    // value too large to tell is left to the range.
-    return !(std::fabs(scaled) < 1e12) || std::fabs(scaled - std::nearbyint(scaled)) <= 1e-6;
+    return !(std::fabs(scaled) < 1e12) || IsWholeRaw(scaled);
 }
 
 bool Holds(const Range& r, double v)

@@ -49,6 +49,9 @@ Range RangeOf(const FrmConfig& f, const Scaling& s, int reg);
 // The decimal places a scale factor shows: 1, 10, 100 ... give 0, 1, 2 ...
 int DecimalPlaces(float factor);
 bool Holds(const Range& r, double v);
+// A value scaled to raw units is whole: what it misses by is no more than
+// the double holding a written decimal can miss by.
+bool IsWholeRaw(double scaled);
 // The value has no more decimal places than the field holds.
 bool FitsDecimals(const Range& r, double v);
 // For a door that writes an instrument from outside the configuration

@@ -159,7 +159,7 @@ SetpointFit FitSetpoint(double typed, float scale, const RowTarget& t, int reg)
     const double whole = std::round(raw);
     if (!(whole >= double(lower) && whole <= double(upper)))
         fit.kind = SetpointFit::Range;
-    else if (std::fabs(raw - whole) > 1e-9 * std::max(1.0, std::fabs(raw)))
+    else if (!cfgrule::IsWholeRaw(raw))
         fit.kind = SetpointFit::Decimals; // 12.34 at one decimal would go out as 12.3
     else
         fit.value = float(whole);

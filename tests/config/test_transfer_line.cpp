@@ -789,6 +789,7 @@ TEST_F(TransferTest, HandEditedValuesBeyondALimitAreRefusedAndTheLimitsLoad)
         // A text field takes no more decimals than it shows.
         {4, "1001H,1000", sv}, {4, "1001H,-200", sv}, {4, "1001H,999.9", nullptr}, {4, "1001H,-199.9", nullptr},
         {4, "1001H,12.34", tenths}, {4, "1001H,12.30", nullptr}, {0, "258,12.34", tenths}, {0, "267,2.5", whole},
+        {4, "1001H,1.00000005", tenths}, {0, "267,7.0000005", whole}, // as the set-point doors judge them
         // A list position or bit pattern with a fraction chooses nothing.
         {4, "0810H,2", "is outside the range 0 to 1 "}, {4, "0810H,-2", "is outside the range 0 to 1 "},
         {4, "0810H,1", nullptr}, {4, "0810H,-1", nullptr}, {4, "0810H,0.5", whole}, {0, "794,1.5", whole},
