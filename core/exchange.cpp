@@ -349,7 +349,7 @@ public:
         }
     }
 
-    void ended(Attempt a, int /*attempt*/) override
+    void ended(Attempt a) override
     {
         if (a == Attempt::Failed)
             port_.discardOutput();
@@ -542,7 +542,7 @@ bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& 
     for (int n = 1;; ++n) {
         QString msg;
         const Attempt a = attempt(msg);
-        TheLine().ended(a, n);
+        TheLine().ended(a);
         switch (a) {
         case Attempt::Good:
             return true;

@@ -105,8 +105,8 @@ public:
     // before the send, passes.
     virtual Collect exchange(const QByteArray& request, ReplyFramer& framer) = 0;
     // Told how the attempt that the last exchange() served ended, once it
-    // has been judged; `attempt` is 1 or 2 within its read.
-    virtual void ended(Attempt, int /*attempt*/) {}
+    // has been judged.
+    virtual void ended(Attempt) {}
 };
 // What a SerialLine needs of its port: the program's serial port, or a model
 // of a line in the tests. Times are in milliseconds on the port's clock.
