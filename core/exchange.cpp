@@ -488,12 +488,6 @@ void ForgetOwedAnswers() { ProgramLine().forget(); }
 
 int AttemptMs() { return std::max(gPollTimeoutMs, kClockStepMs); }
 
-int QuietMargin(int attemptMs)
-{
-    // Room for the rest of a frame and for the scheduling of both ends.
-    return std::clamp(attemptMs / 2, 50, 2000);
-}
-
 bool LineGone() { return gGone; }
 void SetLineGone(bool gone) { gGone = gone; }
 void OnLineGone(void (*reaction)()) { gOnGone = reaction; }

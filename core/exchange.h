@@ -93,10 +93,6 @@ enum class Collect {
 // Outcome of one attempt at an exchange.
 enum class Attempt { Good, Refused, Failed, Gone };
 
-// How long past the latest time an answer can come the line waits for it:
-// room for the rest of a frame and for the scheduling of both ends.
-int QuietMargin(int attemptMs);
-
 class Line {
 public:
     virtual ~Line() = default;

@@ -7,6 +7,10 @@ namespace modZarn::xchg {
 
 namespace {
 
+// How long past the latest time an answer can come the line waits for it:
+// room for the rest of a frame and for the scheduling of both ends.
+int QuietMargin(int attemptMs) { return std::clamp(attemptMs / 2, 50, 2000); }
+
 // The longest an instrument takes over one request, and the margin.
 qint64 Span(int attemptMs) { return 5 * qint64(attemptMs) / 2 + QuietMargin(attemptMs); }
 
