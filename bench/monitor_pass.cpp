@@ -182,9 +182,8 @@ int main(int argc, char** argv)
     std::vector<QByteArray> answered;
     int silent = 0;
     for (const QByteArray& q : offRequests) {
-        const bool off = q.startsWith("\x02Z") && q.mid(2, 2).toInt(nullptr, 16) >= 0x40
-            && q.mid(2, 2).toInt(nullptr, 16) < 0x45;
-        if (off)
+        const int address = q.mid(2, 2).toInt(nullptr, 16);
+        if (q.startsWith("\x02Z") && address >= 0x40 && address < 0x45)
             ++silent;
         else
             answered.push_back(q);

@@ -350,13 +350,7 @@ bool WriteLimits(int Group, const QString& ProtocolCode, int Register, float& Lo
     case Path::None:
         return false;
     case Path::ZarnLink:
-        if (ZarnHexData(Register)) {
-            Lower = kZarnHexLowest;
-            Upper = kZarnHexHighest;
-        } else {
-            Lower = -kZarnDecimalLimit;
-            Upper = kZarnDecimalLimit;
-        }
+        ZarnWriteLimits(ZarnHexData(Register), Lower, Upper);
         return true;
     case Path::ModbusTableG:
         if (InTableRange(Register) && IsGroup1BitRegister(gXrefG[Register])) {

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "core/helpers.h"
@@ -271,32 +272,30 @@ public:
 
     Collect exchange(const QByteArray& request, ReplyFramer& framer) override
     {
-        LinePort& port = port_;
-        port.setInputLen(0);
+        port_.setInputLen(0);
         close();
         // A reopened port has dropped what came before: answers may have
         // come unseen.
-        const int openings = port.openings();
+        const int openings = port_.openings();
         if (std::exchange(openings_, openings) != openings)
-            owed_.heardUnknown(port.nowMs());
+            owed_.heardUnknown(port_.nowMs());
         waitForClear(request, framer.name());
         // Nothing stands between the flush and the request: a device that
         // has gone shows itself in the write or in the wait.
-        if (!port.discardInput())
+        if (!port_.discardInput())
             return Gone();
 
         // The attempt's time runs from before the send: a line that does not
         // take the request fails the attempt within that time.
         const int attemptMs = AttemptMs();
-        const qint64 sent = port.nowMs();
+        const qint64 sent = port_.nowMs();
         const qint64 deadline = sent + attemptMs;
         const auto expired = [this, deadline] { return port_.nowMs() >= deadline; };
-        if (!port.send(request, deadline))
-            return port.isOpen() ? Collect::TimedOut : Gone();
-        open_ = true;
-        attempt_ = {request, framer, sent, attemptMs, -1};
+        if (!port_.send(request, deadline))
+            return port_.isOpen() ? Collect::TimedOut : Gone();
+        attempt_ = Sent{request, framer, sent, attemptMs, -1};
 
-        port.setInputLen(1);
+        port_.setInputLen(1);
         Sorter sorter(&framer, owed_.coming(sent, &framer.name()));
         // An attempt that ends without a whole reply may have cut an answer
         // short, its own or another's: something came that is told by no one.
@@ -308,23 +307,23 @@ public:
             return c;
         };
         for (;;) {
-            const bool waiting = port.waitForInput(int(std::max<qint64>(0, deadline - port.nowMs())));
+            const bool waiting = port_.waitForInput(int(std::max<qint64>(0, deadline - port_.nowMs())));
             // What came is taken first, also what was read just before the
             // device went away. The time-out bounds the whole reply: a line
             // that never stops sending is checked on every character as well
             // as when it pauses.
-            const QByteArray got = port.take(sorter.room());
+            const QByteArray got = port_.take(sorter.room());
             heard = heard || !got.isEmpty();
             for (qsizetype k = 0; k < got.size(); ++k) {
                 const Sorter::Result r = sorter.take(got[k]);
                 if (r.got == Sorter::Got::Other) {
-                    owed_.heard(r.name, port.nowMs());
-                    port.takeNoise(); // a spoilt character of it spoils nothing of ours
+                    owed_.heard(r.name, port_.nowMs());
+                    port_.takeNoise(); // a spoilt character of it spoils nothing of ours
                 } else if (r.got == Sorter::Got::Own) {
                     if (r.step == ReplyFramer::Step::Complete) {
                         // What came after it in the same take is another's.
                         if (k + 1 < got.size())
-                            owed_.heardUnknown(port.nowMs());
+                            owed_.heardUnknown(port_.nowMs());
                         return Heard(sorter, Collect::Complete);
                     }
                     if (r.step == ReplyFramer::Step::TooLong)
@@ -333,7 +332,7 @@ public:
                 if (expired())
                     return cut(Collect::TimedOut);
             }
-            if (!port.isOpen()) {
+            if (!port_.isOpen()) {
                 if (!got.isEmpty())
                     continue;
                 return framer.completeWhenIdle() ? Heard(sorter, Collect::Stopped) : Gone();
@@ -345,12 +344,12 @@ public:
                     return cut(Collect::TimedOut);
                 continue;
             }
-            if (framer.completeWhenIdle() && !port.waitForInput(0) && port.isOpen())
+            if (framer.completeWhenIdle() && !port_.waitForInput(0) && port_.isOpen())
                 return Heard(sorter, Collect::Stopped);
         }
     }
 
-    void ended(Attempt a, int /*attempt*/) override
+    void ended(Attempt a) override
     {
         if (a == Attempt::Failed)
             port_.discardOutput();
@@ -361,7 +360,7 @@ public:
     void forget()
     {
         owed_ = {};
-        open_ = false;
+        attempt_.reset();
     }
 
 private:
@@ -379,7 +378,7 @@ private:
     Collect Heard(const Sorter& sorter, Collect c)
     {
         if (sorter.named())
-            attempt_.answered = port_.nowMs();
+            attempt_->answered = port_.nowMs();
         else
             owed_.heardUnknown(port_.nowMs());
         return port_.takeNoise() ? Collect::Noise : c;
@@ -388,33 +387,33 @@ private:
     // The attempt under way is over: what it owes goes into the ledger.
     void close()
     {
-        if (!std::exchange(open_, false))
+        if (!attempt_)
             return;
-        owed_.attemptEnded(attempt_.request, attempt_.framer, attempt_.at, attempt_.attemptMs, attempt_.answered);
+        const Sent a = *std::exchange(attempt_, std::nullopt);
+        owed_.attemptEnded(a.request, a.framer, a.at, a.attemptMs, a.answered);
     }
 
     // Sorts what arrives until no answer that could pass for the reply to
     // `request` can come any more.
     void waitForClear(const QByteArray& request, const ReplyName& name)
     {
-        LinePort& port = port_;
         if (owed_.empty())
             return; // what waits is discarded
-        Sorter sorter(nullptr, owed_.coming(port.nowMs()));
+        Sorter sorter(nullptr, owed_.coming(port_.nowMs()));
         sortWaiting(sorter);
         for (;;) {
-            const qint64 now = port.nowMs();
+            const qint64 now = port_.nowMs();
             qint64 recheck = LLONG_MAX;
             if (owed_.clearFrom(request, name, now, &recheck) <= now)
                 break;
             // Each answer that does not come in its time shortens the wait.
-            if (port.waitForInput(int(std::clamp<qint64>(recheck + 1 - now, 1, INT_MAX))))
+            if (port_.waitForInput(int(std::clamp<qint64>(recheck + 1 - now, 1, INT_MAX))))
                 sortWaiting(sorter);
-            else if (!port.isOpen())
+            else if (!port_.isOpen())
                 break;
         }
         if (sorter.midReply())
-            owed_.heardUnknown(port.nowMs());
+            owed_.heardUnknown(port_.nowMs());
     }
 
     // Sorts what waits now; a line that keeps sending is left to the wait.
@@ -450,8 +449,7 @@ private:
     LinePort& port_;
     OwedAnswers owed_;
     int openings_ = 0;  // the port's openings when it was last looked at
-    bool open_ = false; // an attempt went out and its end is not yet in the ledger
-    Sent attempt_;
+    std::optional<Sent> attempt_; // went out; its end is not yet in the ledger
 };
 
 // The program's serial port as the line's port.
@@ -489,12 +487,6 @@ void UseLine(Line* line) { gLine = line; }
 void ForgetOwedAnswers() { ProgramLine().forget(); }
 
 int AttemptMs() { return std::max(gPollTimeoutMs, kClockStepMs); }
-
-int QuietMargin(int attemptMs)
-{
-    // Room for the rest of a frame and for the scheduling of both ends.
-    return std::clamp(attemptMs / 2, 50, 2000);
-}
 
 bool LineGone() { return gGone; }
 void SetLineGone(bool gone) { gGone = gone; }
@@ -544,7 +536,7 @@ bool TwoAttempts(const std::function<QString()>& prefix, QString& ErrText, int& 
     for (int n = 1;; ++n) {
         QString msg;
         const Attempt a = attempt(msg);
-        TheLine().ended(a, n);
+        TheLine().ended(a);
         switch (a) {
         case Attempt::Good:
             return true;

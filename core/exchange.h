@@ -93,10 +93,6 @@ enum class Collect {
 // Outcome of one attempt at an exchange.
 enum class Attempt { Good, Refused, Failed, Gone };
 
-// How long past the latest time an answer can come the line waits for it:
-// room for the rest of a frame and for the scheduling of both ends.
-int QuietMargin(int attemptMs);
-
 class Line {
 public:
     virtual ~Line() = default;
@@ -105,8 +101,8 @@ public:
     // before the send, passes.
     virtual Collect exchange(const QByteArray& request, ReplyFramer& framer) = 0;
     // Told how the attempt that the last exchange() served ended, once it
-    // has been judged; `attempt` is 1 or 2 within its read.
-    virtual void ended(Attempt, int /*attempt*/) {}
+    // has been judged.
+    virtual void ended(Attempt) {}
 };
 // What a SerialLine needs of its port: the program's serial port, or a model
 // of a line in the tests. Times are in milliseconds on the port's clock.

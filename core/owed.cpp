@@ -7,8 +7,17 @@ namespace modZarn::xchg {
 
 namespace {
 
+// How long past the latest time an answer can come the line waits for it:
+// room for the rest of a frame and for the scheduling of both ends.
+int QuietMargin(int attemptMs) { return std::clamp(attemptMs / 2, 50, 2000); }
+
 // The longest an instrument takes over one request, and the margin.
 qint64 Span(int attemptMs) { return 5 * qint64(attemptMs) / 2 + QuietMargin(attemptMs); }
+
+// The latest `o`'s answer can come: its instrument starts on it when it
+// came, or when the request before it was answered at the latest.
+template <class O>
+qint64 Latest(const O& o, qint64 previous) { return std::max(o.sent, previous) + o.span; }
 
 } // namespace
 
@@ -22,7 +31,7 @@ void OwedAnswers::each(const Instrument& i, qint64 now, F&& f) const
 {
     qint64 previous = i.lastAnswer;
     for (const Owed& o : i.owed) {
-        const qint64 latest = std::max(o.sent, previous) + o.span;
+        const qint64 latest = Latest(o, previous);
         if (latest < now) {
             if (lastUnknown_ >= o.sent)
                 previous = latest; // it may have been answered meanwhile
@@ -37,7 +46,7 @@ void OwedAnswers::prune(Instrument& i, qint64 now)
 {
     while (!i.owed.empty()) {
         const Owed& o = i.owed.front();
-        const qint64 latest = std::max(o.sent, i.lastAnswer) + o.span;
+        const qint64 latest = Latest(o, i.lastAnswer);
         if (latest >= now)
             return;
         if (lastUnknown_ >= o.sent)

@@ -24,6 +24,12 @@ namespace modZarn {
 constexpr float kModbusLowest = -32768.0f, kModbusHighest = 32767.0f;
 constexpr float kZarnDecimalLimit = 9999.0f;
 constexpr float kZarnHexLowest = -32768.0f, kZarnHexHighest = 32676.0f;
+// The range a "Zarn Link" write carries, in the hexadecimal data form or not.
+inline void ZarnWriteLimits(bool hexData, float& lower, float& upper)
+{
+    lower = hexData ? kZarnHexLowest : -kZarnDecimalLimit;
+    upper = hexData ? kZarnHexHighest : kZarnDecimalLimit;
+}
 
 // ---- Modbus RTU ----
 // CRC-16/Modbus of `Frame`: two bytes, low byte first.

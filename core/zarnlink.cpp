@@ -290,9 +290,9 @@ void ZarnLinkWrite(QString& ErrText, int& ErrCode, int Address, int Cmd, float V
         if (!ZarnEntry(ErrText, ErrCode, Reply, Address, Cmd,
                        QStringLiteral(":Invalid Write Zarn Link Register >"), prefix, cmdRef))
             return;
-        const bool fits = HexData ? (Value >= kZarnHexLowest && Value <= kZarnHexHighest)
-                                  : (Value >= -kZarnDecimalLimit && Value <= kZarnDecimalLimit);
-        if (!fits) {
+        float lower = 0, upper = 0;
+        ZarnWriteLimits(HexData, lower, upper);
+        if (!(Value >= lower && Value <= upper)) {
             ErrCode = 3;
             ErrText = prefix + QStringLiteral(":Invalid Zarn Link Write Data Value for Register >") + cmdRef
                 + QStringLiteral(". Value=") + rt::StrSingle(Value);
